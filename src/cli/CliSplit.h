@@ -1,0 +1,32 @@
+#pragma once
+#include <ostream>
+#include <string>
+
+namespace folioknife::cli {
+
+constexpr int kExitDone = 0;
+constexpr int kExitRefused = 1;    // a check refused the split; its message is on stderr
+constexpr int kExitFileError = 2;  // the novel could not be opened or a file not written
+constexpr int kExitUsage = 64;
+
+struct CliOptions {
+    std::string prefix;  // when not given: 第 and 章 in the code page
+    std::string suffix;
+    bool prefixGiven = false;
+    bool suffixGiven = false;
+    std::string expression;
+    bool customMode = false;
+    std::string perFile = "10";
+    std::string outputDirectory;
+    bool outputGiven = false;
+    bool deleteSource = false;
+    std::string codePage;
+    bool list = false;
+    std::string file;
+};
+
+// Runs a split or a listing as the options say; returns the exit status. Texts arrive in the
+// terminal's encoding and are printed in it.
+int runCli(CliOptions options, std::ostream& out, std::ostream& err);
+
+}  // namespace folioknife::cli

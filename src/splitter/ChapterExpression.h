@@ -1,0 +1,41 @@
+#pragma once
+#include <cstdint>
+#include <string_view>
+
+#include "splitter/CodePage.h"
+
+namespace folioknife::splitter {
+
+// What a split reads from its front end, each value at the moment the split needs it: the
+// window reads its controls afresh, the command-line splitter its options.
+class SplitSettings {
+public:
+    virtual ~SplitSettings() = default;
+    virtual bool customMode() = 0;
+    virtual Text expressionText() = 0;
+    virtual Text prefix() = 0;
+    virtual Text suffix() = 0;
+    virtual Text chaptersPerFileText() = 0;
+    virtual Text outputDirectory() = 0;
+    virtual bool deleteSource() = 0;
+    // The file a requested deletion removes: the path last confirmed in the open-file dialog
+    // (empty when the document came from the command line or the dialog was cancelled).
+    virtual Text sourcePath() = 0;
+};
+
+// The bracket expression of Chinese numerals in the default expression, bars included, in the
+// program's code page (77 bytes in GBK).
+Text numeralClass();
+
+// Custom mode: the expression text as typed. Default mode: "(" prefix ")(\d+|" numerals "+)("
+// suffix ")". Prefix and suffix go in raw, so their syntax bytes keep their meaning.
+Text buildChapterExpression(SplitSettings& settings);
+
+// Maps full-width digits, signs and the ideographic space of the code page to ASCII.
+Text foldHalfWidth(std::string_view text, const std::string& codePage);
+
+// Leading decimal integer after folding to half-width: white space, one sign, digits; no
+// digits give 0; the value wraps modulo 2^32.
+std::int32_t textToInteger(std::string_view text);
+
+}  // namespace folioknife::splitter

@@ -1,0 +1,40 @@
+#include "splitter/CodePage.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace folioknife::splitter {
+
+namespace {
+std::string& currentCodePage() {
+    static std::string name = systemCodePage();
+    return name;
+}
+
+std::string canonicalName(const std::string& name) {
+    std::string n;
+    for (char c : name) {
+        if (c != '-' && c != '_') n += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    if (n == "CP936" || n == "936" || n == "WINDOWS936" || n == "MS936") return "GBK";
+    if (n == "CP65001" || n == "65001") return "UTF8";
+    if (n == "ANSIX3.41968" || n == "ASCII" || n == "USASCII" || n == "646") return "ASCII";
+    return n;
+}
+}  // namespace
+
+const std::string& programCodePage() { return currentCodePage(); }
+
+void setProgramCodePage(const std::string& name) { currentCodePage() = name; }
+
+bool sameCodePage(const std::string& a, const std::string& b) {
+    return canonicalName(a) == canonicalName(b);
+}
+
+Text programText(std::string_view utf8) {
+    if (sameCodePage(programCodePage(), "UTF-8")) return Text(utf8);
+    auto converted = convertText(utf8, "UTF-8", programCodePage());
+    return converted ? *converted : Text(utf8);
+}
+
+}  // namespace folioknife::splitter

@@ -1,0 +1,43 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "splitter/CodePage.h"
+
+namespace folioknife::splitter {
+
+struct ExpressionMatch {
+    std::int64_t offset = 0;  // bytes from the first byte of the searched text
+    std::int64_t length = 0;  // bytes in the match, 0 for an empty match
+    bool operator==(const ExpressionMatch& o) const {
+        return offset == o.offset && length == o.length;
+    }
+};
+
+// A thin layer over Boost.Regex: Perl syntax, match_default, one byte is one character.
+class ExpressionMatcher {
+public:
+    ExpressionMatcher();
+    ~ExpressionMatcher();
+    ExpressionMatcher(const ExpressionMatcher&) = delete;
+    ExpressionMatcher& operator=(const ExpressionMatcher&) = delete;
+
+    // Compiles the expression (up to its first NUL). On failure returns false and leaves the
+    // matcher as it was.
+    bool compile(const Text& expression);
+    bool hasExpression() const;
+
+    // Every match in 'text' (up to its first NUL). Each search starts where the previous match
+    // ended, and that position counts as the beginning of the text; an empty match ends the
+    // search, and so does an engine that gives up (complexity or memory): the matches found
+    // until then are the result.
+    std::vector<ExpressionMatch> searchAll(std::string_view text) const;
+
+private:
+    struct Compiled;
+    std::unique_ptr<Compiled> compiled_;
+};
+
+}  // namespace folioknife::splitter

@@ -1,0 +1,20 @@
+#pragma once
+// The splitter's own texts, written once in UTF-8 and shown in the program's code page.
+#include "splitter/CodePage.h"
+
+namespace folioknife::splitter::messages {
+
+inline Text noDocument() { return programText("请先设定TXT文件位置"); }
+inline Text noExpression() { return programText("请定义章节表达式（正则表达式）"); }
+inline Text badChaptersPerFile() {
+    return programText("错误！您指定了每0个章节分为一个文件或该位置输入的不是数字！");
+}
+inline Text noOutputDirectory() { return programText("错误！请指定输出文件路径！"); }
+inline Text splitDone() { return programText("分割成功！"); }
+inline Text writeFailed() { return programText("分割失败！无法写入文件："); }
+inline Text sourceKept() { return programText("源文件未删除：输出文件未包含源文件的全部内容"); }
+inline Text openSucceeded() { return programText("打开成功"); }
+inline Text openFailed() { return programText("打开失败"); }
+inline Text defaultTitle() { return programText("信息"); }
+
+}  // namespace folioknife::splitter::messages

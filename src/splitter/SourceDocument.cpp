@@ -1,0 +1,135 @@
+#include "splitter/SourceDocument.h"
+
+#include <cstring>
+#include <vector>
+
+namespace folioknife::splitter {
+
+std::size_t textReadLength(std::string_view bytes) {
+    const char* begin = bytes.data();
+    std::size_t n = bytes.size();
+    const void* nul = std::memchr(begin, 0x00, n);
+    if (nul) n = static_cast<std::size_t>(static_cast<const char*>(nul) - begin);
+    const void* eof = std::memchr(begin, 0x1A, n);
+    if (eof) n = static_cast<std::size_t>(static_cast<const char*>(eof) - begin);
+    return n;
+}
+
+DocumentStream::DocumentStream() : bytes_(std::make_shared<const std::string>()) {}
+
+DocumentStream DocumentStream::holding(std::shared_ptr<const std::string> bytes) {
+    DocumentStream s;
+    s.bytes_ = bytes ? std::move(bytes) : std::make_shared<const std::string>();
+    s.position_ = static_cast<std::int64_t>(s.bytes_->size());
+    return s;
+}
+
+std::int64_t DocumentStream::size() const {
+    return open_ ? static_cast<std::int64_t>(bytes_->size()) : 0;
+}
+
+void DocumentStream::write(std::string_view text) {
+    if (!open_) return;
+    text = text.substr(0, text.find('\0'));
+    if (text.empty()) return;
+    // Copy on write: the bytes may still be the document's text.
+    auto own = std::make_shared<std::string>(*bytes_);
+    auto pos = static_cast<std::size_t>(position_);
+    if (own->size() < pos + text.size()) own->resize(pos + text.size(), '\0');
+    own->replace(pos, text.size(), text.data(), text.size());
+    bytes_ = std::move(own);
+    position_ += static_cast<std::int64_t>(text.size());
+}
+
+bool DocumentStream::rewind() { return seek(0); }
+
+bool DocumentStream::seek(std::int64_t offset) {
+    if (!open_ || offset < 0) return false;
+    position_ = offset;
+    return true;
+}
+
+std::string_view DocumentStream::readView(std::int64_t count) {
+    if (!open_ || count <= 0) return {};
+    std::int64_t available = static_cast<std::int64_t>(bytes_->size()) - position_;
+    if (available <= 0) return {};
+    std::string_view taken(bytes_->data() + position_,
+                           static_cast<std::size_t>(count < available ? count : available));
+    taken = taken.substr(0, textReadLength(taken));
+    position_ += static_cast<std::int64_t>(taken.size());
+    return taken;
+}
+
+std::string_view DocumentStream::readRestView() {
+    if (!open_) return {};
+    return readView(static_cast<std::int64_t>(bytes_->size()) - position_);
+}
+
+Text DocumentStream::read(std::int64_t count) { return Text(readView(count)); }
+
+Text DocumentStream::readRest() { return Text(readRestView()); }
+
+void DocumentStream::close() {
+    if (!open_) return;
+    bytes_ = std::make_shared<const std::string>();
+    position_ = 0;
+    open_ = false;
+}
+
+SourceDocument::SourceDocument() : text_(std::make_shared<const std::string>()) {}
+
+void SourceDocument::replace(Text text) {
+    text_ = std::make_shared<const std::string>(std::move(text));
+    stream_ = DocumentStream::holding(text_);
+    hasStream_ = true;
+}
+
+void SourceDocument::reopenStream() {
+    if (hasStream_ && stream_.isOpen()) return;
+    stream_ = DocumentStream::holding(text_);
+    hasStream_ = true;
+}
+
+namespace {
+// Reads the file by the text-read rule, block by block, stopping at the first 0x00 or 0x1A.
+Text readText(InputFile& file) {
+    Text text;
+    // One byte more than the file holds, so that the read which finds the end needs no growth.
+    if (auto size = file.size()) text.reserve(static_cast<std::size_t>(*size) + 1);
+    constexpr std::size_t kBlock = std::size_t{8} << 20;
+    for (;;) {
+        std::size_t used = text.size();
+        std::size_t room = text.capacity() - used;
+        std::size_t want = room == 0 || room > kBlock ? kBlock : room;
+        text.resize(used + want);
+        std::int64_t n = file.read(&text[used], want);
+        if (n < 0) return Text();  // opened but unreadable: an empty text
+        text.resize(used + static_cast<std::size_t>(n));
+        std::size_t keep = textReadLength(std::string_view(text).substr(used));
+        if (keep < static_cast<std::size_t>(n)) {
+            text.resize(used + keep);
+            break;
+        }
+        if (n == 0) break;
+    }
+    // A text cut short by a 0x00 near the start of a big file should not keep the whole buffer.
+    if (text.capacity() - text.size() > (std::size_t{1} << 20)) text.shrink_to_fit();
+    return text;
+}
+}  // namespace
+
+bool loadSourceDocument(SourceDocument& document, FileService& files, const Text& path) {
+    std::unique_ptr<InputFile> file = files.openForReading(path);
+    Text text = file ? readText(*file) : Text();
+    const bool opened = file != nullptr;
+    file.reset();  // the file is closed before the document takes its text
+    document.replace(std::move(text));
+    return opened;
+}
+
+SourceDocument& theSourceDocument() {
+    static SourceDocument document;
+    return document;
+}
+
+}  // namespace folioknife::splitter

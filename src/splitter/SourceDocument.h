@@ -1,0 +1,74 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "splitter/CodePage.h"
+#include "splitter/FileService.h"
+
+namespace folioknife::splitter {
+
+// The length of the text at the start of 'bytes' by the text-read rule: reading stops before
+// the first 0x00 or 0x1A (the old end-of-file mark) byte.
+std::size_t textReadLength(std::string_view bytes);
+
+// An in-memory byte stream with a 0-based position. It starts out sharing the bytes of the
+// text it was made from and takes a copy of its own only when written to, so a loaded novel
+// sits in memory once although the document holds both a text and a stream.
+class DocumentStream {
+public:
+    // An open, empty stream at position 0.
+    DocumentStream();
+    // An open stream holding 'bytes', positioned at its end (as after writing them).
+    static DocumentStream holding(std::shared_ptr<const std::string> bytes);
+
+    bool isOpen() const { return open_; }
+    std::int64_t size() const;
+    std::int64_t position() const { return position_; }
+
+    void write(std::string_view text);
+    bool rewind();
+    bool seek(std::int64_t offset);
+    Text read(std::int64_t count);
+    Text readRest();
+    // As read() and readRest(), without a copy: the view stays valid until the stream is
+    // written to or closed.
+    std::string_view readView(std::int64_t count);
+    std::string_view readRestView();
+    void close();
+
+private:
+    std::shared_ptr<const std::string> bytes_;
+    std::int64_t position_ = 0;
+    bool open_ = true;
+};
+
+// The one novel the next split works on.
+class SourceDocument {
+public:
+    SourceDocument();
+    const Text& text() const { return *text_; }
+    DocumentStream& stream() { return stream_; }
+    bool hasStream() const { return hasStream_; }
+    // The text and a fresh stream holding it replace what the document held.
+    void replace(Text text);
+    // A split closes the stream when it is done; a later split of the same text gets a fresh
+    // stream over the text rather than reading nothing from the closed one.
+    void reopenStream();
+
+private:
+    std::shared_ptr<const std::string> text_;
+    DocumentStream stream_;
+    bool hasStream_ = false;
+};
+
+// Reads the file at 'path' into the document by the text-read rule. The file is opened for
+// reading only and closed at once. On failure the document is left empty. True when the file
+// was opened.
+bool loadSourceDocument(SourceDocument& document, FileService& files, const Text& path);
+
+// The process-wide document.
+SourceDocument& theSourceDocument();
+
+}  // namespace folioknife::splitter

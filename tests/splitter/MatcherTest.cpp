@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include "TestText.h"
+#include "splitter/ChapterExpression.h"
+#include "splitter/ExpressionMatcher.h"
+
+namespace folioknife::splitter {
+namespace {
+using testing::CodePageScope;
+using testing::gbk;
+
+using Matches = std::vector<ExpressionMatch>;
+
+Matches search(const std::string& expression, const std::string& text) {
+    ExpressionMatcher m;
+    m.compile(expression);
+    return m.searchAll(text);
+}
+
+TEST(ExpressionMatcher, FindsEveryMatchByTheRestartAndEmptyMatchRules) {
+    struct Case {
+        std::string expression, text;
+        Matches expected;
+    } cases[] = {
+        {"ab", "abab", {{0, 2}, {2, 2}}},
+        {"aa", "aaaa", {{0, 2}, {2, 2}}},
+        {"aa", "aaa", {{0, 2}}},
+        {"^a", "aab", {{0, 1}, {1, 1}}},  // each restart counts as the start of the text
+        {"\\Aa", "aab", {{0, 1}, {1, 1}}},
+        {"\\ba", "aa", {{0, 1}, {1, 1}}},  // a word boundary at the restart point too
+        {"(?<=a)b", "abb", {{1, 1}}},        // a look-behind sees nothing before the restart
+        {"x*", "abc", {{0, 0}}},             // an empty match ends the search
+        {"a|ab", "abc", {{0, 1}}},           // leftmost-first
+        {"A", "a", {}},
+        {"a.b", "a\nb", {{0, 3}}},
+        {"$", "ab", {{2, 0}}},
+        {"b", "", {}},
+        {"", "abc", {{0, 0}}},
+        {"^x", "x\r\nx\rx\nx\fx", {{0, 1}, {3, 1}, {5, 1}, {7, 1}, {9, 1}}},
+        {"(", "abc", {}},  // does not compile: no matches, nothing shown
+        {"a{2", "aa", {}},
+        {"\\", "a", {}},
+        {"*a", "a", {}},
+        {std::string("b\0", 2) + "c", "bc", {{0, 1}}},  // the expression ends at its NUL
+        {"b", std::string("ab\0b", 4), {{1, 1}}},        // and so does the text
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(search(c.expression, c.text), c.expected) << c.expression << " in " << c.text;
+    }
+}
+
+TEST(ExpressionMatcher, ReportsByteOffsetsInGbk) {
+    EXPECT_EQ(search(gbk("章"), gbk("第一章")), (Matches{{4, 2}}));
+    const std::string twoLines = gbk("第一\r\n第二");
+    EXPECT_EQ(search(gbk("^第"), twoLines), (Matches{{0, 2}, {6, 2}}));
+}
+
+TEST(ExpressionMatcher, AFailedCompileLeavesTheEarlierExpression) {
+    ExpressionMatcher m;
+    EXPECT_FALSE(m.hasExpression());
+    EXPECT_TRUE(m.compile("b"));
+    EXPECT_FALSE(m.compile("(b"));
+    EXPECT_EQ(m.searchAll("abc"), (Matches{{1, 1}}));
+}
+
+TEST(ExpressionMatcher, AnExhaustedEngineEndsTheSearchWithWhatItFound) {
+    // Two quick matches, then a catastrophic pattern's alternative over a long run of 'a's.
+    std::string text = "xyxy" + std::string(20000, 'a') + "b";
+    auto matches = search("xy|(a+)+$", text);
+    ASSERT_GE(matches.size(), 2u);
+    EXPECT_EQ(matches[0], (ExpressionMatch{0, 2}));
+    EXPECT_EQ(matches[1], (ExpressionMatch{2, 2}));
+}
+
+TEST(DefaultExpression, FindsHeadingsWithNumeralsAndDigitRuns) {
+    CodePageScope scope("GBK");
+    struct S : SplitSettings {
+        bool customMode() override { return false; }
+        Text expressionText() override { return ""; }
+        Text prefix() override { return gbk("第"); }
+        Text suffix() override { return gbk("章"); }
+        Text chaptersPerFileText() override { return "1"; }
+        Text outputDirectory() override { return "o"; }
+        bool deleteSource() override { return false; }
+        Text sourcePath() override { return ""; }
+    } settings;
+    const Text expression = buildChapterExpression(settings);
+    struct Case {
+        std::string text;
+        std::size_t headings;
+    } cases[] = {
+        {gbk("第十二章"), 1},
+        {gbk("第一百二十三章"), 1},
+        {gbk("第1章第2章第10章第100章"), 4},
+        {gbk("第两章"), 1},     // 两 is C1 BD, both members of the numeral bytes
+        {gbk("第|章"), 1},      // the bar is a member, not an alternation
+        {gbk("第一万章"), 0},   // 万 is CD F2; F2 is no member
+        {gbk("第１２章"), 0},   // full-width digits are not digits
+        {gbk("第章"), 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(search(expression, c.text).size(), c.headings) << testing::hex(c.text);
+    }
+    EXPECT_EQ(search(expression, gbk("序言\r\n第1章 甲\r\n第2章 乙\r\n")),
+              (Matches{{6, 5}, {16, 5}}));
+}
+
+}  // namespace
+}  // namespace folioknife::splitter
