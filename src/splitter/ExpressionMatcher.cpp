@@ -1,6 +1,8 @@
 #include "splitter/ExpressionMatcher.h"
 
+#include <cstring>
 #include <exception>
+#include <string>
 
 #include "MatcherTraits.h"
 
@@ -8,7 +10,71 @@ namespace folioknife::splitter {
 
 struct ExpressionMatcher::Compiled {
     boost::basic_regex<char, MatcherTraits> regex;
+    std::string literal;  // every match begins with these bytes; may be empty
 };
+
+namespace {
+bool isMeta(char c) {
+    switch (c) {
+        case '\\': case '^': case '$': case '.': case '|': case '?': case '*': case '+':
+        case '(': case ')': case '[': case ']': case '{': case '}':
+            return true;
+        default:
+            return false;
+    }
+}
+bool isQuantifier(char c) { return c == '?' || c == '*' || c == '+' || c == '{'; }
+
+// True when the expression has a '|' outside every group and bracket expression.
+bool hasTopLevelAlternative(std::string_view e) {
+    int depth = 0;
+    for (std::size_t i = 0; i < e.size(); ++i) {
+        const char c = e[i];
+        if (c == '\\') {
+            ++i;
+        } else if (c == '[') {
+            // A ']' right after '[' or '[^' is a member; escapes work inside brackets too.
+            std::size_t j = i + 1;
+            if (j < e.size() && e[j] == '^') ++j;
+            if (j < e.size() && e[j] == ']') ++j;
+            while (j < e.size() && e[j] != ']') j += e[j] == '\\' ? 2 : 1;
+            i = j;
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == ')') {
+            --depth;
+        } else if (c == '|' && depth <= 0) {
+            return true;
+        }
+    }
+    return false;
+}
+}  // namespace
+
+std::string requiredLiteralPrefix(std::string_view e) {
+    e = e.substr(0, e.find('\0'));
+    // Inline options ((?i), (?x) ...), look-arounds, verbs and quoting change what the bytes
+    // mean; an alternative at the top means a match need not begin with the first branch.
+    if (e.find("(?") != std::string_view::npos || e.find("(*") != std::string_view::npos ||
+        e.find("\\Q") != std::string_view::npos || hasTopLevelAlternative(e)) {
+        return {};
+    }
+    std::size_t i = 0, groups = 0;
+    while (i < e.size() && e[i] == '(') ++groups, ++i;
+    std::string literal;
+    while (i < e.size() && !isMeta(e[i])) literal += e[i++];
+    if (groups == 0) {
+        // "ab*": only the bytes before the quantified one are certain.
+        if (i < e.size() && isQuantifier(e[i]) && !literal.empty()) literal.pop_back();
+        return literal;
+    }
+    // "((第))(...)": the groups must hold the literal alone and not be quantified.
+    for (std::size_t g = 0; g < groups; ++g, ++i) {
+        if (i >= e.size() || e[i] != ')') return {};
+    }
+    if (i < e.size() && isQuantifier(e[i])) return {};
+    return literal;
+}
 
 ExpressionMatcher::ExpressionMatcher() = default;
 ExpressionMatcher::~ExpressionMatcher() = default;
@@ -19,6 +85,7 @@ bool ExpressionMatcher::compile(const Text& expression) {
         auto compiled = std::make_unique<Compiled>();
         compiled->regex.assign(bytes.data(), bytes.data() + bytes.size(),
                                boost::regex_constants::perl);
+        compiled->literal = requiredLiteralPrefix(bytes);
         compiled_ = std::move(compiled);
         return true;
     } catch (const std::exception&) {
@@ -28,21 +95,72 @@ bool ExpressionMatcher::compile(const Text& expression) {
 
 bool ExpressionMatcher::hasExpression() const { return compiled_ != nullptr; }
 
+const char* ExpressionMatcher::findLiteral(const char* from, const char* end,
+                                           std::size_t rarest) const {
+    const std::string& literal = compiled_->literal;
+    const auto key = static_cast<unsigned char>(literal[rarest]);
+    for (const char* p = from + rarest; p < end;) {
+        const void* hit = std::memchr(p, key, static_cast<std::size_t>(end - p));
+        if (!hit) return nullptr;
+        const char* candidate = static_cast<const char*>(hit) - rarest;
+        if (static_cast<std::size_t>(end - candidate) >= literal.size() &&
+            std::memcmp(candidate, literal.data(), literal.size()) == 0) {
+            return candidate;
+        }
+        p = static_cast<const char*>(hit) + 1;
+    }
+    return nullptr;
+}
+
 std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text) const {
     std::vector<ExpressionMatch> matches;
     text = text.substr(0, text.find('\0'));
     if (text.empty() || !compiled_) return matches;
     const char* const begin = text.data();
     const char* const end = begin + text.size();
-    const char* start = begin;
+    const std::string& literal = compiled_->literal;
+
+    // With a literal that every match begins with, candidates are found with memchr on its
+    // rarest byte (counted in a sample of the text) and the engine only tries those.
+    std::size_t rarest = 0;
+    if (!literal.empty()) {
+        std::size_t counts[256] = {};
+        const std::size_t sample = text.size() < (std::size_t{1} << 20) ? text.size() : (std::size_t{1} << 20);
+        for (std::size_t i = 0; i < sample; ++i) ++counts[static_cast<unsigned char>(begin[i])];
+        for (std::size_t i = 1; i < literal.size(); ++i) {
+            if (counts[static_cast<unsigned char>(literal[i])] <
+                counts[static_cast<unsigned char>(literal[rarest])]) {
+                rarest = i;
+            }
+        }
+    }
+
+    const char* start = begin;  // the restart point: the engine's beginning of the text
+    const char* from = begin;   // where the next candidate is looked for
     boost::match_results<const char*> m;
     for (;;) {
         bool found = false;
         try {
-            // No match_prev_avail: the engine sees nothing before 'start', so ^, \A, \b and
-            // look-behinds treat it as the beginning of the text.
-            found = boost::regex_search(start, end, m, compiled_->regex,
-                                        boost::regex_constants::match_default);
+            if (literal.empty()) {
+                // No match_prev_avail: the engine sees nothing before 'start', so ^, \A, \b
+                // and look-behinds treat it as the beginning of the text.
+                found = boost::regex_search(start, end, m, compiled_->regex,
+                                            boost::regex_constants::match_default);
+            } else {
+                const char* candidate = findLiteral(from, end, rarest);
+                if (!candidate) break;
+                // Tried at the candidate only, with 'start' as the base: the engine sees the
+                // bytes from 'start' on, exactly as in a search that began there, and no match
+                // can begin before the candidate because none lacks the literal.
+                found = boost::regex_search(candidate, end, m, compiled_->regex,
+                                            boost::regex_constants::match_default |
+                                                boost::regex_constants::match_continuous,
+                                            start);
+                if (!found) {
+                    from = candidate + 1;
+                    continue;
+                }
+            }
         } catch (const std::exception&) {
             break;  // complexity or stack limit, or memory: keep what was found
         }
@@ -52,7 +170,7 @@ std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text)
         match.length = static_cast<std::int64_t>(m[0].second - m[0].first);
         matches.push_back(match);
         if (match.length == 0) break;
-        start = m[0].second;
+        start = from = m[0].second;
     }
     return matches;
 }

@@ -37,7 +37,13 @@ public:
 
 private:
     struct Compiled;
+    const char* findLiteral(const char* from, const char* end, std::size_t rarest) const;
     std::unique_ptr<Compiled> compiled_;
 };
+
+// Bytes that every match of the expression begins with, found without compiling it: a plain
+// literal at its start, possibly inside one or more plain groups. Empty whenever that cannot be
+// told for certain (a top-level alternative, an inline option, a quantified literal, ...).
+std::string requiredLiteralPrefix(std::string_view expression);
 
 }  // namespace folioknife::splitter

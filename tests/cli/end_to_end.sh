@@ -1,1 +1,117 @@
-echo TODO
+#!/usr/bin/env bash
+# Runs the built folioknife-split on generated GBK and UTF-8 novels and checks the files it
+# writes byte for byte, its messages and its exit statuses.
+#   end_to_end.sh FOLIOKNIFE_SPLIT FK_GENNOVEL
+set -u
+split=$(realpath "$1")
+gen=$(realpath "$2")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+export LC_ALL=C.UTF-8 LANG=C.UTF-8
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# expect_status WANT CMD...: runs CMD, captures stdout/stderr in out.txt/err.txt.
+expect_status() {
+    local want=$1; shift
+    "$@" >out.txt 2>err.txt
+    local got=$?
+    [ "$got" = "$want" ] || fail "'$*' exited $got, expected $want; stderr: $(cat err.txt)"
+}
+# joined DIR COUNT: the volumes 1..COUNT of DIR, concatenated in order.
+joined() { local i; for i in $(seq 1 "$2"); do cat "$1/novel_$i.txt"; done; }
+count_volumes() { ls "$1" | grep -c '^novel_[0-9]*\.txt$'; }
+
+# Novels: GBK with a preface and UTF-8 without, headings in numerals and digits, CRLF lines.
+"$gen" gbk.txt --encoding gbk --chapters 40 --seed 3 >/dev/null
+"$gen" utf8.txt --encoding utf8 --chapters 23 --seed 5 --no-preface >/dev/null
+
+# 1. Splits join back to the novel, with ceil((headings + 1) / N) files.
+for case in "gbk.txt GBK 7 40" "gbk.txt GBK 1 40" "gbk.txt GBK 41 40" "utf8.txt UTF-8 10 23" "utf8.txt UTF-8 1 23"; do
+    set -- $case
+    dir="out-$1-$3"
+    expect_status 0 "$split" --codepage "$2" -n "$3" -o "$dir" "$1"
+    want=$(( ($4 + 1 + $3 - 1) / $3 ))
+    [ "$(count_volumes "$dir")" = "$want" ] || fail "$case: $(count_volumes "$dir") files, expected $want"
+    joined "$dir" "$want" | cmp -s - "$1" || fail "$case: volumes do not join back to the novel"
+    grep -q '分割成功！' out.txt || fail "$case: no success message"
+    grep -q "章节标题：$4，输出文件：$want" out.txt || fail "$case: counts line: $(cat out.txt)"
+done
+# Without a preface and N = 1 the first volume is empty and the second starts with a heading.
+[ -s out-utf8.txt-1/novel_1.txt ] && fail "empty preface should give an empty novel_1.txt"
+head -c 3 out-utf8.txt-1/novel_2.txt | grep -q '第' || fail "novel_2.txt should begin with its heading"
+
+# 2. The default output folder is the novel's own folder; a second run gives the same files,
+#    and a longer file left from before is replaced.
+mkdir -p books && cp gbk.txt books/
+head -c 100000 /dev/zero > books/novel_1.txt
+expect_status 0 "$split" --codepage GBK books/gbk.txt
+cp books/novel_1.txt first.txt
+joined books 5 | cmp -s - gbk.txt || fail "default folder: volumes do not join back"
+expect_status 0 "$split" --codepage GBK books/gbk.txt
+cmp -s first.txt books/novel_1.txt || fail "second run differs"
+
+# 3. --list: one line per heading with its number, byte offset and line.
+expect_status 0 "$split" --codepage GBK --list gbk.txt
+[ "$(wc -l < out.txt)" = 40 ] || fail "--list printed $(wc -l < out.txt) lines"
+first=$(head -n 1 out.txt)
+case "$first" in 1$'\t'*$'\t'第一章*) ;; *) fail "--list first line: $first" ;; esac
+offset=$(echo "$first" | cut -f 2)
+tail -c +$((offset + 1)) gbk.txt | head -c 2 | cmp -s - <(printf '\xb5\xda') || fail "--list offset $offset is not at 第"
+
+# 4. Checks, in order, with their messages and status 1.
+printf '' > empty.txt
+expect_status 1 "$split" empty.txt
+grep -q '请先设定TXT文件位置' err.txt || fail "empty novel message"
+expect_status 1 "$split" -e '' -n 0 -o '' gbk.txt
+grep -q '请定义章节表达式（正则表达式）' err.txt || fail "empty expression message"
+for n in 0 -3 abc ''; do
+    expect_status 1 "$split" -n "$n" -o x gbk.txt
+    grep -q '错误！您指定了每0个章节分为一个文件或该位置输入的不是数字！' err.txt || fail "-n '$n' message"
+done
+expect_status 1 "$split" -n 10abc -o '' gbk.txt
+grep -q '错误！请指定输出文件路径！' err.txt || fail "empty output message"
+[ -e x ] && fail "a refused split created its folder"
+expect_status 0 "$split" -n '１０' -o fw --codepage GBK gbk.txt   # full-width digits count
+[ "$(count_volumes fw)" = 5 ] || fail "full-width -n"
+
+# 5. A custom expression; an invalid one gives the whole text as one volume.
+expect_status 0 "$split" -e '^第' -n 1 -o custom --codepage UTF-8 utf8.txt
+[ "$(count_volumes custom)" = 24 ] || fail "custom expression: $(count_volumes custom) files"
+expect_status 0 "$split" -e '第(' -o invalid utf8.txt
+[ "$(count_volumes invalid)" = 1 ] && cmp -s invalid/novel_1.txt utf8.txt || fail "invalid expression"
+
+# 6. Files that cannot be opened or written: status 2, the file named, nothing deleted.
+expect_status 2 "$split" missing.txt
+grep -q '打开失败' err.txt || fail "missing novel message"
+cp gbk.txt victim.txt
+touch notadir
+expect_status 2 "$split" --delete-source -o notadir victim.txt
+grep -q '分割失败！无法写入文件：notadir/novel_1.txt' err.txt || fail "write failure message: $(cat err.txt)"
+grep -q '分割成功' out.txt err.txt && fail "write failure reported success"
+cmp -s victim.txt gbk.txt || fail "source touched after a failed write"
+
+# 7. --delete-source deletes only a source that the volumes hold in full.
+cp gbk.txt whole.txt
+expect_status 0 "$split" --codepage GBK --delete-source -o del1 whole.txt
+[ -e whole.txt ] && fail "complete split: source not deleted"
+joined del1 5 | cmp -s - gbk.txt || fail "deleted source: volumes incomplete"
+{ cat gbk.txt; printf 'tail\0after nul'; } > cut.txt
+expect_status 0 "$split" --codepage GBK --delete-source -o del2 cut.txt
+[ -e cut.txt ] || fail "source with a NUL byte was deleted"
+grep -q '源文件未删除：输出文件未包含源文件的全部内容' err.txt || fail "kept-source message"
+
+# 8. Usage.
+expect_status 64 "$split" --no-such-option gbk.txt
+expect_status 64 "$split"
+expect_status 64 "$split" --codepage NO-SUCH-CODEPAGE gbk.txt
+expect_status 0 "$split" --version
+grep -q '0.7' out.txt || fail "--version"
+expect_status 0 "$split" --help
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures end-to-end check(s) failed"
+    exit 1
+fi
+echo "all end-to-end checks passed"

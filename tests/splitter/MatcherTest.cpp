@@ -72,6 +72,48 @@ TEST(ExpressionMatcher, AnExhaustedEngineEndsTheSearchWithWhatItFound) {
     EXPECT_EQ(matches[1], (ExpressionMatch{2, 2}));
 }
 
+TEST(RequiredLiteralPrefix, IsOnlyWhatEveryMatchMustBeginWith) {
+    struct Case {
+        std::string expression, literal;
+    } cases[] = {
+        {"abc", "abc"},
+        {"ab*c", "a"},         // b is optional
+        {"ab+", "a"},
+        {"a{2}", ""},
+        {"(ab)(c)", "ab"},
+        {"((ab))x", "ab"},
+        {"(ab)?c", ""},        // the group is optional
+        {"(ab)*", ""},
+        {"(abx", ""},          // the group holds more than the literal
+        {"ab|cd", ""},         // a top-level alternative
+        {"ab(c|d)", "ab"},     // an alternative inside a group is fine
+        {"ab[|]", "ab"},       // a bar in brackets is a member
+        {"ab[]|]", "ab"},
+        {"ab\\\\|c", ""},      // an escaped backslash, then a real alternative
+        {"(?i)ab", ""},        // inline options change what the bytes mean
+        {"ab(?=c)", ""},
+        {"\\Qa|b\\E", ""},
+        {"^ab", ""},
+        {".ab", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(requiredLiteralPrefix(c.expression), c.literal) << c.expression;
+    }
+}
+
+TEST(ExpressionMatcher, TheLiteralShortcutFindsWhatThePlainSearchFinds) {
+    // "(?:)" in front makes no difference to the engine but turns the shortcut off.
+    const std::string text = gbk("序\r\n第1章 甲第2章第\n第3章\r\n第 第二十章x第章 第5章") + "ab abab";
+    const std::string expressions[] = {
+        gbk("(第)(\\d+|[一|二|十]+)(章)"), gbk("第\\d"), gbk("(第)(\\d)\\b"), gbk("章$"),
+        gbk("第.*?章"), "ab", "(ab)\\b", "a\\B", gbk("(第)(.)")};
+    for (const auto& e : expressions) {
+        ASSERT_FALSE(requiredLiteralPrefix(e).empty()) << e;
+        EXPECT_EQ(search(e, text), search("(?:)" + e, text)) << e;
+    }
+}
+
 TEST(DefaultExpression, FindsHeadingsWithNumeralsAndDigitRuns) {
     CodePageScope scope("GBK");
     struct S : SplitSettings {

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Times folioknife-split on a generated ~100 MB GBK novel against cp of the same file to the
+# same disk; several runs, medians; and the split's peak memory against the novel's size.
+#   bench/split_vs_cp.sh [RUNS] [CHAPTERS]
+# Targets: split wall time <= 3x cp; peak memory <= 2.5x the novel.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+runs=${1:-5}
+chapters=${2:-3300}
+split=$root/build/src/cli/folioknife-split
+gen=$root/build/tools/fk-gennovel
+[ -x "$split" ] || "$root/scripts/build.sh" >/dev/null
+work=${BENCH_DIR:-$root/build/bench}
+rm -rf "$work" && mkdir -p "$work"
+novel=$work/novel-gbk.txt
+"$gen" "$novel" --encoding gbk --chapters "$chapters" --chapter-bytes 30000 >/dev/null
+size=$(stat -c %s "$novel")
+echo "novel: $size bytes, $chapters headings"
+
+median() { sort -n | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
+# Wall seconds and peak kilobytes of one run, from /usr/bin/time.
+measure() { /usr/bin/time -f '%e %M' -o "$work/time.txt" "$@" >/dev/null 2>&1; cat "$work/time.txt"; }
+
+split_times=(); split_mem=(); cp_times=()
+for i in $(seq 1 "$runs"); do
+    rm -rf "$work/out" "$work/copy.txt"
+    sync
+    read -r t m < <(measure "$split" --codepage GBK -n 10 -o "$work/out" "$novel")
+    split_times+=("$t"); split_mem+=("$m")
+    read -r t _ < <(measure cp "$novel" "$work/copy.txt")
+    cp_times+=("$t")
+done
+cat "$work"/out/novel_*.txt >/dev/null
+joined=$(ls "$work/out" | sort -t_ -k2 -n | sed "s|^|$work/out/|" | xargs cat | cmp - "$novel" && echo yes || echo no)
+st=$(printf '%s\n' "${split_times[@]}" | median)
+ct=$(printf '%s\n' "${cp_times[@]}" | median)
+sm=$(printf '%s\n' "${split_mem[@]}" | median)
+awk -v st="$st" -v ct="$ct" -v sm="$sm" -v size="$size" -v joined="$joined" 'BEGIN {
+    ct = (ct < 0.01 ? 0.01 : ct)
+    printf "split median %.2f s, cp median %.2f s: time ratio %.2f (target <= 3)\n", st, ct, st / ct
+    printf "split peak memory %.1f MB for a %.1f MB novel: memory ratio %.2f (target <= 2.5)\n", sm / 1024, size / 1048576, sm * 1024 / size
+    printf "volumes join back to the novel: %s\n", joined
+}'
+rm -rf "$work"

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on Debian 12 (as root). Does nothing when every
+# package is already there. Boost comes as 1.81 only: libboost1.81-dev conflicts with Debian's
+# default Boost.Regex (1.74) packages.
+set -euo pipefail
+packages=(
+    build-essential cmake ninja-build pkg-config time
+    libboost1.81-dev libcli11-dev libgtest-dev libgmock-dev
+)
+# Extra groups, asked for by the scripts that need them.
+for group in "$@"; do
+    case "$group" in
+        gui) packages+=(qt6-base-dev xvfb xauth xdotool openbox imagemagick fonts-wqy-microhei
+                        fonts-wqy-zenhei libcurl4-openssl-dev) ;;
+        windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xdotool openbox
+                            imagemagick fonts-wqy-microhei locales) ;;
+        sanitizers) packages+=(clang-14 libclang-rt-14-dev) ;;
+        *) echo "setup.sh: unknown group $group" >&2; exit 64 ;;
+    esac
+done
+missing=()
+for p in "${packages[@]}"; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "setup: installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
