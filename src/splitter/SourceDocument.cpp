@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "splitter/LargeBuffer.h"
+
 namespace folioknife::splitter {
 
 std::size_t textReadLength(std::string_view bytes) {
@@ -95,7 +97,10 @@ namespace {
 Text readText(InputFile& file) {
     Text text;
     // One byte more than the file holds, so that the read which finds the end needs no growth.
-    if (auto size = file.size()) text.reserve(static_cast<std::size_t>(*size) + 1);
+    if (auto size = file.size()) {
+        text.reserve(static_cast<std::size_t>(*size) + 1);
+        adviseLargeBuffer(&text[0], text.capacity());
+    }
     constexpr std::size_t kBlock = std::size_t{8} << 20;
     for (;;) {
         std::size_t used = text.size();

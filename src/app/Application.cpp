@@ -1,0 +1,132 @@
+#include "app/Application.h"
+
+#include "app/CommandLine.h"
+#include "splitter/Messages.h"
+
+namespace folioknife::app {
+
+using splitter::programText;
+
+namespace {
+
+// The split's settings, read from the controls at the moment the split needs each of them.
+class WindowSplitSettings : public splitter::SplitSettings {
+public:
+    WindowSplitSettings(MainWindow& window, const Text& sourcePath)
+        : window_(window), sourcePath_(sourcePath) {}
+    bool customMode() override { return window_.isChecked(Control::CustomModeRadio); }
+    Text expressionText() override { return window_.text(Control::ExpressionEdit); }
+    Text prefix() override { return window_.text(Control::PrefixEdit); }
+    Text suffix() override { return window_.text(Control::SuffixEdit); }
+    Text chaptersPerFileText() override { return window_.text(Control::ChaptersPerFileEdit); }
+    Text outputDirectory() override { return window_.text(Control::OutputDirEdit); }
+    bool deleteSource() override { return window_.isChecked(Control::DeleteSourceCheck); }
+    Text sourcePath() override { return sourcePath_; }
+
+private:
+    MainWindow& window_;
+    const Text& sourcePath_;
+};
+
+}  // namespace
+
+Application::Application(splitter::SourceDocument& document, splitter::FileService& files,
+                         MainWindow& window, ContextMenuEntry& contextMenu, UpdateCheck& update,
+                         Platform platform)
+    : document_(document),
+      files_(files),
+      window_(window),
+      contextMenu_(contextMenu),
+      update_(update),
+      platform_(std::move(platform)) {}
+
+int Application::startProgram(const std::vector<Text>& arguments) {
+    if (!arguments.empty()) {
+        openFromCommandLine(arguments);
+    } else {
+        buildMainWindow();
+        bindEventHandlers();
+    }
+    return 0;
+}
+
+void Application::openFromCommandLine(const std::vector<Text>& arguments) {
+    // Loaded before the window exists; a file that cannot be loaded is not reported here: the
+    // split will say that no file is set.
+    splitter::loadSourceDocument(document_, files_, arguments.front());
+    buildMainWindow();
+    window_.setEnabled(Control::OpenButton, false);
+    window_.setText(Control::OpenButton, programText("文件已打开"));
+    window_.setText(Control::OutputDirEdit,
+                    deriveOutputDirectory(arguments.front(), platform_.separator));
+    bindEventHandlers();
+}
+
+void Application::buildMainWindow() {
+    window_.create(controlTable(platform_.presetOutputDirectory),
+                   OpenFileDialogSpec{openFileDialogTitle(), openFileDialogFilter()});
+    completeWindowTitle();
+    contextMenu_.probeContextMenuEntry(window_);
+    update_.startUpdateCheck(window_);
+}
+
+void Application::completeWindowTitle() { window_.setTitle(window_.title() + programVersion()); }
+
+void Application::bindEventHandlers() {
+    window_.bindClick(Control::OpenButton, [this] { onOpenClicked(); });
+    window_.bindClick(Control::SplitButton, [this] { onSplitClicked(); });
+    window_.bindClick(Control::BrowseButton, [this] { onBrowseClicked(); });
+    window_.bindClick(Control::AssistMenuButton, [this] { onAssistMenuClicked(); });
+    window_.bindClick(Control::DefaultModeRadio, [this] { onDefaultModeClicked(); });
+    window_.bindClick(Control::CustomModeRadio, [this] { onCustomModeClicked(); });
+    window_.bindClick(Control::ContextMenuCheck, [this] { onContextMenuCheckClicked(); });
+    window_.bindDestroyed([this] { onMainWindowDestroyed(); });
+    window_.runMessageLoop();
+}
+
+void Application::onOpenClicked() {
+    std::optional<Text> path = window_.showOpenFileDialog();
+    if (!path) {
+        openFileDialogPath_.clear();  // a cancelled dialog holds no path
+        return;
+    }
+    openFileDialogPath_ = *path;
+    const bool loaded = splitter::loadSourceDocument(document_, files_, *path);
+    splitter::showMessageBox(window_, loaded ? splitter::messages::openSucceeded()
+                                             : splitter::messages::openFailed());
+}
+
+void Application::onSplitClicked() {
+    // A copy: a nested Open (from a click while a message box is up) may change the path.
+    const Text sourcePath = openFileDialogPath_;
+    WindowSplitSettings settings(window_, sourcePath);
+    splitter::runSplit(document_, settings, files_, window_);
+}
+
+void Application::onBrowseClicked() {
+    // Cancelling the browser empties the field: the result goes in whatever it is.
+    window_.setText(Control::OutputDirEdit, window_.browseForFolder(folderBrowserTitle()));
+}
+
+void Application::onAssistMenuClicked() {
+    splitter::showMessageBox(window_, programText("开发中功能，敬请期待"),
+                             programText("表达式辅助生成菜单"), 0);
+}
+
+void Application::onDefaultModeClicked() {
+    window_.setEnabled(Control::PrefixEdit, true);
+    window_.setEnabled(Control::SuffixEdit, true);
+    window_.setEnabled(Control::ExpressionEdit, false);
+}
+
+void Application::onCustomModeClicked() {
+    window_.setEnabled(Control::PrefixEdit, false);
+    window_.setEnabled(Control::SuffixEdit, false);
+    window_.setEnabled(Control::ExpressionEdit, true);
+}
+
+void Application::onContextMenuCheckClicked() { contextMenu_.onContextMenuCheckClicked(window_); }
+
+void Application::onMainWindowDestroyed() { window_.postQuit(0); }
+
+}  // namespace folioknife::app

@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include "TestText.h"
+#include "app/Application.h"
+#include "fakes/FakeFileService.h"
+#include "fakes/FakeWindow.h"
+#include "splitter/Messages.h"
+
+namespace folioknife::app {
+namespace {
+using testing::CodePageScope;
+using testing::FakeFileService;
+using testing::FakeWindow;
+namespace messages = splitter::messages;
+
+struct RecordingContextMenu : ContextMenuEntry {
+    FakeWindow* window;
+    void probeContextMenuEntry(MainWindow&) override { window->log.push_back("probe"); }
+    void onContextMenuCheckClicked(MainWindow&) override { window->log.push_back("context click"); }
+};
+struct RecordingUpdate : UpdateCheck {
+    FakeWindow* window;
+    void startUpdateCheck(splitter::MessageBoxService&) override {
+        window->log.push_back("update check");
+    }
+};
+
+class ApplicationTest : public ::testing::Test {
+protected:
+    CodePageScope codePage{"UTF-8"};
+    FakeFileService fs;
+    FakeWindow window;
+    RecordingContextMenu contextMenu;
+    RecordingUpdate update;
+    splitter::SourceDocument document;
+    Application app{document, fs, window, contextMenu, update, Platform{"/", "/home/u/output"}};
+    const std::string novel = "preface\n第1章 a\n第2章 b\n第3章 c\n";
+
+    void SetUp() override {
+        controlIdCounter = 500;
+        contextMenu.window = &window;
+        update.window = &window;
+        fs.files["/books/novel.txt"] = novel;
+    }
+    std::vector<std::string> logAfter(const std::string& entry) {
+        for (std::size_t i = 0; i < window.log.size(); ++i)
+            if (window.log[i] == entry)
+                return std::vector<std::string>(window.log.begin() + i + 1, window.log.end());
+        return {};
+    }
+};
+
+TEST_F(ApplicationTest, APlainStartBuildsTheWindowInOrderAndRunsTheLoop) {
+    EXPECT_EQ(app.startProgram({}), 0);
+    EXPECT_EQ(window.log,
+              (std::vector<std::string>{
+                  "create", "setTitle Tarvelle V0.7", "probe", "update check", "bind OpenButton",
+                  "bind SplitButton", "bind BrowseButton", "bind AssistMenuButton",
+                  "bind DefaultModeRadio", "bind CustomModeRadio", "bind ContextMenuCheck",
+                  "bind destroyed", "loop"}));
+    EXPECT_EQ(window.controls[Control::OutputDirEdit].text, "/home/u/output");
+    EXPECT_TRUE(window.controls[Control::OpenButton].enabled);
+    EXPECT_EQ(window.controls[Control::OpenButton].text, "打开");
+    EXPECT_EQ(window.dialogSetUpAfter, kControlsBeforeOpenFileDialog);
+    EXPECT_EQ(window.dialog.title, "打开文件");
+    EXPECT_EQ(window.dialog.filter, "文本文件(*.txt)|*.txt");
+}
+
+TEST_F(ApplicationTest, ControlsTakeIdentifiers501To522InCreationOrder) {
+    app.buildMainWindow();
+    const auto table = controlTable("x");
+    ASSERT_EQ(table.size(), static_cast<std::size_t>(kControlCount));
+    for (int i = 0; i < kControlCount; ++i) {
+        EXPECT_EQ(window.controls[table[i].control].id, 501 + i) << controlName(table[i].control);
+        EXPECT_EQ(static_cast<int>(table[i].control), i);
+    }
+    EXPECT_EQ(window.controls[Control::AssistMenuButton].id, 522);
+    EXPECT_TRUE(window.controls[Control::DefaultModeRadio].checked);
+    EXPECT_FALSE(window.controls[Control::ExpressionEdit].enabled);
+}
+
+TEST_F(ApplicationTest, TheCommandLineRouteLoadsFirstAndPresetsTheFolder) {
+    app.startProgram({"/books/novel.txt", "/other.txt"});
+    EXPECT_EQ(document.text(), novel);
+    EXPECT_EQ(fs.log.front(), "open /books/novel.txt");
+    EXPECT_EQ(logAfter("update check"),
+              (std::vector<std::string>{"disable OpenButton", "setText OpenButton 文件已打开",
+                                        "setText OutputDirEdit /books/", "bind OpenButton",
+                                        "bind SplitButton", "bind BrowseButton",
+                                        "bind AssistMenuButton", "bind DefaultModeRadio",
+                                        "bind CustomModeRadio", "bind ContextMenuCheck",
+                                        "bind destroyed", "loop"}));
+    EXPECT_TRUE(window.boxes.empty());
+}
+
+TEST_F(ApplicationTest, AFileThatCannotBeLoadedFromTheCommandLineIsReportedOnlyBySplit) {
+    document.replace("old text");
+    app.startProgram({"missing.txt"});
+    EXPECT_TRUE(window.boxes.empty());
+    EXPECT_EQ(window.controls[Control::OutputDirEdit].text, "");
+    window.click(Control::SplitButton);
+    EXPECT_EQ(window.boxTexts(), std::vector<Text>{messages::noDocument()});
+}
+
+TEST_F(ApplicationTest, OpenReportsTheLoadAndCancelChangesNothing) {
+    app.startProgram({});
+    document.replace("kept");
+    window.openDialogAnswers = {std::nullopt, std::string("/books/novel.txt"), std::string("/gone.txt")};
+    window.click(Control::OpenButton);
+    EXPECT_TRUE(window.boxes.empty());
+    EXPECT_EQ(document.text(), "kept");
+    window.click(Control::OpenButton);
+    EXPECT_EQ(document.text(), novel);
+    window.click(Control::OpenButton);
+    EXPECT_EQ(document.text(), "");
+    EXPECT_EQ(window.boxTexts(), (std::vector<Text>{messages::openSucceeded(), messages::openFailed()}));
+    EXPECT_EQ(window.boxes[0].title, "信息");
+    EXPECT_EQ(window.boxes[0].flags, 0u);
+}
+
+TEST_F(ApplicationTest, ModeRadiosSwitchWhichEditsAreEnabledAndKeepTheirTexts) {
+    app.startProgram({});
+    window.controls[Control::ExpressionEdit].text = "^Chapter";
+    window.log.clear();
+    window.click(Control::CustomModeRadio);
+    window.click(Control::CustomModeRadio);  // the selected one again: the same states again
+    window.click(Control::DefaultModeRadio);
+    EXPECT_EQ(window.log,
+              (std::vector<std::string>{"disable PrefixEdit", "disable SuffixEdit", "enable ExpressionEdit",
+                                        "disable PrefixEdit", "disable SuffixEdit", "enable ExpressionEdit",
+                                        "enable PrefixEdit", "enable SuffixEdit", "disable ExpressionEdit"}));
+    EXPECT_EQ(window.controls[Control::ExpressionEdit].text, "^Chapter");
+    EXPECT_EQ(window.controls[Control::PrefixEdit].text, "第");
+}
+
+TEST_F(ApplicationTest, BrowsePutsTheChoiceIntoTheOutputFieldAndCancelEmptiesIt) {
+    app.startProgram({});
+    window.folderAnswers = {"/media/books", ""};
+    window.click(Control::BrowseButton);
+    EXPECT_EQ(window.controls[Control::OutputDirEdit].text, "/media/books");
+    EXPECT_EQ(window.log.back(), "setText OutputDirEdit /media/books");
+    window.click(Control::BrowseButton);
+    EXPECT_EQ(window.controls[Control::OutputDirEdit].text, "");
+    EXPECT_EQ(window.log[window.log.size() - 2], "browse 选择输出文本目录");
+}
+
+TEST_F(ApplicationTest, AssistMenuShowsItsNoticeAndDestroyQuitsWithZero) {
+    app.startProgram({});
+    window.click(Control::AssistMenuButton);
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_EQ(window.boxes[0].text, "开发中功能，敬请期待");
+    EXPECT_EQ(window.boxes[0].title, "表达式辅助生成菜单");
+    window.destroyed();
+    EXPECT_EQ(window.quitCode, 0);
+    window.click(Control::ContextMenuCheck);
+    EXPECT_EQ(window.log.back(), "context click");
+}
+
+TEST_F(ApplicationTest, SplitReadsTheControlsAfreshAndDeletesOnlyTheDialogsFile) {
+    app.startProgram({});
+    window.openDialogAnswers = {std::string("/books/novel.txt")};
+    window.click(Control::OpenButton);
+    window.controls[Control::OutputDirEdit].text = "/out";
+    window.controls[Control::ChaptersPerFileEdit].text = "1";
+    window.click(Control::SplitButton);
+    EXPECT_EQ(fs.files.at("/out/novel_4.txt"), "第3章 c\n");
+    window.controls[Control::ChaptersPerFileEdit].text = "2";
+    window.controls[Control::DeleteSourceCheck].checked = true;
+    window.click(Control::SplitButton);  // a second split of the same document, fresh settings
+    EXPECT_EQ(fs.files.at("/out/novel_2.txt"), "第2章 b\n第3章 c\n");
+    EXPECT_EQ(fs.files.count("/books/novel.txt"), 0u);
+    EXPECT_EQ(window.boxTexts(), (std::vector<Text>{messages::openSucceeded(), messages::splitDone(),
+                                                    messages::splitDone()}));
+}
+
+TEST_F(ApplicationTest, ADocumentFromTheCommandLineIsNeverDeleted) {
+    app.startProgram({"/books/novel.txt"});
+    window.controls[Control::DeleteSourceCheck].checked = true;
+    window.click(Control::SplitButton);
+    EXPECT_EQ(fs.files.count("/books/novel.txt"), 1u);
+    EXPECT_EQ(fs.files.count("/books//novel_1.txt"), 1u);  // the derived folder keeps its "/"
+}
+
+TEST_F(ApplicationTest, AClickWhileAMessageBoxIsUpRunsNested) {
+    app.startProgram({});
+    window.openDialogAnswers = {std::string("/books/novel.txt")};
+    window.controls[Control::OutputDirEdit].text = "/out";
+    window.whileBoxShown = [&](const FakeWindow::Box&) { window.click(Control::SplitButton); };
+    window.click(Control::OpenButton);
+    EXPECT_EQ(window.boxTexts(), (std::vector<Text>{messages::openSucceeded(), messages::splitDone()}));
+    EXPECT_EQ(fs.files.at("/out/novel_1.txt"), novel);
+}
+
+}  // namespace
+}  // namespace folioknife::app

@@ -1,0 +1,136 @@
+#pragma once
+// A main window that keeps its controls' state in memory, records every call in order and
+// answers dialogs and message boxes from queues.
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/MainWindow.h"
+
+namespace folioknife::testing {
+
+class FakeWindow : public app::MainWindow {
+public:
+    struct State {
+        app::Text text;
+        bool checked = false;
+        bool enabled = true;
+        int id = 0;
+    };
+    struct Box {
+        app::Text text, title;
+        unsigned flags;
+    };
+    std::map<app::Control, State> controls;
+    std::map<app::Control, std::function<void()>> clicks;
+    std::function<void()> destroyed;
+    std::vector<std::string> log;
+    std::vector<Box> boxes;
+    std::deque<std::optional<app::Text>> openDialogAnswers;  // nothing = cancel
+    std::deque<app::Text> folderAnswers;
+    std::deque<int> boxAnswers;
+    std::function<void(const Box&)> whileBoxShown;  // runs while a box is up (nested clicks)
+    app::Text windowTitle;
+    app::OpenFileDialogSpec dialog;
+    int dialogSetUpAfter = -1;  // how many controls existed when the dialog was set up
+    int loopRuns = 0;
+    int quitCode = -1;
+
+    void create(const std::vector<app::ControlSpec>& specs,
+                const app::OpenFileDialogSpec& openFileDialog) override {
+        log.push_back("create");
+        windowTitle = app::windowTitle();
+        int created = 0;
+        for (const auto& spec : specs) {
+            if (created == app::kControlsBeforeOpenFileDialog) {
+                dialog = openFileDialog;
+                dialogSetUpAfter = created;
+            }
+            controls[spec.control] = State{spec.caption, spec.checked, spec.enabled,
+                                           app::takeControlId()};
+            ++created;
+        }
+    }
+    app::Text title() override { return windowTitle; }
+    void setTitle(const app::Text& t) override {
+        log.push_back("setTitle " + t);
+        windowTitle = t;
+    }
+    app::Text text(app::Control c) override { return controls[c].text; }
+    void setText(app::Control c, const app::Text& t) override {
+        log.push_back(std::string("setText ") + app::controlName(c) + " " + t);
+        controls[c].text = t;
+    }
+    bool isChecked(app::Control c) override { return controls[c].checked; }
+    void setChecked(app::Control c, bool on) override {
+        log.push_back(std::string("setChecked ") + app::controlName(c) + (on ? " 1" : " 0"));
+        controls[c].checked = on;
+    }
+    void setEnabled(app::Control c, bool on) override {
+        log.push_back(std::string(on ? "enable " : "disable ") + app::controlName(c));
+        controls[c].enabled = on;
+    }
+    void bindClick(app::Control c, std::function<void()> handler) override {
+        log.push_back(std::string("bind ") + app::controlName(c));
+        clicks[c] = std::move(handler);
+    }
+    void bindDestroyed(std::function<void()> handler) override {
+        log.push_back("bind destroyed");
+        destroyed = std::move(handler);
+    }
+    int runMessageLoop() override {
+        log.push_back("loop");
+        ++loopRuns;
+        return 0;
+    }
+    void postQuit(int code) override {
+        log.push_back("quit " + std::to_string(code));
+        quitCode = code;
+    }
+    std::optional<app::Text> showOpenFileDialog() override {
+        log.push_back("openDialog");
+        auto answer = openDialogAnswers.front();
+        openDialogAnswers.pop_front();
+        return answer;
+    }
+    app::Text browseForFolder(const app::Text& title) override {
+        log.push_back("browse " + title);
+        auto answer = folderAnswers.front();
+        folderAnswers.pop_front();
+        return answer;
+    }
+    int showMessageBox(const app::Text& text, const app::Text& title, unsigned flags) override {
+        log.push_back("box " + text);
+        boxes.push_back(Box{text, title, flags});
+        if (whileBoxShown) {
+            auto nested = whileBoxShown;
+            whileBoxShown = nullptr;
+            nested(boxes.back());
+        }
+        if (boxAnswers.empty()) return 0;
+        int answer = boxAnswers.front();
+        boxAnswers.pop_front();
+        return answer;
+    }
+
+    // A user's click: an automatic check box or radio button changes its mark first.
+    void click(app::Control c) {
+        if (c == app::Control::ContextMenuCheck || c == app::Control::DeleteSourceCheck) {
+            controls[c].checked = !controls[c].checked;
+        } else if (c == app::Control::DefaultModeRadio || c == app::Control::CustomModeRadio) {
+            controls[app::Control::DefaultModeRadio].checked = c == app::Control::DefaultModeRadio;
+            controls[app::Control::CustomModeRadio].checked = c == app::Control::CustomModeRadio;
+        }
+        if (clicks.count(c)) clicks[c]();
+    }
+    std::vector<app::Text> boxTexts() const {
+        std::vector<app::Text> t;
+        for (const auto& b : boxes) t.push_back(b.text);
+        return t;
+    }
+};
+
+}  // namespace folioknife::testing
