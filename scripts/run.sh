@@ -4,7 +4,7 @@
 # sample/output and shows what it found.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh gui
 scripts/build.sh >/dev/null
 if [ $# -ge 1 ]; then
     exec build/src/cli/folioknife-split "$@"
