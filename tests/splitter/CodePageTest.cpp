@@ -32,6 +32,53 @@ TEST(CodePage, DisplayConversionNeverFailsAndMarksBadBytes) {
     EXPECT_FALSE(convertText("\xFF", "GBK", "UTF-8").has_value());
 }
 
+TEST(CodePage, KnowsTheCodePagesByTheirUsualNames) {
+    const char* known[] = {"GBK", "gbk", "CP936", "GB2312", "UTF-8", "utf8", "BIG5", "CP1252"};
+    for (const char* name : known) {
+        EXPECT_EQ(convertText("", name, "UTF-8"), std::string()) << name;
+        EXPECT_EQ(convertText("", "UTF-8", name), std::string()) << name;
+    }
+    for (const char* name : {"KLINGON", "CP99999"}) {
+        EXPECT_FALSE(convertText("", name, "UTF-8").has_value()) << name;
+        EXPECT_FALSE(convertText("", "UTF-8", name).has_value()) << name;
+    }
+    // The name the system's code page goes by is one the conversions understand.
+    EXPECT_TRUE(convertText("", systemCodePage(), "UTF-8").has_value()) << systemCodePage();
+}
+
+TEST(CodePage, ConvertsExactlyOrNotAtAll) {
+    using std::nullopt;
+    struct Case {
+        std::string text, from, to;
+        std::optional<std::string> expected;
+    } cases[] = {
+        {"第十二章", "UTF-8", "GBK", std::string("\xB5\xDA\xCA\xAE\xB6\xFE\xD5\xC2")},
+        {"\xB5\xDA\xD5\xC2", "CP936", "UTF-8", std::string("第章")},
+        {"中", "UTF-8", "BIG5", std::string("\xA4\xA4")},
+        {"é", "UTF-8", "CP1252", std::string("\xE9")},
+        {std::string("a\0b", 3), "UTF-8", "GBK", std::string("a\0b", 3)},  // NUL is a character
+        {"ā", "UTF-8", "CP1252", nullopt},  // no look-alike "a" in its place
+        {"中", "UTF-8", "CP1252", nullopt},
+        {"\xC3", "UTF-8", "GBK", nullopt},  // a character cut short
+        {"\xB5", "GBK", "UTF-8", nullopt},  // a lead byte without its trail byte
+        {"x", "UTF-8", "KLINGON", nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(convertText(c.text, c.from, c.to), c.expected) << hex(c.text) << " " << c.to;
+    }
+}
+
+TEST(CodePage, Gb18030ReachesBeyondGbkWhereTheSystemHasIt) {
+    if (!convertText("", "GB18030", "UTF-8")) GTEST_SKIP() << "no GB18030 here";
+    EXPECT_EQ(convertText("\x81\x30\x81\x30", "GB18030", "UTF-8"), std::string("\xC2\x80"));
+    EXPECT_EQ(convertText("\xC2\x80", "UTF-8", "GB18030"), std::string("\x81\x30\x81\x30"));
+}
+
+TEST(CodePage, DisplayConversionMarksACharacterCutShortAtTheEnd) {
+    EXPECT_EQ(convertForDisplay(gbk("第") + "\xB5", "GBK", "UTF-8"), "第?");
+    EXPECT_EQ(convertForDisplay("ok", "GBK", "UTF-8"), "ok");
+}
+
 TEST(NumeralClass, IsTheSeventySevenGbkBytesWithTheirBars) {
     CodePageScope scope("GBK");
     const Text numerals = numeralClass();

@@ -1,0 +1,15 @@
+# fk_host_headers(<folder-name> <host-dir> <out-var>): makes <build>/mingw-w64-include/<folder>
+# holding only a symlink named after <host-dir> that points to it, and returns that folder.
+function(fk_host_headers folder hostDir outVar)
+    get_filename_component(linkName ${hostDir} NAME)
+    set(dir ${CMAKE_BINARY_DIR}/mingw-w64-include/${folder})
+    if(NOT IS_DIRECTORY ${hostDir})
+        set(${outVar} ${outVar}-NOTFOUND PARENT_SCOPE)
+        return()
+    endif()
+    file(MAKE_DIRECTORY ${dir})
+    if(NOT IS_SYMLINK ${dir}/${linkName})
+        file(CREATE_LINK ${hostDir} ${dir}/${linkName} SYMBOLIC)
+    endif()
+    set(${outVar} ${dir} PARENT_SCOPE)
+endfunction()

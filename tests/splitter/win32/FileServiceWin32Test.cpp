@@ -1,0 +1,214 @@
+// The Win32 file layer on real files. Files are prepared and checked with the C runtime and
+// plain Win32 calls, never through the service under test.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <winioctl.h>
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+
+#include "TestText.h"
+#include "splitter/FileService.h"
+#include "splitter/SourceDocument.h"
+
+namespace folioknife::splitter {
+namespace {
+using testing::gbk;
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void writeAll(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::wstring wide(const std::string& ansi) {
+    std::wstring out(ansi.size(), L'\0');
+    int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &out[0],
+                                static_cast<int>(out.size()));
+    out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return out;
+}
+
+// A fresh folder under the temporary folder, emptied and removed afterwards.
+class Win32FileServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH];
+        ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
+        dir = std::string(temp) + "fk-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+              std::to_string(GetTickCount());
+        ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
+    }
+    void TearDown() override {
+        WIN32_FIND_DATAA found;
+        HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &found);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                const std::string p = dir + "\\" + found.cFileName;
+                SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveDirectoryA(p.c_str());
+                else DeleteFileA(p.c_str());
+            } while (FindNextFileA(h, &found));
+            FindClose(h);
+        }
+        RemoveDirectoryA(dir.c_str());
+    }
+    std::string in(const std::string& name) const { return dir + "\\" + name; }
+
+    FileService& files = systemFileService();
+    std::string dir;
+};
+
+TEST_F(Win32FileServiceTest, AReadOnlyNovelLoadsAndStaysAsItWas) {
+    const std::string path = in("readonly.txt");
+    writeAll(path, "read-only novel");
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    SourceDocument doc;
+    EXPECT_TRUE(loadSourceDocument(doc, files, path));
+    EXPECT_EQ(doc.text(), "read-only novel");
+    EXPECT_EQ(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(readAll(path), "read-only novel");
+}
+
+TEST_F(Win32FileServiceTest, AReplacedFileKeepsNoBytesOfItsLongerPredecessor) {
+    const std::string path = in("novel_1.txt");
+    writeAll(path, "a much longer old volume");
+    auto out = files.createReplacing(path);
+    ASSERT_TRUE(out);
+    EXPECT_TRUE(out->write("new"));
+    EXPECT_TRUE(out->write(""));
+    EXPECT_TRUE(out->close());
+    EXPECT_EQ(readAll(path), "new");
+}
+
+TEST_F(Win32FileServiceTest, AGbkNameIsTheSameFileForTheServiceAndForWindows) {
+    if (GetACP() != 936) GTEST_SKIP() << "needs the GBK code page, ANSI code page is " << GetACP();
+    const std::string path = in(gbk("小说.txt"));
+    const std::string text = gbk("第一章 甲\r\n");
+    auto out = files.createReplacing(path);
+    ASSERT_TRUE(out);
+    ASSERT_TRUE(out->write(text));
+    ASSERT_TRUE(out->close());
+    // The name on disk is 小说.txt, not the GBK bytes taken as some other code page.
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW((wide(dir) + L"\\*.txt").c_str(), &found);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(std::wstring(found.cFileName), L"小说.txt");
+    FindClose(h);
+
+    SourceDocument doc;
+    EXPECT_TRUE(loadSourceDocument(doc, files, path));
+    EXPECT_EQ(doc.text(), text);
+    EXPECT_TRUE(files.deleteFile(path));
+    EXPECT_EQ(GetFileAttributesW((wide(dir) + L"\\小说.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(Win32FileServiceTest, FoldersAndMissingFilesDoNotLoad) {
+    ASSERT_TRUE(CreateDirectoryA(in("sub").c_str(), nullptr));
+    for (const std::string& path : {dir, dir + "\\", in("sub"), in("missing.txt"), std::string()}) {
+        SourceDocument doc;
+        doc.replace("previous");
+        EXPECT_FALSE(loadSourceDocument(doc, files, path)) << path;
+        EXPECT_EQ(doc.text(), "") << path;
+    }
+}
+
+TEST_F(Win32FileServiceTest, CreatesFoldersAndDeletesFilesOnlyWhenTheyCanBe) {
+    writeAll(in("old.txt"), "x");
+    struct Step {
+        const char* what;
+        bool (*run)(FileService&, const std::string&);
+        std::string path;
+        bool result;
+    };
+    auto mkdir = [](FileService& f, const std::string& p) { return f.createDirectory(p); };
+    auto remove = [](FileService& f, const std::string& p) { return f.deleteFile(p); };
+    const Step steps[] = {
+        {"new folder", mkdir, in("out"), true},
+        {"existing folder", mkdir, in("out"), false},
+        {"folder in a missing folder", mkdir, in("none\\out"), false},
+        {"empty folder path", mkdir, "", false},
+        {"existing file", remove, in("old.txt"), true},
+        {"file already deleted", remove, in("old.txt"), false},
+        {"a folder is no file", remove, in("out"), false},
+        {"empty file path", remove, "", false},
+    };
+    for (const Step& s : steps) EXPECT_EQ(s.run(files, s.path), s.result) << s.what;
+    EXPECT_EQ(GetFileAttributesA(in("old.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(GetFileAttributesA(in("out").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST_F(Win32FileServiceTest, OthersMayReadAndWriteAFileTheServiceHolds) {
+    const std::string path = in("shared.txt");
+    writeAll(path, "shared");
+    auto openedByOthers = [&](DWORD access) {
+        HANDLE h = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        CloseHandle(h);
+        return true;
+    };
+    {
+        auto reading = files.openForReading(path);
+        ASSERT_TRUE(reading);
+        EXPECT_TRUE(openedByOthers(GENERIC_READ)) << "while loading";
+        EXPECT_TRUE(openedByOthers(GENERIC_WRITE)) << "while loading";
+    }
+    {
+        auto writing = files.createReplacing(path);
+        ASSERT_TRUE(writing);
+        EXPECT_TRUE(openedByOthers(GENERIC_READ)) << "while writing";
+        EXPECT_TRUE(openedByOthers(GENERIC_WRITE)) << "while writing";
+    }
+}
+
+TEST_F(Win32FileServiceTest, AVolumeOfManyMegabytesIsWrittenAndReadWhole) {
+    // 70 MiB and a few bytes, in a pattern whose period divides no power of two, so that a
+    // piece written or read twice or skipped shows; no 0x00 or 0x1A to stop the reading.
+    std::string bytes((std::size_t{70} << 20) + 5, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(0x20 + i % 89);
+    const std::string path = in("big.txt");
+    auto out = files.createReplacing(path);
+    ASSERT_TRUE(out);
+    ASSERT_TRUE(out->write(bytes));
+    ASSERT_TRUE(out->close());
+    auto reading = files.openForReading(path);
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->size(), bytes.size());
+    reading.reset();
+    SourceDocument doc;
+    ASSERT_TRUE(loadSourceDocument(doc, files, path));
+    EXPECT_TRUE(doc.text() == bytes) << "read back " << doc.text().size() << " bytes";
+}
+
+TEST_F(Win32FileServiceTest, TheSizeOfAFileOverFourGigabytesIsWhole) {
+    const std::string path = in("sparse.bin");
+    const std::uint64_t size = (std::uint64_t{5} << 30) + 7;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    // Marked sparse where the file system allows it, so the test costs no disk space.
+    DWORD unused = 0;
+    DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &unused, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    const bool sized = SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+    CloseHandle(h);
+    if (!sized) GTEST_SKIP() << "the file system cannot hold a file of 5 GiB";
+    auto reading = files.openForReading(path);
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->size(), size);
+}
+
+}  // namespace
+}  // namespace folioknife::splitter
