@@ -151,11 +151,14 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
             return kExitRefused;
         }
         const std::string_view text = document.text();
-        const auto matches = findChapterHeadings(expression, text);
+        const DocumentEncoding& encoding = document.encoding();
+        const auto matches = findChapterHeadings(expression, text, encoding);
+        out << "encoding: " << encoding.codePage << '\n';
         std::int64_t number = 0;
         for (const ExpressionMatch& m : matches) {
+            const Text line(lineAt(text, static_cast<std::size_t>(m.offset)));
             out << ++number << '\t' << m.offset << '\t'
-                << show(Text(lineAt(text, static_cast<std::size_t>(m.offset)))) << '\n';
+                << convertForDisplay(line, encoding.codePage, terminal) << '\n';
         }
         return kExitDone;
     }

@@ -112,7 +112,8 @@ const char* ExpressionMatcher::findLiteral(const char* from, const char* end,
     return nullptr;
 }
 
-std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text) const {
+std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text,
+                                                          CharacterSet characters) const {
     std::vector<ExpressionMatch> matches;
     text = text.substr(0, text.find('\0'));
     if (text.empty() || !compiled_) return matches;
@@ -142,13 +143,19 @@ std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text)
         bool found = false;
         try {
             if (literal.empty()) {
-                // No match_prev_avail: the engine sees nothing before 'start', so ^, \A, \b
-                // and look-behinds treat it as the beginning of the text.
-                found = boost::regex_search(start, end, m, compiled_->regex,
-                                            boost::regex_constants::match_default);
+                // With 'start' as the base and no match_prev_avail, the engine sees nothing
+                // before 'start', so ^, \A, \b and look-behinds treat it as the beginning of
+                // the text, wherever in it the search resumes.
+                found = boost::regex_search(from, end, m, compiled_->regex,
+                                            boost::regex_constants::match_default, start);
             } else {
                 const char* candidate = findLiteral(from, end, rarest);
                 if (!candidate) break;
+                if (!isCharacterBoundary(text, static_cast<std::size_t>(candidate - begin),
+                                         characters)) {
+                    from = candidate + 1;  // no heading begins inside a character
+                    continue;
+                }
                 // Tried at the candidate only, with 'start' as the base: the engine sees the
                 // bytes from 'start' on, exactly as in a search that began there, and no match
                 // can begin before the candidate because none lacks the literal.
@@ -168,6 +175,16 @@ std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text)
         ExpressionMatch match;
         match.offset = static_cast<std::int64_t>(m[0].first - begin);
         match.length = static_cast<std::int64_t>(m[0].second - m[0].first);
+        if (!isCharacterBoundary(text, static_cast<std::size_t>(match.offset), characters) ||
+            !isCharacterBoundary(text, static_cast<std::size_t>(match.offset + match.length),
+                                 characters)) {
+            // Half a character is no heading. The search goes on from the next boundary, with
+            // the same beginning of the text as before.
+            from = begin + nextCharacterBoundary(text, static_cast<std::size_t>(match.offset),
+                                                 characters);
+            if (from > end) break;
+            continue;
+        }
         matches.push_back(match);
         if (match.length == 0) break;
         start = from = m[0].second;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "splitter/CodePage.h"
+#include "splitter/DocumentEncoding.h"
 
 namespace folioknife::splitter {
 
@@ -32,8 +33,10 @@ public:
     // Every match in 'text' (up to its first NUL). Each search starts where the previous match
     // ended, and that position counts as the beginning of the text; an empty match ends the
     // search, and so does an engine that gives up (complexity or memory): the matches found
-    // until then are the result.
-    std::vector<ExpressionMatch> searchAll(std::string_view text) const;
+    // until then are the result. A match that begins or ends inside a character of the given
+    // character set is no match: the search goes on from the next character boundary.
+    std::vector<ExpressionMatch> searchAll(
+        std::string_view text, CharacterSet characters = CharacterSet::SingleByte) const;
 
 private:
     struct Compiled;

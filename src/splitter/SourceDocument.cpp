@@ -78,12 +78,14 @@ void DocumentStream::close() {
     open_ = false;
 }
 
-SourceDocument::SourceDocument() : text_(std::make_shared<const std::string>()) {}
+SourceDocument::SourceDocument()
+    : text_(std::make_shared<const std::string>()), encoding_(encodingOf(programCodePage())) {}
 
 void SourceDocument::replace(Text text) {
     text_ = std::make_shared<const std::string>(std::move(text));
     stream_ = DocumentStream::holding(text_);
     hasStream_ = true;
+    encoding_ = detectDocumentEncoding(*text_, programCodePage());
 }
 
 void SourceDocument::reopenStream() {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "splitter/CodePage.h"
+#include "splitter/DocumentEncoding.h"
 #include "splitter/FileService.h"
 
 namespace folioknife::splitter {
@@ -51,6 +52,8 @@ public:
     const Text& text() const { return *text_; }
     DocumentStream& stream() { return stream_; }
     bool hasStream() const { return hasStream_; }
+    // Decided when the text is loaded, from the text and the program's code page then.
+    const DocumentEncoding& encoding() const { return encoding_; }
     // The text and a fresh stream holding it replace what the document held.
     void replace(Text text);
     // A split closes the stream when it is done; a later split of the same text gets a fresh
@@ -61,6 +64,7 @@ private:
     std::shared_ptr<const std::string> text_;
     DocumentStream stream_;
     bool hasStream_ = false;
+    DocumentEncoding encoding_;
 };
 
 // Reads the file at 'path' into the document by the text-read rule. The file is opened for

@@ -13,10 +13,18 @@ int showMessageBox(MessageBoxService& boxes, const Text& text, const Text& title
     return boxes.showMessageBox(text, title.empty() ? messages::defaultTitle() : title, flags);
 }
 
-std::vector<ExpressionMatch> findChapterHeadings(const Text& expression, std::string_view text) {
+Text expressionForDocument(const Text& expression, const DocumentEncoding& encoding) {
+    if (sameCodePage(encoding.codePage, programCodePage())) return expression;
+    auto converted = convertText(expression, programCodePage(), encoding.codePage);
+    return converted ? *converted : expression;
+}
+
+std::vector<ExpressionMatch> findChapterHeadings(const Text& expression, std::string_view text,
+                                                 const DocumentEncoding& encoding) {
     ExpressionMatcher matcher;
-    matcher.compile(expression);  // an expression that does not compile finds nothing
-    return matcher.searchAll(text);
+    // An expression that does not compile finds nothing.
+    matcher.compile(expressionForDocument(expression, encoding));
+    return matcher.searchAll(text, encoding.characters);
 }
 
 namespace {
@@ -80,7 +88,7 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
     // writing the first volume will tell.
     files.createDirectory(settings.outputDirectory());
 
-    const std::vector<ExpressionMatch> matches = findChapterHeadings(expression, document.text());
+    const std::vector<ExpressionMatch> matches = findChapterHeadings(expression, document.text(), document.encoding());
     outcome.headings = static_cast<std::int64_t>(matches.size());
 
     document.reopenStream();

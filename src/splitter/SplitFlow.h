@@ -37,8 +37,14 @@ struct SplitOutcome {
     bool sourceKept = false;     // deletion asked for but refused: the volumes lack bytes
 };
 
-// Compiles the expression into a fresh matcher and lists its matches in the text.
-std::vector<ExpressionMatch> findChapterHeadings(const Text& expression, std::string_view text);
+// The expression, built in the program's code page, carried over to the document's encoding
+// (used as it is where it cannot be converted).
+Text expressionForDocument(const Text& expression, const DocumentEncoding& encoding);
+
+// Compiles the expression, in the document's encoding, into a fresh matcher and lists the
+// matches in the text that begin and end between characters.
+std::vector<ExpressionMatch> findChapterHeadings(const Text& expression, std::string_view text,
+                                                 const DocumentEncoding& encoding);
 
 // The whole split: the checks in order, the output directory, the headings, the pieces, the
 // volumes and their files, the report, and the deletion of the source when asked for and safe.

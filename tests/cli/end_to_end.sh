@@ -52,10 +52,11 @@ joined books 5 | cmp -s - gbk.txt || fail "default folder: volumes do not join b
 expect_status 0 "$split" --codepage GBK books/gbk.txt
 cmp -s first.txt books/novel_1.txt || fail "second run differs"
 
-# 3. --list: one line per heading with its number, byte offset and line.
+# 3. --list: the encoding, then one line per heading with its number, byte offset and line.
 expect_status 0 "$split" --codepage GBK --list gbk.txt
-[ "$(wc -l < out.txt)" = 40 ] || fail "--list printed $(wc -l < out.txt) lines"
-first=$(head -n 1 out.txt)
+[ "$(wc -l < out.txt)" = 41 ] || fail "--list printed $(wc -l < out.txt) lines"
+[ "$(head -n 1 out.txt)" = "encoding: GBK" ] || fail "--list encoding line: $(head -n 1 out.txt)"
+first=$(sed -n 2p out.txt)
 case "$first" in 1$'\t'*$'\t'第一章*) ;; *) fail "--list first line: $first" ;; esac
 offset=$(echo "$first" | cut -f 2)
 tail -c +$((offset + 1)) gbk.txt | head -c 2 | cmp -s - <(printf '\xb5\xda') || fail "--list offset $offset is not at 第"
@@ -102,7 +103,19 @@ expect_status 0 "$split" --codepage GBK --delete-source -o del2 cut.txt
 [ -e cut.txt ] || fail "source with a NUL byte was deleted"
 grep -q '源文件未删除：输出文件未包含源文件的全部内容' err.txt || fail "kept-source message"
 
-# 8. Usage.
+# 8. The novel's encoding, not the code page, decides: a GBK novel under a UTF-8 code page and a
+#    UTF-8 novel under GBK give the same cuts as in their own code page.
+expect_status 0 "$split" --list gbk.txt
+[ "$(head -n 1 out.txt)" = "encoding: GB18030" ] || fail "GBK novel under UTF-8: $(head -n 1 out.txt)"
+[ "$(wc -l < out.txt)" = 41 ] || fail "GBK novel under UTF-8: $(($(wc -l < out.txt) - 1)) headings"
+expect_status 0 "$split" -n 7 -o cross-gbk gbk.txt
+for k in 1 2 3 4 5 6; do cmp -s cross-gbk/novel_$k.txt out-gbk.txt-7/novel_$k.txt || fail "GBK under UTF-8: volume $k differs"; done
+expect_status 0 "$split" --codepage GBK --list utf8.txt
+[ "$(head -n 1 out.txt)" = "encoding: UTF-8" ] || fail "UTF-8 novel under GBK: $(head -n 1 out.txt)"
+expect_status 0 "$split" --codepage GBK -n 10 -o cross-utf8 utf8.txt
+for k in 1 2 3; do cmp -s cross-utf8/novel_$k.txt out-utf8.txt-10/novel_$k.txt || fail "UTF-8 under GBK: volume $k differs"; done
+
+# 9. Usage.
 expect_status 64 "$split" --no-such-option gbk.txt
 expect_status 64 "$split"
 expect_status 64 "$split" --codepage NO-SUCH-CODEPAGE gbk.txt

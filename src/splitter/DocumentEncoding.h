@@ -1,0 +1,46 @@
+#pragma once
+// A novel is either UTF-8 or in a legacy code page, whatever the system's code page is. Its
+// bytes are never converted; only the chapter expression is carried over to the novel's
+// encoding, and headings are only accepted where they begin and end between characters.
+#include <string>
+#include <string_view>
+
+namespace folioknife::splitter {
+
+// How bytes group into characters, which is all the matcher needs to know of an encoding.
+enum class CharacterSet {
+    SingleByte,  // every byte is a character
+    DoubleByte,  // GBK and its kin: a byte 0x81..0xFE starts a two-byte character
+    Utf8,        // a byte 10xxxxxx continues a character, every other byte starts one
+};
+
+struct DocumentEncoding {
+    std::string codePage;  // an iconv name, for converting the expression to it
+    CharacterSet characters = CharacterSet::SingleByte;
+    bool operator==(const DocumentEncoding& o) const {
+        return codePage == o.codePage && characters == o.characters;
+    }
+};
+
+CharacterSet characterSetOf(const std::string& codePage);
+
+// The encoding of 'codePage' as a document encoding.
+DocumentEncoding encodingOf(const std::string& codePage);
+
+// True when the bytes are well-formed UTF-8 (no overlong forms, surrogates or values past
+// U+10FFFF; a sequence cut off at the end is not well-formed).
+bool isValidUtf8(std::string_view text, bool* hasMultiByte = nullptr);
+
+// UTF-8 when the text is valid UTF-8 and holds a multi-byte sequence (a byte-order mark counts);
+// otherwise the program's code page, except that where that code page is UTF-8 the text is
+// taken as GB18030 (of which GBK is a part), as Chinese novels not in UTF-8 are.
+DocumentEncoding detectDocumentEncoding(std::string_view text, const std::string& programCodePage);
+
+// True when 'position' (0..text.size()) lies between two characters of the text.
+bool isCharacterBoundary(std::string_view text, std::size_t position, CharacterSet characters);
+
+// The first boundary after 'position'.
+std::size_t nextCharacterBoundary(std::string_view text, std::size_t position,
+                                  CharacterSet characters);
+
+}  // namespace folioknife::splitter
