@@ -137,7 +137,12 @@ std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text,
     }
 
     const char* start = begin;  // the restart point: the engine's beginning of the text
-    const char* from = begin;   // where the next candidate is looked for
+    const char* from = begin;   // where the search resumes
+    // Candidates are tried one at a time only while they fail cheaply. An expression such as
+    // 第.*X tries every candidate to the end of the text; after a few failures in a row the
+    // engine scans on by itself, under the one effort limit it sets for a whole search.
+    constexpr int kCandidateFailuresBeforeScan = 16;
+    int failures = 0;
     boost::match_results<const char*> m;
     for (;;) {
         bool found = false;
@@ -156,14 +161,18 @@ std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text,
                     from = candidate + 1;  // no heading begins inside a character
                     continue;
                 }
-                // Tried at the candidate only, with 'start' as the base: the engine sees the
-                // bytes from 'start' on, exactly as in a search that began there, and no match
-                // can begin before the candidate because none lacks the literal.
-                found = boost::regex_search(candidate, end, m, compiled_->regex,
-                                            boost::regex_constants::match_default |
-                                                boost::regex_constants::match_continuous,
-                                            start);
-                if (!found) {
+                // From the candidate with 'start' as the base: the engine sees the bytes from
+                // 'start' on, exactly as in a search that began there, and no match can begin
+                // before the candidate, since every match begins with the literal.
+                const bool one = failures < kCandidateFailuresBeforeScan;
+                found = boost::regex_search(
+                    candidate, end, m, compiled_->regex,
+                    one ? boost::regex_constants::match_default |
+                              boost::regex_constants::match_continuous
+                        : boost::regex_constants::match_default,
+                    start);
+                if (!found && one) {
+                    ++failures;
                     from = candidate + 1;
                     continue;
                 }
@@ -172,6 +181,7 @@ std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text,
             break;  // complexity or stack limit, or memory: keep what was found
         }
         if (!found) break;
+        failures = 0;
         ExpressionMatch match;
         match.offset = static_cast<std::int64_t>(m[0].first - begin);
         match.length = static_cast<std::int64_t>(m[0].second - m[0].first);

@@ -114,6 +114,18 @@ TEST(ExpressionMatcher, TheLiteralShortcutFindsWhatThePlainSearchFinds) {
     }
 }
 
+TEST(ExpressionMatcher, ManyFailingCandidatesGiveTheSameMatchesAndEnd) {
+    std::string text;
+    for (int i = 0; i < 40; ++i) text += gbk("第一次，") + (i % 7 == 0 ? gbk("第7章") : "");
+    const std::string heading = gbk("(第)(\\d+|[一|二]+)(章)");
+    EXPECT_EQ(search(heading, text), search("(?:)" + heading, text));
+    EXPECT_EQ(search(heading, text).size(), 6u);
+    // Every candidate of 第.*X runs to the end of the text; the search must still end soon.
+    std::string many;
+    for (int i = 0; i < 20000; ++i) many += gbk("第一次，天地人");
+    EXPECT_TRUE(search(gbk("第.*X"), many).empty());
+}
+
 TEST(DefaultExpression, FindsHeadingsWithNumeralsAndDigitRuns) {
     CodePageScope scope("GBK");
     struct S : SplitSettings {
