@@ -1,0 +1,55 @@
+// folioknife on Linux: the window over Qt Widgets.
+#include <QApplication>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "app/Application.h"
+#include "app/qt/QtMainWindow.h"
+#include "app/qt/Services.h"
+#include "splitter/CodePage.h"
+#include "splitter/FileService.h"
+#include "splitter/SourceDocument.h"
+
+namespace {
+
+bool hasValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace folioknife;
+    std::setlocale(LC_ALL, "");
+
+    // Without a display Qt would abort with a message about plugins; say what is wrong.
+    if (!hasValue("QT_QPA_PLATFORM") && !hasValue("DISPLAY") && !hasValue("WAYLAND_DISPLAY")) {
+        std::fputs("folioknife: there is no display to show the window on (neither DISPLAY nor "
+                   "WAYLAND_DISPLAY is set).\nTo split a novel in a terminal, use "
+                   "folioknife-split.\n",
+                   stderr);
+        return 1;
+    }
+
+    // Fix the code page before Qt starts: Qt switches LC_CTYPE to UTF-8 when the locale's
+    // codeset is anything else.
+    splitter::programCodePage();
+
+    // The file argument is the first argument as given. Qt does not see the arguments, so
+    // that a novel named like one of Qt's options ("-style") is still the novel.
+    std::vector<app::Text> arguments;
+    if (argc >= 2) arguments.emplace_back(argv[1]);
+    int qtArgc = 1;
+    QApplication qtApplication(qtArgc, argv);
+
+    app::controlIdCounter = 500;
+    app::qt::QtMainWindow window;
+    auto contextMenu = app::qt::makeContextMenuEntry();
+    auto update = app::qt::makeUpdateCheck();
+    app::Application application(splitter::theSourceDocument(), splitter::systemFileService(),
+                                 window, *contextMenu, *update, app::currentPlatform());
+    return application.startProgram(arguments);
+}
