@@ -56,8 +56,27 @@ std::optional<UINT> codePageNumber(const std::string& name) {
         }
     }
     // CP_ACP, CP_OEMCP, CP_MACCP and CP_THREAD_ACP stand for whatever the system uses.
-    if (number <= CP_THREAD_ACP || !IsValidCodePage(number)) return std::nullopt;
+    if (number <= CP_THREAD_ACP) return std::nullopt;
+    if (number != kGb18030 && !IsValidCodePage(number)) return std::nullopt;
     return number;
+}
+
+// Wine 8 has no code page 54936. GB18030's one- and two-byte part is GBK, so there GB18030 is
+// converted as code page 936: a character that GB18030 writes in four bytes then fails to
+// convert, and never turns into other bytes. Within the two-byte part the two differ only where
+// 936 has a private-use character (GB18030 gives A2E3 to the euro sign and others to real
+// characters) and in the euro sign itself (936's single byte 0x80, which GB18030 lacks); those
+// characters are refused as well.
+bool gb18030ThroughGbk() {
+    static const bool missing = !IsValidCodePage(kGb18030);
+    return missing;
+}
+bool differsFromGb18030(wchar_t c) { return c == 0x20AC || (c >= 0xE000 && c <= 0xF8FF); }
+bool anyDiffersFromGb18030(std::wstring_view wide) {
+    for (wchar_t c : wide) {
+        if (differsFromGb18030(c)) return true;
+    }
+    return false;
 }
 
 // For these code pages (stateful or algorithmic ones) MultiByteToWideChar rejects every flag,
@@ -72,7 +91,7 @@ bool takesNoFlags(UINT cp) {
 bool writesEverything(UINT cp) { return cp == kUtf8 || cp == kGb18030; }
 
 // Decodes all the bytes; nothing when one is not a character of the code page.
-std::optional<std::wstring> decode(std::string_view bytes, UINT cp) {
+std::optional<std::wstring> decodeAs(std::string_view bytes, UINT cp) {
     if (bytes.empty()) return std::wstring();
     if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
     const DWORD flags = takesNoFlags(cp) ? 0 : MB_ERR_INVALID_CHARS;
@@ -89,7 +108,7 @@ std::optional<std::wstring> decode(std::string_view bytes, UINT cp) {
 // Encodes all the characters; nothing when one has no exact form in the code page. Without
 // WC_NO_BEST_FIT_CHARS Windows would quietly write a look-alike ("ā" as "a") and report
 // success, and a path or heading changed that way is a different one.
-std::optional<std::string> encode(std::wstring_view wide, UINT cp, const char* replacement) {
+std::optional<std::string> encodeAs(std::wstring_view wide, UINT cp, const char* replacement) {
     if (wide.empty()) return std::string();
     if (wide.size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
     const bool everything = writesEverything(cp);
@@ -111,6 +130,24 @@ std::optional<std::string> encode(std::wstring_view wide, UINT cp, const char* r
         return std::nullopt;
     }
     return out;
+}
+
+std::optional<std::wstring> decode(std::string_view bytes, UINT cp) {
+    if (cp != kGb18030 || !gb18030ThroughGbk()) return decodeAs(bytes, cp);
+    auto wide = decodeAs(bytes, 936);
+    if (wide && anyDiffersFromGb18030(*wide)) return std::nullopt;
+    return wide;
+}
+
+std::optional<std::string> encode(std::wstring_view wide, UINT cp, const char* replacement) {
+    if (cp != kGb18030 || !gb18030ThroughGbk()) return encodeAs(wide, cp, replacement);
+    if (!anyDiffersFromGb18030(wide)) return encodeAs(wide, 936, replacement);
+    if (!replacement) return std::nullopt;
+    std::wstring shown(wide);
+    for (wchar_t& c : shown) {
+        if (differsFromGb18030(c)) c = L'?';
+    }
+    return encodeAs(shown, 936, replacement);
 }
 
 // Decodes character by character, each undecodable byte becoming '?'. A character is the
