@@ -1,0 +1,40 @@
+// The matcher with the expression and the text both from the input (split at the first 0xFF
+// 0x00 pair): no crash, no hang; matches in order, not overlapping, inside the text, at
+// character boundaries; and the literal shortcut finds what the plain search finds.
+#include <cstdint>
+#include <string>
+
+#include "splitter/DocumentEncoding.h"
+#include "splitter/ExpressionMatcher.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace folioknife::splitter;
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    const std::size_t cut = input.find(std::string("\xFF\x00", 2));
+    const std::string expression = input.substr(0, cut);
+    const std::string text = cut == std::string::npos ? input : input.substr(cut + 2);
+    const std::string visible = text.substr(0, text.find('\0'));
+    ExpressionMatcher matcher, plain;
+    if (!matcher.compile(expression)) return 0;
+    plain.compile("(?:)" + expression);
+    for (CharacterSet set : {CharacterSet::SingleByte, CharacterSet::DoubleByte, CharacterSet::Utf8}) {
+        const auto matches = matcher.searchAll(text, set);
+        std::int64_t previousEnd = 0;
+        for (const auto& m : matches) {
+            if (m.offset < previousEnd || m.length < 0 ||
+                m.offset + m.length > static_cast<std::int64_t>(visible.size()))
+                __builtin_trap();
+            if (!isCharacterBoundary(visible, static_cast<std::size_t>(m.offset), set) ||
+                !isCharacterBoundary(visible, static_cast<std::size_t>(m.offset + m.length), set))
+                __builtin_trap();
+            previousEnd = m.offset + m.length;
+        }
+        // Both stop early when the engine gives up, possibly at different places; compare
+        // only searches that ran to their end, which short inputs always do.
+        if (text.size() < 256 && expression.size() < 64 &&
+            !requiredLiteralPrefix(expression).empty() && plain.hasExpression() &&
+            matches != plain.searchAll(text, set))
+            __builtin_trap();
+    }
+    return 0;
+}
