@@ -156,7 +156,17 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
         out << "encoding: " << encoding.codePage << '\n';
         std::int64_t number = 0;
         for (const ExpressionMatch& m : matches) {
-            const Text line(lineAt(text, static_cast<std::size_t>(m.offset)));
+            Text line(lineAt(text, static_cast<std::size_t>(m.offset)));
+            // A "line" may be megabytes long; show its start, cut between characters.
+            constexpr std::size_t kShown = 160;
+            if (line.size() > kShown) {
+                std::size_t cut = 0;
+                for (std::size_t next = 0; next <= kShown;
+                     next = nextCharacterBoundary(line, next, encoding.characters)) {
+                    cut = next;
+                }
+                line = line.substr(0, cut) + "...";
+            }
             out << ++number << '\t' << m.offset << '\t'
                 << convertForDisplay(line, encoding.codePage, terminal) << '\n';
         }

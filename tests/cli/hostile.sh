@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Hostile expressions and texts: catastrophic patterns on megabytes of text, an expression that
+# matches empty everywhere, a text of nothing but headings, ten million lines without one. Each
+# split must end and write every byte of the novel into exactly one volume.
+#   hostile.sh FOLIOKNIFE_SPLIT
+set -u
+split=$(realpath "$1")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+export LC_ALL=C.UTF-8 LANG=C.UTF-8
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# whole CASE FILE DIR: the volumes in DIR, joined in order, are FILE.
+whole() {
+    local n
+    n=$(ls "$3" | grep -c '^novel_[0-9]*\.txt$')
+    for k in $(seq 1 "$n"); do cat "$3/novel_$k.txt"; done | cmp -s - "$2" || fail "$1: volumes do not join back"
+}
+run() {  # run CASE FILE DIR ARGS...: a split that must succeed
+    local name=$1 file=$2 dir=$3
+    shift 3
+    timeout 120 "$split" "$@" -o "$dir" "$file" >out.txt 2>err.txt || fail "$name: status $? $(cat err.txt)"
+    whole "$name" "$file" "$dir"
+}
+
+# Two megabytes of 'a' with headings after them, and a line-based variant.
+{ head -c 2000000 /dev/zero | tr '\0' a; printf 'b\n'; for i in 1 2 3; do printf '第%s章 x\n' $i; done; } > as.txt
+for i in $(seq 1 60000); do echo "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa x"; done > lines.txt
+run "(a+)+$" as.txt o1 -e '(a+)+$'
+run "(.*)*x" as.txt o2 -e '(.*)*x'
+run "(a|aa)*c lines" lines.txt o3 -e '(a|aa)*c'
+run "default after a long run" as.txt o4 -n 1
+[ "$(ls o4 | wc -l)" = 4 ] || fail "default expression after the run: $(ls o4 | wc -l) files"
+
+# An expression that matches empty at every position: one empty match ends the search.
+run "empty everywhere" lines.txt o5 -e 'x*' -n 1
+[ "$(ls o5 | wc -l)" = 2 ] && [ ! -s o5/novel_1.txt ] || fail "empty match: $(ls o5 | wc -l) files"
+
+# Nothing but headings: every volume starts with one, the first is empty.
+for i in $(seq 1 3000); do printf '第%s章' "$i"; done > headings.txt
+run "only headings" headings.txt o6 -n 1
+[ "$(ls o6 | wc -l)" = 3001 ] || fail "only headings: $(ls o6 | wc -l) files"
+
+# Ten million lines without a heading: one volume, the whole text.
+yes 'line without a heading' | head -n 10000000 > long.txt
+run "ten million lines" long.txt o7
+[ "$(ls o7 | wc -l)" = 1 ] || fail "ten million lines: $(ls o7 | wc -l) files"
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures hostile-input check(s) failed"
+    exit 1
+fi
+echo "all hostile-input checks passed"
