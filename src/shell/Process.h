@@ -1,0 +1,26 @@
+#pragma once
+// Starting other programs and finding our own executable: one implementation per platform.
+#include "shell/ShellText.h"
+
+namespace folioknife::shell {
+
+enum class ShowMode { Hidden, Maximized };
+
+// Starts the command line's program, looked up the way the system looks up a program given
+// without a path; its first word names it. Returns whether it was started. With wait set,
+// returns when the program has ended. The show mode is the new program's window state on
+// Windows; Linux has no such state to hand over.
+bool runCommandLine(const Text& commandLine, bool wait, ShowMode show);
+
+// The running executable's full path in the program's code page; empty when the system
+// cannot tell.
+Text executablePath();
+
+// The path style of this system.
+PathStyle nativePathStyle();
+
+// programDirectory and programFileName of the running executable.
+Text programDirectory();
+Text programFileName();
+
+}  // namespace folioknife::shell

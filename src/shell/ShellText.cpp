@@ -1,0 +1,155 @@
+#include "shell/ShellText.h"
+
+#include <cstring>
+
+namespace folioknife::shell {
+
+namespace {
+
+const char kVerbKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\txtfile\\shell\\folioknife";
+const char kValueOptions[] = " /v \"\" /t REG_SZ /d ";
+
+Text verbLinePrefix() { return Text("REG ADD ") + kVerbKey + kValueOptions; }
+Text verbLineSuffix() { return " /f"; }
+Text commandValuePrefix() { return Text("REG ADD ") + kVerbKey + "\\command" + kValueOptions + "\""; }
+Text commandValueSuffix() { return " %1\" /f"; }
+
+// In the double-byte code pages of Windows the second byte of a character can be 0x5C, the
+// byte of "\". Such a byte never separates folders, so the scan steps over whole characters.
+// (Trail bytes start at 0x40, so "/" is never one.)
+bool isLeadByte(unsigned char c, const std::string& codePage) {
+    using splitter::sameCodePage;
+    if (sameCodePage(codePage, "GBK") || sameCodePage(codePage, "GB18030") ||
+        sameCodePage(codePage, "BIG5") || sameCodePage(codePage, "CP950")) {
+        return c >= 0x81 && c <= 0xFE;
+    }
+    if (sameCodePage(codePage, "SHIFT_JIS") || sameCodePage(codePage, "CP932")) {
+        return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    }
+    return false;
+}
+
+// The position of the path's last separator, or npos.
+std::size_t lastSeparator(const Text& path, PathStyle style) {
+    if (style == PathStyle::Posix) return path.rfind('/');
+    const std::string& codePage = splitter::programCodePage();
+    std::size_t last = Text::npos;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const auto c = static_cast<unsigned char>(path[i]);
+        if (c == '\\') {
+            last = i;
+        } else if (isLeadByte(c, codePage)) {
+            ++i;
+        }
+    }
+    return last;
+}
+
+bool startsWith(const Text& text, const Text& prefix) {
+    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool endsWith(const Text& text, const Text& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// The bytes between a known prefix and suffix that do not overlap, or nothing.
+bool between(const Text& text, const Text& prefix, const Text& suffix, Text& inner) {
+    if (text.size() < prefix.size() + suffix.size() || !startsWith(text, prefix) ||
+        !endsWith(text, suffix)) {
+        return false;
+    }
+    inner = text.substr(prefix.size(), text.size() - prefix.size() - suffix.size());
+    return true;
+}
+
+}  // namespace
+
+Text separator(PathStyle style) { return style == PathStyle::Windows ? "\\" : "/"; }
+
+int compareText(const Text& a, const Text& b) {
+    // A text ends at its first NUL, wherever the string's own length says it ends.
+    const std::size_t la = std::strlen(a.c_str());
+    const std::size_t lb = std::strlen(b.c_str());
+    for (std::size_t i = 0; i < la && i < lb; ++i) {
+        const auto ca = static_cast<unsigned char>(a[i]);
+        const auto cb = static_cast<unsigned char>(b[i]);
+        if (ca != cb) return ca < cb ? -1 : 1;
+    }
+    if (la == lb) return 0;
+    return la < lb ? -1 : 1;
+}
+
+Text programDirectory(const Text& path, PathStyle style) {
+    const std::size_t at = lastSeparator(path, style);
+    return at == Text::npos ? path : path.substr(0, at);
+}
+
+Text programFileName(const Text& path, PathStyle style) {
+    const std::size_t at = lastSeparator(path, style);
+    return at == Text::npos ? path : path.substr(at + 1);
+}
+
+Text menuText() { return splitter::programText("一键分割"); }
+
+Text warningText() {
+    return splitter::programText(
+        "请确定您是在管理员模式下运行此程序，否则不能添加右键菜单。\r\n注：分割文件对权限无要求。");
+}
+
+Text probePath() { return "SOFTWARE\\Classes\\txtfile\\shell\\folioknife\\"; }
+Text probeDefault() { return "no"; }
+bool entryPresent(const Text& probed) { return compareText(probed, probeDefault()) != 0; }
+
+Text verbLine() { return verbLinePrefix() + menuText() + verbLineSuffix(); }
+
+Text commandValueLine(const Text& directory, const Text& fileName, PathStyle style) {
+    return commandValuePrefix() + directory + separator(style) + fileName + commandValueSuffix();
+}
+
+Text deleteLine() { return Text("REG DELETE ") + kVerbKey + " /f"; }
+
+RegistryPath splitRegistryPath(const Text& path) {
+    const std::size_t at = path.rfind('\\');
+    if (at == Text::npos) return RegistryPath{path, Text()};
+    return RegistryPath{path.substr(0, at), path.substr(at + 1)};
+}
+
+RegCommand readRegCommand(const Text& commandLine) {
+    RegCommand command;
+    if (commandLine == deleteLine()) {
+        command.kind = RegCommand::Kind::DeleteEntry;
+    } else if (between(commandLine, commandValuePrefix(), commandValueSuffix(), command.data)) {
+        command.kind = RegCommand::Kind::SetCommand;
+    } else if (between(commandLine, verbLinePrefix(), verbLineSuffix(), command.data)) {
+        command.kind = RegCommand::Kind::SetMenuText;
+    } else {
+        command.data.clear();
+    }
+    return command;
+}
+
+std::vector<Text> splitIntoWords(const Text& commandLine) {
+    std::vector<Text> words;
+    Text word;
+    bool inWord = false;
+    bool quoted = false;
+    for (char c : commandLine) {
+        if (c == '"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (inWord) words.push_back(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord) words.push_back(word);
+    return words;
+}
+
+}  // namespace folioknife::shell

@@ -1,0 +1,70 @@
+#pragma once
+// The rules of the context-menu entry that do no I/O: comparing texts, taking the executable's
+// path apart, and the three REG command lines. Windows rules take the path style as a
+// parameter, so they are tested on every host.
+#include <string>
+#include <vector>
+
+#include "splitter/CodePage.h"
+
+namespace folioknife::shell {
+
+using splitter::Text;
+
+enum class PathStyle { Windows, Posix };
+
+// "\" for Windows paths, "/" for POSIX ones.
+Text separator(PathStyle style);
+
+// Compares two texts byte by byte as unsigned values, each ending at its first NUL: -1 when a
+// sorts first, 1 when b does, 0 when they are equal. The empty text stands for a missing one,
+// and a prefix sorts before the longer text. No case folding, no reading of numbers.
+int compareText(const Text& a, const Text& b);
+
+// The executable's path without its last separator and what follows it ("D:\Tools\x.exe" gives
+// "D:\Tools", "D:\x.exe" gives "D:"), and what follows that separator ("x.exe"). A path
+// without a separator is returned whole by both. Joined by one separator, the two give the
+// path again.
+Text programDirectory(const Text& path, PathStyle style);
+Text programFileName(const Text& path, PathStyle style);
+
+// The menu text "一键分割" and the warning shown on every click of the check box.
+Text menuText();
+Text warningText();
+
+// Where the probe reads below HKEY_LOCAL_MACHINE: the default value of the verb key (the
+// path ends in "\"), and what it reads when nothing is there.
+Text probePath();
+Text probeDefault();  // "no"
+// The probe's decision: anything but "no" means the entry is there.
+bool entryPresent(const Text& probed);
+
+// REG ADD ...\folioknife /v "" /t REG_SZ /d 一键分割 /f (99 bytes in GBK).
+Text verbLine();
+// REG ADD ...\folioknife\command /v "" /t REG_SZ /d "<directory><sep><fileName> %1" /f
+Text commandValueLine(const Text& directory, const Text& fileName, PathStyle style);
+// REG DELETE ...\folioknife /f (74 bytes).
+Text deleteLine();
+
+// A registry path split at its last "\": the key below the root and the value name. A path
+// ending in "\" or holding none names the key's default (unnamed) value.
+struct RegistryPath {
+    Text key;
+    Text valueName;
+};
+RegistryPath splitRegistryPath(const Text& path);
+
+// What one of the three REG lines asks for, for systems without a registry that carry the
+// lines out themselves. Any other line is Other.
+struct RegCommand {
+    enum class Kind { SetMenuText, SetCommand, DeleteEntry, Other };
+    Kind kind = Kind::Other;
+    Text data;  // the menu text, or the executable's path (without " %1")
+};
+RegCommand readRegCommand(const Text& commandLine);
+
+// A command line as words: blanks and tabs separate them, double quotes group (and are
+// dropped), there is no escape character.
+std::vector<Text> splitIntoWords(const Text& commandLine);
+
+}  // namespace folioknife::shell

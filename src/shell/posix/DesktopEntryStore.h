@@ -1,0 +1,24 @@
+#pragma once
+// The desktop entry in the user's applications folder that stands in for the registry entry
+// and the REG tool on Linux. Needs no root: it is the user's own folder.
+#include "shell/ContextMenu.h"
+#include "shell/DesktopEntry.h"
+
+namespace folioknife::shell {
+
+// $XDG_DATA_HOME/applications, or ~/.local/share/applications when that is unset, empty or
+// not absolute; with the file name of our entry.
+Text desktopEntryPath();
+
+class DesktopEntryShell : public ShellPlatform {
+public:
+    // The probe's path maps to the entry's Name; every other path has no value.
+    Text readRegistryText(RegistryRoot root, const Text& path, const Text& defaultText) override;
+    // REG lines are carried out on the desktop entry, as there is no REG here; any other
+    // command line starts its program.
+    bool runCommandLine(const Text& commandLine, bool wait, ShowMode show) override;
+    Text executablePath() override;
+    PathStyle pathStyle() override { return PathStyle::Posix; }
+};
+
+}  // namespace folioknife::shell

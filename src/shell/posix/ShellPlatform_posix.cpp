@@ -1,0 +1,143 @@
+// The context-menu entry on Linux: a desktop entry for text files, written and removed by
+// this program itself, read by the probe.
+#include <errno.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <strings.h>
+
+#include "shell/posix/DesktopEntryStore.h"
+
+namespace folioknife::shell {
+
+namespace {
+
+const char kEntryFileName[] = "folioknife-context-menu.desktop";
+
+Text homeDirectory() {
+    const char* home = std::getenv("HOME");
+    if (home && *home) return home;
+    const passwd* pw = getpwuid(getuid());
+    return pw && pw->pw_dir ? pw->pw_dir : "";
+}
+
+// Creates the folder and its missing parents; the base directory specification asks for 0700.
+void makeFolders(const Text& folder) {
+    for (std::size_t at = 1; at <= folder.size(); ++at) {
+        if (at == folder.size() || folder[at] == '/') mkdir(folder.substr(0, at).c_str(), 0700);
+    }
+}
+
+bool readWholeFile(const Text& path, Text& content) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            close(fd);
+            return n == 0;
+        }
+        content.append(buffer, static_cast<std::size_t>(n));
+        // A desktop entry is a few hundred bytes; a huge file is not ours.
+        if (content.size() > (std::size_t{1} << 20)) {
+            close(fd);
+            return false;
+        }
+    }
+}
+
+bool writeAll(int fd, const Text& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// A file manager may read the folder at any moment, so it sees the old entry or the new one,
+// never half of one: the text goes to a temporary file beside it, which is then renamed.
+bool replaceFile(const Text& path, const Text& bytes) {
+    const std::size_t slash = path.rfind('/');
+    makeFolders(path.substr(0, slash));
+    Text temporary = path + ".XXXXXX";
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = fchmod(fd, 0644) == 0 && writeAll(fd, bytes) && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    if (ok && rename(temporary.c_str(), path.c_str()) == 0) return true;
+    unlink(temporary.c_str());
+    return false;
+}
+
+Text toUtf8(const Text& text) {
+    auto converted = splitter::convertText(text, splitter::programCodePage(), "UTF-8");
+    return converted ? *converted : text;
+}
+
+Text fromUtf8(const Text& text) {
+    auto converted = splitter::convertText(text, "UTF-8", splitter::programCodePage());
+    return converted ? *converted : text;
+}
+
+DesktopEntryFields readEntry() {
+    Text content;
+    if (!readWholeFile(desktopEntryPath(), content)) return DesktopEntryFields{};
+    return readDesktopEntry(content);
+}
+
+}  // namespace
+
+Text desktopEntryPath() {
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    // The base directory specification: a relative path in the variable is to be ignored.
+    Text folder = dataHome && dataHome[0] == '/' ? Text(dataHome)
+                                                 : homeDirectory() + "/.local/share";
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder + "/applications/" + kEntryFileName;
+}
+
+Text DesktopEntryShell::readRegistryText(RegistryRoot, const Text& path, const Text& defaultText) {
+    if (path != probePath()) return defaultText;
+    const Text name = readEntry().name;
+    return name.empty() ? defaultText : fromUtf8(name);
+}
+
+bool DesktopEntryShell::runCommandLine(const Text& commandLine, bool wait, ShowMode show) {
+    const std::vector<Text> words = splitIntoWords(commandLine);
+    if (words.empty() || strcasecmp(words[0].c_str(), "REG") != 0) {
+        return shell::runCommandLine(commandLine, wait, show);
+    }
+    // Each REG ADD sets one value and keeps the other, as in the registry.
+    const RegCommand command = readRegCommand(commandLine);
+    DesktopEntryFields fields;
+    switch (command.kind) {
+        case RegCommand::Kind::SetMenuText:
+            fields = readEntry();
+            fields.name = toUtf8(command.data);
+            return replaceFile(desktopEntryPath(), desktopEntryText(fields));
+        case RegCommand::Kind::SetCommand:
+            fields = readEntry();
+            fields.program = command.data;
+            return replaceFile(desktopEntryPath(), desktopEntryText(fields));
+        case RegCommand::Kind::DeleteEntry:
+            return unlink(desktopEntryPath().c_str()) == 0 || errno == ENOENT;
+        case RegCommand::Kind::Other:
+            break;
+    }
+    return false;
+}
+
+Text DesktopEntryShell::executablePath() { return shell::executablePath(); }
+
+std::unique_ptr<ShellPlatform> makeShellPlatform() { return std::make_unique<DesktopEntryShell>(); }
+
+}  // namespace folioknife::shell

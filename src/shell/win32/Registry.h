@@ -1,0 +1,19 @@
+#pragma once
+// The registry read of the probe, with any root key, for the Win32 tests too.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include "shell/ShellText.h"
+
+namespace folioknife::shell {
+
+// The string value at path below root (the last "\" splits key and value name), or
+// defaultText when the key cannot be opened, the value is missing, empty or not a string.
+Text readRegistryText(HKEY root, const Text& path, const Text& defaultText);
+
+}  // namespace folioknife::shell

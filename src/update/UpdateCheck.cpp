@@ -1,0 +1,73 @@
+#include "update/UpdateCheck.h"
+
+#include <exception>
+
+#include "update/LocalFile.h"
+
+namespace folioknife::update {
+
+HttpFile UpdatePlatform::getHttpFile(const Text& url, const HttpLimits& limits) {
+    return update::getHttpFile(url, limits);
+}
+void UpdatePlatform::storeFile(const Text& path, const std::string& bytes) {
+    storeLocalFile(path, bytes);
+}
+Text UpdatePlatform::readProfileText(const Text& path, const Text& section, const Text& key,
+                                     const Text& defaultText) {
+    return readProfileFile(path, section, key, defaultText);
+}
+void UpdatePlatform::deleteFile(const Text& path) { deleteLocalFile(path); }
+bool UpdatePlatform::runCommandLine(const Text& commandLine, bool wait, shell::ShowMode show) {
+    return shell::runCommandLine(commandLine, wait, show);
+}
+
+Text defaultUpdateHost() { return FOLIOKNIFE_UPDATE_HOST; }
+
+UpdateSettings nativeUpdateSettings() {
+    UpdateSettings settings;
+    settings.host = defaultUpdateHost();
+    settings.programDirectory = shell::programDirectory();
+    settings.separator = shell::separator(shell::nativePathStyle());
+    settings.pageOpener = pageOpener();
+    settings.limits.maxBytes = kMostUpdateFileBytes;
+    return settings;
+}
+
+void runUpdateCheck(const UpdateSettings& settings, UpdatePlatform& platform,
+                    splitter::MessageBoxService& boxes) {
+    const Text localCopy = settings.programDirectory + settings.separator + "up.ini";
+    try {
+        const HttpFile file =
+            platform.getHttpFile(updateFileAddress(settings.host), settings.limits);
+        platform.storeFile(localCopy, file.bytes);
+        const Text version = platform.readProfileText(localCopy, "up", "ver", "0");
+        if (isNewerVersion(version) &&
+            splitter::showMessageBox(boxes, promptText(version), promptTitle(), kPromptFlags) ==
+                kAnswerYes) {
+            platform.runCommandLine(pageCommandLine(settings.pageOpener, settings.host), false,
+                                    shell::ShowMode::Maximized);
+        }
+    } catch (const std::exception&) {
+        // Out of memory, or a thread that could not be made: the check ends quietly. Left to
+        // escape, it would end the whole program from this thread.
+    }
+    platform.deleteFile(localCopy);
+}
+
+BackgroundUpdateCheck::BackgroundUpdateCheck(UpdateSettings settings,
+                                             std::shared_ptr<UpdatePlatform> platform)
+    : settings_(std::move(settings)), platform_(std::move(platform)) {}
+
+void BackgroundUpdateCheck::startUpdateCheck(splitter::MessageBoxService& boxes) {
+    // The thread owns copies of what it needs, so this object may go before it ends.
+    startDetachedThread([settings = settings_, platform = platform_, &boxes] {
+        runUpdateCheck(settings, *platform, boxes);
+    });
+}
+
+std::unique_ptr<app::UpdateCheck> makeUpdateCheck() {
+    return std::make_unique<BackgroundUpdateCheck>(nativeUpdateSettings(),
+                                                   std::make_shared<UpdatePlatform>());
+}
+
+}  // namespace folioknife::update

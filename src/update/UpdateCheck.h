@@ -1,0 +1,70 @@
+#pragma once
+// The update check: once per start, on a thread of its own, fetch up.ini, store it beside the
+// executable, read [up] ver, offer the download page when it sorts after "0.7", delete
+// up.ini again.
+#include <functional>
+#include <memory>
+
+#include "app/Application.h"
+#include "shell/Process.h"
+#include "update/HttpFile.h"
+#include "update/UpdateRules.h"
+
+namespace folioknife::update {
+
+// The system calls of one check; each is the platform's own unless a test overrides it.
+class UpdatePlatform {
+public:
+    virtual ~UpdatePlatform() = default;
+    virtual HttpFile getHttpFile(const Text& url, const HttpLimits& limits);
+    // Creates or empties the file and writes the bytes; the outcome is not looked at.
+    virtual void storeFile(const Text& path, const std::string& bytes);
+    // The profile reader: section, key, default; "0" stands for a missing file too.
+    virtual Text readProfileText(const Text& path, const Text& section, const Text& key,
+                                 const Text& defaultText);
+    virtual void deleteFile(const Text& path);
+    virtual bool runCommandLine(const Text& commandLine, bool wait, shell::ShowMode show);
+};
+
+// The update server's host as the build was configured (FOLIOKNIFE_UPDATE_HOST); a name
+// under .invalid unless somebody chose one.
+Text defaultUpdateHost();
+
+struct UpdateSettings {
+    Text host;              // "name" or "name:port"
+    Text programDirectory;  // where up.ini is kept for the check
+    Text separator;         // between that folder and "up.ini"
+    Text pageOpener;        // "explorer" on Windows, "xdg-open" on Linux
+    HttpLimits limits;      // an up.ini is a few bytes: at most 64 KiB of the answer is kept
+};
+
+constexpr std::size_t kMostUpdateFileBytes = 64 * 1024;
+
+// The build's host, this executable's folder, the platform's separator and page opener.
+UpdateSettings nativeUpdateSettings();
+
+// The check itself, on the calling thread: the steps in order, up.ini deleted in every case.
+void runUpdateCheck(const UpdateSettings& settings, UpdatePlatform& platform,
+                    splitter::MessageBoxService& boxes);
+
+class BackgroundUpdateCheck : public app::UpdateCheck {
+public:
+    BackgroundUpdateCheck(UpdateSettings settings, std::shared_ptr<UpdatePlatform> platform);
+
+    // Starts runUpdateCheck on a detached thread and returns at once; whether the thread
+    // started is not looked at, and it is never waited for. The boxes are used from that
+    // thread, so they must be safe to call from it and live as long as the process.
+    void startUpdateCheck(splitter::MessageBoxService& boxes) override;
+
+private:
+    UpdateSettings settings_;
+    std::shared_ptr<UpdatePlatform> platform_;
+};
+
+// A detached thread running work; false when it could not be started.
+bool startDetachedThread(std::function<void()> work);
+
+// The check with nativeUpdateSettings() and the platform's own calls.
+std::unique_ptr<app::UpdateCheck> makeUpdateCheck();
+
+}  // namespace folioknife::update

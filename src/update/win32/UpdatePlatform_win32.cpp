@@ -1,0 +1,67 @@
+// The local copy of up.ini, its reading and the update thread on Windows.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <vector>
+
+#include "update/LocalFile.h"
+#include "update/UpdateCheck.h"
+
+namespace folioknife::update {
+
+bool storeLocalFile(const Text& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_ARCHIVE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    // The update check keeps at most 64 KiB, far below what one WriteFile can move.
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                              nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+bool deleteLocalFile(const Text& path) { return DeleteFileA(path.c_str()) != FALSE; }
+
+Text readProfileFile(const Text& path, const Text& section, const Text& key,
+                     const Text& defaultText) {
+    std::vector<char> buffer(1024);
+    for (;;) {
+        const DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(),
+                                                 defaultText.c_str(), buffer.data(),
+                                                 static_cast<DWORD>(buffer.size()), path.c_str());
+        // An answer that fills the buffer up to its last byte may have been cut.
+        if (n < buffer.size() - 1) return Text(buffer.data(), n);
+        buffer.assign(static_cast<std::size_t>(n) + 1024, 0);
+    }
+}
+
+Text pageOpener() { return "explorer"; }
+
+namespace {
+DWORD WINAPI runDetached(LPVOID parameter) {
+    std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()>*>(parameter));
+    (*work)();
+    return 0;
+}
+}  // namespace
+
+bool startDetachedThread(std::function<void()> work) {
+    auto* parameter = new (std::nothrow) std::function<void()>(std::move(work));
+    if (!parameter) return false;
+    HANDLE thread = CreateThread(nullptr, 0, runDetached, parameter, 0, nullptr);
+    if (!thread) {
+        delete parameter;
+        return false;
+    }
+    // Nobody waits for the thread; it ends with its work or with the process.
+    CloseHandle(thread);
+    return true;
+}
+
+}  // namespace folioknife::update

@@ -1,0 +1,40 @@
+#pragma once
+// The registry and process start of the context-menu entry, kept in memory: reads answer from
+// a map, started command lines are written to a log (the fake window's, so that boxes and
+// commands appear in one order).
+#include <map>
+#include <string>
+#include <vector>
+
+#include "shell/ContextMenu.h"
+
+namespace folioknife::testing {
+
+class FakeShellPlatform : public shell::ShellPlatform {
+public:
+    explicit FakeShellPlatform(std::vector<std::string>& log) : log_(log) {}
+
+    std::map<shell::Text, shell::Text> registry;  // path below HKEY_LOCAL_MACHINE -> value
+    std::vector<shell::Text> reads;               // "path|default" of every read
+    shell::Text path = "D:\\Tools\\splitter.exe";
+    shell::PathStyle style = shell::PathStyle::Windows;
+
+    shell::Text readRegistryText(shell::RegistryRoot, const shell::Text& at,
+                                 const shell::Text& defaultText) override {
+        reads.push_back(at + "|" + defaultText);
+        auto it = registry.find(at);
+        return it == registry.end() || it->second.empty() ? defaultText : it->second;
+    }
+    bool runCommandLine(const shell::Text& commandLine, bool wait, shell::ShowMode show) override {
+        log_.push_back("run " + commandLine + (wait ? " [wait" : " [nowait") +
+                       (show == shell::ShowMode::Hidden ? " hidden]" : " maximized]"));
+        return true;
+    }
+    shell::Text executablePath() override { return path; }
+    shell::PathStyle pathStyle() override { return style; }
+
+private:
+    std::vector<std::string>& log_;
+};
+
+}  // namespace folioknife::testing
