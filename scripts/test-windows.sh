@@ -38,7 +38,8 @@ cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 cmake --build build-win
 # The generator uses iconv, so it is built for this machine, not for Windows.
 mkdir -p build-win-host
-if [ ! -x build-win-host/fk-gennovel ] || [ tools/gennovel.cpp -nt build-win-host/fk-gennovel ]; then
+if [ ! -x build-win-host/fk-gennovel ] ||
+   [ tools/gennovel.cpp -nt build-win-host/fk-gennovel ]; then
     g++ -std=c++17 -O2 -Wall -Wextra -Werror -o build-win-host/fk-gennovel tools/gennovel.cpp
 fi
 split_exe=$PWD/build-win/src/cli/folioknife-split.exe

@@ -33,7 +33,8 @@ TEST(CodePage, DisplayConversionNeverFailsAndMarksBadBytes) {
 }
 
 TEST(CodePage, KnowsTheCodePagesByTheirUsualNames) {
-    const char* known[] = {"GBK", "gbk", "CP936", "GB2312", "UTF-8", "utf8", "BIG5", "CP1252"};
+    const char* known[] = {"GBK",   "gbk",  "CP936", "GB2312", "EUC-CN", "GB18030",
+                           "UTF-8", "utf8", "BIG5",  "UHC",    "CP1252"};
     for (const char* name : known) {
         EXPECT_EQ(convertText("", name, "UTF-8"), std::string()) << name;
         EXPECT_EQ(convertText("", "UTF-8", name), std::string()) << name;

@@ -18,6 +18,7 @@ namespace folioknife::splitter {
 std::string systemCodePage() {
     const UINT acp = GetACP();
     if (acp == 936) return "GBK";
+    if (acp == 54936) return "GB18030";
     if (acp == 65001) return "UTF-8";
     return "CP" + std::to_string(acp);
 }
@@ -32,10 +33,11 @@ constexpr UINT kUtf8 = 65001;
 std::optional<UINT> codePageNumber(const std::string& name) {
     std::string n;
     for (char c : name) {
-        if (c != '-' && c != '_') n += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (c == '-' || c == '_') continue;
+        n += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
     UINT number = 0;
-    if (n == "GBK" || n == "CP936" || n == "GB2312" || n == "936") {
+    if (n == "GBK" || n == "CP936" || n == "GB2312" || n == "EUCCN" || n == "936") {
         number = 936;
     } else if (n == "GB18030") {
         number = kGb18030;
@@ -43,6 +45,8 @@ std::optional<UINT> codePageNumber(const std::string& name) {
         number = kUtf8;
     } else if (n == "BIG5") {
         number = 950;
+    } else if (n == "UHC" || n == "EUCKR") {
+        number = 949;
     } else if (n == "ASCII" || n == "USASCII") {
         number = 20127;
     } else {
@@ -161,7 +165,8 @@ std::wstring decodeLossy(std::string_view bytes, UINT cp) {
     while (i < bytes.size()) {
         std::size_t taken = 0;
         for (std::size_t k = 1; k <= longest && i + k <= bytes.size(); ++k) {
-            // A DBCS lead byte alone is not a character, though some systems decode it as one.
+            // A DBCS lead byte is never a character by itself, whatever a conversion of it
+            // alone gives.
             if (k == 1 && info.MaxCharSize == 2 &&
                 IsDBCSLeadByteEx(cp, static_cast<BYTE>(bytes[i]))) {
                 continue;

@@ -31,7 +31,8 @@ public:
         return (static_cast<std::uint64_t>(high) << 32) | low;
     }
     std::int64_t read(char* buffer, std::size_t capacity) override {
-        const DWORD want = static_cast<DWORD>(capacity < kTransferLimit ? capacity : kTransferLimit);
+        const DWORD want =
+            static_cast<DWORD>(capacity < kTransferLimit ? capacity : kTransferLimit);
         DWORD got = 0;
         if (!ReadFile(h_, buffer, want, &got, nullptr)) {
             // A pipe whose writer has gone reports its end this way.
