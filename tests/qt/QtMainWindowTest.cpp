@@ -1,0 +1,529 @@
+// The Qt window as the user meets it: its layout against the table of controls, its message
+// boxes, its dialogs and a whole split, driven through the window's own QWindow so that a
+// modal box would block the clicks as it blocks a user's. CTest runs it once with the
+// program's code page UTF-8 and once with GBK (FK_TEST_CODEPAGE).
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <atomic>
+#include <functional>
+#include <set>
+#include <thread>
+
+#include "app/Application.h"
+#include "app/qt/QtMainWindow.h"
+#include "splitter/CodePage.h"
+#include "splitter/FileService.h"
+#include "splitter/Messages.h"
+
+namespace fk = folioknife;
+using fk::app::Control;
+using fk::app::Text;
+using fk::app::qt::QtMainWindow;
+using fk::splitter::programText;
+
+namespace {
+
+struct NoContextMenu : fk::app::ContextMenuEntry {
+    void probeContextMenuEntry(fk::app::MainWindow&) override {}
+    void onContextMenuCheckClicked(fk::app::MainWindow&) override {}
+};
+struct NoUpdate : fk::app::UpdateCheck {
+    void startUpdateCheck(fk::splitter::MessageBoxService&) override {}
+};
+
+QString utf8(const char* s) { return QString::fromUtf8(s); }
+Text bytes(const QString& s) { return programText(s.toStdString()); }  // in the code page
+
+// Answers the message boxes and file dialogs that appear, each once, outside the tick that
+// found it: an answer may click the main window and so open a box nested in this one, which
+// the watcher must be free to find.
+class Answerer {
+public:
+    std::function<void(QMessageBox*)> onBox = [](QMessageBox* b) { b->buttons().first()->click(); };
+    std::function<void(QFileDialog*)> onDialog = [](QFileDialog* d) { d->reject(); };
+    Answerer() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (!w->isVisible() || !seen_.insert(w).second) continue;
+                if (auto* box = qobject_cast<QMessageBox*>(w))
+                    QTimer::singleShot(0, box, [this, box] { onBox(box); });
+                else if (auto* dialog = qobject_cast<QFileDialog*>(w))
+                    QTimer::singleShot(0, dialog, [this, dialog] { onDialog(dialog); });
+            }
+        });
+        timer_.start(10);
+    }
+
+private:
+    QTimer timer_;
+    std::set<QWidget*> seen_;
+};
+
+}  // namespace
+
+class QtMainWindowTest : public QObject {
+    Q_OBJECT
+
+    QtMainWindow window;
+    fk::splitter::SourceDocument document;
+    NoContextMenu contextMenu;
+    NoUpdate update;
+    std::unique_ptr<fk::app::Application> app;
+    const Text presetFolder = programText("/home/读者/output");
+
+    QWidget* control(Control c) { return window.control(c); }
+    // A click where a user clicks: on the top-level window, at the control's centre.
+    void click(Control c) {
+        QTest::mouseClick(window.widget()->windowHandle(), Qt::LeftButton, {},
+                          control(c)->geometry().center());
+    }
+    // Starts the program on the given route; 'steps' runs inside its loop and the window is
+    // then closed as with its close button. False when the loop had to be ended by force.
+    bool runProgram(std::vector<Text> arguments, const std::function<void()>& steps) {
+        bool timedOut = false;
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        connect(&watchdog, &QTimer::timeout, [&] {
+            timedOut = true;
+            QCoreApplication::exit(99);
+        });
+        watchdog.start(20000);
+        QTimer::singleShot(0, [&] {
+            if (QTest::qWaitForWindowExposed(window.widget())) steps();
+            window.widget()->windowHandle()->close();
+        });
+        const int code = app->startProgram(arguments);
+        return code == 0 && !timedOut && !window.widget()->isVisible();
+    }
+
+private slots:
+    void initTestCase() {
+        const QByteArray codePage = qgetenv("FK_TEST_CODEPAGE");
+        if (!codePage.isEmpty()) fk::splitter::setProgramCodePage(codePage.toStdString());
+    }
+    void init() {
+        fk::app::controlIdCounter = 500;
+        document.replace(Text());
+        app = std::make_unique<fk::app::Application>(document, fk::splitter::systemFileService(),
+                                                     window, contextMenu, update,
+                                                     fk::app::Platform{"/", presetFolder});
+    }
+
+    void layout_data() {
+        QTest::addColumn<QString>("className");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<bool>("checked");
+        QTest::addColumn<QString>("colours");  // text on background; "" for the style's own
+        const QString face = QApplication::palette().color(QPalette::Window).name();
+        const QString onFace = "#000000 on " + face, onWhite = "#000000 on #ffffff";
+        struct Row {
+            const char *name, *cls, *caption;
+            int x, y, w, h;
+            bool enabled, checked;
+            QString colours;
+        };
+        const Row rows[] = {
+            {"DefaultModeRadio", "QRadioButton", "默认模式", 25, 27, 72, 22, true, true, onFace},
+            {"CustomModeRadio", "QRadioButton", "自定义", 25, 56, 56, 16, true, false, onFace},
+            {"PrefixEdit", "QLineEdit", "第", 143, 27, 51, 22, true, false, onWhite},
+            {"SuffixEdit", "QLineEdit", "章", 267, 27, 51, 22, true, false, onWhite},
+            {"ExpressionEdit", "QLineEdit", "", 97, 53, 200, 20, false, false, onWhite},
+            {"ChaptersPerFileEdit", "QLineEdit", "10", 114, 80, 49, 24, true, false, onWhite},
+            {"ExpressionLabel", "QLabel", "表达式：", 97, 31, 42, 22, true, false, onFace},
+            {"DigitsLabel", "QLabel", "+数字部分+", 200, 31, 64, 22, true, false, onFace},
+            {"PerFileLabel", "QLabel", "一个文件中包含", 23, 85, 90, 24, true, false, onFace},
+            {"ChaptersUnitLabel", "QLabel", "章", 170, 85, 50, 20, true, false, onFace},
+            {"OutputToLabel", "QLabel", "输出到：", 24, 140, 40, 24, true, false, onFace},
+            {"OutputDirEdit", "QLineEdit", "/home/读者/output", 69, 139, 216, 20, true, false, onWhite},
+            {"BrowseButton", "QPushButton", "...", 285, 139, 32, 20, true, false, ""},
+            {"ContextMenuCheck", "QCheckBox", "添加\"一键分割\"右键菜单", 33, 209, 184, 24, true, false, onFace},
+            {"DeleteSourceCheck", "QCheckBox", "分割完成后删除源文件", 33, 162, 184, 24, true, false, onFace},
+            {"AuthorLabel", "QLabel", "作者邮箱：" FOLIOKNIFE_MAINTAINER_EMAIL "  欢迎提交bug", 35, 242, 285, 16,
+             true, false, "#008000 on " + face},
+            {"OpenButton", "QPushButton", "打开", 333, 14, 88, 32, true, false, ""},
+            {"SplitButton", "QPushButton", "分割", 333, 59, 88, 32, true, false, ""},
+            {"ParamsGroup", "QGroupBox", "分割参数", 8, 6, 320, 106, true, false, onFace},
+            {"OutputGroup", "QGroupBox", "输出", 8, 112, 320, 80, true, false, onFace},
+            {"MiscGroup", "QGroupBox", "杂项", 8, 192, 320, 74, true, false, onFace},
+            {"AssistMenuButton", "QPushButton", "▼", 300, 53, 25, 20, true, false, ""},
+        };
+        for (const Row& r : rows)
+            QTest::newRow(r.name) << r.cls << utf8(r.caption) << QRect(r.x, r.y, r.w, r.h)
+                                  << r.enabled << r.checked << r.colours;
+    }
+    void layout() {
+        QFETCH(QString, className);
+        QFETCH(QString, caption);
+        QFETCH(QRect, geometry);
+        QFETCH(bool, enabled);
+        QFETCH(bool, checked);
+        QFETCH(QString, colours);
+        app->buildMainWindow();
+        const QString name = QTest::currentDataTag();
+        auto* w = window.widget()->findChild<QWidget*>(name);
+        QVERIFY(w);
+        const int id = w->property("controlId").toInt();
+        QVERIFY(id >= 501 && id <= 522);
+        const auto c = static_cast<Control>(id - 501);  // the table's order is the creation order
+        QCOMPARE(fk::app::controlName(c), name);
+        QCOMPARE(window.control(c), w);
+        QCOMPARE(w->parentWidget(), window.widget());  // group boxes are no one's parent
+        QCOMPARE(w->metaObject()->className(), className);
+
+        QString shown;
+        if (auto* e = qobject_cast<QLineEdit*>(w)) shown = e->text();
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) shown = b->text();
+        if (auto* l = qobject_cast<QLabel*>(w)) shown = l->text();
+        if (auto* g = qobject_cast<QGroupBox*>(w)) shown = g->title();
+        QCOMPARE(shown, caption);
+        QCOMPARE(window.text(c), bytes(caption));
+        QCOMPARE(w->geometry(), geometry);
+        QCOMPARE(w->isEnabled(), enabled);
+        QCOMPARE(window.isChecked(c), checked);
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->font(), QApplication::font());
+        if (!colours.isEmpty()) {
+            const bool edit = className == "QLineEdit";
+            const QPalette p = w->palette();
+            QCOMPARE(p.color(edit ? QPalette::Text : QPalette::WindowText).name() + " on " +
+                         p.color(edit ? QPalette::Base : QPalette::Window).name(),
+                     colours);
+        }
+        if (auto* l = qobject_cast<QLabel*>(w)) QVERIFY(!l->wordWrap());
+        if (auto* e = qobject_cast<QLineEdit*>(w)) QVERIFY(e->maxLength() >= 1 << 30);
+    }
+
+    void theWindow() {
+        app->buildMainWindow();
+        QWidget* frame = window.widget();
+        QCOMPARE(window.title(), Text("Tarvelle V0.7"));
+        QCOMPARE(frame->windowTitle(), QString("Tarvelle V0.7"));
+        QVERIFY(frame->isWindow() && frame->isVisible());
+        QCOMPARE(frame->pos(), QPoint(50, 50));
+        QCOMPARE(frame->size(), QSize(425, 270));
+        QCOMPARE(frame->minimumSize(), frame->maximumSize());
+        const Qt::WindowFlags flags = frame->windowFlags();
+        QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint));
+        QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+        const QList<QSize> iconSizes = frame->windowIcon().availableSizes();
+        for (int s : {16, 32, 48}) QVERIFY(iconSizes.contains(QSize(s, s)));
+        // The group boxes stand behind every other control.
+        const QObjectList children = frame->children();
+        qsizetype lastGroup = -1, firstOther = children.size();
+        for (qsizetype i = 0; i < children.size(); ++i) {
+            if (!children[i]->isWidgetType()) continue;
+            if (qobject_cast<QGroupBox*>(children[i])) lastGroup = i;
+            else firstOther = std::min(firstOther, i);
+        }
+        QVERIFY(lastGroup >= 0 && lastGroup < firstOther);
+    }
+
+    // Clicks on the radio buttons and check boxes: the mark changes before the handler runs,
+    // the radio buttons clear only each other, and the selected one fires again.
+    void marks_data() {
+        QTest::addColumn<QStringList>("clicks");  // "Name" by mouse, "space:Name" by keyboard
+        QTest::addColumn<QString>("checked");     // the marked controls afterwards
+        QTest::addColumn<QString>("handled");     // each handler run, with its control's mark
+        QTest::newRow("custom mode") << QStringList{"CustomModeRadio"} << "CustomModeRadio"
+                                     << "CustomModeRadio:1";
+        QTest::newRow("selected radio again")
+            << QStringList{"DefaultModeRadio", "space:DefaultModeRadio"} << "DefaultModeRadio"
+            << "DefaultModeRadio:1 DefaultModeRadio:1";
+        QTest::newRow("check boxes leave the radios alone")
+            << QStringList{"ContextMenuCheck", "DeleteSourceCheck"}
+            << "DefaultModeRadio ContextMenuCheck DeleteSourceCheck" << "ContextMenuCheck:1";
+        QTest::newRow("check box twice, by keyboard")
+            << QStringList{"space:ContextMenuCheck", "ContextMenuCheck"} << "DefaultModeRadio"
+            << "ContextMenuCheck:1 ContextMenuCheck:0";
+    }
+    void marks() {
+        QFETCH(QStringList, clicks);
+        QFETCH(QString, checked);
+        QFETCH(QString, handled);
+        app->buildMainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
+        QStringList runs;
+        for (Control c : {Control::DefaultModeRadio, Control::CustomModeRadio,
+                          Control::ContextMenuCheck})
+            window.bindClick(c, [&, c] {
+                runs << QString("%1:%2").arg(fk::app::controlName(c)).arg(window.isChecked(c));
+            });
+        for (const QString& step : clicks) {
+            QWidget* w = window.widget()->findChild<QWidget*>(step.section(':', -1));
+            if (step.startsWith("space:")) {
+                w->setFocus();
+                QTest::keyClick(w, Qt::Key_Space);
+            } else {
+                click(static_cast<Control>(w->property("controlId").toInt() - 501));
+            }
+        }
+        QStringList marked;
+        for (int i = 0; i < fk::app::kControlCount; ++i)
+            if (window.isChecked(static_cast<Control>(i)))
+                marked << fk::app::controlName(static_cast<Control>(i));
+        QCOMPARE(marked.join(' '), checked);
+        QCOMPARE(runs.join(' '), handled);
+    }
+
+    // Texts cross between the code page and Qt both ways; what the code page cannot hold
+    // becomes '?', one per character.
+    void texts_data() {
+        QTest::addColumn<int>("which");
+        QTest::addColumn<QByteArray>("set");  // raw code-page bytes, or empty to type 'typed'
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("readBack");  // "?" stands for itself
+        const int edit = int(Control::OutputDirEdit);
+        const bool gbk = fk::splitter::sameCodePage(fk::splitter::programCodePage(), "GBK");
+        QTest::newRow("button caption") << int(Control::OpenButton)
+                                        << QByteArray::fromStdString(bytes("文件已打开")) << ""
+                                        << utf8("文件已打开") << utf8("文件已打开");
+        QTest::newRow("group title") << int(Control::MiscGroup) << QByteArray("<b>x&") << ""
+                                     << "<b>x&" << "<b>x&";
+        QTest::newRow("a NUL ends the text") << edit << QByteArray("ab\0cd", 5) << "" << "ab"
+                                             << "ab";
+        QTest::newRow("a byte invalid in the code page") << edit << QByteArray("a\xFF") << ""
+                                                         << "a?" << "a?";
+        QTest::newRow("typed Chinese") << edit << QByteArray() << utf8("第十二章")
+                                       << utf8("第十二章") << utf8("第十二章");
+        QTest::newRow("typed Hangul") << edit << QByteArray() << utf8("한글") << utf8("한글")
+                                      << (gbk ? "??" : utf8("한글"));
+        const QString longText(40000, QChar(0x7AE0));
+        QTest::newRow("longer than Qt's default limit") << edit << QByteArray() << longText
+                                                        << longText << longText;
+    }
+    void texts() {
+        QFETCH(int, which);
+        QFETCH(QByteArray, set);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(QString, readBack);
+        app->buildMainWindow();
+        const auto c = static_cast<Control>(which);
+        if (typed.isEmpty()) window.setText(c, set.toStdString());
+        else qobject_cast<QLineEdit*>(control(c))->setText(typed);  // as the user types it
+        QWidget* w = control(c);
+        QString inWidget;
+        if (auto* e = qobject_cast<QLineEdit*>(w)) inWidget = e->text();
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) inWidget = b->text();
+        if (auto* g = qobject_cast<QGroupBox*>(w)) inWidget = g->title();
+        QCOMPARE(inWidget, shown);
+        QCOMPARE(window.text(c), bytes(readBack));
+    }
+
+    void nameFilters_data() {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("the program's") << utf8("文本文件(*.txt)|*.txt") << QStringList{utf8("文本文件(*.txt)")};
+        QTest::newRow("pattern added") << "All|*.*" << QStringList{"All (*.*)"};
+        QTest::newRow("two entries, two patterns") << "Text|*.txt;*.log|All(*.*)|*.*"
+                                                   << QStringList{"Text (*.txt *.log)", "All(*.*)"};
+        QTest::newRow("name shows another pattern") << "Text(*.txt)|*.log" << QStringList{"Text(*.txt) (*.log)"};
+        QTest::newRow("a name without pattern is dropped") << "Text" << QStringList{};
+    }
+    void nameFilters() {
+        QFETCH(QString, filter);
+        QFETCH(QStringList, expected);
+        QCOMPARE(fk::app::qt::qtNameFilters(filter), expected);
+    }
+
+    // The box's buttons, their order and answers, closing it, and asking from another thread.
+    void messageBoxes_data() {
+        QTest::addColumn<unsigned>("flags");
+        QTest::addColumn<QString>("action");  // a button's caption, "close" or "escape"
+        QTest::addColumn<bool>("fromThread");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("buttons");
+        QTest::newRow("OK") << 0u << utf8("确定") << false << 0 << utf8("确定");
+        QTest::newRow("OK box closed") << 0u << "close" << false << 0 << utf8("确定");
+        QTest::newRow("OK box, Escape") << 0u << "escape" << false << 0 << utf8("确定");
+        QTest::newRow("Yes") << 4u << utf8("是") << false << 5 << utf8("是 否");
+        QTest::newRow("No") << 4u << utf8("否") << false << 6 << utf8("是 否");
+        QTest::newRow("Yes/No box closed") << 4u << "close" << false << 6 << utf8("是 否");
+        QTest::newRow("Yes from the update thread") << 4u << utf8("是") << true << 5 << utf8("是 否");
+        QTest::newRow("OK from the update thread") << 0u << "close" << true << 0 << utf8("确定");
+        QTest::newRow("OK/Cancel closed") << 1u << "close" << false << 1 << utf8("确定 取消");
+        QTest::newRow("Retry") << 2u << utf8("重试") << false << 3 << utf8("中止 重试 忽略");
+    }
+    void messageBoxes() {
+        QFETCH(unsigned, flags);
+        QFETCH(QString, action);
+        QFETCH(bool, fromThread);
+        QFETCH(int, answer);
+        QFETCH(QString, buttons);
+        QStringList seen;
+        Answerer answerer;
+        answerer.onBox = [&](QMessageBox* box) {
+            QList<QAbstractButton*> list = box->buttons();
+            std::sort(list.begin(), list.end(),
+                      [](auto* a, auto* b) { return a->x() < b->x(); });  // as shown
+            QStringList captions;
+            for (auto* b : list) captions << b->text();
+            seen << box->windowTitle() << box->text() << captions.join(' ')
+                 << QString::number(box->parentWidget() == nullptr &&
+                                    box->windowModality() == Qt::NonModal &&
+                                    box->icon() == QMessageBox::NoIcon &&
+                                    box->thread() == qApp->thread());
+            if (action == "close") box->close();
+            else if (action == "escape") QTest::keyClick(box, Qt::Key_Escape);
+            else for (auto* b : list) if (b->text() == action) b->click();
+        };
+        const Text text = programText("有新版本"), title = programText("更新");
+        int got = -2;
+        if (fromThread) {
+            std::atomic<bool> done{false};
+            std::thread asker([&] {
+                got = window.showMessageBox(text, title, flags);
+                done = true;
+            });
+            QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
+            asker.join();
+        } else {
+            got = window.showMessageBox(text, title, flags);
+        }
+        QCOMPARE(seen, (QStringList{utf8("更新"), utf8("有新版本"), buttons, "1"}));
+        QCOMPARE(got, answer);
+    }
+
+    // While a box is up the main window still takes clicks, and they run their handlers
+    // nested in the one that shows the box; a second box can open over the first.
+    void messageBoxIsOwnerlessAndNonModal() {
+        QStringList log;
+        Answerer answerer;
+        int boxes = 0;
+        answerer.onBox = [&](QMessageBox* box) {
+            const int n = ++boxes;
+            log << QString("box %1: %2").arg(n).arg(box->text());
+            if (n == 1) {
+                click(Control::CustomModeRadio);
+                log << QString("ExpressionEdit enabled: %1").arg(control(Control::ExpressionEdit)->isEnabled());
+                click(Control::AssistMenuButton);
+                log << QString("box 1 still up: %1").arg(box->isVisible());
+            }
+            box->buttons().first()->click();
+        };
+        QVERIFY(runProgram({}, [&] { click(Control::AssistMenuButton); }));
+        const QString notice = utf8("开发中功能，敬请期待");
+        QCOMPARE(log, (QStringList{"box 1: " + notice, "ExpressionEdit enabled: 1",
+                                   "box 2: " + notice, "box 1 still up: 1"}));
+    }
+
+    void openDialog_data() {
+        QTest::addColumn<QString>("choice");  // a file name in the temporary folder, or cancel
+        QTest::addColumn<QString>("report");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("cancelled") << "" << "" << "kept";
+        QTest::newRow("a novel") << "novel.txt" << utf8("打开成功") << utf8("第1章");
+        QTest::newRow("no such file") << "missing.txt" << utf8("打开失败") << "";
+    }
+    void openDialog() {
+        QFETCH(QString, choice);
+        QFETCH(QString, report);
+        QFETCH(QString, text);
+        QTemporaryDir dir;
+        // An ASCII name: Qt reads file names as UTF-8 whatever the locale, so under GBK a
+        // Chinese name chosen in the dialog names a different file.
+        QFile novel(dir.filePath("novel.txt"));
+        QVERIFY(novel.open(QIODevice::WriteOnly));
+        novel.write(QByteArray::fromStdString(bytes(utf8("第1章"))));
+        novel.close();
+        document.replace("kept");
+        QStringList seen;
+        Answerer answerer;
+        answerer.onDialog = [&](QFileDialog* d) {
+            seen << d->windowTitle() << d->nameFilters().join(";;")
+                 << QString::number(d->parentWidget() == window.widget() &&
+                                    d->windowModality() == Qt::WindowModal &&
+                                    d->fileMode() == QFileDialog::AnyFile);
+            if (choice.isEmpty()) return d->reject();
+            // Typed, as selectFile() leaves a focused name field alone.
+            d->findChild<QLineEdit*>("fileNameEdit")->setText(dir.filePath(choice));
+            static_cast<QDialog*>(d)->accept();  // QFileDialog hides it
+        };
+        answerer.onBox = [&](QMessageBox* box) {
+            seen << box->text();
+            box->buttons().first()->click();
+        };
+        QVERIFY(runProgram({}, [&] { click(Control::OpenButton); }));
+        QStringList expected{utf8("打开文件"), utf8("文本文件(*.txt)"), "1"};
+        if (!report.isEmpty()) expected << report;
+        QCOMPARE(seen, expected);
+        QCOMPARE(document.text(), bytes(text));
+    }
+
+    void browse_data() {
+        QTest::addColumn<bool>("choose");
+        QTest::newRow("a folder") << true;
+        QTest::newRow("cancelled empties the field") << false;
+    }
+    void browse() {
+        QFETCH(bool, choose);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(utf8("输出"));
+        QVERIFY(QDir().mkdir(folder));
+        QStringList seen;
+        Answerer answerer;
+        answerer.onDialog = [&](QFileDialog* d) {
+            seen << d->windowTitle()
+                 << QString::number(d->parentWidget() == window.widget() &&
+                                    d->windowModality() == Qt::WindowModal &&
+                                    d->fileMode() == QFileDialog::Directory);
+            if (!choose) return d->reject();
+            d->setDirectory(folder);
+            static_cast<QDialog*>(d)->accept();  // QFileDialog hides it
+        };
+        QVERIFY(runProgram({}, [&] { click(Control::BrowseButton); }));
+        QCOMPARE(seen, (QStringList{utf8("选择输出文本目录"), "1"}));
+        QCOMPARE(window.text(Control::OutputDirEdit), choose ? bytes(folder) : Text());
+    }
+
+    // The whole job: started with a novel, split by a click, closed with the close button.
+    void splitFromTheCommandLine() {
+        QTemporaryDir dir;
+        Text novel = bytes(utf8("序言\n"));
+        for (int i = 1; i <= 25; ++i)
+            novel += bytes(QString(utf8("第%1章 标题\n正文，正文。\n")).arg(i));
+        const QString path = dir.filePath("novel.txt");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(novel.data(), static_cast<qint64>(novel.size()));
+        file.close();
+
+        QStringList seen;
+        Answerer answerer;
+        answerer.onBox = [&](QMessageBox* box) {
+            seen << box->windowTitle() + ": " + box->text();
+            box->buttons().first()->click();
+        };
+        QVERIFY(runProgram({path.toStdString()}, [&] {
+            seen << QString::fromStdString(window.text(Control::OutputDirEdit));
+            click(Control::SplitButton);
+        }));
+        QCOMPARE(seen, (QStringList{dir.path() + "/", utf8("信息: 分割成功！")}));
+        QByteArray joined;
+        for (int k = 1; k <= 3; ++k) {
+            QFile part(dir.filePath(QString("novel_%1.txt").arg(k)));
+            QVERIFY(part.open(QIODevice::ReadOnly));
+            joined += part.readAll();
+        }
+        QVERIFY(!QFile::exists(dir.filePath("novel_4.txt")));
+        QCOMPARE(joined, QByteArray::fromStdString(novel));
+        QVERIFY(!control(Control::OpenButton)->isEnabled());
+        QCOMPARE(qobject_cast<QAbstractButton*>(control(Control::OpenButton))->text(),
+                 utf8("文件已打开"));
+    }
+};
+
+QTEST_MAIN(QtMainWindowTest)
+#include "QtMainWindowTest.moc"
