@@ -142,8 +142,8 @@ int main(int argc, char** argv) {
         paragraph(buffer, 200);
     }
     for (long n = 1; n <= chapters; ++n) {
-        // Every third heading in ASCII digits, the others in Chinese numerals.
-        std::string number = n % 3 == 0 ? std::to_string(n)
+        // Every third heading in ASCII digits, the others in Chinese numerals (up to 9999).
+        std::string number = n % 3 == 0 || n > 9999 ? std::to_string(n)
                                         : toEncoding(chineseNumber(static_cast<unsigned>(n)), encoding);
         buffer += di + number + zhang + " " + pool[random(pool.size())] + pool[random(pool.size())] + eol;
         long body = 0;
