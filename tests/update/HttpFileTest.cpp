@@ -137,7 +137,12 @@ TEST_F(HttpFileTest, AStalledServerIsGivenUpWithinTheTimeOut) {
         const HttpFile file = getHttpFile(address(server, "/f"), limits);
         const auto took = std::chrono::steady_clock::now() - start;
         EXPECT_LT(took, 8s) << c.name;
+#ifdef _WIN32
+        // WinINet's read waits for a whole chunk; when it times out, what it held is lost.
+        EXPECT_EQ(file.bytes, "") << c.name;
+#else
         EXPECT_EQ(file.bytes, c.reply.bytes.empty() ? "" : "abc") << c.name;
+#endif
     }
 }
 
