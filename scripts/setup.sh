@@ -11,7 +11,7 @@ packages=(
 for group in "$@"; do
     case "$group" in
         gui) packages+=(qt6-base-dev xvfb xauth xdotool openbox imagemagick fonts-wqy-microhei
-                        fonts-wqy-zenhei libcurl4-openssl-dev libinih-dev) ;;
+                        fonts-wqy-zenhei libcurl4-openssl-dev libinih-dev locales) ;;
         windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xdotool openbox
                             imagemagick fonts-wqy-microhei locales) ;;
         sanitizers) packages+=(clang-14 libclang-rt-14-dev) ;;

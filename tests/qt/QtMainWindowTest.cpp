@@ -77,7 +77,6 @@ class QtMainWindowTest : public QObject {
     NoContextMenu contextMenu;
     NoUpdate update;
     std::unique_ptr<fk::app::Application> app;
-    const Text presetFolder = programText("/home/读者/output");
 
     QWidget* control(Control c) { return window.control(c); }
     // A click where a user clicks: on the top-level window, at the control's centre.
@@ -114,7 +113,7 @@ private slots:
         document.replace(Text());
         app = std::make_unique<fk::app::Application>(document, fk::splitter::systemFileService(),
                                                      window, contextMenu, update,
-                                                     fk::app::Platform{"/", presetFolder});
+                                                     fk::app::Platform{"/", bytes(utf8("/home/读者/output"))});
     }
 
     void layout_data() {
@@ -195,8 +194,11 @@ private slots:
         if (!colours.isEmpty()) {
             const bool edit = className == "QLineEdit";
             const QPalette p = w->palette();
-            QCOMPARE(p.color(edit ? QPalette::Text : QPalette::WindowText).name() + " on " +
-                         p.color(edit ? QPalette::Base : QPalette::Window).name(),
+            const auto colour = [&](QPalette::ColorRole role) {
+                return p.color(QPalette::Active, role).name();
+            };
+            QCOMPARE(colour(edit ? QPalette::Text : QPalette::WindowText) + " on " +
+                         colour(edit ? QPalette::Base : QPalette::Window),
                      colours);
         }
         if (auto* l = qobject_cast<QLabel*>(w)) QVERIFY(!l->wordWrap());
