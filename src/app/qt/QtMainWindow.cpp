@@ -317,11 +317,12 @@ Text QtMainWindow::browseForFolder(const Text& title) {
 
 int QtMainWindow::showMessageBox(const Text& text, const Text& title, unsigned flags) {
     QCoreApplication* application = QCoreApplication::instance();
-    if (!application || QThread::currentThread() == application->thread())
+    if (!application) return -1;  // the program is ending: nowhere to show a box
+    if (QThread::currentThread() == application->thread())
         return showMessageBoxHere(text, title, flags);
     // From the update thread: widgets live on the user-interface thread only. The caller
-    // waits for the answer; if the loop has ended and the application object is gone, the
-    // call is dropped and the caller gets "no answer".
+    // waits for the answer; if the application object goes away first, the queued call is
+    // dropped, which releases the caller with "no answer".
     int answer = -1;
     QMetaObject::invokeMethod(
         application, [&] { answer = showMessageBoxHere(text, title, flags); },
