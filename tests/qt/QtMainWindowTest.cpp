@@ -46,7 +46,7 @@ Text bytes(const QString& s) { return programText(s.toStdString()); }  // in the
 // found it: an answer may click the main window and so open a box nested in this one, which
 // the watcher must be free to find.
 class Answerer {
-public:
+  public:
     std::function<void(QMessageBox*)> onBox = [](QMessageBox* b) { b->buttons().first()->click(); };
     std::function<void(QFileDialog*)> onDialog = [](QFileDialog* d) { d->reject(); };
     Answerer() {
@@ -62,7 +62,7 @@ public:
         timer_.start(10);
     }
 
-private:
+  private:
     QTimer timer_;
     std::set<QWidget*> seen_;
 };
@@ -103,7 +103,7 @@ class QtMainWindowTest : public QObject {
         return code == 0 && !timedOut && !window.widget()->isVisible();
     }
 
-private slots:
+  private slots:
     void initTestCase() {
         const QByteArray codePage = qgetenv("FK_TEST_CODEPAGE");
         if (!codePage.isEmpty()) fk::splitter::setProgramCodePage(codePage.toStdString());
@@ -111,12 +111,13 @@ private slots:
     void init() {
         fk::app::controlIdCounter = 500;
         document.replace(Text());
-        app = std::make_unique<fk::app::Application>(document, fk::splitter::systemFileService(),
-                                                     window, contextMenu, update,
-                                                     fk::app::Platform{"/", bytes(utf8("/home/读者/output"))});
+        app = std::make_unique<fk::app::Application>(
+            document, fk::splitter::systemFileService(), window, contextMenu, update,
+            fk::app::Platform{"/", bytes(utf8("/home/读者/output"))});
     }
 
     void layout_data() {
+        QTest::addColumn<int>("id");
         QTest::addColumn<QString>("className");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QRect>("geometry");
@@ -143,12 +144,15 @@ private slots:
             {"PerFileLabel", "QLabel", "一个文件中包含", 23, 85, 90, 24, true, false, onFace},
             {"ChaptersUnitLabel", "QLabel", "章", 170, 85, 50, 20, true, false, onFace},
             {"OutputToLabel", "QLabel", "输出到：", 24, 140, 40, 24, true, false, onFace},
-            {"OutputDirEdit", "QLineEdit", "/home/读者/output", 69, 139, 216, 20, true, false, onWhite},
+            {"OutputDirEdit", "QLineEdit", "/home/读者/output", 69, 139, 216, 20, true, false,
+             onWhite},
             {"BrowseButton", "QPushButton", "...", 285, 139, 32, 20, true, false, ""},
-            {"ContextMenuCheck", "QCheckBox", "添加\"一键分割\"右键菜单", 33, 209, 184, 24, true, false, onFace},
-            {"DeleteSourceCheck", "QCheckBox", "分割完成后删除源文件", 33, 162, 184, 24, true, false, onFace},
-            {"AuthorLabel", "QLabel", "作者邮箱：" FOLIOKNIFE_MAINTAINER_EMAIL "  欢迎提交bug", 35, 242, 285, 16,
-             true, false, "#008000 on " + face},
+            {"ContextMenuCheck", "QCheckBox", "添加\"一键分割\"右键菜单", 33, 209, 184, 24, true,
+             false, onFace},
+            {"DeleteSourceCheck", "QCheckBox", "分割完成后删除源文件", 33, 162, 184, 24, true,
+             false, onFace},
+            {"AuthorLabel", "QLabel", "作者邮箱：" FOLIOKNIFE_MAINTAINER_EMAIL "  欢迎提交bug", 35,
+             242, 285, 16, true, false, "#008000 on " + face},
             {"OpenButton", "QPushButton", "打开", 333, 14, 88, 32, true, false, ""},
             {"SplitButton", "QPushButton", "分割", 333, 59, 88, 32, true, false, ""},
             {"ParamsGroup", "QGroupBox", "分割参数", 8, 6, 320, 106, true, false, onFace},
@@ -156,11 +160,13 @@ private slots:
             {"MiscGroup", "QGroupBox", "杂项", 8, 192, 320, 74, true, false, onFace},
             {"AssistMenuButton", "QPushButton", "▼", 300, 53, 25, 20, true, false, ""},
         };
+        int id = 501;  // in creation order
         for (const Row& r : rows)
-            QTest::newRow(r.name) << r.cls << utf8(r.caption) << QRect(r.x, r.y, r.w, r.h)
+            QTest::newRow(r.name) << id++ << r.cls << utf8(r.caption) << QRect(r.x, r.y, r.w, r.h)
                                   << r.enabled << r.checked << r.colours;
     }
     void layout() {
+        QFETCH(int, id);
         QFETCH(QString, className);
         QFETCH(QString, caption);
         QFETCH(QRect, geometry);
@@ -171,9 +177,8 @@ private slots:
         const QString name = QTest::currentDataTag();
         auto* w = window.widget()->findChild<QWidget*>(name);
         QVERIFY(w);
-        const int id = w->property("controlId").toInt();
-        QVERIFY(id >= 501 && id <= 522);
-        const auto c = static_cast<Control>(id - 501);  // the table's order is the creation order
+        QCOMPARE(w->property("controlId").toInt(), id);
+        const auto c = static_cast<Control>(id - 501);
         QCOMPARE(fk::app::controlName(c), name);
         QCOMPARE(window.control(c), w);
         QCOMPARE(w->parentWidget(), window.widget());  // group boxes are no one's parent
@@ -225,8 +230,10 @@ private slots:
         qsizetype lastGroup = -1, firstOther = children.size();
         for (qsizetype i = 0; i < children.size(); ++i) {
             if (!children[i]->isWidgetType()) continue;
-            if (qobject_cast<QGroupBox*>(children[i])) lastGroup = i;
-            else firstOther = std::min(firstOther, i);
+            if (qobject_cast<QGroupBox*>(children[i]))
+                lastGroup = i;
+            else
+                firstOther = std::min(firstOther, i);
         }
         QVERIFY(lastGroup >= 0 && lastGroup < firstOther);
     }
@@ -244,7 +251,8 @@ private slots:
             << "DefaultModeRadio:1 DefaultModeRadio:1";
         QTest::newRow("check boxes leave the radios alone")
             << QStringList{"ContextMenuCheck", "DeleteSourceCheck"}
-            << "DefaultModeRadio ContextMenuCheck DeleteSourceCheck" << "ContextMenuCheck:1";
+            << "DefaultModeRadio ContextMenuCheck DeleteSourceCheck"
+            << "ContextMenuCheck:1";
         QTest::newRow("check box twice, by keyboard")
             << QStringList{"space:ContextMenuCheck", "ContextMenuCheck"} << "DefaultModeRadio"
             << "ContextMenuCheck:1 ContextMenuCheck:0";
@@ -256,8 +264,8 @@ private slots:
         app->buildMainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
         QStringList runs;
-        for (Control c : {Control::DefaultModeRadio, Control::CustomModeRadio,
-                          Control::ContextMenuCheck})
+        for (Control c :
+             {Control::DefaultModeRadio, Control::CustomModeRadio, Control::ContextMenuCheck})
             window.bindClick(c, [&, c] {
                 runs << QString("%1:%2").arg(fk::app::controlName(c)).arg(window.isChecked(c));
             });
@@ -288,22 +296,25 @@ private slots:
         QTest::addColumn<QString>("readBack");  // "?" stands for itself
         const int edit = int(Control::OutputDirEdit);
         const bool gbk = fk::splitter::sameCodePage(fk::splitter::programCodePage(), "GBK");
-        QTest::newRow("button caption") << int(Control::OpenButton)
-                                        << QByteArray::fromStdString(bytes("文件已打开")) << ""
-                                        << utf8("文件已打开") << utf8("文件已打开");
+        QTest::newRow("button caption")
+            << int(Control::OpenButton) << QByteArray::fromStdString(bytes("文件已打开")) << ""
+            << utf8("文件已打开") << utf8("文件已打开");
         QTest::newRow("group title") << int(Control::MiscGroup) << QByteArray("<b>x&") << ""
-                                     << "<b>x&" << "<b>x&";
-        QTest::newRow("a NUL ends the text") << edit << QByteArray("ab\0cd", 5) << "" << "ab"
+                                     << "<b>x&"
+                                     << "<b>x&";
+        QTest::newRow("a NUL ends the text") << edit << QByteArray("ab\0cd", 5) << ""
+                                             << "ab"
                                              << "ab";
         QTest::newRow("a byte invalid in the code page") << edit << QByteArray("a\xFF") << ""
-                                                         << "a?" << "a?";
-        QTest::newRow("typed Chinese") << edit << QByteArray() << utf8("第十二章")
-                                       << utf8("第十二章") << utf8("第十二章");
-        QTest::newRow("typed Hangul") << edit << QByteArray() << utf8("한글") << utf8("한글")
-                                      << (gbk ? "??" : utf8("한글"));
+                                                         << "a?"
+                                                         << "a?";
+        QTest::newRow("typed Chinese")
+            << edit << QByteArray() << utf8("第十二章") << utf8("第十二章") << utf8("第十二章");
+        QTest::newRow("typed Hangul")
+            << edit << QByteArray() << utf8("한글") << utf8("한글") << (gbk ? "??" : utf8("한글"));
         const QString longText(40000, QChar(0x7AE0));
-        QTest::newRow("longer than Qt's default limit") << edit << QByteArray() << longText
-                                                        << longText << longText;
+        QTest::newRow("longer than Qt's default limit")
+            << edit << QByteArray() << longText << longText << longText;
     }
     void texts() {
         QFETCH(int, which);
@@ -313,8 +324,10 @@ private slots:
         QFETCH(QString, readBack);
         app->buildMainWindow();
         const auto c = static_cast<Control>(which);
-        if (typed.isEmpty()) window.setText(c, set.toStdString());
-        else qobject_cast<QLineEdit*>(control(c))->setText(typed);  // as the user types it
+        if (typed.isEmpty())
+            window.setText(c, set.toStdString());
+        else
+            qobject_cast<QLineEdit*>(control(c))->setText(typed);  // as the user types it
         QWidget* w = control(c);
         QString inWidget;
         if (auto* e = qobject_cast<QLineEdit*>(w)) inWidget = e->text();
@@ -327,11 +340,13 @@ private slots:
     void nameFilters_data() {
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("the program's") << utf8("文本文件(*.txt)|*.txt") << QStringList{utf8("文本文件(*.txt)")};
+        QTest::newRow("the program's")
+            << utf8("文本文件(*.txt)|*.txt") << QStringList{utf8("文本文件(*.txt)")};
         QTest::newRow("pattern added") << "All|*.*" << QStringList{"All (*.*)"};
-        QTest::newRow("two entries, two patterns") << "Text|*.txt;*.log|All(*.*)|*.*"
-                                                   << QStringList{"Text (*.txt *.log)", "All(*.*)"};
-        QTest::newRow("name shows another pattern") << "Text(*.txt)|*.log" << QStringList{"Text(*.txt) (*.log)"};
+        QTest::newRow("two entries, two patterns")
+            << "Text|*.txt;*.log|All(*.*)|*.*" << QStringList{"Text (*.txt *.log)", "All(*.*)"};
+        QTest::newRow("name shows another pattern")
+            << "Text(*.txt)|*.log" << QStringList{"Text(*.txt) (*.log)"};
         QTest::newRow("a name without pattern is dropped") << "Text" << QStringList{};
     }
     void nameFilters() {
@@ -353,7 +368,8 @@ private slots:
         QTest::newRow("Yes") << 4u << utf8("是") << false << 5 << utf8("是 否");
         QTest::newRow("No") << 4u << utf8("否") << false << 6 << utf8("是 否");
         QTest::newRow("Yes/No box closed") << 4u << "close" << false << 6 << utf8("是 否");
-        QTest::newRow("Yes from the update thread") << 4u << utf8("是") << true << 5 << utf8("是 否");
+        QTest::newRow("Yes from the update thread")
+            << 4u << utf8("是") << true << 5 << utf8("是 否");
         QTest::newRow("OK from the update thread") << 0u << "close" << true << 0 << utf8("确定");
         QTest::newRow("OK/Cancel closed") << 1u << "close" << false << 1 << utf8("确定 取消");
         QTest::newRow("Retry") << 2u << utf8("重试") << false << 3 << utf8("中止 重试 忽略");
@@ -373,13 +389,16 @@ private slots:
             QStringList captions;
             for (auto* b : list) captions << b->text();
             seen << box->windowTitle() << box->text() << captions.join(' ')
-                 << QString::number(box->parentWidget() == nullptr &&
-                                    box->windowModality() == Qt::NonModal &&
-                                    box->icon() == QMessageBox::NoIcon &&
-                                    box->thread() == qApp->thread());
-            if (action == "close") box->close();
-            else if (action == "escape") QTest::keyClick(box, Qt::Key_Escape);
-            else for (auto* b : list) if (b->text() == action) b->click();
+                 << QString::number(
+                        box->parentWidget() == nullptr && box->windowModality() == Qt::NonModal &&
+                        box->icon() == QMessageBox::NoIcon && box->thread() == qApp->thread());
+            if (action == "close")
+                box->close();
+            else if (action == "escape")
+                QTest::keyClick(box, Qt::Key_Escape);
+            else
+                for (auto* b : list)
+                    if (b->text() == action) b->click();
         };
         const Text text = programText("有新版本"), title = programText("更新");
         int got = -2;
@@ -409,7 +428,8 @@ private slots:
             log << QString("box %1: %2").arg(n).arg(box->text());
             if (n == 1) {
                 click(Control::CustomModeRadio);
-                log << QString("ExpressionEdit enabled: %1").arg(control(Control::ExpressionEdit)->isEnabled());
+                log << QString("ExpressionEdit enabled: %1")
+                           .arg(control(Control::ExpressionEdit)->isEnabled());
                 click(Control::AssistMenuButton);
                 log << QString("box 1 still up: %1").arg(box->isVisible());
             }
@@ -425,7 +445,9 @@ private slots:
         QTest::addColumn<QString>("choice");  // a file name in the temporary folder, or cancel
         QTest::addColumn<QString>("report");
         QTest::addColumn<QString>("text");
-        QTest::newRow("cancelled") << "" << "" << "kept";
+        QTest::newRow("cancelled") << ""
+                                   << ""
+                                   << "kept";
         QTest::newRow("a novel") << "novel.txt" << utf8("打开成功") << utf8("第1章");
         QTest::newRow("no such file") << "missing.txt" << utf8("打开失败") << "";
     }

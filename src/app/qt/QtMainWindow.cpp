@@ -43,7 +43,7 @@ Text fromQString(const QString& text) {
     // iconv's lossy mode writes one '?' per byte of an unconvertible character; Windows
     // writes one per character, and so do we.
     Text out;
-    for (const QChar* p = text.constData(), *end = p + text.size(); p < end;) {
+    for (const QChar *p = text.constData(), *end = p + text.size(); p < end;) {
         const qsizetype units = p->isHighSurrogate() && p + 1 < end ? 2 : 1;
         const QByteArray one = QString(p, units).toUtf8();
         auto converted = splitter::convertText(
@@ -73,25 +73,31 @@ QStringList qtNameFilters(const QString& filter) {
 MessageBoxLayout messageBoxLayout(unsigned flags) {
     constexpr int ok = 0, cancel = 1, abort = 2, retry = 3, ignore = 4, yes = 5, no = 6;
     switch (flags & 0xF) {
-        case 1: return {{{"确定", ok}, {"取消", cancel}}, cancel};
-        case 2: return {{{"中止", abort}, {"重试", retry}, {"忽略", ignore}}, std::nullopt};
-        case 3: return {{{"是", yes}, {"否", no}, {"取消", cancel}}, cancel};
-        case 4: return {{{"是", yes}, {"否", no}}, no};
-        case 5: return {{{"重试", retry}, {"取消", cancel}}, cancel};
-        default: return {{{"确定", ok}}, ok};
+        case 1:
+            return {{{"确定", ok}, {"取消", cancel}}, cancel};
+        case 2:
+            return {{{"中止", abort}, {"重试", retry}, {"忽略", ignore}}, std::nullopt};
+        case 3:
+            return {{{"是", yes}, {"否", no}, {"取消", cancel}}, cancel};
+        case 4:
+            return {{{"是", yes}, {"否", no}}, no};
+        case 5:
+            return {{{"重试", retry}, {"取消", cancel}}, cancel};
+        default:
+            return {{{"确定", ok}}, ok};
     }
 }
 
 // The top-level window. Closing it (close button, Alt+F4, the window menu) runs the destroyed
 // handler, which ends the loop: the window never asks and never refuses.
 class QtMainWindow::Frame : public QWidget {
-public:
+  public:
     explicit Frame(std::function<void()>& onClose)
         : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                Qt::WindowCloseButtonHint),
           onClose_(onClose) {}
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override {
         event->accept();
         if (onClose_) {
@@ -100,7 +106,7 @@ protected:
         }
     }
 
-private:
+  private:
     std::function<void()>& onClose_;
 };
 
@@ -197,6 +203,8 @@ void QtMainWindow::create(const std::vector<ControlSpec>& controls,
     // Qt's own rule would also end it when the last message box is closed.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    clicks_ = {};  // a new window has no handlers yet
+    destroyed_ = nullptr;
     frame_ = std::make_unique<Frame>(destroyed_);
     frame_->setWindowTitle(toQString(windowTitle()));
     QIcon icon;
@@ -232,9 +240,7 @@ void QtMainWindow::create(const std::vector<ControlSpec>& controls,
 
 QWidget* QtMainWindow::widget() const { return frame_.get(); }
 
-QWidget* QtMainWindow::control(Control c) const {
-    return controls_[static_cast<std::size_t>(c)];
-}
+QWidget* QtMainWindow::control(Control c) const { return controls_[static_cast<std::size_t>(c)]; }
 
 Text QtMainWindow::title() { return frame_ ? fromQString(frame_->windowTitle()) : Text(); }
 
@@ -283,9 +289,7 @@ void QtMainWindow::bindClick(Control c, std::function<void()> handler) {
     clicks_[static_cast<std::size_t>(c)] = std::move(handler);
 }
 
-void QtMainWindow::bindDestroyed(std::function<void()> handler) {
-    destroyed_ = std::move(handler);
-}
+void QtMainWindow::bindDestroyed(std::function<void()> handler) { destroyed_ = std::move(handler); }
 
 int QtMainWindow::runMessageLoop() { return QApplication::exec(); }
 
@@ -301,8 +305,7 @@ std::optional<Text> QtMainWindow::showOpenFileDialog() {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);  // like Windows here: the file need not exist
     dialog.setNameFilters(qtNameFilters(toQString(openFileDialog_.filter)));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return fromQString(dialog.selectedFiles().constFirst());
 }
 
@@ -345,8 +348,8 @@ int QtMainWindow::showMessageBoxHere(const Text& text, const Text& title, unsign
     for (const MessageBoxButton& b : layout.buttons) {
         // One role for all keeps the buttons in Windows' order whatever the desktop's
         // dialog layout.
-        QPushButton* button = box->addButton(toQString(programText(b.caption)),
-                                             QMessageBox::ActionRole);
+        QPushButton* button =
+            box->addButton(toQString(programText(b.caption)), QMessageBox::ActionRole);
         answers[button] = b.answer;
         if (answers.size() == 1) box->setDefaultButton(button);
         if (layout.closeAnswer && *layout.closeAnswer == b.answer) box->setEscapeButton(button);

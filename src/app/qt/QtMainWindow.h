@@ -44,7 +44,7 @@ struct MessageBoxLayout {
 MessageBoxLayout messageBoxLayout(unsigned flags);
 
 class QtMainWindow : public MainWindow {
-public:
+  public:
     QtMainWindow();
     ~QtMainWindow() override;
     QtMainWindow(const QtMainWindow&) = delete;
@@ -71,7 +71,7 @@ public:
     QWidget* widget() const;
     QWidget* control(Control control) const;
 
-private:
+  private:
     class Frame;
     int showMessageBoxHere(const Text& text, const Text& title, unsigned flags);
 

@@ -7,13 +7,13 @@ namespace folioknife::app::qt {
 namespace {
 
 class NoContextMenuEntry : public ContextMenuEntry {
-public:
+  public:
     void probeContextMenuEntry(MainWindow&) override {}
     void onContextMenuCheckClicked(MainWindow&) override {}
 };
 
 class NoUpdateCheck : public UpdateCheck {
-public:
+  public:
     void startUpdateCheck(splitter::MessageBoxService&) override {}
 };
 

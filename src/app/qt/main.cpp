@@ -27,10 +27,11 @@ int main(int argc, char** argv) {
 
     // Without a display Qt would abort with a message about plugins; say what is wrong.
     if (!hasValue("QT_QPA_PLATFORM") && !hasValue("DISPLAY") && !hasValue("WAYLAND_DISPLAY")) {
-        std::fputs("folioknife: there is no display to show the window on (neither DISPLAY nor "
-                   "WAYLAND_DISPLAY is set).\nTo split a novel in a terminal, use "
-                   "folioknife-split.\n",
-                   stderr);
+        std::fputs(
+            "folioknife: there is no display to show the window on (neither DISPLAY nor "
+            "WAYLAND_DISPLAY is set).\nTo split a novel in a terminal, use "
+            "folioknife-split.\n",
+            stderr);
         return 1;
     }
 
