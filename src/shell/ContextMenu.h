@@ -13,19 +13,18 @@ enum class RegistryRoot { LocalMachine };
 // What the entry needs of the system: the registry read and the process start on Windows, or
 // what stands in for them elsewhere.
 class ShellPlatform {
-public:
+  public:
     virtual ~ShellPlatform() = default;
     // The text stored at path below root (split by splitRegistryPath), or defaultText when the
     // value is missing, empty, or not a string.
-    virtual Text readRegistryText(RegistryRoot root, const Text& path,
-                                  const Text& defaultText) = 0;
+    virtual Text readRegistryText(RegistryRoot root, const Text& path, const Text& defaultText) = 0;
     virtual bool runCommandLine(const Text& commandLine, bool wait, ShowMode show) = 0;
     virtual Text executablePath() = 0;
     virtual PathStyle pathStyle() = 0;
 };
 
 class ContextMenu : public app::ContextMenuEntry {
-public:
+  public:
     explicit ContextMenu(std::unique_ptr<ShellPlatform> platform);
 
     // Checks the box when the entry's menu text is there; never clears it.
@@ -34,7 +33,7 @@ public:
     // the two REG ADD lines and the REG DELETE line. Nothing is waited for or looked at.
     void onContextMenuCheckClicked(app::MainWindow& window) override;
 
-private:
+  private:
     std::unique_ptr<ShellPlatform> platform_;
 };
 

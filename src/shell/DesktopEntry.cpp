@@ -18,11 +18,20 @@ Text escapeStringValue(const Text& value) {
     Text out;
     for (char c : value) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
-            case '\r': out += "\\r"; break;
-            default: out += c;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -56,7 +65,9 @@ Text quoteExecArgument(const Text& argument) {
     return out + "\"";
 }
 
-Text execValue(const Text& program) { return escapeStringValue(quoteExecArgument(program) + " %f"); }
+Text execValue(const Text& program) {
+    return escapeStringValue(quoteExecArgument(program) + " %f");
+}
 
 Text unescapeStringValue(const Text& value) {
     Text out;
@@ -66,11 +77,21 @@ Text unescapeStringValue(const Text& value) {
             continue;
         }
         switch (value[++i]) {
-            case 's': out += ' '; break;
-            case 'n': out += '\n'; break;
-            case 't': out += '\t'; break;
-            case 'r': out += '\r'; break;
-            case '\\': out += '\\'; break;
+            case 's':
+                out += ' ';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case '\\':
+                out += '\\';
+                break;
             default:  // not a string escape: the quoting rules see both characters
                 out += '\\';
                 out += value[i];

@@ -11,7 +11,9 @@ const char kValueOptions[] = " /v \"\" /t REG_SZ /d ";
 
 Text verbLinePrefix() { return Text("REG ADD ") + kVerbKey + kValueOptions; }
 Text verbLineSuffix() { return " /f"; }
-Text commandValuePrefix() { return Text("REG ADD ") + kVerbKey + "\\command" + kValueOptions + "\""; }
+Text commandValuePrefix() {
+    return Text("REG ADD ") + kVerbKey + "\\command" + kValueOptions + "\"";
+}
 Text commandValueSuffix() { return " %1\" /f"; }
 
 // In the double-byte code pages of Windows the second byte of a character can be 0x5C, the

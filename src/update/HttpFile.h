@@ -22,7 +22,7 @@ struct HttpLimits {
 };
 
 struct HttpFile {
-    std::string bytes;        // the body in the order received; empty on any failure
+    std::string bytes;          // the body in the order received; empty on any failure
     std::size_t chunkSize = 0;  // the portion the body was read in; 0 when no response came
 };
 

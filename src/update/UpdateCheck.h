@@ -14,7 +14,7 @@ namespace folioknife::update {
 
 // The system calls of one check; each is the platform's own unless a test overrides it.
 class UpdatePlatform {
-public:
+  public:
     virtual ~UpdatePlatform() = default;
     virtual HttpFile getHttpFile(const Text& url, const HttpLimits& limits);
     // Creates or empties the file and writes the bytes; the outcome is not looked at.
@@ -48,7 +48,7 @@ void runUpdateCheck(const UpdateSettings& settings, UpdatePlatform& platform,
                     splitter::MessageBoxService& boxes);
 
 class BackgroundUpdateCheck : public app::UpdateCheck {
-public:
+  public:
     BackgroundUpdateCheck(UpdateSettings settings, std::shared_ptr<UpdatePlatform> platform);
 
     // Starts runUpdateCheck on a detached thread and returns at once; whether the thread
@@ -56,7 +56,7 @@ public:
     // thread, so they must be safe to call from it and live as long as the process.
     void startUpdateCheck(splitter::MessageBoxService& boxes) override;
 
-private:
+  private:
     UpdateSettings settings_;
     std::shared_ptr<UpdatePlatform> platform_;
 };

@@ -1,6 +1,6 @@
 #include "update/UpdateRules.h"
 
-#include <limits>
+#include <algorithm>
 
 #include "app/Controls.h"
 #include "shell/ShellText.h"
@@ -97,7 +97,10 @@ Text lookupProfileText(const std::string& content, const Text& section, const Te
         }
         if (!inSection) continue;
         const std::size_t equals = line.find('=');
-        if (equals == Text::npos || !sameName(trim(line, 0, equals), key)) continue;
+        if (!sameName(trim(line, 0, std::min(equals, line.size())), key)) continue;
+        // A line that is the key alone holds it without a value: the first one wins all
+        // the same, and the answer is the default.
+        if (equals == Text::npos) return defaultText;
         Text value = trim(line, equals + 1, line.size());
         if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') &&
             value.back() == value[0]) {

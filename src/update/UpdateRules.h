@@ -44,9 +44,9 @@ constexpr int kAnswerYes = 5;
 // The value of key in section of an INI text, by the rules of the Windows profile reader:
 // lines trimmed of blanks; "[name]" opens a section; the first "=" splits a line into key
 // and value, each trimmed; section and key names compare without regard to ASCII case; the
-// first matching section and the first matching key in it count; lines starting with ";" and
-// lines without "=" hold no key; one pair of matching quotes (" or ') around a value is
-// removed. defaultText when the section or the key is missing.
+// first matching section and the first matching key in it count, and a key written without
+// "=" has no value; lines starting with ";" are comments; one pair of matching quotes (" or ')
+// around a value is removed. defaultText when the section, the key or its value is missing.
 Text lookupProfileText(const std::string& content, const Text& section, const Text& key,
                        const Text& defaultText);
 

@@ -4,11 +4,11 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <stdlib.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <strings.h>
 
 #include "shell/posix/DesktopEntryStore.h"
 
@@ -99,8 +99,8 @@ DesktopEntryFields readEntry() {
 Text desktopEntryPath() {
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     // The base directory specification: a relative path in the variable is to be ignored.
-    Text folder = dataHome && dataHome[0] == '/' ? Text(dataHome)
-                                                 : homeDirectory() + "/.local/share";
+    Text folder =
+        dataHome && dataHome[0] == '/' ? Text(dataHome) : homeDirectory() + "/.local/share";
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     return folder + "/applications/" + kEntryFileName;
 }

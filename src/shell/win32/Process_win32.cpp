@@ -23,8 +23,8 @@ bool runCommandLine(const Text& commandLine, bool wait, ShowMode show) {
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process)) {
         return false;
     }
     if (wait) WaitForSingleObject(process.hProcess, INFINITE);
@@ -38,7 +38,8 @@ Text executablePath() {
     // buffer full; a cut path would name another file, so the buffer grows instead.
     std::vector<char> buffer(MAX_PATH);
     for (;;) {
-        const DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD n =
+            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) return Text();
         if (n < buffer.size()) return Text(buffer.data(), n);
         if (buffer.size() >= 32768) return Text();

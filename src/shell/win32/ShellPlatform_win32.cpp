@@ -24,13 +24,13 @@ Text readRegistryText(HKEY root, const Text& path, const Text& defaultText) {
     std::vector<BYTE> buffer(1024);
     DWORD type = 0;
     DWORD size = static_cast<DWORD>(buffer.size());
-    LONG status = RegQueryValueExA(key, parts.valueName.c_str(), nullptr, &type, buffer.data(),
-                                   &size);
+    LONG status =
+        RegQueryValueExA(key, parts.valueName.c_str(), nullptr, &type, buffer.data(), &size);
     // The value may grow between two calls; each answer names the size it needs now.
     while (status == ERROR_MORE_DATA) {
         buffer.assign(size, 0);
-        status = RegQueryValueExA(key, parts.valueName.c_str(), nullptr, &type, buffer.data(),
-                                  &size);
+        status =
+            RegQueryValueExA(key, parts.valueName.c_str(), nullptr, &type, buffer.data(), &size);
     }
     Text value;
     if (status == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
@@ -48,7 +48,7 @@ Text readRegistryText(HKEY root, const Text& path, const Text& defaultText) {
 namespace {
 
 class RegistryShell : public ShellPlatform {
-public:
+  public:
     Text readRegistryText(RegistryRoot, const Text& path, const Text& defaultText) override {
         return shell::readRegistryText(HKEY_LOCAL_MACHINE, path, defaultText);
     }

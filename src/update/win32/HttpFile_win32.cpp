@@ -34,7 +34,7 @@ HINTERNET rootHandle() {
 
 // Closes a connection or request handle on every way out.
 class Handle {
-public:
+  public:
     explicit Handle(HINTERNET h) : h_(h) {}
     ~Handle() {
         if (h_) InternetCloseHandle(h_);
@@ -44,7 +44,7 @@ public:
     HINTERNET get() const { return h_; }
     explicit operator bool() const { return h_ != nullptr; }
 
-private:
+  private:
     HINTERNET h_;
 };
 
@@ -96,8 +96,8 @@ HttpFile getHttpFile(const Text& url, const HttpLimits& limits) {
 
     HINTERNET root = rootHandle();
     if (!root) return result;
-    Handle connection(InternetConnectA(root, host, parts.nPort, user, password,
-                                       INTERNET_SERVICE_HTTP, 0, 0));
+    Handle connection(
+        InternetConnectA(root, host, parts.nPort, user, password, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) return result;
 
     INTERNET_PROXY_INFO proxy{};

@@ -20,8 +20,8 @@ bool storeLocalFile(const Text& path, const std::string& bytes) {
     if (file == INVALID_HANDLE_VALUE) return false;
     // The update check keeps at most 64 KiB, far below what one WriteFile can move.
     DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                              nullptr);
+    const BOOL ok =
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
     return ok && written == bytes.size();
 }
@@ -32,9 +32,9 @@ Text readProfileFile(const Text& path, const Text& section, const Text& key,
                      const Text& defaultText) {
     std::vector<char> buffer(1024);
     for (;;) {
-        const DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(),
-                                                 defaultText.c_str(), buffer.data(),
-                                                 static_cast<DWORD>(buffer.size()), path.c_str());
+        const DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultText.c_str(),
+                                                 buffer.data(), static_cast<DWORD>(buffer.size()),
+                                                 path.c_str());
         // An answer that fills the buffer up to its last byte may have been cut.
         if (n < buffer.size() - 1) return Text(buffer.data(), n);
         buffer.assign(static_cast<std::size_t>(n) + 1024, 0);
