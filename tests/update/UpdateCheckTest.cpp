@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "TestText.h"
@@ -53,7 +54,9 @@ class RecordingPlatform : public UpdatePlatform {
 class UpdateCheckTest : public ::testing::Test {
   protected:
     testing::CodePageScope codePage{"GBK"};
-    fs::path folder = fs::temp_directory_path() / "fk-update-test";
+    // Of its own: tests of other builds may run at the same time.
+    fs::path folder =
+        fs::temp_directory_path() / ("fk-update-" + std::to_string(std::random_device()()));
     fs::path localCopy = folder / "up.ini";
     void SetUp() override {
         testing::bypassProxyForLoopback();

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "TestText.h"
 #include "update/LocalFile.h"
@@ -76,7 +77,8 @@ TEST(ProfileTest, LookupFollowsTheProfileReader) {
         {"<html><body>Not Found</body></html>", "0"},
         {"", "0"},
     };
-    const auto path = std::filesystem::temp_directory_path() / "fk-profile-test.ini";
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("fk-profile-" + std::to_string(std::random_device()()) + ".ini");
     for (const auto& c : cases) {
         std::ofstream(path, std::ios::binary | std::ios::trunc) << c.content;
         EXPECT_EQ(readProfileFile(path.string(), "up", "ver", "0"), c.value) << c.content;
