@@ -1,28 +1,13 @@
-// Stand-ins until the Linux context-menu entry and update check exist: the entry is never
-// found (its check box starts clear and a click only toggles the mark) and no check is made.
+// The Linux program's context-menu entry (a desktop entry for text files) and its update check
+// (libcurl on a detached thread).
 #include "app/qt/Services.h"
+#include "shell/ContextMenu.h"
+#include "update/UpdateCheck.h"
 
 namespace folioknife::app::qt {
 
-namespace {
+std::unique_ptr<ContextMenuEntry> makeContextMenuEntry() { return shell::makeContextMenuEntry(); }
 
-class NoContextMenuEntry : public ContextMenuEntry {
-  public:
-    void probeContextMenuEntry(MainWindow&) override {}
-    void onContextMenuCheckClicked(MainWindow&) override {}
-};
-
-class NoUpdateCheck : public UpdateCheck {
-  public:
-    void startUpdateCheck(splitter::MessageBoxService&) override {}
-};
-
-}  // namespace
-
-std::unique_ptr<ContextMenuEntry> makeContextMenuEntry() {
-    return std::make_unique<NoContextMenuEntry>();
-}
-
-std::unique_ptr<UpdateCheck> makeUpdateCheck() { return std::make_unique<NoUpdateCheck>(); }
+std::unique_ptr<UpdateCheck> makeUpdateCheck() { return update::makeUpdateCheck(); }
 
 }  // namespace folioknife::app::qt
