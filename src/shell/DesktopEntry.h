@@ -1,6 +1,6 @@
 #pragma once
 // The freedesktop desktop entry that stands in for the registry entry on Linux: its text and
-// the quoting of its Exec key, as the Desktop Entry Specification gives them. No I/O here.
+// the quoting of its Exec key, as the freedesktop desktop-entry format gives them. No I/O here.
 #include <optional>
 #include <string>
 #include <vector>

@@ -25,7 +25,7 @@ Text homeDirectory() {
     return pw && pw->pw_dir ? pw->pw_dir : "";
 }
 
-// Creates the folder and its missing parents; the base directory specification asks for 0700.
+// Creates the folder and its missing parents; the XDG base directory rules ask for 0700.
 void makeFolders(const Text& folder) {
     for (std::size_t at = 1; at <= folder.size(); ++at) {
         if (at == folder.size() || folder[at] == '/') mkdir(folder.substr(0, at).c_str(), 0700);
@@ -98,7 +98,7 @@ DesktopEntryFields readEntry() {
 
 Text desktopEntryPath() {
     const char* dataHome = std::getenv("XDG_DATA_HOME");
-    // The base directory specification: a relative path in the variable is to be ignored.
+    // By the XDG base directory rules a relative path in the variable is to be ignored.
     Text folder =
         dataHome && dataHome[0] == '/' ? Text(dataHome) : homeDirectory() + "/.local/share";
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
