@@ -115,7 +115,20 @@ expect_status 0 "$split" --codepage GBK --list utf8.txt
 expect_status 0 "$split" --codepage GBK -n 10 -o cross-utf8 utf8.txt
 for k in 1 2 3; do cmp -s cross-utf8/novel_$k.txt out-utf8.txt-10/novel_$k.txt || fail "UTF-8 under GBK: volume $k differs"; done
 
-# 9. Usage.
+# 9. Output folders with Chinese names, blanks and a trailing separator work, in either code
+#    page; a path too long for the system is reported as a file that could not be written.
+mkdir -p "书 架"
+expect_status 0 "$split" --codepage GBK -n 10 -o "书 架/输出 文件夹/" gbk.txt
+joined "书 架/输出 文件夹" 5 | cmp -s - gbk.txt || fail "Chinese folder with blanks and a trailing /"
+expect_status 0 "$split" -n 10 -o "书 架/第二" utf8.txt
+joined "书 架/第二" 3 | cmp -s - utf8.txt || fail "Chinese folder under UTF-8"
+long=$(printf 'd%.0s' $(seq 1 300))/$(printf 'e%.0s' $(seq 1 300))
+cp gbk.txt keep.txt
+expect_status 2 "$split" --delete-source -o "$long" keep.txt
+grep -q '分割失败！无法写入文件：' err.txt || fail "over-long path: $(cat err.txt)"
+cmp -s keep.txt gbk.txt || fail "over-long path: source touched"
+
+# 10. Usage.
 expect_status 64 "$split" --no-such-option gbk.txt
 expect_status 64 "$split"
 expect_status 64 "$split" --codepage NO-SUCH-CODEPAGE gbk.txt
