@@ -1,0 +1,305 @@
+#include "app/win32/Win32MainWindow.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <vector>
+
+namespace folioknife::app::win32 {
+
+namespace {
+
+constexpr char kWindowClass[] = "WTWindow";
+constexpr int kIconResource = 128;
+constexpr DWORD kFileBufferSize = 65535;
+constexpr DWORD kFileTitleBufferSize = 260;
+
+// A GetWindowTextA of the length GetWindowTextLengthA gives, plus the NUL. The length may be
+// larger than the text (it can count in characters of another code page); the text ends at its
+// first NUL all the same.
+Text windowText(HWND window) {
+    if (!window) return Text();
+    const int length = GetWindowTextLengthA(window);
+    if (length <= 0) return Text();
+    std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
+    GetWindowTextA(window, buffer.data(), length + 1);
+    return Text(buffer.data());
+}
+
+// Runs a bound handler from a copy: the handler may bind the same slot anew while it runs.
+void runHandler(const std::function<void()>& slot) {
+    if (!slot) return;
+    auto handler = slot;
+    handler();
+}
+
+}  // namespace
+
+int runMessageLoop(HWND window, HACCEL accelerators) {
+    MSG message{};
+    for (;;) {
+        if (GetMessageA(&message, nullptr, 0, 0) == 0) break;  // WM_QUIT
+        if (window && !IsWindow(window)) break;
+        if (window && accelerators && TranslateAcceleratorA(window, accelerators, &message))
+            continue;
+        if (window && IsDialogMessageA(window, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+Win32MainWindow::Win32MainWindow(HINSTANCE moduleHandle) : moduleHandle_(moduleHandle) {}
+
+Win32MainWindow::~Win32MainWindow() {
+    // The handlers may refer to objects that are already gone; a window that still stands is
+    // taken down without them.
+    for (Slot& slot : controls_) slot.click = nullptr;
+    destroyed_ = nullptr;
+    if (window_ && IsWindow(window_)) DestroyWindow(window_);
+    if (buttonFaceBrush_) DeleteObject(buttonFaceBrush_);
+    if (whiteBrush_) DeleteObject(whiteBrush_);
+}
+
+void Win32MainWindow::create(const std::vector<ControlSpec>& controls,
+                             const OpenFileDialogSpec& openFileDialog) {
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+    windowClass.lpfnWndProc = &Win32MainWindow::windowProcedure;
+    windowClass.hInstance = moduleHandle_;
+    windowClass.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    windowClass.lpszClassName = kWindowClass;
+    // Fails harmlessly when the class is already there (a second window in one process).
+    RegisterClassExA(&windowClass);
+
+    if (!buttonFaceBrush_) buttonFaceBrush_ = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+    if (!whiteBrush_) whiteBrush_ = CreateSolidBrush(RGB(255, 255, 255));
+    font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    controls_ = {};
+    destroyed_ = nullptr;
+    controlsBeforeOpenFileDialog_ = -1;
+
+    // WS_SYSMENU alone: the system adds the caption and a thin fixed border, a close box and no
+    // other. The window procedure finds this object through the creation parameter.
+    window_ = CreateWindowExA(0, kWindowClass, windowTitle().c_str(), WS_SYSMENU, 50, 50, 431, 299,
+                              nullptr, nullptr, moduleHandle_, this);
+    SendMessageA(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    ShowWindow(window_, SW_SHOW);
+    UpdateWindow(window_);
+    HICON icon = LoadIconA(moduleHandle_, MAKEINTRESOURCEA(kIconResource));
+    SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+
+    int created = 0;
+    for (const ControlSpec& spec : controls) {
+        if (created == kControlsBeforeOpenFileDialog) setUpOpenFileDialog(openFileDialog);
+        createControl(spec);
+        ++created;
+    }
+    if (created <= kControlsBeforeOpenFileDialog) setUpOpenFileDialog(openFileDialog);
+}
+
+void Win32MainWindow::createControl(const ControlSpec& spec) {
+    const ControlClass cls = controlClass(spec.kind);
+    const int id = takeControlId();
+    HWND control =
+        CreateWindowExA(cls.exStyle, cls.className, spec.caption.c_str(), cls.style, spec.x, spec.y,
+                        spec.width, spec.height, window_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), moduleHandle_, nullptr);
+    Slot& slot = controls_[static_cast<std::size_t>(spec.control)];
+    slot.handle = control;
+    slot.id = id;
+    slot.kind = spec.kind;
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    // Colours are given when the control asks for them (WM_CTLCOLOR...), from its kind.
+    if (spec.checked) SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0);
+    if (!spec.enabled) EnableWindow(control, FALSE);
+}
+
+void Win32MainWindow::setUpOpenFileDialog(const OpenFileDialogSpec& spec) {
+    controlsBeforeOpenFileDialog_ = 0;
+    for (const Slot& slot : controls_)
+        if (slot.id != 0) ++controlsBeforeOpenFileDialog_;
+    openFileTitle_ = spec.title;
+    openFileFilter_ = openFileFilterBytes(spec.filter);
+    fileBuffer_.assign(kFileBufferSize, '\0');
+    fileTitleBuffer_.assign(kFileTitleBufferSize, '\0');
+    openFileName_ = OPENFILENAMEA{};
+    openFileName_.lStructSize = sizeof openFileName_;
+    openFileName_.hwndOwner = window_;
+    openFileName_.lpstrFilter = openFileFilter_.c_str();
+    openFileName_.nFilterIndex = 0;
+    openFileName_.lpstrFile = fileBuffer_.data();
+    openFileName_.nMaxFile = kFileBufferSize;
+    openFileName_.lpstrFileTitle = fileTitleBuffer_.data();
+    openFileName_.nMaxFileTitle = kFileTitleBufferSize;
+    openFileName_.lpstrTitle = openFileTitle_.c_str();
+    // Not OFN_FILEMUSTEXIST nor OFN_PATHMUSTEXIST: whatever is typed is taken, and a name that
+    // cannot be opened is reported by the load.
+    openFileName_.Flags = OFN_EXPLORER;
+}
+
+HWND Win32MainWindow::controlHandle(Control control) const {
+    return controls_[static_cast<std::size_t>(control)].handle;
+}
+
+Text Win32MainWindow::title() { return windowText(window_); }
+
+void Win32MainWindow::setTitle(const Text& title) {
+    if (window_) SetWindowTextA(window_, title.c_str());
+}
+
+Text Win32MainWindow::text(Control control) { return windowText(controlHandle(control)); }
+
+void Win32MainWindow::setText(Control control, const Text& text) {
+    if (HWND h = controlHandle(control)) SetWindowTextA(h, text.c_str());
+}
+
+bool Win32MainWindow::isChecked(Control control) {
+    HWND h = controlHandle(control);
+    return h && SendMessageA(h, BM_GETCHECK, 0, 0) != 0;
+}
+
+void Win32MainWindow::setChecked(Control control, bool checked) {
+    if (HWND h = controlHandle(control))
+        SendMessageA(h, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void Win32MainWindow::setEnabled(Control control, bool enabled) {
+    if (HWND h = controlHandle(control)) EnableWindow(h, enabled ? TRUE : FALSE);
+}
+
+void Win32MainWindow::bindClick(Control control, std::function<void()> handler) {
+    controls_[static_cast<std::size_t>(control)].click = std::move(handler);
+}
+
+void Win32MainWindow::bindDestroyed(std::function<void()> handler) {
+    destroyed_ = std::move(handler);
+}
+
+int Win32MainWindow::runMessageLoop() { return win32::runMessageLoop(nullptr, nullptr); }
+
+void Win32MainWindow::postQuit(int exitCode) { PostQuitMessage(exitCode); }
+
+std::optional<Text> Win32MainWindow::showOpenFileDialog() {
+    if (controlsBeforeOpenFileDialog_ < 0) return std::nullopt;  // never set up
+    // A name left from the last showing would be offered again; each showing starts empty.
+    fileBuffer_.assign(kFileBufferSize, '\0');
+    fileTitleBuffer_.assign(kFileTitleBufferSize, '\0');
+    openFileName_.lpstrFile = fileBuffer_.data();
+    openFileName_.lpstrFileTitle = fileTitleBuffer_.data();
+    openFileName_.hwndOwner = window_;
+    if (!GetOpenFileNameA(&openFileName_)) return std::nullopt;
+    return Text(fileBuffer_.c_str());
+}
+
+Text Win32MainWindow::browseForFolder(const Text& title) {
+    char displayName[MAX_PATH] = "";
+    BROWSEINFOA info{};
+    // Owned by the active window, which is the main window when its "..." was clicked; the main
+    // window itself when none of ours is active.
+    info.hwndOwner = GetActiveWindow();
+    if (!info.hwndOwner) info.hwndOwner = window_;
+    info.pidlRoot = nullptr;
+    info.pszDisplayName = displayName;
+    info.lpszTitle = title.c_str();
+    info.ulFlags = BIF_EDITBOX;
+    PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&info);
+    if (!item) return Text();
+    char path[MAX_PATH] = "";
+    const bool isFolder = SHGetPathFromIDListA(item, path) != FALSE;
+    IMalloc* allocator = nullptr;
+    if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {
+        allocator->Free(item);
+        allocator->Release();
+    }
+    return isFolder ? Text(path) : Text();
+}
+
+int Win32MainWindow::showMessageBox(const Text& text, const Text& title, unsigned flags) {
+    // No owner: the main window stays usable while the box is up, and the update thread can
+    // show one too. The answer is the button's identifier minus one (IDOK 1 gives 0).
+    return MessageBoxA(nullptr, text.c_str(), title.c_str(), flags) - 1;
+}
+
+int Win32MainWindow::indexOfId(int id) const {
+    for (std::size_t i = 0; i < controls_.size(); ++i)
+        if (controls_[i].handle && controls_[i].id == id) return static_cast<int>(i);
+    return -1;
+}
+
+int Win32MainWindow::indexOfHandle(HWND control) const {
+    if (!control) return -1;
+    for (std::size_t i = 0; i < controls_.size(); ++i)
+        if (controls_[i].handle == control) return static_cast<int>(i);
+    return -1;
+}
+
+LRESULT CALLBACK Win32MainWindow::windowProcedure(HWND window, UINT message, WPARAM wParam,
+                                                  LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        auto* self = static_cast<Win32MainWindow*>(create->lpCreateParams);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        if (self) self->window_ = window;
+    }
+    auto* self = reinterpret_cast<Win32MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!self) return DefWindowProcA(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        // The controls went with the window: from here on, operations on them do nothing.
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        self->window_ = nullptr;
+        for (Slot& slot : self->controls_) slot.handle = nullptr;
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    return self->handleMessage(message, wParam, lParam);
+}
+
+LRESULT Win32MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            // A click is BN_CLICKED (0) from one of our controls; menus and accelerators send
+            // no control handle, and other notifications are not clicks.
+            if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
+                const int index = indexOfId(LOWORD(wParam));
+                if (index >= 0) runHandler(controls_[static_cast<std::size_t>(index)].click);
+                return 0;
+            }
+            break;
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORBTN:
+            return answerColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam),
+                                 message, wParam, lParam);
+        case WM_DESTROY:
+            runHandler(destroyed_);
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcA(window_, message, wParam, lParam);
+}
+
+LRESULT Win32MainWindow::answerColours(HDC dc, HWND control, UINT message, WPARAM wParam,
+                                       LPARAM lParam) {
+    const int index = indexOfHandle(control);
+    if (index >= 0) {
+        const Slot& slot = controls_[static_cast<std::size_t>(index)];
+        // Colours go by the control, not by the message: a disabled edit asks with
+        // WM_CTLCOLORSTATIC and still gets black on white.
+        if (auto colours = controlColours(static_cast<Control>(index), slot.kind)) {
+            SetTextColor(dc, colours->text);
+            if (colours->buttonFaceBackground) {
+                SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+                return reinterpret_cast<LRESULT>(buttonFaceBrush_);
+            }
+            SetBkColor(dc, colours->background);
+            return reinterpret_cast<LRESULT>(whiteBrush_);
+        }
+    }
+    return DefWindowProcA(window_, message, wParam, lParam);
+}
+
+}  // namespace folioknife::app::win32

@@ -1,0 +1,692 @@
+// The real window under Wine (or Windows): what it creates, the colours it answers, clicks,
+// the loop, the dialogs and the message boxes. Needs a display; without one the tests skip.
+// clang-format off
+#include <windows.h>  // before the other system headers, which rely on it
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+// clang-format on
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+
+#include "TestText.h"
+#include "WindowDriver.h"
+#include "app/win32/Win32MainWindow.h"
+
+namespace folioknife::app::win32 {
+namespace {
+using testing::DialogDriver;
+using testing::findChild;
+using testing::gbk;
+using testing::hex;
+
+RECT clientRect(HWND control, HWND parent) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+class WindowTest : public ::testing::Test {
+  protected:
+    Win32MainWindow window{GetModuleHandleA(nullptr)};
+    std::vector<ControlSpec> table = controlTable("D:\\output");
+
+    void SetUp() override {
+        if (GetACP() != 936) GTEST_SKIP() << "needs code page 936 (LANG=zh_CN.UTF-8 under Wine)";
+        controlIdCounter = 500;
+        window.create(table, OpenFileDialogSpec{openFileDialogTitle(), openFileDialogFilter()});
+        if (!window.handle()) GTEST_SKIP() << "no window could be created (no display?)";
+    }
+    HWND h(Control c) { return window.controlHandle(c); }
+    // Lets the window process what was posted to it.
+    static void pump() {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+    }
+};
+
+TEST_F(WindowTest, TheWindowIsAFixedWTWindowWithACloseBoxOnly) {
+    HWND w = window.handle();
+    EXPECT_EQ(testing::className(w), "WTWindow");
+    EXPECT_EQ(GetClassLongPtrA(w, GCL_STYLE), CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS);
+    EXPECT_EQ(reinterpret_cast<HCURSOR>(GetClassLongPtrA(w, GCLP_HCURSOR)),
+              LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+    EXPECT_EQ(reinterpret_cast<HICON>(GetClassLongPtrA(w, GCLP_HICON)),
+              LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION)));
+    EXPECT_EQ(GetClassLongPtrA(w, GCLP_HBRBACKGROUND), COLOR_BTNFACE + 1);
+    EXPECT_EQ(GetClassLongPtrA(w, GCL_CBWNDEXTRA), 0);
+    EXPECT_EQ(GetClassLongPtrA(w, GCL_CBCLSEXTRA), 0);
+    EXPECT_EQ(GetClassLongPtrA(w, GCLP_MENUNAME), 0);
+
+    const LONG style = GetWindowLongA(w, GWL_STYLE);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_EQ(style & WS_CAPTION, WS_CAPTION) << "an overlapped window gets a caption";
+    for (DWORD absent : {DWORD{WS_MINIMIZEBOX}, DWORD{WS_MAXIMIZEBOX}, DWORD{WS_THICKFRAME},
+                         DWORD{WS_CHILD}, DWORD{WS_POPUP}})
+        EXPECT_FALSE(static_cast<DWORD>(style) & absent) << std::hex << absent;
+    EXPECT_TRUE(IsWindowVisible(w));
+    EXPECT_EQ(
+        GetWindowLongA(w, GWL_EXSTYLE) & (WS_EX_CLIENTEDGE | WS_EX_TOOLWINDOW | WS_EX_TOPMOST), 0);
+    EXPECT_EQ(GetParent(w), nullptr);
+    EXPECT_EQ(GetWindow(w, GW_OWNER), nullptr);
+    EXPECT_EQ(GetMenu(w), nullptr);
+
+    RECT r{};
+    GetWindowRect(w, &r);
+    EXPECT_EQ(r.right - r.left, 431);
+    EXPECT_EQ(r.bottom - r.top, 299);
+
+    // The title is completed by the start-up, not by the window.
+    EXPECT_EQ(window.title(), "Tarvelle V");
+    window.setTitle("Tarvelle V0.7");
+    EXPECT_EQ(testing::windowText(w), "Tarvelle V0.7");
+
+    // Icon 128 of the module as the small icon; no large one.
+    EXPECT_NE(SendMessageA(w, WM_GETICON, ICON_SMALL, 0), 0);
+    EXPECT_EQ(SendMessageA(w, WM_GETICON, ICON_BIG, 0), 0);
+}
+
+struct KindExpectation {
+    ControlKind kind;
+    const char* cls;
+    LONG typeMask;  // the bits that give the control's type
+    LONG type;
+    bool tabStop;
+    bool clipSiblings;
+    LONG exStyle;
+};
+
+const KindExpectation kKinds[] = {
+    {ControlKind::PushButton, "Button", BS_TYPEMASK, BS_PUSHBUTTON, true, false, 0},
+    {ControlKind::RadioButton, "Button", BS_TYPEMASK, BS_AUTORADIOBUTTON, true, true, 0},
+    {ControlKind::CheckBox, "Button", BS_TYPEMASK, BS_AUTOCHECKBOX, true, true, 0},
+    {ControlKind::Edit, "Edit", ES_AUTOHSCROLL | ES_MULTILINE | ES_NUMBER | ES_CENTER | ES_RIGHT,
+     ES_AUTOHSCROLL, true, false, WS_EX_CLIENTEDGE},
+    {ControlKind::Label, "Static", SS_TYPEMASK, SS_LEFTNOWORDWRAP, true, false, 0},
+    {ControlKind::GroupBox, "Button", BS_TYPEMASK, BS_GROUPBOX, false, true, 0},
+};
+
+const KindExpectation& expectationFor(ControlKind kind) {
+    for (const auto& k : kKinds)
+        if (k.kind == kind) return k;
+    throw std::logic_error("unknown kind");
+}
+
+TEST_F(WindowTest, ControlsStandInCreationOrderWithTheirIdsClassesStylesAndPlaces) {
+    HFONT guiFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    // Children are linked in creation order; the identifiers count up from 501 in that order.
+    HWND child = GetWindow(window.handle(), GW_CHILD);
+    for (std::size_t i = 0; i < table.size(); ++i, child = GetWindow(child, GW_HWNDNEXT)) {
+        const ControlSpec& spec = table[i];
+        const KindExpectation& k = expectationFor(spec.kind);
+        SCOPED_TRACE(controlName(spec.control));
+        ASSERT_NE(child, nullptr);
+        EXPECT_EQ(child, h(spec.control));
+        EXPECT_EQ(GetDlgCtrlID(child), 501 + static_cast<int>(i));
+        EXPECT_EQ(testing::className(child), k.cls);
+        const LONG style = GetWindowLongA(child, GWL_STYLE);
+        EXPECT_EQ(style & k.typeMask, k.type) << std::hex << style;
+        EXPECT_EQ((style & WS_TABSTOP) != 0, k.tabStop);
+        EXPECT_EQ((style & WS_CLIPSIBLINGS) != 0, k.clipSiblings);
+        EXPECT_TRUE(style & WS_CHILD);
+        EXPECT_TRUE(style & WS_VISIBLE);
+        EXPECT_EQ(GetWindowLongA(child, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, k.exStyle);
+        const RECT r = clientRect(child, window.handle());
+        EXPECT_EQ(r.left, spec.x);
+        EXPECT_EQ(r.top, spec.y);
+        EXPECT_EQ(r.right - r.left, spec.width);
+        EXPECT_EQ(r.bottom - r.top, spec.height);
+        EXPECT_EQ(hex(window.text(spec.control)), hex(spec.caption));
+        EXPECT_EQ(hex(testing::windowText(child)), hex(spec.caption));
+        EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)), guiFont);
+        EXPECT_EQ(IsWindowEnabled(child) != FALSE, spec.enabled);
+        if (spec.kind == ControlKind::RadioButton || spec.kind == ControlKind::CheckBox) {
+            EXPECT_EQ(SendMessageA(child, BM_GETCHECK, 0, 0), spec.checked ? BST_CHECKED : 0);
+        }
+    }
+    EXPECT_EQ(child, nullptr) << "more children than controls";
+    EXPECT_EQ(controlIdCounter, 522);
+}
+
+TEST_F(WindowTest, PresetsAreTheProgramsOwnBytes) {
+    struct Case {
+        Control control;
+        std::string text;
+        bool enabled, checked;
+    } cases[] = {
+        {Control::DefaultModeRadio, gbk("默认模式"), true, true},
+        {Control::CustomModeRadio, gbk("自定义"), true, false},
+        {Control::PrefixEdit, gbk("第"), true, false},
+        {Control::SuffixEdit, gbk("章"), true, false},
+        {Control::ExpressionEdit, "", false, false},
+        {Control::ChaptersPerFileEdit, "10", true, false},
+        {Control::OutputDirEdit, "D:\\output", true, false},
+        {Control::ContextMenuCheck, gbk("添加\"一键分割\"右键菜单"), true, false},
+        {Control::OpenButton, gbk("打开"), true, false},
+        {Control::SplitButton, gbk("分割"), true, false},
+        {Control::AssistMenuButton, "\xA8\x8B", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(controlName(c.control));
+        EXPECT_EQ(hex(window.text(c.control)), hex(c.text));
+        EXPECT_EQ(IsWindowEnabled(h(c.control)) != FALSE, c.enabled);
+        EXPECT_EQ(window.isChecked(c.control), c.checked);
+    }
+}
+
+TEST_F(WindowTest, TheOpenFileDialogIsSetUpBeforeTheLastControl) {
+    const OPENFILENAMEA& d = window.openFileDialog();
+    EXPECT_EQ(window.controlsBeforeOpenFileDialog(), 21);
+    EXPECT_EQ(d.lStructSize, sizeof(OPENFILENAMEA));
+    EXPECT_EQ(d.hwndOwner, window.handle());
+    EXPECT_EQ(d.Flags, static_cast<DWORD>(OFN_EXPLORER));
+    EXPECT_EQ(d.nMaxFile, 65535u);
+    EXPECT_EQ(d.nMaxFileTitle, 260u);
+    EXPECT_EQ(d.nFilterIndex, 0u);
+    EXPECT_EQ(d.lpstrInitialDir, nullptr);
+    EXPECT_EQ(d.lpstrDefExt, nullptr);
+    EXPECT_EQ(d.lpstrCustomFilter, nullptr);
+    EXPECT_STREQ(d.lpstrTitle, gbk("打开文件").c_str());
+    const std::string filter = gbk("文本文件(*.txt)") + '\0' + "*.txt" + '\0' + '\0';
+    EXPECT_EQ(hex(std::string(d.lpstrFilter, filter.size())), hex(filter));
+}
+
+TEST_F(WindowTest, ColoursAreAnsweredByControlWhateverTheMessage) {
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const COLORREF white = RGB(255, 255, 255), black = RGB(0, 0, 0), green = RGB(0, 128, 0);
+    struct Case {
+        Control control;
+        UINT message;
+        COLORREF text, background;
+    } cases[] = {
+        {Control::DefaultModeRadio, WM_CTLCOLORSTATIC, black, face},
+        {Control::DeleteSourceCheck, WM_CTLCOLORSTATIC, black, face},
+        {Control::ParamsGroup, WM_CTLCOLORSTATIC, black, face},
+        {Control::ExpressionLabel, WM_CTLCOLORSTATIC, black, face},
+        {Control::AuthorLabel, WM_CTLCOLORSTATIC, green, face},
+        {Control::PrefixEdit, WM_CTLCOLOREDIT, black, white},
+        // A disabled edit asks as a static control does; it keeps its white.
+        {Control::ExpressionEdit, WM_CTLCOLORSTATIC, black, white},
+        {Control::OutputDirEdit, WM_CTLCOLOREDIT, black, white},
+        {Control::MiscGroup, WM_CTLCOLORBTN, black, face},
+    };
+    HDC dc = CreateCompatibleDC(nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(controlName(c.control));
+        SetTextColor(dc, RGB(1, 2, 3));
+        SetBkColor(dc, RGB(4, 5, 6));
+        auto brush = reinterpret_cast<HBRUSH>(SendMessageA(window.handle(), c.message,
+                                                           reinterpret_cast<WPARAM>(dc),
+                                                           reinterpret_cast<LPARAM>(h(c.control))));
+        ASSERT_NE(brush, nullptr);
+        LOGBRUSH logBrush{};
+        ASSERT_EQ(GetObjectA(brush, sizeof logBrush, &logBrush), static_cast<int>(sizeof logBrush));
+        EXPECT_EQ(logBrush.lbStyle, static_cast<UINT>(BS_SOLID));
+        EXPECT_EQ(logBrush.lbColor, c.background);
+        EXPECT_EQ(GetTextColor(dc), c.text);
+        EXPECT_EQ(GetBkColor(dc), c.background);
+        // Made once, not for every answer.
+        auto again = reinterpret_cast<HBRUSH>(SendMessageA(window.handle(), c.message,
+                                                           reinterpret_cast<WPARAM>(dc),
+                                                           reinterpret_cast<LPARAM>(h(c.control))));
+        EXPECT_EQ(again, brush);
+    }
+    // Push buttons keep the system's colours: the answer is the default one.
+    HDC reference = CreateCompatibleDC(nullptr);
+    for (UINT message : {WM_CTLCOLORBTN, WM_CTLCOLORSTATIC}) {
+        const auto button = reinterpret_cast<LPARAM>(h(Control::SplitButton));
+        const LRESULT ours =
+            SendMessageA(window.handle(), message, reinterpret_cast<WPARAM>(dc), button);
+        const LRESULT system =
+            DefWindowProcA(window.handle(), message, reinterpret_cast<WPARAM>(reference), button);
+        EXPECT_EQ(ours, system);
+        EXPECT_EQ(GetTextColor(dc), GetTextColor(reference));
+        EXPECT_EQ(GetBkColor(dc), GetBkColor(reference));
+    }
+    DeleteDC(reference);
+    DeleteDC(dc);
+}
+
+TEST_F(WindowTest, TextsAndMarksGoThroughTheControls) {
+    struct Case {
+        Control control;
+        std::string set, read;
+    } texts[] = {
+        {Control::OutputDirEdit, gbk("Z:\\书\\"), gbk("Z:\\书\\")},
+        {Control::OutputDirEdit, "", ""},
+        {Control::ExpressionEdit, gbk("第[0-9]+章"), gbk("第[0-9]+章")},
+        {Control::ChaptersPerFileEdit,
+         std::string("12\0"
+                     "34",
+                     5),
+         "12"},  // ends at its NUL
+        {Control::OpenButton, gbk("文件已打开"), gbk("文件已打开")},
+        {Control::PrefixEdit, std::string(3000, 'x'), std::string(3000, 'x')},
+    };
+    for (const auto& c : texts) {
+        window.setText(c.control, c.set);
+        EXPECT_EQ(hex(window.text(c.control)), hex(c.read)) << controlName(c.control);
+    }
+
+    window.setChecked(Control::DeleteSourceCheck, true);
+    EXPECT_TRUE(window.isChecked(Control::DeleteSourceCheck));
+    EXPECT_EQ(SendMessageA(h(Control::DeleteSourceCheck), BM_GETCHECK, 0, 0), BST_CHECKED);
+    window.setChecked(Control::DeleteSourceCheck, false);
+    EXPECT_FALSE(window.isChecked(Control::DeleteSourceCheck));
+    // Any non-zero mark counts.
+    SendMessageA(h(Control::ContextMenuCheck), BM_SETSTYLE, BS_3STATE, FALSE);
+    SendMessageA(h(Control::ContextMenuCheck), BM_SETCHECK, BST_INDETERMINATE, 0);
+    EXPECT_TRUE(window.isChecked(Control::ContextMenuCheck));
+
+    window.setEnabled(Control::OpenButton, false);
+    EXPECT_FALSE(IsWindowEnabled(h(Control::OpenButton)));
+    window.setEnabled(Control::ExpressionEdit, true);
+    EXPECT_TRUE(IsWindowEnabled(h(Control::ExpressionEdit)));
+}
+
+TEST_F(WindowTest, ClicksRunTheBoundHandlerAfterTheMarkHasChanged) {
+    std::vector<std::string> ran;
+    for (Control c : {Control::OpenButton, Control::SplitButton, Control::BrowseButton,
+                      Control::AssistMenuButton, Control::DefaultModeRadio,
+                      Control::CustomModeRadio, Control::ContextMenuCheck}) {
+        window.bindClick(c, [&, c] {
+            std::string entry = controlName(c);
+            if (c == Control::CustomModeRadio || c == Control::DefaultModeRadio)
+                entry += window.isChecked(Control::CustomModeRadio) ? " custom" : " default";
+            if (c == Control::ContextMenuCheck)
+                entry += window.isChecked(Control::ContextMenuCheck) ? " on" : " off";
+            ran.push_back(entry);
+        });
+    }
+    struct Case {
+        Control control;
+        std::vector<std::string> ran;
+    } cases[] = {
+        {Control::SplitButton, {"SplitButton"}},
+        {Control::CustomModeRadio, {"CustomModeRadio custom"}},
+        {Control::CustomModeRadio, {"CustomModeRadio custom"}},  // again, though selected
+        {Control::DefaultModeRadio, {"DefaultModeRadio default"}},
+        {Control::ContextMenuCheck, {"ContextMenuCheck on"}},
+        {Control::ContextMenuCheck, {"ContextMenuCheck off"}},
+        {Control::DeleteSourceCheck, {}},  // no handler: only its mark changes
+        {Control::AssistMenuButton, {"AssistMenuButton"}},
+    };
+    for (const auto& c : cases) {
+        ran.clear();
+        SendMessageA(h(c.control), BM_CLICK, 0, 0);
+        pump();
+        EXPECT_EQ(ran, c.ran) << controlName(c.control);
+    }
+    EXPECT_TRUE(window.isChecked(Control::DeleteSourceCheck));
+    EXPECT_FALSE(window.isChecked(Control::CustomModeRadio));
+}
+
+TEST_F(WindowTest, OnlyBnClickedFromAControlIsAClick) {
+    int clicks = 0;
+    window.bindClick(Control::SplitButton, [&] { ++clicks; });
+    const int id = GetDlgCtrlID(h(Control::SplitButton));
+    const auto button = reinterpret_cast<LPARAM>(h(Control::SplitButton));
+    struct Case {
+        WPARAM wParam;
+        LPARAM lParam;
+        int clicks;
+    } cases[] = {
+        {MAKEWPARAM(id, BN_CLICKED), button, 1},
+        {MAKEWPARAM(id, BN_DOUBLECLICKED), button, 0},
+        {MAKEWPARAM(id, BN_SETFOCUS), button, 0},
+        {MAKEWPARAM(id, BN_CLICKED), 0, 0},  // a menu or an accelerator
+        {MAKEWPARAM(id + 100, BN_CLICKED), button, 0},
+    };
+    for (const auto& c : cases) {
+        clicks = 0;
+        SendMessageA(window.handle(), WM_COMMAND, c.wParam, c.lParam);
+        EXPECT_EQ(clicks, c.clicks) << std::hex << c.wParam << " " << c.lParam;
+    }
+}
+
+TEST_F(WindowTest, AHandlerMayBindItsOwnSlotAnewWhileItRuns) {
+    std::vector<int> ran;
+    window.bindClick(Control::SplitButton, [&] {
+        ran.push_back(1);
+        window.bindClick(Control::SplitButton, [&] { ran.push_back(2); });
+    });
+    SendMessageA(h(Control::SplitButton), BM_CLICK, 0, 0);
+    SendMessageA(h(Control::SplitButton), BM_CLICK, 0, 0);
+    EXPECT_EQ(ran, (std::vector<int>{1, 2}));
+}
+
+TEST_F(WindowTest, ClosingRunsTheDestroyedHandlerWhoseQuitEndsTheLoop) {
+    for (int code : {0, 7}) {
+        if (!window.handle()) {
+            controlIdCounter = 500;
+            window.create(table, OpenFileDialogSpec{openFileDialogTitle(), openFileDialogFilter()});
+        }
+        int destroyed = 0;
+        window.bindDestroyed([&] {
+            ++destroyed;
+            window.postQuit(code);
+        });
+        PostMessageA(window.handle(), WM_CLOSE, 0, 0);
+        EXPECT_EQ(window.runMessageLoop(), code);
+        EXPECT_EQ(destroyed, 1);
+        // The controls are gone with the window; operations on them do nothing.
+        EXPECT_EQ(window.handle(), nullptr);
+        EXPECT_EQ(window.text(Control::OutputDirEdit), "");
+        EXPECT_FALSE(window.isChecked(Control::DefaultModeRadio));
+        window.setText(Control::OutputDirEdit, "x");
+        window.setEnabled(Control::OpenButton, false);
+        window.setChecked(Control::DeleteSourceCheck, true);
+    }
+}
+
+TEST_F(WindowTest, TheLoopStopsAtQuitOrWhenAGivenWindowIsGone) {
+    struct Case {
+        bool giveWindow;
+        int result;
+    } cases[] = {
+        // No window: the user message is dispatched, and the quit code ends the loop.
+        {false, 5},
+        // A window that is gone: the next message ends the loop; its wParam is the result.
+        {true, 42},
+    };
+    for (const auto& c : cases) {
+        HWND other = CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                     GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(other, nullptr);
+        DestroyWindow(other);
+        PostThreadMessageA(GetCurrentThreadId(), WM_USER, 42, 0);
+        PostQuitMessage(5);
+        EXPECT_EQ(runMessageLoop(c.giveWindow ? other : nullptr, nullptr), c.result);
+        pump();  // a quit left in the queue must not reach the next case
+        MSG m;
+        while (PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+    }
+}
+
+TEST_F(WindowTest, MessageBoxesHaveNoOwnerAndAnswerTheButtonMinusOne) {
+    struct Case {
+        unsigned flags;
+        int press;
+        int answer;
+    } cases[] = {
+        {0, IDOK, 0},
+        {MB_YESNO, IDYES, 5},
+        {MB_YESNO, IDNO, 6},
+        {MB_OKCANCEL, IDCANCEL, 1},
+    };
+    const std::string text = gbk("分割成功！"), title = gbk("信息");
+    for (const auto& c : cases) {
+        DialogDriver driver;
+        std::string seenTitle, seenText;
+        HWND owner = reinterpret_cast<HWND>(1);
+        bool mainEnabled = false;
+        int answer = -100;
+        driver.run([&] { answer = window.showMessageBox(text, title, c.flags); },
+                   [&](HWND box) {
+                       seenTitle = testing::windowText(box);
+                       seenText = testing::windowText(GetDlgItem(box, 0xFFFF));
+                       owner = GetWindow(box, GW_OWNER);
+                       mainEnabled = IsWindowEnabled(window.handle());
+                       PostMessageA(box, WM_COMMAND, c.press, 0);
+                   });
+        SCOPED_TRACE(c.flags);
+        EXPECT_TRUE(driver.notes.empty()) << driver.notes.front();
+        EXPECT_EQ(answer, c.answer);
+        EXPECT_EQ(hex(seenTitle), hex(title));
+        EXPECT_EQ(hex(seenText), hex(text));
+        EXPECT_EQ(owner, nullptr);
+        EXPECT_TRUE(mainEnabled) << "an ownerless box leaves the main window usable";
+    }
+}
+
+TEST_F(WindowTest, AClickWhileABoxIsUpRunsItsHandlerNestedOnTheWindowsThread) {
+    const DWORD uiThread = GetCurrentThreadId();
+    std::vector<std::string> ran;
+    window.bindClick(Control::AssistMenuButton, [&] {
+        ran.push_back(GetCurrentThreadId() == uiThread ? "assist on ui thread"
+                                                       : "assist elsewhere");
+    });
+    DialogDriver driver;
+    driver.run(
+        [&] {
+            window.showMessageBox("a", "b", 0);
+            ran.push_back("box closed");
+        },
+        [&](HWND box) {
+            // Sent from here, handled by the box's loop on the window's thread.
+            SendMessageA(window.controlHandle(Control::AssistMenuButton), BM_CLICK, 0, 0);
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        });
+    EXPECT_TRUE(driver.notes.empty()) << driver.notes.front();
+    EXPECT_EQ(ran, (std::vector<std::string>{"assist on ui thread", "box closed"}));
+}
+
+TEST_F(WindowTest, AMessageBoxCanBeShownFromAnotherThread) {
+    std::atomic<int> answer{-100};
+    std::atomic<DWORD> boxThread{0};
+    std::thread other([&] {
+        boxThread = GetCurrentThreadId();
+        answer = window.showMessageBox(gbk("有新版本"), gbk("更新"), MB_YESNO);
+    });
+    HWND box = nullptr;
+    while (!boxThread) std::this_thread::yield();
+    box = testing::waitForDialog(boxThread);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
+    PostMessageA(box, WM_COMMAND, IDYES, 0);
+    other.join();
+    EXPECT_EQ(answer, 5);
+}
+
+// A folder of the test's own with a Chinese name and one novel in it, removed afterwards.
+class Folder {
+  public:
+    Folder() {
+        char temp[MAX_PATH] = "";
+        GetTempPathA(MAX_PATH, temp);
+        path_ = std::string(temp) + gbk("窗口测试") + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(path_.c_str(), nullptr);
+        novel_ = path_ + "\\" + gbk("小说.txt");
+        HANDLE f =
+            CreateFileA(novel_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        CloseHandle(f);
+    }
+    ~Folder() {
+        DeleteFileA(novel_.c_str());
+        RemoveDirectoryA(path_.c_str());
+    }
+    const std::string& path() const { return path_; }
+    const std::string& novel() const { return novel_; }
+
+  private:
+    std::string path_, novel_;
+};
+
+// The explorer-style dialog's file-name field (a combo box's edit, or a plain edit) and its
+// file-type list.
+constexpr int kFileNameCombo = 0x47c, kFileNameEdit = 0x480, kFileTypeCombo = 0x470;
+
+HWND fileNameField(HWND dialog) {
+    if (HWND combo = GetDlgItem(dialog, kFileNameCombo)) {
+        if (HWND edit = FindWindowExA(combo, nullptr, "Edit", nullptr)) return edit;
+        return combo;
+    }
+    return GetDlgItem(dialog, kFileNameEdit);
+}
+
+TEST_F(WindowTest, TheOpenFileDialogBelongsToTheWindowAndStartsEmptyEachTime) {
+    Folder folder;
+    const std::string missing = folder.path() + "\\" + gbk("新书.txt");
+    struct Case {
+        std::string type;  // typed into the file-name field; nothing = cancel
+        std::optional<std::string> result;
+    } cases[] = {
+        {folder.novel(), folder.novel()},
+        // Neither the file nor its existence is checked: the load will report it.
+        {missing, missing},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        DialogDriver driver;
+        std::string title, startName, fileType, children;
+        HWND owner = nullptr;
+        bool mainEnabled = true;
+        std::optional<Text> result = "unset";
+        driver.run([&] { result = window.showOpenFileDialog(); },
+                   [&](HWND dialog) {
+                       // The dialog fills itself in after it is shown.
+                       std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                       title = testing::windowText(dialog);
+                       owner = GetWindow(dialog, GW_OWNER);
+                       mainEnabled = IsWindowEnabled(window.handle());
+                       HWND name = fileNameField(dialog);
+                       startName = name ? testing::windowText(name) : "<no field>";
+                       HWND types = GetDlgItem(dialog, kFileTypeCombo);
+                       fileType = types ? testing::windowText(types) : "<no list>";
+                       children = testing::describeChildren(dialog);
+                       if (c.result) {
+                           SendMessageA(name, WM_SETTEXT, 0,
+                                        reinterpret_cast<LPARAM>(c.type.c_str()));
+                           PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+                       } else {
+                           PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+                       }
+                   });
+        EXPECT_TRUE(driver.notes.empty()) << driver.notes.front();
+        EXPECT_EQ(hex(title), hex(gbk("打开文件")));
+        EXPECT_EQ(owner, window.handle());
+        EXPECT_FALSE(mainEnabled) << "the dialog is modal to the window";
+        EXPECT_EQ(startName, "") << "the last name chosen is not offered again";
+        EXPECT_EQ(hex(fileType), hex(gbk("文本文件(*.txt)"))) << children;
+        EXPECT_EQ(result.has_value(), c.result.has_value());
+        if (result && c.result) {
+            EXPECT_EQ(hex(*result), hex(*c.result));
+        }
+    }
+}
+
+// The display name the shell gives a folder, as the browser's tree shows it.
+std::string displayName(PCIDLIST_ABSOLUTE item) {
+    SHFILEINFOA info{};
+    SHGetFileInfoA(reinterpret_cast<LPCSTR>(item), 0, &info, sizeof info,
+                   SHGFI_PIDL | SHGFI_DISPLAYNAME);
+    return info.szDisplayName;
+}
+
+std::string specialFolderName(int csidl) {
+    PIDLIST_ABSOLUTE item = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &item))) return std::string();
+    std::string name = displayName(item);
+    CoTaskMemFree(item);
+    return name;
+}
+
+std::string specialFolderPath(int csidl) {
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, csidl, nullptr, 0, path);
+    return path;
+}
+
+std::string treeItemText(HWND tree, HTREEITEM item) {
+    char text[MAX_PATH] = "";
+    TVITEMA tv{};
+    tv.mask = TVIF_TEXT;
+    tv.hItem = item;
+    tv.pszText = text;
+    tv.cchTextMax = sizeof text;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
+    return text;
+}
+
+// The child of parent (the root when null) shown with the given text, expanding parent first.
+HTREEITEM treeChild(HWND tree, HTREEITEM parent, const std::string& text, std::string& seen) {
+    if (!parent) {
+        auto root = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+        seen += "root \"" + treeItemText(tree, root) + "\"\n";
+        return root;
+    }
+    SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
+    for (auto item = reinterpret_cast<HTREEITEM>(
+             SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(parent)));
+         item; item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT,
+                                                               reinterpret_cast<LPARAM>(item)))) {
+        const std::string itemText = treeItemText(tree, item);
+        seen += "  \"" + itemText + "\"\n";
+        if (itemText == text) return item;
+    }
+    return nullptr;
+}
+
+TEST_F(WindowTest, TheFolderBrowserIsModalToTheWindowAndGivesThePathOrNothing) {
+    const std::string title = gbk("选择输出文本目录");
+    const std::string computer = specialFolderName(CSIDL_DRIVES);
+    char driveName[MAX_PATH] = "";
+    {
+        SHFILEINFOA info{};
+        SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_DISPLAYNAME);
+        std::strcpy(driveName, info.szDisplayName);
+    }
+    struct Case {
+        const char* what;
+        std::vector<std::string> path;  // tree texts from the root down; empty = cancel
+        std::string result;
+    } cases[] = {
+        {"the desktop", {""}, specialFolderPath(CSIDL_DESKTOPDIRECTORY)},
+        {"a drive root keeps its backslash", {"", computer, driveName}, "C:\\"},
+        {"a virtual folder has no path", {"", computer}, ""},
+        {"cancelled", {}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        window.setText(Control::OutputDirEdit, "before");
+        SetForegroundWindow(window.handle());
+        SetActiveWindow(window.handle());
+        DialogDriver driver;
+        HWND owner = nullptr;
+        bool mainEnabled = true, titleShown = false, found = true;
+        std::string children, seen;
+        Text result = "unset";
+        driver.run([&] { result = window.browseForFolder(title); },
+                   [&](HWND dialog) {
+                       std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                       owner = GetWindow(dialog, GW_OWNER);
+                       mainEnabled = IsWindowEnabled(window.handle());
+                       children = testing::describeChildren(dialog);
+                       titleShown = children.find("\"" + title + "\"") != std::string::npos;
+                       HWND tree = findChild(dialog, "SysTreeView32");
+                       HTREEITEM item = nullptr;
+                       for (const std::string& step : c.path) {
+                           item = treeChild(tree, item, step, seen);
+                           if (!item) break;
+                       }
+                       if (c.path.empty()) {
+                           PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+                       } else if (item) {
+                           SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET,
+                                        reinterpret_cast<LPARAM>(item));
+                           PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+                       } else {
+                           found = false;
+                           PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+                       }
+                   });
+        EXPECT_TRUE(driver.notes.empty()) << driver.notes.front();
+        ASSERT_TRUE(found) << seen;
+        EXPECT_EQ(owner, window.handle());
+        EXPECT_FALSE(mainEnabled);
+        EXPECT_TRUE(titleShown) << children;
+        EXPECT_EQ(hex(result), hex(c.result)) << seen;
+        EXPECT_TRUE(IsWindowEnabled(window.handle()));
+    }
+}
+
+}  // namespace
+}  // namespace folioknife::app::win32
