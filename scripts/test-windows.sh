@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds the Windows programs with MinGW-w64 and tests them under Wine: the unit tests through
-# ctest (Wine is the toolchain's emulator), then folioknife-split.exe on a generated GBK novel,
-# whose volumes must join back to it byte for byte. As root on Debian 12; installs what is
-# missing. Builds in build-win/ (and the novel generator in build-win-host/); each run gets a
-# fresh Wine prefix under /tmp, removed at the end with every Wine process it started.
+# ctest (Wine is the toolchain's emulator; the window's tests get a virtual display), then
+# folioknife-split.exe on a generated GBK novel, whose volumes must join back to it byte for
+# byte, then folioknife.exe itself on that display, driven with xdotool and read with
+# fk-wintest. As root on Debian 12; installs what is missing. Builds in build-win/ (and the
+# novel generator in build-win-host/) and leaves two screenshots there; each run gets a fresh
+# Wine prefix under /tmp, removed at the end with every process it started.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$(date +%s)
@@ -15,7 +17,7 @@ fail() {
 
 # --- Packages -------------------------------------------------------------------------------
 packages=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix wine wine64 libboost1.81-dev
-          libcli11-dev googletest locales)
+          libcli11-dev googletest locales xvfb xdotool openbox imagemagick fonts-wqy-microhei)
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" 2>/dev/null | grep -q '^Status: install ok installed' || missing+=("$p")
@@ -43,23 +45,58 @@ if [ ! -x build-win-host/fk-gennovel ] ||
     g++ -std=c++17 -O2 -Wall -Wextra -Werror -o build-win-host/fk-gennovel tools/gennovel.cpp
 fi
 split_exe=$PWD/build-win/src/cli/folioknife-split.exe
+gui_exe=$PWD/build-win/src/app/win32/folioknife.exe
+probe_exe=$PWD/build-win/tests/win32/fk-wintest.exe
 gennovel=$PWD/build-win-host/fk-gennovel
+shots=$PWD/build-win
+
+# The window program stands alone: a GUI program that needs no DLL but the system's.
+imports=$(x86_64-w64-mingw32-objdump -p "$gui_exe")
+grep -q 'Subsystem.*Windows GUI' <<<"$imports" || fail "folioknife.exe is not a GUI program"
+if grep -i 'DLL Name: *lib' <<<"$imports"; then fail "folioknife.exe needs DLLs beside it"; fi
 
 # --- Wine -----------------------------------------------------------------------------------
 prefix=$(mktemp -d /tmp/fk-wineprefix.XXXXXX)
 work=$(mktemp -d /tmp/fk-winerun.XXXXXX)
 export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 server_started=no
+x_pids=()  # Xvfb, then openbox
 cleanup() {
     if [ "$server_started" = yes ]; then
         wineserver -k >/dev/null 2>&1 || true
         # The server is gone after -k; waiting is safe now and makes sure its children are too.
         timeout 30 wineserver -w >/dev/null 2>&1 || true
     fi
+    # The window manager first, then the display it runs on; each by its id, each wait bounded.
+    local i
+    for ((i = ${#x_pids[@]} - 1; i >= 0; i--)); do
+        kill "${x_pids[i]}" 2>/dev/null && timeout 5 tail --pid="${x_pids[i]}" -f /dev/null
+    done
     rm -rf "$prefix" "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
+
+# windows_path PATH: the name Wine's programs know a file of this machine by (drive Z: is /).
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+# until_ok TENTHS CMD...: runs CMD every tenth of a second until it succeeds, at most TENTHS times.
+until_ok() {
+    local n=$1
+    shift
+    while ((n-- > 0)); do "$@" && return 0; sleep 0.1; done
+    return 1
+}
+
+# A display of our own, numbered by the server, with openbox on it: without a window manager a
+# message box can be neither activated nor dismissed with xdotool.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+x_pids+=($!)
+until_ok 100 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(cat "$work/display")"
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+x_pids+=($!)
+x() { timeout 10 xdotool "$@"; }
+until_ok 100 x get_desktop >/dev/null 2>&1 || fail "openbox did not start"
 
 unset LC_ALL LANGUAGE LC_CTYPE LC_MESSAGES LC_COLLATE
 export LANG=zh_CN.UTF-8
@@ -68,6 +105,12 @@ export LANG=zh_CN.UTF-8
 wineserver -p
 server_started=yes
 wine cmd /c exit </dev/null >/dev/null 2>&1
+# Chinese captions in Wine's default fonts are drawn as boxes; these fonts have the glyphs.
+printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+    '"SimSun"="WenQuanYi Micro Hei"' '"NSimSun"="WenQuanYi Micro Hei"' \
+    '"MS Song"="WenQuanYi Micro Hei"' '"Microsoft YaHei"="WenQuanYi Micro Hei"' >"$work/fonts.reg"
+wine regedit /S "$(windows_path "$work/fonts.reg")" </dev/null >/dev/null 2>&1 ||
+    fail "the font replacements could not be imported"
 
 # --- Unit tests -----------------------------------------------------------------------------
 ctest --test-dir build-win --output-on-failure --no-tests=error -j2
@@ -98,5 +141,59 @@ wine "$split_exe" -n 50 -o "再分" --delete-source "原稿.txt" >out.txt 2>err.
 want=$(( (chapters + 1 + 49) / 50 ))
 for i in $(seq 1 "$want"); do cat "再分/novel_$i.txt"; done | cmp - "小说.txt" ||
     fail "the volumes of the deleted source do not join back to it"
+
+# --- The window program ---------------------------------------------------------------------
+# window TITLE: the first X window with exactly that title, if any.
+window() { x search --name "^$1\$" 2>/dev/null | head -n 1; }
+probe() { wine "$probe_exe" "$@" </dev/null; }
+# ends PID: waits (bounded) for the program to end and fails unless its exit code is 0.
+ends() {
+    until_ok 100 eval '! kill -0 "$1" 2>/dev/null' || fail "$2: still running after Alt+F4"
+    local rc=0
+    wait "$1" || rc=$?
+    [ "$rc" = 0 ] || fail "$2: exit code $rc"
+}
+
+# Started with a novel, as the context-menu entry starts it: the file is loaded, Open is
+# disabled, the output goes beside the novel; one click on 分割 and the volumes are there.
+mkdir -p "$work/书库"
+"$gennovel" "$work/书库/长篇小说.txt" --encoding gbk --chapters 25 --seed 7 >/dev/null
+novel_win=$(windows_path "$work/书库/长篇小说.txt")
+wine "$gui_exe" "$novel_win" </dev/null >"$work/gui.out" 2>&1 &
+gui=$!
+wid=
+until_ok 200 eval 'wid=$(window "Tarvelle V0\\.7"); [ -n "$wid" ]' ||
+    fail "no window titled Tarvelle V0.7 after starting folioknife.exe with a novel"
+probe check "OpenButton.text=文件已打开" OpenButton.enabled=0 \
+    "OutputDirEdit.text=$(windows_path "$work/书库/")" >"$work/probe.out" ||
+    fail "the window after a start with a novel: $(iconv -f GBK -t UTF-8 "$work/probe.out")"
+until_ok 50 x windowactivate --sync "$wid" || fail "the window cannot be activated"
+# SplitButton stands at 333,59 and is 88x32 in the client area.
+x mousemove --window "$wid" 377 75 click 1
+box=
+until_ok 200 eval 'box=$(window 信息); [ -n "$box" ]' || fail "no box titled 信息 after clicking 分割"
+shown=$(probe box 信息 | iconv -f GBK -t UTF-8)
+[ "$shown" = "分割成功！" ] || fail "the box after clicking 分割 says: $shown"
+sleep 0.3  # let the box draw before the picture is taken
+import -window root "$shots/screenshot-split.png"
+x windowactivate --sync "$box" key Return
+until_ok 50 eval '[ -z "$(window 信息)" ]' || fail "the box stayed after Return"
+got=$(find "$work/书库" -name 'novel_*.txt' | wc -l)
+[ "$got" = 3 ] || fail "$got volumes beside the novel, expected 3 (26 pieces, 10 a file)"
+cat "$work/书库"/novel_{1,2,3}.txt | cmp - "$work/书库/长篇小说.txt" ||
+    fail "the window's volumes do not join back to the novel"
+x windowactivate --sync "$wid" key alt+F4
+ends "$gui" "folioknife.exe with a novel"
+
+# Started plainly: every control holds its preset.
+wine "$gui_exe" </dev/null >"$work/gui.out" 2>&1 &
+gui=$!
+until_ok 200 eval 'wid=$(window "Tarvelle V0\\.7"); [ -n "$wid" ]' ||
+    fail "no window titled Tarvelle V0.7 after a plain start"
+probe check >"$work/probe.out" ||
+    fail "the window after a plain start: $(iconv -f GBK -t UTF-8 "$work/probe.out")"
+import -window root "$shots/screenshot-presets.png"
+x windowactivate --sync "$wid" key alt+F4
+ends "$gui" "folioknife.exe started plainly"
 
 echo "test-windows: all passed in $(( $(date +%s) - started )) s"
