@@ -104,6 +104,9 @@ export LANG=zh_CN.UTF-8
 # "wineserver -w" while it runs: that waits for ever.
 wineserver -p
 server_started=yes
+# This first program also starts Wine's own background processes (services.exe, explorer.exe
+# for the desktop, rpcss.exe) with their output going nowhere. Started by a test instead, they
+# would inherit ctest's pipes and hold that test open until it timed out.
 wine cmd /c exit </dev/null >/dev/null 2>&1
 # Chinese captions in Wine's default fonts are drawn as boxes; these fonts have the glyphs.
 printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \

@@ -38,18 +38,18 @@ TEST(ControlClassTest, EachKindHasItsSystemClassAndStyles) {
 
 TEST(ControlColoursTest, BlackOnTheFaceOrOnWhiteAndTheAuthorInGreen) {
     // Every control of the table, by its kind; push buttons keep the system's colours.
-    for (const ControlSpec& spec : controlTable("D:\\output")) {
-        SCOPED_TRACE(controlName(spec.control));
-        const auto colours = controlColours(spec.control, spec.kind);
-        if (spec.kind == ControlKind::PushButton) {
+    for (const ControlSpec& entry : controlTable("D:\\output")) {
+        SCOPED_TRACE(controlName(entry.control));
+        const auto colours = controlColours(entry.control, entry.kind);
+        if (entry.kind == ControlKind::PushButton) {
             EXPECT_FALSE(colours.has_value());
             continue;
         }
         ASSERT_TRUE(colours.has_value());
-        const COLORREF text = spec.control == Control::AuthorLabel ? 0x008000 : 0x000000;
+        const COLORREF text = entry.control == Control::AuthorLabel ? 0x008000 : 0x000000;
         EXPECT_EQ(colours->text, text);
-        EXPECT_EQ(colours->buttonFaceBackground, spec.kind != ControlKind::Edit);
-        if (spec.kind == ControlKind::Edit) {
+        EXPECT_EQ(colours->buttonFaceBackground, entry.kind != ControlKind::Edit);
+        if (entry.kind == ControlKind::Edit) {
             EXPECT_EQ(colours->background, 0xFFFFFFu);
         }
     }

@@ -123,11 +123,11 @@ TEST_F(WindowTest, ControlsStandInCreationOrderWithTheirIdsClassesStylesAndPlace
     // Children are linked in creation order; the identifiers count up from 501 in that order.
     HWND child = GetWindow(window.handle(), GW_CHILD);
     for (std::size_t i = 0; i < table.size(); ++i, child = GetWindow(child, GW_HWNDNEXT)) {
-        const ControlSpec& spec = table[i];
-        const KindExpectation& k = expectationFor(spec.kind);
-        SCOPED_TRACE(controlName(spec.control));
+        const ControlSpec& entry = table[i];
+        const KindExpectation& k = expectationFor(entry.kind);
+        SCOPED_TRACE(controlName(entry.control));
         ASSERT_NE(child, nullptr);
-        EXPECT_EQ(child, h(spec.control));
+        EXPECT_EQ(child, h(entry.control));
         EXPECT_EQ(GetDlgCtrlID(child), 501 + static_cast<int>(i));
         EXPECT_EQ(testing::className(child), k.cls);
         const LONG style = GetWindowLongA(child, GWL_STYLE);
@@ -138,16 +138,16 @@ TEST_F(WindowTest, ControlsStandInCreationOrderWithTheirIdsClassesStylesAndPlace
         EXPECT_TRUE(style & WS_VISIBLE);
         EXPECT_EQ(GetWindowLongA(child, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, k.exStyle);
         const RECT r = clientRect(child, window.handle());
-        EXPECT_EQ(r.left, spec.x);
-        EXPECT_EQ(r.top, spec.y);
-        EXPECT_EQ(r.right - r.left, spec.width);
-        EXPECT_EQ(r.bottom - r.top, spec.height);
-        EXPECT_EQ(hex(window.text(spec.control)), hex(spec.caption));
-        EXPECT_EQ(hex(testing::windowText(child)), hex(spec.caption));
+        EXPECT_EQ(r.left, entry.x);
+        EXPECT_EQ(r.top, entry.y);
+        EXPECT_EQ(r.right - r.left, entry.width);
+        EXPECT_EQ(r.bottom - r.top, entry.height);
+        EXPECT_EQ(hex(window.text(entry.control)), hex(entry.caption));
+        EXPECT_EQ(hex(testing::windowText(child)), hex(entry.caption));
         EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)), guiFont);
-        EXPECT_EQ(IsWindowEnabled(child) != FALSE, spec.enabled);
-        if (spec.kind == ControlKind::RadioButton || spec.kind == ControlKind::CheckBox) {
-            EXPECT_EQ(SendMessageA(child, BM_GETCHECK, 0, 0), spec.checked ? BST_CHECKED : 0);
+        EXPECT_EQ(IsWindowEnabled(child) != FALSE, entry.enabled);
+        if (entry.kind == ControlKind::RadioButton || entry.kind == ControlKind::CheckBox) {
+            EXPECT_EQ(SendMessageA(child, BM_GETCHECK, 0, 0), entry.checked ? BST_CHECKED : 0);
         }
     }
     EXPECT_EQ(child, nullptr) << "more children than controls";

@@ -106,11 +106,11 @@ std::vector<ControlSpec> table() {
 }
 
 void dump(HWND main) {
-    const auto specs = table();
+    const auto entries = table();
     for (int i = 0; i < app::kControlCount; ++i) {
         const Live c = readControl(main, 501 + i);
         std::printf("%d\t%s\t%s\t%08lx\t%08lx\t%d\t%d\t%ld\t%ld\t%ld\t%ld\t%s\n", c.id,
-                    app::controlName(specs[static_cast<std::size_t>(i)].control), c.cls.c_str(),
+                    app::controlName(entries[static_cast<std::size_t>(i)].control), c.cls.c_str(),
                     static_cast<unsigned long>(c.style), static_cast<unsigned long>(c.exStyle),
                     c.enabled ? 1 : 0, static_cast<int>(c.mark), c.rect.left, c.rect.top,
                     c.rect.right - c.rect.left, c.rect.bottom - c.rect.top, c.text.c_str());
@@ -136,7 +136,7 @@ std::string checkProgramResources(HWND main) {
 }
 
 int check(HWND main, int argc, char** argv) {
-    std::vector<ControlSpec> specs = table();
+    std::vector<ControlSpec> entries = table();
     // The table with the settings given on the command line.
     for (int a = 2; a < argc; ++a) {
         const std::string setting = argv[a];
@@ -146,15 +146,15 @@ int check(HWND main, int argc, char** argv) {
             const std::string name = setting.substr(0, dot);
             const std::string field = setting.substr(dot + 1, equals - dot - 1);
             const std::string value = setting.substr(equals + 1);
-            for (ControlSpec& spec : specs) {
-                if (name != app::controlName(spec.control)) continue;
+            for (ControlSpec& entry : entries) {
+                if (name != app::controlName(entry.control)) continue;
                 known = true;
                 if (field == "text")
-                    spec.caption = value;
+                    entry.caption = value;
                 else if (field == "enabled")
-                    spec.enabled = value == "1";
+                    entry.enabled = value == "1";
                 else if (field == "checked")
-                    spec.checked = value == "1";
+                    entry.checked = value == "1";
                 else
                     known = false;
             }
@@ -178,29 +178,30 @@ int check(HWND main, int argc, char** argv) {
     // The small icon cannot be read from here: under Wine a window of another process answers
     // WM_GETICON with nothing. The window's own tests check it; the resources are checked below.
 
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        const ControlSpec& spec = specs[i];
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const ControlSpec& entry = entries[i];
         const Live c = readControl(main, 501 + static_cast<int>(i));
-        const std::string name = app::controlName(spec.control);
+        const std::string name = app::controlName(entry.control);
         if (!c.exists) {
             problem(name + ": no control " + std::to_string(c.id));
             continue;
         }
-        const auto expected = app::win32::controlClass(spec.kind);
+        const auto expected = app::win32::controlClass(entry.kind);
         if (lstrcmpiA(c.cls.c_str(), expected.className) != 0) problem(name + ": class " + c.cls);
         // The system may add bits of its own; ours must all be there.
         if ((static_cast<DWORD>(c.style) & expected.style) != expected.style)
             problem(name + ": style " + std::to_string(c.style));
         if ((static_cast<DWORD>(c.exStyle) & WS_EX_CLIENTEDGE) != expected.exStyle)
             problem(name + ": extended style " + std::to_string(c.exStyle));
-        if (c.rect.left != spec.x || c.rect.top != spec.y ||
-            c.rect.right - c.rect.left != spec.width || c.rect.bottom - c.rect.top != spec.height)
+        if (c.rect.left != entry.x || c.rect.top != entry.y ||
+            c.rect.right - c.rect.left != entry.width || c.rect.bottom - c.rect.top != entry.height)
             problem(name + ": placed at " + std::to_string(c.rect.left) + "," +
                     std::to_string(c.rect.top));
-        if (c.text != spec.caption) problem(name + ": text \"" + c.text + "\"");
-        if (c.enabled != spec.enabled) problem(name + (c.enabled ? ": enabled" : ": disabled"));
-        if (spec.kind == app::ControlKind::RadioButton || spec.kind == app::ControlKind::CheckBox) {
-            if ((c.mark != 0) != spec.checked) problem(name + (c.mark ? ": checked" : ": clear"));
+        if (c.text != entry.caption) problem(name + ": text \"" + c.text + "\"");
+        if (c.enabled != entry.enabled) problem(name + (c.enabled ? ": enabled" : ": disabled"));
+        if (entry.kind == app::ControlKind::RadioButton ||
+            entry.kind == app::ControlKind::CheckBox) {
+            if ((c.mark != 0) != entry.checked) problem(name + (c.mark ? ": checked" : ": clear"));
         }
     }
     problems += checkProgramResources(main);

@@ -93,37 +93,37 @@ void Win32MainWindow::create(const std::vector<ControlSpec>& controls,
     SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 
     int created = 0;
-    for (const ControlSpec& spec : controls) {
+    for (const ControlSpec& entry : controls) {
         if (created == kControlsBeforeOpenFileDialog) setUpOpenFileDialog(openFileDialog);
-        createControl(spec);
+        createControl(entry);
         ++created;
     }
     if (created <= kControlsBeforeOpenFileDialog) setUpOpenFileDialog(openFileDialog);
 }
 
-void Win32MainWindow::createControl(const ControlSpec& spec) {
-    const ControlClass cls = controlClass(spec.kind);
+void Win32MainWindow::createControl(const ControlSpec& entry) {
+    const ControlClass cls = controlClass(entry.kind);
     const int id = takeControlId();
     HWND control =
-        CreateWindowExA(cls.exStyle, cls.className, spec.caption.c_str(), cls.style, spec.x, spec.y,
-                        spec.width, spec.height, window_,
+        CreateWindowExA(cls.exStyle, cls.className, entry.caption.c_str(), cls.style, entry.x,
+                        entry.y, entry.width, entry.height, window_,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), moduleHandle_, nullptr);
-    Slot& slot = controls_[static_cast<std::size_t>(spec.control)];
+    Slot& slot = controls_[static_cast<std::size_t>(entry.control)];
     slot.handle = control;
     slot.id = id;
-    slot.kind = spec.kind;
+    slot.kind = entry.kind;
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
     // Colours are given when the control asks for them (WM_CTLCOLOR...), from its kind.
-    if (spec.checked) SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0);
-    if (!spec.enabled) EnableWindow(control, FALSE);
+    if (entry.checked) SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0);
+    if (!entry.enabled) EnableWindow(control, FALSE);
 }
 
-void Win32MainWindow::setUpOpenFileDialog(const OpenFileDialogSpec& spec) {
+void Win32MainWindow::setUpOpenFileDialog(const OpenFileDialogSpec& dialog) {
     controlsBeforeOpenFileDialog_ = 0;
     for (const Slot& slot : controls_)
         if (slot.id != 0) ++controlsBeforeOpenFileDialog_;
-    openFileTitle_ = spec.title;
-    openFileFilter_ = openFileFilterBytes(spec.filter);
+    openFileTitle_ = dialog.title;
+    openFileFilter_ = openFileFilterBytes(dialog.filter);
     fileBuffer_.assign(kFileBufferSize, '\0');
     fileTitleBuffer_.assign(kFileTitleBufferSize, '\0');
     openFileName_ = OPENFILENAMEA{};

@@ -64,8 +64,8 @@ class Win32MainWindow : public MainWindow {
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void createControl(const ControlSpec& spec);
-    void setUpOpenFileDialog(const OpenFileDialogSpec& spec);
+    void createControl(const ControlSpec& entry);
+    void setUpOpenFileDialog(const OpenFileDialogSpec& dialog);
     int indexOfId(int id) const;
     int indexOfHandle(HWND control) const;
     LRESULT answerColours(HDC dc, HWND control, UINT message, WPARAM wParam, LPARAM lParam);
