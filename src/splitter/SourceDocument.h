@@ -50,6 +50,9 @@ class SourceDocument {
 public:
     SourceDocument();
     const Text& text() const { return *text_; }
+    // The text, kept alive for a caller that must outlive a new load: a split's message box
+    // lets the user open another file before the split has finished.
+    std::shared_ptr<const Text> sharedText() const { return text_; }
     DocumentStream& stream() { return stream_; }
     bool hasStream() const { return hasStream_; }
     // Decided when the text is loaded, from the text and the program's code page then.

@@ -88,7 +88,11 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
     // writing the first volume will tell.
     files.createDirectory(settings.outputDirectory());
 
-    const std::vector<ExpressionMatch> matches = findChapterHeadings(expression, document.text(), document.encoding());
+    // The split works on this text to its end, even if a nested Open replaces the document
+    // while one of its message boxes is shown.
+    const std::shared_ptr<const Text> text = document.sharedText();
+    const std::vector<ExpressionMatch> matches =
+        findChapterHeadings(expression, *text, document.encoding());
     outcome.headings = static_cast<std::int64_t>(matches.size());
 
     document.reopenStream();
@@ -110,7 +114,6 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
         bytesWritten += volumes[k - 1].size();
         ++outcome.volumesWritten;
     }
-    const std::string_view text = document.text();
     stream.close();
     showMessageBox(boxes, messages::splitDone());
     outcome.status = SplitOutcome::Status::Done;
@@ -119,7 +122,7 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
         const Text path = settings.sourcePath();
         if (!path.empty()) {
             // Delete only what the volumes hold in full: every byte of the file as it is now.
-            if (bytesWritten == text.size() && fileHoldsExactly(files, path, text)) {
+            if (bytesWritten == text->size() && fileHoldsExactly(files, path, *text)) {
                 outcome.sourceDeleted = files.deleteFile(path);
             } else {
                 outcome.sourceKept = true;

@@ -191,5 +191,23 @@ TEST_F(ApplicationTest, AClickWhileAMessageBoxIsUpRunsNested) {
     EXPECT_EQ(fs.files.at("/out/novel_1.txt"), novel);
 }
 
+TEST_F(ApplicationTest, AnOpenNestedInTheSuccessBoxDoesNotDisturbTheFinishingSplit) {
+    fs.files["/books/other.txt"] = "another novel";
+    app.startProgram({});
+    window.openDialogAnswers = {std::string("/books/novel.txt"), std::string("/books/other.txt")};
+    window.click(Control::OpenButton);
+    window.controls[Control::OutputDirEdit].text = "/out";
+    window.controls[Control::DeleteSourceCheck].checked = true;
+    window.whileBoxShown = [&](const FakeWindow::Box& box) {
+        if (box.text == messages::splitDone()) window.click(Control::OpenButton);
+    };
+    window.click(Control::SplitButton);
+    // The split deletes the novel it wrote out, not the file opened meanwhile.
+    EXPECT_EQ(fs.files.count("/books/novel.txt"), 0u);
+    EXPECT_EQ(fs.files.count("/books/other.txt"), 1u);
+    EXPECT_EQ(document.text(), "another novel");
+    EXPECT_EQ(fs.files.at("/out/novel_1.txt"), novel);
+}
+
 }  // namespace
 }  // namespace folioknife::app
