@@ -16,6 +16,7 @@
 #include "TestText.h"
 #include "splitter/FileService.h"
 #include "splitter/SourceDocument.h"
+#include "splitter/SplitFlow.h"
 
 namespace folioknife::splitter {
 namespace {
@@ -208,6 +209,43 @@ TEST_F(Win32FileServiceTest, TheSizeOfAFileOverFourGigabytesIsWhole) {
     auto reading = files.openForReading(path);
     ASSERT_TRUE(reading);
     EXPECT_EQ(reading->size(), size);
+}
+
+// An output folder past the ANSI path limit: the volumes are either written whole or the split
+// names the file it could not write and deletes nothing; it never claims success for less.
+TEST_F(Win32FileServiceTest, AnOutputPathPastTheLimitWorksOrIsReported) {
+    struct Recorder : MessageBoxService {
+        std::vector<Text> texts;
+        int showMessageBox(const Text& text, const Text&, unsigned) override {
+            texts.push_back(text);
+            return 0;
+        }
+    } boxes;
+    struct Settings : SplitSettings {
+        Text dir, source;
+        bool customMode() override { return true; }
+        Text expressionText() override { return "CH"; }
+        Text prefix() override { return ""; }
+        Text suffix() override { return ""; }
+        Text chaptersPerFileText() override { return "1"; }
+        Text outputDirectory() override { return dir; }
+        bool deleteSource() override { return true; }
+        Text sourcePath() override { return source; }
+    } settings;
+    settings.dir = dir + "\\" + std::string(280, 'd');
+    settings.source = dir + "\\novel.txt";
+    writeAll(settings.source, "preface CH1 one CH2 two");
+    SourceDocument document;
+    ASSERT_TRUE(loadSourceDocument(document, systemFileService(), settings.source));
+    const SplitOutcome outcome = runSplit(document, settings, systemFileService(), boxes);
+    if (outcome.status == SplitOutcome::Status::Done) {
+        EXPECT_EQ(outcome.volumesWritten, 3);
+    } else {
+        ASSERT_EQ(outcome.status, SplitOutcome::Status::WriteFailed);
+        ASSERT_EQ(boxes.texts.size(), 1u);
+        EXPECT_EQ(boxes.texts[0].rfind(programText("分割失败！无法写入文件："), 0), 0u);
+        EXPECT_EQ(readAll(settings.source), "preface CH1 one CH2 two");
+    }
 }
 
 }  // namespace
