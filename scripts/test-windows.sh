@@ -145,6 +145,20 @@ want=$(( (chapters + 1 + 49) / 50 ))
 for i in $(seq 1 "$want"); do cat "再分/novel_$i.txt"; done | cmp - "小说.txt" ||
     fail "the volumes of the deleted source do not join back to it"
 
+# A UTF-8 novel on this GBK system: the expression follows the novel's encoding, so every
+# heading is found and the volumes join back to the novel.
+"$gennovel" "utf8.txt" --encoding utf8 --chapters "$chapters" --seed 11 >/dev/null
+wine "$split_exe" -n "$per_file" -o "utf8-volumes" "utf8.txt" >out.txt 2>err.txt ||
+    fail "folioknife-split.exe on a UTF-8 novel exited $?: $(iconv -f GBK -t UTF-8 err.txt)"
+want=$(( (chapters + 1 + per_file - 1) / per_file ))
+got=$(find "utf8-volumes" -name 'novel_*.txt' | wc -l)
+[ "$got" = "$want" ] || fail "UTF-8 novel: $got volumes, expected $want"
+for i in $(seq 1 "$want"); do cat "utf8-volumes/novel_$i.txt"; done | cmp -s - "utf8.txt" ||
+    fail "UTF-8 novel: the volumes do not join back to it"
+wine "$split_exe" --list "utf8.txt" >out.txt 2>err.txt || fail "--list on the UTF-8 novel"
+head -n 1 out.txt | tr -d '\r' | grep -qx 'encoding: UTF-8' || fail "--list: $(head -n 1 out.txt)"
+[ "$(wc -l < out.txt)" = $((chapters + 1)) ] || fail "--list found $(($(wc -l < out.txt) - 1)) headings"
+
 # --- The window program ---------------------------------------------------------------------
 # window TITLE: the first X window with exactly that title, if any.
 window() { x search --name "^$1\$" 2>/dev/null | head -n 1; }
