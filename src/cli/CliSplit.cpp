@@ -133,8 +133,19 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
     PathConvertingFileService converting(system, codePage, terminal);
     FileService& files = convert ? static_cast<FileService&>(converting) : system;
 
+    // The novel is split at once, so it is mapped rather than copied into memory: a 100 MB
+    // novel loads in milliseconds. Not when the source may be deleted: the check before
+    // deleting compares the file on disk with the text the volumes were cut from, which must
+    // be a copy for that to mean anything.
+    const Loading loading = options.deleteSource ? Loading::Read : Loading::Map;
+    if (loading == Loading::Map) {
+        exitOnLostMapping("folioknife-split: " + show(options.file) +
+                              " was cut short by another program during the split; the output "
+                              "files may be incomplete\n",
+                          kExitFileError);
+    }
     SourceDocument document;
-    if (!loadSourceDocument(document, files, options.file)) {
+    if (!loadSourceDocument(document, files, options.file, loading)) {
         err << show(messages::openFailed()) << ": " << show(options.file) << "\n";
         return kExitFileError;
     }

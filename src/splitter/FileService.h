@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "splitter/SharedBytes.h"
+
 namespace folioknife::splitter {
 
 class InputFile {
@@ -16,6 +18,10 @@ public:
     virtual std::optional<std::uint64_t> size() = 0;
     // Reads up to 'capacity' bytes; returns the count read, 0 at the end, -1 on error.
     virtual std::int64_t read(char* buffer, std::size_t capacity) = 0;
+    // The whole file mapped into memory, read-only, where the platform can; nothing where it
+    // cannot (or the file is empty or not a regular file). The mapping shows the file as it
+    // is, not as it was: see exitOnLostMapping.
+    virtual std::optional<SharedBytes> mapWhole() { return std::nullopt; }
 };
 
 class OutputFile {
@@ -43,5 +49,11 @@ public:
 
 // The platform's file service (POSIX or Win32, chosen by the build).
 FileService& systemFileService();
+
+// Reading a mapped file that another program has meanwhile cut short faults. From this call
+// on, such a fault writes 'message' to standard error and ends the process with 'status'
+// rather than crashing it. For a program that splits at once after mapping; there is nothing
+// to do where the platform maps nothing.
+void exitOnLostMapping(std::string message, int status);
 
 }  // namespace folioknife::splitter

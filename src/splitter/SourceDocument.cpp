@@ -1,6 +1,7 @@
 #include "splitter/SourceDocument.h"
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "splitter/LargeBuffer.h"
@@ -17,17 +18,17 @@ std::size_t textReadLength(std::string_view bytes) {
     return n;
 }
 
-DocumentStream::DocumentStream() : bytes_(std::make_shared<const std::string>()) {}
+DocumentStream::DocumentStream() = default;
 
-DocumentStream DocumentStream::holding(std::shared_ptr<const std::string> bytes) {
+DocumentStream DocumentStream::holding(SharedBytes bytes) {
     DocumentStream s;
-    s.bytes_ = bytes ? std::move(bytes) : std::make_shared<const std::string>();
-    s.position_ = static_cast<std::int64_t>(s.bytes_->size());
+    s.bytes_ = std::move(bytes);
+    s.position_ = static_cast<std::int64_t>(s.bytes_.size());
     return s;
 }
 
 std::int64_t DocumentStream::size() const {
-    return open_ ? static_cast<std::int64_t>(bytes_->size()) : 0;
+    return open_ ? static_cast<std::int64_t>(bytes_.size()) : 0;
 }
 
 void DocumentStream::write(std::string_view text) {
@@ -35,11 +36,11 @@ void DocumentStream::write(std::string_view text) {
     text = text.substr(0, text.find('\0'));
     if (text.empty()) return;
     // Copy on write: the bytes may still be the document's text.
-    auto own = std::make_shared<std::string>(*bytes_);
+    auto own = std::make_shared<std::string>(bytes_.view());
     auto pos = static_cast<std::size_t>(position_);
     if (own->size() < pos + text.size()) own->resize(pos + text.size(), '\0');
     own->replace(pos, text.size(), text.data(), text.size());
-    bytes_ = std::move(own);
+    bytes_ = SharedBytes(std::shared_ptr<const std::string>(std::move(own)));
     position_ += static_cast<std::int64_t>(text.size());
 }
 
@@ -53,9 +54,9 @@ bool DocumentStream::seek(std::int64_t offset) {
 
 std::string_view DocumentStream::readView(std::int64_t count) {
     if (!open_ || count <= 0) return {};
-    std::int64_t available = static_cast<std::int64_t>(bytes_->size()) - position_;
+    std::int64_t available = static_cast<std::int64_t>(bytes_.size()) - position_;
     if (available <= 0) return {};
-    std::string_view taken(bytes_->data() + position_,
+    std::string_view taken(bytes_.view().data() + position_,
                            static_cast<std::size_t>(count < available ? count : available));
     taken = taken.substr(0, textReadLength(taken));
     position_ += static_cast<std::int64_t>(taken.size());
@@ -64,7 +65,7 @@ std::string_view DocumentStream::readView(std::int64_t count) {
 
 std::string_view DocumentStream::readRestView() {
     if (!open_) return {};
-    return readView(static_cast<std::int64_t>(bytes_->size()) - position_);
+    return readView(static_cast<std::int64_t>(bytes_.size()) - position_);
 }
 
 Text DocumentStream::read(std::int64_t count) { return Text(readView(count)); }
@@ -73,19 +74,22 @@ Text DocumentStream::readRest() { return Text(readRestView()); }
 
 void DocumentStream::close() {
     if (!open_) return;
-    bytes_ = std::make_shared<const std::string>();
+    bytes_ = SharedBytes();
     position_ = 0;
     open_ = false;
 }
 
-SourceDocument::SourceDocument()
-    : text_(std::make_shared<const std::string>()), encoding_(encodingOf(programCodePage())) {}
+SourceDocument::SourceDocument() : encoding_(encodingOf(programCodePage())) {}
 
 void SourceDocument::replace(Text text) {
-    text_ = std::make_shared<const std::string>(std::move(text));
+    replace(SharedBytes(std::make_shared<const std::string>(std::move(text))));
+}
+
+void SourceDocument::replace(SharedBytes text) {
+    text_ = std::move(text);
     stream_ = DocumentStream::holding(text_);
     hasStream_ = true;
-    encoding_ = detectDocumentEncoding(*text_, programCodePage());
+    encoding_ = detectDocumentEncoding(text_.view(), programCodePage());
 }
 
 void SourceDocument::reopenStream() {
@@ -125,13 +129,24 @@ Text readText(InputFile& file) {
 }
 }  // namespace
 
-bool loadSourceDocument(SourceDocument& document, FileService& files, const Text& path) {
+bool loadSourceDocument(SourceDocument& document, FileService& files, const Text& path,
+                        Loading loading) {
     std::unique_ptr<InputFile> file = files.openForReading(path);
-    Text text = file ? readText(*file) : Text();
-    const bool opened = file != nullptr;
+    if (!file) {
+        document.replace(Text());
+        return false;
+    }
+    std::optional<SharedBytes> mapped;
+    if (loading == Loading::Map) mapped = file->mapWhole();
+    if (mapped) {
+        file.reset();  // the mapping outlives the file's handle
+        document.replace(mapped->prefix(textReadLength(mapped->view())));
+        return true;
+    }
+    Text text = readText(*file);
     file.reset();  // the file is closed before the document takes its text
     document.replace(std::move(text));
-    return opened;
+    return true;
 }
 
 SourceDocument& theSourceDocument() {

@@ -7,6 +7,7 @@
 #include "splitter/CodePage.h"
 #include "splitter/DocumentEncoding.h"
 #include "splitter/FileService.h"
+#include "splitter/SharedBytes.h"
 
 namespace folioknife::splitter {
 
@@ -22,7 +23,7 @@ public:
     // An open, empty stream at position 0.
     DocumentStream();
     // An open stream holding 'bytes', positioned at its end (as after writing them).
-    static DocumentStream holding(std::shared_ptr<const std::string> bytes);
+    static DocumentStream holding(SharedBytes bytes);
 
     bool isOpen() const { return open_; }
     std::int64_t size() const;
@@ -40,7 +41,7 @@ public:
     void close();
 
 private:
-    std::shared_ptr<const std::string> bytes_;
+    SharedBytes bytes_;
     std::int64_t position_ = 0;
     bool open_ = true;
 };
@@ -49,31 +50,40 @@ private:
 class SourceDocument {
 public:
     SourceDocument();
-    const Text& text() const { return *text_; }
+    std::string_view text() const { return text_.view(); }
     // The text, kept alive for a caller that must outlive a new load: a split's message box
     // lets the user open another file before the split has finished.
-    std::shared_ptr<const Text> sharedText() const { return text_; }
+    const SharedBytes& sharedText() const { return text_; }
     DocumentStream& stream() { return stream_; }
     bool hasStream() const { return hasStream_; }
     // Decided when the text is loaded, from the text and the program's code page then.
     const DocumentEncoding& encoding() const { return encoding_; }
     // The text and a fresh stream holding it replace what the document held.
     void replace(Text text);
+    void replace(SharedBytes text);
     // A split closes the stream when it is done; a later split of the same text gets a fresh
     // stream over the text rather than reading nothing from the closed one.
     void reopenStream();
 
 private:
-    std::shared_ptr<const std::string> text_;
+    SharedBytes text_;
     DocumentStream stream_;
     bool hasStream_ = false;
     DocumentEncoding encoding_;
 };
 
-// Reads the file at 'path' into the document by the text-read rule. The file is opened for
+// How a novel gets into memory. Read: a copy of the file as it was when loaded, whatever
+// happens to the file afterwards. Map: the file itself, mapped where the system can (much
+// faster for a large novel, nothing copied), read where it cannot; for a caller that splits
+// at once and has set what happens should the file be cut short meanwhile
+// (exitOnLostMapping).
+enum class Loading { Read, Map };
+
+// Loads the file at 'path' into the document by the text-read rule. The file is opened for
 // reading only and closed at once. On failure the document is left empty. True when the file
 // was opened.
-bool loadSourceDocument(SourceDocument& document, FileService& files, const Text& path);
+bool loadSourceDocument(SourceDocument& document, FileService& files, const Text& path,
+                        Loading loading = Loading::Read);
 
 // The process-wide document.
 SourceDocument& theSourceDocument();

@@ -90,9 +90,9 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
 
     // The split works on this text to its end, even if a nested Open replaces the document
     // while one of its message boxes is shown.
-    const std::shared_ptr<const Text> text = document.sharedText();
+    const SharedBytes text = document.sharedText();
     const std::vector<ExpressionMatch> matches =
-        findChapterHeadings(expression, *text, document.encoding());
+        findChapterHeadings(expression, text.view(), document.encoding());
     outcome.headings = static_cast<std::int64_t>(matches.size());
 
     document.reopenStream();
@@ -122,7 +122,7 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
         const Text path = settings.sourcePath();
         if (!path.empty()) {
             // Delete only what the volumes hold in full: every byte of the file as it is now.
-            if (bytesWritten == text->size() && fileHoldsExactly(files, path, *text)) {
+            if (bytesWritten == text.size() && fileHoldsExactly(files, path, text.view())) {
                 outcome.sourceDeleted = files.deleteFile(path);
             } else {
                 outcome.sourceKept = true;

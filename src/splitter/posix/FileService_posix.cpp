@@ -1,8 +1,11 @@
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "splitter/FileService.h"
 
@@ -25,6 +28,20 @@ public:
             if (n >= 0) return n;
             if (errno != EINTR) return -1;
         }
+    }
+    std::optional<SharedBytes> mapWhole() override {
+        struct stat st;
+        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return std::nullopt;
+        const auto size = static_cast<std::size_t>(st.st_size);
+        // Private and read-only; populated at once, which maps the pages the system already
+        // holds in a few calls instead of faulting them in one by one.
+        void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_, 0);
+        if (base == MAP_FAILED) return std::nullopt;
+        ::madvise(base, size, MADV_SEQUENTIAL);
+        std::shared_ptr<const void> owner(base, [size](const void* p) {
+            ::munmap(const_cast<void*>(p), size);
+        });
+        return SharedBytes(std::move(owner), std::string_view(static_cast<const char*>(base), size));
     }
 
 private:
@@ -93,11 +110,43 @@ public:
     std::string separator() const override { return "/"; }
 };
 
+// What a fault in a lost mapping writes and returns; set once, before anything is mapped,
+// and only read by the handler.
+std::string* lostMappingMessage = nullptr;
+int lostMappingStatus = 2;
+
+extern "C" void onLostMapping(int) {
+    if (lostMappingMessage) {
+        const char* p = lostMappingMessage->data();
+        std::size_t left = lostMappingMessage->size();
+        while (left > 0) {
+            ssize_t n = ::write(STDERR_FILENO, p, left);
+            if (n <= 0) break;
+            p += n;
+            left -= static_cast<std::size_t>(n);
+        }
+    }
+    ::_exit(lostMappingStatus);
+}
+
 }  // namespace
 
 FileService& systemFileService() {
     static PosixFileService service;
     return service;
+}
+
+void exitOnLostMapping(std::string message, int status) {
+    // Kept for the life of the process: the handler may run at any moment.
+    static std::string kept;
+    kept = std::move(message);
+    lostMappingMessage = &kept;
+    lostMappingStatus = status;
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = onLostMapping;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGBUS, &action, nullptr);
 }
 
 }  // namespace folioknife::splitter

@@ -113,4 +113,9 @@ FileService& systemFileService() {
     return service;
 }
 
+// Windows files are always read into memory (a mapped view cut short by another program
+// raises an in-page error, a structured exception our MinGW C++ cannot catch cleanly), so
+// there is nothing to set.
+void exitOnLostMapping(std::string, int) {}
+
 }  // namespace folioknife::splitter
