@@ -52,6 +52,16 @@ joined books 5 | cmp -s - gbk.txt || fail "default folder: volumes do not join b
 expect_status 0 "$split" --codepage GBK books/gbk.txt
 cmp -s first.txt books/novel_1.txt || fail "second run differs"
 
+# A novel that is itself one of the outputs (by name, or as a hard link to one) is read in
+# full before that output replaces it: the volumes still join back to the whole novel.
+mkdir -p self linked out-linked
+cp gbk.txt self/novel_2.txt
+expect_status 0 "$split" --codepage GBK -n 7 self/novel_2.txt
+joined self 6 | cmp -s - gbk.txt || fail "a novel named like an output lost bytes"
+cp gbk.txt linked/novel.txt && ln linked/novel.txt out-linked/novel_1.txt
+expect_status 0 "$split" --codepage GBK -n 7 -o out-linked linked/novel.txt
+joined out-linked 6 | cmp -s - gbk.txt || fail "a novel hard-linked as an output lost bytes"
+
 # 3. --list: the encoding, then one line per heading with its number, byte offset and line.
 expect_status 0 "$split" --codepage GBK --list gbk.txt
 [ "$(wc -l < out.txt)" = 41 ] || fail "--list printed $(wc -l < out.txt) lines"

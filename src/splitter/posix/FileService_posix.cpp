@@ -4,14 +4,49 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 #include "splitter/FileService.h"
 
 namespace folioknife::splitter {
 
 namespace {
+
+// The files this process has mapped and still holds, by device and inode. Truncating one of
+// them would take the text from under the split that reads it, so an output that is one of
+// them (a novel called novel_2.txt split into its own folder) is unlinked and created anew,
+// which leaves the mapped bytes alone.
+class MappedFiles {
+public:
+    using Key = std::pair<dev_t, ino_t>;
+    void add(Key key) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        keys_.push_back(key);
+    }
+    void remove(Key key) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = std::find(keys_.begin(), keys_.end(), key);
+        if (it != keys_.end()) keys_.erase(it);
+    }
+    bool holds(Key key) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return std::find(keys_.begin(), keys_.end(), key) != keys_.end();
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<Key> keys_;
+};
+
+MappedFiles& mappedFiles() {
+    static MappedFiles files;
+    return files;
+}
 
 class PosixInputFile : public InputFile {
 public:
@@ -38,8 +73,11 @@ public:
         void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_, 0);
         if (base == MAP_FAILED) return std::nullopt;
         ::madvise(base, size, MADV_SEQUENTIAL);
-        std::shared_ptr<const void> owner(base, [size](const void* p) {
+        const MappedFiles::Key key(st.st_dev, st.st_ino);
+        mappedFiles().add(key);
+        std::shared_ptr<const void> owner(base, [size, key](const void* p) {
             ::munmap(const_cast<void*>(p), size);
+            mappedFiles().remove(key);
         });
         return SharedBytes(std::move(owner), std::string_view(static_cast<const char*>(base), size));
     }
@@ -97,6 +135,11 @@ public:
     }
     std::unique_ptr<OutputFile> createReplacing(const std::string& path) override {
         if (path.empty()) return nullptr;
+        struct stat st;
+        if (::stat(path.c_str(), &st) == 0 && mappedFiles().holds({st.st_dev, st.st_ino}) &&
+            ::unlink(path.c_str()) != 0) {
+            return nullptr;  // it cannot be replaced without cutting the mapped text short
+        }
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd < 0) return nullptr;
         return std::make_unique<PosixOutputFile>(fd);
