@@ -5,6 +5,7 @@
 #include <string>
 
 #include "MatcherTraits.h"
+#include "splitter/ByteScan.h"
 
 namespace folioknife::splitter {
 
@@ -96,18 +97,25 @@ bool ExpressionMatcher::compile(const Text& expression) {
 bool ExpressionMatcher::hasExpression() const { return compiled_ != nullptr; }
 
 const char* ExpressionMatcher::findLiteral(const char* from, const char* end,
-                                           std::size_t rarest) const {
+                                           std::size_t key) const {
+    // The key is the literal's byte at 'key', or, in a literal of two bytes or more, the pair
+    // of bytes that starts there: a pair such as the two bytes of 第 is far rarer in a novel
+    // than either byte alone, so far fewer candidates stop the scan.
     const std::string& literal = compiled_->literal;
-    const auto key = static_cast<unsigned char>(literal[rarest]);
-    for (const char* p = from + rarest; p < end;) {
-        const void* hit = std::memchr(p, key, static_cast<std::size_t>(end - p));
-        if (!hit) return nullptr;
-        const char* candidate = static_cast<const char*>(hit) - rarest;
+    const bool pair = literal.size() >= 2;
+    const auto first = static_cast<unsigned char>(literal[key]);
+    const auto second = pair ? static_cast<unsigned char>(literal[key + 1]) : first;
+    for (const char* p = from + key; p < end;) {
+        const char* hit = pair ? findBytePair(p, end, first, second)
+                               : static_cast<const char*>(
+                                     std::memchr(p, first, static_cast<std::size_t>(end - p)));
+        if (!hit || hit == end) return nullptr;
+        const char* candidate = hit - key;
         if (static_cast<std::size_t>(end - candidate) >= literal.size() &&
             std::memcmp(candidate, literal.data(), literal.size()) == 0) {
             return candidate;
         }
-        p = static_cast<const char*>(hit) + 1;
+        p = hit + 1;
     }
     return nullptr;
 }
@@ -121,18 +129,24 @@ std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text,
     const char* const end = begin + text.size();
     const std::string& literal = compiled_->literal;
 
-    // With a literal that every match begins with, candidates are found with memchr on its
-    // rarest byte (counted in a sample of the text) and the engine only tries those.
-    std::size_t rarest = 0;
-    if (!literal.empty()) {
-        std::size_t counts[256] = {};
-        const std::size_t sample = text.size() < (std::size_t{1} << 20) ? text.size() : (std::size_t{1} << 20);
-        for (std::size_t i = 0; i < sample; ++i) ++counts[static_cast<unsigned char>(begin[i])];
-        for (std::size_t i = 1; i < literal.size(); ++i) {
-            if (counts[static_cast<unsigned char>(literal[i])] <
-                counts[static_cast<unsigned char>(literal[rarest])]) {
-                rarest = i;
+    // With a literal that every match begins with, candidates are found by a scan for its
+    // rarest byte pair (counted in a sample of the text), or its one byte, and the engine only
+    // tries those.
+    std::size_t key = 0;
+    if (literal.size() >= 2) {
+        const std::size_t sample =
+            text.size() < (std::size_t{1} << 20) ? text.size() : (std::size_t{1} << 20);
+        const char* const sampleEnd = begin + sample;
+        std::size_t fewest = static_cast<std::size_t>(-1);
+        for (std::size_t i = 0; i + 1 < literal.size(); ++i) {
+            const auto a = static_cast<unsigned char>(literal[i]);
+            const auto b = static_cast<unsigned char>(literal[i + 1]);
+            std::size_t count = 0;
+            for (const char* p = findBytePair(begin, sampleEnd, a, b); p != sampleEnd && count < fewest;
+                 p = findBytePair(p + 1, sampleEnd, a, b)) {
+                ++count;
             }
+            if (count < fewest) fewest = count, key = i;
         }
     }
 
@@ -154,7 +168,7 @@ std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text,
                 found = boost::regex_search(from, end, m, compiled_->regex,
                                             boost::regex_constants::match_default, start);
             } else {
-                const char* candidate = findLiteral(from, end, rarest);
+                const char* candidate = findLiteral(from, end, key);
                 if (!candidate) break;
                 if (!isCharacterBoundary(text, static_cast<std::size_t>(candidate - begin),
                                          characters)) {

@@ -40,7 +40,7 @@ public:
 
 private:
     struct Compiled;
-    const char* findLiteral(const char* from, const char* end, std::size_t rarest) const;
+    const char* findLiteral(const char* from, const char* end, std::size_t key) const;
     std::unique_ptr<Compiled> compiled_;
 };
 

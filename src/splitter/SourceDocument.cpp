@@ -4,26 +4,24 @@
 #include <optional>
 #include <vector>
 
+#include "splitter/ByteScan.h"
 #include "splitter/LargeBuffer.h"
 
 namespace folioknife::splitter {
 
 std::size_t textReadLength(std::string_view bytes) {
     const char* begin = bytes.data();
-    std::size_t n = bytes.size();
-    const void* nul = std::memchr(begin, 0x00, n);
-    if (nul) n = static_cast<std::size_t>(static_cast<const char*>(nul) - begin);
-    const void* eof = std::memchr(begin, 0x1A, n);
-    if (eof) n = static_cast<std::size_t>(static_cast<const char*>(eof) - begin);
-    return n;
+    const char* end = begin + bytes.size();
+    return static_cast<std::size_t>(findEitherByte(begin, end, 0x00, 0x1A) - begin);
 }
 
 DocumentStream::DocumentStream() = default;
 
-DocumentStream DocumentStream::holding(SharedBytes bytes) {
+DocumentStream DocumentStream::holding(SharedBytes bytes, bool noStopBytes) {
     DocumentStream s;
     s.bytes_ = std::move(bytes);
     s.position_ = static_cast<std::int64_t>(s.bytes_.size());
+    s.clean_ = noStopBytes ? s.position_ : 0;
     return s;
 }
 
@@ -38,6 +36,7 @@ void DocumentStream::write(std::string_view text) {
     // Copy on write: the bytes may still be the document's text.
     auto own = std::make_shared<std::string>(bytes_.view());
     auto pos = static_cast<std::size_t>(position_);
+    if (clean_ > position_) clean_ = position_;  // the new bytes are not known to be clean
     if (own->size() < pos + text.size()) own->resize(pos + text.size(), '\0');
     own->replace(pos, text.size(), text.data(), text.size());
     bytes_ = SharedBytes(std::shared_ptr<const std::string>(std::move(own)));
@@ -58,7 +57,9 @@ std::string_view DocumentStream::readView(std::int64_t count) {
     if (available <= 0) return {};
     std::string_view taken(bytes_.view().data() + position_,
                            static_cast<std::size_t>(count < available ? count : available));
-    taken = taken.substr(0, textReadLength(taken));
+    if (position_ + static_cast<std::int64_t>(taken.size()) > clean_) {
+        taken = taken.substr(0, textReadLength(taken));
+    }
     position_ += static_cast<std::int64_t>(taken.size());
     return taken;
 }
@@ -75,26 +76,28 @@ Text DocumentStream::readRest() { return Text(readRestView()); }
 void DocumentStream::close() {
     if (!open_) return;
     bytes_ = SharedBytes();
+    clean_ = 0;
     position_ = 0;
     open_ = false;
 }
 
 SourceDocument::SourceDocument() : encoding_(encodingOf(programCodePage())) {}
 
-void SourceDocument::replace(Text text) {
-    replace(SharedBytes(std::make_shared<const std::string>(std::move(text))));
+void SourceDocument::replace(Text text, bool readByTextRule) {
+    replace(SharedBytes(std::make_shared<const std::string>(std::move(text))), readByTextRule);
 }
 
-void SourceDocument::replace(SharedBytes text) {
+void SourceDocument::replace(SharedBytes text, bool readByTextRule) {
     text_ = std::move(text);
-    stream_ = DocumentStream::holding(text_);
+    readByTextRule_ = readByTextRule;
+    stream_ = DocumentStream::holding(text_, readByTextRule);
     hasStream_ = true;
     encoding_ = detectDocumentEncoding(text_.view(), programCodePage());
 }
 
 void SourceDocument::reopenStream() {
     if (hasStream_ && stream_.isOpen()) return;
-    stream_ = DocumentStream::holding(text_);
+    stream_ = DocumentStream::holding(text_, readByTextRule_);
     hasStream_ = true;
 }
 
@@ -140,12 +143,12 @@ bool loadSourceDocument(SourceDocument& document, FileService& files, const Text
     if (loading == Loading::Map) mapped = file->mapWhole();
     if (mapped) {
         file.reset();  // the mapping outlives the file's handle
-        document.replace(mapped->prefix(textReadLength(mapped->view())));
+        document.replace(mapped->prefix(textReadLength(mapped->view())), true);
         return true;
     }
     Text text = readText(*file);
     file.reset();  // the file is closed before the document takes its text
-    document.replace(std::move(text));
+    document.replace(std::move(text), true);
     return true;
 }
 

@@ -23,7 +23,9 @@ public:
     // An open, empty stream at position 0.
     DocumentStream();
     // An open stream holding 'bytes', positioned at its end (as after writing them).
-    static DocumentStream holding(SharedBytes bytes);
+    // 'noStopBytes' tells that the bytes hold no 0x00 or 0x1A (they were read by the
+    // text-read rule), so that reading them back need not look for one again.
+    static DocumentStream holding(SharedBytes bytes, bool noStopBytes = false);
 
     bool isOpen() const { return open_; }
     std::int64_t size() const;
@@ -42,6 +44,7 @@ public:
 
 private:
     SharedBytes bytes_;
+    std::int64_t clean_ = 0;  // the leading bytes known to hold no 0x00 or 0x1A
     std::int64_t position_ = 0;
     bool open_ = true;
 };
@@ -59,14 +62,16 @@ public:
     // Decided when the text is loaded, from the text and the program's code page then.
     const DocumentEncoding& encoding() const { return encoding_; }
     // The text and a fresh stream holding it replace what the document held.
-    void replace(Text text);
-    void replace(SharedBytes text);
+    // 'readByTextRule': the text was read by the text-read rule and holds no 0x00 or 0x1A.
+    void replace(Text text, bool readByTextRule = false);
+    void replace(SharedBytes text, bool readByTextRule = false);
     // A split closes the stream when it is done; a later split of the same text gets a fresh
     // stream over the text rather than reading nothing from the closed one.
     void reopenStream();
 
 private:
     SharedBytes text_;
+    bool readByTextRule_ = false;
     DocumentStream stream_;
     bool hasStream_ = false;
     DocumentEncoding encoding_;

@@ -50,6 +50,29 @@ TEST(DocumentStream, WritingCopiesSoTheSharedTextIsUntouched) {
     EXPECT_EQ(s.read(3), "hEL");
 }
 
+TEST(DocumentStream, BytesWrittenIntoACleanTextAreReadByTheRuleAgain) {
+    // A loaded text has no stop byte, so reading it skips the search; what is written into
+    // it later may have one, before, inside or after the clean part.
+    const struct {
+        std::int64_t at;
+        std::string written;
+        std::string readBack;
+    } cases[] = {
+        {2, "\x1A", "ab"},
+        {6, std::string("x\0", 2), "abcdefx"},
+        {8, "gh", "abcdef"},  // the gap before what was written is NUL bytes
+        {0, "AB", "ABcdef"},
+    };
+    for (const auto& c : cases) {
+        DocumentStream s =
+            DocumentStream::holding(std::make_shared<const std::string>("abcdef"), true);
+        s.seek(c.at);
+        s.write(c.written);
+        s.rewind();
+        EXPECT_EQ(s.readRest(), c.readBack) << c.at;
+    }
+}
+
 TEST(DocumentStream, EveryOperationOnAClosedStreamDoesNothing) {
     DocumentStream s = DocumentStream::holding(std::make_shared<const std::string>("text"));
     s.close();
