@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The native tests under AddressSanitizer and UndefinedBehaviorSanitizer (clang), then every
 # fuzz target for a bounded time. Any sanitizer report or fuzzer finding fails the script.
-#   scripts/test-hardening.sh [SECONDS_PER_FUZZ_TARGET]   (default 45)
+#   scripts/test-hardening.sh [SECONDS_PER_FUZZ_TARGET]   (default 60)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds=${1:-${FUZZ_SECONDS:-45}}
+seconds=${1:-${FUZZ_SECONDS:-60}}
 scripts/setup.sh gui sanitizers
 
 export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:strict_string_checks=1
