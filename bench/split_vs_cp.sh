@@ -20,8 +20,14 @@ size=$(stat -c %s "$novel")
 echo "novel: $size bytes, $chapters headings"
 
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
-# Wall seconds and peak kilobytes of one run, from /usr/bin/time.
-measure() { /usr/bin/time -f '%e %M' -o "$work/time.txt" "$@" >/dev/null 2>&1; cat "$work/time.txt"; }
+# Wall seconds (to the millisecond: /usr/bin/time gives hundredths only) and peak kilobytes
+# (from /usr/bin/time) of one run.
+measure() {
+    local t0=$EPOCHREALTIME
+    /usr/bin/time -f '%M' -o "$work/time.txt" "$@" >/dev/null 2>&1
+    local t1=$EPOCHREALTIME
+    echo "$(awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.4f", b - a}') $(cat "$work/time.txt")"
+}
 
 split_times=(); split_mem=(); cp_times=()
 # Every run writes to a fresh folder: removing hundreds of files just before creating them
@@ -39,8 +45,8 @@ st=$(printf '%s\n' "${split_times[@]}" | median)
 ct=$(printf '%s\n' "${cp_times[@]}" | median)
 sm=$(printf '%s\n' "${split_mem[@]}" | median)
 awk -v st="$st" -v ct="$ct" -v sm="$sm" -v size="$size" -v joined="$joined" 'BEGIN {
-    ct = (ct < 0.01 ? 0.01 : ct)
-    printf "split median %.2f s, cp median %.2f s: time ratio %.2f (target <= 3)\n", st, ct, st / ct
+    ct = (ct < 0.001 ? 0.001 : ct)
+    printf "split median %.3f s, cp median %.3f s: time ratio %.2f (target <= 3)\n", st, ct, st / ct
     printf "split peak memory %.1f MB for a %.1f MB novel: memory ratio %.2f (target <= 2.5)\n", sm / 1024, size / 1048576, sm * 1024 / size
     printf "volumes join back to the novel: %s\n", joined
 }'
