@@ -195,7 +195,10 @@ class QtMainWindowTest : public QObject {
         QCOMPARE(w->isEnabled(), enabled);
         QCOMPARE(window.isChecked(c), checked);
         QVERIFY(w->isVisible());
-        QCOMPARE(w->font(), QApplication::font());
+        // One font for all, the window's: the 12-pixel size of the Windows GUI font, which
+        // the captions' widths are made for.
+        QCOMPARE(w->font(), window.widget()->font());
+        QCOMPARE(w->font().pixelSize(), 12);
         if (!colours.isEmpty()) {
             const bool edit = className == "QLineEdit";
             const QPalette p = w->palette();

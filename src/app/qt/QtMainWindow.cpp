@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QFont>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -211,6 +212,15 @@ void QtMainWindow::create(const std::vector<ControlSpec>& controls,
     for (int size : {16, 32, 48})
         icon.addFile(QStringLiteral(":/folioknife/folioknife-%1.png").arg(size), QSize(size, size));
     frame_->setWindowIcon(icon);
+    // The controls are laid out for the Windows GUI font of a Chinese system (宋体 9 pt:
+    // 12 pixels, a Chinese character 12 pixels wide, Latin half that). A Chinese font of the
+    // same pixel size for every character, Latin ones included, keeps captions such as
+    // "+数字部分+" inside their 64 pixels; Qt falls back on its own font where none is found.
+    QFont font = frame_->font();
+    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei"),
+                      QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC")});
+    font.setPixelSize(12);
+    frame_->setFont(font);
     frame_->setFixedSize(kClientWidth, kClientHeight);
     frame_->move(50, 50);
     frame_->setAutoFillBackground(true);
