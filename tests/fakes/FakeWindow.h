@@ -39,17 +39,17 @@ public:
     int loopRuns = 0;
     int quitCode = -1;
 
-    void create(const std::vector<app::ControlSpec>& specs,
+    void create(const std::vector<app::ControlSpec>& layouts,
                 const app::OpenFileDialogSpec& openFileDialog) override {
         log.push_back("create");
         windowTitle = app::windowTitle();
         int created = 0;
-        for (const auto& spec : specs) {
+        for (const auto& layout : layouts) {
             if (created == app::kControlsBeforeOpenFileDialog) {
                 dialog = openFileDialog;
                 dialogSetUpAfter = created;
             }
-            controls[spec.control] = State{spec.caption, spec.checked, spec.enabled,
+            controls[layout.control] = State{layout.caption, layout.checked, layout.enabled,
                                            app::takeControlId()};
             ++created;
         }

@@ -133,24 +133,24 @@ void setColours(QWidget* w, QPalette::ColorRole background, const QColor& backgr
     w->setPalette(palette);
 }
 
-QWidget* createControl(const ControlSpec& spec, QWidget* parent, QButtonGroup* radios) {
+QWidget* createControl(const ControlSpec& layout, QWidget* parent, QButtonGroup* radios) {
     const QColor face = QApplication::palette().color(QPalette::Active, QPalette::Window);
-    const QString caption = toQString(spec.caption);
+    const QString caption = toQString(layout.caption);
     QWidget* w = nullptr;
-    switch (spec.kind) {
+    switch (layout.kind) {
         case ControlKind::PushButton:
             w = new QPushButton(caption, parent);
             break;
         case ControlKind::RadioButton: {
             auto* radio = new QRadioButton(caption, parent);
             radios->addButton(radio);  // exclusive with the other radio button only
-            radio->setChecked(spec.checked);
+            radio->setChecked(layout.checked);
             w = radio;
             break;
         }
         case ControlKind::CheckBox: {
             auto* check = new QCheckBox(caption, parent);
-            check->setChecked(spec.checked);
+            check->setChecked(layout.checked);
             w = check;
             break;
         }
@@ -179,17 +179,17 @@ QWidget* createControl(const ControlSpec& spec, QWidget* parent, QButtonGroup* r
     }
     // Not filled: the style's group boxes have a shade of their own inside, and a filled label
     // would stand out of it as a patch.
-    if (spec.kind != ControlKind::PushButton && spec.kind != ControlKind::Edit)
+    if (layout.kind != ControlKind::PushButton && layout.kind != ControlKind::Edit)
         setColours(w, QPalette::Window, face, Qt::black, QPalette::WindowText);
-    if (spec.control == Control::AuthorLabel)
+    if (layout.control == Control::AuthorLabel)
         setColours(w, QPalette::Window, face, QColor(0x00, 0x80, 0x00), QPalette::WindowText);
-    w->setObjectName(QString::fromLatin1(controlName(spec.control)));
+    w->setObjectName(QString::fromLatin1(controlName(layout.control)));
     w->setProperty("controlId", takeControlId());
-    w->setGeometry(spec.x, spec.y, spec.width, spec.height);
-    w->setEnabled(spec.enabled);
+    w->setGeometry(layout.x, layout.y, layout.width, layout.height);
+    w->setEnabled(layout.enabled);
     // The group boxes are siblings drawn around the others, not their parents: keep them
     // behind, or they would hide what stands inside them.
-    if (spec.kind == ControlKind::GroupBox) w->lower();
+    if (layout.kind == ControlKind::GroupBox) w->lower();
     w->show();  // the window is already visible; children created later need their own show()
     return w;
 }
@@ -229,10 +229,10 @@ void QtMainWindow::create(const std::vector<ControlSpec>& controls,
     auto* radios = new QButtonGroup(frame_.get());
     radios->setExclusive(true);
     int created = 0;
-    for (const ControlSpec& spec : controls) {
+    for (const ControlSpec& layout : controls) {
         if (created == kControlsBeforeOpenFileDialog) openFileDialog_ = openFileDialog;
-        QWidget* w = createControl(spec, frame_.get(), radios);
-        const auto index = static_cast<std::size_t>(spec.control);
+        QWidget* w = createControl(layout, frame_.get(), radios);
+        const auto index = static_cast<std::size_t>(layout.control);
         controls_[index] = w;
         if (QAbstractButton* button = asButton(w)) {
             // clicked() comes after an automatic radio button or check box has changed its
