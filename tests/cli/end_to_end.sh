@@ -5,12 +5,7 @@
 set -u
 split=$(realpath "$1")
 gen=$(realpath "$2")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-export LC_ALL=C.UTF-8 LANG=C.UTF-8
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$(dirname "$0")/common.sh"
 
 # expect_status WANT CMD...: runs CMD, captures stdout/stderr in out.txt/err.txt.
 expect_status() {
@@ -19,9 +14,6 @@ expect_status() {
     local got=$?
     [ "$got" = "$want" ] || fail "'$*' exited $got, expected $want; stderr: $(cat err.txt)"
 }
-# joined DIR COUNT: the volumes 1..COUNT of DIR, concatenated in order.
-joined() { local i; for i in $(seq 1 "$2"); do cat "$1/novel_$i.txt"; done; }
-count_volumes() { ls "$1" | grep -c '^novel_[0-9]*\.txt$'; }
 
 # Novels: GBK with a preface and UTF-8 without, headings in numerals and digits, CRLF lines.
 "$gen" gbk.txt --encoding gbk --chapters 40 --seed 3 >/dev/null
@@ -146,8 +138,4 @@ expect_status 0 "$split" --version
 grep -q '0.7' out.txt || fail "--version"
 expect_status 0 "$split" --help
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures end-to-end check(s) failed"
-    exit 1
-fi
-echo "all end-to-end checks passed"
+finish end-to-end

@@ -7,13 +7,7 @@
 set -u
 split=$(realpath "$1")
 gen=$(realpath "$2")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-chmod 755 "$work"
-cd "$work"
-export LC_ALL=C.UTF-8 LANG=C.UTF-8
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$(dirname "$0")/common.sh"
 
 "$gen" novel.txt --encoding gbk --chapters 60 --chapter-bytes 20000 >/dev/null
 size=$(stat -c %s novel.txt)
@@ -69,8 +63,4 @@ preface=$(stat -c %s part/novel_1.txt)
 head -c "$preface" novel.txt | cmp -s - part/novel_1.txt || fail "part-way: the preface volume is not whole"
 [ -e part/novel_3.txt ] && fail "part-way: went on after the failure"
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures fault check(s) failed"
-    exit 1
-fi
-echo "all fault checks passed"
+finish fault

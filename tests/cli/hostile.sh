@@ -5,19 +5,10 @@
 #   hostile.sh FOLIOKNIFE_SPLIT
 set -u
 split=$(realpath "$1")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-export LC_ALL=C.UTF-8 LANG=C.UTF-8
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$(dirname "$0")/common.sh"
 
 # whole CASE FILE DIR: the volumes in DIR, joined in order, are FILE.
-whole() {
-    local n
-    n=$(ls "$3" | grep -c '^novel_[0-9]*\.txt$')
-    for k in $(seq 1 "$n"); do cat "$3/novel_$k.txt"; done | cmp -s - "$2" || fail "$1: volumes do not join back"
-}
+whole() { joined "$3" | cmp -s - "$2" || fail "$1: volumes do not join back"; }
 run() {  # run CASE FILE DIR ARGS...: a split that must succeed
     local name=$1 file=$2 dir=$3
     shift 3
@@ -48,8 +39,4 @@ yes 'line without a heading' | head -n 10000000 > long.txt
 run "ten million lines" long.txt o7
 [ "$(ls o7 | wc -l)" = 1 ] || fail "ten million lines: $(ls o7 | wc -l) files"
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures hostile-input check(s) failed"
-    exit 1
-fi
-echo "all hostile-input checks passed"
+finish hostile-input
