@@ -93,6 +93,7 @@ TEST(RequiredLiteralPrefix, IsOnlyWhatEveryMatchMustBeginWith) {
         {"(?i)ab", ""},        // inline options change what the bytes mean
         {"ab(?=c)", ""},
         {"\\Qa|b\\E", ""},
+        {"ab\\Kc", ""},       // the match starts after the literal
         {"^ab", ""},
         {".ab", ""},
         {"", ""},
@@ -111,6 +112,18 @@ TEST(ExpressionMatcher, TheLiteralShortcutFindsWhatThePlainSearchFinds) {
     for (const auto& e : expressions) {
         ASSERT_FALSE(requiredLiteralPrefix(e).empty()) << e;
         EXPECT_EQ(search(e, text), search("(?:)" + e, text)) << e;
+    }
+}
+
+TEST(ExpressionMatcher, AMatchThatStartsAfterTheLiteralIsFoundAsThePlainSearchFindsIt) {
+    // \K moves the start of the match past the literal: an empty match right after 第 here.
+    const std::string e = gbk("(第)(\\d*|") + "\xFE)\\K";
+    const std::string text = "\xD0\xF2\r\n" + gbk("第!章 a\r") + "\x8A" + gbk("第十");
+    for (CharacterSet set : {CharacterSet::SingleByte, CharacterSet::DoubleByte, CharacterSet::Utf8}) {
+        ExpressionMatcher shortcut, plain;
+        ASSERT_TRUE(shortcut.compile(e));
+        ASSERT_TRUE(plain.compile("(?:)" + e));
+        EXPECT_EQ(shortcut.searchAll(text, set), plain.searchAll(text, set));
     }
 }
 
