@@ -55,11 +55,12 @@ bool hasTopLevelAlternative(std::string_view e) {
 std::string requiredLiteralPrefix(std::string_view e) {
     e = e.substr(0, e.find('\0'));
     // Inline options ((?i), (?x) ...), look-arounds, verbs and quoting change what the bytes
-    // mean; \K starts the match later than the literal; an alternative at the top means a
-    // match need not begin with the first branch.
+    // mean; \K starts the match later than the literal; \c takes the next character along
+    // whatever it is, even a bracket or parenthesis, which the scan for alternatives would
+    // misread; an alternative at the top means a match need not begin with the first branch.
     if (e.find("(?") != std::string_view::npos || e.find("(*") != std::string_view::npos ||
         e.find("\\Q") != std::string_view::npos || e.find("\\K") != std::string_view::npos ||
-        hasTopLevelAlternative(e)) {
+        e.find("\\c") != std::string_view::npos || hasTopLevelAlternative(e)) {
         return {};
     }
     std::size_t i = 0, groups = 0;

@@ -94,6 +94,7 @@ TEST(RequiredLiteralPrefix, IsOnlyWhatEveryMatchMustBeginWith) {
         {"ab(?=c)", ""},
         {"\\Qa|b\\E", ""},
         {"ab\\Kc", ""},       // the match starts after the literal
+        {"ab\\c(x|y", ""},    // \c( is one character: the bar is at the top
         {"^ab", ""},
         {".ab", ""},
         {"", ""},
@@ -125,6 +126,9 @@ TEST(ExpressionMatcher, AMatchThatStartsAfterTheLiteralIsFoundAsThePlainSearchFi
         ASSERT_TRUE(plain.compile("(?:)" + e));
         EXPECT_EQ(shortcut.searchAll(text, set), plain.searchAll(text, set));
     }
+    // "\c(" is one character, so the bar that follows stands at the top: "y" alone matches.
+    EXPECT_EQ(search("ab\\c(x|y", "y abhx"), search("(?:)ab\\c(x|y", "y abhx"));
+    EXPECT_EQ(search("ab\\c(x|y", "y ab").front(), (ExpressionMatch{0, 1}));
 }
 
 TEST(ExpressionMatcher, ManyFailingCandidatesGiveTheSameMatchesAndEnd) {
