@@ -55,14 +55,15 @@ bool hasTopLevelAlternative(std::string_view e) {
 std::string requiredLiteralPrefix(std::string_view e) {
     e = e.substr(0, e.find('\0'));
     // Inline options ((?i), (?x) ...), look-arounds, verbs and quoting change what the bytes
-    // mean; \K starts the match later than the literal; \c takes the next character along
-    // whatever it is, even a bracket or parenthesis, which the scan for alternatives would
-    // misread; an alternative at the top means a match need not begin with the first branch.
-    if (e.find("(?") != std::string_view::npos || e.find("(*") != std::string_view::npos ||
-        e.find("\\Q") != std::string_view::npos || e.find("\\K") != std::string_view::npos ||
-        e.find("\\c") != std::string_view::npos || hasTopLevelAlternative(e)) {
-        return {};
+    // mean; \K starts the match later than the literal. \c takes the next character along,
+    // even a parenthesis, and a bracket expression may hold [:class:], [=x=] or [.x.] with a
+    // ']' of its own: the scan for alternatives below would misread either. An alternative at
+    // the top means a match need not begin with the first branch. Any of these, and the
+    // engine searches by itself.
+    for (std::string_view unsafe : {"(?", "(*", "\\Q", "\\K", "\\c", "[:", "[=", "[."}) {
+        if (e.find(unsafe) != std::string_view::npos) return {};
     }
+    if (hasTopLevelAlternative(e)) return {};
     std::size_t i = 0, groups = 0;
     while (i < e.size() && e[i] == '(') ++groups, ++i;
     std::string literal;

@@ -95,6 +95,9 @@ TEST(RequiredLiteralPrefix, IsOnlyWhatEveryMatchMustBeginWith) {
         {"\\Qa|b\\E", ""},
         {"ab\\Kc", ""},       // the match starts after the literal
         {"ab\\c(x|y", ""},    // \c( is one character: the bar is at the top
+        {"a[[:alpha:](]|b", ""},  // the bracket expression ends at the second ']'
+        {"a[[=x=](]|b", ""},
+        {"a[[.x.](]|b", ""},
         {"^ab", ""},
         {".ab", ""},
         {"", ""},
@@ -129,6 +132,8 @@ TEST(ExpressionMatcher, AMatchThatStartsAfterTheLiteralIsFoundAsThePlainSearchFi
     // "\c(" is one character, so the bar that follows stands at the top: "y" alone matches.
     EXPECT_EQ(search("ab\\c(x|y", "y abhx"), search("(?:)ab\\c(x|y", "y abhx"));
     EXPECT_EQ(search("ab\\c(x|y", "y ab").front(), (ExpressionMatch{0, 1}));
+    // So is the bar after a bracket expression that holds a class and a parenthesis.
+    EXPECT_EQ(search("a[[:alpha:](]|b", "b ax("), search("(?:)a[[:alpha:](]|b", "b ax("));
 }
 
 TEST(ExpressionMatcher, ManyFailingCandidatesGiveTheSameMatchesAndEnd) {
