@@ -12,15 +12,17 @@ for group in "$@"; do
     case "$group" in
         gui) packages+=(qt6-base-dev xvfb xauth xdotool openbox imagemagick fonts-wqy-microhei
                         fonts-wqy-zenhei libcurl4-openssl-dev libinih-dev locales) ;;
-        windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xdotool openbox
-                            imagemagick fonts-wqy-microhei locales) ;;
+        # googletest: the sources, built by the cross toolchain for the Windows tests.
+        windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest xvfb xdotool
+                            openbox imagemagick fonts-wqy-microhei locales) ;;
         sanitizers) packages+=(clang-14 libclang-rt-14-dev) ;;
         *) echo "setup.sh: unknown group $group" >&2; exit 64 ;;
     esac
 done
 missing=()
 for p in "${packages[@]}"; do
-    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+    # Installed, not merely known to dpkg (a removed package keeps its configuration).
+    dpkg -s "$p" 2>/dev/null | grep -q '^Status: install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
     echo "setup: installing ${missing[*]}"

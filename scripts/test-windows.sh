@@ -16,18 +16,7 @@ fail() {
 }
 
 # --- Packages -------------------------------------------------------------------------------
-packages=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix wine wine64 libboost1.81-dev
-          libcli11-dev googletest locales xvfb xdotool openbox imagemagick fonts-wqy-microhei)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg -s "$p" 2>/dev/null | grep -q '^Status: install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "test-windows: installing ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/setup.sh windows
 
 # Wine takes the ANSI code page from the Unix locale: zh_CN.UTF-8 gives 936 (GBK).
 if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf-\?8'; then

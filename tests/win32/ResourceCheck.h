@@ -2,9 +2,6 @@
 // What the window program's resources must hold: icon group 128 with 16, 32 and 48 pixel
 // images at 32 bits per pixel, and a manifest (RT_MANIFEST 1) that asks for version 6 of the
 // common controls. Returns what is wrong, empty when nothing is.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <cstdint>

@@ -2,9 +2,6 @@
 // Drives the real window from a second thread while the first one sits in a modal loop (a
 // message box, the open-file dialog, the folder browser), the way a user would: find the
 // dialog, look at it, press one of its buttons.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <chrono>

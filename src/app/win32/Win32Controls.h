@@ -1,12 +1,6 @@
 #pragma once
 // How each kind of control is made on Windows: its system class, styles and colours. Kept apart
 // from the window so the choices can be checked without creating anything.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <optional>

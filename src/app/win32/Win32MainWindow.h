@@ -2,12 +2,6 @@
 // The main window on Windows: a WTWindow with system controls, made through the ...A functions
 // so that every text is bytes in the ANSI code page.
 // clang-format off
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>  // before the other system headers, which rely on it
 #include <commdlg.h>
 // clang-format on

@@ -1,11 +1,5 @@
 // Starting programs and finding our executable on Windows, through the ...A functions: texts
 // are bytes in the ANSI code page.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <vector>

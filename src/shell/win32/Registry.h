@@ -1,11 +1,5 @@
 #pragma once
 // The registry read of the probe, with any root key, for the Win32 tests too.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include "shell/ShellText.h"

@@ -1,11 +1,5 @@
 // The context-menu entry on Windows: read from the registry at start, written and removed by
 // the system's REG tool.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <vector>

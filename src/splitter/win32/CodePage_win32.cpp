@@ -1,11 +1,5 @@
 // The code page on Windows is the ANSI code page, the one the ...A functions use. Conversions
 // go through UTF-16 with MultiByteToWideChar and WideCharToMultiByte.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <cctype>

@@ -1,10 +1,4 @@
 // The file calls on Windows, through the ...A functions: paths are bytes in the ANSI code page.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include "splitter/FileService.h"

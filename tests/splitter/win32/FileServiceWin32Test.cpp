@@ -1,11 +1,5 @@
 // The Win32 file layer on real files. Files are prepared and checked with the C runtime and
 // plain Win32 calls, never through the service under test.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 #include <winioctl.h>
 
