@@ -26,13 +26,34 @@ public:
     std::unique_ptr<InputFile> openForReading(const std::string& path) override {
         return inner_.openForReading(native(path));
     }
-    std::unique_ptr<OutputFile> createReplacing(const std::string& path) override {
-        return inner_.createReplacing(native(path));
+    std::unique_ptr<OutputFile> createTemporary(const std::string& prefix,
+                                                std::string& path) override {
+        std::string made;
+        auto file = inner_.createTemporary(native(prefix), made);
+        // The characters added are ASCII, the same in either code page.
+        if (file) path = prefix + made.substr(native(prefix).size());
+        return file;
+    }
+    bool replaceFile(const std::string& from, const std::string& to) override {
+        return inner_.replaceFile(native(from), native(to));
     }
     bool createDirectory(const std::string& path) override {
         return inner_.createDirectory(native(path));
     }
     bool deleteFile(const std::string& path) override { return inner_.deleteFile(native(path)); }
+    FileKind kindOf(const std::string& path) override { return inner_.kindOf(native(path)); }
+    std::optional<FileIdentity> identify(const std::string& path) override {
+        return inner_.identify(native(path));
+    }
+    bool flushFile(const std::string& path) override { return inner_.flushFile(native(path)); }
+    bool flushFolder(const std::string& path) override {
+        return inner_.flushFolder(native(path));
+    }
+    std::unique_ptr<FolderLock> lockFolder(const std::string& path, int waitMilliseconds,
+                                           bool& busy) override {
+        return inner_.lockFolder(native(path), waitMilliseconds, busy);
+    }
+    std::string lastFailure() const override { return inner_.lastFailure(); }
     std::string separator() const override { return inner_.separator(); }
 
 private:
@@ -72,14 +93,6 @@ public:
     std::vector<Text> texts;
 };
 
-// The folder that holds the file, without a trailing separator; "." for a bare name.
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
 // The line on which a heading stands, without its line end.
 std::string_view lineAt(std::string_view text, std::size_t offset) {
     std::size_t start = offset == 0 ? std::string_view::npos : text.rfind('\n', offset - 1);
@@ -92,11 +105,38 @@ std::string_view lineAt(std::string_view text, std::size_t offset) {
 
 }  // namespace
 
+std::string defaultOutputFolder(const std::string& file, const std::string& separator) {
+    const bool windows = separator == "\\";
+    // Windows takes "/" as well as "\"; a drive ("D:") is no folder name of its own.
+    const std::string::size_type slash = file.find_last_of(windows ? "\\/" : "/");
+    const bool drive = windows && file.size() >= 2 && file[1] == ':' &&
+                       ((file[0] >= 'A' && file[0] <= 'Z') || (file[0] >= 'a' && file[0] <= 'z'));
+    if (slash == std::string::npos) return drive ? file.substr(0, 2) : ".";
+    // The root keeps its separator: "/", "\", "D:\" ("D:" alone is D's current folder).
+    if (slash == 0 || (drive && slash == 2)) return file.substr(0, slash + 1);
+    return file.substr(0, slash);
+}
+
+bool asciiMeansAscii(const std::string& codePage) {
+    std::string ascii = "\t\r\n";
+    for (char c = 0x20; c < 0x7F; ++c) ascii += c;
+    const std::optional<std::string> converted = convertText(ascii, "UTF-8", codePage);
+    return converted && *converted == ascii;
+}
+
 int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
     const std::string terminal = systemCodePage();
     const std::string codePage = options.codePage.empty() ? terminal : options.codePage;
     if (!convertText("", terminal, codePage)) {
         err << "folioknife-split: unknown code page: " << options.codePage << "\n";
+        return kExitUsage;
+    }
+    // Paths, separators, digits and the expression's syntax are ASCII bytes: a code page that
+    // writes ASCII otherwise would build names outside the output folder.
+    if (!asciiMeansAscii(codePage)) {
+        err << "folioknife-split: code page " << codePage
+            << " cannot be used: its ASCII characters are not ASCII bytes (UTF-16, UTF-32, UCS-2 "
+               "and UCS-4 are refused; GBK, GB18030, Big5 and UTF-8 work)\n";
         return kExitUsage;
     }
     setProgramCodePage(codePage);
@@ -127,26 +167,29 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
     }
     if (!options.prefixGiven) options.prefix = programText("第");
     if (!options.suffixGiven) options.suffix = programText("章");
-    if (!options.outputGiven) options.outputDirectory = folderOf(options.file);
-
     FileService& system = systemFileService();
+    if (!options.outputGiven) {
+        options.outputDirectory = defaultOutputFolder(options.file, system.separator());
+    }
+
     PathConvertingFileService converting(system, codePage, terminal);
     FileService& files = convert ? static_cast<FileService&>(converting) : system;
 
     // The novel is split at once, so it is mapped rather than copied into memory: a 100 MB
-    // novel loads in milliseconds. Not when the source may be deleted: the check before
-    // deleting compares the file on disk with the text the volumes were cut from, which must
-    // be a copy for that to mean anything.
-    const Loading loading = options.deleteSource ? Loading::Read : Loading::Map;
-    if (loading == Loading::Map) {
-        exitOnLostMapping("folioknife-split: " + show(options.file) +
-                              " was cut short by another program during the split; the output "
-                              "files may be incomplete\n",
-                          kExitFileError);
-    }
+    // novel loads in milliseconds. Also when the source may be deleted: the check before
+    // deleting compares the volumes on disk with the source on disk, not with memory.
+    exitOnLostMapping("folioknife-split: " + show(options.file) +
+                          " was cut short by another program during the split; the output "
+                          "files may be incomplete\n",
+                      kExitFileError);
     SourceDocument document;
-    if (!loadSourceDocument(document, files, options.file, loading)) {
-        err << show(messages::openFailed()) << ": " << show(options.file) << "\n";
+    if (!loadSourceDocument(document, files, options.file, Loading::Map)) {
+        const FileKind kind = files.kindOf(options.file);
+        if (kind == FileKind::Directory || kind == FileKind::Other) {
+            err << "folioknife-split: FILE is not a regular file: " << show(options.file) << "\n";
+        } else {
+            err << show(messages::openFailed()) << ": " << show(options.file) << "\n";
+        }
         return kExitFileError;
     }
     CliSettings settings(options, options.file);
@@ -189,6 +232,7 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
     switch (outcome.status) {
         case SplitOutcome::Status::Refused:
         case SplitOutcome::Status::WriteFailed:
+        case SplitOutcome::Status::FolderBusy:
             for (const Text& t : reports.texts) err << show(t) << "\n";
             return outcome.status == SplitOutcome::Status::Refused ? kExitRefused : kExitFileError;
         case SplitOutcome::Status::Done:

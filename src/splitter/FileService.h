@@ -33,16 +33,55 @@ public:
     virtual bool close() = 0;
 };
 
+// What a name in the file system is, links followed.
+enum class FileKind { Missing, Regular, Directory, Other };
+
+// The same file whatever the name it is reached by (links, "." and "..", case on Windows):
+// device and inode on Linux, volume serial number and file index on Windows.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;
+    bool operator==(const FileIdentity& o) const { return device == o.device && file == o.file; }
+    bool operator!=(const FileIdentity& o) const { return !(*this == o); }
+};
+
+// Held while it lives: the right to write into one folder, shared with no other split.
+class FolderLock {
+public:
+    virtual ~FolderLock() = default;
+};
+
 class FileService {
 public:
     virtual ~FileService() = default;
-    // Opens an existing file for reading only, letting others read and write it meanwhile.
+    // Opens an existing regular file for reading only, letting others read and write it
+    // meanwhile. Anything else (a folder, a FIFO, a device, a socket) does not open, and
+    // opening never waits for a writer.
     virtual std::unique_ptr<InputFile> openForReading(const std::string& path) = 0;
-    // Creates a file, or replaces an existing one (truncated to nothing), for writing.
-    virtual std::unique_ptr<OutputFile> createReplacing(const std::string& path) = 0;
+    // Creates a new file whose name is 'prefix' followed by a few characters that make it
+    // unique, never replacing anything; 'path' receives its name.
+    virtual std::unique_ptr<OutputFile> createTemporary(const std::string& prefix,
+                                                        std::string& path) = 0;
+    // Gives the file 'from' the name 'to' in one step, replacing whatever 'to' named (the
+    // name itself: a link or a device there is replaced, never written through). Both names
+    // lie in one folder. Fails when 'to' is a folder.
+    virtual bool replaceFile(const std::string& from, const std::string& to) = 0;
     // Creates one directory (the last component only). True when it was created.
     virtual bool createDirectory(const std::string& path) = 0;
     virtual bool deleteFile(const std::string& path) = 0;
+    virtual FileKind kindOf(const std::string& path) = 0;
+    virtual std::optional<FileIdentity> identify(const std::string& path) = 0;
+    // Makes the file's bytes, or the folder's names, reach stable storage.
+    virtual bool flushFile(const std::string& path) = 0;
+    virtual bool flushFolder(const std::string& path) = 0;
+    // Takes the folder's lock, waiting up to 'waitMilliseconds' for another split to let go.
+    // Nothing when it cannot be had: 'busy' then tells whether another split holds it (false:
+    // the folder does not exist or its file system keeps no locks).
+    virtual std::unique_ptr<FolderLock> lockFolder(const std::string& path, int waitMilliseconds,
+                                                   bool& busy) = 0;
+    // Why the last call of this thread that failed failed, in the system's words and the
+    // program's code page; empty when the system gave no reason.
+    virtual std::string lastFailure() const = 0;
     // The separator between a folder and a file name: "\" on Windows, "/" elsewhere.
     virtual std::string separator() const = 0;
 };

@@ -13,6 +13,12 @@ inline Text noOutputDirectory() { return programText("错误！请指定输出�
 inline Text splitDone() { return programText("分割成功！"); }
 inline Text writeFailed() { return programText("分割失败！无法写入文件："); }
 inline Text sourceKept() { return programText("源文件未删除：输出文件未包含源文件的全部内容"); }
+inline Text sourceIsOutput() { return programText("源文件未删除：源文件就是输出文件之一"); }
+// Followed by the reason.
+inline Text sourceNotDeleted() { return programText("源文件未删除："); }
+// Followed by the folder.
+inline Text folderBusy() { return programText("分割失败！输出文件夹正被另一个分割任务使用："); }
+inline Text folderBusyReason() { return programText("输出文件夹正被另一个分割任务使用："); }
 inline Text openSucceeded() { return programText("打开成功"); }
 inline Text openFailed() { return programText("打开失败"); }
 inline Text defaultTitle() { return programText("信息"); }

@@ -1,9 +1,9 @@
 #include "splitter/SplitFlow.h"
 
-#include <cstring>
 #include <memory>
 
 #include "splitter/Messages.h"
+#include "splitter/VolumeFiles.h"
 #include "splitter/Volumes.h"
 
 namespace folioknife::splitter {
@@ -27,45 +27,6 @@ std::vector<ExpressionMatch> findChapterHeadings(const Text& expression, std::st
     return matcher.searchAll(text, encoding.characters);
 }
 
-namespace {
-
-bool writeVolume(FileService& files, const Text& name, const Volume& volume) {
-    std::unique_ptr<OutputFile> file = files.createReplacing(name);
-    if (!file) return false;
-    bool ok = true;
-    for (std::string_view span : volume.spans) {
-        if (!file->write(span)) {
-            ok = false;
-            break;
-        }
-    }
-    // A failed close may mean the data never reached the disk.
-    return file->close() && ok;
-}
-
-// True when the file at 'path' holds exactly 'text', byte for byte.
-bool fileHoldsExactly(FileService& files, const Text& path, std::string_view text) {
-    std::unique_ptr<InputFile> file = files.openForReading(path);
-    if (!file) return false;
-    if (auto size = file->size(); size && *size != text.size()) return false;
-    std::string buffer(std::size_t{1} << 20, '\0');
-    std::size_t compared = 0;
-    for (;;) {
-        std::int64_t n = file->read(&buffer[0], buffer.size());
-        if (n < 0) return false;
-        if (n == 0) break;
-        const auto count = static_cast<std::size_t>(n);
-        if (compared + count > text.size() ||
-            std::memcmp(buffer.data(), text.data() + compared, count) != 0) {
-            return false;
-        }
-        compared += count;
-    }
-    return compared == text.size();
-}
-
-}  // namespace
-
 SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileService& files,
                       MessageBoxService& boxes) {
     SplitOutcome outcome;
@@ -85,7 +46,16 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
 
     // One level only; an existing folder, or one that cannot be made, changes nothing here:
     // writing the first volume will tell.
-    files.createDirectory(settings.outputDirectory());
+    const Text folder = settings.outputDirectory();
+    files.createDirectory(folder);
+    // One split at a time in a folder, or two novels would end up mixed in it.
+    bool busy = false;
+    std::unique_ptr<FolderLock> lock = files.lockFolder(folder, kFolderLockWait, busy);
+    if (!lock && busy) {
+        showMessageBox(boxes, messages::folderBusy() + folder);
+        outcome.status = SplitOutcome::Status::FolderBusy;
+        return outcome;
+    }
 
     // The split works on this text to its end, even if a nested Open replaces the document
     // while one of its message boxes is shown.
@@ -101,18 +71,24 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
 
     std::uint64_t bytesWritten = 0;
     const std::string separator = files.separator();
+    std::vector<Text> names;
     for (std::size_t k = 1; k <= volumes.size(); ++k) {
-        const Text name = volumeFileName(settings.outputDirectory(), k, separator);
-        if (!writeVolume(files, name, volumes[k - 1])) {
-            stream.close();
-            showMessageBox(boxes, messages::writeFailed() + name);
-            outcome.status = SplitOutcome::Status::WriteFailed;
-            outcome.failedFile = name;
-            return outcome;
-        }
+        names.push_back(volumeFileName(settings.outputDirectory(), k, separator));
         bytesWritten += volumes[k - 1].size();
-        ++outcome.volumesWritten;
     }
+    if (std::optional<FileFailure> failure = installVolumes(files, names, volumes)) {
+        stream.close();
+        lock.reset();
+        Text message = messages::writeFailed() + failure->file;
+        if (!failure->reason.empty()) message += "\n" + failure->reason;
+        showMessageBox(boxes, message);
+        outcome.status = SplitOutcome::Status::WriteFailed;
+        outcome.failedFile = failure->file;
+        return outcome;
+    }
+    outcome.volumesWritten = static_cast<std::int64_t>(volumes.size());
+    // Not held while the user reads the message: another split may go on meanwhile.
+    lock.reset();
     stream.close();
     showMessageBox(boxes, messages::splitDone());
     outcome.status = SplitOutcome::Status::Done;
@@ -120,12 +96,33 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
     if (settings.deleteSource()) {
         const Text path = settings.sourcePath();
         if (!path.empty()) {
-            // Delete only what the volumes hold in full: every byte of the file as it is now.
-            if (bytesWritten == text.size() && fileHoldsExactly(files, path, text.view())) {
-                outcome.sourceDeleted = files.deleteFile(path);
+            Text kept;
+            if (bytesWritten != text.size()) {
+                kept = messages::sourceKept();
+            } else if (!(lock = files.lockFolder(folder, kFolderLockWait, busy)) && busy) {
+                kept = messages::sourceNotDeleted() + messages::folderBusyReason() + folder;
             } else {
+                // Held again so that no other split changes the volumes between the check and
+                // the deletion.
+                const SourceDeletion deletion = deleteSourceIfWhole(files, path, names, folder);
+                switch (deletion.verdict) {
+                    case SourceVerdict::Deleted:
+                        outcome.sourceDeleted = true;
+                        break;
+                    case SourceVerdict::NotWhole:
+                        kept = messages::sourceKept();
+                        break;
+                    case SourceVerdict::IsOutput:
+                        kept = messages::sourceIsOutput();
+                        break;
+                    case SourceVerdict::Failed:
+                        kept = messages::sourceNotDeleted() + deletion.reason;
+                        break;
+                }
+            }
+            if (!kept.empty()) {
                 outcome.sourceKept = true;
-                showMessageBox(boxes, messages::sourceKept());
+                showMessageBox(boxes, kept);
             }
         }
     }

@@ -26,7 +26,8 @@ int showMessageBox(MessageBoxService& boxes, const Text& text, const Text& title
 struct SplitOutcome {
     enum class Status {
         Refused,      // a check failed; its message was shown, nothing was written
-        WriteFailed,  // a volume could not be written in full; the split stopped there
+        WriteFailed,  // a volume could not be written in full; the folder is as it was
+        FolderBusy,   // another split kept the output folder; nothing was written
         Done,         // every volume written, "分割成功！" shown
     };
     Status status = Status::Refused;
@@ -34,8 +35,11 @@ struct SplitOutcome {
     std::int64_t volumesWritten = 0;
     Text failedFile;             // with WriteFailed
     bool sourceDeleted = false;  // with Done
-    bool sourceKept = false;     // deletion asked for but refused: the volumes lack bytes
+    bool sourceKept = false;     // deletion asked for but not done; the message says why
 };
+
+// How long a split waits for another split to let go of its output folder.
+constexpr int kFolderLockWait = 10000;  // milliseconds
 
 // The expression, built in the program's code page, carried over to the document's encoding
 // (used as it is where it cannot be converted).

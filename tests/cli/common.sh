@@ -1,7 +1,9 @@
 # Sourced by the command-line test scripts: a scratch folder to work in (removed at the end),
 # a UTF-8 terminal, failures counted, the volumes of an output folder, and the verdict.
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# Only in this shell: bash may run an EXIT trap when one of its subshells ends.
+trap_owner=$BASHPID
+trap '[ "$BASHPID" = "$trap_owner" ] && rm -rf "$work"' EXIT
 chmod 755 "$work"  # an unprivileged user must be able to reach into it
 cd "$work" || exit 1
 export LC_ALL=C.UTF-8 LANG=C.UTF-8

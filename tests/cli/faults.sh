@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Real files that cannot be written: the output path is a regular file, a folder that an
-# unprivileged user may not write to, a file-size limit that makes the disk "fill up" part-way.
-# Each time the user is told which file failed, "分割成功！" is not shown, the status is 2 and the
-# source, asked to be deleted, is still there, whole.
+# Real files, used as a hostile or unlucky user would: output names that cannot be written (a
+# file where the folder should be, a folder where a volume should be, a folder the user may not
+# write to, a disk that fills up), output names that are links or devices, novels that are no
+# regular files, code pages that would move the names, two splits in one folder, a novel that
+# is itself an output. Whatever happens, the user is told, the status says it, and no text of
+# the novel is lost: the folder holds every volume or is as it was, and the source is deleted
+# only when the volumes on disk hold all of it.
 #   faults.sh FOLIOKNIFE_SPLIT FK_GENNOVEL
 set -u
 split=$(realpath "$1")
@@ -12,55 +15,219 @@ source "$(dirname "$0")/common.sh"
 "$gen" novel.txt --encoding gbk --chapters 60 --chapter-bytes 20000 >/dev/null
 size=$(stat -c %s novel.txt)
 
+# As root, and again as an unprivileged user where it matters (as root nothing is refused).
+as_nobody=()
+if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
+    as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+fi
+# run AS CMD...: runs the splitter as "root" (whoever runs the test) or "nobody"; stdout and
+# stderr in out.txt and err.txt, at most 60 s.
+run() {
+    local who=$1
+    shift
+    if [ "$who" = nobody ]; then
+        timeout 60 "${as_nobody[@]}" "$split" "$@" >out.txt 2>err.txt
+    else
+        timeout 60 "$split" "$@" >out.txt 2>err.txt
+    fi
+}
+users=(root)
+[ ${#as_nobody[@]} -gt 0 ] && users+=(nobody) || echo "skipped the unprivileged runs (needs root and setpriv)"
+# A folder that either user may write to, holding a copy of the novel.
+fresh() {
+    rm -rf "$1"
+    mkdir -p "$1"
+    chmod 777 "$1"
+    cp novel.txt "$1/${2:-src.txt}"
+    chmod 666 "$1/${2:-src.txt}"
+}
+# leftovers DIR: temporary files a split left in DIR.
+leftovers() { ls -a "$1" | grep -c 'folioknife-'; }
+
 # check_failed CASE STATUS FILE SOURCE: the run failed as it should have.
 check_failed() {
     local name=$1 status=$2 file=$3 source=$4
     [ "$status" = 2 ] || fail "$name: status $status, expected 2"
     grep -q "分割失败！无法写入文件：$file" err.txt || fail "$name: message: $(cat err.txt)"
+    [ "$(grep -c . err.txt)" -ge 2 ] || fail "$name: no reason on a line of its own: $(cat err.txt)"
     grep -q '分割成功' out.txt err.txt && fail "$name: success reported"
     cmp -s "$source" novel.txt || fail "$name: the source was deleted or changed"
 }
 
-# 1. The output path names an existing regular file.
-cp novel.txt src1.txt
-touch taken
-"$split" --delete-source -o taken src1.txt >out.txt 2>err.txt
-check_failed "output is a file" $? taken/novel_1.txt src1.txt
-
-# 2. A folder the user may not write to (as root nothing is refused, so drop privileges).
-if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
-    mkdir -p shared locked
-    chmod 1777 shared
-    chmod 755 locked
-    cp novel.txt shared/src2.txt
-    chown nobody shared/src2.txt
-    setpriv --reuid=nobody --regid=nogroup --clear-groups \
-        "$split" --delete-source -o locked shared/src2.txt >out.txt 2>err.txt
-    check_failed "locked folder" $? locked/novel_1.txt shared/src2.txt
-    # The same user can split into a folder of its own and delete the source: the test is fair.
-    mkdir -p shared/mine && chmod 777 shared/mine
-    setpriv --reuid=nobody --regid=nogroup --clear-groups \
-        "$split" --delete-source -o shared/mine shared/src2.txt >out.txt 2>err.txt \
-        || fail "unprivileged split into a writable folder: $(cat err.txt)"
-    [ -e shared/src2.txt ] && fail "unprivileged complete split did not delete its source"
-else
-    echo "skipped the unprivileged-user case (needs root and setpriv)"
+# 1. Output names that cannot be written. The folder is left as it was: an older volume keeps
+#    its bytes, no volume is half there, no temporary file remains; the reason is given.
+#    case         | run as | chapters per file | what stands in the way           | reason
+while IFS='|' read -r name who per obstacle reason; do
+    [ "$who" = nobody ] && [ ${#as_nobody[@]} = 0 ] && continue
+    fresh "$name"
+    mkdir -p "$name/out" && chmod 777 "$name/out"
+    printf 'an older volume' > "$name/out/novel_1.txt"
+    out="$name/out"
+    case $obstacle in
+        file-as-folder) out="$name/taken"; touch "$out" ;;
+        folder-at-2) mkdir "$name/out/novel_2.txt" ;;
+        locked-folder) chmod 755 "$name/out" ;;
+    esac
+    run "$who" --codepage GBK -n "$per" --delete-source -o "$out" "$name/src.txt"
+    status=$?
+    failed=$out/novel_1.txt
+    [ "$obstacle" = folder-at-2 ] && failed=$out/novel_2.txt
+    check_failed "$name" $status "$failed" "$name/src.txt"
+    grep -q "$reason" err.txt || fail "$name: the reason is not '$reason': $(cat err.txt)"
+    if [ "$obstacle" != file-as-folder ]; then
+        [ "$(cat "$name/out/novel_1.txt")" = 'an older volume' ] || fail "$name: the older volume changed"
+        [ "$(leftovers "$name/out")" = 0 ] || fail "$name: temporary files left: $(ls -a "$name/out")"
+    fi
+done <<'TABLE'
+output-is-a-file|root|10|file-as-folder|Not a directory
+volume-2-is-a-folder|root|5|folder-at-2|Is a directory
+locked-folder|nobody|10|locked-folder|Permission denied
+TABLE
+# The unprivileged user can split into a folder of its own and delete the source: the test is fair.
+if [ ${#as_nobody[@]} -gt 0 ]; then
+    fresh fair
+    run nobody --delete-source -o fair fair/src.txt || fail "unprivileged split into a writable folder: $(cat err.txt)"
+    [ -e fair/src.txt ] && fail "unprivileged complete split did not delete its source"
 fi
 
-# 3. The disk fills up part-way: a file-size limit below the size of one volume, with SIGXFSZ
-#    ignored so that write() fails with EFBIG instead of killing the process.
-cp novel.txt src3.txt
-limit=$((size / 12))
-( trap '' XFSZ; exec prlimit --fsize=$limit "$split" --codepage GBK -n 7 --delete-source -o full src3.txt ) >out.txt 2>err.txt
+# 2. The disk fills up part-way: a small tmpfs where it can be mounted, else a file-size limit
+#    (SIGXFSZ ignored, so that write() fails with EFBIG instead of killing the process).
+fresh full
+printf 'an older volume' > full/novel_1.txt
+if [ "$(id -u)" = 0 ] && mkdir -p full/disk && mount -t tmpfs -o size=$((size / 2)) tmpfs full/disk 2>/dev/null; then
+    printf 'an older volume' > full/disk/novel_1.txt
+    cp novel.txt full/src.txt
+    run root --codepage GBK -n 7 --delete-source -o full/disk full/src.txt
+    status=$?
+    check_failed "full tmpfs" $status "full/disk/novel_" full/src.txt
+    grep -q 'No space left on device' err.txt || fail "full tmpfs: reason: $(cat err.txt)"
+    [ "$(cat full/disk/novel_1.txt)" = 'an older volume' ] || fail "full tmpfs: the older volume changed"
+    [ "$(ls -a full/disk | grep -c .)" = 3 ] || fail "full tmpfs: files left: $(ls -a full/disk)"
+    umount full/disk
+else
+    echo "no tmpfs here: the full disk is a file-size limit"
+fi
+( trap '' XFSZ; exec prlimit --fsize=$((size / 12)) "$split" --codepage GBK -n 7 --delete-source -o full full/src.txt ) >out.txt 2>err.txt
+check_failed "file-size limit" $? "full/novel_" full/src.txt
+grep -q 'File too large' err.txt || fail "file-size limit: reason: $(cat err.txt)"
+[ "$(cat full/novel_1.txt)" = 'an older volume' ] || fail "file-size limit: the older volume changed"
+[ "$(leftovers full)" = 0 ] || fail "file-size limit: temporary files left: $(ls full)"
+
+# 3. Output names that are links, FIFOs or devices are replaced by the volumes, never written
+#    through; the thing they named is untouched. As root that thing may be any file.
+#    case        | run as | what stands at novel_1.txt
+while IFS='|' read -r name who kind; do
+    [ "$who" = nobody ] && [ ${#as_nobody[@]} = 0 ] && continue
+    fresh "$name"
+    printf 'a file of the system' > "$name.victim"
+    chmod 644 "$name.victim"
+    case $kind in
+        link-to-null) ln -s /dev/null "$name/novel_1.txt" ;;
+        link-to-file) ln -s "$work/$name.victim" "$name/novel_1.txt" ;;
+        fifo) mkfifo -m 666 "$name/novel_1.txt" ;;
+        dangling) ln -s "$work/$name.nothing" "$name/novel_1.txt" ;;
+    esac
+    run "$who" --codepage GBK -n 7 --delete-source -o "$name" "$name/src.txt"
+    status=$?
+    [ "$status" = 0 ] || fail "$name: status $status: $(cat err.txt)"
+    [ -e "$name/src.txt" ] && fail "$name: complete split kept its source: $(cat err.txt)"
+    [ -f "$name/novel_1.txt" ] && [ ! -L "$name/novel_1.txt" ] || fail "$name: novel_1.txt is no regular file"
+    joined "$name" 9 | cmp -s - novel.txt || fail "$name: the volumes are not the novel"
+    [ "$(cat "$name.victim")" = 'a file of the system' ] || fail "$name: the link's target was written"
+    [ -e "$name.nothing" ] && fail "$name: a dangling link's target was created"
+    [ -c /dev/null ] || fail "$name: /dev/null is no longer a device"
+done <<'TABLE'
+link-to-null|root|link-to-null
+link-to-file|root|link-to-file
+link-to-file-nobody|nobody|link-to-file
+fifo-at-name|root|fifo
+dangling-link|root|dangling
+TABLE
+
+# 4. Only regular files are novels: nothing hangs, nothing reads without end, status 2.
+mkfifo fifo.txt
+python3 -c 'import socket,sys; s=socket.socket(socket.AF_UNIX); s.bind(sys.argv[1])' sock.txt 2>/dev/null || true
+for novel in fifo.txt /dev/zero /dev/null books-folder sock.txt; do
+    [ "$novel" = books-folder ] && mkdir -p books-folder
+    [ -e "$novel" ] || { echo "skipped $novel (could not be made)"; continue; }
+    run root --delete-source -o from-special "$novel"
+    status=$?
+    [ "$status" = 2 ] || fail "$novel as the novel: status $status"
+    grep -q 'FILE is not a regular file' err.txt || fail "$novel as the novel: message: $(cat err.txt)"
+    [ -e "$novel" ] || fail "$novel as the novel: deleted"
+done
+[ -e from-special ] && fail "a novel that is no regular file created the output folder"
+# An endless writer at the FIFO's other end changes nothing.
+(timeout 20 yes '第1章 没完没了' > fifo.txt 2>/dev/null &)
+run root -o from-fifo fifo.txt
+[ $? = 2 ] || fail "a FIFO with a writer: status"
+timeout 2 cat fifo.txt >/dev/null  # lets the writer go
+
+# 5. Code pages in which ASCII is not ASCII would build the names elsewhere: refused, 64.
+for cp in UTF-16LE UTF-16 UCS-2 UTF-32 UCS-4 UTF-7; do
+    fresh "cp-$cp"
+    run root --codepage "$cp" --delete-source -o "cp-$cp/out" "cp-$cp/src.txt"
+    [ $? = 64 ] || fail "--codepage $cp: status"
+    grep -q 'UTF-16, UTF-32, UCS-2 and UCS-4 are refused' err.txt || fail "--codepage $cp: message: $(cat err.txt)"
+    [ "$(ls "cp-$cp")" = src.txt ] || fail "--codepage $cp: files written: $(ls "cp-$cp")"
+done
+for cp in GBK GB18030 BIG5 UTF-8; do
+    fresh "cp-$cp"
+    run root --codepage "$cp" -o "cp-$cp/out" "cp-$cp/src.txt" || fail "--codepage $cp refused: $(cat err.txt)"
+done
+
+# 6. A novel that is itself an output: kept, and the user is told why.
+#    case          | novel's name | chapters per file | its folder
+while IFS='|' read -r name file per; do
+    fresh "$name" "$file"
+    run root --codepage GBK -n "$per" --delete-source "$name/$file"
+    [ $? = 0 ] || fail "$name: status: $(cat err.txt)"
+    grep -q '源文件未删除：源文件就是输出文件之一' err.txt || fail "$name: message: $(cat err.txt)"
+    joined "$name" | cmp -s - novel.txt || fail "$name: the volumes are not the novel"
+done <<'TABLE'
+one-volume-own-name|novel_1.txt|100
+third-of-nine|novel_3.txt|7
+TABLE
+fresh hardlinked
+ln hardlinked/src.txt hardlinked/alias.txt
+run root --codepage GBK -n 7 --delete-source -o hardlinked hardlinked/src.txt
+[ $? = 0 ] && [ ! -e hardlinked/src.txt ] || fail "a source with a second name was kept: $(cat err.txt)"
+cmp -s hardlinked/alias.txt novel.txt || fail "the source's second name lost its bytes"
+
+# 7. One split per folder at a time. A folder held by another split: wait, then give up
+#    without writing; held briefly: wait, then split.
+fresh held
+flock held sleep 12 &
+holder=$!
+sleep 0.5
+started=$(date +%s)
+run root --delete-source -o held held/src.txt
 status=$?
-check_failed "file-size limit" $status full/novel_1.txt src3.txt
-# With one chapter per file the first volume is the short preface: it fits under the limit and
-# is written in full; the first chapter does not, and the split stops there.
-cp novel.txt src4.txt
-( trap '' XFSZ; exec prlimit --fsize=2000 "$split" --codepage GBK -n 1 --delete-source -o part src4.txt ) >out.txt 2>err.txt
-check_failed "part-way" $? part/novel_2.txt src4.txt
-preface=$(stat -c %s part/novel_1.txt)
-head -c "$preface" novel.txt | cmp -s - part/novel_1.txt || fail "part-way: the preface volume is not whole"
-[ -e part/novel_3.txt ] && fail "part-way: went on after the failure"
+waited=$(($(date +%s) - started))
+[ "$status" = 2 ] || fail "held folder: status $status"
+grep -q '分割失败！输出文件夹正被另一个分割任务使用：held' err.txt || fail "held folder: message: $(cat err.txt)"
+[ "$waited" -ge 9 ] || fail "held folder: gave up after ${waited}s, not 10s"
+[ "$(ls held)" = src.txt ] || fail "held folder: files written: $(ls held)"
+wait "$holder"
+flock held sleep 2 &
+holder=$!
+sleep 0.5
+run root --codepage GBK -n 7 -o held held/src.txt || fail "briefly held folder: $(cat err.txt)"
+wait "$holder"
+# Two splits of two novels with --delete-source into one folder at once: no mix of the two.
+"$gen" other.txt --encoding gbk --chapters 60 --chapter-bytes 20000 --seed 9 >/dev/null
+for round in 1 2 3; do
+    fresh "both$round" a.txt
+    cp other.txt "both$round/b.txt"
+    "$split" --codepage GBK -n 7 --delete-source -o "both$round/out" "both$round/a.txt" >a.out 2>&1 &
+    first=$!
+    "$split" --codepage GBK -n 7 --delete-source -o "both$round/out" "both$round/b.txt" >b.out 2>&1
+    second=$?
+    wait "$first" || fail "two at once ($round): the first failed: $(cat a.out)"
+    [ "$second" = 0 ] || fail "two at once ($round): the second failed: $(cat b.out)"
+    joined "both$round/out" > joined.txt
+    cmp -s joined.txt novel.txt || cmp -s joined.txt other.txt || fail "two at once ($round): the volumes mix both novels"
+    [ "$(leftovers "both$round/out")" = 0 ] || fail "two at once ($round): temporary files left"
+done
 
 finish fault

@@ -17,30 +17,103 @@ public:
     std::set<std::string> directories;
     std::set<std::string> unreadable;     // opens, but every read fails
     std::set<std::string> unopenable;     // cannot be created or opened
+    std::set<std::string> irreplaceable;  // a rename that gives or takes this name fails
+    std::set<std::string> unflushable;    // flushing this file or folder fails
+    std::set<std::string> undeletable;    // deleting this file fails
+    std::set<std::string> busyFolders;    // another split holds these folders' locks
+    std::map<std::string, std::string> links;  // a name that reaches another file's bytes
     int failWriteNumber = 0;              // the N-th write call (1-based) fails; 0 never
     int shortWriteNumber = 0;             // the N-th write stores only half its bytes and fails
     int failCloseNumber = 0;              // the N-th close of an output file fails
-    std::vector<std::string> log;         // "create path", "write path n", "close path", ...
+    std::vector<std::string> log;         // "create path", "write path n", "rename a b", ...
     int writes = 0;
     int closes = 0;
+    int temporaries = 0;
     std::string sep = "/";
+    std::string failure;  // what lastFailure() says
 
     std::unique_ptr<splitter::InputFile> openForReading(const std::string& path) override;
-    std::unique_ptr<splitter::OutputFile> createReplacing(const std::string& path) override;
+    std::unique_ptr<splitter::OutputFile> createTemporary(const std::string& prefix,
+                                                          std::string& path) override;
+    bool replaceFile(const std::string& from, const std::string& to) override {
+        log.push_back("rename " + from + " " + to);
+        if (irreplaceable.count(from) || irreplaceable.count(to) || !files.count(from) ||
+            directories.count(to)) {
+            return fail("cannot rename");
+        }
+        files[to] = files[from];
+        ids[to] = ids[from];
+        files.erase(from);
+        ids.erase(from);
+        links.erase(to);
+        return true;
+    }
     bool createDirectory(const std::string& path) override {
         log.push_back("mkdir " + path);
         return directories.insert(path).second;
     }
     bool deleteFile(const std::string& path) override {
         log.push_back("delete " + path);
-        return files.erase(path) > 0;
+        if (undeletable.count(path)) return fail("cannot delete");
+        ids.erase(path);
+        return files.erase(path) > 0 || fail("no such file");
     }
+    splitter::FileKind kindOf(const std::string& path) override {
+        if (directories.count(path)) return splitter::FileKind::Directory;
+        return files.count(resolve(path)) ? splitter::FileKind::Regular
+                                          : splitter::FileKind::Missing;
+    }
+    std::optional<splitter::FileIdentity> identify(const std::string& path) override {
+        const std::string real = resolve(path);
+        if (!files.count(real)) return fail("no such file"), std::nullopt;
+        if (!ids.count(real)) ids[real] = ++lastId;
+        return splitter::FileIdentity{1, ids[real]};
+    }
+    bool flushFile(const std::string& path) override {
+        log.push_back("flush " + path);
+        return !unflushable.count(path) || fail("cannot flush");
+    }
+    bool flushFolder(const std::string& path) override { return flushFile(path); }
+    std::unique_ptr<splitter::FolderLock> lockFolder(const std::string& path, int,
+                                                     bool& busy) override {
+        log.push_back("lock " + path);
+        busy = busyFolders.count(path) > 0;
+        if (busy) return nullptr;
+        struct Held : splitter::FolderLock {
+            Held(FakeFileService& fs, std::string p) : fs_(fs), p_(std::move(p)) {}
+            ~Held() override { fs_.log.push_back("unlock " + p_); }
+            FakeFileService& fs_;
+            std::string p_;
+        };
+        return std::make_unique<Held>(*this, path);
+    }
+    std::string lastFailure() const override { return failure; }
     std::string separator() const override { return sep; }
+
     bool logged(const std::string& prefix) const {
         for (const auto& l : log)
             if (l.rfind(prefix, 0) == 0) return true;
         return false;
     }
+    // The files whose names hold 'part' (temporary files left behind, for one).
+    std::vector<std::string> namesWith(const std::string& part) const {
+        std::vector<std::string> found;
+        for (const auto& f : files)
+            if (f.first.find(part) != std::string::npos) found.push_back(f.first);
+        return found;
+    }
+    std::string resolve(const std::string& path) const {
+        auto it = links.find(path);
+        return it == links.end() ? path : it->second;
+    }
+    bool fail(const std::string& why) {
+        failure = why;
+        return false;
+    }
+
+private:
+    std::map<std::string, std::uint64_t> ids;
+    std::uint64_t lastId = 0;
 };
 
 namespace detail {
@@ -68,10 +141,10 @@ public:
     bool write(std::string_view bytes) override {
         int n = ++fs_.writes;
         fs_.log.push_back("write " + path_ + " " + std::to_string(bytes.size()));
-        if (n == fs_.failWriteNumber) return false;
+        if (n == fs_.failWriteNumber) return fs_.fail("write failed");
         if (n == fs_.shortWriteNumber) {
             fs_.files[path_].append(bytes.substr(0, bytes.size() / 2));
-            return false;
+            return fs_.fail("no space left");
         }
         fs_.files[path_].append(bytes);
         return true;
@@ -79,7 +152,7 @@ public:
     bool close() override {
         int n = ++fs_.closes;
         fs_.log.push_back("close " + path_);
-        return n != fs_.failCloseNumber;
+        return n != fs_.failCloseNumber || fs_.fail("close failed");
     }
 
 private:
@@ -90,16 +163,26 @@ private:
 
 inline std::unique_ptr<splitter::InputFile> FakeFileService::openForReading(const std::string& path) {
     log.push_back("open " + path);
-    auto it = files.find(path);
-    if (it == files.end() || unopenable.count(path)) return nullptr;
+    const std::string real = resolve(path);
+    auto it = files.find(real);
+    if (it == files.end() || unopenable.count(path)) return fail("cannot open"), nullptr;
     return std::make_unique<detail::FakeInput>(it->second, unreadable.count(path) > 0);
 }
 
-inline std::unique_ptr<splitter::OutputFile> FakeFileService::createReplacing(
-    const std::string& path) {
+// Temporary names are the prefix and a counter, so tests can tell them apart.
+inline std::unique_ptr<splitter::OutputFile> FakeFileService::createTemporary(
+    const std::string& prefix, std::string& path) {
+    // Creation fails where the final name may not be created (the prefix begins with it).
+    for (const auto& name : unopenable) {
+        if (prefix.rfind(name, 0) == 0) {
+            log.push_back("create " + name);
+            return fail("cannot create"), nullptr;
+        }
+    }
+    path = prefix + std::to_string(++temporaries);
     log.push_back("create " + path);
-    if (unopenable.count(path)) return nullptr;
     files[path].clear();
+    ids[path] = ++lastId;
     return std::make_unique<detail::FakeOutput>(*this, path);
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "TestText.h"
 #include "fakes/FakeFileService.h"
 #include "splitter/Messages.h"
@@ -139,24 +141,32 @@ TEST_F(SplitFlowTest, AnExistingLongerOutputIsReplaced) {
     EXPECT_EQ(fs.files.at("out/novel_1.txt"), "preface\n<1>one\n");
 }
 
-TEST_F(SplitFlowTest, AFailedWriteStopsTheSplitAndIsReportedWithItsFileName) {
+TEST_F(SplitFlowTest, AFailedWriteLeavesTheFolderAsItWasAndSaysWhy) {
     struct Case {
         const char* name;
         int failWrite, shortWrite, failClose;
-        bool unopenable;
+        const char* unopenable;
+        const char* irreplaceable;
+        const char* folderAtName;
+        const char* reason;
     } cases[] = {
-        {"second write fails", 2, 0, 0, false},
-        {"short write", 0, 2, 0, false},
-        {"close fails", 0, 0, 2, false},
-        {"file cannot be created", 0, 0, 0, true},
+        {"second write fails", 2, 0, 0, "", "", "", "write failed"},
+        {"short write (disk full)", 0, 2, 0, "", "", "", "no space left"},
+        {"close fails", 0, 0, 2, "", "", "", "close failed"},
+        {"file cannot be created", 0, 0, 0, "out/novel_2.txt", "", "", "cannot create"},
+        {"rename into place fails", 0, 0, 0, "", "out/novel_2.txt", "", "cannot rename"},
+        {"the name is a folder", 0, 0, 0, "", "", "out/novel_2.txt", "cannot rename"},
     };
     for (const auto& c : cases) {
         FakeFileService files;
         files.failWriteNumber = c.failWrite;
         files.shortWriteNumber = c.shortWrite;
         files.failCloseNumber = c.failClose;
-        if (c.unopenable) files.unopenable.insert("out/novel_2.txt");
+        if (*c.unopenable) files.unopenable.insert(c.unopenable);
+        if (*c.irreplaceable) files.irreplaceable.insert(c.irreplaceable);
+        if (*c.folderAtName) files.directories.insert(c.folderAtName);
         files.files["novel.txt"] = novel;
+        files.files["out/novel_1.txt"] = "an older volume";  // keeps its bytes
         RecordingBoxes shown;
         RecordingSettings s;
         s.remove = true;
@@ -166,12 +176,40 @@ TEST_F(SplitFlowTest, AFailedWriteStopsTheSplitAndIsReportedWithItsFileName) {
         SplitOutcome outcome = runSplit(d, s, files, shown);
         EXPECT_EQ(outcome.status, SplitOutcome::Status::WriteFailed) << c.name;
         EXPECT_EQ(outcome.failedFile, "out/novel_2.txt") << c.name;
-        EXPECT_EQ(shown.texts(), std::vector<Text>{messages::writeFailed() + "out/novel_2.txt"})
+        EXPECT_EQ(shown.texts(),
+                  std::vector<Text>{messages::writeFailed() + "out/novel_2.txt\n" + c.reason})
             << c.name;
-        EXPECT_FALSE(files.logged("create out/novel_3.txt")) << c.name << ": stops there";
-        EXPECT_FALSE(files.logged("delete")) << c.name;
+        if (!*c.irreplaceable && !*c.folderAtName) {
+            EXPECT_FALSE(files.logged("create out/novel_3.txt")) << c.name << ": stops there";
+        }
+        EXPECT_FALSE(files.logged("delete novel.txt")) << c.name;
         EXPECT_EQ(files.files.at("novel.txt"), novel) << c.name;
+        EXPECT_EQ(files.files.at("out/novel_1.txt"), "an older volume") << c.name;
+        EXPECT_EQ(files.files.count("out/novel_2.txt"), 0u) << c.name;
+        EXPECT_TRUE(files.namesWith(".folioknife-").empty()) << c.name << ": temporary files";
     }
+}
+
+TEST_F(SplitFlowTest, AnotherSplitInTheFolderStopsThisOneBeforeItWritesAnything) {
+    doc.replace(novel);
+    fs.busyFolders.insert("out");
+    EXPECT_EQ(split().status, SplitOutcome::Status::FolderBusy);
+    EXPECT_EQ(boxes.texts(), std::vector<Text>{messages::folderBusy() + "out"});
+    EXPECT_FALSE(fs.logged("create"));
+}
+
+TEST_F(SplitFlowTest, VolumesReplaceTheNamesNotWhatTheyLinkTo) {
+    // An output name that links elsewhere: the link is replaced, its target keeps its bytes.
+    doc.replace(novel);
+    fs.files["elsewhere.txt"] = "someone else's file";
+    fs.files["out/novel_1.txt"] = "";
+    fs.links["out/novel_1.txt"] = "elsewhere.txt";
+    EXPECT_EQ(split().status, SplitOutcome::Status::Done);
+    EXPECT_EQ(fs.files.at("elsewhere.txt"), "someone else's file");
+    EXPECT_EQ(joinedOutputs("out", 3), novel);
+    EXPECT_TRUE(fs.namesWith(".folioknife-").empty());
+    // The lock is let go before the success message, which may wait for the user.
+    EXPECT_TRUE(fs.logged("unlock out"));
 }
 
 TEST_F(SplitFlowTest, DeletesTheSourceOnlyWhenTheVolumesHoldAllOfIt) {
@@ -218,7 +256,65 @@ TEST_F(SplitFlowTest, TheSourceIsKeptWhenItIsOneOfTheOutputs) {
     EXPECT_EQ(split().status, SplitOutcome::Status::Done);
     EXPECT_TRUE(fs.files.count("out/novel_1.txt"));
     EXPECT_EQ(joinedOutputs("out", 3), novel);
-    EXPECT_EQ(boxes.texts().back(), messages::sourceKept());
+    EXPECT_EQ(boxes.texts().back(), messages::sourceIsOutput());
+}
+
+TEST_F(SplitFlowTest, TheSourceIsKeptWhenTheDeletionCannotBeMadeSafeAndTheUserIsToldWhy) {
+    struct Case {
+        const char* name;
+        std::string source;
+        std::function<void(FakeFileService&)> arrange;
+        Text message;
+        std::vector<std::string> volumes = {"x", "y", "z"};
+    } cases[] = {
+        {"one volume, split into its own name", "out/novel_1.txt", [](FakeFileService&) {},
+         messages::sourceIsOutput(), {"out/novel_1.txt"}},
+        {"a link to an output", "link.txt",
+         [](FakeFileService& f) { f.links["link.txt"] = "out/novel_2.txt"; },
+         messages::sourceIsOutput()},
+        {"a volume cannot be flushed", "novel.txt",
+         [](FakeFileService& f) { f.unflushable.insert("out/novel_2.txt"); },
+         messages::sourceNotDeleted() + "cannot flush"},
+        {"the folder cannot be flushed", "novel.txt",
+         [](FakeFileService& f) { f.unflushable.insert("out"); },
+         messages::sourceNotDeleted() + "cannot flush"},
+        {"the deletion fails", "novel.txt",
+         [](FakeFileService& f) { f.undeletable.insert("novel.txt"); },
+         messages::sourceNotDeleted() + "cannot delete"},
+        {"a volume is unreadable", "novel.txt",
+         [](FakeFileService& f) { f.unreadable.insert("out/novel_3.txt"); },
+         messages::sourceKept()},
+        {"another split holds the folder", "novel.txt", nullptr,
+         messages::sourceNotDeleted() + messages::folderBusyReason() + "out"},
+    };
+    for (auto& c : cases) {
+        FakeFileService files;
+        files.files[c.source] = novel;
+        if (c.source == "link.txt") files.files["novel.txt"] = novel;
+        RecordingSettings s;
+        s.remove = true;
+        s.source = c.source;
+        s.perFile = c.volumes.size() == 1 ? "10" : "2";
+        SourceDocument d;
+        ASSERT_TRUE(loadSourceDocument(d, files, c.source));
+        if (c.arrange) c.arrange(files);
+        // The folder is taken by someone else between the split and the deletion.
+        struct BusyAfterSuccess : RecordingBoxes {
+            FakeFileService* fs = nullptr;
+            int showMessageBox(const Text& t, const Text& title, unsigned f) override {
+                if (fs) fs->busyFolders.insert("out");
+                return RecordingBoxes::showMessageBox(t, title, f);
+            }
+        } shown;
+        if (!c.arrange) shown.fs = &files;
+        EXPECT_EQ(runSplit(d, s, files, shown).status, SplitOutcome::Status::Done) << c.name;
+        EXPECT_EQ(shown.texts(), (std::vector<Text>{messages::splitDone(), c.message})) << c.name;
+        EXPECT_TRUE(files.files.count(files.resolve(c.source))) << c.name;
+        std::string joined;
+        for (std::size_t k = 1; k <= c.volumes.size(); ++k)
+            joined += files.files.at(files.resolve("out/novel_" + std::to_string(k) + ".txt"));
+        EXPECT_EQ(joined, novel) << c.name;
+    }
 }
 
 }  // namespace

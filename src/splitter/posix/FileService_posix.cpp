@@ -1,51 +1,48 @@
 #include <fcntl.h>
+#include <langinfo.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
-#include <mutex>
+#include <random>
 #include <utility>
-#include <vector>
 
+#include "splitter/CodePage.h"
 #include "splitter/FileService.h"
 
 namespace folioknife::splitter {
 
 namespace {
 
-// The files this process has mapped and still holds, by device and inode. Truncating one of
-// them would take the text from under the split that reads it, so an output that is one of
-// them (a novel called novel_2.txt split into its own folder) is unlinked and created anew,
-// which leaves the mapped bytes alone.
-class MappedFiles {
-public:
-    using Key = std::pair<dev_t, ino_t>;
-    void add(Key key) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        keys_.push_back(key);
-    }
-    void remove(Key key) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        auto it = std::find(keys_.begin(), keys_.end(), key);
-        if (it != keys_.end()) keys_.erase(it);
-    }
-    bool holds(Key key) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return std::find(keys_.begin(), keys_.end(), key) != keys_.end();
-    }
+// Why the last failed call of this thread failed, as the system says it.
+thread_local std::string lastFailureText;
 
-private:
-    std::mutex mutex_;
-    std::vector<Key> keys_;
-};
+// Records errno's reason and returns false, for "return fail();".
+bool fail(int error = errno) {
+    char buffer[256];
+    // The GNU strerror_r: the text is in the buffer or a static string. It follows the
+    // locale's messages and codeset; the program may work in another code page.
+    const char* text = ::strerror_r(error, buffer, sizeof buffer);
+    const char* codeset = ::nl_langinfo(CODESET);
+    const std::string from = codeset && *codeset && std::strcmp(codeset, "ANSI_X3.4-1968") != 0
+                                 ? codeset
+                                 : "UTF-8";
+    lastFailureText = sameCodePage(from, programCodePage())
+                          ? std::string(text)
+                          : convertForDisplay(text, from, programCodePage());
+    return false;
+}
 
-MappedFiles& mappedFiles() {
-    static MappedFiles files;
-    return files;
+// Opens without ever waiting: a FIFO would otherwise block until some writer comes.
+int openNonBlocking(const std::string& path, int flags) {
+    int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
 
 class PosixInputFile : public InputFile {
@@ -73,12 +70,10 @@ public:
         void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_, 0);
         if (base == MAP_FAILED) return std::nullopt;
         ::madvise(base, size, MADV_SEQUENTIAL);
-        const MappedFiles::Key key(st.st_dev, st.st_ino);
-        mappedFiles().add(key);
-        std::shared_ptr<const void> owner(base, [size, key](const void* p) {
-            ::munmap(const_cast<void*>(p), size);
-            mappedFiles().remove(key);
-        });
+        // An output that replaces the mapped novel (novel_2.txt split into its own folder)
+        // takes its name only: the mapped file lives on until it is unmapped.
+        std::shared_ptr<const void> owner(
+            base, [size](const void* p) { ::munmap(const_cast<void*>(p), size); });
         return SharedBytes(std::move(owner), std::string_view(static_cast<const char*>(base), size));
     }
 
@@ -101,9 +96,9 @@ public:
             ssize_t n = ::write(fd_, p, chunk);
             if (n < 0) {
                 if (errno == EINTR) continue;
-                return false;
+                return fail();
             }
-            if (n == 0) return false;
+            if (n == 0) return fail(ENOSPC);
             p += n;
             left -= static_cast<std::size_t>(n);
         }
@@ -113,8 +108,17 @@ public:
         // close() is not retried after EINTR: the descriptor is gone either way on Linux.
         int r = ::close(fd_);
         fd_ = -1;
-        return r == 0;
+        return r == 0 || fail();
     }
+
+private:
+    int fd_;
+};
+
+class PosixFolderLock : public FolderLock {
+public:
+    explicit PosixFolderLock(int fd) : fd_(fd) {}
+    ~PosixFolderLock() override { ::close(fd_); }  // closing lets go of the lock
 
 private:
     int fd_;
@@ -123,33 +127,98 @@ private:
 class PosixFileService : public FileService {
 public:
     std::unique_ptr<InputFile> openForReading(const std::string& path) override {
-        if (path.empty()) return nullptr;
-        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return nullptr;
+        if (path.empty()) return fail(ENOENT), nullptr;
+        // Looked at before it is opened: opening some devices does something (a tape rewinds).
         struct stat st;
-        if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        if (::stat(path.c_str(), &st) != 0) return fail(), nullptr;
+        if (!S_ISREG(st.st_mode)) return fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL), nullptr;
+        int fd = openNonBlocking(path, O_RDONLY);
+        if (fd < 0) return fail(), nullptr;
+        // And again once open: the name may have been given to something else meanwhile.
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::close(fd);
-            return nullptr;
+            return fail(EINVAL), nullptr;
         }
         return std::make_unique<PosixInputFile>(fd);
     }
-    std::unique_ptr<OutputFile> createReplacing(const std::string& path) override {
-        if (path.empty()) return nullptr;
-        struct stat st;
-        if (::stat(path.c_str(), &st) == 0 && mappedFiles().holds({st.st_dev, st.st_ino}) &&
-            ::unlink(path.c_str()) != 0) {
-            return nullptr;  // it cannot be replaced without cutting the mapped text short
+    std::unique_ptr<OutputFile> createTemporary(const std::string& prefix,
+                                                std::string& path) override {
+        static const char kLetters[] =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+        static thread_local std::mt19937_64 random{std::random_device{}() ^
+                                                   static_cast<std::uint64_t>(::getpid())};
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string name = prefix;
+            for (int i = 0; i < 8; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+            // O_EXCL: a name someone put there meanwhile, even a link, is never opened.
+            int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd >= 0) {
+                path = std::move(name);
+                return std::make_unique<PosixOutputFile>(fd);
+            }
+            if (errno != EEXIST) return fail(), nullptr;
         }
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd < 0) return nullptr;
-        return std::make_unique<PosixOutputFile>(fd);
+        return fail(EEXIST), nullptr;
+    }
+    bool replaceFile(const std::string& from, const std::string& to) override {
+        return ::rename(from.c_str(), to.c_str()) == 0 || fail();
     }
     bool createDirectory(const std::string& path) override {
-        return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
+        return !path.empty() && (::mkdir(path.c_str(), 0777) == 0 || fail());
     }
     bool deleteFile(const std::string& path) override {
-        return !path.empty() && ::unlink(path.c_str()) == 0;
+        return !path.empty() && (::unlink(path.c_str()) == 0 || fail());
     }
+    FileKind kindOf(const std::string& path) override {
+        struct stat st;
+        if (path.empty() || ::stat(path.c_str(), &st) != 0) return FileKind::Missing;
+        if (S_ISREG(st.st_mode)) return FileKind::Regular;
+        return S_ISDIR(st.st_mode) ? FileKind::Directory : FileKind::Other;
+    }
+    std::optional<FileIdentity> identify(const std::string& path) override {
+        struct stat st;
+        if (path.empty() || ::stat(path.c_str(), &st) != 0) return fail(), std::nullopt;
+        return FileIdentity{static_cast<std::uint64_t>(st.st_dev),
+                            static_cast<std::uint64_t>(st.st_ino)};
+    }
+    bool flushFile(const std::string& path) override {
+        int fd = openNonBlocking(path, O_RDONLY);
+        if (fd < 0) return fail();
+        const bool ok = ::fsync(fd) == 0 || fail();
+        ::close(fd);
+        return ok;
+    }
+    bool flushFolder(const std::string& path) override {
+        int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return fail();
+        // Some file systems cannot flush a folder and say EINVAL: their names need no flush.
+        const bool ok = ::fsync(fd) == 0 || errno == EINVAL || fail();
+        ::close(fd);
+        return ok;
+    }
+    std::unique_ptr<FolderLock> lockFolder(const std::string& path, int waitMilliseconds,
+                                           bool& busy) override {
+        busy = false;
+        int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return fail(), nullptr;
+        // flock on the folder itself: nothing is created in it, and the lock goes with the
+        // process however it ends.
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
+        for (;;) {
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return std::make_unique<PosixFolderLock>(fd);
+            if (errno != EWOULDBLOCK && errno != EINTR) break;  // a file system without locks
+            if (std::chrono::steady_clock::now() >= deadline) {
+                busy = true;
+                break;
+            }
+            ::usleep(20000);
+        }
+        fail();
+        ::close(fd);
+        return nullptr;
+    }
+    std::string lastFailure() const override { return lastFailureText; }
     std::string separator() const override { return "/"; }
 };
 

@@ -1,11 +1,46 @@
 // The file calls on Windows, through the ...A functions: paths are bytes in the ANSI code page.
 #include <windows.h>
 
+#include <cstdio>
+#include <mutex>
+#include <random>
+#include <set>
+
+#include "splitter/CodePage.h"
 #include "splitter/FileService.h"
 
 namespace folioknife::splitter {
 
 namespace {
+
+// Why the last failed call of this thread failed, as the system says it.
+thread_local std::string lastFailureText;
+
+// Records the reason for GetLastError()'s code and returns false, for "return fail();".
+bool fail(DWORD error = GetLastError()) {
+    char* text = nullptr;
+    // In the user's language, in the ANSI code page (which the program may have left).
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string reason = n > 0 && text ? std::string(text, n) : std::string();
+    if (text) LocalFree(text);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
+                               reason.back() == ' ')) {
+        reason.pop_back();
+    }
+    if (reason.empty()) reason = "error " + std::to_string(error);
+    lastFailureText = sameCodePage(systemCodePage(), programCodePage())
+                          ? reason
+                          : convertForDisplay(reason, systemCodePage(), programCodePage());
+    return false;
+}
+
+// A handle on the file or folder itself, for asking what it is; no access to its content.
+HANDLE openForQuery(const std::string& path) {
+    return CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
 
 // ReadFile and WriteFile take a DWORD count, so one call can never move 4 GiB. Calls are kept
 // far below that: single transfers of more than some 64 MiB fail with
@@ -53,7 +88,8 @@ public:
             DWORD written = 0;
             // A disk that fills up may report success with fewer bytes written; that is a
             // failure too, not a reason to try again.
-            if (!WriteFile(h_, p, chunk, &written, nullptr) || written != chunk) return false;
+            if (!WriteFile(h_, p, chunk, &written, nullptr)) return fail();
+            if (written != chunk) return fail(ERROR_DISK_FULL);
             p += written;
             left -= written;
         }
@@ -62,41 +98,167 @@ public:
     bool close() override {
         const BOOL ok = CloseHandle(h_);
         h_ = INVALID_HANDLE_VALUE;
-        return ok != FALSE;
+        return ok != FALSE || fail();
     }
 
 private:
     HANDLE h_;
 };
 
+// The folders whose mutex this process holds. A mutex belongs to a thread and lets the
+// thread that owns it take it again; a second split started from a message box of the first
+// runs on the same thread and must wait like any other.
+std::mutex heldFoldersMutex;
+std::set<std::string> heldFolders;
+
+class Win32FolderLock : public FolderLock {
+public:
+    Win32FolderLock(HANDLE mutex, std::string name) : mutex_(mutex), name_(std::move(name)) {}
+    ~Win32FolderLock() override {
+        {
+            std::lock_guard<std::mutex> guard(heldFoldersMutex);
+            heldFolders.erase(name_);
+        }
+        ReleaseMutex(mutex_);
+        CloseHandle(mutex_);
+    }
+
+private:
+    HANDLE mutex_;
+    std::string name_;
+};
+
 class Win32FileService : public FileService {
 public:
     std::unique_ptr<InputFile> openForReading(const std::string& path) override {
-        if (path.empty()) return nullptr;
+        if (path.empty()) return fail(ERROR_FILE_NOT_FOUND), nullptr;
         // Others may keep reading and writing the novel while it is loaded (an editor that has
         // it open, for one). Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open
         // (ERROR_ACCESS_DENIED), so a folder never passes for a novel.
         HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return nullptr;
+        if (h == INVALID_HANDLE_VALUE) return fail(), nullptr;
+        // A pipe, the console or a device (NUL, COM1) is no novel: reading it may never end.
+        if (GetFileType(h) != FILE_TYPE_DISK) {
+            CloseHandle(h);
+            return fail(ERROR_INVALID_FUNCTION), nullptr;
+        }
         return std::make_unique<Win32InputFile>(h);
     }
-    std::unique_ptr<OutputFile> createReplacing(const std::string& path) override {
-        if (path.empty()) return nullptr;
-        // CREATE_ALWAYS truncates an existing file, so a shorter volume keeps none of the old
-        // bytes. It fails on an existing read-only file, and on a hidden or system one whose
-        // attributes are not asked for again here: those are left alone.
-        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return nullptr;
-        return std::make_unique<Win32OutputFile>(h);
+    std::unique_ptr<OutputFile> createTemporary(const std::string& prefix,
+                                                std::string& path) override {
+        static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+        static thread_local std::mt19937 random{std::random_device{}() ^ GetCurrentProcessId() ^
+                                                GetTickCount()};
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string name = prefix;
+            for (int i = 0; i < 8; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+            // CREATE_NEW never opens what is there already. Readers may look, and the file may
+            // be renamed while open (FILE_SHARE_DELETE).
+            HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_ARCHIVE, nullptr);
+            if (h != INVALID_HANDLE_VALUE) {
+                path = std::move(name);
+                return std::make_unique<Win32OutputFile>(h);
+            }
+            const DWORD error = GetLastError();
+            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return fail(error), nullptr;
+        }
+        return fail(ERROR_FILE_EXISTS), nullptr;
+    }
+    bool replaceFile(const std::string& from, const std::string& to) override {
+        // MOVEFILE_WRITE_THROUGH: the call returns once the new name is on the disk, so the
+        // source is never deleted while its volumes' names may still be lost.
+        return MoveFileExA(from.c_str(), to.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE ||
+               fail();
     }
     bool createDirectory(const std::string& path) override {
-        return !path.empty() && CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+        return !path.empty() && (CreateDirectoryA(path.c_str(), nullptr) != FALSE || fail());
     }
     bool deleteFile(const std::string& path) override {
-        return !path.empty() && DeleteFileA(path.c_str()) != FALSE;
+        return !path.empty() && (DeleteFileA(path.c_str()) != FALSE || fail());
     }
+    FileKind kindOf(const std::string& path) override {
+        if (path.empty()) return FileKind::Missing;
+        HANDLE h = openForQuery(path);
+        if (h == INVALID_HANDLE_VALUE) return FileKind::Missing;
+        BY_HANDLE_FILE_INFORMATION info;
+        FileKind kind = FileKind::Other;
+        if (GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info)) {
+            kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Directory
+                                                                       : FileKind::Regular;
+        }
+        CloseHandle(h);
+        return kind;
+    }
+    std::optional<FileIdentity> identify(const std::string& path) override {
+        if (path.empty()) return fail(ERROR_FILE_NOT_FOUND), std::nullopt;
+        HANDLE h = openForQuery(path);
+        if (h == INVALID_HANDLE_VALUE) return fail(), std::nullopt;
+        BY_HANDLE_FILE_INFORMATION info;
+        const bool ok = GetFileInformationByHandle(h, &info) != FALSE || fail();
+        CloseHandle(h);
+        if (!ok) return std::nullopt;
+        return FileIdentity{info.dwVolumeSerialNumber,
+                            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) |
+                                info.nFileIndexLow};
+    }
+    bool flushFile(const std::string& path) override {
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return fail();
+        const bool ok = FlushFileBuffers(h) != FALSE || fail();
+        CloseHandle(h);
+        return ok;
+    }
+    // The volumes' names were written through when they were given (replaceFile).
+    bool flushFolder(const std::string&) override { return true; }
+    std::unique_ptr<FolderLock> lockFolder(const std::string& path, int waitMilliseconds,
+                                           bool& busy) override {
+        busy = false;
+        // Named after the folder's identity, so that every spelling of its path (relative,
+        // short 8.3 names, other case) meets the same mutex; the system lets go of it when a
+        // split ends however it ends.
+        const std::optional<FileIdentity> id = identify(path);
+        if (!id || kindOf(path) != FileKind::Directory) return nullptr;
+        char name[96];
+        std::snprintf(name, sizeof name, "Global\\folioknife-folder-%llx-%llx",
+                      static_cast<unsigned long long>(id->device),
+                      static_cast<unsigned long long>(id->file));
+        const DWORD started = GetTickCount();
+        const auto heldHere = [&] {
+            std::lock_guard<std::mutex> guard(heldFoldersMutex);
+            return heldFolders.count(name) > 0;
+        };
+        while (heldHere()) {
+            if (GetTickCount() - started >= static_cast<DWORD>(waitMilliseconds)) {
+                busy = true;
+                return fail(ERROR_LOCK_VIOLATION), nullptr;
+            }
+            Sleep(20);
+        }
+        HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+        if (!mutex) return fail(), nullptr;
+        const DWORD spent = GetTickCount() - started;
+        const DWORD left = spent < static_cast<DWORD>(waitMilliseconds)
+                               ? static_cast<DWORD>(waitMilliseconds) - spent
+                               : 0;
+        const DWORD waited = WaitForSingleObject(mutex, left);
+        // WAIT_ABANDONED: a split that held it ended without letting go; the lock is ours now.
+        if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
+            std::lock_guard<std::mutex> guard(heldFoldersMutex);
+            heldFolders.insert(name);
+            return std::make_unique<Win32FolderLock>(mutex, name);
+        }
+        busy = waited == WAIT_TIMEOUT;
+        fail(busy ? ERROR_LOCK_VIOLATION : GetLastError());
+        CloseHandle(mutex);
+        return nullptr;
+    }
+    std::string lastFailure() const override { return lastFailureText; }
     std::string separator() const override { return "\\"; }
 };
 

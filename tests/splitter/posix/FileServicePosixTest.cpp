@@ -106,10 +106,12 @@ TEST(PosixFileService, AReplacedFileKeepsNoBytesOfItsLongerPredecessor) {
     ASSERT_GE(fd, 0);
     ::close(fd);
     { std::ofstream(path, std::ios::binary) << "a much longer old volume"; }
-    auto out = systemFileService().createReplacing(path);
+    std::string temporary;
+    auto out = systemFileService().createTemporary(std::string(path) + ".new-", temporary);
     ASSERT_TRUE(out);
     EXPECT_TRUE(out->write("new"));
     EXPECT_TRUE(out->close());
+    EXPECT_TRUE(systemFileService().replaceFile(temporary, path));
     std::ifstream in(path, std::ios::binary);
     std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(content, "new");

@@ -25,6 +25,15 @@ void writeAll(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// Writes a file the way a split does: a temporary file beside it, then renamed into place.
+bool writeReplacing(FileService& files, const std::string& path, const std::string& bytes) {
+    std::string temporary;
+    auto out = files.createTemporary(path + ".new-", temporary);
+    if (!out) return false;
+    const bool written = out->write(bytes) && out->write("");
+    return out->close() && written && files.replaceFile(temporary, path);
+}
+
 std::wstring wide(const std::string& ansi) {
     std::wstring out(ansi.size(), L'\0');
     int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &out[0],
@@ -78,11 +87,7 @@ TEST_F(Win32FileServiceTest, AReadOnlyNovelLoadsAndStaysAsItWas) {
 TEST_F(Win32FileServiceTest, AReplacedFileKeepsNoBytesOfItsLongerPredecessor) {
     const std::string path = in("novel_1.txt");
     writeAll(path, "a much longer old volume");
-    auto out = files.createReplacing(path);
-    ASSERT_TRUE(out);
-    EXPECT_TRUE(out->write("new"));
-    EXPECT_TRUE(out->write(""));
-    EXPECT_TRUE(out->close());
+    EXPECT_TRUE(writeReplacing(files, path, "new"));
     EXPECT_EQ(readAll(path), "new");
 }
 
@@ -90,10 +95,7 @@ TEST_F(Win32FileServiceTest, AGbkNameIsTheSameFileForTheServiceAndForWindows) {
     if (GetACP() != 936) GTEST_SKIP() << "needs the GBK code page, ANSI code page is " << GetACP();
     const std::string path = in(gbk("小说.txt"));
     const std::string text = gbk("第一章 甲\r\n");
-    auto out = files.createReplacing(path);
-    ASSERT_TRUE(out);
-    ASSERT_TRUE(out->write(text));
-    ASSERT_TRUE(out->close());
+    ASSERT_TRUE(writeReplacing(files, path, text));
     // The name on disk is 小说.txt, not the GBK bytes taken as some other code page.
     WIN32_FIND_DATAW found;
     HANDLE h = FindFirstFileW((wide(dir) + L"\\*.txt").c_str(), &found);
@@ -160,10 +162,14 @@ TEST_F(Win32FileServiceTest, OthersMayReadAndWriteAFileTheServiceHolds) {
         EXPECT_TRUE(openedByOthers(GENERIC_WRITE)) << "while loading";
     }
     {
-        auto writing = files.createReplacing(path);
+        std::string temporary;
+        auto writing = files.createTemporary(path, temporary);
         ASSERT_TRUE(writing);
-        EXPECT_TRUE(openedByOthers(GENERIC_READ)) << "while writing";
-        EXPECT_TRUE(openedByOthers(GENERIC_WRITE)) << "while writing";
+        HANDLE h = CreateFileA(temporary.c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_NE(h, INVALID_HANDLE_VALUE) << "others may read a volume while it is written";
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
     }
 }
 
@@ -173,10 +179,7 @@ TEST_F(Win32FileServiceTest, AVolumeOfManyMegabytesIsWrittenAndReadWhole) {
     std::string bytes((std::size_t{70} << 20) + 5, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i % 251);
     const std::string path = in("big.txt");
-    auto out = files.createReplacing(path);
-    ASSERT_TRUE(out);
-    ASSERT_TRUE(out->write(bytes));
-    ASSERT_TRUE(out->close());
+    ASSERT_TRUE(writeReplacing(files, path, bytes));
     auto reading = files.openForReading(path);
     ASSERT_TRUE(reading);
     EXPECT_EQ(reading->size(), bytes.size());

@@ -1,0 +1,44 @@
+#pragma once
+// The volumes reach their files all or nothing, and the source is deleted only when they hold
+// all of it on disk.
+#include <optional>
+#include <vector>
+
+#include "splitter/CodePage.h"
+#include "splitter/FileService.h"
+#include "splitter/Volumes.h"
+
+namespace folioknife::splitter {
+
+// A file that could not be written, and why, in the system's words (may be empty).
+struct FileFailure {
+    Text file;
+    Text reason;
+};
+
+// Writes volume k to a temporary file beside names[k], and only when every one is complete
+// gives each its name, setting aside what stood there. Should any step fail, the names get
+// back what they had, so the folder is as it was, and every temporary file is removed.
+// Nothing when every volume is in place.
+std::optional<FileFailure> installVolumes(FileService& files, const std::vector<Text>& names,
+                                          const std::vector<Volume>& volumes);
+
+// Why a source was kept, or that it is gone.
+enum class SourceVerdict {
+    Deleted,
+    NotWhole,  // the volumes on disk do not hold the source's bytes as they are now
+    IsOutput,  // the source is one of the volumes' files (by identity, so links count)
+    Failed,    // the system refused a step (the reason says why)
+};
+struct SourceDeletion {
+    SourceVerdict verdict = SourceVerdict::Failed;
+    Text reason;
+};
+
+// Deletes the source when the volumes named, flushed to stable storage with their folder and
+// read back from disk, joined in order equal the source's bytes as they are at that moment,
+// and the source is none of them.
+SourceDeletion deleteSourceIfWhole(FileService& files, const Text& source,
+                                   const std::vector<Text>& names, const Text& folder);
+
+}  // namespace folioknife::splitter
