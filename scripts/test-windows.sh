@@ -134,6 +134,49 @@ want=$(( (chapters + 1 + 49) / 50 ))
 for i in $(seq 1 "$want"); do cat "再分/novel_$i.txt"; done | cmp - "小说.txt" ||
     fail "the volumes of the deleted source do not join back to it"
 
+# Without -o the volumes go beside the novel, whichever separator its path uses; the program
+# runs in another folder, which must stay empty.
+mkdir -p "书库甲" "书库乙" "别处"
+cp "小说.txt" "书库甲/甲.txt"
+cp "小说.txt" "书库乙/乙.txt"
+backslashed=$(windows_path "$work/书库甲/甲.txt")
+slashed=$(windows_path "$work/书库乙/乙.txt")
+slashed=${slashed//\\//}
+#  folder  | novel as the program is given it
+while IFS='|' read -r folder given; do
+    (cd "别处" && wine "$split_exe" -n 50 "$given" >../out.txt 2>../err.txt) ||
+        fail "without -o ($given): exited $?: $(iconv -f GBK -t UTF-8 err.txt)"
+    want=$(( (chapters + 1 + 49) / 50 ))
+    for i in $(seq 1 "$want"); do cat "$folder/novel_$i.txt"; done | cmp -s - "小说.txt" ||
+        fail "without -o ($given): the volumes are not beside the novel"
+done <<TABLE
+书库甲|$backslashed
+书库乙|$slashed
+TABLE
+[ -z "$(ls "别处")" ] || fail "without -o: volumes in the current folder: $(ls "别处")"
+
+# A folder where volume 2 should go: the split fails, says why, and leaves the folder as it
+# was; the novel, itself named like volume 1, keeps every byte.
+mkdir -p "挡路/novel_2.txt"
+cp "小说.txt" "挡路/novel_1.txt"
+wine "$split_exe" -n 50 --delete-source "挡路/novel_1.txt" >out.txt 2>err.txt &&
+    fail "a folder at a volume's name: the split succeeded"
+iconv -f GBK -t UTF-8 err.txt | grep -q '分割失败！无法写入文件：挡路.novel_2.txt' ||
+    fail "a folder at a volume's name: $(iconv -f GBK -t UTF-8 err.txt)"
+[ "$(iconv -f GBK -t UTF-8 err.txt | grep -c .)" -ge 2 ] || fail "a folder at a volume's name: no reason"
+cmp -s "挡路/novel_1.txt" "小说.txt" || fail "a folder at a volume's name: the novel changed"
+[ "$(ls "挡路")" = "$(printf 'novel_1.txt\nnovel_2.txt')" ] || fail "files left: $(ls "挡路")"
+# The novel is one of the outputs: split, kept, and the user is told.
+rmdir "挡路/novel_2.txt"
+wine "$split_exe" -n 1000 --delete-source "挡路/novel_1.txt" >out.txt 2>err.txt ||
+    fail "the novel as its own volume: exited $?"
+iconv -f GBK -t UTF-8 err.txt | grep -q '源文件未删除：源文件就是输出文件之一' ||
+    fail "the novel as its own volume: $(iconv -f GBK -t UTF-8 err.txt)"
+cmp -s "挡路/novel_1.txt" "小说.txt" || fail "the novel as its own volume: not whole"
+# Refused code pages.
+wine "$split_exe" --codepage UTF-16LE "小说.txt" >out.txt 2>err.txt
+[ $? = 64 ] || fail "--codepage UTF-16LE was not refused"
+
 # A UTF-8 novel on this GBK system: the expression follows the novel's encoding, so every
 # heading is found and the volumes join back to the novel.
 "$gennovel" "utf8.txt" --encoding utf8 --chapters "$chapters" --seed 11 >/dev/null

@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <gtest/gtest.h>
 
 #include "splitter/FileService.h"
@@ -116,6 +118,125 @@ TEST(PosixFileService, AReplacedFileKeepsNoBytesOfItsLongerPredecessor) {
     std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(content, "new");
     std::remove(path);
+}
+
+// A scratch folder, removed with what it holds at the end of the test.
+struct ScratchFolder {
+    ScratchFolder() { EXPECT_NE(mkdtemp(path), nullptr); }
+    ~ScratchFolder() { std::system(("rm -rf " + std::string(path)).c_str()); }
+    std::string in(const std::string& name) const { return std::string(path) + "/" + name; }
+    char path[32] = "/tmp/fk-files-XXXXXX";
+};
+
+void put(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string get(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST(PosixFileService, OnlyRegularFilesOpenAndNothingWaitsForAWriter) {
+    ScratchFolder dir;
+    put(dir.in("novel.txt"), "text");
+    ASSERT_EQ(mkfifo(dir.in("fifo").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("novel.txt", dir.in("link").c_str()), 0);
+    ASSERT_EQ(symlink("fifo", dir.in("link-to-fifo").c_str()), 0);
+    const struct {
+        std::string path;
+        FileKind kind;
+        bool opens;
+    } cases[] = {
+        {dir.in("novel.txt"), FileKind::Regular, true},
+        {dir.in("link"), FileKind::Regular, true},
+        {dir.in("fifo"), FileKind::Other, false},
+        {dir.in("link-to-fifo"), FileKind::Other, false},
+        {"/dev/zero", FileKind::Other, false},
+        {dir.path, FileKind::Directory, false},
+        {dir.in("missing"), FileKind::Missing, false},
+    };
+    FileService& files = systemFileService();
+    for (const auto& c : cases) {
+        EXPECT_EQ(files.kindOf(c.path), c.kind) << c.path;
+        EXPECT_EQ(files.openForReading(c.path) != nullptr, c.opens) << c.path;
+        if (!c.opens) {
+            EXPECT_FALSE(files.lastFailure().empty()) << c.path;
+        }
+        SourceDocument doc;
+        EXPECT_EQ(loadSourceDocument(doc, files, c.path), c.opens) << c.path;
+    }
+}
+
+TEST(PosixFileService, ARenameReplacesTheNameNotWhatItLinksTo) {
+    ScratchFolder dir;
+    FileService& files = systemFileService();
+    put(dir.in("target"), "someone else's");
+    ASSERT_EQ(symlink(dir.in("target").c_str(), dir.in("novel_1.txt").c_str()), 0);
+    ASSERT_EQ(symlink("/dev/null", dir.in("novel_2.txt").c_str()), 0);
+    ASSERT_EQ(mkdir(dir.in("novel_3.txt").c_str(), 0700), 0);
+    for (const char* name : {"novel_1.txt", "novel_2.txt"}) {
+        std::string temporary;
+        auto out = files.createTemporary(dir.in(name) + ".new-", temporary);
+        ASSERT_TRUE(out);
+        ASSERT_TRUE(out->write(name));
+        ASSERT_TRUE(out->close());
+        EXPECT_TRUE(files.replaceFile(temporary, dir.in(name))) << name;
+        struct stat st;
+        ASSERT_EQ(lstat(dir.in(name).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode)) << name;
+        EXPECT_EQ(get(dir.in(name)), name);
+    }
+    EXPECT_EQ(get(dir.in("target")), "someone else's");
+    std::string temporary;
+    files.createTemporary(dir.in("x"), temporary)->close();
+    EXPECT_FALSE(files.replaceFile(temporary, dir.in("novel_3.txt")));
+    EXPECT_EQ(files.lastFailure(), "Is a directory");
+}
+
+TEST(PosixFileService, LinksAndOtherSpellingsAreTheSameFile) {
+    ScratchFolder dir;
+    FileService& files = systemFileService();
+    put(dir.in("a"), "x");
+    put(dir.in("b"), "x");
+    ASSERT_EQ(link(dir.in("a").c_str(), dir.in("hard").c_str()), 0);
+    ASSERT_EQ(symlink("a", dir.in("soft").c_str()), 0);
+    const auto a = files.identify(dir.in("a"));
+    ASSERT_TRUE(a);
+    EXPECT_EQ(files.identify(dir.in("hard")), a);
+    EXPECT_EQ(files.identify(dir.in("soft")), a);
+    EXPECT_EQ(files.identify(std::string(dir.path) + "/./b/../a"), std::nullopt);  // b is no folder
+    EXPECT_EQ(files.identify(std::string(dir.path) + "//./a"), a);
+    EXPECT_NE(files.identify(dir.in("b")), a);
+    EXPECT_FALSE(files.identify(dir.in("missing")));
+}
+
+TEST(PosixFileService, AFolderLockIsHeldAgainstEveryOtherTakerUntilItIsLetGo) {
+    ScratchFolder dir;
+    FileService& files = systemFileService();
+    bool busy = true;
+    auto first = files.lockFolder(dir.path, 0, busy);
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(busy);
+    // Another spelling of the same folder is the same lock.
+    EXPECT_FALSE(files.lockFolder(std::string(dir.path) + "/.", 100, busy));
+    EXPECT_TRUE(busy);
+    first.reset();
+    EXPECT_TRUE(files.lockFolder(dir.path, 0, busy));
+    EXPECT_FALSE(files.lockFolder(dir.in("missing"), 0, busy));
+    EXPECT_FALSE(busy);
+}
+
+TEST(PosixFileService, FlushingNeverWaitsOnAFifo) {
+    ScratchFolder dir;
+    ASSERT_EQ(mkfifo(dir.in("fifo").c_str(), 0600), 0);
+    put(dir.in("file"), "x");
+    FileService& files = systemFileService();
+    EXPECT_TRUE(files.flushFile(dir.in("file")));
+    files.flushFile(dir.in("fifo"));  // whatever it says, it returns
+    EXPECT_TRUE(files.flushFolder(dir.path));
+    EXPECT_FALSE(files.flushFile(dir.in("missing")));
+    EXPECT_EQ(files.lastFailure(), "No such file or directory");
 }
 
 }  // namespace

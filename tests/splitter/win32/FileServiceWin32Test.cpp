@@ -173,6 +173,72 @@ TEST_F(Win32FileServiceTest, OthersMayReadAndWriteAFileTheServiceHolds) {
     }
 }
 
+TEST_F(Win32FileServiceTest, OnlyFilesOnDiskOpenAsNovels) {
+    writeAll(in("novel.txt"), "text");
+    ASSERT_TRUE(CreateDirectoryA(in("folder").c_str(), nullptr));
+    const std::string pipeName = "\\\\.\\pipe\\fk-test-" + std::to_string(GetCurrentProcessId());
+    HANDLE pipe = CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE, 1, 0,
+                                   0, 0, nullptr);
+    const struct {
+        std::string path;
+        FileKind kind;
+        bool opens;
+    } cases[] = {
+        {in("novel.txt"), FileKind::Regular, true},
+        {in("folder"), FileKind::Directory, false},
+        {"NUL", FileKind::Other, false},
+        {in("missing.txt"), FileKind::Missing, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(files.kindOf(c.path), c.kind) << c.path;
+        EXPECT_EQ(files.openForReading(c.path) != nullptr, c.opens) << c.path;
+        if (!c.opens) {
+            EXPECT_FALSE(files.lastFailure().empty()) << c.path;
+        }
+    }
+    if (pipe != INVALID_HANDLE_VALUE) {
+        EXPECT_FALSE(files.openForReading(pipeName)) << "a named pipe";
+        CloseHandle(pipe);
+    }
+}
+
+TEST_F(Win32FileServiceTest, ARenameReplacesAFileButNeverAFolder) {
+    writeAll(in("novel_1.txt"), "a much longer old volume");
+    ASSERT_TRUE(CreateDirectoryA(in("novel_2.txt").c_str(), nullptr));
+    EXPECT_TRUE(writeReplacing(files, in("novel_1.txt"), "new"));
+    EXPECT_EQ(readAll(in("novel_1.txt")), "new");
+    EXPECT_FALSE(writeReplacing(files, in("novel_2.txt"), "new"));
+    EXPECT_FALSE(files.lastFailure().empty());
+    EXPECT_TRUE(GetFileAttributesA(in("novel_2.txt").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST_F(Win32FileServiceTest, AFileIsTheSameFileWhateverItsSpelling) {
+    writeAll(in("a.txt"), "x");
+    writeAll(in("b.txt"), "x");
+    const auto a = files.identify(in("a.txt"));
+    ASSERT_TRUE(a);
+    EXPECT_EQ(files.identify(in("A.TXT")), a);
+    EXPECT_EQ(files.identify(dir + "\\.\\a.txt"), a);
+    EXPECT_EQ(files.identify(dir + "/a.txt"), a);
+    EXPECT_NE(files.identify(in("b.txt")), a);
+    EXPECT_FALSE(files.identify(in("missing.txt")));
+}
+
+TEST_F(Win32FileServiceTest, AFolderLockIsHeldAgainstEveryOtherTakerUntilItIsLetGo) {
+    bool busy = true;
+    auto first = files.lockFolder(dir, 0, busy);
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(busy);
+    // The same folder by another spelling, from the same thread (a split started from the
+    // first one's message box): it waits, then gives up.
+    EXPECT_FALSE(files.lockFolder(dir + "\\.", 100, busy));
+    EXPECT_TRUE(busy);
+    first.reset();
+    EXPECT_TRUE(files.lockFolder(dir, 0, busy));
+    EXPECT_FALSE(files.lockFolder(in("missing"), 0, busy));
+    EXPECT_FALSE(busy);
+}
+
 TEST_F(Win32FileServiceTest, AVolumeOfManyMegabytesIsWrittenAndReadWhole) {
     // 70 MiB and a few bytes, in a pattern whose period divides no power of two, so that a
     // piece written or read twice or skipped shows; 0x00 and 0x1A among them like any byte.
