@@ -174,8 +174,9 @@ iconv -f GBK -t UTF-8 err.txt | grep -q '源文件未删除：源文件就是输
     fail "the novel as its own volume: $(iconv -f GBK -t UTF-8 err.txt)"
 cmp -s "挡路/novel_1.txt" "小说.txt" || fail "the novel as its own volume: not whole"
 # Refused code pages.
-wine "$split_exe" --codepage UTF-16LE "小说.txt" >out.txt 2>err.txt
-[ $? = 64 ] || fail "--codepage UTF-16LE was not refused"
+status=0
+wine "$split_exe" --codepage UTF-16LE "小说.txt" >out.txt 2>err.txt || status=$?
+[ "$status" = 64 ] || fail "--codepage UTF-16LE was not refused: $status"
 
 # A UTF-8 novel on this GBK system: the expression follows the novel's encoding, so every
 # heading is found and the volumes join back to the novel.

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Times folioknife-split on a generated novel of realistic chapter density (about 6 KB a
+# chapter: a 100 MB novel gives about 1,700 files at 10 chapters a file) against GNU
+# `split -n K`, which writes the same bytes into the same number K of files; each run into a
+# fresh folder, medians of several runs, peak memory from /usr/bin/time. Then the same split
+# with --delete-source (the volumes flushed to disk, read back and compared before the novel
+# goes), to show what that safety costs.
+#   bench/split_vs_gnu_split.sh [RUNS] [MEGABYTES]
+# Targets without --delete-source: time <= 1.2x split's; peak memory <= 1.5x the novel.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+runs=${1:-5}
+megabytes=${2:-100}
+fk=$root/build/src/cli/folioknife-split
+gen=$root/build/tools/fk-gennovel
+[ -x "$fk" ] || "$root/scripts/build.sh" >/dev/null
+# The deletions come at the very end: ext4 searches its recently freed inodes (for some
+# minutes after a mass deletion) whenever it creates a file, which would slow every creation
+# measured here. Run it again only minutes later.
+work=$(mktemp -d "${BENCH_DIR:-$root/build}/bench.XXXXXX")
+novel=$work/novel.txt
+chapters=$((megabytes * 1000000 / 6000))
+"$gen" "$novel" --encoding gbk --chapters "$chapters" --chapter-bytes 6000 >/dev/null
+size=$(stat -c %s "$novel")
+
+median() { sort -n | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
+# Wall seconds (to the millisecond) and peak kilobytes of one run.
+measure() {
+    local t0=$EPOCHREALTIME
+    /usr/bin/time -f '%M' -o "$work/time.txt" "$@" >/dev/null 2>&1
+    local t1=$EPOCHREALTIME
+    echo "$(awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.4f", b - a}') $(cat "$work/time.txt")"
+}
+
+"$fk" --codepage GBK -n 10 -o "$work/probe" "$novel" >/dev/null
+files=$(ls "$work/probe" | wc -l)
+echo "novel: $size bytes, $chapters chapters, $files files at 10 chapters a file"
+
+fk_t=(); fk_m=(); gs_t=(); gs_m=(); del_t=(); del_m=()
+for i in $(seq 1 "$runs"); do
+    cp "$novel" "$work/copy-$i.txt"  # for the --delete-source run, in the page cache
+    sync
+    read -r t m < <(measure "$fk" --codepage GBK -n 10 -o "$work/fk-$i" "$novel")
+    fk_t+=("$t"); fk_m+=("$m")
+    mkdir "$work/gs-$i"
+    read -r t m < <(measure split -n "$files" "$novel" "$work/gs-$i/x")
+    gs_t+=("$t"); gs_m+=("$m")
+    read -r t m < <(measure "$fk" --codepage GBK -n 10 --delete-source -o "$work/del-$i" "$work/copy-$i.txt")
+    del_t+=("$t"); del_m+=("$m")
+    [ -e "$work/copy-$i.txt" ] && echo "run $i: the --delete-source split kept its source" >&2
+done
+joined=$(for k in $(seq 1 "$files"); do cat "$work/fk-1/novel_$k.txt"; done | cmp -s - "$novel" && echo yes || echo no)
+ft=$(printf '%s\n' "${fk_t[@]}" | median); fm=$(printf '%s\n' "${fk_m[@]}" | median)
+gt=$(printf '%s\n' "${gs_t[@]}" | median); gm=$(printf '%s\n' "${gs_m[@]}" | median)
+dt=$(printf '%s\n' "${del_t[@]}" | median); dm=$(printf '%s\n' "${del_m[@]}" | median)
+awk -v ft="$ft" -v fm="$fm" -v gt="$gt" -v gm="$gm" -v dt="$dt" -v dm="$dm" -v size="$size" \
+    -v files="$files" -v runs="$runs" -v joined="$joined" 'BEGIN {
+    mb = size / 1048576
+    printf "medians of %d runs, each into a fresh folder:\n", runs
+    printf "  folioknife-split -n 10           %.3f s  peak %6.1f MB (%.2fx the novel)\n", ft, fm / 1024, fm * 1024 / size
+    printf "  split -n %d                    %.3f s  peak %6.1f MB\n", files, gt, gm / 1024
+    printf "  folioknife-split --delete-source %.3f s  peak %6.1f MB (%.2fx the novel)\n", dt, dm / 1024, dm * 1024 / size
+    printf "time ratio to split: %.2f (target <= 1.2); memory %.2fx the novel (target <= 1.5)\n", ft / gt, fm * 1024 / size
+    printf "--delete-source costs %.3f s more (%d volumes and the folder flushed, read back, compared)\n", dt - ft, files
+    printf "volumes join back to the novel: %s\n", joined
+}'
+rm -rf "$work"
