@@ -45,6 +45,7 @@ for i in $(seq 1 "$runs"); do
     mkdir "$work/gs-$i"
     read -r t m < <(measure split -n "$files" "$novel" "$work/gs-$i/x")
     gs_t+=("$t"); gs_m+=("$m")
+    sync  # the flushes below then wait for this split's own writing only
     read -r t m < <(measure "$fk" --codepage GBK -n 10 --delete-source -o "$work/del-$i" "$work/copy-$i.txt")
     del_t+=("$t"); del_m+=("$m")
     [ -e "$work/copy-$i.txt" ] && echo "run $i: the --delete-source split kept its source" >&2

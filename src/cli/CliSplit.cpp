@@ -45,7 +45,11 @@ public:
     std::optional<FileIdentity> identify(const std::string& path) override {
         return inner_.identify(native(path));
     }
-    bool flushFile(const std::string& path) override { return inner_.flushFile(native(path)); }
+    bool flushFiles(const std::vector<std::string>& paths) override {
+        std::vector<std::string> converted;
+        for (const std::string& path : paths) converted.push_back(native(path));
+        return inner_.flushFiles(converted);
+    }
     bool flushFolder(const std::string& path) override {
         return inner_.flushFolder(native(path));
     }

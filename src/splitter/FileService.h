@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "splitter/SharedBytes.h"
 
@@ -71,8 +72,9 @@ public:
     virtual bool deleteFile(const std::string& path) = 0;
     virtual FileKind kindOf(const std::string& path) = 0;
     virtual std::optional<FileIdentity> identify(const std::string& path) = 0;
-    // Makes the file's bytes, or the folder's names, reach stable storage.
-    virtual bool flushFile(const std::string& path) = 0;
+    // Makes the files' bytes, or the folder's names, reach stable storage. Many files at once,
+    // so that the platform can have the disk write them together.
+    virtual bool flushFiles(const std::vector<std::string>& paths) = 0;
     virtual bool flushFolder(const std::string& path) = 0;
     // Takes the folder's lock, waiting up to 'waitMilliseconds' for another split to let go.
     // Nothing when it cannot be had: 'busy' then tells whether another split holds it (false:

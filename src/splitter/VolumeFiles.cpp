@@ -175,10 +175,7 @@ SourceDeletion deleteSourceIfWhole(FileService& files, const Text& source,
     }
     // On stable storage before they are read back: what a power cut could still take must not
     // be what the source is deleted for.
-    for (const Text& name : names) {
-        if (!files.flushFile(name)) return failed();
-    }
-    if (!files.flushFolder(folder)) return failed();
+    if (!files.flushFiles(names) || !files.flushFolder(folder)) return failed();
     if (!volumesEqualSource(files, source, names)) return {SourceVerdict::NotWhole, Text()};
     if (!files.deleteFile(source)) return failed();
     return {SourceVerdict::Deleted, Text()};

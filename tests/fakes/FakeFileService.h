@@ -69,11 +69,16 @@ public:
         if (!ids.count(real)) ids[real] = ++lastId;
         return splitter::FileIdentity{1, ids[real]};
     }
-    bool flushFile(const std::string& path) override {
+    bool flushFiles(const std::vector<std::string>& paths) override {
+        for (const auto& path : paths) {
+            if (!flushFolder(path)) return false;
+        }
+        return true;
+    }
+    bool flushFolder(const std::string& path) override {
         log.push_back("flush " + path);
         return !unflushable.count(path) || fail("cannot flush");
     }
-    bool flushFolder(const std::string& path) override { return flushFile(path); }
     std::unique_ptr<splitter::FolderLock> lockFolder(const std::string& path, int,
                                                      bool& busy) override {
         log.push_back("lock " + path);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <random>
 #include <utility>
+#include <vector>
 
 #include "splitter/CodePage.h"
 #include "splitter/FileService.h"
@@ -181,12 +182,23 @@ public:
         return FileIdentity{static_cast<std::uint64_t>(st.st_dev),
                             static_cast<std::uint64_t>(st.st_ino)};
     }
-    bool flushFile(const std::string& path) override {
-        int fd = openNonBlocking(path, O_RDONLY);
-        if (fd < 0) return fail();
-        const bool ok = ::fsync(fd) == 0 || fail();
-        ::close(fd);
-        return ok;
+    bool flushFiles(const std::vector<std::string>& paths) override {
+        // First every file's writing is started, then each is waited for: the disk gets all
+        // of it at once instead of one file per round trip.
+        for (const std::string& path : paths) {
+            int fd = openNonBlocking(path, O_RDONLY);
+            if (fd < 0) continue;  // the fsync pass below says why
+            ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+            ::close(fd);
+        }
+        for (const std::string& path : paths) {
+            int fd = openNonBlocking(path, O_RDONLY);
+            if (fd < 0) return fail();
+            const bool ok = ::fsync(fd) == 0 || fail();
+            ::close(fd);
+            if (!ok) return false;
+        }
+        return true;
     }
     bool flushFolder(const std::string& path) override {
         int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

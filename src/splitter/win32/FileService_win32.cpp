@@ -205,14 +205,17 @@ public:
                             (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) |
                                 info.nFileIndexLow};
     }
-    bool flushFile(const std::string& path) override {
-        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return fail();
-        const bool ok = FlushFileBuffers(h) != FALSE || fail();
-        CloseHandle(h);
-        return ok;
+    bool flushFiles(const std::vector<std::string>& paths) override {
+        for (const std::string& path : paths) {
+            HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (h == INVALID_HANDLE_VALUE) return fail();
+            const bool ok = FlushFileBuffers(h) != FALSE || fail();
+            CloseHandle(h);
+            if (!ok) return false;
+        }
+        return true;
     }
     // The volumes' names were written through when they were given (replaceFile).
     bool flushFolder(const std::string&) override { return true; }

@@ -232,10 +232,10 @@ TEST(PosixFileService, FlushingNeverWaitsOnAFifo) {
     ASSERT_EQ(mkfifo(dir.in("fifo").c_str(), 0600), 0);
     put(dir.in("file"), "x");
     FileService& files = systemFileService();
-    EXPECT_TRUE(files.flushFile(dir.in("file")));
-    files.flushFile(dir.in("fifo"));  // whatever it says, it returns
+    EXPECT_TRUE(files.flushFiles({dir.in("file"), dir.in("file")}));
+    files.flushFiles({dir.in("fifo")});  // whatever it says, it returns
     EXPECT_TRUE(files.flushFolder(dir.path));
-    EXPECT_FALSE(files.flushFile(dir.in("missing")));
+    EXPECT_FALSE(files.flushFiles({dir.in("file"), dir.in("missing")}));
     EXPECT_EQ(files.lastFailure(), "No such file or directory");
 }
 
