@@ -48,6 +48,7 @@ for i in $(seq 1 "$runs"); do
     sync  # the flushes below then wait for this split's own writing only
     read -r t m < <(measure "$fk" --codepage GBK -n 10 --delete-source -o "$work/del-$i" "$work/copy-$i.txt")
     del_t+=("$t"); del_m+=("$m")
+    [ -n "${BENCH_VERBOSE:-}" ] && echo "run $i: split ${fk_t[-1]} s, GNU split ${gs_t[-1]} s, --delete-source $t s"
     [ -e "$work/copy-$i.txt" ] && echo "run $i: the --delete-source split kept its source" >&2
 done
 joined=$(for k in $(seq 1 "$files"); do cat "$work/fk-1/novel_$k.txt"; done | cmp -s - "$novel" && echo yes || echo no)
