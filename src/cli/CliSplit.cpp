@@ -42,6 +42,14 @@ public:
     }
     bool deleteFile(const std::string& path) override { return inner_.deleteFile(native(path)); }
     FileKind kindOf(const std::string& path) override { return inner_.kindOf(native(path)); }
+    std::vector<std::string> listFolder(const std::string& path) override {
+        std::vector<std::string> names = inner_.listFolder(native(path));
+        for (std::string& name : names) {
+            auto converted = convertText(name, terminal_, codePage_);
+            if (converted) name = *converted;
+        }
+        return names;
+    }
     std::optional<FileIdentity> identify(const std::string& path) override {
         return inner_.identify(native(path));
     }

@@ -71,6 +71,9 @@ public:
     virtual bool createDirectory(const std::string& path) = 0;
     virtual bool deleteFile(const std::string& path) = 0;
     virtual FileKind kindOf(const std::string& path) = 0;
+    // The names in a folder (not "." and ".."), without the folder; nothing when it cannot be
+    // read.
+    virtual std::vector<std::string> listFolder(const std::string& path) = 0;
     virtual std::optional<FileIdentity> identify(const std::string& path) = 0;
     // Makes the files' bytes, or the folder's names, reach stable storage. Many files at once,
     // so that the platform can have the disk write them together.

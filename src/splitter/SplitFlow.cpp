@@ -56,6 +56,7 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
         outcome.status = SplitOutcome::Status::FolderBusy;
         return outcome;
     }
+    if (lock) removeAbandonedVolumes(files, folder, files.separator());
 
     // The split works on this text to its end, even if a nested Open replaces the document
     // while one of its message boxes is shown.

@@ -102,6 +102,18 @@ std::optional<FileFailure> installVolumes(FileService& files, const std::vector<
     return std::nullopt;
 }
 
+void removeAbandonedVolumes(FileService& files, const Text& folder, const std::string& separator) {
+    for (const std::string& name : files.listFolder(folder)) {
+        // novel_K.txt.folioknife-new-XXXXXXXX, nothing else.
+        const std::size_t at = name.find(kNewSuffix);
+        if (name.rfind("novel_", 0) == 0 && at != std::string::npos &&
+            name.compare(at - 4, 4, ".txt") == 0 &&
+            name.size() == at + std::strlen(kNewSuffix) + 8) {
+            files.deleteFile(folder + separator + name);
+        }
+    }
+}
+
 namespace {
 
 // Reads the volumes one after another, as one stream.

@@ -23,6 +23,11 @@ struct FileFailure {
 std::optional<FileFailure> installVolumes(FileService& files, const std::vector<Text>& names,
                                           const std::vector<Volume>& volumes);
 
+// Removes the new volumes that a split killed while writing left in the folder (while no
+// split writes into it: the caller holds its lock). What such a split had set aside of the
+// older volumes stays: it may be the only copy.
+void removeAbandonedVolumes(FileService& files, const Text& folder, const std::string& separator);
+
 // Why a source was kept, or that it is gone.
 enum class SourceVerdict {
     Deleted,

@@ -45,6 +45,13 @@ for i in $(seq 1 "$kills"); do
         kept=$((kept + 1))
         cmp -s run/src.txt novel.txt || fail "kill $i at ${at} ms: the source is not whole"
         echo "kill $i at ${at} ms: source whole; $placed volumes in place, $temporary temporary files"
+        # The next split into the folder takes the new volumes a killed one left away.
+        if [ "$temporary" -gt 0 ] && [ -z "${cleaned:-}" ]; then
+            cleaned=yes
+            "$split" --codepage GBK -o run/out run/src.txt >/dev/null 2>&1 || fail "the split after kill $i failed"
+            [ "$(ls run/out | grep -c 'folioknife-new-')" = 0 ] || fail "the split after kill $i left the killed one's files"
+            joined run/out | cmp -s - novel.txt || fail "the split after kill $i: the volumes are not the novel"
+        fi
     else
         deleted=$((deleted + 1))
         [ "$placed" = "$volumes" ] && joined run/out | cmp -s - novel.txt ||

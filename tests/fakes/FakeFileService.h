@@ -63,6 +63,15 @@ public:
         return files.count(resolve(path)) ? splitter::FileKind::Regular
                                           : splitter::FileKind::Missing;
     }
+    std::vector<std::string> listFolder(const std::string& path) override {
+        std::vector<std::string> names;
+        const std::string prefix = path + sep;
+        for (const auto& f : files) {
+            if (f.first.rfind(prefix, 0) == 0 && f.first.find(sep, prefix.size()) == std::string::npos)
+                names.push_back(f.first.substr(prefix.size()));
+        }
+        return names;
+    }
     std::optional<splitter::FileIdentity> identify(const std::string& path) override {
         const std::string real = resolve(path);
         if (!files.count(real)) return fail("no such file"), std::nullopt;

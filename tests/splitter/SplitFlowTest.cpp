@@ -198,6 +198,22 @@ TEST_F(SplitFlowTest, AnotherSplitInTheFolderStopsThisOneBeforeItWritesAnything)
     EXPECT_FALSE(fs.logged("create"));
 }
 
+TEST_F(SplitFlowTest, NewVolumesAKilledSplitLeftAreRemovedAndWhatItSetAsideIsKept) {
+    doc.replace(novel);
+    const std::vector<std::string> removed = {"out/novel_2.txt.folioknife-new-abcd1234",
+                                              "out/novel_17.txt.folioknife-new-00000000"};
+    const std::vector<std::string> kept = {
+        "out/novel_2.txt.folioknife-old-abcd1234",  // an older volume, maybe its only copy
+        "out/notes.txt.folioknife-new-abcd1234", "out/novel_2.txt.folioknife-new-abc",
+        "out/sub/novel_2.txt.folioknife-new-abcd1234"};
+    for (const auto& name : removed) fs.files[name] = "abandoned";
+    for (const auto& name : kept) fs.files[name] = "someone's";
+    EXPECT_EQ(split().status, SplitOutcome::Status::Done);
+    for (const auto& name : removed) EXPECT_EQ(fs.files.count(name), 0u) << name;
+    for (const auto& name : kept) EXPECT_EQ(fs.files.count(name), 1u) << name;
+    EXPECT_EQ(joinedOutputs("out", 3), novel);
+}
+
 TEST_F(SplitFlowTest, VolumesReplaceTheNamesNotWhatTheyLinkTo) {
     // An output name that links elsewhere: the link is replaced, its target keeps its bytes.
     doc.replace(novel);

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <langinfo.h>
 #include <signal.h>
@@ -175,6 +176,17 @@ public:
         if (path.empty() || ::stat(path.c_str(), &st) != 0) return FileKind::Missing;
         if (S_ISREG(st.st_mode)) return FileKind::Regular;
         return S_ISDIR(st.st_mode) ? FileKind::Directory : FileKind::Other;
+    }
+    std::vector<std::string> listFolder(const std::string& path) override {
+        std::vector<std::string> names;
+        DIR* dir = ::opendir(path.c_str());
+        if (!dir) return fail(), names;
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        ::closedir(dir);
+        return names;
     }
     std::optional<FileIdentity> identify(const std::string& path) override {
         struct stat st;

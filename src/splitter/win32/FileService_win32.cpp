@@ -193,6 +193,18 @@ public:
         CloseHandle(h);
         return kind;
     }
+    std::vector<std::string> listFolder(const std::string& path) override {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA found;
+        HANDLE h = FindFirstFileA((path + "\\*").c_str(), &found);
+        if (h == INVALID_HANDLE_VALUE) return fail(), names;
+        do {
+            const std::string name = found.cFileName;
+            if (name != "." && name != "..") names.push_back(name);
+        } while (FindNextFileA(h, &found));
+        FindClose(h);
+        return names;
+    }
     std::optional<FileIdentity> identify(const std::string& path) override {
         if (path.empty()) return fail(ERROR_FILE_NOT_FOUND), std::nullopt;
         HANDLE h = openForQuery(path);
