@@ -2,6 +2,8 @@
 // boxes, its dialogs and a whole split, driven through the window's own QWindow so that a
 // modal box would block the clicks as it blocks a user's. CTest runs it once with the
 // program's code page UTF-8 and once with GBK (FK_TEST_CODEPAGE).
+#include <sys/stat.h>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
@@ -453,6 +455,8 @@ class QtMainWindowTest : public QObject {
                                    << "kept";
         QTest::newRow("a novel") << "novel.txt" << utf8("打开成功") << utf8("第1章");
         QTest::newRow("no such file") << "missing.txt" << utf8("打开失败") << "";
+        // Opening must not wait for a writer that never comes.
+        QTest::newRow("a FIFO") << "fifo.txt" << utf8("打开失败") << "";
     }
     void openDialog() {
         QFETCH(QString, choice);
@@ -465,6 +469,7 @@ class QtMainWindowTest : public QObject {
         QVERIFY(novel.open(QIODevice::WriteOnly));
         novel.write(QByteArray::fromStdString(bytes(utf8("第1章"))));
         novel.close();
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo.txt")).constData(), 0600), 0);
         document.replace("kept");
         QStringList seen;
         Answerer answerer;
