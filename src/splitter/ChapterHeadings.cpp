@@ -125,32 +125,31 @@ std::string headingKey(std::string_view text, const ExpressionMatch& m, const Li
 }
 
 // Drops every stretch of four or more headings, each less than 200 bytes from the next, whose
-// texts all come again as headings after the stretch: the entries of a table of contents,
-// which stay in the piece before them.
+// texts all come again later as headings: the entries of a table of contents, which stay in
+// the piece before them.
 std::vector<ExpressionMatch> dropContents(std::string_view text,
                                           const std::vector<ExpressionMatch>& headings,
                                           const LineMarks& marks, std::int64_t& leftOut) {
     const std::size_t n = headings.size();
+    // Named again: a later heading has the same text.
+    std::vector<bool> named(n, false);
+    std::unordered_set<std::string> later;
+    for (std::size_t i = n; i > 0; --i) {
+        std::string key = headingKey(text, headings[i - 1], marks);
+        named[i - 1] = later.count(key) != 0;
+        later.insert(std::move(key));
+    }
     std::vector<bool> entry(n, false);
-    std::unordered_set<std::string> later;  // keys of the headings after the current run
-    // Runs of close headings, from the last to the first.
-    for (std::size_t end = n; end > 0;) {
-        std::size_t begin = end - 1;
-        while (begin > 0 && headings[begin].offset - headings[begin - 1].offset < kContentsSpacing)
-            --begin;
-        std::vector<std::string> keys;
-        for (std::size_t i = begin; i < end; ++i)
-            keys.push_back(headingKey(text, headings[i], marks));
-        for (std::size_t i = begin; i < end;) {
-            std::size_t j = i;
-            while (j < end && later.count(keys[j - begin]) != 0) ++j;
-            if (j - i >= kContentsEntries) {
-                for (std::size_t k = i; k < j; ++k) entry[k] = true;
-            }
-            i = j == i ? i + 1 : j;
+    for (std::size_t i = 0; i < n;) {
+        std::size_t j = i;
+        while (j < n && named[j] &&
+               (j == i || headings[j].offset - headings[j - 1].offset < kContentsSpacing)) {
+            ++j;
         }
-        for (std::string& key : keys) later.insert(std::move(key));
-        end = begin;
+        if (j - i >= kContentsEntries) {
+            for (std::size_t k = i; k < j; ++k) entry[k] = true;
+        }
+        i = j == i ? i + 1 : j;
     }
     std::vector<ExpressionMatch> kept;
     for (std::size_t i = 0; i < n; ++i) {

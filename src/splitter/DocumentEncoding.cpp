@@ -26,6 +26,7 @@ Utf8Check checkUtf8(std::string_view text, std::size_t tolerated) {
     Utf8Check check;
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const unsigned char* const end = p + text.size();
+    const unsigned char* damageEnd = nullptr;
     while (p < end) {
         // Eight ASCII bytes at a time: most of a novel's line ends and blanks, all of an
         // English one.
@@ -71,9 +72,12 @@ Utf8Check checkUtf8(std::string_view text, std::size_t tolerated) {
             check.cutOffAtEnd = true;  // the text ends in the middle of this character
             break;
         }
-        // One ill-formed sequence: the bytes that began well, or the one stray byte.
-        if (++check.invalid > tolerated) break;
+        // Ill-formed bytes: those that began well, or the one stray byte. Bytes ill-formed one
+        // after another are one damage (a byte dropped or overwritten inside a character
+        // leaves a stray lead and stray continuation bytes).
+        if (p != damageEnd && ++check.invalid > tolerated) break;
         p += good == 0 ? 1 : good;
+        damageEnd = p;
     }
     return check;
 }
