@@ -196,8 +196,15 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
                 }
                 line = line.substr(0, cut) + "...";
             }
-            out << ++number << '\t' << m.offset << '\t'
-                << convertForDisplay(line, encoding.codePage, terminal) << '\n';
+            // UTF-16 is shown through UTF-8, which every system can convert.
+            const bool utf16 = encoding.characters == CharacterSet::Utf16Le ||
+                               encoding.characters == CharacterSet::Utf16Be;
+            const std::string shown =
+                utf16 ? convertForDisplay(
+                            utf16ToUtf8(line, encoding.characters == CharacterSet::Utf16Be),
+                            "UTF-8", terminal)
+                      : convertForDisplay(line, encoding.codePage, terminal);
+            out << ++number << '\t' << m.offset << '\t' << shown << '\n';
         }
         if (search.leftOutInText + search.leftOutAsContents > 0) {
             err << "folioknife-split: left out " << search.leftOutInText
