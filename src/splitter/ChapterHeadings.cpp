@@ -126,18 +126,17 @@ std::string headingKey(std::string_view text, const ExpressionMatch& m, const Li
 
 // Drops every stretch of four or more headings, each less than 200 bytes from the next, whose
 // texts all come again later as headings: the entries of a table of contents, which stay in
-// the piece before them.
-std::vector<ExpressionMatch> dropContents(std::string_view text,
-                                          const std::vector<ExpressionMatch>& headings,
-                                          const LineMarks& marks, std::int64_t& leftOut) {
+// the piece before them. 'keys' are the headings' texts, blanks aside.
+std::vector<ExpressionMatch> dropContents(const std::vector<ExpressionMatch>& headings,
+                                          const std::vector<std::string>& keys,
+                                          std::int64_t& leftOut) {
     const std::size_t n = headings.size();
     // Named again: a later heading has the same text.
     std::vector<bool> named(n, false);
-    std::unordered_set<std::string> later;
+    std::unordered_set<std::string_view> later;
     for (std::size_t i = n; i > 0; --i) {
-        std::string key = headingKey(text, headings[i - 1], marks);
-        named[i - 1] = later.count(key) != 0;
-        later.insert(std::move(key));
+        named[i - 1] = later.count(keys[i - 1]) != 0;
+        later.insert(keys[i - 1]);
     }
     std::vector<bool> entry(n, false);
     for (std::size_t i = 0; i < n;) {
@@ -248,28 +247,6 @@ std::string expressionError(const Text& expression, const DocumentEncoding& enco
     return matcher.compileError().empty() ? std::string("?") : matcher.compileError();
 }
 
-std::vector<ExpressionMatch> sortHeadings(std::string_view text, const DocumentEncoding& encoding,
-                                          const std::vector<ExpressionMatch>& matches,
-                                          HeadingRules rules, HeadingSearch& counts) {
-    if (!rules.lineRule && !rules.contentsRule) return matches;
-    const LineMarks marks(encoding.codePage);
-    std::vector<ExpressionMatch> kept;
-    if (rules.lineRule) {
-        for (const ExpressionMatch& m : matches) {
-            if (standsAsHeading(text, static_cast<std::size_t>(m.offset), marks,
-                                encoding.characters)) {
-                kept.push_back(m);
-            } else {
-                ++counts.leftOutInText;
-            }
-        }
-    } else {
-        kept = matches;
-    }
-    if (rules.contentsRule) kept = dropContents(text, kept, marks, counts.leftOutAsContents);
-    return kept;
-}
-
 HeadingSearch searchChapterHeadings(const Text& expression, std::string_view text,
                                     const DocumentEncoding& encoding, HeadingRules rules) {
     HeadingSearch result;
@@ -293,20 +270,35 @@ HeadingSearch searchChapterHeadings(const Text& expression, std::string_view tex
         result.status = HeadingSearch::Status::TooComplex;
         return result;
     }
-    result.headings = sortHeadings(searched, matched, matches, rules, result);
+    const LineMarks marks(matched.codePage);
+    std::vector<ExpressionMatch>& kept = result.headings;
+    for (const ExpressionMatch& m : matches) {
+        if (!rules.lineRule || standsAsHeading(searched, static_cast<std::size_t>(m.offset), marks,
+                                               matched.characters)) {
+            kept.push_back(m);
+        } else {
+            ++result.leftOutInText;
+        }
+    }
+    std::vector<std::string> keys;
+    if (rules.contentsRule) {
+        for (const ExpressionMatch& m : kept) keys.push_back(headingKey(searched, m, marks));
+    }
     if (utf16) {
         // Starts and ends alternate in ascending order: the matches do not overlap.
         std::vector<std::int64_t> offsets;
-        for (const ExpressionMatch& m : result.headings) {
+        for (const ExpressionMatch& m : kept) {
             offsets.push_back(m.offset);
             offsets.push_back(m.offset + m.length);
         }
         const std::vector<std::int64_t> back = utf16OffsetsOf(text, bigEndian, offsets);
-        for (std::size_t i = 0; i < result.headings.size(); ++i) {
-            result.headings[i].offset = back[2 * i];
-            result.headings[i].length = back[2 * i + 1] - back[2 * i];
+        for (std::size_t i = 0; i < kept.size(); ++i) {
+            kept[i].offset = back[2 * i];
+            kept[i].length = back[2 * i + 1] - back[2 * i];
         }
     }
+    // Contents entries are spaced in the novel's own bytes.
+    if (rules.contentsRule) kept = dropContents(kept, keys, result.leftOutAsContents);
     return result;
 }
 

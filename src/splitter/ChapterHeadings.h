@@ -50,12 +50,6 @@ std::string expressionError(const Text& expression, const DocumentEncoding& enco
 HeadingSearch searchChapterHeadings(const Text& expression, std::string_view text,
                                     const DocumentEncoding& encoding, HeadingRules rules);
 
-// The rules alone, over matches of a text in a single-byte, double-byte or UTF-8 encoding
-// (the codePage names it for the blanks and punctuation).
-std::vector<ExpressionMatch> sortHeadings(std::string_view text, const DocumentEncoding& encoding,
-                                          const std::vector<ExpressionMatch>& matches,
-                                          HeadingRules rules, HeadingSearch& counts);
-
 // UTF-16 to UTF-8, a unit that is no character (a lone surrogate, an odd last byte) becoming
 // U+FFFD; and the way back for offsets, ascending, at character boundaries of the copy.
 std::string utf16ToUtf8(std::string_view text, bool bigEndian);
