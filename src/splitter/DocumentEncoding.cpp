@@ -65,6 +65,7 @@ Utf8Check checkUtf8(std::string_view text, std::size_t tolerated) {
         }
         if (length != 0 && good == length) {
             check.multiByte = true;
+            ++check.multiByteCount;
             p += length;
             continue;
         }
@@ -113,7 +114,10 @@ DocumentEncoding detectDocumentEncoding(std::string_view text, const std::string
     // A GBK novel of any length fails as UTF-8 long before its damage could be called rare, so
     // the look stops early for it.
     const Utf8Check check = checkUtf8(text, text.size() / 10000);
-    if (check.multiByte && check.invalid <= text.size() / 10000) return encodingOf("UTF-8");
+    if (check.multiByte && check.invalid <= text.size() / 10000 &&
+        check.multiByteCount / 100 >= check.invalid) {
+        return encodingOf("UTF-8");
+    }
     // Pure ASCII is in the program's code page, and so is any other text, unless that code
     // page is UTF-8, which the text is not.
     const bool valid = check.invalid == 0 && !check.cutOffAtEnd;

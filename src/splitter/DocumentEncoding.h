@@ -36,18 +36,20 @@ bool isValidUtf8(std::string_view text, bool* hasMultiByte = nullptr);
 // What a look through the bytes as UTF-8 found. It stops early once the invalid sequences pass
 // 'tolerated'.
 struct Utf8Check {
-    bool multiByte = false;    // a well-formed multi-byte sequence
-    std::size_t invalid = 0;   // ill-formed sequences, the one cut off at the end not counted
-    bool cutOffAtEnd = false;  // the text ends inside a sequence that was well-formed so far
+    bool multiByte = false;          // a well-formed multi-byte sequence
+    std::size_t multiByteCount = 0;  // how many
+    std::size_t invalid = 0;         // ill-formed stretches, the one cut off at the end not counted
+    bool cutOffAtEnd = false;        // the text ends inside a sequence that was well-formed so far
 };
 Utf8Check checkUtf8(std::string_view text, std::size_t tolerated = 0);
 
 // UTF-16 (little or big endian) when the text begins with its byte-order mark. UTF-8 when the
 // text holds a multi-byte sequence and is valid UTF-8 but for rare damage: at most one
-// ill-formed sequence per 10,000 bytes, and a character cut off at the very end (a download
-// that broke off). Otherwise the program's code page, except that where that code page is
-// UTF-8 the text is taken as GB18030 (of which GBK is a part), as Chinese novels not in UTF-8
-// are.
+// ill-formed stretch per 10,000 bytes (and a hundred well-formed characters for each, which a
+// mostly English text in GBK, with a few characters that happen to look like UTF-8, lacks),
+// and a character cut off at the very end (a download that broke off). Otherwise the program's code
+// page, except that where that code page is UTF-8 the text is taken as GB18030 (of which GBK is a
+// part), as Chinese novels not in UTF-8 are.
 DocumentEncoding detectDocumentEncoding(std::string_view text, const std::string& programCodePage);
 
 // The byte-order mark that every file of the encoding must begin with to be read as such on

@@ -164,6 +164,8 @@ TEST(DocumentEncodingDamage, RareDamageLeavesAUtf8NovelUtf8) {
          "GBK"},
         {"a run of bad bytes is one damage", big + "\x80\xFF\xC3", "UTF-8"},
         {"one in a short text", "\x80" + para, "GBK"},
+        {"GBK in English, one character like UTF-8",
+         std::string(30000, 'a') + "\xC4\xB3" + "\xD6\xD0", "GBK"},
         {"cut off at the very end", para + "\xE5\xA4", "UTF-8"},
         {"BOM of UTF-16LE", "\xFF\xFE" + para, "UTF-16LE"},
         {"BOM of UTF-16BE", "\xFE\xFF" + para, "UTF-16BE"},
