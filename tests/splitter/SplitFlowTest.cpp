@@ -228,6 +228,12 @@ TEST_F(SplitFlowTest, AFailedWriteStopsTheSplitAndIsReportedWithItsFileName) {
     }
 }
 
+std::string utf16le(const std::string& ascii) {
+    std::string out = "\xFF\xFE";
+    for (char c : ascii) out += std::string{c, '\0'};
+    return out;
+}
+
 TEST_F(SplitFlowTest, DeletesTheSourceOnlyWhenTheVolumesHoldAllOfIt) {
     struct Case {
         const char* name;
@@ -243,6 +249,8 @@ TEST_F(SplitFlowTest, DeletesTheSourceOnlyWhenTheVolumesHoldAllOfIt) {
         {"NUL padding", novel + std::string(64, '\0'), "", "novel.txt", true, false},
         {"changed on disk", novel, novel + "more", "novel.txt", false, true},
         {"no path (command line)", novel, "", "", false, false},
+        // The marks added to the volumes after the first are not the novel's bytes.
+        {"UTF-16, a mark in every volume", utf16le(novel), "", "novel.txt", true, false},
     };
     for (const auto& c : cases) {
         FakeFileService files;
