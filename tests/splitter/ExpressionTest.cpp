@@ -45,6 +45,16 @@ TEST(BuildChapterExpression, PrefixAndSuffixGoInRawAndMayBeEmpty) {
     EXPECT_EQ(e.substr(e.size() - 7), "{0,4}()");
 }
 
+TEST(BuildChapterExpression, ANumeralTheCodePageLacksIsLeftOutAndTheRestStay) {
+    const auto one = convertText("一", "UTF-8", "BIG5");
+    if (!one || convertText("两", "UTF-8", "BIG5")) GTEST_SKIP() << "no Big5 without 两 here";
+    CodePageScope scope("BIG5");
+    const Text group = numeralGroup();
+    EXPECT_EQ(group.find("两"), Text::npos);  // not its UTF-8 bytes either
+    EXPECT_NE(group.find(*one), Text::npos);
+    EXPECT_EQ(group.substr(0, 7), "([0-9]|");
+}
+
 TEST(BuildChapterExpression, CustomModeTakesTheTextAsTyped) {
     FixedSettings s;
     s.custom = true;
