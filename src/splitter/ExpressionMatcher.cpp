@@ -95,7 +95,7 @@ bool ExpressionMatcher::compile(const Text& expression) {
         compileError_.clear();
         return true;
     } catch (const boost::regex_error& e) {
-        // The short reason ("Unmatched marking parenthesis ( or \\(."): what() also quotes the
+        // The short reason ("Unmatched marking parenthesis ( or \(."): what() also quotes the
         // expression, which may be in another encoding than the one the user reads.
         compileError_ = MatcherTraits().error_string(e.code());
         return false;
