@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (valid != convertText(text, "UTF-8", "UTF-16LE").has_value()) __builtin_trap();
     (void)detectDocumentEncoding(text, "UTF-8");
     (void)detectDocumentEncoding(text, "GBK");
-    for (CharacterSet set : {CharacterSet::DoubleByte, CharacterSet::Utf8}) {
+    for (CharacterSet set : {CharacterSet::DoubleByte, CharacterSet::Utf8, CharacterSet::Utf16Le,
+                             CharacterSet::Utf16Be}) {
         std::size_t steps = 0;
         for (std::size_t at = 0; at < text.size(); at = nextCharacterBoundary(text, at, set)) {
             if (!isCharacterBoundary(text, at, set)) __builtin_trap();

@@ -13,7 +13,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t cut = input.find(std::string("\xFF\x00", 2));
     const std::string expression = input.substr(0, cut);
     const std::string text = cut == std::string::npos ? input : input.substr(cut + 2);
-    const std::string visible = text.substr(0, text.find('\0'));
     ExpressionMatcher matcher, plain;
     if (!matcher.compile(expression)) return 0;
     plain.compile("(?:)" + expression);
@@ -22,10 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::int64_t previousEnd = 0;
         for (const auto& m : matches) {
             if (m.offset < previousEnd || m.length < 0 ||
-                m.offset + m.length > static_cast<std::int64_t>(visible.size()))
+                m.offset + m.length > static_cast<std::int64_t>(text.size()))
                 __builtin_trap();
-            if (!isCharacterBoundary(visible, static_cast<std::size_t>(m.offset), set) ||
-                !isCharacterBoundary(visible, static_cast<std::size_t>(m.offset + m.length), set))
+            if (!isCharacterBoundary(text, static_cast<std::size_t>(m.offset), set) ||
+                !isCharacterBoundary(text, static_cast<std::size_t>(m.offset + m.length), set))
                 __builtin_trap();
             previousEnd = m.offset + m.length;
         }

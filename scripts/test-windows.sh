@@ -209,6 +209,35 @@ wine "$split_exe" --list "utf8.txt" >out.txt 2>err.txt || fail "--list on the UT
 head -n 1 out.txt | tr -d '\r' | grep -qx 'encoding: UTF-8' || fail "--list: $(head -n 1 out.txt)"
 [ "$(wc -l < out.txt)" = $((chapters + 1)) ] || fail "--list found $(($(wc -l < out.txt) - 1)) headings"
 
+# Novels as readers download them: a table of contents, headings in many forms, references
+# inside sentences; GBK, UTF-8 with one damaged byte, UTF-16 in both byte orders. Only the
+# chapters are headings; UTF-16 volumes after the first begin with the byte-order mark.
+for case in "gbk -" "utf8 --damage" "utf16le fffe" "utf16be feff"; do
+    set -- $case
+    novel="reader-$1.txt"
+    extra=; [ "$2" = --damage ] && extra=--damage
+    "$gennovel" "$novel" --encoding "$1" --chapters 30 --reader --seed 7 $extra >/dev/null
+    wine "$split_exe" -n 4 -o "reader-$1" "$novel" >out.txt 2>err.txt ||
+        fail "reader novel $1: exited $?: $(iconv -f GBK -t UTF-8 err.txt)"
+    iconv -f GBK -t UTF-8 out.txt | grep -q "章节标题：30，输出文件：8" ||
+        fail "reader novel $1: $(iconv -f GBK -t UTF-8 out.txt)"
+    { cat "reader-$1/novel_1.txt"
+      for k in $(seq 2 8); do
+          if [ "$2" = fffe ] || [ "$2" = feff ]; then
+              [ "$(head -c 2 "reader-$1/novel_$k.txt" | od -An -tx1 | tr -d ' ')" = "$2" ] ||
+                  fail "reader novel $1: novel_$k.txt lacks the byte-order mark"
+              tail -c +3 "reader-$1/novel_$k.txt"
+          else
+              cat "reader-$1/novel_$k.txt"
+          fi
+      done; } | cmp -s - "$novel" || fail "reader novel $1: the volumes do not join back"
+done
+# An invalid expression is refused before anything is written.
+status=0
+wine "$split_exe" -e '第(' -o "invalid" "utf8.txt" >out.txt 2>err.txt || status=$?
+[ "$status" = 1 ] && iconv -f GBK -t UTF-8 err.txt | grep -q '^章节表达式无效：' && [ ! -e invalid ] ||
+    fail "invalid expression: status $status, $(iconv -f GBK -t UTF-8 err.txt)"
+
 # --- The window program ---------------------------------------------------------------------
 end_session
 # window TITLE: the first X window with exactly that title, if any.

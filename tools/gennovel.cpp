@@ -1,9 +1,16 @@
 // Writes a synthetic novel of our own making: a preface, then chapters whose headings are
 // 第<number>章 with Chinese numerals or ASCII digits, paragraphs of common characters, CRLF
-// line ends. GBK or UTF-8. Prints the number of headings it wrote.
+// line ends. GBK, UTF-8 or UTF-16 (with its byte-order mark). Prints the number of headings it
+// wrote.
 //
-//   fk-gennovel OUT --encoding gbk|utf8 --chapters N [--chapter-bytes B] [--seed S]
-//               [--no-preface] [--lf]
+// --reader writes a novel as readers download them: a table of contents listing every
+// chapter, headings in many forms (indented, 【第N章】, 《书》第N章, 第一卷 第N章, blanks and
+// ideographic spaces inside, full-width digits, 两 and 万), and references to chapters inside
+// sentences (正如第N章所说，…), which are no headings. --damage overwrites one byte in the
+// middle of the text with 0xFF (a UTF-8 novel with rare damage).
+//
+//   fk-gennovel OUT --encoding gbk|utf8|utf16le|utf16be --chapters N [--chapter-bytes B]
+//               [--seed S] [--no-preface] [--lf] [--reader] [--damage]
 #include <iconv.h>
 
 #include <cstdint>
@@ -61,14 +68,17 @@ std::vector<std::string> splitUtf8(const std::string& s) {
 
 std::string toEncoding(const std::string& utf8, const std::string& encoding) {
     if (encoding == "utf8") return utf8;
-    iconv_t cd = iconv_open("GBK", "UTF-8");
+    const char* target = encoding == "utf16le"   ? "UTF-16LE"
+                         : encoding == "utf16be" ? "UTF-16BE"
+                                                 : "GBK";
+    iconv_t cd = iconv_open(target, "UTF-8");
     std::string out(utf8.size() * 2 + 4, '\0');
     char* in = const_cast<char*>(utf8.data());
     size_t inLeft = utf8.size();
     char* o = &out[0];
     size_t outLeft = out.size();
     if (iconv(cd, &in, &inLeft, &o, &outLeft) == static_cast<size_t>(-1)) {
-        std::cerr << "cannot convert to GBK\n";
+        std::cerr << "cannot convert to " << target << "\n";
         std::exit(2);
     }
     iconv_close(cd);
@@ -82,7 +92,7 @@ int main(int argc, char** argv) {
     std::string path, encoding = "gbk";
     long chapters = 30, chapterBytes = 3000;
     unsigned long long seed = 1;
-    bool preface = true;
+    bool preface = true, reader = false, damage = false;
     std::string eol = "\r\n";
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -99,12 +109,17 @@ int main(int argc, char** argv) {
         else if (a == "--seed") seed = std::stoull(next());
         else if (a == "--no-preface") preface = false;
         else if (a == "--lf") eol = "\n";
+        else if (a == "--reader") reader = true;
+        else if (a == "--damage") damage = true;
         else path = a;
     }
-    if (path.empty() || (encoding != "gbk" && encoding != "utf8")) {
-        std::cerr << "usage: fk-gennovel OUT --encoding gbk|utf8 --chapters N\n";
+    if (path.empty() || (encoding != "gbk" && encoding != "utf8" && encoding != "utf16le" &&
+                         encoding != "utf16be")) {
+        std::cerr << "usage: fk-gennovel OUT --encoding gbk|utf8|utf16le|utf16be --chapters N\n";
         return 64;
     }
+    eol = toEncoding(eol, encoding);
+    const std::string space = toEncoding(" ", encoding);
     std::vector<std::string> pool, punct;
     for (const auto& c : splitUtf8(kPool)) pool.push_back(toEncoding(c, encoding));
     for (const char* p : kPunctuation) punct.push_back(toEncoding(p, encoding));
@@ -119,6 +134,13 @@ int main(int argc, char** argv) {
     auto paragraph = [&](std::string& out, long bytes) {
         out += indent;
         long written = 0;
+        // Now and then a reference to a chapter in the middle of a sentence.
+        if (reader && random(3) == 0) {
+            out += pool[random(pool.size())] + pool[random(pool.size())];
+            out += toEncoding("，正如第" + chineseNumber(1 + static_cast<unsigned>(random(50))) +
+                                  "章所说，",
+                              encoding);
+        }
         while (written < bytes) {
             long sentence = 8 + static_cast<long>(random(30));
             for (long k = 0; k < sentence; ++k) {
@@ -137,15 +159,47 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string buffer;
+    if (encoding == "utf16le") buffer += "\xFF\xFE";
+    if (encoding == "utf16be") buffer += "\xFE\xFF";
     if (preface) {
         buffer += toEncoding("序言", encoding) + eol;
         paragraph(buffer, 200);
     }
-    for (long n = 1; n <= chapters; ++n) {
+    // What the heading of chapter n holds from 第 to 章, and what a reader line adds around it.
+    auto headingCore = [&](long n) {
         // Every third heading in ASCII digits, the others in Chinese numerals (up to 9999).
         std::string number = n % 3 == 0 || n > 9999 ? std::to_string(n)
-                                        : toEncoding(chineseNumber(static_cast<unsigned>(n)), encoding);
-        buffer += di + number + zhang + " " + pool[random(pool.size())] + pool[random(pool.size())] + eol;
+                                                    : chineseNumber(static_cast<unsigned>(n));
+        if (!reader) return di + toEncoding(number, encoding) + zhang;
+        switch (n % 7) {
+            case 1: return toEncoding("第 " + number + " 章", encoding);
+            case 2: return toEncoding("第　" + number + "　章", encoding);
+            case 3: return toEncoding("第两万" + number + "章", encoding);
+            case 4: {
+                std::string wide;  // full-width digits
+                for (char c : std::to_string(n)) wide += std::string("\xEF\xBC") + char('\x90' + (c - '0'));
+                return toEncoding("第" + wide + "章", encoding);
+            }
+            default: return di + toEncoding(number, encoding) + zhang;
+        }
+    };
+    auto headingLine = [&](long n) {
+        const std::string core = headingCore(n);
+        if (!reader) return core;
+        switch (n % 5) {
+            case 1: return toEncoding("　　", encoding) + core;
+            case 2: return toEncoding("【", encoding) + core + toEncoding("】", encoding);
+            case 3: return toEncoding("《测试之书》", encoding) + core;
+            case 4: return toEncoding("第一卷", encoding) + space + core;
+            default: return core;
+        }
+    };
+    if (reader) {
+        buffer += toEncoding("目录", encoding) + eol;
+        for (long n = 1; n <= chapters; ++n) buffer += headingCore(n) + space + pool[0] + eol;
+    }
+    for (long n = 1; n <= chapters; ++n) {
+        buffer += headingLine(n) + space + pool[random(pool.size())] + pool[random(pool.size())] + eol;
         long body = 0;
         while (body < chapterBytes) {
             std::size_t before = buffer.size();
@@ -157,6 +211,7 @@ int main(int argc, char** argv) {
             buffer.clear();
         }
     }
+    if (damage && !buffer.empty()) buffer[buffer.size() / 2] = '\xFF';
     file.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
     if (!file.flush()) {
         std::cerr << "cannot write " << path << "\n";

@@ -89,6 +89,7 @@ public:
     Text outputDirectory() override { return o_.outputDirectory; }
     bool deleteSource() override { return o_.deleteSource; }
     Text sourcePath() override { return o_.deleteSource ? file_ : Text(); }
+    bool anywhere() override { return o_.anywhere; }
 
 private:
     const CliOptions& o_;
@@ -105,13 +106,20 @@ public:
     std::vector<Text> texts;
 };
 
-// The line on which a heading stands, without its line end.
-std::string_view lineAt(std::string_view text, std::size_t offset) {
-    std::size_t start = offset == 0 ? std::string_view::npos : text.rfind('\n', offset - 1);
-    start = start == std::string_view::npos ? 0 : start + 1;
-    std::size_t end = text.find('\n', offset);
-    if (end == std::string_view::npos) end = text.size();
-    if (end > start && text[end - 1] == '\r') --end;
+// The line on which a heading stands, without its line end. In UTF-16 a line feed is a unit
+// of two bytes, at an even offset.
+std::string_view lineAt(std::string_view text, std::size_t offset, CharacterSet characters) {
+    const bool utf16 = characters == CharacterSet::Utf16Le || characters == CharacterSet::Utf16Be;
+    const std::size_t unit = utf16 ? 2 : 1;
+    const std::size_t low = characters == CharacterSet::Utf16Be ? 1 : 0;  // the ASCII byte
+    const auto isAt = [&](std::size_t at, char c) {
+        return text[at + low] == c && (!utf16 || text[at + 1 - low] == '\0');
+    };
+    std::size_t start = offset;
+    while (start >= unit && !isAt(start - unit, '\n')) start -= unit;
+    std::size_t end = offset;
+    while (end + unit <= text.size() && !isAt(end, '\n')) end += unit;
+    if (end > start && end >= unit && isAt(end - unit, '\r')) end -= unit;
     return text.substr(start, end - start);
 }
 
@@ -218,11 +226,21 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
         }
         const std::string_view text = document.text();
         const DocumentEncoding& encoding = document.encoding();
-        const auto matches = findChapterHeadings(expression, text, encoding);
+        const HeadingSearch search = searchChapterHeadings(
+            expression, text, encoding, headingRulesFor(!options.customMode, options.anywhere));
+        if (search.status == HeadingSearch::Status::InvalidExpression) {
+            err << show(messages::invalidExpression()) << search.reason << "\n";
+            return kExitRefused;
+        }
+        if (search.status == HeadingSearch::Status::TooComplex) {
+            err << show(messages::tooComplex()) << "\n";
+            return kExitRefused;
+        }
+        const std::vector<ExpressionMatch>& matches = search.headings;
         out << "encoding: " << encoding.codePage << '\n';
         std::int64_t number = 0;
         for (const ExpressionMatch& m : matches) {
-            Text line(lineAt(text, static_cast<std::size_t>(m.offset)));
+            Text line(lineAt(text, static_cast<std::size_t>(m.offset), encoding.characters));
             // A "line" may be megabytes long; show its start, cut between characters.
             constexpr std::size_t kShown = 160;
             if (line.size() > kShown) {
@@ -233,8 +251,30 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
                 }
                 line = line.substr(0, cut) + "...";
             }
-            out << ++number << '\t' << m.offset << '\t'
-                << convertForDisplay(line, encoding.codePage, terminal) << '\n';
+            // UTF-16 is shown through UTF-8, which every system can convert.
+            const bool utf16 = encoding.characters == CharacterSet::Utf16Le ||
+                               encoding.characters == CharacterSet::Utf16Be;
+            const std::string shown =
+                utf16 ? convertForDisplay(
+                            utf16ToUtf8(line, encoding.characters == CharacterSet::Utf16Be),
+                            "UTF-8", terminal)
+                      : convertForDisplay(line, encoding.codePage, terminal);
+            out << ++number << '\t' << m.offset << '\t' << shown << '\n';
+        }
+        if (search.leftOutInText + search.leftOutAsContents > 0) {
+            err << "folioknife-split: left out " << search.leftOutInText
+                << " match(es) inside running text and " << search.leftOutAsContents
+                << " table-of-contents entr(ies); --anywhere keeps them\n";
+        }
+        if (matches.empty()) {
+            const auto better =
+                options.customMode
+                    ? std::nullopt
+                    : suggestSuffix(options.prefix, text, encoding,
+                                    headingRulesFor(true, options.anywhere));
+            err << show(better ? messages::suffixWouldFind(better->first, better->second)
+                               : messages::noHeadings())
+                << "\n";
         }
         return kExitDone;
     }

@@ -22,6 +22,7 @@ struct CliOptions {
     bool deleteSource = false;
     std::string codePage;
     bool list = false;
+    bool anywhere = false;  // every match is a heading, wherever it stands
     std::string file;
 };
 

@@ -32,7 +32,11 @@ int main(int argc, char** argv) {
                    "code page of the novel's headings: GBK, GB18030, UTF-8, ... (default: the "
                    "locale's)");
     app.add_flag("--list", options.list,
-                 "write nothing; print each heading: number, byte offset, its line");
+                 "write nothing; print each heading: number, byte offset, its line; on stderr, how "
+                 "many matches were left out as no headings");
+    app.add_flag("--anywhere", options.anywhere,
+                 "every match of the expression is a heading, wherever it stands: also inside "
+                 "a sentence or in a table of contents");
     app.add_option("FILE", options.file, "the novel, a plain-text file")->required();
     app.set_version_flag("--version", "0.7");
 

@@ -21,15 +21,20 @@ public:
     // The file a requested deletion removes: the path last confirmed in the open-file dialog
     // (empty when the document came from the command line or the dialog was cancelled).
     virtual Text sourcePath() = 0;
+    // Every match of the expression is a heading, wherever it stands, tables of contents
+    // included (folioknife-split --anywhere). The window always sorts them.
+    virtual bool anywhere() { return false; }
 };
 
-// The bracket expression of Chinese numerals in the default expression, bars included, in the
-// program's code page (77 bytes in GBK).
-Text numeralClass();
+// The default expression's numeral: one whole character of the ASCII and full-width digits
+// and the Chinese numerals, as a group of alternatives, in the program's code page.
+Text numeralGroup();
 
-// Custom mode: the expression text as typed. Default mode: "(" prefix ")(\d+|" numerals "+)("
-// suffix ")". Prefix and suffix go in raw, so their syntax bytes keep their meaning.
+// Custom mode: the expression text as typed. Default mode: "(" prefix ")" blanks "(" numeral
+// "+)" blanks "(" suffix ")", where blanks are up to four spaces, tabs or ideographic spaces.
+// Prefix and suffix go in raw, so their syntax bytes keep their meaning.
 Text buildChapterExpression(SplitSettings& settings);
+Text defaultChapterExpression(const Text& prefix, const Text& suffix);
 
 // Maps full-width digits, signs and the ideographic space of the code page to ASCII.
 Text foldHalfWidth(std::string_view text, const std::string& codePage);

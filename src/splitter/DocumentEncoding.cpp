@@ -9,6 +9,8 @@ namespace folioknife::splitter {
 
 CharacterSet characterSetOf(const std::string& codePage) {
     if (sameCodePage(codePage, "UTF-8")) return CharacterSet::Utf8;
+    if (sameCodePage(codePage, "UTF-16LE")) return CharacterSet::Utf16Le;
+    if (sameCodePage(codePage, "UTF-16BE")) return CharacterSet::Utf16Be;
     for (const char* name : {"GBK", "GB18030", "GB2312", "EUC-CN", "BIG5", "CP950", "BIG5-HKSCS",
                              "EUC-KR", "CP949", "UHC", "EUC-TW"}) {
         if (sameCodePage(codePage, name)) return CharacterSet::DoubleByte;
@@ -20,10 +22,11 @@ DocumentEncoding encodingOf(const std::string& codePage) {
     return DocumentEncoding{codePage, characterSetOf(codePage)};
 }
 
-bool isValidUtf8(std::string_view text, bool* hasMultiByte) {
+Utf8Check checkUtf8(std::string_view text, std::size_t tolerated) {
+    Utf8Check check;
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const unsigned char* const end = p + text.size();
-    bool multi = false;
+    const unsigned char* damageEnd = nullptr;
     while (p < end) {
         // Eight ASCII bytes at a time: most of a novel's line ends and blanks, all of an
         // English one.
@@ -40,8 +43,7 @@ bool isValidUtf8(std::string_view text, bool* hasMultiByte) {
             ++p;
             continue;
         }
-        multi = true;
-        std::size_t length;
+        std::size_t length = 0;
         unsigned low = 0x80, high = 0xBF;  // the allowed range of the second byte
         if (c >= 0xC2 && c <= 0xDF) {
             length = 2;
@@ -53,26 +55,72 @@ bool isValidUtf8(std::string_view text, bool* hasMultiByte) {
             length = 4;
             if (c == 0xF0) low = 0x90;   // overlong
             if (c == 0xF4) high = 0x8F;  // past U+10FFFF
-        } else {
-            return false;
         }
-        if (static_cast<std::size_t>(end - p) < length) return false;
-        if (p[1] < low || p[1] > high) return false;
-        for (std::size_t i = 2; i < length; ++i) {
-            if ((p[i] & 0xC0) != 0x80) return false;
+        // How many bytes of the sequence are well-formed: the lead, then continuation bytes.
+        std::size_t good = length == 0 ? 0 : 1;
+        const auto available = static_cast<std::size_t>(end - p);
+        if (good && available > 1 && p[1] >= low && p[1] <= high) {
+            good = 2;
+            while (good < length && good < available && (p[good] & 0xC0) == 0x80) ++good;
         }
-        p += length;
+        if (length != 0 && good == length) {
+            check.multiByte = true;
+            ++check.multiByteCount;
+            p += length;
+            continue;
+        }
+        if (length != 0 && good == available) {
+            check.cutOffAtEnd = true;  // the text ends in the middle of this character
+            break;
+        }
+        // Ill-formed bytes: those that began well, or the one stray byte. Bytes ill-formed one
+        // after another are one damage (a byte dropped or overwritten inside a character
+        // leaves a stray lead and stray continuation bytes).
+        if (p != damageEnd && ++check.invalid > tolerated) break;
+        p += good == 0 ? 1 : good;
+        damageEnd = p;
     }
-    if (hasMultiByte) *hasMultiByte = multi;
+    return check;
+}
+
+bool isValidUtf8(std::string_view text, bool* hasMultiByte) {
+    const Utf8Check check = checkUtf8(text);
+    if (check.invalid != 0 || check.cutOffAtEnd) return false;
+    if (hasMultiByte) *hasMultiByte = check.multiByte;
     return true;
 }
 
+std::string_view byteOrderMarkOf(CharacterSet characters) {
+    switch (characters) {
+        case CharacterSet::Utf16Le:
+            return "\xFF\xFE";
+        case CharacterSet::Utf16Be:
+            return "\xFE\xFF";
+        default:
+            return {};
+    }
+}
+
 DocumentEncoding detectDocumentEncoding(std::string_view text, const std::string& programCodePage) {
-    bool multiByte = false;
-    const bool valid = isValidUtf8(text, &multiByte);
-    if (valid && multiByte) return encodingOf("UTF-8");
+    // Notepad's "Unicode" and "Unicode big endian". (A UTF-32 mark, FF FE 00 00, is left to
+    // the code page: no Chinese novel comes that way.)
+    if (text.size() >= 2 && text.substr(0, 2) == "\xFF\xFE" &&
+        !(text.size() >= 4 && text[2] == '\0' && text[3] == '\0')) {
+        return DocumentEncoding{"UTF-16LE", CharacterSet::Utf16Le};
+    }
+    if (text.size() >= 2 && text.substr(0, 2) == "\xFE\xFF") {
+        return DocumentEncoding{"UTF-16BE", CharacterSet::Utf16Be};
+    }
+    // A GBK novel of any length fails as UTF-8 long before its damage could be called rare, so
+    // the look stops early for it.
+    const Utf8Check check = checkUtf8(text, text.size() / 10000);
+    if (check.multiByte && check.invalid <= text.size() / 10000 &&
+        check.multiByteCount / 100 >= check.invalid) {
+        return encodingOf("UTF-8");
+    }
     // Pure ASCII is in the program's code page, and so is any other text, unless that code
     // page is UTF-8, which the text is not.
+    const bool valid = check.invalid == 0 && !check.cutOffAtEnd;
     if (!valid && sameCodePage(programCodePage, "UTF-8")) return encodingOf("GB18030");
     return encodingOf(programCodePage);
 }
@@ -85,6 +133,16 @@ bool isCharacterBoundary(std::string_view text, std::size_t position, CharacterS
             return true;
         case CharacterSet::Utf8:
             return (byte(position) & 0xC0) != 0x80;
+        case CharacterSet::Utf16Le:
+        case CharacterSet::Utf16Be: {
+            // Between units, and not between the two halves of a surrogate pair.
+            if (position % 2 != 0) return false;
+            if (position + 1 >= text.size()) return true;
+            const std::size_t high = characters == CharacterSet::Utf16Le ? 1 : 0;
+            const bool lowSurrogate = (byte(position + high) & 0xFC) == 0xDC;
+            const bool afterHigh = (byte(position - 2 + high) & 0xFC) == 0xD8;
+            return !(lowSurrogate && afterHigh);
+        }
         case CharacterSet::DoubleByte: {
             // A byte below 0x81 (a line feed, any ASCII byte, or a second byte in 0x40..0x7E)
             // always ends a character, so the run of bytes 0x81..0xFE just before the position

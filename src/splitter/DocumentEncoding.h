@@ -12,6 +12,8 @@ enum class CharacterSet {
     SingleByte,  // every byte is a character
     DoubleByte,  // GBK and its kin: a byte 0x81..0xFE starts a two-byte character
     Utf8,        // a byte 10xxxxxx continues a character, every other byte starts one
+    Utf16Le,     // two bytes a unit, a surrogate pair is one character
+    Utf16Be,
 };
 
 struct DocumentEncoding {
@@ -31,10 +33,28 @@ DocumentEncoding encodingOf(const std::string& codePage);
 // U+10FFFF; a sequence cut off at the end is not well-formed).
 bool isValidUtf8(std::string_view text, bool* hasMultiByte = nullptr);
 
-// UTF-8 when the text is valid UTF-8 and holds a multi-byte sequence (a byte-order mark counts);
-// otherwise the program's code page, except that where that code page is UTF-8 the text is
-// taken as GB18030 (of which GBK is a part), as Chinese novels not in UTF-8 are.
+// What a look through the bytes as UTF-8 found. It stops early once the invalid sequences pass
+// 'tolerated'.
+struct Utf8Check {
+    bool multiByte = false;          // a well-formed multi-byte sequence
+    std::size_t multiByteCount = 0;  // how many
+    std::size_t invalid = 0;         // ill-formed stretches, the one cut off at the end not counted
+    bool cutOffAtEnd = false;        // the text ends inside a sequence that was well-formed so far
+};
+Utf8Check checkUtf8(std::string_view text, std::size_t tolerated = 0);
+
+// UTF-16 (little or big endian) when the text begins with its byte-order mark. UTF-8 when the
+// text holds a multi-byte sequence and is valid UTF-8 but for rare damage: at most one
+// ill-formed stretch per 10,000 bytes (and a hundred well-formed characters for each, which a
+// mostly English text in GBK, with a few characters that happen to look like UTF-8, lacks),
+// and a character cut off at the very end (a download that broke off). Otherwise the program's code
+// page, except that where that code page is UTF-8 the text is taken as GB18030 (of which GBK is a
+// part), as Chinese novels not in UTF-8 are.
 DocumentEncoding detectDocumentEncoding(std::string_view text, const std::string& programCodePage);
+
+// The byte-order mark that every file of the encoding must begin with to be read as such on
+// its own: FF FE or FE FF for UTF-16, nothing for the others.
+std::string_view byteOrderMarkOf(CharacterSet characters);
 
 // True when 'position' (0..text.size()) lies between two characters of the text.
 bool isCharacterBoundary(std::string_view text, std::size_t position, CharacterSet characters);

@@ -92,9 +92,16 @@ bool ExpressionMatcher::compile(const Text& expression) {
                                boost::regex_constants::perl);
         compiled->literal = requiredLiteralPrefix(bytes);
         compiled_ = std::move(compiled);
+        compileError_.clear();
         return true;
-    } catch (const std::exception&) {
-        return false;  // a syntax error is not reported; the matcher stays as it was
+    } catch (const boost::regex_error& e) {
+        // The short reason ("Unmatched marking parenthesis ( or \(."): what() also quotes the
+        // expression, which may be in another encoding than the one the user reads.
+        compileError_ = MatcherTraits().error_string(e.code());
+        return false;
+    } catch (const std::exception& e) {
+        compileError_ = e.what();  // memory
+        return false;
     }
 }
 
@@ -125,9 +132,10 @@ const char* ExpressionMatcher::findLiteral(const char* from, const char* end,
 }
 
 std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text,
-                                                          CharacterSet characters) const {
+                                                          CharacterSet characters,
+                                                          bool* gaveUp) const {
     std::vector<ExpressionMatch> matches;
-    text = text.substr(0, text.find('\0'));
+    if (gaveUp) *gaveUp = false;
     if (text.empty() || !compiled_) return matches;
     const char* const begin = text.data();
     const char* const end = begin + text.size();
@@ -196,7 +204,9 @@ std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text,
                 }
             }
         } catch (const std::exception&) {
-            break;  // complexity or stack limit, or memory: keep what was found
+            // Complexity or stack limit, or memory: keep what was found, and tell.
+            if (gaveUp) *gaveUp = true;
+            break;
         }
         if (!found) break;
         failures = 0;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -26,22 +27,26 @@ public:
     ExpressionMatcher& operator=(const ExpressionMatcher&) = delete;
 
     // Compiles the expression (up to its first NUL). On failure returns false and leaves the
-    // matcher as it was.
+    // matcher as it was; compileError() then tells why, in the engine's words.
     bool compile(const Text& expression);
     bool hasExpression() const;
+    const std::string& compileError() const { return compileError_; }
 
-    // Every match in 'text' (up to its first NUL). Each search starts where the previous match
-    // ended, and that position counts as the beginning of the text; an empty match ends the
-    // search, and so does an engine that gives up (complexity or memory): the matches found
-    // until then are the result. A match that begins or ends inside a character of the given
-    // character set is no match: the search goes on from the next character boundary.
-    std::vector<ExpressionMatch> searchAll(
-        std::string_view text, CharacterSet characters = CharacterSet::SingleByte) const;
+    // Every match in 'text' (all of it: a 0x00 byte is a byte like any other). Each search
+    // starts where the previous match ended, and that position counts as the beginning of the
+    // text; an empty match ends the search, and so does an engine that gives up (complexity or
+    // memory): the matches found until then are the result, and '*gaveUp' is set. A match that
+    // begins or ends inside a character of the given character set is no match: the search
+    // goes on from the next character boundary.
+    std::vector<ExpressionMatch> searchAll(std::string_view text,
+                                           CharacterSet characters = CharacterSet::SingleByte,
+                                           bool* gaveUp = nullptr) const;
 
 private:
     struct Compiled;
     const char* findLiteral(const char* from, const char* end, std::size_t key) const;
     std::unique_ptr<Compiled> compiled_;
+    std::string compileError_;
 };
 
 // Bytes that every match of the expression begins with, found without compiling it: a plain

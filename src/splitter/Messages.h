@@ -1,5 +1,8 @@
 #pragma once
 // The splitter's own texts, written once in UTF-8 and shown in the program's code page.
+#include <cstdint>
+#include <string>
+
 #include "splitter/CodePage.h"
 
 namespace folioknife::splitter::messages {
@@ -10,6 +13,17 @@ inline Text badChaptersPerFile() {
     return programText("错误！您指定了每0个章节分为一个文件或该位置输入的不是数字！");
 }
 inline Text noOutputDirectory() { return programText("错误！请指定输出文件路径！"); }
+inline Text invalidExpression() { return programText("章节表达式无效："); }
+inline Text tooComplex() { return programText("章节表达式过于复杂，无法完成搜索"); }
+inline Text noHeadings() {
+    return programText(
+        "未找到章节标题：全文写入了一个文件。请检查前缀、后缀（如“回”“节”“卷”）或表达式");
+}
+// 'suffix' is in the program's code page.
+inline Text suffixWouldFind(const Text& suffix, std::int64_t headings) {
+    return programText("未找到章节标题：全文写入了一个文件。后缀改为“") + suffix +
+           programText("”可找到 ") + std::to_string(headings) + programText(" 个章节标题");
+}
 inline Text splitDone() { return programText("分割成功！"); }
 inline Text writeFailed() { return programText("分割失败！无法写入文件："); }
 inline Text sourceKept() { return programText("源文件未删除：输出文件未包含源文件的全部内容"); }

@@ -1,7 +1,9 @@
 #include "splitter/SplitFlow.h"
 
 #include <memory>
+#include <optional>
 
+#include "splitter/ChapterHeadings.h"
 #include "splitter/Messages.h"
 #include "splitter/VolumeFiles.h"
 #include "splitter/Volumes.h"
@@ -13,18 +15,31 @@ int showMessageBox(MessageBoxService& boxes, const Text& text, const Text& title
     return boxes.showMessageBox(text, title.empty() ? messages::defaultTitle() : title, flags);
 }
 
-Text expressionForDocument(const Text& expression, const DocumentEncoding& encoding) {
-    if (sameCodePage(encoding.codePage, programCodePage())) return expression;
-    auto converted = convertText(expression, programCodePage(), encoding.codePage);
-    return converted ? *converted : expression;
+HeadingRules headingRulesFor(bool defaultMode, bool anywhere) {
+    HeadingRules rules;
+    rules.lineRule = defaultMode && !anywhere;
+    rules.contentsRule = !anywhere;
+    return rules;
 }
 
-std::vector<ExpressionMatch> findChapterHeadings(const Text& expression, std::string_view text,
-                                                 const DocumentEncoding& encoding) {
-    ExpressionMatcher matcher;
-    // An expression that does not compile finds nothing.
-    matcher.compile(expressionForDocument(expression, encoding));
-    return matcher.searchAll(text, encoding.characters);
+std::optional<std::pair<Text, std::int64_t>> suggestSuffix(const Text& prefix,
+                                                           std::string_view text,
+                                                           const DocumentEncoding& encoding,
+                                                           HeadingRules rules) {
+    // About one novel in ten heads its chapters 第…回 or the like.
+    constexpr std::int64_t kFewest = 3;
+    std::optional<std::pair<Text, std::int64_t>> best;
+    for (const char* suffix : {"回", "节", "卷", "集", "部", "篇"}) {
+        const Text inCodePage = programText(suffix);
+        const HeadingSearch search = searchChapterHeadings(
+            defaultChapterExpression(prefix, inCodePage), text, encoding, rules);
+        const auto found = static_cast<std::int64_t>(search.headings.size());
+        if (search.status == HeadingSearch::Status::Done && found >= kFewest &&
+            (!best || found > best->second)) {
+            best.emplace(inCodePage, found);
+        }
+    }
+    return best;
 }
 
 SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileService& files,
@@ -38,11 +53,32 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
 
     // The checks, in this order; the first that fails is the only one reported.
     if (document.text().empty()) return refuse(messages::noDocument());
-    const Text expression = buildChapterExpression(settings);
+    const bool defaultMode = !settings.customMode();
+    Text prefix;
+    Text expression;
+    if (defaultMode) {
+        prefix = settings.prefix();
+        expression = defaultChapterExpression(prefix, settings.suffix());
+    } else {
+        expression = settings.expressionText();
+    }
     if (expression.empty()) return refuse(messages::noExpression());
+    // The split works on this text and its encoding to its end, even if a nested Open replaces
+    // the document while one of its message boxes is shown.
+    const SharedBytes text = document.sharedText();
+    const DocumentEncoding encoding = document.encoding();
+    if (std::string reason = expressionError(expression, encoding); !reason.empty())
+        return refuse(messages::invalidExpression() + programText(reason));
     const std::int32_t perVolume = textToInteger(settings.chaptersPerFileText());
     if (perVolume < 1) return refuse(messages::badChaptersPerFile());
     if (settings.outputDirectory().empty()) return refuse(messages::noOutputDirectory());
+
+    const HeadingRules rules = headingRulesFor(defaultMode, settings.anywhere());
+    const HeadingSearch search = searchChapterHeadings(expression, text.view(), encoding, rules);
+    // An engine that gave up would leave chapters uncut: nothing is written.
+    if (search.status != HeadingSearch::Status::Done) return refuse(messages::tooComplex());
+    const std::vector<ExpressionMatch>& matches = search.headings;
+    outcome.headings = static_cast<std::int64_t>(matches.size());
 
     // One level only; an existing folder, or one that cannot be made, changes nothing here:
     // writing the first volume will tell.
@@ -58,17 +94,20 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
     }
     if (lock) removeAbandonedVolumes(files, folder, files.separator());
 
-    // The split works on this text to its end, even if a nested Open replaces the document
-    // while one of its message boxes is shown.
-    const SharedBytes text = document.sharedText();
-    const std::vector<ExpressionMatch> matches =
-        findChapterHeadings(expression, text.view(), document.encoding());
-    outcome.headings = static_cast<std::int64_t>(matches.size());
-
     document.reopenStream();
     DocumentStream& stream = document.stream();
     const std::vector<ChapterPiece> pieces = segmentChapters(stream, matches);
-    const std::vector<Volume> volumes = groupVolumes(pieces, perVolume);
+    std::vector<Volume> volumes = groupVolumes(pieces, perVolume);
+    // A UTF-16 file is only read as such when it begins with its byte-order mark: every
+    // volume after the first gets the novel's own, so that each opens on its own.
+    const std::string_view mark = byteOrderMarkOf(encoding.characters);
+    std::uint64_t marksAdded = 0;
+    if (!mark.empty()) {
+        for (std::size_t k = 1; k < volumes.size(); ++k) {
+            volumes[k].spans.insert(volumes[k].spans.begin(), mark);
+            marksAdded += mark.size();
+        }
+    }
 
     std::uint64_t bytesWritten = 0;
     const std::string separator = files.separator();
@@ -93,19 +132,26 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
     stream.close();
     showMessageBox(boxes, messages::splitDone());
     outcome.status = SplitOutcome::Status::Done;
+    if (matches.empty()) {
+        // The whole novel went into one file; say so, and what would have found headings.
+        const auto better = defaultMode ? suggestSuffix(prefix, text.view(), encoding, rules)
+                                        : std::nullopt;
+        showMessageBox(boxes, better ? messages::suffixWouldFind(better->first, better->second)
+                                     : messages::noHeadings());
+    }
 
     if (settings.deleteSource()) {
         const Text path = settings.sourcePath();
         if (!path.empty()) {
             Text kept;
-            if (bytesWritten != text.size()) {
+            if (bytesWritten - marksAdded != text.size()) {
                 kept = messages::sourceKept();
             } else if (!(lock = files.lockFolder(folder, kFolderLockWait, busy)) && busy) {
                 kept = messages::sourceNotDeleted() + messages::folderBusyReason() + folder;
             } else {
                 // Held again so that no other split changes the volumes between the check and
                 // the deletion.
-                const SourceDeletion deletion = deleteSourceIfWhole(files, path, names, folder);
+                const SourceDeletion deletion = deleteSourceIfWhole(files, path, names, folder, mark);
                 switch (deletion.verdict) {
                     case SourceVerdict::Deleted:
                         outcome.sourceDeleted = true;

@@ -1,9 +1,12 @@
 #pragma once
 #include <cstdint>
+#include <optional>
+#include <utility>
 #include <string_view>
 #include <vector>
 
 #include "splitter/ChapterExpression.h"
+#include "splitter/ChapterHeadings.h"
 #include "splitter/CodePage.h"
 #include "splitter/ExpressionMatcher.h"
 #include "splitter/FileService.h"
@@ -41,14 +44,16 @@ struct SplitOutcome {
 // How long a split waits for another split to let go of its output folder.
 constexpr int kFolderLockWait = 10000;  // milliseconds
 
-// The expression, built in the program's code page, carried over to the document's encoding
-// (used as it is where it cannot be converted).
-Text expressionForDocument(const Text& expression, const DocumentEncoding& encoding);
+// The rules that sort the matches: the line rule in default mode, the contents rule in both,
+// neither when every match is to count.
+HeadingRules headingRulesFor(bool defaultMode, bool anywhere);
 
-// Compiles the expression, in the document's encoding, into a fresh matcher and lists the
-// matches in the text that begin and end between characters.
-std::vector<ExpressionMatch> findChapterHeadings(const Text& expression, std::string_view text,
-                                                 const DocumentEncoding& encoding);
+// When no heading is found: the suffix among 回, 节, 卷, 集, 部 and 篇 that finds the most
+// headings with the same prefix and rules, at least three, and how many it finds.
+std::optional<std::pair<Text, std::int64_t>> suggestSuffix(const Text& prefix,
+                                                           std::string_view text,
+                                                           const DocumentEncoding& encoding,
+                                                           HeadingRules rules);
 
 // The whole split: the checks in order, the output directory, the headings, the pieces, the
 // volumes and their files, the report, and the deletion of the source when asked for and safe.

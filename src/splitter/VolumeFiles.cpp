@@ -119,15 +119,18 @@ namespace {
 // Reads the volumes one after another, as one stream.
 class JoinedVolumes {
 public:
-    JoinedVolumes(FileService& files, const std::vector<Text>& names)
-        : files_(files), names_(names) {}
-    // Like InputFile::read; -1 when a volume cannot be opened or read.
+    // 'addedMark': the byte-order mark that begins every volume after the first but is no
+    // part of the source; it is checked and passed over.
+    JoinedVolumes(FileService& files, const std::vector<Text>& names, std::string_view addedMark)
+        : files_(files), names_(names), addedMark_(addedMark) {}
+    // Like InputFile::read; -1 when a volume cannot be opened or read, or lacks its mark.
     std::int64_t read(char* buffer, std::size_t capacity) {
         for (;;) {
             if (!current_) {
                 if (next_ == names_.size()) return 0;
                 current_ = files_.openForReading(names_[next_++]);
                 if (!current_) return -1;
+                if (next_ > 1 && !skipMark()) return -1;
             }
             const std::int64_t n = current_->read(buffer, capacity);
             if (n != 0) return n;
@@ -136,8 +139,20 @@ public:
     }
 
 private:
+    bool skipMark() {
+        std::string head(addedMark_.size(), '\0');
+        std::size_t got = 0;
+        while (got < head.size()) {
+            const std::int64_t n = current_->read(&head[got], head.size() - got);
+            if (n <= 0) return false;
+            got += static_cast<std::size_t>(n);
+        }
+        return head == addedMark_;
+    }
+
     FileService& files_;
     const std::vector<Text>& names_;
+    std::string_view addedMark_;
     std::size_t next_ = 0;
     std::unique_ptr<InputFile> current_;
 };
@@ -156,10 +171,11 @@ std::int64_t readFull(const std::function<std::int64_t(char*, std::size_t)>& rea
 }
 
 // True when the volumes joined hold exactly the bytes of the source file, as both are on disk.
-bool volumesEqualSource(FileService& files, const Text& source, const std::vector<Text>& names) {
+bool volumesEqualSource(FileService& files, const Text& source, const std::vector<Text>& names,
+                        std::string_view addedMark) {
     std::unique_ptr<InputFile> original = files.openForReading(source);
     if (!original) return false;
-    JoinedVolumes joined(files, names);
+    JoinedVolumes joined(files, names, addedMark);
     constexpr std::size_t kBlock = std::size_t{1} << 20;
     std::unique_ptr<char[]> a(new char[kBlock]), b(new char[kBlock]);
     for (;;) {
@@ -176,7 +192,8 @@ bool volumesEqualSource(FileService& files, const Text& source, const std::vecto
 }  // namespace
 
 SourceDeletion deleteSourceIfWhole(FileService& files, const Text& source,
-                                   const std::vector<Text>& names, const Text& folder) {
+                                   const std::vector<Text>& names, const Text& folder,
+                                   std::string_view addedMark) {
     const auto failed = [&] { return SourceDeletion{SourceVerdict::Failed, files.lastFailure()}; };
     const std::optional<FileIdentity> original = files.identify(source);
     if (!original) return failed();
@@ -188,7 +205,7 @@ SourceDeletion deleteSourceIfWhole(FileService& files, const Text& source,
     // On stable storage before they are read back: what a power cut could still take must not
     // be what the source is deleted for.
     if (!files.flushFiles(names) || !files.flushFolder(folder)) return failed();
-    if (!volumesEqualSource(files, source, names)) return {SourceVerdict::NotWhole, Text()};
+    if (!volumesEqualSource(files, source, names, addedMark)) return {SourceVerdict::NotWhole, Text()};
     if (!files.deleteFile(source)) return failed();
     return {SourceVerdict::Deleted, Text()};
 }

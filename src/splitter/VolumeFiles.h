@@ -42,8 +42,10 @@ struct SourceDeletion {
 
 // Deletes the source when the volumes named, flushed to stable storage with their folder and
 // read back from disk, joined in order equal the source's bytes as they are at that moment,
-// and the source is none of them.
+// and the source is none of them. 'addedMark' is the byte-order mark every volume after the
+// first begins with although the source does not hold it there (empty when none was added).
 SourceDeletion deleteSourceIfWhole(FileService& files, const Text& source,
-                                   const std::vector<Text>& names, const Text& folder);
+                                   const std::vector<Text>& names, const Text& folder,
+                                   std::string_view addedMark = {});
 
 }  // namespace folioknife::splitter

@@ -79,11 +79,12 @@ grep -q '错误！请指定输出文件路径！' err.txt || fail "empty output 
 expect_status 0 "$split" -n '１０' -o fw --codepage GBK gbk.txt   # full-width digits count
 [ "$(count_volumes fw)" = 5 ] || fail "full-width -n"
 
-# 5. A custom expression; an invalid one gives the whole text as one volume.
+# 5. A custom expression; an invalid one is refused before anything is written.
 expect_status 0 "$split" -e '^第' -n 1 -o custom --codepage UTF-8 utf8.txt
 [ "$(count_volumes custom)" = 24 ] || fail "custom expression: $(count_volumes custom) files"
-expect_status 0 "$split" -e '第(' -o invalid utf8.txt
-[ "$(count_volumes invalid)" = 1 ] && cmp -s invalid/novel_1.txt utf8.txt || fail "invalid expression"
+expect_status 1 "$split" -e '第(' -o invalid utf8.txt
+grep -q '^章节表达式无效：.' err.txt || fail "invalid expression: $(cat err.txt)"
+[ -e invalid ] && fail "invalid expression: the output folder was created"
 
 # 6. Files that cannot be opened or written: status 2, the file named, nothing deleted.
 expect_status 2 "$split" missing.txt

@@ -555,6 +555,33 @@ class QtMainWindowTest : public QObject {
         QCOMPARE(qobject_cast<QAbstractButton*>(control(Control::OpenButton))->text(),
                  utf8("文件已打开"));
     }
+
+    // A novel headed 第…回: the default 章 finds nothing, so the whole novel is one file, and
+    // after "分割成功！" a second box names the suffix that would find the chapters.
+    void aSplitWithoutHeadingsSaysWhichSuffixWouldFindThem() {
+        QTemporaryDir dir;
+        Text novel = bytes(utf8("序言\n"));
+        for (int i = 1; i <= 4; ++i) novel += bytes(QString(utf8("第%1回 标题\n正文。\n")).arg(i));
+        const QString path = dir.filePath("novel.txt");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(novel.data(), static_cast<qint64>(novel.size()));
+        file.close();
+        QStringList seen;
+        Answerer answerer;
+        answerer.onBox = [&](QMessageBox* box) {
+            seen << box->text();
+            box->buttons().first()->click();
+        };
+        QVERIFY(runProgram({path.toStdString()}, [&] { click(Control::SplitButton); }));
+        QCOMPARE(seen, (QStringList{utf8("分割成功！"),
+                                    utf8("未找到章节标题：全文写入了一个文件。后缀改为“回”可找到 4 "
+                                         "个章节标题")}));
+        QFile part(dir.filePath("novel_1.txt"));
+        QVERIFY(part.open(QIODevice::ReadOnly));
+        QCOMPARE(part.readAll(), QByteArray::fromStdString(novel));
+        QVERIFY(!QFile::exists(dir.filePath("novel_2.txt")));
+    }
 };
 
 QTEST_MAIN(QtMainWindowTest)

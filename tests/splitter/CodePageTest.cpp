@@ -96,14 +96,5 @@ TEST(CodePage, DisplayConversionMarksACharacterCutShortAtTheEnd) {
     EXPECT_EQ(convertForDisplay("ok", "GBK", "UTF-8"), "ok");
 }
 
-TEST(NumeralClass, IsTheSeventySevenGbkBytesWithTheirBars) {
-    CodePageScope scope("GBK");
-    const Text numerals = numeralClass();
-    ASSERT_EQ(numerals.size(), 79u);  // the brackets around 77 bytes
-    EXPECT_EQ(numerals.front(), '[');
-    EXPECT_EQ(numerals.back(), ']');
-    EXPECT_EQ(numerals, gbk("[一|二|三|四|五|六|七|八|九|十|〇|百|千|壹|贰|叁|肆|伍|陆|柒|捌|玖|拾|佰|仟|零]"));
-}
-
 }  // namespace
 }  // namespace folioknife::splitter

@@ -3,6 +3,7 @@
 #include "TestText.h"
 #include "fakes/FakeFileService.h"
 #include "splitter/ChapterExpression.h"
+#include "splitter/ChapterHeadings.h"
 #include "splitter/DocumentEncoding.h"
 #include "splitter/SplitFlow.h"
 
@@ -25,9 +26,9 @@ TEST(DetectDocumentEncoding, UsesUtf8OnlyForValidMultiByteUtf8) {
         {"GBK under GBK", gbk(chinese), "GBK", "GBK"},
         {"pure ASCII under GBK", "Chapter 1\r\n", "GBK", "GBK"},
         {"pure ASCII under UTF-8", "Chapter 1\r\n", "UTF-8", "UTF-8"},
-        {"valid in neither, under UTF-8", "\xFF\xFE\x80", "UTF-8", "GB18030"},
-        {"valid in neither, under GBK", "\xFF\xFE\x80", "GBK", "GBK"},
-        {"UTF-8 cut off inside a character", chinese + "\xE5\xA4", "UTF-8", "GB18030"},
+        {"valid in neither, under UTF-8", "\x80\xFE\xFF", "UTF-8", "GB18030"},
+        {"valid in neither, under GBK", "\x80\xFE\xFF", "GBK", "GBK"},
+        {"UTF-8 cut off inside a character", chinese + "\xE5\xA4", "GBK", "UTF-8"},
         {"empty", "", "GBK", "GBK"},
     };
     for (const auto& c : cases) {
@@ -86,6 +87,11 @@ struct DefaultSettings : SplitSettings {
     Text sourcePath() override { return ""; }
 };
 
+std::vector<ExpressionMatch> headingsOf(const Text& expression, std::string_view text,
+                                        const DocumentEncoding& encoding) {
+    return searchChapterHeadings(expression, text, encoding, HeadingRules{}).headings;
+}
+
 Text defaultExpression() {
     DefaultSettings s;
     return buildChapterExpression(s);
@@ -98,12 +104,12 @@ TEST(Headings, NeverBeginInsideAGbkCharacter) {
     const std::string text = gbk("说谑章\r\n第二章 x");
     const auto encoding = detectDocumentEncoding(text, programCodePage());
     ASSERT_EQ(encoding.characters, CharacterSet::DoubleByte);
-    const auto matches = findChapterHeadings(defaultExpression(), text, encoding);
+    const auto matches = headingsOf(defaultExpression(), text, encoding);
     ASSERT_EQ(matches.size(), 1u);
     EXPECT_EQ(matches[0].offset, 8);
     // Without character boundaries the straddling bytes would be taken for a heading.
     ExpressionMatcher bytesOnly;
-    bytesOnly.compile(defaultExpression());
+    bytesOnly.compile(gbk("第"));
     EXPECT_EQ(bytesOnly.searchAll(text).front().offset, 1);
 }
 
@@ -119,7 +125,7 @@ TEST(Headings, NeverEndInsideAUtf8Character) {
 TEST(Headings, TheGbkNumeralClassConvertedToUtf8StillFindsLongNumerals) {
     CodePageScope scope("GBK");
     const std::string text = "序\n第一百二十三章 天\n第9章\n";
-    const auto matches = findChapterHeadings(defaultExpression(), text, encodingOf("UTF-8"));
+    const auto matches = headingsOf(defaultExpression(), text, encodingOf("UTF-8"));
     ASSERT_EQ(matches.size(), 2u);
     EXPECT_EQ(matches[0].offset, 4);
     EXPECT_EQ(matches[0].length, 21);  // seven characters of three bytes

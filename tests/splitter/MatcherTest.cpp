@@ -42,7 +42,7 @@ TEST(ExpressionMatcher, FindsEveryMatchByTheRestartAndEmptyMatchRules) {
         {"\\", "a", {}},
         {"*a", "a", {}},
         {std::string("b\0", 2) + "c", "bc", {{0, 1}}},  // the expression ends at its NUL
-        {"b", std::string("ab\0b", 4), {{1, 1}}},        // and so does the text
+        {"b", std::string("ab\0b", 4), {{1, 1}, {3, 1}}},  // the text does not: all of it
     };
     for (const auto& c : cases) {
         EXPECT_EQ(search(c.expression, c.text), c.expected) << c.expression << " in " << c.text;
@@ -168,10 +168,14 @@ TEST(DefaultExpression, FindsHeadingsWithNumeralsAndDigitRuns) {
         {gbk("第十二章"), 1},
         {gbk("第一百二十三章"), 1},
         {gbk("第1章第2章第10章第100章"), 4},
-        {gbk("第两章"), 1},     // 两 is C1 BD, both members of the numeral bytes
-        {gbk("第|章"), 1},      // the bar is a member, not an alternation
-        {gbk("第一万章"), 0},   // 万 is CD F2; F2 is no member
-        {gbk("第１２章"), 0},   // full-width digits are not digits
+        {gbk("第两章"), 1},
+        {gbk("第|章"), 0},      // the bar is no numeral
+        {gbk("第一万章"), 1},
+        {gbk("第１２章"), 1},   // full-width digits
+        {gbk("第末章"), 0},     // 末 is C4 A9: once both numeral bytes, never a numeral
+        {gbk("第 1 章"), 1},
+        {gbk("第　二　章"), 1}, // ideographic spaces
+        {gbk("第     1章"), 0}, // five blanks are too many
         {gbk("第章"), 0},
     };
     for (const auto& c : cases) {

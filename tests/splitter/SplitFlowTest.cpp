@@ -117,12 +117,66 @@ TEST_F(SplitFlowTest, WritesVolumesThatJoinBackToTheNovel) {
     EXPECT_FALSE(doc.stream().isOpen());
 }
 
-TEST_F(SplitFlowTest, AnInvalidExpressionWritesTheWholeTextAsOneVolume) {
-    doc.replace(novel);
-    settings.custom = true;
-    settings.expression = "<(";
-    EXPECT_EQ(split().volumesWritten, 1);
-    EXPECT_EQ(fs.files.at("out/novel_1.txt"), novel);
+// Failures of the expression stop the split before anything is written; a split that finds
+// no heading writes its one volume and says so.
+TEST_F(SplitFlowTest, ExpressionFailuresAndMissingHeadingsAreReported) {
+    const std::string noHeadings = "preface\nno chapters here\n";
+    const std::string huis = "序\n第一回 甲\n第二回 乙\n第三回 丙\n第一节\n";
+    struct Case {
+        const char* name;
+        std::string text;
+        bool custom;
+        std::string expression, pre, suf, perFile;
+        SplitOutcome::Status status;
+        std::vector<Text> shown;
+        bool written;
+    } cases[] = {
+        {"unbalanced parenthesis", novel, true, "<(", "", "", "2", SplitOutcome::Status::Refused,
+         {messages::invalidExpression()}, false},
+        {"checked before chapters per file", novel, true, "*", "", "", "0",
+         SplitOutcome::Status::Refused,
+         {messages::invalidExpression()}, false},
+        {"a prefix that breaks the default expression", novel, false, "", "(", "", "2",
+         SplitOutcome::Status::Refused,
+         {messages::invalidExpression()}, false},
+        {"engine gives up", std::string(3000, 'a'), true, "(a*)*(b|c)", "", "", "2",
+         SplitOutcome::Status::Refused, {messages::tooComplex()}, false},
+        {"no heading, custom", noHeadings, true, "^Chapter", "", "", "2",
+         SplitOutcome::Status::Done, {messages::splitDone(), messages::noHeadings()}, true},
+        {"no heading, no other suffix helps", noHeadings, false, "", "第", "章", "2",
+         SplitOutcome::Status::Done, {messages::splitDone(), messages::noHeadings()}, true},
+        {"回 would find three", huis, false, "", "第", "章", "2", SplitOutcome::Status::Done,
+         {messages::splitDone(), messages::suffixWouldFind("回", 3)}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs.files.clear();
+        fs.directories.clear();
+        boxes.shown.clear();
+        doc.replace(c.text);
+        settings.custom = c.custom;
+        settings.expression = c.expression;
+        settings.pre = c.pre;
+        settings.suf = c.suf;
+        settings.perFile = c.perFile;
+        const SplitOutcome outcome = split();
+        EXPECT_EQ(outcome.status, c.status);
+        if (c.shown.front() == messages::invalidExpression()) {
+            // The engine's own words follow; they are its to choose.
+            ASSERT_EQ(boxes.shown.size(), 1u);
+            EXPECT_EQ(boxes.shown[0].first.rfind(c.shown.front(), 0), 0u);
+            EXPECT_GT(boxes.shown[0].first.size(), c.shown.front().size() + 5);
+        } else {
+            EXPECT_EQ(boxes.texts(), c.shown);
+        }
+        if (c.written) {
+            EXPECT_EQ(fs.files.at("out/novel_1.txt"), c.text);
+            EXPECT_EQ(fs.files.size(), 1u);
+        } else {
+            EXPECT_TRUE(fs.files.empty());
+            EXPECT_TRUE(fs.directories.empty());
+        }
+    }
 }
 
 TEST_F(SplitFlowTest, ASecondSplitWithoutANewLoadGivesTheSameOutput) {
@@ -228,6 +282,12 @@ TEST_F(SplitFlowTest, VolumesReplaceTheNamesNotWhatTheyLinkTo) {
     EXPECT_TRUE(fs.logged("unlock out"));
 }
 
+std::string utf16le(const std::string& ascii) {
+    std::string out = "\xFF\xFE";
+    for (char c : ascii) out += std::string{c, '\0'};
+    return out;
+}
+
 TEST_F(SplitFlowTest, DeletesTheSourceOnlyWhenTheVolumesHoldAllOfIt) {
     struct Case {
         const char* name;
@@ -243,6 +303,8 @@ TEST_F(SplitFlowTest, DeletesTheSourceOnlyWhenTheVolumesHoldAllOfIt) {
         {"NUL padding", novel + std::string(64, '\0'), "", "novel.txt", true, false},
         {"changed on disk", novel, novel + "more", "novel.txt", false, true},
         {"no path (command line)", novel, "", "", false, false},
+        // The marks added to the volumes after the first are not the novel's bytes.
+        {"UTF-16, a mark in every volume", utf16le(novel), "", "novel.txt", true, false},
     };
     for (const auto& c : cases) {
         FakeFileService files;

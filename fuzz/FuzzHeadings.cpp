@@ -1,0 +1,46 @@
+// The heading rules over any bytes, as a novel of any encoding: no crash, no hang; headings in
+// order, not overlapping, inside the text, between characters of the novel's encoding (in
+// UTF-16 never inside a surrogate pair); and never more than the plain search finds.
+#include <cstdint>
+#include <string>
+
+#include "splitter/ChapterExpression.h"
+#include "splitter/ChapterHeadings.h"
+#include "splitter/CodePage.h"
+#include "splitter/DocumentEncoding.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace folioknife::splitter;
+    static const bool once = (setProgramCodePage("UTF-8"), true);
+    (void)once;
+    if (size == 0) return 0;
+    // The first byte chooses the encoding, the rest is the novel.
+    static const char* const kCodePages[] = {"UTF-8", "GB18030", "UTF-16LE", "UTF-16BE"};
+    const std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
+    static const Text expression = defaultChapterExpression("第", "章");
+    {
+        const DocumentEncoding encoding = encodingOf(kCodePages[data[0] % 4]);
+        const HeadingSearch sorted =
+            searchChapterHeadings(expression, input, encoding, HeadingRules{});
+        HeadingRules none;
+        none.lineRule = none.contentsRule = false;
+        const HeadingSearch plain = searchChapterHeadings(expression, input, encoding, none);
+        if (sorted.headings.size() + static_cast<std::size_t>(sorted.leftOutInText +
+                                                              sorted.leftOutAsContents) !=
+            plain.headings.size())
+            __builtin_trap();
+        std::int64_t previousEnd = 0;
+        for (const auto& m : sorted.headings) {
+            if (m.offset < previousEnd || m.length <= 0 ||
+                m.offset + m.length > static_cast<std::int64_t>(input.size()))
+                __builtin_trap();
+            if (!isCharacterBoundary(input, static_cast<std::size_t>(m.offset),
+                                     encoding.characters) ||
+                !isCharacterBoundary(input, static_cast<std::size_t>(m.offset + m.length),
+                                     encoding.characters))
+                __builtin_trap();
+            previousEnd = m.offset + m.length;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Runs the built folioknife-split on generated novels as readers download them: a table of
+# contents, headings in many forms, references to chapters inside sentences; GBK, UTF-8 (also
+# with one damaged byte) and UTF-16 in both byte orders. Checks the headings found and that the
+# volumes join back to the novel byte for byte (less the byte-order marks added to UTF-16 ones).
+#   reader_novels.sh FOLIOKNIFE_SPLIT FK_GENNOVEL
+set -u
+split=$(realpath "$1")
+gen=$(realpath "$2")
+source "$(dirname "$0")/common.sh"
+
+chapters=30
+# encoding for fk-gennovel, extra options, the encoding --list names, its byte-order mark
+for case in "gbk - GB18030 -" "utf8 - UTF-8 -" "utf8 --damage UTF-8 -" \
+            "utf16le - UTF-16LE fffe" "utf16be - UTF-16BE feff"; do
+    set -- $case
+    enc=$1; extra=$2; named=$3; mark=$4
+    [ "$extra" = - ] && extra=
+    novel="reader-$enc$extra.txt"
+    "$gen" "$novel" --encoding "$enc" --chapters "$chapters" --reader --seed 7 $extra >/dev/null
+
+    # The listing: every chapter, the contents entries and the references left out.
+    "$split" --list "$novel" >list.txt 2>err.txt || fail "$case: --list exited $?"
+    [ "$(head -n 1 list.txt)" = "encoding: $named" ] || fail "$case: $(head -n 1 list.txt)"
+    [ "$(($(wc -l <list.txt) - 1))" = "$chapters" ] || fail "$case: $(($(wc -l <list.txt) - 1)) headings"
+    grep -q "and $chapters table-of-contents" err.txt || fail "$case: left-out count: $(cat err.txt)"
+    "$split" --list --anywhere "$novel" >all.txt 2>err.txt || fail "$case: --anywhere exited $?"
+    [ "$(($(wc -l <all.txt) - 1))" -gt $((2 * chapters)) ] || fail "$case: --anywhere found $(wc -l <all.txt)"
+    [ -s err.txt ] && fail "$case: --anywhere left something out: $(cat err.txt)"
+
+    # The split: ceil((chapters + 1) / 4) volumes that join back to the novel.
+    dir="out-$enc$extra"
+    "$split" -n 4 -o "$dir" "$novel" >out.txt 2>err.txt || fail "$case: split exited $?"
+    want=$(( (chapters + 1 + 3) / 4 ))
+    [ "$(count_volumes "$dir")" = "$want" ] || fail "$case: $(count_volumes "$dir") files, expected $want"
+    grep -q "章节标题：$chapters，" out.txt || fail "$case: $(cat out.txt)"
+    if [ "$mark" = - ]; then
+        joined "$dir" | cmp -s - "$novel" || fail "$case: volumes do not join back"
+    else
+        for k in $(seq 2 "$want"); do
+            [ "$(head -c 2 "$dir/novel_$k.txt" | od -An -tx1 | tr -d ' ')" = "$mark" ] ||
+                fail "$case: novel_$k.txt does not begin with the byte-order mark"
+            iconv -f UTF-16 -t UTF-8 "$dir/novel_$k.txt" >/dev/null 2>&1 ||
+                fail "$case: novel_$k.txt is no UTF-16 text on its own"
+        done
+        { cat "$dir/novel_1.txt"; for k in $(seq 2 "$want"); do tail -c +3 "$dir/novel_$k.txt"; done; } |
+            cmp -s - "$novel" || fail "$case: volumes less their marks do not join back"
+    fi
+done
+
+# No heading found: the whole novel in one file, "分割成功！", and the suffix that would help.
+"$gen" plain.txt --encoding utf8 --chapters 12 --seed 2 >/dev/null
+sed 's/章/回/g' plain.txt > hui.txt
+"$split" -o hui hui.txt >out.txt 2>err.txt || fail "回 novel: exited $?"
+grep -q '分割成功！' out.txt || fail "回 novel: no success message"
+grep -qx '未找到章节标题：全文写入了一个文件。后缀改为“回”可找到 12 个章节标题' err.txt ||
+    fail "回 novel: $(cat err.txt)"
+[ "$(count_volumes hui)" = 1 ] && cmp -s hui/novel_1.txt hui.txt || fail "回 novel: not one whole volume"
+"$split" -e 'Chapter [0-9]+' -o custom hui.txt >out.txt 2>err.txt || fail "custom: exited $?"
+grep -qx '未找到章节标题：全文写入了一个文件。请检查前缀、后缀（如“回”“节”“卷”）或表达式' err.txt ||
+    fail "custom without headings: $(cat err.txt)"
+
+finish reader-novel
