@@ -165,6 +165,11 @@ pids+=("$gui")
 wid=$(wait_window "Tarvelle V$version") || fail "no window titled Tarvelle V$version"
 answer 升级模块 Escape
 rm "$work/site/soft/folioknife/up.ini"  # later starts find no newer version
+# The package upgraded under the running program: the file it was started from is replaced,
+# and the entry must still name /usr/bin/folioknife.
+(cd "$(dirname "$deb")" && apt-get install --reinstall -y -qq "./$(basename "$deb")" >"$work/apt.log" 2>&1) ||
+    fail "apt-get install --reinstall: $(cat "$work/apt.log")"
+readlink "/proc/$gui/exe" | grep -q ' (deleted)$' || fail "the reinstall did not replace the program"
 click_check "$wid"
 answer 信息 Return
 until_ok 50 test -s "$entry" || fail "no entry $entry after checking the box"
