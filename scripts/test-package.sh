@@ -42,12 +42,22 @@ until_ok() {
 # --- An update server on loopback, bounded in time ------------------------------------------
 mkdir -p "$work/site/soft/folioknife"
 printf '[up]\r\nver=0.8\r\n' >"$work/site/soft/folioknife/up.ini"
-port=$((20000 + RANDOM % 20000))
-timeout 900 python3 -m http.server --bind 127.0.0.1 --directory "$work/site" "$port" \
-    >"$work/server.log" 2>&1 &
-pids+=($!)
-until_ok 100 grep -q "port $port" "$work/server.log" ||
-    fail "the update server did not start on port $port: $(cat "$work/server.log")"
+# serving PID PORT: the server answers on the port, or it has ended (the port was taken).
+serving() { (exec 3<>"/dev/tcp/127.0.0.1/$2") 2>/dev/null || ! kill -0 "$1" 2>/dev/null; }
+port=
+for _ in 1 2 3 4 5; do
+    try=$((20000 + RANDOM % 20000))
+    timeout 900 python3 -m http.server --bind 127.0.0.1 --directory "$work/site" "$try" \
+        >"$work/server.log" 2>&1 &
+    server=$!
+    until_ok 100 serving "$server" "$try" || fail "the update server did not answer"
+    if kill -0 "$server" 2>/dev/null; then
+        pids+=("$server")
+        port=$try
+        break
+    fi
+done
+[ -n "$port" ] || fail "no port for the update server: $(cat "$work/server.log")"
 
 # --- Build and inspect ----------------------------------------------------------------------
 deb=$(scripts/package.sh deb build-deb-test "-DFOLIOKNIFE_UPDATE_HOST=127.0.0.1:$port" | tail -n 1)
