@@ -35,6 +35,7 @@ prefix=$(mktemp -d /tmp/fk-wineprefix.XXXXXX)
 work=$(mktemp -d /tmp/fk-winezip.XXXXXX)
 export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 server_started=no
+mounted=
 x_pids=()
 cleanup() {
     [ "$BASHPID" = "$main_shell" ] || return 0
@@ -46,6 +47,7 @@ cleanup() {
     for ((i = ${#x_pids[@]} - 1; i >= 0; i--)); do
         kill "${x_pids[i]}" 2>/dev/null && timeout 5 tail --pid="${x_pids[i]}" -f /dev/null
     done
+    [ -n "$mounted" ] && umount "$mounted"
     rm -rf "$prefix" "$work"
 }
 trap cleanup EXIT
@@ -114,5 +116,34 @@ until_ok 100 ended || fail "folioknife.exe still running after Alt+F4"
 rc=0
 wait "$gui" || rc=$?
 [ "$rc" = 0 ] || fail "folioknife.exe exited $rc"
+
+# Under Program Files an ordinary user may not write beside the program. The same folder
+# mounted read-only stands in for that (root may write anywhere else): the update check must
+# keep its copy in the user's temporary folder instead, read it there, and delete it. Wine's
+# file trace shows where the program put the file; the check runs at once at the start.
+readonly_folder="$work/只读 程序"
+mkdir -p "$readonly_folder"
+if mount --bind -o ro "$folder" "$readonly_folder" 2>/dev/null; then
+    mounted=$readonly_folder
+    temp_copy="$WINEPREFIX/drive_c/users/$(id -un)/Temp/folioknife-up.ini"
+    WINEDEBUG=trace+file wine "$(windows_path "$readonly_folder/folioknife.exe")" </dev/null \
+        >"$work/gui.out" 2>"$work/trace.txt" &
+    gui=$!
+    until_ok 300 find_window || fail "no window from the read-only folder"
+    read_back() { grep -aq 'CreateFileW L".*Temp\\\\folioknife-up.ini" GENERIC_READ' "$work/trace.txt"; }
+    until_ok 300 read_back || fail "the update check did not read its copy from the temporary folder"
+    # The trace writes the folder's Chinese characters as escapes.
+    grep -aq 'CreateFileW L"Z:.*\\\\up.ini" GENERIC_WRITE' "$work/trace.txt" ||
+        fail "the update check did not try the program's folder first"
+    temp_gone() { [ ! -e "$temp_copy" ]; }
+    until_ok 100 temp_gone || fail "the update check left $temp_copy"
+    x windowactivate --sync "$wid" key alt+F4
+    until_ok 100 ended || fail "folioknife.exe from the read-only folder still running after Alt+F4"
+    rc=0
+    wait "$gui" || rc=$?
+    [ "$rc" = 0 ] || fail "folioknife.exe from the read-only folder exited $rc"
+else
+    echo "note: no read-only bind mount here; the temporary-folder fallback is left to the unit tests"
+fi
 
 echo "test-windows-zip: all passed in $(($(date +%s) - started)) s ($(basename "$zip"))"
