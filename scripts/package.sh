@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the packages and prints the package's path last:
+# Builds the packages and prints the package's path on standard output:
 #   scripts/package.sh deb [BUILD_DIR [CMAKE_ARGS...]]
 #       BUILD_DIR (default build-deb)/folioknife_<version>-1_amd64.deb: a Release build with
 #       Debian's hardening flags, stripped, its dependencies found by dpkg-shlibdeps;
@@ -7,6 +7,8 @@
 #       build-win/folioknife-<version>-win64.zip from the MinGW-w64 cross build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Only the package's path goes to standard output; the build talks on standard error.
+exec 3>&1 1>&2
 kind=${1:-deb}
 shift || true
 case "$kind" in
@@ -23,7 +25,7 @@ case "$kind" in
         cmake --build "$dir"
         rm -f "$dir"/folioknife_*.deb
         (cd "$dir" && cpack -G DEB >/dev/null)
-        ls "$(realpath "$dir")"/folioknife_*_amd64.deb
+        ls "$(realpath "$dir")"/folioknife_*_amd64.deb >&3
         ;;
     zip)
         scripts/setup.sh windows
@@ -32,7 +34,7 @@ case "$kind" in
         cmake --build build-win
         rm -f build-win/folioknife-*.zip
         (cd build-win && cpack -G ZIP >/dev/null)
-        ls "$PWD"/build-win/folioknife-*-win64.zip
+        ls "$PWD"/build-win/folioknife-*-win64.zip >&3
         ;;
     *) echo "usage: scripts/package.sh deb|zip" >&2; exit 64 ;;
 esac

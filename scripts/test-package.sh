@@ -60,7 +60,7 @@ done
 [ -n "$port" ] || fail "no port for the update server: $(cat "$work/server.log")"
 
 # --- Build and inspect ----------------------------------------------------------------------
-deb=$(scripts/package.sh deb build-deb-test "-DFOLIOKNIFE_UPDATE_HOST=127.0.0.1:$port" | tail -n 1)
+deb=$(scripts/package.sh deb build-deb-test "-DFOLIOKNIFE_UPDATE_HOST=127.0.0.1:$port")
 [ -f "$deb" ] || fail "no package built"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-deb-test/CMakeCache.txt)
 [ "$(basename "$deb")" = "folioknife_${version}-1_amd64.deb" ] || fail "package named $(basename "$deb")"

@@ -16,7 +16,7 @@ fail() {
 }
 
 scripts/setup.sh windows package
-zip=$(scripts/package.sh zip | tail -n 1)
+zip=$(scripts/package.sh zip)
 [ -f "$zip" ] || fail "no zip built"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-win/CMakeCache.txt)
 [ "$(basename "$zip")" = "folioknife-$version-win64.zip" ] || fail "zip named $(basename "$zip")"
