@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Draws the program's icon with ImageMagick: a page cut in two at a red chapter heading, with
-# a knife blade in the cut. Writes folioknife-16.png, -32.png and -48.png (RGBA) and
-# folioknife.ico holding those three sizes at 32 bits per pixel for the Windows build.
+# a knife blade in the cut. Writes folioknife-16.png, -32.png, -48.png, -128.png and -256.png
+# (RGBA; the Linux menus take them all from the hicolor theme) and folioknife.ico holding
+# the three small sizes at 32 bits per pixel for the Windows build.
 # The artwork is drawn on a 256-pixel master and scaled down, except the 16-pixel image,
 # which is drawn on its own grid: scaled down, its thin lines turn to mud.
 #   assets/make-icons.sh            (run from anywhere; writes next to this script)
@@ -46,6 +47,8 @@ small() {
         "PNG32:$1"
 }
 
+master 256 folioknife-256.png
+master 128 folioknife-128.png
 master 48 folioknife-48.png
 master 32 folioknife-32.png
 small folioknife-16.png

@@ -4,7 +4,7 @@
 # default Boost.Regex (1.74) packages.
 set -euo pipefail
 packages=(
-    build-essential cmake ninja-build pkg-config time
+    build-essential cmake ninja-build pkg-config time help2man
     libboost1.81-dev libcli11-dev libgtest-dev libgmock-dev
 )
 # Extra groups, asked for by the scripts that need them.
@@ -17,6 +17,9 @@ for group in "$@"; do
                             openbox imagemagick fonts-wqy-microhei locales) ;;
         # llvm-14: llvm-symbolizer, without which the leak suppressions cannot match.
         sanitizers) packages+=(clang-14 libclang-rt-14-dev llvm-14) ;;
+        # Checking the Debian package, and installing it as a user would (gio launches a
+        # desktop entry as a file manager does; python3 serves the update file on loopback).
+        package) packages+=(lintian desktop-file-utils man-db libglib2.0-bin python3) ;;
         *) echo "setup.sh: unknown group $group" >&2; exit 64 ;;
     esac
 done

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test:
 #   1. the native build: unit tests, the window's tests, end-to-end and fault tests;
-#   2. the Windows build under Wine: unit tests, the command-line splitter, the window;
+#   1b. the Debian package: built, lintian, installed with apt-get, run, purged;
+#   2. the Windows build under Wine (then its zip, unpacked and run): unit tests, the command-line splitter, the window;
 #   3. the native tests again under AddressSanitizer and UndefinedBehaviorSanitizer, then
 #      every fuzz target for FUZZ_SECONDS (default 60) seconds.
 # `scripts/test.sh native` runs step 1 only, for a quick check during development.
@@ -31,6 +32,8 @@ native() {
 
 stage native native
 [ "${1:-all}" = native ] && exit 0
+stage package scripts/test-package.sh
 stage windows scripts/test-windows.sh
+stage windows-zip scripts/test-windows-zip.sh
 stage sanitizers-and-fuzzing scripts/test-hardening.sh "${FUZZ_SECONDS:-60}"
 echo "all tests passed in $(( $(date +%s) - started )) s"

@@ -1,6 +1,7 @@
 #include "update/UpdateCheck.h"
 
 #include <exception>
+#include <optional>
 
 #include "update/LocalFile.h"
 
@@ -9,8 +10,8 @@ namespace folioknife::update {
 HttpFile UpdatePlatform::getHttpFile(const Text& url, const HttpLimits& limits) {
     return update::getHttpFile(url, limits);
 }
-void UpdatePlatform::storeFile(const Text& path, const std::string& bytes) {
-    storeLocalFile(path, bytes);
+bool UpdatePlatform::storeFile(const Text& path, const std::string& bytes) {
+    return storeLocalFile(path, bytes);
 }
 Text UpdatePlatform::readProfileText(const Text& path, const Text& section, const Text& key,
                                      const Text& defaultText) {
@@ -26,8 +27,7 @@ Text defaultUpdateHost() { return FOLIOKNIFE_UPDATE_HOST; }
 UpdateSettings nativeUpdateSettings() {
     UpdateSettings settings;
     settings.host = defaultUpdateHost();
-    settings.programDirectory = shell::programDirectory();
-    settings.separator = shell::separator(shell::nativePathStyle());
+    settings.localCopies = localCopyPaths();
     settings.pageOpener = pageOpener();
     settings.limits.maxBytes = kMostUpdateFileBytes;
     return settings;
@@ -35,14 +35,24 @@ UpdateSettings nativeUpdateSettings() {
 
 void runUpdateCheck(const UpdateSettings& settings, UpdatePlatform& platform,
                     splitter::MessageBoxService& boxes) {
-    const Text localCopy = settings.programDirectory + settings.separator + "up.ini";
+    // Every path a copy was tried at: a store that failed part-way may have left a file there.
+    std::vector<Text> tried;
     try {
         const HttpFile file =
             platform.getHttpFile(updateFileAddress(settings.host), settings.limits);
-        platform.storeFile(localCopy, file.bytes);
-        const Text version = platform.readProfileText(localCopy, "up", "ver", "0");
-        if (isNewerVersion(version) &&
-            splitter::showMessageBox(boxes, promptText(version), promptTitle(), kPromptFlags) ==
+        std::optional<Text> version;
+        for (const Text& path : settings.localCopies) {
+            tried.push_back(path);
+            if (platform.storeFile(path, file.bytes)) {
+                version = platform.readProfileText(path, "up", "ver", "0");
+                break;
+            }
+        }
+        // No place would take the file: reading what stands at the path instead (normally
+        // nothing, so "0") would keep the check from ever offering anything.
+        if (!version) version = lookupProfileText(file.bytes, "up", "ver", "0");
+        if (isNewerVersion(*version) &&
+            splitter::showMessageBox(boxes, promptText(*version), promptTitle(), kPromptFlags) ==
                 kAnswerYes) {
             platform.runCommandLine(pageCommandLine(settings.pageOpener, settings.host), false,
                                     shell::ShowMode::Maximized);
@@ -51,7 +61,7 @@ void runUpdateCheck(const UpdateSettings& settings, UpdatePlatform& platform,
         // Out of memory, or a thread that could not be made: the check ends quietly. Left to
         // escape, it would end the whole program from this thread.
     }
-    platform.deleteFile(localCopy);
+    for (const Text& path : tried) platform.deleteFile(path);
 }
 
 BackgroundUpdateCheck::BackgroundUpdateCheck(UpdateSettings settings,

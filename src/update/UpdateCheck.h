@@ -1,9 +1,10 @@
 #pragma once
-// The update check: once per start, on a thread of its own, fetch up.ini, store it beside the
-// executable, read [up] ver, offer the download page when it sorts after "0.7", delete
-// up.ini again.
+// The update check: once per start, on a thread of its own, fetch up.ini, keep it for a
+// moment, read [up] ver, offer the download page when it sorts after "0.7", delete the copy
+// again.
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/Application.h"
 #include "shell/Process.h"
@@ -17,8 +18,8 @@ class UpdatePlatform {
   public:
     virtual ~UpdatePlatform() = default;
     virtual HttpFile getHttpFile(const Text& url, const HttpLimits& limits);
-    // Creates or empties the file and writes the bytes; the outcome is not looked at.
-    virtual void storeFile(const Text& path, const std::string& bytes);
+    // Creates or empties the file and writes the bytes; true when all of them were written.
+    virtual bool storeFile(const Text& path, const std::string& bytes);
     // The profile reader: section, key, default; "0" stands for a missing file too.
     virtual Text readProfileText(const Text& path, const Text& section, const Text& key,
                                  const Text& defaultText);
@@ -31,19 +32,27 @@ class UpdatePlatform {
 Text defaultUpdateHost();
 
 struct UpdateSettings {
-    Text host;              // "name" or "name:port"
-    Text programDirectory;  // where up.ini is kept for the check
-    Text separator;         // between that folder and "up.ini"
-    Text pageOpener;        // "explorer" on Windows, "xdg-open" on Linux
-    HttpLimits limits;      // an up.ini is a few bytes: at most 64 KiB of the answer is kept
+    Text host;  // "name" or "name:port"
+    // Where the fetched file may be kept for the check, in order: the first path that takes
+    // all its bytes is read and deleted. When none does (or there is none), the bytes are read
+    // where they are, in memory, by the same profile rules.
+    std::vector<Text> localCopies;
+    Text pageOpener;    // "explorer" on Windows, "xdg-open" on Linux
+    HttpLimits limits;  // an up.ini is a few bytes: at most 64 KiB of the answer is kept
 };
 
 constexpr std::size_t kMostUpdateFileBytes = 64 * 1024;
 
-// The build's host, this executable's folder, the platform's separator and page opener.
+// The build's host, the platform's places for the copy (localCopyPaths) and page opener.
 UpdateSettings nativeUpdateSettings();
 
-// The check itself, on the calling thread: the steps in order, up.ini deleted in every case.
+// Windows: up.ini beside the executable, then folioknife-up.ini in the user's temporary
+// folder, for a program under Program Files that may not write beside itself. Linux: none;
+// an installed program cannot write to /usr/bin, and the bytes are as good in memory.
+std::vector<Text> localCopyPaths();
+
+// The check itself, on the calling thread: the steps in order, every copy it tried to make
+// deleted in every case.
 void runUpdateCheck(const UpdateSettings& settings, UpdatePlatform& platform,
                     splitter::MessageBoxService& boxes);
 

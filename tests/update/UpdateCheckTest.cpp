@@ -27,9 +27,10 @@ namespace fs = std::filesystem;
 class RecordingPlatform : public UpdatePlatform {
   public:
     explicit RecordingPlatform(std::vector<std::string>& log) : log_(log) {}
-    void storeFile(const Text& path, const std::string& bytes) override {
-        log_.push_back("store " + std::to_string(bytes.size()));
-        UpdatePlatform::storeFile(path, bytes);
+    bool storeFile(const Text& path, const std::string& bytes) override {
+        const bool stored = UpdatePlatform::storeFile(path, bytes);
+        log_.push_back("store " + std::to_string(bytes.size()) + (stored ? "" : " failed"));
+        return stored;
     }
     Text readProfileText(const Text& path, const Text& s, const Text& k, const Text& d) override {
         std::stringstream stored;
@@ -66,7 +67,7 @@ class UpdateCheckTest : public ::testing::Test {
     UpdateSettings settingsFor(const std::string& host) {
         UpdateSettings settings = nativeUpdateSettings();
         settings.host = host;
-        settings.programDirectory = folder.string();
+        settings.localCopies = {localCopy.string()};
         settings.limits.connectTimeout = 2s;
         settings.limits.totalTimeout = 2s;
         return settings;
@@ -191,12 +192,65 @@ TEST_F(UpdateCheckTest, TheWindowNeverWaitsForTheCheck) {
     EXPECT_FALSE(fs::exists(localCopy));
 }
 
-TEST(UpdateSettingsTest, TheBuildsHostAndThisProgramsFolder) {
+// A place that will not take the file (a folder stands at its path, as a program folder under
+// Program Files or /usr/bin would refuse it) gives way to the next, and with none left the
+// bytes are read in memory: the prompt comes all the same and no copy remains anywhere.
+TEST_F(UpdateCheckTest, APlaceThatRefusesTheCopyGivesWayToTheNextOrToMemory) {
+    const fs::path refusing = folder / "refusing";
+    const fs::path fallback = folder / "fallback.ini";
+    struct Case {
+        const char* name;
+        std::vector<fs::path> places;
+        std::vector<std::string> log;
+    } cases[] = {
+        {"second place",
+         {refusing, fallback},
+         {"store 15 failed", "store 15", "read [up] ver = 0.8", "box 0.8"}},
+        {"memory", {refusing}, {"store 15 failed", "box 0.8"}},
+        {"no place", {}, {"box 0.8"}},
+    };
+    for (const auto& c : cases) {
+        fs::create_directory(refusing);
+        LoopbackServer server({httpReply("[up]\r\nver=0.8\r\n")});
+        UpdateSettings settings = settingsFor(server.host());
+        settings.localCopies.clear();
+        for (const auto& place : c.places) settings.localCopies.push_back(place.string());
+        FakeWindow window;
+        window.boxAnswers = {6};
+        RecordingPlatform platform(window.log);
+        runUpdateCheck(settings, platform, window);
+
+        std::vector<std::string> expected;
+        for (std::string line : c.log) {
+            if (line == "box 0.8") line = "box " + promptText("0.8");
+            if (line.rfind("read", 0) == 0) line += " from [up]\r\nver=0.8\r\n";
+            expected.push_back(line);
+        }
+        expected.insert(expected.end(), c.places.size(), "delete");
+        EXPECT_EQ(window.log, expected) << c.name;
+        // Every place tried is cleaned up; the folder that refused is left as it was.
+        EXPECT_FALSE(fs::exists(fallback)) << c.name;
+        EXPECT_TRUE(fs::is_directory(refusing)) << c.name;
+    }
+}
+
+TEST(UpdateSettingsTest, TheBuildsHostAndThePlatformsPlacesForTheCopy) {
     const UpdateSettings settings = nativeUpdateSettings();
     EXPECT_EQ(settings.host, defaultUpdateHost());
     EXPECT_EQ(settings.limits.maxBytes, 64u * 1024);
-    EXPECT_EQ(settings.programDirectory, shell::programDirectory());
-    EXPECT_FALSE(settings.programDirectory.empty());
+    if (shell::nativePathStyle() == shell::PathStyle::Posix) {
+        // /usr/bin takes no file from its user: the copy stays in memory.
+        EXPECT_TRUE(settings.localCopies.empty());
+        return;
+    }
+    // Beside the program, then the user's temporary folder, which exists.
+    ASSERT_EQ(settings.localCopies.size(), 2u);
+    EXPECT_EQ(settings.localCopies[0], shell::programDirectory() + "\\up.ini");
+    const Text temp = settings.localCopies[1];
+    const std::size_t slash = temp.rfind('\\');
+    ASSERT_NE(slash, Text::npos);
+    EXPECT_EQ(temp.substr(slash), "\\folioknife-up.ini");
+    EXPECT_TRUE(fs::is_directory(temp.substr(0, slash))) << temp;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Starting programs and finding our executable on Linux.
 #include <errno.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +21,25 @@ void waitForChild(pid_t pid) {
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+}
+
+// When the package is upgraded while the program runs, the file it was started from is
+// replaced and the link reads "/usr/bin/folioknife (deleted)". The new program stands at the
+// plain path, and that is the one an entry written now must start.
+Text liveProgramPath(const Text& link) {
+    const Text deleted = " (deleted)";
+    if (link.size() <= deleted.size() ||
+        link.compare(link.size() - deleted.size(), deleted.size(), deleted) != 0) {
+        return link;
+    }
+    // A program whose name really ends so is left as it is.
+    struct stat self, named;
+    if (stat("/proc/self/exe", &self) == 0 && stat(link.c_str(), &named) == 0 &&
+        self.st_dev == named.st_dev && self.st_ino == named.st_ino) {
+        return link;
+    }
+    const Text plain = link.substr(0, link.size() - deleted.size());
+    return access(plain.c_str(), X_OK) == 0 ? plain : link;
 }
 
 }  // namespace
@@ -53,7 +73,8 @@ Text executablePath() {
         const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
         if (n < 0) return Text();
         // readlink does not say whether it cut the name short; a full buffer may have.
-        if (static_cast<std::size_t>(n) < buffer.size()) return Text(buffer.data(), n);
+        if (static_cast<std::size_t>(n) < buffer.size())
+            return liveProgramPath(Text(buffer.data(), n));
         if (buffer.size() >= (std::size_t{1} << 20)) return Text();
         buffer.resize(buffer.size() * 2);
     }

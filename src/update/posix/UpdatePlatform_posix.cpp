@@ -5,6 +5,7 @@
 
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "update/LocalFile.h"
 #include "update/UpdateCheck.h"
@@ -44,6 +45,10 @@ Text readProfileFile(const Text& path, const Text& section, const Text& key,
 }
 
 Text pageOpener() { return "xdg-open"; }
+
+// Installed, the program sits in /usr/bin, where its user may not write; a file in the cache
+// folder would only be written to be read back by our own reader. So up.ini stays in memory.
+std::vector<Text> localCopyPaths() { return {}; }
 
 bool startDetachedThread(std::function<void()> work) {
     try {

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "shell/Process.h"
 #include "update/LocalFile.h"
 #include "update/UpdateCheck.h"
 
@@ -36,6 +37,23 @@ Text readProfileFile(const Text& path, const Text& section, const Text& key,
 }
 
 Text pageOpener() { return "explorer"; }
+
+std::vector<Text> localCopyPaths() {
+    std::vector<Text> paths;
+    const Text folder = shell::programDirectory();
+    if (!folder.empty()) paths.push_back(folder + "\\up.ini");
+    // Under Program Files an ordinary user may not write beside the program (and a 64-bit
+    // program is never redirected to the VirtualStore), so the user's temporary folder comes
+    // next. Another program's up.ini may stand there: ours takes a name of its own.
+    char temp[MAX_PATH + 1];
+    const DWORD n = GetTempPathA(sizeof temp, temp);
+    if (n > 0 && n < sizeof temp) {
+        Text tempFolder(temp, n);
+        while (!tempFolder.empty() && tempFolder.back() == '\\') tempFolder.pop_back();
+        paths.push_back(tempFolder + "\\folioknife-up.ini");
+    }
+    return paths;
+}
 
 namespace {
 DWORD WINAPI runDetached(LPVOID parameter) {

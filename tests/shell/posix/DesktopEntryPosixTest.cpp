@@ -61,6 +61,10 @@ TEST_F(DesktopEntryPosixTest, CheckRestartClear) {
         EXPECT_NE(text.find(line), std::string::npos) << line << text;
     }
     EXPECT_EQ(readDesktopEntry(text).program, executablePath());
+    // File managers take only entries that keep the format's rules.
+    if (std::system("command -v desktop-file-validate >/dev/null") == 0) {
+        EXPECT_EQ(std::system(("desktop-file-validate " + desktopEntryPath()).c_str()), 0) << text;
+    }
     // Written by rename: nothing but the entry is left in the folder.
     const fs::path folder = fs::path(desktopEntryPath()).parent_path();
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
