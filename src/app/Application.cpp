@@ -2,6 +2,7 @@
 
 #include "app/CommandLine.h"
 #include "splitter/Messages.h"
+#include "splitter/SplitFlow.h"
 
 namespace folioknife::app {
 
@@ -47,6 +48,8 @@ int Application::startProgram(const std::vector<Text>& arguments) {
         buildMainWindow();
         bindEventHandlers();
     }
+    // The quit code is 0, but the program's exit code is 0 whatever ended the loop.
+    window_.runMessageLoop();
     return 0;
 }
 
@@ -64,10 +67,15 @@ void Application::openFromCommandLine(const std::vector<Text>& arguments) {
 
 void Application::buildMainWindow() {
     window_.create(controlTable(platform_.presetOutputDirectory),
-                   OpenFileDialogSpec{openFileDialogTitle(), openFileDialogFilter()});
+                   OpenFileDialogSetup{openFileDialogTitle(), openFileDialogFilter()});
     completeWindowTitle();
-    contextMenu_.probeContextMenuEntry(window_);
-    update_.startUpdateCheck(window_);
+    probeContextMenuEntry();
+    update_.startUpdateCheck();
+}
+
+void Application::probeContextMenuEntry() {
+    // Setting the mark does not run the click handler.
+    if (contextMenu_.entryPresent()) window_.setChecked(Control::ContextMenuCheck, true);
 }
 
 void Application::completeWindowTitle() { window_.setTitle(window_.title() + programVersion()); }
@@ -81,7 +89,6 @@ void Application::bindEventHandlers() {
     window_.bindClick(Control::CustomModeRadio, [this] { onCustomModeClicked(); });
     window_.bindClick(Control::ContextMenuCheck, [this] { onContextMenuCheckClicked(); });
     window_.bindDestroyed([this] { onMainWindowDestroyed(); });
-    window_.runMessageLoop();
 }
 
 void Application::onOpenClicked() {
@@ -110,7 +117,7 @@ void Application::onBrowseClicked() {
 
 void Application::onAssistMenuClicked() {
     splitter::showMessageBox(window_, programText("开发中功能，敬请期待"),
-                             programText("表达式辅助生成菜单"), 0);
+                             programText("表达式辅助生成菜单"));
 }
 
 void Application::onDefaultModeClicked() {
@@ -125,7 +132,13 @@ void Application::onCustomModeClicked() {
     window_.setEnabled(Control::ExpressionEdit, true);
 }
 
-void Application::onContextMenuCheckClicked() { contextMenu_.onContextMenuCheckClicked(window_); }
+void Application::onContextMenuCheckClicked() {
+    // The warning first, on every click, whatever the mark.
+    splitter::showMessageBox(window_, shell::warningText());
+    // The box has no owner, so further clicks may have run while it was up: only the mark as it
+    // stands now counts. Checked: the two REG ADD lines; clear: the REG DELETE line.
+    contextMenu_.setEntry(window_.isChecked(Control::ContextMenuCheck));
+}
 
 void Application::onMainWindowDestroyed() { window_.postQuit(0); }
 

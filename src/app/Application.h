@@ -5,26 +5,15 @@
 #include <vector>
 
 #include "app/MainWindow.h"
+#include "shell/ContextMenu.h"
 #include "splitter/FileService.h"
 #include "splitter/SourceDocument.h"
+#include "update/UpdateCheck.h"
 
 namespace folioknife::app {
 
-// The context-menu entry "一键分割": whether it exists at start, and what a click on its check
-// box does.
-class ContextMenuEntry {
-public:
-    virtual ~ContextMenuEntry() = default;
-    virtual void probeContextMenuEntry(MainWindow& window) = 0;
-    virtual void onContextMenuCheckClicked(MainWindow& window) = 0;
-};
-
-// The background check for a newer version, started once per start.
-class UpdateCheck {
-public:
-    virtual ~UpdateCheck() = default;
-    virtual void startUpdateCheck(splitter::MessageBoxService& boxes) = 0;
-};
+using shell::ContextMenuEntry;
+using update::UpdateCheck;
 
 struct Platform {
     std::string separator;          // "\" on Windows, "/" on Linux
@@ -46,6 +35,9 @@ public:
     void openFromCommandLine(const std::vector<Text>& arguments);
     void buildMainWindow();
     void completeWindowTitle();
+    // Checks ContextMenuCheck when the entry is there; never clears it.
+    void probeContextMenuEntry();
+    // Binds the eight handlers; the loop is the window's runMessageLoop().
     void bindEventHandlers();
 
     void onOpenClicked();
@@ -57,10 +49,6 @@ public:
     void onContextMenuCheckClicked();
     void onMainWindowDestroyed();
 
-    // The path confirmed in the open-file dialog at its last showing; empty when it was never
-    // shown or was cancelled. A requested deletion removes this file.
-    const Text& openFileDialogPath() const { return openFileDialogPath_; }
-
 private:
     splitter::SourceDocument& document_;
     splitter::FileService& files_;
@@ -68,6 +56,8 @@ private:
     ContextMenuEntry& contextMenu_;
     UpdateCheck& update_;
     Platform platform_;
+    // The path confirmed in the open-file dialog at its last showing; empty when it was never
+    // shown or was cancelled. A requested deletion removes this file.
     Text openFileDialogPath_;
 };
 

@@ -65,9 +65,9 @@ private:
 // Collects what the split reports; the caller prints it where it belongs.
 class RecordedMessages : public MessageBoxService {
 public:
-    int showMessageBox(const Text& text, const Text&, unsigned) override {
+    MessageBoxAnswer showMessageBox(const Text& text, const Text&, MessageBoxButtons) override {
         texts.push_back(text);
-        return 0;
+        return MessageBoxAnswer::Ok;
     }
     std::vector<Text> texts;
 };

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/CliSplit.h"
+#include "folioknife/Version.h"
 #include "splitter/CodePage.h"
 
 int main(int argc, char** argv) {
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
     app.add_flag("--list", options.list,
                  "write nothing; print each heading: number, byte offset, its line");
     app.add_option("FILE", options.file, "the novel, a plain-text file")->required();
-    app.set_version_flag("--version", "0.7");
+    app.set_version_flag("--version", FOLIOKNIFE_VERSION);
 
     try {
         app.parse(argc, argv);

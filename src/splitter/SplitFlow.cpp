@@ -8,11 +8,6 @@
 
 namespace folioknife::splitter {
 
-int showMessageBox(MessageBoxService& boxes, const Text& text, const Text& title,
-                   unsigned flags) {
-    return boxes.showMessageBox(text, title.empty() ? messages::defaultTitle() : title, flags);
-}
-
 Text expressionForDocument(const Text& expression, const DocumentEncoding& encoding) {
     if (sameCodePage(encoding.codePage, programCodePage())) return expression;
     auto converted = convertText(expression, programCodePage(), encoding.codePage);

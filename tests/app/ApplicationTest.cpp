@@ -15,14 +15,12 @@ namespace messages = splitter::messages;
 
 struct RecordingContextMenu : ContextMenuEntry {
     FakeWindow* window;
-    void probeContextMenuEntry(MainWindow&) override { window->log.push_back("probe"); }
-    void onContextMenuCheckClicked(MainWindow&) override { window->log.push_back("context click"); }
+    bool entryPresent() override { return window->log.push_back("probe"), false; }
+    void setEntry(bool) override { window->log.push_back("context click"); }
 };
 struct RecordingUpdate : UpdateCheck {
     FakeWindow* window;
-    void startUpdateCheck(splitter::MessageBoxService&) override {
-        window->log.push_back("update check");
-    }
+    void startUpdateCheck() override { window->log.push_back("update check"); }
 };
 
 class ApplicationTest : public ::testing::Test {
@@ -63,7 +61,7 @@ TEST_F(ApplicationTest, APlainStartBuildsTheWindowInOrderAndRunsTheLoop) {
     EXPECT_EQ(window.controls[Control::OpenButton].text, "打开");
     EXPECT_EQ(window.dialogSetUpAfter, kControlsBeforeOpenFileDialog);
     EXPECT_EQ(window.dialog.title, "打开文件");
-    EXPECT_EQ(window.dialog.filter, "文本文件(*.txt)|*.txt");
+    EXPECT_EQ(window.dialog.filters, (std::vector<FileFilter>{{"文本文件(*.txt)", "*.txt"}}));
 }
 
 TEST_F(ApplicationTest, ControlsTakeIdentifiers501To522InCreationOrder) {
@@ -115,7 +113,7 @@ TEST_F(ApplicationTest, OpenReportsTheLoadAndCancelChangesNothing) {
     EXPECT_EQ(document.text(), "");
     EXPECT_EQ(window.boxTexts(), (std::vector<Text>{messages::openSucceeded(), messages::openFailed()}));
     EXPECT_EQ(window.boxes[0].title, "信息");
-    EXPECT_EQ(window.boxes[0].flags, 0u);
+    EXPECT_EQ(window.boxes[0].buttons, MessageBoxButtons::Ok);
 }
 
 TEST_F(ApplicationTest, ModeRadiosSwitchWhichEditsAreEnabledAndKeepTheirTexts) {

@@ -28,9 +28,10 @@ struct RecordingSettings : SplitSettings {
 
 struct RecordingBoxes : MessageBoxService {
     std::vector<std::pair<Text, Text>> shown;
-    int showMessageBox(const Text& text, const Text& title, unsigned) override {
+    MessageBoxAnswer showMessageBox(const Text& text, const Text& title,
+                                    MessageBoxButtons) override {
         shown.emplace_back(text, title);
-        return 0;
+        return MessageBoxAnswer::Ok;
     }
     std::vector<Text> texts() const {
         std::vector<Text> t;

@@ -7,7 +7,6 @@
 
 #include "app/Application.h"
 #include "app/qt/QtMainWindow.h"
-#include "app/qt/Services.h"
 #include "splitter/CodePage.h"
 #include "splitter/FileService.h"
 #include "splitter/SourceDocument.h"
@@ -48,9 +47,15 @@ int main(int argc, char** argv) {
 
     app::controlIdCounter = 500;
     app::qt::QtMainWindow window;
-    auto contextMenu = app::qt::makeContextMenuEntry();
-    auto update = app::qt::makeUpdateCheck();
+    auto contextMenu = shell::makeContextMenuEntry();
+    // The update thread is never waited for: it prompts through the process's boxes, not
+    // through the window, which goes when main() returns.
+    auto update = update::makeUpdateCheck(app::qt::processMessageBoxes());
     app::Application application(splitter::theSourceDocument(), splitter::systemFileService(),
                                  window, *contextMenu, *update, app::currentPlatform());
-    return application.startProgram(arguments);
+    const int exitCode = application.startProgram(arguments);
+    // From here on a prompt the update thread still asks for is not shown: the window and the
+    // application object are about to go.
+    app::qt::processMessageBoxes().close();
+    return exitCode;
 }

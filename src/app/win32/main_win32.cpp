@@ -16,12 +16,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // path must be the ANSI bytes as given.
     const std::vector<app::Text> arguments = app::splitCommandLine(GetCommandLineA());
 
-    // The window lives as long as the process: the update thread may still show its prompt
-    // through it while the process ends, and is never waited for.
-    auto* window = new app::win32::Win32MainWindow(moduleHandle);
+    app::win32::Win32MainWindow window(moduleHandle);
     auto contextMenu = shell::makeContextMenuEntry();
-    auto update = update::makeUpdateCheck();
+    // The update thread is never waited for and may still show its prompt while the process
+    // ends: it asks the process's boxes, which outlive the window.
+    auto update = update::makeUpdateCheck(app::win32::processMessageBoxes());
     app::Application application(splitter::theSourceDocument(), splitter::systemFileService(),
-                                 *window, *contextMenu, *update, app::currentPlatform());
+                                 window, *contextMenu, *update, app::currentPlatform());
     return application.startProgram(arguments);
 }
