@@ -99,8 +99,8 @@ void Application::onOpenClicked() {
     }
     openFileDialogPath_ = *path;
     const bool loaded = splitter::loadSourceDocument(document_, files_, *path);
-    splitter::showMessageBox(window_, loaded ? splitter::messages::openSucceeded()
-                                             : splitter::messages::openFailed());
+    splitter::showMessageBox(
+        window_, loaded ? splitter::messages::openSucceeded() : splitter::messages::openFailed());
 }
 
 void Application::onSplitClicked() {

@@ -16,8 +16,8 @@ using shell::ContextMenuEntry;
 using update::UpdateCheck;
 
 struct Platform {
-    std::string separator;          // "\" on Windows, "/" on Linux
-    Text presetOutputDirectory;     // "D:\output" on Windows, ~/output on Linux
+    std::string separator;       // "\" on Windows, "/" on Linux
+    Text presetOutputDirectory;  // "D:\output" on Windows, ~/output on Linux
 };
 
 // The platform's separator and output-folder preset.

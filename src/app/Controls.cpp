@@ -60,11 +60,11 @@ WindowLayout windowLayout() { return WindowLayout{50, 50, 431, 299, 425, 270}; }
 
 const char* controlName(Control control) {
     static const char* const names[kControlCount] = {
-        "DefaultModeRadio", "CustomModeRadio",   "PrefixEdit",        "SuffixEdit",
-        "ExpressionEdit",   "ChaptersPerFileEdit", "ExpressionLabel", "DigitsLabel",
-        "PerFileLabel",     "ChaptersUnitLabel", "OutputToLabel",     "OutputDirEdit",
-        "BrowseButton",     "ContextMenuCheck",  "DeleteSourceCheck", "AuthorLabel",
-        "OpenButton",       "SplitButton",       "ParamsGroup",       "OutputGroup",
+        "DefaultModeRadio", "CustomModeRadio",     "PrefixEdit",        "SuffixEdit",
+        "ExpressionEdit",   "ChaptersPerFileEdit", "ExpressionLabel",   "DigitsLabel",
+        "PerFileLabel",     "ChaptersUnitLabel",   "OutputToLabel",     "OutputDirEdit",
+        "BrowseButton",     "ContextMenuCheck",    "DeleteSourceCheck", "AuthorLabel",
+        "OpenButton",       "SplitButton",         "ParamsGroup",       "OutputGroup",
         "MiscGroup",        "AssistMenuButton"};
     return names[static_cast<int>(control)];
 }

@@ -94,9 +94,7 @@ const char* controlName(Control control);
 struct FileFilter {
     Text name;
     Text patterns;
-    bool operator==(const FileFilter& o) const {
-        return name == o.name && patterns == o.patterns;
-    }
+    bool operator==(const FileFilter& o) const { return name == o.name && patterns == o.patterns; }
 };
 
 // The window's texts.

@@ -19,8 +19,8 @@ void ContextMenu::setEntry(bool present) {
     const Text path = platform_->executablePath();
     const PathStyle style = platform_->pathStyle();
     platform_->runCommandLine(
-        commandValueLine(programDirectory(path, style), programFileName(path, style), style),
-        false, ShowMode::Hidden);
+        commandValueLine(programDirectory(path, style), programFileName(path, style), style), false,
+        ShowMode::Hidden);
 }
 
 std::unique_ptr<ContextMenuEntry> makeContextMenuEntry() {

@@ -47,7 +47,7 @@ Text bytes(const QString& s) { return programText(s.toStdString()); }  // in the
 // found it: an answer may click the main window and so open a box nested in this one, which
 // the watcher must be free to find.
 class Answerer {
-  public:
+public:
     std::function<void(QMessageBox*)> onBox = [](QMessageBox* b) { b->buttons().first()->click(); };
     std::function<void(QFileDialog*)> onDialog = [](QFileDialog* d) { d->reject(); };
     Answerer() {
@@ -63,7 +63,7 @@ class Answerer {
         timer_.start(10);
     }
 
-  private:
+private:
     QTimer timer_;
     std::set<QWidget*> seen_;
 };
@@ -104,7 +104,7 @@ class QtMainWindowTest : public QObject {
         return code == 0 && !timedOut && !window.widget()->isVisible();
     }
 
-  private slots:
+private slots:
     void initTestCase() {
         const QByteArray codePage = qgetenv("FK_TEST_CODEPAGE");
         if (!codePage.isEmpty()) fk::splitter::setProgramCodePage(codePage.toStdString());
@@ -326,8 +326,8 @@ class QtMainWindowTest : public QObject {
     void nameFilters_data() {
         QTest::addColumn<QStringList>("filter");  // name, patterns, name, patterns, ...
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("the program's")
-            << QStringList{utf8("文本文件(*.txt)"), "*.txt"} << QStringList{utf8("文本文件(*.txt)")};
+        QTest::newRow("the program's") << QStringList{utf8("文本文件(*.txt)"), "*.txt"}
+                                       << QStringList{utf8("文本文件(*.txt)")};
         QTest::newRow("pattern added") << QStringList{"All", "*.*"} << QStringList{"All (*.*)"};
         QTest::newRow("two entries, two patterns")
             << QStringList{"Text", "*.txt;*.log", "All(*.*)", "*.*"}

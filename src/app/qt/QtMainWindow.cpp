@@ -8,8 +8,8 @@
 #include <QDialogButtonBox>
 #include <QEventLoop>
 #include <QFileDialog>
-#include <QGroupBox>
 #include <QFont>
+#include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>

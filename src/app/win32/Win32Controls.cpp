@@ -34,7 +34,7 @@ std::string openFileFilterBytes(const std::vector<FileFilter>& filters) {
         bytes += filter.patterns;
         bytes += '\0';
     }
-    bytes += '\0';  // ends the list
+    bytes += '\0';                       // ends the list
     if (filters.empty()) bytes += '\0';  // an empty list is two NULs all the same
     return bytes;
 }

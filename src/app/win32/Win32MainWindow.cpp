@@ -191,7 +191,7 @@ Text Win32MainWindow::browseForFolder(const Text& title) {
 }
 
 MessageBoxAnswer Win32MainWindow::showMessageBox(const Text& text, const Text& title,
-                                                MessageBoxButtons buttons) {
+                                                 MessageBoxButtons buttons) {
     return showWin32MessageBox(text, title, buttons);
 }
 
