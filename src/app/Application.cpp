@@ -41,9 +41,9 @@ Application::Application(splitter::SourceDocument& document, splitter::FileServi
       update_(update),
       platform_(std::move(platform)) {}
 
-int Application::startProgram(const std::vector<Text>& arguments) {
+int Application::startProgram(const std::vector<Text>& arguments, const Text& commandLineRest) {
     if (!arguments.empty()) {
-        openFromCommandLine(arguments);
+        openFromCommandLine(arguments, commandLineRest);
     } else {
         buildMainWindow();
         bindEventHandlers();
@@ -53,15 +53,23 @@ int Application::startProgram(const std::vector<Text>& arguments) {
     return 0;
 }
 
-void Application::openFromCommandLine(const std::vector<Text>& arguments) {
+void Application::openFromCommandLine(const std::vector<Text>& arguments,
+                                      const Text& commandLineRest) {
     // Loaded before the window exists; a file that cannot be loaded is not reported here: the
     // split will say that no file is set.
-    splitter::loadSourceDocument(document_, files_, arguments.front());
+    Text path = arguments.front();
+    // The registered command leaves "%1" unquoted, so Explorer hands "D:\My Books\a.txt" over
+    // as the items "D:\My" and "Books\a.txt". When the first item is no file, the whole rest
+    // of the command line is the path meant.
+    if (!splitter::loadSourceDocument(document_, files_, path) && !commandLineRest.empty() &&
+        commandLineRest != path &&
+        splitter::loadSourceDocument(document_, files_, commandLineRest)) {
+        path = commandLineRest;
+    }
     buildMainWindow();
     window_.setEnabled(Control::OpenButton, false);
     window_.setText(Control::OpenButton, programText("文件已打开"));
-    window_.setText(Control::OutputDirEdit,
-                    deriveOutputDirectory(arguments.front(), platform_.separator));
+    window_.setText(Control::OutputDirEdit, deriveOutputDirectory(path, platform_.separator));
     bindEventHandlers();
 }
 

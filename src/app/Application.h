@@ -30,9 +30,12 @@ public:
                 Platform platform);
 
     // Opens the file named by the first argument when there is one, builds the window, binds
-    // the handlers and runs the loop. Returns the exit code, 0.
-    int startProgram(const std::vector<Text>& arguments);
-    void openFromCommandLine(const std::vector<Text>& arguments);
+    // the handlers and runs the loop. Returns the exit code, 0. commandLineRest is the command
+    // line after the program path, where the platform has one (commandLineRest()): the path
+    // to load when the first argument cannot be opened.
+    int startProgram(const std::vector<Text>& arguments, const Text& commandLineRest = Text());
+    void openFromCommandLine(const std::vector<Text>& arguments,
+                             const Text& commandLineRest = Text());
     void buildMainWindow();
     void completeWindowTitle();
     // Checks ContextMenuCheck when the entry is there; never clears it.

@@ -14,6 +14,11 @@ using splitter::Text;
 // byte of a GBK character never ends an item; such a byte at the very end is dropped.
 std::vector<Text> splitCommandLine(std::string_view commandLine);
 
+// The command line after the program path (skipped as above), as it stands, without its
+// leading and trailing blanks: the path that Explorer meant when it passed the registered
+// command's unquoted "%1" holding blanks.
+Text commandLineRest(std::string_view commandLine);
+
 // The 1-based byte position of the last occurrence of 'find' in 'text', or -1.
 int findLastText(std::string_view text, std::string_view find);
 

@@ -91,6 +91,32 @@ TEST_F(ApplicationTest, TheCommandLineRouteLoadsFirstAndPresetsTheFolder) {
     EXPECT_TRUE(window.boxes.empty());
 }
 
+// Explorer hands a path with blanks over unquoted, as several items: the first is no file, so
+// the rest of the command line is the path.
+TEST_F(ApplicationTest, AnUnquotedPathWithBlanksIsTakenWhole) {
+    fs.files["/My Books/a  b.txt"] = novel;
+    struct Case {
+        std::vector<Text> items;
+        Text rest;
+        Text loaded, folder;
+    } cases[] = {
+        {{"/My", "Books/a", "b.txt"}, "/My Books/a  b.txt", novel, "/My Books/"},
+        {{"/books/novel.txt", "x"}, "/books/novel.txt x", novel, "/books/"},  // the first is one
+        {{"/My", "Gone.txt"}, "/My Gone.txt", "", "/"},  // neither: as before
+        {{"/My", "Books/a", "b.txt"}, "", "", "/"},      // no command line to fall back on
+    };
+    for (const auto& c : cases) {
+        FakeWindow fresh;
+        splitter::SourceDocument doc;
+        Application start{doc, fs, fresh, contextMenu, update, Platform{"/", "/home/u/output"}};
+        controlIdCounter = 500;
+        start.startProgram(c.items, c.rest);
+        EXPECT_EQ(doc.text(), c.loaded) << c.rest;
+        EXPECT_EQ(fresh.controls[Control::OutputDirEdit].text, c.folder) << c.rest;
+        EXPECT_TRUE(fresh.boxes.empty());
+    }
+}
+
 TEST_F(ApplicationTest, AFileThatCannotBeLoadedFromTheCommandLineIsReportedOnlyBySplit) {
     document.replace("old text");
     app.startProgram({"missing.txt"});

@@ -15,6 +15,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // The raw command line, not the C runtime's argv: its quoting rules are not ours, and the
     // path must be the ANSI bytes as given.
     const std::vector<app::Text> arguments = app::splitCommandLine(GetCommandLineA());
+    const app::Text rest = app::commandLineRest(GetCommandLineA());
 
     app::win32::Win32MainWindow window(moduleHandle);
     auto contextMenu = shell::makeContextMenuEntry();
@@ -23,5 +24,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     auto update = update::makeUpdateCheck(app::win32::processMessageBoxes());
     app::Application application(splitter::theSourceDocument(), splitter::systemFileService(),
                                  window, *contextMenu, *update, app::currentPlatform());
-    return application.startProgram(arguments);
+    return application.startProgram(arguments, rest);
 }
