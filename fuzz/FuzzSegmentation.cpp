@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int64_t perVolume = 1 + data[0] % 16;
     const std::size_t cuts = data[1] % 32;
     const std::string raw(reinterpret_cast<const char*>(data) + 2, size - 2);
-    const std::string text = raw.substr(0, textReadLength(raw));
+    const std::string& text = raw;
     // Ascending, non-overlapping offsets, as the matcher gives them.
     std::vector<ExpressionMatch> matches;
     std::int64_t at = 0;

@@ -15,7 +15,8 @@ for group in "$@"; do
         # googletest: the sources, built by the cross toolchain for the Windows tests.
         windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest xvfb xdotool
                             openbox imagemagick fonts-wqy-microhei locales) ;;
-        sanitizers) packages+=(clang-14 libclang-rt-14-dev) ;;
+        # llvm-14: llvm-symbolizer, without which the leak suppressions cannot match.
+        sanitizers) packages+=(clang-14 libclang-rt-14-dev llvm-14) ;;
         *) echo "setup.sh: unknown group $group" >&2; exit 64 ;;
     esac
 done

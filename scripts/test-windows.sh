@@ -48,19 +48,14 @@ if grep -i 'DLL Name: *lib' <<<"$imports"; then fail "folioknife.exe needs DLLs 
 prefix=$(mktemp -d /tmp/fk-wineprefix.XXXXXX)
 work=$(mktemp -d /tmp/fk-winerun.XXXXXX)
 export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-server_started=no
-x_pids=()  # Xvfb, then openbox
+x_pids=()  # Xvfb, then openbox, of the display in use
+server_up=no
+# bash may run the EXIT trap when a subshell of this script ends (a command substitution, a
+# background job); only the shell that set it may stop the servers and remove the folders.
+owner=$BASHPID
 cleanup() {
-    if [ "$server_started" = yes ]; then
-        wineserver -k >/dev/null 2>&1 || true
-        # The server is gone after -k; waiting is safe now and makes sure its children are too.
-        timeout 30 wineserver -w >/dev/null 2>&1 || true
-    fi
-    # The window manager first, then the display it runs on; each by its id, each wait bounded.
-    local i
-    for ((i = ${#x_pids[@]} - 1; i >= 0; i--)); do
-        kill "${x_pids[i]}" 2>/dev/null && timeout 5 tail --pid="${x_pids[i]}" -f /dev/null
-    done
+    [ "$BASHPID" = "$owner" ] || return 0
+    end_session
     rm -rf "$prefix" "$work"
 }
 trap cleanup EXIT
@@ -75,28 +70,50 @@ until_ok() {
     while ((n-- > 0)); do "$@" && return 0; sleep 0.1; done
     return 1
 }
-
-# A display of our own, numbered by the server, with openbox on it: without a window manager a
-# message box can be neither activated nor dismissed with xdotool.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-x_pids+=($!)
-until_ok 100 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(cat "$work/display")"
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-x_pids+=($!)
 x() { timeout 10 xdotool "$@"; }
-until_ok 100 x get_desktop >/dev/null 2>&1 || fail "openbox did not start"
 
 unset LC_ALL LANGUAGE LC_CTYPE LC_MESSAGES LC_COLLATE
 export LANG=zh_CN.UTF-8
-# One persistent server for the whole run: without it every test start costs seconds. Never
-# "wineserver -w" while it runs: that waits for ever.
-wineserver -p
-server_started=yes
-# This first program also starts Wine's own background processes (services.exe, explorer.exe
-# for the desktop, rpcss.exe) with their output going nowhere. Started by a test instead, they
-# would inherit ctest's pipes and hold that test open until it timed out.
-wine cmd /c exit </dev/null >/dev/null 2>&1
+
+# begin_session: a display of our own, numbered by the server, with openbox on it (without a
+# window manager a message box can be neither activated nor dismissed with xdotool), and a
+# persistent Wine server whose desktop lives on that display. Each program start under test
+# gets a session of its own, so nothing an earlier start left behind can reach it.
+begin_session() {
+    rm -f "$work/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    x_pids+=($!)
+    until_ok 300 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+    export DISPLAY=":$(cat "$work/display")"
+    openbox --sm-disable >"$work/openbox.log" 2>&1 &
+    x_pids+=($!)
+    until_ok 300 x get_desktop >/dev/null 2>&1 || fail "openbox did not start"
+    # One persistent server for the session: without it every program start costs seconds.
+    # Never "wineserver -w" while it runs: that waits for ever.
+    wineserver -p
+    server_up=yes
+    # This first program also starts Wine's own background processes (services.exe, explorer.exe
+    # for the desktop, rpcss.exe) with their output going nowhere. Started by a test instead,
+    # they would inherit ctest's pipes and hold that test open until it timed out.
+    wine cmd /c exit </dev/null >/dev/null 2>&1
+}
+# end_session: the Wine server and its programs, then the window manager, then the display;
+# each by its id, each wait bounded.
+end_session() {
+    if [ "$server_up" = yes ]; then
+        wineserver -k >/dev/null 2>&1 || true
+        # The server is gone after -k; waiting is safe now and makes sure its children are too.
+        timeout 30 wineserver -w >/dev/null 2>&1 || true
+        server_up=no
+    fi
+    local i
+    for ((i = ${#x_pids[@]} - 1; i >= 0; i--)); do
+        kill "${x_pids[i]}" 2>/dev/null && timeout 5 tail --pid="${x_pids[i]}" -f /dev/null
+    done
+    x_pids=()
+}
+
+begin_session
 # Chinese captions in Wine's default fonts are drawn as boxes; these fonts have the glyphs.
 printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
     '"SimSun"="WenQuanYi Micro Hei"' '"NSimSun"="WenQuanYi Micro Hei"' \
@@ -149,12 +166,13 @@ head -n 1 out.txt | tr -d '\r' | grep -qx 'encoding: UTF-8' || fail "--list: $(h
 [ "$(wc -l < out.txt)" = $((chapters + 1)) ] || fail "--list found $(($(wc -l < out.txt) - 1)) headings"
 
 # --- The window program ---------------------------------------------------------------------
+end_session
 # window TITLE: the first X window with exactly that title, if any.
 window() { x search --name "^$1\$" 2>/dev/null | head -n 1; }
 probe() { wine "$probe_exe" "$@" </dev/null; }
 # ends PID: waits (bounded) for the program to end and fails unless its exit code is 0.
 ends() {
-    until_ok 100 eval '! kill -0 "$1" 2>/dev/null' || fail "$2: still running after Alt+F4"
+    until_ok 300 eval '! kill -0 "$1" 2>/dev/null' || fail "$2: still running after Alt+F4"
     local rc=0
     wait "$1" || rc=$?
     [ "$rc" = 0 ] || fail "$2: exit code $rc"
@@ -165,10 +183,11 @@ ends() {
 mkdir -p "$work/书库"
 "$gennovel" "$work/书库/长篇小说.txt" --encoding gbk --chapters 25 --seed 7 >/dev/null
 novel_win=$(windows_path "$work/书库/长篇小说.txt")
+begin_session
 wine "$gui_exe" "$novel_win" </dev/null >"$work/gui.out" 2>&1 &
 gui=$!
 wid=
-until_ok 200 eval 'wid=$(window "Tarvelle V0\\.7"); [ -n "$wid" ]' ||
+until_ok 600 eval 'wid=$(window "Tarvelle V0\\.7"); [ -n "$wid" ]' ||
     fail "no window titled Tarvelle V0.7 after starting folioknife.exe with a novel"
 probe check "OpenButton.text=文件已打开" OpenButton.enabled=0 \
     "OutputDirEdit.text=$(windows_path "$work/书库/")" >"$work/probe.out" ||
@@ -177,7 +196,7 @@ until_ok 50 x windowactivate --sync "$wid" || fail "the window cannot be activat
 # SplitButton stands at 333,59 and is 88x32 in the client area.
 x mousemove --window "$wid" 377 75 click 1
 box=
-until_ok 200 eval 'box=$(window 信息); [ -n "$box" ]' || fail "no box titled 信息 after clicking 分割"
+until_ok 600 eval 'box=$(window 信息); [ -n "$box" ]' || fail "no box titled 信息 after clicking 分割"
 shown=$(probe box 信息 | iconv -f GBK -t UTF-8)
 [ "$shown" = "分割成功！" ] || fail "the box after clicking 分割 says: $shown"
 sleep 0.3  # let the box draw before the picture is taken
@@ -190,6 +209,7 @@ cat "$work/书库"/novel_{1,2,3}.txt | cmp - "$work/书库/长篇小说.txt" ||
     fail "the window's volumes do not join back to the novel"
 x windowactivate --sync "$wid" key alt+F4
 ends "$gui" "folioknife.exe with a novel"
+end_session
 
 # Started as Explorer starts the context-menu entry: the registered command leaves the path
 # unquoted, so a path with blanks reaches the program as several items; the program still loads
@@ -220,14 +240,16 @@ for folder in "My Books" "My  Books"; do
 done
 
 # Started plainly: every control holds its preset.
+begin_session
 wine "$gui_exe" </dev/null >"$work/gui.out" 2>&1 &
 gui=$!
-until_ok 200 eval 'wid=$(window "Tarvelle V0\\.7"); [ -n "$wid" ]' ||
+until_ok 600 eval 'wid=$(window "Tarvelle V0\\.7"); [ -n "$wid" ]' ||
     fail "no window titled Tarvelle V0.7 after a plain start"
 probe check >"$work/probe.out" ||
     fail "the window after a plain start: $(iconv -f GBK -t UTF-8 "$work/probe.out")"
 import -window root "$shots/screenshot-presets.png"
 x windowactivate --sync "$wid" key alt+F4
 ends "$gui" "folioknife.exe started plainly"
+end_session
 
 echo "test-windows: all passed in $(( $(date +%s) - started )) s"

@@ -5,12 +5,32 @@
 #   3. the native tests again under AddressSanitizer and UndefinedBehaviorSanitizer, then
 #      every fuzz target for FUZZ_SECONDS (default 60) seconds.
 # `scripts/test.sh native` runs step 1 only, for a quick check during development.
+# Every stage prints the whole output of a test that fails; the last line says which stage
+# failed, so a CI log read from the bottom names it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh gui
-scripts/build.sh
-ctest --test-dir build --output-on-failure -j2
+started=$(date +%s)
+
+# stage NAME CMD...: runs one stage, timed; a failure ends the run naming the stage.
+stage() {
+    local name=$1 begun rc=0
+    shift
+    begun=$(date +%s)
+    echo "==== stage: $name"
+    "$@" || rc=$?
+    if [ "$rc" != 0 ]; then
+        echo "==== FAILED: stage \"$name\" (exit $rc, after $(( $(date +%s) - begun )) s); its output is above" >&2
+        exit "$rc"
+    fi
+    echo "==== passed: $name ($(( $(date +%s) - begun )) s)"
+}
+# (Chained with &&: "set -e" does not act inside a function whose caller tests its status.)
+native() {
+    scripts/setup.sh gui && scripts/build.sh && ctest --test-dir build --output-on-failure -j2
+}
+
+stage native native
 [ "${1:-all}" = native ] && exit 0
-scripts/test-windows.sh
-scripts/test-hardening.sh "${FUZZ_SECONDS:-60}"
-echo "all tests passed"
+stage windows scripts/test-windows.sh
+stage sanitizers-and-fuzzing scripts/test-hardening.sh "${FUZZ_SECONDS:-60}"
+echo "all tests passed in $(( $(date +%s) - started )) s"

@@ -4,24 +4,16 @@
 #include <optional>
 #include <vector>
 
-#include "splitter/ByteScan.h"
 #include "splitter/LargeBuffer.h"
 
 namespace folioknife::splitter {
 
-std::size_t textReadLength(std::string_view bytes) {
-    const char* begin = bytes.data();
-    const char* end = begin + bytes.size();
-    return static_cast<std::size_t>(findEitherByte(begin, end, 0x00, 0x1A) - begin);
-}
-
 DocumentStream::DocumentStream() = default;
 
-DocumentStream DocumentStream::holding(SharedBytes bytes, bool noStopBytes) {
+DocumentStream DocumentStream::holding(SharedBytes bytes) {
     DocumentStream s;
     s.bytes_ = std::move(bytes);
     s.position_ = static_cast<std::int64_t>(s.bytes_.size());
-    s.clean_ = noStopBytes ? s.position_ : 0;
     return s;
 }
 
@@ -30,13 +22,10 @@ std::int64_t DocumentStream::size() const {
 }
 
 void DocumentStream::write(std::string_view text) {
-    if (!open_) return;
-    text = text.substr(0, text.find('\0'));
-    if (text.empty()) return;
+    if (!open_ || text.empty()) return;
     // Copy on write: the bytes may still be the document's text.
     auto own = std::make_shared<std::string>(bytes_.view());
     auto pos = static_cast<std::size_t>(position_);
-    if (clean_ > position_) clean_ = position_;  // the new bytes are not known to be clean
     if (own->size() < pos + text.size()) own->resize(pos + text.size(), '\0');
     own->replace(pos, text.size(), text.data(), text.size());
     bytes_ = SharedBytes(std::shared_ptr<const std::string>(std::move(own)));
@@ -57,9 +46,6 @@ std::string_view DocumentStream::readView(std::int64_t count) {
     if (available <= 0) return {};
     std::string_view taken(bytes_.view().data() + position_,
                            static_cast<std::size_t>(count < available ? count : available));
-    if (position_ + static_cast<std::int64_t>(taken.size()) > clean_) {
-        taken = taken.substr(0, textReadLength(taken));
-    }
     position_ += static_cast<std::int64_t>(taken.size());
     return taken;
 }
@@ -76,33 +62,31 @@ Text DocumentStream::readRest() { return Text(readRestView()); }
 void DocumentStream::close() {
     if (!open_) return;
     bytes_ = SharedBytes();
-    clean_ = 0;
     position_ = 0;
     open_ = false;
 }
 
 SourceDocument::SourceDocument() : encoding_(encodingOf(programCodePage())) {}
 
-void SourceDocument::replace(Text text, bool readByTextRule) {
-    replace(SharedBytes(std::make_shared<const std::string>(std::move(text))), readByTextRule);
+void SourceDocument::replace(Text text) {
+    replace(SharedBytes(std::make_shared<const std::string>(std::move(text))));
 }
 
-void SourceDocument::replace(SharedBytes text, bool readByTextRule) {
+void SourceDocument::replace(SharedBytes text) {
     text_ = std::move(text);
-    readByTextRule_ = readByTextRule;
-    stream_ = DocumentStream::holding(text_, readByTextRule);
+    stream_ = DocumentStream::holding(text_);
     hasStream_ = true;
     encoding_ = detectDocumentEncoding(text_.view(), programCodePage());
 }
 
 void SourceDocument::reopenStream() {
     if (hasStream_ && stream_.isOpen()) return;
-    stream_ = DocumentStream::holding(text_, readByTextRule_);
+    stream_ = DocumentStream::holding(text_);
     hasStream_ = true;
 }
 
 namespace {
-// Reads the file by the text-read rule, block by block, stopping at the first 0x00 or 0x1A.
+// Reads the whole file, block by block.
 Text readText(InputFile& file) {
     Text text;
     // One byte more than the file holds, so that the read which finds the end needs no growth.
@@ -119,14 +103,9 @@ Text readText(InputFile& file) {
         std::int64_t n = file.read(&text[used], want);
         if (n < 0) return Text();  // opened but unreadable: an empty text
         text.resize(used + static_cast<std::size_t>(n));
-        std::size_t keep = textReadLength(std::string_view(text).substr(used));
-        if (keep < static_cast<std::size_t>(n)) {
-            text.resize(used + keep);
-            break;
-        }
         if (n == 0) break;
     }
-    // A text cut short by a 0x00 near the start of a big file should not keep the whole buffer.
+    // A file that was cut short after its size was taken should not keep the whole buffer.
     if (text.capacity() - text.size() > (std::size_t{1} << 20)) text.shrink_to_fit();
     return text;
 }
@@ -143,12 +122,12 @@ bool loadSourceDocument(SourceDocument& document, FileService& files, const Text
     if (loading == Loading::Map) mapped = file->mapWhole();
     if (mapped) {
         file.reset();  // the mapping outlives the file's handle
-        document.replace(mapped->prefix(textReadLength(mapped->view())), true);
+        document.replace(std::move(*mapped));
         return true;
     }
     Text text = readText(*file);
     file.reset();  // the file is closed before the document takes its text
-    document.replace(std::move(text), true);
+    document.replace(std::move(text));
     return true;
 }
 

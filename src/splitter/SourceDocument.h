@@ -11,10 +11,6 @@
 
 namespace folioknife::splitter {
 
-// The length of the text at the start of 'bytes' by the text-read rule: reading stops before
-// the first 0x00 or 0x1A (the old end-of-file mark) byte.
-std::size_t textReadLength(std::string_view bytes);
-
 // An in-memory byte stream with a 0-based position. It starts out sharing the bytes of the
 // text it was made from and takes a copy of its own only when written to, so a loaded novel
 // sits in memory once although the document holds both a text and a stream.
@@ -23,9 +19,7 @@ public:
     // An open, empty stream at position 0.
     DocumentStream();
     // An open stream holding 'bytes', positioned at its end (as after writing them).
-    // 'noStopBytes' tells that the bytes hold no 0x00 or 0x1A (they were read by the
-    // text-read rule), so that reading them back need not look for one again.
-    static DocumentStream holding(SharedBytes bytes, bool noStopBytes = false);
+    static DocumentStream holding(SharedBytes bytes);
 
     bool isOpen() const { return open_; }
     std::int64_t size() const;
@@ -44,7 +38,6 @@ public:
 
 private:
     SharedBytes bytes_;
-    std::int64_t clean_ = 0;  // the leading bytes known to hold no 0x00 or 0x1A
     std::int64_t position_ = 0;
     bool open_ = true;
 };
@@ -62,16 +55,14 @@ public:
     // Decided when the text is loaded, from the text and the program's code page then.
     const DocumentEncoding& encoding() const { return encoding_; }
     // The text and a fresh stream holding it replace what the document held.
-    // 'readByTextRule': the text was read by the text-read rule and holds no 0x00 or 0x1A.
-    void replace(Text text, bool readByTextRule = false);
-    void replace(SharedBytes text, bool readByTextRule = false);
+    void replace(Text text);
+    void replace(SharedBytes text);
     // A split closes the stream when it is done; a later split of the same text gets a fresh
     // stream over the text rather than reading nothing from the closed one.
     void reopenStream();
 
 private:
     SharedBytes text_;
-    bool readByTextRule_ = false;
     DocumentStream stream_;
     bool hasStream_ = false;
     DocumentEncoding encoding_;
@@ -84,7 +75,9 @@ private:
 // (exitOnLostMapping).
 enum class Loading { Read, Map };
 
-// Loads the file at 'path' into the document by the text-read rule. The file is opened for
+// Loads the file at 'path' into the document: every byte of it. 0x00 and 0x1A are bytes like
+// any other (many downloaded novels end in NUL padding or carry a stray old end-of-file
+// mark), so the volumes joined always give back the whole file. The file is opened for
 // reading only and closed at once. On failure the document is left empty. True when the file
 // was opened.
 bool loadSourceDocument(SourceDocument& document, FileService& files, const Text& path,

@@ -38,8 +38,7 @@ bool writeVolume(FileService& files, const Text& name, const Volume& volume) {
     return file->close() && ok;
 }
 
-// True when the file at 'path' holds exactly 'text', byte for byte. A source whose text was cut
-// short at a 0x00 or 0x1A byte holds more than the text and is never equal.
+// True when the file at 'path' holds exactly 'text', byte for byte.
 bool fileHoldsExactly(FileService& files, const Text& path, std::string_view text) {
     std::unique_ptr<InputFile> file = files.openForReading(path);
     if (!file) return false;

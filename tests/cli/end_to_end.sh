@@ -100,12 +100,24 @@ cp gbk.txt whole.txt
 expect_status 0 "$split" --codepage GBK --delete-source -o del1 whole.txt
 [ -e whole.txt ] && fail "complete split: source not deleted"
 joined del1 5 | cmp -s - gbk.txt || fail "deleted source: volumes incomplete"
-{ cat gbk.txt; printf 'tail\0after nul'; } > cut.txt
-expect_status 0 "$split" --codepage GBK --delete-source -o del2 cut.txt
-[ -e cut.txt ] || fail "source with a NUL byte was deleted"
-grep -q '源文件未删除：输出文件未包含源文件的全部内容' err.txt || fail "kept-source message"
 
-# 8. The novel's encoding, not the code page, decides: a GBK novel under a UTF-8 code page and a
+# 8. 0x00 and 0x1A are bytes like any other: every byte of the novel is in exactly one volume,
+#    so a novel holding them is split whole and may be deleted.
+#    name         bytes around the novel (printf format: before | after)
+while IFS='|' read -r name before after; do
+    { printf "$before"; cat gbk.txt; printf "$after"; } > "$name.txt"
+    cp "$name.txt" "$name.orig"
+    expect_status 0 "$split" --codepage GBK --delete-source -n 3 -o "del-$name" "$name.txt"
+    [ -e "$name.txt" ] && fail "$name: whole split, source kept: $(cat err.txt)"
+    joined "del-$name" | cmp -s - "$name.orig" || fail "$name: the volumes are not the file"
+done <<'TABLE'
+nul-tail||tail\0after nul
+nul-padding||\0\0\0\0\0\0\0\0
+eof-mark-early|序言\032after the old end-of-file mark\r\n|
+eof-and-nul|\0|\032\0第99章 after both\r\n
+TABLE
+
+# 9. The novel's encoding, not the code page, decides: a GBK novel under a UTF-8 code page and a
 #    UTF-8 novel under GBK give the same cuts as in their own code page.
 expect_status 0 "$split" --list gbk.txt
 [ "$(head -n 1 out.txt)" = "encoding: GB18030" ] || fail "GBK novel under UTF-8: $(head -n 1 out.txt)"
@@ -117,7 +129,7 @@ expect_status 0 "$split" --codepage GBK --list utf8.txt
 expect_status 0 "$split" --codepage GBK -n 10 -o cross-utf8 utf8.txt
 for k in 1 2 3; do cmp -s cross-utf8/novel_$k.txt out-utf8.txt-10/novel_$k.txt || fail "UTF-8 under GBK: volume $k differs"; done
 
-# 9. Output folders with Chinese names, blanks and a trailing separator work, in either code
+# 10. Output folders with Chinese names, blanks and a trailing separator work, in either code
 #    page; a path too long for the system is reported as a file that could not be written.
 mkdir -p "书 架"
 expect_status 0 "$split" --codepage GBK -n 10 -o "书 架/输出 文件夹/" gbk.txt
@@ -130,7 +142,7 @@ expect_status 2 "$split" --delete-source -o "$long" keep.txt
 grep -q '分割失败！无法写入文件：' err.txt || fail "over-long path: $(cat err.txt)"
 cmp -s keep.txt gbk.txt || fail "over-long path: source touched"
 
-# 10. Usage.
+# 11. Usage.
 expect_status 64 "$split" --no-such-option gbk.txt
 expect_status 64 "$split"
 expect_status 64 "$split" --codepage NO-SUCH-CODEPAGE gbk.txt

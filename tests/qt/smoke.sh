@@ -19,12 +19,21 @@ unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 
 work=$(mktemp -d)
 pids=()
-# Ends what this script started, by pid, newest first; every wait here is bounded.
-cleanup() {
+# stop_from N: ends what this script started after the first N, by pid, newest first; every
+# wait is bounded.
+stop_from() {
     local i
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    for ((i = ${#pids[@]} - 1; i >= $1; i--)); do
         kill "${pids[i]}" 2>/dev/null && timeout 5 tail --pid="${pids[i]}" -f /dev/null
     done
+    pids=("${pids[@]:0:$1}")
+}
+# bash may run the EXIT trap when a subshell of this script ends (a command substitution, a
+# background job); only the shell that set it may stop the servers and remove the work folder.
+owner=$BASHPID
+cleanup() {
+    [ "$BASHPID" = "$owner" ] || return 0
+    stop_from 0
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -49,19 +58,25 @@ until_ok() {
 }
 
 # Without a display the program says where to go instead, before Qt can abort.
-timeout 10 env -u DISPLAY "$program" >"$work/out" 2>"$work/err"
+timeout 120 env -u DISPLAY "$program" >"$work/out" 2>"$work/err"
 rc=$?
 [ "$rc" = 1 ] || fail "without a display: exit $rc, expected 1"
 grep -q folioknife-split "$work/err" || fail "without a display: $(cat "$work/err")"
 
-# A display of our own, numbered by the server, and openbox on it.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-until_ok 100 test -s "$work/display" || { fail "Xvfb did not start: $(cat "$work/xvfb.log")"; exit 1; }
-export DISPLAY=":$(cat "$work/display")"
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-until_ok 100 x get_desktop >/dev/null 2>&1 || { fail "openbox did not start"; exit 1; }
+# start_display: a display of our own, numbered by the server, with openbox on it; each program
+# start gets a fresh one, so nothing a previous start left behind can reach it. Under the
+# sanitizers with a cold font cache every start is slow: the waits are long, and each ends as
+# soon as its condition holds.
+start_display() {
+    rm -f "$work/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    pids+=($!)
+    until_ok 300 test -s "$work/display" || { fail "Xvfb did not start: $(cat "$work/xvfb.log")"; return 1; }
+    export DISPLAY=":$(cat "$work/display")"
+    openbox --sm-disable >"$work/openbox.log" 2>&1 &
+    pids+=($!)
+    until_ok 300 x get_desktop >/dev/null 2>&1 || { fail "openbox did not start"; return 1; }
+}
 
 # run NAME LOCALE ENCODING GENERATOR_ENCODING [LOCPATH]
 run() {
@@ -75,18 +90,20 @@ run() {
     chapters=$("$gen" "$folder/novel.txt" --encoding "$generated" --chapters 25 --seed 7)
     [ "$chapters" = 25 ] || { fail "$name: the generator wrote $chapters headings"; return; }
 
+    local started=${#pids[@]}
+    start_display || return
     env LC_ALL="$locale" ${locpath:+LOCPATH="$locpath"} "$program" "$folder/novel.txt" \
         >"$work/$name.out" 2>"$work/$name.err" &
     local pid=$!
     pids+=("$pid")
     local wid box
-    until_ok 100 eval 'wid=$(titled "Tarvelle V0.7" | head -n 1); [ -n "$wid" ]' ||
-        { fail "$name: no window titled Tarvelle V0.7; stderr: $(head -c 3000 "$work/$name.err")"; return; }
+    until_ok 900 eval 'wid=$(titled "Tarvelle V0.7" | head -n 1); [ -n "$wid" ]' ||
+        { fail "$name: no window titled Tarvelle V0.7; stderr: $(head -c 3000 "$work/$name.err")"; stop_from "$started"; return; }
     until_ok 50 x windowactivate --sync "$wid" || fail "$name: the window cannot be activated"
     # SplitButton stands at 333,59 and is 88x32 in the client area.
     x mousemove --window "$wid" 377 75 click 1
-    until_ok 100 eval 'box=$(titled 信息 | head -n 1); [ -n "$box" ]' ||
-        { fail "$name: no box titled 信息 after clicking 分割"; snap "$name-failed"; return; }
+    until_ok 300 eval 'box=$(titled 信息 | head -n 1); [ -n "$box" ]' ||
+        { fail "$name: no box titled 信息 after clicking 分割"; snap "$name-failed"; stop_from "$started"; return; }
     sleep 0.3  # let the box draw before the picture is taken
     snap "$name"
     x windowactivate --sync "$box" key Return
@@ -99,10 +116,12 @@ run() {
         cmp -s - "$folder/novel.txt" || fail "$name: the volumes do not join back to the novel"
 
     x windowactivate --sync "$wid" key alt+F4
-    until_ok 100 eval '! kill -0 "$pid" 2>/dev/null' || { fail "$name: still running after Alt+F4"; return; }
+    until_ok 300 eval '! kill -0 "$pid" 2>/dev/null' ||
+        { fail "$name: still running after Alt+F4"; stop_from "$started"; return; }
     wait "$pid"
     local rc=$?
     [ "$rc" = 0 ] || fail "$name: exit code $rc; stderr: $(cat "$work/$name.err")"
+    stop_from "$started"
 }
 
 run utf8 C.UTF-8 UTF-8 utf8

@@ -185,8 +185,9 @@ TEST_F(SplitFlowTest, DeletesTheSourceOnlyWhenTheVolumesHoldAllOfIt) {
         bool warned;
     } cases[] = {
         {"complete split", novel, "", "novel.txt", true, false},
-        {"cut short by NUL", novel + std::string("\0tail", 5), "", "novel.txt", false, true},
-        {"cut short by 1A", novel + "\x1A" "tail", "", "novel.txt", false, true},
+        {"NUL inside", novel + std::string("\0<6>tail", 8), "", "novel.txt", true, false},
+        {"1A inside", "\x1A" + novel + "\x1A" "tail", "", "novel.txt", true, false},
+        {"NUL padding", novel + std::string(64, '\0'), "", "novel.txt", true, false},
         {"changed on disk", novel, novel + "more", "novel.txt", false, true},
         {"no path (command line)", novel, "", "", false, false},
     };
