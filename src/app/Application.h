@@ -7,6 +7,7 @@
 #include "app/MainWindow.h"
 #include "shell/ContextMenu.h"
 #include "splitter/FileService.h"
+#include "splitter/Path.h"
 #include "splitter/SourceDocument.h"
 #include "update/UpdateCheck.h"
 
@@ -16,11 +17,11 @@ using shell::ContextMenuEntry;
 using update::UpdateCheck;
 
 struct Platform {
-    std::string separator;       // "\" on Windows, "/" on Linux
-    Text presetOutputDirectory;  // "D:\output" on Windows, ~/output on Linux
+    splitter::PathStyle pathStyle;  // the style of the paths on the command line
+    Text presetOutputDirectory;     // "D:\output" on Windows, ~/output on Linux
 };
 
-// The platform's separator and output-folder preset.
+// The platform's path style and output-folder preset.
 Platform currentPlatform();
 
 class Application {

@@ -26,7 +26,9 @@ int findLastText(std::string_view text, std::string_view find);
 Text leftText(std::string_view text, int n);
 
 // The path up to and including its last separator ("\" on Windows, "/" on Linux), or the
-// empty text when it holds none.
+// empty text when it holds none. Deliberately not the rules of splitter/Path.h: the window
+// cuts the command line's path byte by byte, so a double-byte character whose second byte is
+// 0x5C is cut after that byte, and it keeps the separator.
 Text deriveOutputDirectory(std::string_view path, std::string_view separator);
 
 }  // namespace folioknife::app

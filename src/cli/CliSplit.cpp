@@ -8,6 +8,7 @@
 #include "splitter/ChapterExpression.h"
 #include "splitter/CodePage.h"
 #include "splitter/Messages.h"
+#include "splitter/Path.h"
 #include "splitter/SourceDocument.h"
 #include "splitter/SplitFlow.h"
 
@@ -72,14 +73,6 @@ public:
     std::vector<Text> texts;
 };
 
-// The folder that holds the file, without a trailing separator; "." for a bare name.
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
 // The line on which a heading stands, without its line end.
 std::string_view lineAt(std::string_view text, std::size_t offset) {
     std::size_t start = offset == 0 ? std::string_view::npos : text.rfind('\n', offset - 1);
@@ -127,7 +120,7 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
     }
     if (!options.prefixGiven) options.prefix = programText("第");
     if (!options.suffixGiven) options.suffix = programText("章");
-    if (!options.outputGiven) options.outputDirectory = folderOf(options.file);
+    if (!options.outputGiven) options.outputDirectory = folderOf(options.file, PathStyle::Posix);
 
     FileService& system = systemFileService();
     PathConvertingFileService converting(system, codePage, terminal);

@@ -1,5 +1,7 @@
 #include "splitter/ChapterExpression.h"
 
+#include "splitter/LeadBytes.h"
+
 namespace folioknife::splitter {
 
 Text numeralClass() {
@@ -55,7 +57,7 @@ Text foldHalfWidth(std::string_view text, const std::string& codePage) {
     if (!isDoubleByteCodePage(codePage)) return Text(text);
     for (std::size_t i = 0; i < text.size();) {
         unsigned lead = byte(i);
-        if (lead < 0x81 || lead == 0xFF || i + 1 >= text.size()) {
+        if (!isLeadByte(static_cast<unsigned char>(lead), LeadBytes::Dbcs) || i + 1 >= text.size()) {
             out += text[i++];
             continue;
         }

@@ -27,7 +27,7 @@ UpdateSettings nativeUpdateSettings() {
     UpdateSettings settings;
     settings.host = defaultUpdateHost();
     settings.programDirectory = shell::programDirectory();
-    settings.separator = shell::separator(shell::nativePathStyle());
+    settings.pathStyle = splitter::nativePathStyle();
     settings.pageOpener = pageOpener();
     settings.limits.maxBytes = kMostUpdateFileBytes;
     return settings;
@@ -35,7 +35,7 @@ UpdateSettings nativeUpdateSettings() {
 
 void runUpdateCheck(const UpdateSettings& settings, UpdatePlatform& platform,
                     splitter::MessageBoxService& boxes) {
-    const Text localCopy = settings.programDirectory + settings.separator + "up.ini";
+    const Text localCopy = splitter::joinPath(settings.programDirectory, "up.ini", settings.pathStyle);
     try {
         const HttpFile file =
             platform.getHttpFile(updateFileAddress(settings.host), settings.limits);

@@ -33,7 +33,7 @@ Text defaultUpdateHost();
 struct UpdateSettings {
     Text host;              // "name" or "name:port"
     Text programDirectory;  // where up.ini is kept for the check
-    Text separator;         // between that folder and "up.ini"
+    splitter::PathStyle pathStyle;  // how that folder and "up.ini" are joined
     Text pageOpener;        // "explorer" on Windows, "xdg-open" on Linux
     HttpLimits limits;      // an up.ini is a few bytes: at most 64 KiB of the answer is kept
 };

@@ -31,7 +31,7 @@ protected:
     RecordingContextMenu contextMenu;
     RecordingUpdate update;
     splitter::SourceDocument document;
-    Application app{document, fs, window, contextMenu, update, Platform{"/", "/home/u/output"}};
+    Application app{document, fs, window, contextMenu, update, Platform{splitter::PathStyle::Posix, "/home/u/output"}};
     const std::string novel = "preface\n第1章 a\n第2章 b\n第3章 c\n";
 
     void SetUp() override {
@@ -108,7 +108,7 @@ TEST_F(ApplicationTest, AnUnquotedPathWithBlanksIsTakenWhole) {
     for (const auto& c : cases) {
         FakeWindow fresh;
         splitter::SourceDocument doc;
-        Application start{doc, fs, fresh, contextMenu, update, Platform{"/", "/home/u/output"}};
+        Application start{doc, fs, fresh, contextMenu, update, Platform{splitter::PathStyle::Posix, "/home/u/output"}};
         controlIdCounter = 500;
         start.startProgram(c.items, c.rest);
         EXPECT_EQ(doc.text(), c.loaded) << c.rest;

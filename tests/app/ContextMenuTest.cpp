@@ -39,7 +39,7 @@ class ContextMenuTest : public ::testing::Test {
         platform = fake.get();
         menu = std::make_unique<ContextMenu>(std::move(fake));
         app = std::make_unique<app::Application>(document, files, window, *menu, update,
-                                                 app::Platform{"\\", "D:\\output"});
+                                                 app::Platform{splitter::PathStyle::Windows, "D:\\output"});
         window.bindClick(Control::ContextMenuCheck, [this] { app->onContextMenuCheckClicked(); });
         window.log.clear();
     }

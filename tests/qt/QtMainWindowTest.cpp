@@ -114,7 +114,7 @@ private slots:
         document.replace(Text());
         app = std::make_unique<fk::app::Application>(
             document, fk::splitter::systemFileService(), window, contextMenu, update,
-            fk::app::Platform{"/", bytes(utf8("/home/读者/output"))});
+            fk::app::Platform{fk::splitter::PathStyle::Posix, bytes(utf8("/home/读者/output"))});
     }
 
     // Every control of the table stands in the window as the user sees it: a widget of its

@@ -59,9 +59,12 @@ Text executablePath() {
     }
 }
 
-PathStyle nativePathStyle() { return PathStyle::Posix; }
 
-Text programDirectory() { return programDirectory(executablePath(), PathStyle::Posix); }
-Text programFileName() { return programFileName(executablePath(), PathStyle::Posix); }
+Text programDirectory() {
+    return programDirectory(executablePath(), splitter::nativePathStyle());
+}
+Text programFileName() {
+    return programFileName(executablePath(), splitter::nativePathStyle());
+}
 
 }  // namespace folioknife::shell

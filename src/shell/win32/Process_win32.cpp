@@ -41,9 +41,12 @@ Text executablePath() {
     }
 }
 
-PathStyle nativePathStyle() { return PathStyle::Windows; }
 
-Text programDirectory() { return programDirectory(executablePath(), PathStyle::Windows); }
-Text programFileName() { return programFileName(executablePath(), PathStyle::Windows); }
+Text programDirectory() {
+    return programDirectory(executablePath(), splitter::nativePathStyle());
+}
+Text programFileName() {
+    return programFileName(executablePath(), splitter::nativePathStyle());
+}
 
 }  // namespace folioknife::shell

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "splitter/FileService.h"
+#include "splitter/Path.h"
 
 namespace folioknife::splitter {
 
@@ -150,7 +151,7 @@ public:
     bool deleteFile(const std::string& path) override {
         return !path.empty() && ::unlink(path.c_str()) == 0;
     }
-    std::string separator() const override { return "/"; }
+    std::string separator() const override { return pathSeparator(PathStyle::Posix); }
 };
 
 // What a fault in a lost mapping writes and returns; set once, before anything is mapped,

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "splitter/FileService.h"
+#include "splitter/Path.h"
 
 namespace folioknife::splitter {
 
@@ -97,7 +98,7 @@ public:
     bool deleteFile(const std::string& path) override {
         return !path.empty() && DeleteFileA(path.c_str()) != FALSE;
     }
-    std::string separator() const override { return "\\"; }
+    std::string separator() const override { return pathSeparator(PathStyle::Windows); }
 };
 
 }  // namespace
