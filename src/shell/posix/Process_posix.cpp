@@ -63,8 +63,5 @@ Text executablePath() {
 Text programDirectory() {
     return programDirectory(executablePath(), splitter::nativePathStyle());
 }
-Text programFileName() {
-    return programFileName(executablePath(), splitter::nativePathStyle());
-}
 
 }  // namespace folioknife::shell

@@ -59,7 +59,8 @@ TEST(ProcessTest, ProgramsStartWithAndWithoutWaiting) {
     EXPECT_TRUE(
         waitFor([&] { return GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES; }));
     DeleteFileA(marker.c_str());
-    EXPECT_EQ(programDirectory() + "\\" + programFileName(), executablePath());
+    EXPECT_EQ(programDirectory() + "\\" + programFileName(executablePath(), PathStyle::Windows),
+              executablePath());
 }
 
 // The REG processes are not waited for: the registry is watched until they are done.
