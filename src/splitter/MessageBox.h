@@ -5,29 +5,21 @@
 
 namespace folioknife::splitter {
 
-// The buttons a box offers. The values are those of the low four bits of MessageBoxA's flags,
+// The buttons a box offers: OK; OK, Cancel; Abort, Retry, Ignore; Yes, No, Cancel; Yes, No;
+// Retry, Cancel. The values, 0 to 5, are those of the low four bits of MessageBoxA's flags,
 // which the Windows window passes on as they are.
 enum class MessageBoxButtons : unsigned {
-    Ok = 0,
-    OkCancel = 1,
-    AbortRetryIgnore = 2,
-    YesNoCancel = 3,
-    YesNo = 4,
-    RetryCancel = 5,
+    Ok,
+    OkCancel,
+    AbortRetryIgnore,
+    YesNoCancel,
+    YesNo,
+    RetryCancel
 };
 
-// The button pressed: its Windows identifier minus one (IDOK 1 gives Ok 0). None when no box
-// could be shown or nobody could answer it.
-enum class MessageBoxAnswer : int {
-    None = -1,
-    Ok = 0,
-    Cancel = 1,
-    Abort = 2,
-    Retry = 3,
-    Ignore = 4,
-    Yes = 5,
-    No = 6,
-};
+// The button pressed: its Windows identifier minus one, so Ok is 0 (IDOK 1) and No is 6 (IDNO
+// 7). None when no box could be shown or nobody could answer it.
+enum class MessageBoxAnswer : int { None = -1, Ok, Cancel, Abort, Retry, Ignore, Yes, No };
 
 class MessageBoxService {
 public:
