@@ -151,4 +151,16 @@ void Application::onContextMenuCheckClicked() {
 
 void Application::onMainWindowDestroyed() { window_.postQuit(0); }
 
+int runProgram(MainWindow& window, splitter::MessageBoxService& processBoxes,
+               const std::vector<Text>& arguments, const Text& commandLineRest) {
+    controlIdCounter = 500;
+    auto contextMenu = shell::makeContextMenuEntry();
+    // The update thread is never waited for: it prompts through the process's boxes, not
+    // through the window, which goes before the process ends.
+    auto update = update::makeUpdateCheck(processBoxes);
+    Application application(splitter::theSourceDocument(), splitter::systemFileService(), window,
+                            *contextMenu, *update, currentPlatform());
+    return application.startProgram(arguments, commandLineRest);
+}
+
 }  // namespace folioknife::app

@@ -65,4 +65,10 @@ private:
     Text openFileDialogPath_;
 };
 
+// The program on the given window: the process-wide document, the system's files, the
+// context-menu entry and the update check of this platform, which prompts through boxes that
+// live as long as the process. Runs startProgram and returns its exit code.
+int runProgram(MainWindow& window, splitter::MessageBoxService& processBoxes,
+               const std::vector<Text>& arguments, const Text& commandLineRest = Text());
+
 }  // namespace folioknife::app

@@ -23,6 +23,8 @@ void ContextMenu::setEntry(bool present) {
         ShowMode::Hidden);
 }
 
+Text programDirectory() { return programDirectory(executablePath(), splitter::nativePathStyle()); }
+
 std::unique_ptr<ContextMenuEntry> makeContextMenuEntry() {
     return std::make_unique<ContextMenu>(makeShellPlatform());
 }

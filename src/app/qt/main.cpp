@@ -8,8 +8,6 @@
 #include "app/Application.h"
 #include "app/qt/QtMainWindow.h"
 #include "splitter/CodePage.h"
-#include "splitter/FileService.h"
-#include "splitter/SourceDocument.h"
 
 namespace {
 
@@ -45,15 +43,8 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     QApplication qtApplication(qtArgc, argv);
 
-    app::controlIdCounter = 500;
     app::qt::QtMainWindow window;
-    auto contextMenu = shell::makeContextMenuEntry();
-    // The update thread is never waited for: it prompts through the process's boxes, not
-    // through the window, which goes when main() returns.
-    auto update = update::makeUpdateCheck(app::qt::processMessageBoxes());
-    app::Application application(splitter::theSourceDocument(), splitter::systemFileService(),
-                                 window, *contextMenu, *update, app::currentPlatform());
-    const int exitCode = application.startProgram(arguments);
+    const int exitCode = app::runProgram(window, app::qt::processMessageBoxes(), arguments);
     // From here on a prompt the update thread still asks for is not shown: the window and the
     // application object are about to go.
     app::qt::processMessageBoxes().close();

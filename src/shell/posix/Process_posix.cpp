@@ -60,8 +60,4 @@ Text executablePath() {
 }
 
 
-Text programDirectory() {
-    return programDirectory(executablePath(), splitter::nativePathStyle());
-}
-
 }  // namespace folioknife::shell

@@ -42,8 +42,4 @@ Text executablePath() {
 }
 
 
-Text programDirectory() {
-    return programDirectory(executablePath(), splitter::nativePathStyle());
-}
-
 }  // namespace folioknife::shell
