@@ -31,16 +31,16 @@ public:
 Text defaultUpdateHost();
 
 struct UpdateSettings {
-    Text host;              // "name" or "name:port"
-    Text programDirectory;  // where up.ini is kept for the check
-    splitter::PathStyle pathStyle;  // how that folder and "up.ini" are joined
-    Text pageOpener;        // "explorer" on Windows, "xdg-open" on Linux
-    HttpLimits limits;      // an up.ini is a few bytes: at most 64 KiB of the answer is kept
+    Text host;                        // "name" or "name:port"
+    Text programDirectory;            // where up.ini is kept for the check
+    splitter::PathStyle pathStyle{};  // how that folder and "up.ini" are joined
+    Text pageOpener;                  // "explorer" on Windows, "xdg-open" on Linux
+    HttpLimits limits;  // an up.ini is a few bytes: at most 64 KiB of the answer is kept
 };
 
 constexpr std::size_t kMostUpdateFileBytes = 64 * 1024;
 
-// The build's host, this executable's folder, the platform's separator and page opener.
+// The build's host, this executable's folder, the platform's path style and page opener.
 UpdateSettings nativeUpdateSettings();
 
 // The check itself, on the calling thread: the steps in order, up.ini deleted in every case.
