@@ -11,7 +11,7 @@ packages=(
 for group in "$@"; do
     case "$group" in
         gui) packages+=(qt6-base-dev xvfb xauth xdotool openbox imagemagick fonts-wqy-microhei
-                        fonts-wqy-zenhei libcurl4-openssl-dev libinih-dev locales) ;;
+                        fonts-wqy-zenhei libcurl4-openssl-dev locales) ;;
         # googletest: the sources, built by the cross toolchain for the Windows tests.
         windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest xvfb xdotool
                             openbox imagemagick fonts-wqy-microhei locales) ;;

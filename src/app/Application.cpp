@@ -2,6 +2,7 @@
 
 #include "app/CommandLine.h"
 #include "splitter/Messages.h"
+#include "splitter/SplitFlow.h"
 
 namespace folioknife::app {
 
@@ -40,34 +41,50 @@ Application::Application(splitter::SourceDocument& document, splitter::FileServi
       update_(update),
       platform_(std::move(platform)) {}
 
-int Application::startProgram(const std::vector<Text>& arguments) {
+int Application::startProgram(const std::vector<Text>& arguments, const Text& commandLineRest) {
     if (!arguments.empty()) {
-        openFromCommandLine(arguments);
+        openFromCommandLine(arguments, commandLineRest);
     } else {
         buildMainWindow();
         bindEventHandlers();
     }
+    // The quit code is 0, but the program's exit code is 0 whatever ended the loop.
+    window_.runMessageLoop();
     return 0;
 }
 
-void Application::openFromCommandLine(const std::vector<Text>& arguments) {
+void Application::openFromCommandLine(const std::vector<Text>& arguments,
+                                      const Text& commandLineRest) {
     // Loaded before the window exists; a file that cannot be loaded is not reported here: the
     // split will say that no file is set.
-    splitter::loadSourceDocument(document_, files_, arguments.front());
+    Text path = arguments.front();
+    // The registered command leaves "%1" unquoted, so Explorer hands "D:\My Books\a.txt" over
+    // as the items "D:\My" and "Books\a.txt". When the first item is no file, the whole rest
+    // of the command line is the path meant.
+    if (!splitter::loadSourceDocument(document_, files_, path) && !commandLineRest.empty() &&
+        commandLineRest != path &&
+        splitter::loadSourceDocument(document_, files_, commandLineRest)) {
+        path = commandLineRest;
+    }
     buildMainWindow();
     window_.setEnabled(Control::OpenButton, false);
     window_.setText(Control::OpenButton, programText("文件已打开"));
     window_.setText(Control::OutputDirEdit,
-                    deriveOutputDirectory(arguments.front(), platform_.separator));
+                    deriveOutputDirectory(path, splitter::pathSeparator(platform_.pathStyle)));
     bindEventHandlers();
 }
 
 void Application::buildMainWindow() {
     window_.create(controlTable(platform_.presetOutputDirectory),
-                   OpenFileDialogSpec{openFileDialogTitle(), openFileDialogFilter()});
+                   OpenFileDialogSetup{openFileDialogTitle(), openFileDialogFilter()});
     completeWindowTitle();
-    contextMenu_.probeContextMenuEntry(window_);
-    update_.startUpdateCheck(window_);
+    probeContextMenuEntry();
+    update_.startUpdateCheck();
+}
+
+void Application::probeContextMenuEntry() {
+    // Setting the mark does not run the click handler.
+    if (contextMenu_.entryPresent()) window_.setChecked(Control::ContextMenuCheck, true);
 }
 
 void Application::completeWindowTitle() { window_.setTitle(window_.title() + programVersion()); }
@@ -81,7 +98,6 @@ void Application::bindEventHandlers() {
     window_.bindClick(Control::CustomModeRadio, [this] { onCustomModeClicked(); });
     window_.bindClick(Control::ContextMenuCheck, [this] { onContextMenuCheckClicked(); });
     window_.bindDestroyed([this] { onMainWindowDestroyed(); });
-    window_.runMessageLoop();
 }
 
 void Application::onOpenClicked() {
@@ -92,8 +108,8 @@ void Application::onOpenClicked() {
     }
     openFileDialogPath_ = *path;
     const bool loaded = splitter::loadSourceDocument(document_, files_, *path);
-    splitter::showMessageBox(window_, loaded ? splitter::messages::openSucceeded()
-                                             : splitter::messages::openFailed());
+    splitter::showMessageBox(
+        window_, loaded ? splitter::messages::openSucceeded() : splitter::messages::openFailed());
 }
 
 void Application::onSplitClicked() {
@@ -110,7 +126,7 @@ void Application::onBrowseClicked() {
 
 void Application::onAssistMenuClicked() {
     splitter::showMessageBox(window_, programText("开发中功能，敬请期待"),
-                             programText("表达式辅助生成菜单"), 0);
+                             programText("表达式辅助生成菜单"));
 }
 
 void Application::onDefaultModeClicked() {
@@ -125,8 +141,26 @@ void Application::onCustomModeClicked() {
     window_.setEnabled(Control::ExpressionEdit, true);
 }
 
-void Application::onContextMenuCheckClicked() { contextMenu_.onContextMenuCheckClicked(window_); }
+void Application::onContextMenuCheckClicked() {
+    // The warning first, on every click, whatever the mark.
+    splitter::showMessageBox(window_, shell::warningText());
+    // The box has no owner, so further clicks may have run while it was up: only the mark as it
+    // stands now counts. Checked: the two REG ADD lines; clear: the REG DELETE line.
+    contextMenu_.setEntry(window_.isChecked(Control::ContextMenuCheck));
+}
 
 void Application::onMainWindowDestroyed() { window_.postQuit(0); }
+
+int runProgram(MainWindow& window, splitter::MessageBoxService& processBoxes,
+               const std::vector<Text>& arguments, const Text& commandLineRest) {
+    controlIdCounter = 500;
+    auto contextMenu = shell::makeContextMenuEntry();
+    // The update thread is never waited for: it prompts through the process's boxes, not
+    // through the window, which goes before the process ends.
+    auto update = update::makeUpdateCheck(processBoxes);
+    Application application(splitter::theSourceDocument(), splitter::systemFileService(), window,
+                            *contextMenu, *update, currentPlatform());
+    return application.startProgram(arguments, commandLineRest);
+}
 
 }  // namespace folioknife::app

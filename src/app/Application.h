@@ -5,33 +5,23 @@
 #include <vector>
 
 #include "app/MainWindow.h"
+#include "shell/ContextMenu.h"
 #include "splitter/FileService.h"
+#include "splitter/Path.h"
 #include "splitter/SourceDocument.h"
+#include "update/UpdateCheck.h"
 
 namespace folioknife::app {
 
-// The context-menu entry "一键分割": whether it exists at start, and what a click on its check
-// box does.
-class ContextMenuEntry {
-public:
-    virtual ~ContextMenuEntry() = default;
-    virtual void probeContextMenuEntry(MainWindow& window) = 0;
-    virtual void onContextMenuCheckClicked(MainWindow& window) = 0;
-};
-
-// The background check for a newer version, started once per start.
-class UpdateCheck {
-public:
-    virtual ~UpdateCheck() = default;
-    virtual void startUpdateCheck(splitter::MessageBoxService& boxes) = 0;
-};
+using shell::ContextMenuEntry;
+using update::UpdateCheck;
 
 struct Platform {
-    std::string separator;          // "\" on Windows, "/" on Linux
+    splitter::PathStyle pathStyle;  // the style of the paths on the command line
     Text presetOutputDirectory;     // "D:\output" on Windows, ~/output on Linux
 };
 
-// The platform's separator and output-folder preset.
+// The platform's path style and output-folder preset.
 Platform currentPlatform();
 
 class Application {
@@ -41,11 +31,17 @@ public:
                 Platform platform);
 
     // Opens the file named by the first argument when there is one, builds the window, binds
-    // the handlers and runs the loop. Returns the exit code, 0.
-    int startProgram(const std::vector<Text>& arguments);
-    void openFromCommandLine(const std::vector<Text>& arguments);
+    // the handlers and runs the loop. Returns the exit code, 0. commandLineRest is the command
+    // line after the program path, where the platform has one (commandLineRest()): the path
+    // to load when the first argument cannot be opened.
+    int startProgram(const std::vector<Text>& arguments, const Text& commandLineRest = Text());
+    void openFromCommandLine(const std::vector<Text>& arguments,
+                             const Text& commandLineRest = Text());
     void buildMainWindow();
     void completeWindowTitle();
+    // Checks ContextMenuCheck when the entry is there; never clears it.
+    void probeContextMenuEntry();
+    // Binds the eight handlers; the loop is the window's runMessageLoop().
     void bindEventHandlers();
 
     void onOpenClicked();
@@ -57,10 +53,6 @@ public:
     void onContextMenuCheckClicked();
     void onMainWindowDestroyed();
 
-    // The path confirmed in the open-file dialog at its last showing; empty when it was never
-    // shown or was cancelled. A requested deletion removes this file.
-    const Text& openFileDialogPath() const { return openFileDialogPath_; }
-
 private:
     splitter::SourceDocument& document_;
     splitter::FileService& files_;
@@ -68,7 +60,15 @@ private:
     ContextMenuEntry& contextMenu_;
     UpdateCheck& update_;
     Platform platform_;
+    // The path confirmed in the open-file dialog at its last showing; empty when it was never
+    // shown or was cancelled. A requested deletion removes this file.
     Text openFileDialogPath_;
 };
+
+// The program on the given window: the process-wide document, the system's files, the
+// context-menu entry and the update check of this platform, which prompts through boxes that
+// live as long as the process. Runs startProgram and returns its exit code.
+int runProgram(MainWindow& window, splitter::MessageBoxService& processBoxes,
+               const std::vector<Text>& arguments, const Text& commandLineRest = Text());
 
 }  // namespace folioknife::app

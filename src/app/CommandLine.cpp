@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include <optional>
+
 namespace folioknife::app {
 
 namespace {
@@ -10,23 +12,32 @@ bool isBlankOrControl(char c) {
 }
 }  // namespace
 
+namespace {
+
+// Where the arguments begin, after the program's path; nothing when nothing follows it.
+std::optional<std::size_t> argumentsStart(std::string_view line) {
+    if (line.empty()) return std::nullopt;
+    if (line[0] == '"') {
+        const std::size_t close = line.find('"', 1);
+        if (close == std::string_view::npos) return std::nullopt;
+        std::size_t i = close + 1;
+        if (i < line.size() && line[i] == ' ') ++i;
+        return i;
+    }
+    // An unquoted program path ends at its first blank, even inside "Program Files".
+    const std::size_t blank = line.find(' ', 1);
+    if (blank == std::string_view::npos) return std::nullopt;
+    return blank + 1;
+}
+
+}  // namespace
+
 std::vector<Text> splitCommandLine(std::string_view line) {
     line = line.substr(0, line.find('\0'));
     std::vector<Text> items;
-    if (line.empty()) return items;
-
-    std::size_t i;
-    if (line[0] == '"') {
-        const std::size_t close = line.find('"', 1);
-        if (close == std::string_view::npos) return items;
-        i = close + 1;
-        if (i < line.size() && line[i] == ' ') ++i;
-    } else {
-        // An unquoted program path ends at its first blank, even inside "Program Files".
-        const std::size_t blank = line.find(' ', 1);
-        if (blank == std::string_view::npos) return items;
-        i = blank + 1;
-    }
+    const std::optional<std::size_t> start = argumentsStart(line);
+    if (!start) return items;
+    std::size_t i = *start;
 
     // Appends the byte at i (and the one after it for a lead byte); returns the next index.
     const auto take = [&](Text& item, std::size_t at) {
@@ -48,11 +59,23 @@ std::vector<Text> splitCommandLine(std::string_view line) {
             items.push_back(std::move(item));
         } else {
             Text item;
-            while (i < line.size() && line[i] != '"' && !isBlankOrControl(line[i])) i = take(item, i);
+            while (i < line.size() && line[i] != '"' && !isBlankOrControl(line[i]))
+                i = take(item, i);
             items.push_back(std::move(item));
         }
     }
     return items;
+}
+
+Text commandLineRest(std::string_view line) {
+    line = line.substr(0, line.find('\0'));
+    const std::optional<std::size_t> start = argumentsStart(line);
+    if (!start) return Text();
+    std::string_view rest = line.substr(*start);
+    const std::size_t first = rest.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return Text();
+    rest = rest.substr(first, rest.find_last_not_of(" \t") + 1 - first);
+    return Text(rest);
 }
 
 int findLastText(std::string_view text, std::string_view find) {

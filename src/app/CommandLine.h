@@ -14,6 +14,11 @@ using splitter::Text;
 // byte of a GBK character never ends an item; such a byte at the very end is dropped.
 std::vector<Text> splitCommandLine(std::string_view commandLine);
 
+// The command line after the program path (skipped as above), as it stands, without its
+// leading and trailing blanks: the path that Explorer meant when it passed the registered
+// command's unquoted "%1" holding blanks.
+Text commandLineRest(std::string_view commandLine);
+
 // The 1-based byte position of the last occurrence of 'find' in 'text', or -1.
 int findLastText(std::string_view text, std::string_view find);
 
@@ -21,7 +26,9 @@ int findLastText(std::string_view text, std::string_view find);
 Text leftText(std::string_view text, int n);
 
 // The path up to and including its last separator ("\" on Windows, "/" on Linux), or the
-// empty text when it holds none.
+// empty text when it holds none. Deliberately not the rules of splitter/Path.h: the window
+// cuts the command line's path byte by byte, so a double-byte character whose second byte is
+// 0x5C is cut after that byte, and it keeps the separator.
 Text deriveOutputDirectory(std::string_view path, std::string_view separator);
 
 }  // namespace folioknife::app

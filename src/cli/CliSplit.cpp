@@ -8,6 +8,7 @@
 #include "splitter/ChapterExpression.h"
 #include "splitter/CodePage.h"
 #include "splitter/Messages.h"
+#include "splitter/Path.h"
 #include "splitter/SourceDocument.h"
 #include "splitter/SplitFlow.h"
 
@@ -99,9 +100,9 @@ private:
 // Collects what the split reports; the caller prints it where it belongs.
 class RecordedMessages : public MessageBoxService {
 public:
-    int showMessageBox(const Text& text, const Text&, unsigned) override {
+    MessageBoxAnswer showMessageBox(const Text& text, const Text&, MessageBoxButtons) override {
         texts.push_back(text);
-        return 0;
+        return MessageBoxAnswer::Ok;
     }
     std::vector<Text> texts;
 };
@@ -124,18 +125,6 @@ std::string_view lineAt(std::string_view text, std::size_t offset, CharacterSet 
 }
 
 }  // namespace
-
-std::string defaultOutputFolder(const std::string& file, const std::string& separator) {
-    const bool windows = separator == "\\";
-    // Windows takes "/" as well as "\"; a drive ("D:") is no folder name of its own.
-    const std::string::size_type slash = file.find_last_of(windows ? "\\/" : "/");
-    const bool drive = windows && file.size() >= 2 && file[1] == ':' &&
-                       ((file[0] >= 'A' && file[0] <= 'Z') || (file[0] >= 'a' && file[0] <= 'z'));
-    if (slash == std::string::npos) return drive ? file.substr(0, 2) : ".";
-    // The root keeps its separator: "/", "\", "D:\" ("D:" alone is D's current folder).
-    if (slash == 0 || (drive && slash == 2)) return file.substr(0, slash + 1);
-    return file.substr(0, slash);
-}
 
 bool asciiMeansAscii(const std::string& codePage) {
     std::string ascii = "\t\r\n";
@@ -189,7 +178,7 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
     if (!options.suffixGiven) options.suffix = programText("章");
     FileService& system = systemFileService();
     if (!options.outputGiven) {
-        options.outputDirectory = defaultOutputFolder(options.file, system.separator());
+        options.outputDirectory = folderOf(options.file, nativePathStyle());
     }
 
     PathConvertingFileService converting(system, codePage, terminal);

@@ -26,11 +26,6 @@ struct CliOptions {
     std::string file;
 };
 
-// The folder that holds the file, where its volumes go when no output folder is given;
-// "." for a bare name. With the separator "\\" the Windows rules apply: "/" separates too,
-// and a drive's root keeps its separator ("D:\\x.txt" gives "D:\\").
-std::string defaultOutputFolder(const std::string& file, const std::string& separator);
-
 // True when the code page writes every ASCII character as that one byte (GBK, Big5, UTF-8;
 // not UTF-16 or UCS-4).
 bool asciiMeansAscii(const std::string& codePage);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/CliSplit.h"
+#include "folioknife/Version.h"
 #include "splitter/CodePage.h"
 
 int main(int argc, char** argv) {
@@ -38,7 +39,7 @@ int main(int argc, char** argv) {
                  "every match of the expression is a heading, wherever it stands: also inside "
                  "a sentence or in a table of contents");
     app.add_option("FILE", options.file, "the novel, a plain-text file")->required();
-    app.set_version_flag("--version", "0.7");
+    app.set_version_flag("--version", FOLIOKNIFE_VERSION);
 
     try {
         app.parse(argc, argv);

@@ -2,34 +2,30 @@
 
 namespace folioknife::shell {
 
-using app::Control;
-
 ContextMenu::ContextMenu(std::unique_ptr<ShellPlatform> platform)
     : platform_(std::move(platform)) {}
 
-void ContextMenu::probeContextMenuEntry(app::MainWindow& window) {
-    const Text probed =
-        platform_->readRegistryText(RegistryRoot::LocalMachine, probePath(), probeDefault());
-    if (entryPresent(probed)) window.setChecked(Control::ContextMenuCheck, true);
+bool ContextMenu::entryPresent() {
+    return shell::entryPresent(
+        platform_->readRegistryText(RegistryRoot::LocalMachine, probePath(), probeDefault()));
 }
 
-void ContextMenu::onContextMenuCheckClicked(app::MainWindow& window) {
-    splitter::showMessageBox(window, warningText());
-    // The box has no owner, so further clicks may have run while it was up: only the mark as
-    // it stands now counts.
-    if (window.isChecked(Control::ContextMenuCheck)) {
-        platform_->runCommandLine(verbLine(), false, ShowMode::Hidden);
-        const Text path = platform_->executablePath();
-        const PathStyle style = platform_->pathStyle();
-        platform_->runCommandLine(
-            commandValueLine(programDirectory(path, style), programFileName(path, style), style),
-            false, ShowMode::Hidden);
-    } else {
+void ContextMenu::setEntry(bool present) {
+    if (!present) {
         platform_->runCommandLine(deleteLine(), false, ShowMode::Hidden);
+        return;
     }
+    platform_->runCommandLine(verbLine(), false, ShowMode::Hidden);
+    const Text path = platform_->executablePath();
+    const PathStyle style = platform_->pathStyle();
+    platform_->runCommandLine(
+        commandValueLine(programDirectory(path, style), programFileName(path, style), style), false,
+        ShowMode::Hidden);
 }
 
-std::unique_ptr<app::ContextMenuEntry> makeContextMenuEntry() {
+Text programDirectory() { return programDirectory(executablePath(), splitter::nativePathStyle()); }
+
+std::unique_ptr<ContextMenuEntry> makeContextMenuEntry() {
     return std::make_unique<ContextMenu>(makeShellPlatform());
 }
 

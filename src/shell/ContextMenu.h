@@ -1,8 +1,8 @@
 #pragma once
-// The context-menu entry "一键分割": the probe at start and the click on ContextMenuCheck.
+// The context-menu entry "一键分割": whether it is there, and adding or removing it. The window's
+// check box and its warning are the application's; this knows no window.
 #include <memory>
 
-#include "app/Application.h"
 #include "shell/Process.h"
 #include "shell/ShellText.h"
 
@@ -13,7 +13,7 @@ enum class RegistryRoot { LocalMachine };
 // What the entry needs of the system: the registry read and the process start on Windows, or
 // what stands in for them elsewhere.
 class ShellPlatform {
-  public:
+public:
     virtual ~ShellPlatform() = default;
     // The text stored at path below root (split by splitRegistryPath), or defaultText when the
     // value is missing, empty, or not a string.
@@ -23,17 +23,24 @@ class ShellPlatform {
     virtual PathStyle pathStyle() = 0;
 };
 
-class ContextMenu : public app::ContextMenuEntry {
-  public:
+// The entry as the window's check box sees it.
+class ContextMenuEntry {
+public:
+    virtual ~ContextMenuEntry() = default;
+    // Whether the entry's menu text is there: anything but "no" read from the registry.
+    virtual bool entryPresent() = 0;
+    // Adds the entry (the verb line, then the command-value line) or removes it (the delete
+    // line). Nothing is waited for or looked at.
+    virtual void setEntry(bool present) = 0;
+};
+
+class ContextMenu : public ContextMenuEntry {
+public:
     explicit ContextMenu(std::unique_ptr<ShellPlatform> platform);
+    bool entryPresent() override;
+    void setEntry(bool present) override;
 
-    // Checks the box when the entry's menu text is there; never clears it.
-    void probeContextMenuEntry(app::MainWindow& window) override;
-    // The warning first, on every click; then the box's mark, read afresh, chooses between
-    // the two REG ADD lines and the REG DELETE line. Nothing is waited for or looked at.
-    void onContextMenuCheckClicked(app::MainWindow& window) override;
-
-  private:
+private:
     std::unique_ptr<ShellPlatform> platform_;
 };
 
@@ -42,6 +49,6 @@ class ContextMenu : public app::ContextMenuEntry {
 std::unique_ptr<ShellPlatform> makeShellPlatform();
 
 // The entry over makeShellPlatform().
-std::unique_ptr<app::ContextMenuEntry> makeContextMenuEntry();
+std::unique_ptr<ContextMenuEntry> makeContextMenuEntry();
 
 }  // namespace folioknife::shell

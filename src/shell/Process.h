@@ -16,11 +16,7 @@ bool runCommandLine(const Text& commandLine, bool wait, ShowMode show);
 // cannot tell.
 Text executablePath();
 
-// The path style of this system.
-PathStyle nativePathStyle();
-
-// programDirectory and programFileName of the running executable.
+// The folder of the running executable.
 Text programDirectory();
-Text programFileName();
 
 }  // namespace folioknife::shell

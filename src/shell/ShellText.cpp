@@ -16,37 +16,6 @@ Text commandValuePrefix() {
 }
 Text commandValueSuffix() { return " %1\" /f"; }
 
-// In the double-byte code pages of Windows the second byte of a character can be 0x5C, the
-// byte of "\". Such a byte never separates folders, so the scan steps over whole characters.
-// (Trail bytes start at 0x40, so "/" is never one.)
-bool isLeadByte(unsigned char c, const std::string& codePage) {
-    using splitter::sameCodePage;
-    if (sameCodePage(codePage, "GBK") || sameCodePage(codePage, "GB18030") ||
-        sameCodePage(codePage, "BIG5") || sameCodePage(codePage, "CP950")) {
-        return c >= 0x81 && c <= 0xFE;
-    }
-    if (sameCodePage(codePage, "SHIFT_JIS") || sameCodePage(codePage, "CP932")) {
-        return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-    }
-    return false;
-}
-
-// The position of the path's last separator, or npos.
-std::size_t lastSeparator(const Text& path, PathStyle style) {
-    if (style == PathStyle::Posix) return path.rfind('/');
-    const std::string& codePage = splitter::programCodePage();
-    std::size_t last = Text::npos;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        const auto c = static_cast<unsigned char>(path[i]);
-        if (c == '\\') {
-            last = i;
-        } else if (isLeadByte(c, codePage)) {
-            ++i;
-        }
-    }
-    return last;
-}
-
 bool startsWith(const Text& text, const Text& prefix) {
     return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
@@ -68,8 +37,6 @@ bool between(const Text& text, const Text& prefix, const Text& suffix, Text& inn
 
 }  // namespace
 
-Text separator(PathStyle style) { return style == PathStyle::Windows ? "\\" : "/"; }
-
 int compareText(const Text& a, const Text& b) {
     // A text ends at its first NUL, wherever the string's own length says it ends.
     const std::size_t la = std::strlen(a.c_str());
@@ -81,16 +48,6 @@ int compareText(const Text& a, const Text& b) {
     }
     if (la == lb) return 0;
     return la < lb ? -1 : 1;
-}
-
-Text programDirectory(const Text& path, PathStyle style) {
-    const std::size_t at = lastSeparator(path, style);
-    return at == Text::npos ? path : path.substr(0, at);
-}
-
-Text programFileName(const Text& path, PathStyle style) {
-    const std::size_t at = lastSeparator(path, style);
-    return at == Text::npos ? path : path.substr(at + 1);
 }
 
 Text menuText() { return splitter::programText("一键分割"); }
@@ -107,7 +64,8 @@ bool entryPresent(const Text& probed) { return compareText(probed, probeDefault(
 Text verbLine() { return verbLinePrefix() + menuText() + verbLineSuffix(); }
 
 Text commandValueLine(const Text& directory, const Text& fileName, PathStyle style) {
-    return commandValuePrefix() + directory + separator(style) + fileName + commandValueSuffix();
+    return commandValuePrefix() + splitter::joinPath(directory, fileName, style) +
+           commandValueSuffix();
 }
 
 Text deleteLine() { return Text("REG DELETE ") + kVerbKey + " /f"; }

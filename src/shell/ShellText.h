@@ -6,27 +6,25 @@
 #include <vector>
 
 #include "splitter/CodePage.h"
+#include "splitter/Path.h"
 
 namespace folioknife::shell {
 
+using splitter::PathStyle;
 using splitter::Text;
-
-enum class PathStyle { Windows, Posix };
-
-// "\" for Windows paths, "/" for POSIX ones.
-Text separator(PathStyle style);
 
 // Compares two texts byte by byte as unsigned values, each ending at its first NUL: -1 when a
 // sorts first, 1 when b does, 0 when they are equal. The empty text stands for a missing one,
 // and a prefix sorts before the longer text. No case folding, no reading of numbers.
 int compareText(const Text& a, const Text& b);
 
-// The executable's path without its last separator and what follows it ("D:\Tools\x.exe" gives
-// "D:\Tools", "D:\x.exe" gives "D:"), and what follows that separator ("x.exe"). A path
-// without a separator is returned whole by both. Joined by one separator, the two give the
-// path again.
-Text programDirectory(const Text& path, PathStyle style);
-Text programFileName(const Text& path, PathStyle style);
+// The executable's path taken apart: its folder and its file name, by the path rules.
+inline Text programDirectory(const Text& path, PathStyle style) {
+    return splitter::parentPath(path, style);
+}
+inline Text programFileName(const Text& path, PathStyle style) {
+    return splitter::fileName(path, style);
+}
 
 // The menu text "一键分割" and the warning shown on every click of the check box.
 Text menuText();

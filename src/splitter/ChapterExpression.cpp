@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include "splitter/LeadBytes.h"
 
 namespace folioknife::splitter {
 
@@ -89,7 +90,7 @@ Text foldHalfWidth(std::string_view text, const std::string& codePage) {
     if (!isDoubleByteCodePage(codePage)) return Text(text);
     for (std::size_t i = 0; i < text.size();) {
         unsigned lead = byte(i);
-        if (lead < 0x81 || lead == 0xFF || i + 1 >= text.size()) {
+        if (!isLeadByte(static_cast<unsigned char>(lead), LeadBytes::Dbcs) || i + 1 >= text.size()) {
             out += text[i++];
             continue;
         }

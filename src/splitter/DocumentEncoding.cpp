@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "splitter/CodePage.h"
+#include "splitter/LeadBytes.h"
 
 namespace folioknife::splitter {
 
@@ -11,10 +12,9 @@ CharacterSet characterSetOf(const std::string& codePage) {
     if (sameCodePage(codePage, "UTF-8")) return CharacterSet::Utf8;
     if (sameCodePage(codePage, "UTF-16LE")) return CharacterSet::Utf16Le;
     if (sameCodePage(codePage, "UTF-16BE")) return CharacterSet::Utf16Be;
-    for (const char* name : {"GBK", "GB18030", "GB2312", "EUC-CN", "BIG5", "CP950", "BIG5-HKSCS",
-                             "EUC-KR", "CP949", "UHC", "EUC-TW"}) {
-        if (sameCodePage(codePage, name)) return CharacterSet::DoubleByte;
-    }
+    // Shift-JIS is not matched by characters: its one-byte katakana share the lead bytes'
+    // range, which the boundary rule below does not know.
+    if (leadBytesOf(codePage) == LeadBytes::Dbcs) return CharacterSet::DoubleByte;
     return CharacterSet::SingleByte;
 }
 

@@ -21,17 +21,6 @@ std::int64_t DocumentStream::size() const {
     return open_ ? static_cast<std::int64_t>(bytes_.size()) : 0;
 }
 
-void DocumentStream::write(std::string_view text) {
-    if (!open_ || text.empty()) return;
-    // Copy on write: the bytes may still be the document's text.
-    auto own = std::make_shared<std::string>(bytes_.view());
-    auto pos = static_cast<std::size_t>(position_);
-    if (own->size() < pos + text.size()) own->resize(pos + text.size(), '\0');
-    own->replace(pos, text.size(), text.data(), text.size());
-    bytes_ = SharedBytes(std::shared_ptr<const std::string>(std::move(own)));
-    position_ += static_cast<std::int64_t>(text.size());
-}
-
 bool DocumentStream::rewind() { return seek(0); }
 
 bool DocumentStream::seek(std::int64_t offset) {
@@ -55,10 +44,6 @@ std::string_view DocumentStream::readRestView() {
     return readView(static_cast<std::int64_t>(bytes_.size()) - position_);
 }
 
-Text DocumentStream::read(std::int64_t count) { return Text(readView(count)); }
-
-Text DocumentStream::readRest() { return Text(readRestView()); }
-
 void DocumentStream::close() {
     if (!open_) return;
     bytes_ = SharedBytes();
@@ -75,14 +60,12 @@ void SourceDocument::replace(Text text) {
 void SourceDocument::replace(SharedBytes text) {
     text_ = std::move(text);
     stream_ = DocumentStream::holding(text_);
-    hasStream_ = true;
     encoding_ = detectDocumentEncoding(text_.view(), programCodePage());
 }
 
 void SourceDocument::reopenStream() {
-    if (hasStream_ && stream_.isOpen()) return;
+    if (stream_.isOpen()) return;
     stream_ = DocumentStream::holding(text_);
-    hasStream_ = true;
 }
 
 namespace {

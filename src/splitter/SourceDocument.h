@@ -11,9 +11,9 @@
 
 namespace folioknife::splitter {
 
-// An in-memory byte stream with a 0-based position. It starts out sharing the bytes of the
-// text it was made from and takes a copy of its own only when written to, so a loaded novel
-// sits in memory once although the document holds both a text and a stream.
+// An in-memory byte stream with a 0-based position over the bytes of the text it was made
+// from, shared, so a loaded novel sits in memory once although the document holds both a text
+// and a stream. Nothing writes to it: the split reads it.
 class DocumentStream {
 public:
     // An open, empty stream at position 0.
@@ -25,15 +25,15 @@ public:
     std::int64_t size() const;
     std::int64_t position() const { return position_; }
 
-    void write(std::string_view text);
     bool rewind();
     bool seek(std::int64_t offset);
-    Text read(std::int64_t count);
-    Text readRest();
-    // As read() and readRest(), without a copy: the view stays valid until the stream is
-    // written to or closed.
+    // The next count bytes (fewer at the end), and the rest, without a copy: the view stays
+    // valid while the stream is open.
     std::string_view readView(std::int64_t count);
     std::string_view readRestView();
+    // Copies of the same, for the tests, which compare texts; the split never copies.
+    Text read(std::int64_t count) { return Text(readView(count)); }
+    Text readRest() { return Text(readRestView()); }
     void close();
 
 private:
@@ -51,7 +51,6 @@ public:
     // lets the user open another file before the split has finished.
     const SharedBytes& sharedText() const { return text_; }
     DocumentStream& stream() { return stream_; }
-    bool hasStream() const { return hasStream_; }
     // Decided when the text is loaded, from the text and the program's code page then.
     const DocumentEncoding& encoding() const { return encoding_; }
     // The text and a fresh stream holding it replace what the document held.
@@ -64,7 +63,6 @@ public:
 private:
     SharedBytes text_;
     DocumentStream stream_;
-    bool hasStream_ = false;
     DocumentEncoding encoding_;
 };
 

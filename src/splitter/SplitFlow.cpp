@@ -10,11 +10,6 @@
 
 namespace folioknife::splitter {
 
-int showMessageBox(MessageBoxService& boxes, const Text& text, const Text& title,
-                   unsigned flags) {
-    return boxes.showMessageBox(text, title.empty() ? messages::defaultTitle() : title, flags);
-}
-
 HeadingRules headingRulesFor(bool defaultMode, bool anywhere) {
     HeadingRules rules;
     rules.lineRule = defaultMode && !anywhere;

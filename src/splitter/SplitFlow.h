@@ -10,21 +10,10 @@
 #include "splitter/CodePage.h"
 #include "splitter/ExpressionMatcher.h"
 #include "splitter/FileService.h"
+#include "splitter/MessageBox.h"
 #include "splitter/SourceDocument.h"
 
 namespace folioknife::splitter {
-
-// Where the split reports: a message box in the window, the terminal in the command-line
-// splitter. Returns the button pressed minus one (0 OK, 5 Yes, 6 No).
-class MessageBoxService {
-public:
-    virtual ~MessageBoxService() = default;
-    virtual int showMessageBox(const Text& text, const Text& title, unsigned flags) = 0;
-};
-
-// The one way every report is made: the title "信息" when none is given, flags 0 by default.
-int showMessageBox(MessageBoxService& boxes, const Text& text, const Text& title = Text(),
-                   unsigned flags = 0);
 
 struct SplitOutcome {
     enum class Status {

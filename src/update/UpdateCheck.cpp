@@ -52,8 +52,8 @@ void runUpdateCheck(const UpdateSettings& settings, UpdatePlatform& platform,
         // nothing, so "0") would keep the check from ever offering anything.
         if (!version) version = lookupProfileText(file.bytes, "up", "ver", "0");
         if (isNewerVersion(*version) &&
-            splitter::showMessageBox(boxes, promptText(*version), promptTitle(), kPromptFlags) ==
-                kAnswerYes) {
+            splitter::showMessageBox(boxes, promptText(*version), promptTitle(), kPromptButtons) ==
+                splitter::MessageBoxAnswer::Yes) {
             platform.runCommandLine(pageCommandLine(settings.pageOpener, settings.host), false,
                                     shell::ShowMode::Maximized);
         }
@@ -65,19 +65,21 @@ void runUpdateCheck(const UpdateSettings& settings, UpdatePlatform& platform,
 }
 
 BackgroundUpdateCheck::BackgroundUpdateCheck(UpdateSettings settings,
-                                             std::shared_ptr<UpdatePlatform> platform)
-    : settings_(std::move(settings)), platform_(std::move(platform)) {}
+                                             std::shared_ptr<UpdatePlatform> platform,
+                                             splitter::MessageBoxService& boxes)
+    : settings_(std::move(settings)), platform_(std::move(platform)), boxes_(boxes) {}
 
-void BackgroundUpdateCheck::startUpdateCheck(splitter::MessageBoxService& boxes) {
-    // The thread owns copies of what it needs, so this object may go before it ends.
-    startDetachedThread([settings = settings_, platform = platform_, &boxes] {
+void BackgroundUpdateCheck::startUpdateCheck() {
+    // The thread owns copies of what it needs, so this object may go before it ends; the
+    // boxes live as long as the process.
+    startDetachedThread([settings = settings_, platform = platform_, &boxes = boxes_] {
         runUpdateCheck(settings, *platform, boxes);
     });
 }
 
-std::unique_ptr<app::UpdateCheck> makeUpdateCheck() {
+std::unique_ptr<UpdateCheck> makeUpdateCheck(splitter::MessageBoxService& boxes) {
     return std::make_unique<BackgroundUpdateCheck>(nativeUpdateSettings(),
-                                                   std::make_shared<UpdatePlatform>());
+                                                   std::make_shared<UpdatePlatform>(), boxes);
 }
 
 }  // namespace folioknife::update

@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "app/Application.h"
 #include "shell/Process.h"
+#include "splitter/MessageBox.h"
 #include "update/HttpFile.h"
 #include "update/UpdateRules.h"
 
@@ -15,7 +15,7 @@ namespace folioknife::update {
 
 // The system calls of one check; each is the platform's own unless a test overrides it.
 class UpdatePlatform {
-  public:
+public:
     virtual ~UpdatePlatform() = default;
     virtual HttpFile getHttpFile(const Text& url, const HttpLimits& limits);
     // Creates or empties the file and writes the bytes; true when all of them were written.
@@ -56,24 +56,36 @@ std::vector<Text> localCopyPaths();
 void runUpdateCheck(const UpdateSettings& settings, UpdatePlatform& platform,
                     splitter::MessageBoxService& boxes);
 
-class BackgroundUpdateCheck : public app::UpdateCheck {
-  public:
-    BackgroundUpdateCheck(UpdateSettings settings, std::shared_ptr<UpdatePlatform> platform);
+// The check as the start-up sees it.
+class UpdateCheck {
+public:
+    virtual ~UpdateCheck() = default;
+    // Starts the check and returns at once.
+    virtual void startUpdateCheck() = 0;
+};
+
+class BackgroundUpdateCheck : public UpdateCheck {
+public:
+    // The boxes are used from the check's thread, which is never waited for: they must be
+    // safe to call from it and live as long as the process, not as long as a window.
+    BackgroundUpdateCheck(UpdateSettings settings, std::shared_ptr<UpdatePlatform> platform,
+                          splitter::MessageBoxService& boxes);
 
     // Starts runUpdateCheck on a detached thread and returns at once; whether the thread
-    // started is not looked at, and it is never waited for. The boxes are used from that
-    // thread, so they must be safe to call from it and live as long as the process.
-    void startUpdateCheck(splitter::MessageBoxService& boxes) override;
+    // started is not looked at, and it is never waited for.
+    void startUpdateCheck() override;
 
-  private:
+private:
     UpdateSettings settings_;
     std::shared_ptr<UpdatePlatform> platform_;
+    splitter::MessageBoxService& boxes_;
 };
 
 // A detached thread running work; false when it could not be started.
 bool startDetachedThread(std::function<void()> work);
 
-// The check with nativeUpdateSettings() and the platform's own calls.
-std::unique_ptr<app::UpdateCheck> makeUpdateCheck();
+// The check with nativeUpdateSettings() and the platform's own calls, prompting through
+// boxes, which must live as long as the process.
+std::unique_ptr<UpdateCheck> makeUpdateCheck(splitter::MessageBoxService& boxes);
 
 }  // namespace folioknife::update

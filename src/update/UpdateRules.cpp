@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/Controls.h"
+#include "folioknife/Version.h"
 #include "shell/ShellText.h"
 
 namespace folioknife::update {
@@ -60,7 +60,7 @@ Text pageCommandLine(const Text& opener, const Text& host) {
     return opener + " " + downloadPageAddress(host);
 }
 
-Text programVersion() { return app::programVersion(); }
+Text programVersion() { return FOLIOKNIFE_VERSION; }
 
 bool isNewerVersion(const Text& version) {
     return shell::compareText(version, programVersion()) > 0;

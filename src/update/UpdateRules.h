@@ -6,6 +6,7 @@
 #include <string>
 
 #include "splitter/CodePage.h"
+#include "splitter/MessageBox.h"
 
 namespace folioknife::update {
 
@@ -35,11 +36,10 @@ Text programVersion();
 bool isNewerVersion(const Text& version);
 
 // "检查到新版本" + version + "是否升级？（点击确定将打开下载页面）" under "升级模块", with Yes and
-// No (flags 4); the answer Yes is 5.
+// No; the answer Yes opens the page.
 Text promptText(const Text& version);
 Text promptTitle();
-constexpr unsigned kPromptFlags = 4;
-constexpr int kAnswerYes = 5;
+constexpr splitter::MessageBoxButtons kPromptButtons = splitter::MessageBoxButtons::YesNo;
 
 // The value of key in section of an INI text, by the rules of the Windows profile reader:
 // lines trimmed of blanks; "[name]" opens a section; the first "=" splits a line into key

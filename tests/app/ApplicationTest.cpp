@@ -15,14 +15,12 @@ namespace messages = splitter::messages;
 
 struct RecordingContextMenu : ContextMenuEntry {
     FakeWindow* window;
-    void probeContextMenuEntry(MainWindow&) override { window->log.push_back("probe"); }
-    void onContextMenuCheckClicked(MainWindow&) override { window->log.push_back("context click"); }
+    bool entryPresent() override { return window->log.push_back("probe"), false; }
+    void setEntry(bool) override { window->log.push_back("context click"); }
 };
 struct RecordingUpdate : UpdateCheck {
     FakeWindow* window;
-    void startUpdateCheck(splitter::MessageBoxService&) override {
-        window->log.push_back("update check");
-    }
+    void startUpdateCheck() override { window->log.push_back("update check"); }
 };
 
 class ApplicationTest : public ::testing::Test {
@@ -33,7 +31,7 @@ protected:
     RecordingContextMenu contextMenu;
     RecordingUpdate update;
     splitter::SourceDocument document;
-    Application app{document, fs, window, contextMenu, update, Platform{"/", "/home/u/output"}};
+    Application app{document, fs, window, contextMenu, update, Platform{splitter::PathStyle::Posix, "/home/u/output"}};
     const std::string novel = "preface\n第1章 a\n第2章 b\n第3章 c\n";
 
     void SetUp() override {
@@ -63,7 +61,7 @@ TEST_F(ApplicationTest, APlainStartBuildsTheWindowInOrderAndRunsTheLoop) {
     EXPECT_EQ(window.controls[Control::OpenButton].text, "打开");
     EXPECT_EQ(window.dialogSetUpAfter, kControlsBeforeOpenFileDialog);
     EXPECT_EQ(window.dialog.title, "打开文件");
-    EXPECT_EQ(window.dialog.filter, "文本文件(*.txt)|*.txt");
+    EXPECT_EQ(window.dialog.filters, (std::vector<FileFilter>{{"文本文件(*.txt)", "*.txt"}}));
 }
 
 TEST_F(ApplicationTest, ControlsTakeIdentifiers501To522InCreationOrder) {
@@ -93,6 +91,32 @@ TEST_F(ApplicationTest, TheCommandLineRouteLoadsFirstAndPresetsTheFolder) {
     EXPECT_TRUE(window.boxes.empty());
 }
 
+// Explorer hands a path with blanks over unquoted, as several items: the first is no file, so
+// the rest of the command line is the path.
+TEST_F(ApplicationTest, AnUnquotedPathWithBlanksIsTakenWhole) {
+    fs.files["/My Books/a  b.txt"] = novel;
+    struct Case {
+        std::vector<Text> items;
+        Text rest;
+        Text loaded, folder;
+    } cases[] = {
+        {{"/My", "Books/a", "b.txt"}, "/My Books/a  b.txt", novel, "/My Books/"},
+        {{"/books/novel.txt", "x"}, "/books/novel.txt x", novel, "/books/"},  // the first is one
+        {{"/My", "Gone.txt"}, "/My Gone.txt", "", "/"},  // neither: as before
+        {{"/My", "Books/a", "b.txt"}, "", "", "/"},      // no command line to fall back on
+    };
+    for (const auto& c : cases) {
+        FakeWindow fresh;
+        splitter::SourceDocument doc;
+        Application start{doc, fs, fresh, contextMenu, update, Platform{splitter::PathStyle::Posix, "/home/u/output"}};
+        controlIdCounter = 500;
+        start.startProgram(c.items, c.rest);
+        EXPECT_EQ(doc.text(), c.loaded) << c.rest;
+        EXPECT_EQ(fresh.controls[Control::OutputDirEdit].text, c.folder) << c.rest;
+        EXPECT_TRUE(fresh.boxes.empty());
+    }
+}
+
 TEST_F(ApplicationTest, AFileThatCannotBeLoadedFromTheCommandLineIsReportedOnlyBySplit) {
     document.replace("old text");
     app.startProgram({"missing.txt"});
@@ -115,7 +139,7 @@ TEST_F(ApplicationTest, OpenReportsTheLoadAndCancelChangesNothing) {
     EXPECT_EQ(document.text(), "");
     EXPECT_EQ(window.boxTexts(), (std::vector<Text>{messages::openSucceeded(), messages::openFailed()}));
     EXPECT_EQ(window.boxes[0].title, "信息");
-    EXPECT_EQ(window.boxes[0].flags, 0u);
+    EXPECT_EQ(window.boxes[0].buttons, MessageBoxButtons::Ok);
 }
 
 TEST_F(ApplicationTest, ModeRadiosSwitchWhichEditsAreEnabledAndKeepTheirTexts) {

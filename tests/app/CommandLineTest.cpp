@@ -41,6 +41,22 @@ TEST(SplitCommandLine, FollowsTheWindowsRulesByteForByte) {
     for (const auto& c : cases) EXPECT_EQ(splitCommandLine(c.line), c.items) << c.line;
 }
 
+TEST(CommandLineRest, IsEverythingAfterTheProgramPathWithoutOuterBlanks) {
+    struct Case {
+        std::string line, rest;
+    } cases[] = {
+        {"C:\\app.exe D:\\My Books\\novel.txt", "D:\\My Books\\novel.txt"},
+        {"C:\\app.exe D:\\My  Books\\novel.txt ", "D:\\My  Books\\novel.txt"},  // two blanks
+        {"\"C:\\a b\\app.exe\"  \t D:\\x y.txt\t ", "D:\\x y.txt"},
+        {"\"C:\\app.exe\"\"D:\\a b.txt\"", "\"D:\\a b.txt\""},  // quotes stay
+        {"C:\\app.exe", ""},
+        {"C:\\app.exe    ", ""},
+        {"\"C:\\app.exe", ""},
+        {std::string("app.exe a b\0c", 13), "a b"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(commandLineRest(c.line), c.rest) << c.line;
+}
+
 TEST(FindLastText, GivesTheOneBasedPositionOfTheLastOccurrence) {
     EXPECT_EQ(findLastText("abcabc", "bc"), 5);
     EXPECT_EQ(findLastText("abc", "abc"), 1);

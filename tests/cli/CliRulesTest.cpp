@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/CliSplit.h"
+#include "splitter/Path.h"
 
 namespace folioknife::cli {
 namespace {
@@ -30,7 +31,9 @@ TEST(DefaultOutputFolder, IsTheFolderThatHoldsTheNovelInEitherStyle) {
         {"\\", "\\\\server\\share\\x.txt", "\\\\server\\share"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(defaultOutputFolder(c.file, c.separator), c.folder) << c.file;
+        const auto style = std::string(c.separator) == "\\" ? splitter::PathStyle::Windows
+                                                          : splitter::PathStyle::Posix;
+        EXPECT_EQ(splitter::folderOf(c.file, style), c.folder) << c.file;
     }
 }
 

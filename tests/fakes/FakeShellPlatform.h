@@ -11,7 +11,7 @@
 namespace folioknife::testing {
 
 class FakeShellPlatform : public shell::ShellPlatform {
-  public:
+public:
     explicit FakeShellPlatform(std::vector<std::string>& log) : log_(log) {}
 
     std::map<shell::Text, shell::Text> registry;  // path below HKEY_LOCAL_MACHINE -> value
@@ -33,7 +33,7 @@ class FakeShellPlatform : public shell::ShellPlatform {
     shell::Text executablePath() override { return path; }
     shell::PathStyle pathStyle() override { return style; }
 
-  private:
+private:
     std::vector<std::string>& log_;
 };
 

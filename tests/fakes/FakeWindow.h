@@ -1,6 +1,6 @@
 #pragma once
-// A main window that keeps its controls' state in memory, records every call in order and
-// answers dialogs and message boxes from queues.
+// A main window over the window core that keeps its controls' state in memory, records every
+// call in order and answers dialogs and message boxes from queues.
 #include <deque>
 #include <functional>
 #include <map>
@@ -13,6 +13,25 @@
 namespace folioknife::testing {
 
 class FakeWindow : public app::MainWindow {
+protected:
+    void createWindow(const app::Text& title, const app::WindowLayout&) override {
+        log.push_back("create");
+        windowTitle = title;
+        controls.clear();
+    }
+    void createControl(const app::ControlLayout& layout, int id) override {
+        controls[layout.control] = State{layout.caption, layout.checked, layout.enabled, id};
+    }
+    void setUpOpenFileDialog(const app::OpenFileDialogSetup& setup) override {
+        dialog = setup;
+        dialogSetUpAfter = static_cast<int>(controls.size());
+    }
+    int runLoop() override {
+        log.push_back("loop");
+        ++loopRuns;
+        return 0;
+    }
+
 public:
     struct State {
         app::Text text;
@@ -22,38 +41,21 @@ public:
     };
     struct Box {
         app::Text text, title;
-        unsigned flags;
+        app::MessageBoxButtons buttons;
     };
     std::map<app::Control, State> controls;
-    std::map<app::Control, std::function<void()>> clicks;
-    std::function<void()> destroyed;
     std::vector<std::string> log;
     std::vector<Box> boxes;
     std::deque<std::optional<app::Text>> openDialogAnswers;  // nothing = cancel
     std::deque<app::Text> folderAnswers;
-    std::deque<int> boxAnswers;
+    std::deque<app::MessageBoxAnswer> boxAnswers;
     std::function<void(const Box&)> whileBoxShown;  // runs while a box is up (nested clicks)
     app::Text windowTitle;
-    app::OpenFileDialogSpec dialog;
+    app::OpenFileDialogSetup dialog;
     int dialogSetUpAfter = -1;  // how many controls existed when the dialog was set up
     int loopRuns = 0;
     int quitCode = -1;
 
-    void create(const std::vector<app::ControlSpec>& layouts,
-                const app::OpenFileDialogSpec& openFileDialog) override {
-        log.push_back("create");
-        windowTitle = app::windowTitle();
-        int created = 0;
-        for (const auto& layout : layouts) {
-            if (created == app::kControlsBeforeOpenFileDialog) {
-                dialog = openFileDialog;
-                dialogSetUpAfter = created;
-            }
-            controls[layout.control] = State{layout.caption, layout.checked, layout.enabled,
-                                           app::takeControlId()};
-            ++created;
-        }
-    }
     app::Text title() override { return windowTitle; }
     void setTitle(const app::Text& t) override {
         log.push_back("setTitle " + t);
@@ -75,16 +77,11 @@ public:
     }
     void bindClick(app::Control c, std::function<void()> handler) override {
         log.push_back(std::string("bind ") + app::controlName(c));
-        clicks[c] = std::move(handler);
+        MainWindow::bindClick(c, std::move(handler));
     }
     void bindDestroyed(std::function<void()> handler) override {
         log.push_back("bind destroyed");
-        destroyed = std::move(handler);
-    }
-    int runMessageLoop() override {
-        log.push_back("loop");
-        ++loopRuns;
-        return 0;
+        MainWindow::bindDestroyed(std::move(handler));
     }
     void postQuit(int code) override {
         log.push_back("quit " + std::to_string(code));
@@ -102,16 +99,17 @@ public:
         folderAnswers.pop_front();
         return answer;
     }
-    int showMessageBox(const app::Text& text, const app::Text& title, unsigned flags) override {
+    app::MessageBoxAnswer showMessageBox(const app::Text& text, const app::Text& title,
+                                         app::MessageBoxButtons buttons) override {
         log.push_back("box " + text);
-        boxes.push_back(Box{text, title, flags});
+        boxes.push_back(Box{text, title, buttons});
         if (whileBoxShown) {
             auto nested = whileBoxShown;
             whileBoxShown = nullptr;
             nested(boxes.back());
         }
-        if (boxAnswers.empty()) return 0;
-        int answer = boxAnswers.front();
+        if (boxAnswers.empty()) return app::MessageBoxAnswer::Ok;
+        auto answer = boxAnswers.front();
         boxAnswers.pop_front();
         return answer;
     }
@@ -124,8 +122,10 @@ public:
             controls[app::Control::DefaultModeRadio].checked = c == app::Control::DefaultModeRadio;
             controls[app::Control::CustomModeRadio].checked = c == app::Control::CustomModeRadio;
         }
-        if (clicks.count(c)) clicks[c]();
+        controlClicked(c);
     }
+    // The window's destruction, as the toolkit reports it.
+    void destroyed() { windowDestroyed(); }
     std::vector<app::Text> boxTexts() const {
         std::vector<app::Text> t;
         for (const auto& b : boxes) t.push_back(b.text);

@@ -16,6 +16,7 @@
 #include <QtTest>
 #include <atomic>
 #include <functional>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -34,11 +35,11 @@ using fk::splitter::programText;
 namespace {
 
 struct NoContextMenu : fk::app::ContextMenuEntry {
-    void probeContextMenuEntry(fk::app::MainWindow&) override {}
-    void onContextMenuCheckClicked(fk::app::MainWindow&) override {}
+    bool entryPresent() override { return false; }
+    void setEntry(bool) override {}
 };
 struct NoUpdate : fk::app::UpdateCheck {
-    void startUpdateCheck(fk::splitter::MessageBoxService&) override {}
+    void startUpdateCheck() override {}
 };
 
 QString utf8(const char* s) { return QString::fromUtf8(s); }
@@ -48,7 +49,7 @@ Text bytes(const QString& s) { return programText(s.toStdString()); }  // in the
 // found it: an answer may click the main window and so open a box nested in this one, which
 // the watcher must be free to find.
 class Answerer {
-  public:
+public:
     std::function<void(QMessageBox*)> onBox = [](QMessageBox* b) { b->buttons().first()->click(); };
     std::function<void(QFileDialog*)> onDialog = [](QFileDialog* d) { d->reject(); };
     Answerer() {
@@ -64,7 +65,7 @@ class Answerer {
         timer_.start(10);
     }
 
-  private:
+private:
     QTimer timer_;
     std::set<QWidget*> seen_;
 };
@@ -105,7 +106,7 @@ class QtMainWindowTest : public QObject {
         return code == 0 && !timedOut && !window.widget()->isVisible();
     }
 
-  private slots:
+private slots:
     void initTestCase() {
         const QByteArray codePage = qgetenv("FK_TEST_CODEPAGE");
         if (!codePage.isEmpty()) fk::splitter::setProgramCodePage(codePage.toStdString());
@@ -115,104 +116,86 @@ class QtMainWindowTest : public QObject {
         document.replace(Text());
         app = std::make_unique<fk::app::Application>(
             document, fk::splitter::systemFileService(), window, contextMenu, update,
-            fk::app::Platform{"/", bytes(utf8("/home/读者/output"))});
+            fk::app::Platform{fk::splitter::PathStyle::Posix, bytes(utf8("/home/读者/output"))});
     }
 
+    // Every control of the table stands in the window as the user sees it: a widget of its
+    // kind, in creation order, with its caption, place, state and colours.
     void layout_data() {
-        QTest::addColumn<int>("id");
-        QTest::addColumn<QString>("className");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QRect>("geometry");
-        QTest::addColumn<bool>("enabled");
-        QTest::addColumn<bool>("checked");
-        QTest::addColumn<QString>("colours");  // text on background; "" for the style's own
-        const QString face = QApplication::palette().color(QPalette::Window).name();
-        const QString onFace = "#000000 on " + face, onWhite = "#000000 on #ffffff";
-        struct Row {
-            const char *name, *cls, *caption;
-            int x, y, w, h;
-            bool enabled, checked;
-            QString colours;
-        };
-        const Row rows[] = {
-            {"DefaultModeRadio", "QRadioButton", "默认模式", 25, 27, 72, 22, true, true, onFace},
-            {"CustomModeRadio", "QRadioButton", "自定义", 25, 56, 56, 16, true, false, onFace},
-            {"PrefixEdit", "QLineEdit", "第", 143, 27, 51, 22, true, false, onWhite},
-            {"SuffixEdit", "QLineEdit", "章", 267, 27, 51, 22, true, false, onWhite},
-            {"ExpressionEdit", "QLineEdit", "", 97, 53, 200, 20, false, false, onWhite},
-            {"ChaptersPerFileEdit", "QLineEdit", "10", 114, 80, 49, 24, true, false, onWhite},
-            {"ExpressionLabel", "QLabel", "表达式：", 97, 31, 42, 22, true, false, onFace},
-            {"DigitsLabel", "QLabel", "+数字部分+", 200, 31, 64, 22, true, false, onFace},
-            {"PerFileLabel", "QLabel", "一个文件中包含", 23, 85, 90, 24, true, false, onFace},
-            {"ChaptersUnitLabel", "QLabel", "章", 170, 85, 50, 20, true, false, onFace},
-            {"OutputToLabel", "QLabel", "输出到：", 24, 140, 40, 24, true, false, onFace},
-            {"OutputDirEdit", "QLineEdit", "/home/读者/output", 69, 139, 216, 20, true, false,
-             onWhite},
-            {"BrowseButton", "QPushButton", "...", 285, 139, 32, 20, true, false, ""},
-            {"ContextMenuCheck", "QCheckBox", "添加\"一键分割\"右键菜单", 33, 209, 184, 24, true,
-             false, onFace},
-            {"DeleteSourceCheck", "QCheckBox", "分割完成后删除源文件", 33, 162, 184, 24, true,
-             false, onFace},
-            {"AuthorLabel", "QLabel", "作者邮箱：" FOLIOKNIFE_MAINTAINER_EMAIL "  欢迎提交bug", 35,
-             242, 285, 16, true, false, "#008000 on " + face},
-            {"OpenButton", "QPushButton", "打开", 333, 14, 88, 32, true, false, ""},
-            {"SplitButton", "QPushButton", "分割", 333, 59, 88, 32, true, false, ""},
-            {"ParamsGroup", "QGroupBox", "分割参数", 8, 6, 320, 106, true, false, onFace},
-            {"OutputGroup", "QGroupBox", "输出", 8, 112, 320, 80, true, false, onFace},
-            {"MiscGroup", "QGroupBox", "杂项", 8, 192, 320, 74, true, false, onFace},
-            {"AssistMenuButton", "QPushButton", "▼", 300, 53, 25, 20, true, false, ""},
-        };
-        int id = 501;  // in creation order
-        for (const Row& r : rows)
-            QTest::newRow(r.name) << id++ << r.cls << utf8(r.caption) << QRect(r.x, r.y, r.w, r.h)
-                                  << r.enabled << r.checked << r.colours;
+        QTest::addColumn<int>("index");
+        const auto table = fk::app::controlTable(bytes(utf8("/home/读者/output")));
+        for (int i = 0; i < int(table.size()); ++i)
+            QTest::newRow(fk::app::controlName(table[i].control)) << i;
     }
     void layout() {
-        QFETCH(int, id);
-        QFETCH(QString, className);
-        QFETCH(QString, caption);
-        QFETCH(QRect, geometry);
-        QFETCH(bool, enabled);
-        QFETCH(bool, checked);
-        QFETCH(QString, colours);
+        QFETCH(int, index);
+        const fk::app::ControlLayout entry =
+            fk::app::controlTable(bytes(utf8("/home/读者/output")))[index];
         app->buildMainWindow();
         const QString name = QTest::currentDataTag();
         auto* w = window.widget()->findChild<QWidget*>(name);
         QVERIFY(w);
-        QCOMPARE(w->property("controlId").toInt(), id);
-        const auto c = static_cast<Control>(id - 501);
-        QCOMPARE(fk::app::controlName(c), name);
-        QCOMPARE(window.control(c), w);
+        QCOMPARE(w->property("controlId").toInt(), 501 + index);
+        QCOMPARE(window.control(entry.control), w);
         QCOMPARE(w->parentWidget(), window.widget());  // group boxes are no one's parent
-        QCOMPARE(w->metaObject()->className(), className);
+        using K = fk::app::ControlKind;
+        const std::map<K, QString> classes = {
+            {K::PushButton, "QPushButton"}, {K::RadioButton, "QRadioButton"},
+            {K::CheckBox, "QCheckBox"},     {K::Edit, "QLineEdit"},
+            {K::Label, "QLabel"},           {K::GroupBox, "QGroupBox"}};
+        QCOMPARE(w->metaObject()->className(), classes.at(entry.kind));
 
         QString shown;
         if (auto* e = qobject_cast<QLineEdit*>(w)) shown = e->text();
         if (auto* b = qobject_cast<QAbstractButton*>(w)) shown = b->text();
         if (auto* l = qobject_cast<QLabel*>(w)) shown = l->text();
         if (auto* g = qobject_cast<QGroupBox*>(w)) shown = g->title();
-        QCOMPARE(shown, caption);
-        QCOMPARE(window.text(c), bytes(caption));
-        QCOMPARE(w->geometry(), geometry);
-        QCOMPARE(w->isEnabled(), enabled);
-        QCOMPARE(window.isChecked(c), checked);
+        QCOMPARE(shown, fk::app::qt::toQString(entry.caption));
+        QCOMPARE(window.text(entry.control), entry.caption);
+        QCOMPARE(w->geometry(), QRect(entry.x, entry.y, entry.width, entry.height));
+        QCOMPARE(w->isEnabled(), entry.enabled);
+        QCOMPARE(window.isChecked(entry.control), entry.checked);
         QVERIFY(w->isVisible());
+        // Inside the window, so that nothing is cut off.
+        QVERIFY(window.widget()->rect().contains(w->geometry()));
         // One font for all, the window's: the 12-pixel size of the Windows GUI font, which
         // the captions' widths are made for.
         QCOMPARE(w->font(), window.widget()->font());
         QCOMPARE(w->font().pixelSize(), 12);
-        if (!colours.isEmpty()) {
-            const bool edit = className == "QLineEdit";
-            const QPalette p = w->palette();
-            const auto colour = [&](QPalette::ColorRole role) {
-                return p.color(QPalette::Active, role).name();
-            };
-            QCOMPARE(colour(edit ? QPalette::Text : QPalette::WindowText) + " on " +
-                         colour(edit ? QPalette::Base : QPalette::Window),
-                     colours);
+        // The colours: the style's own on push buttons, else the table's text colour on the
+        // window's face or on the control's own background.
+        const bool edit = entry.kind == K::Edit;
+        const QPalette p = w->palette();
+        const QColor text = p.color(QPalette::Active, edit ? QPalette::Text : QPalette::WindowText);
+        const QColor back = p.color(QPalette::Active, edit ? QPalette::Base : QPalette::Window);
+        const QColor face = QApplication::palette().color(QPalette::Window);
+        using B = fk::app::ControlColours::Background;
+        if (entry.colours.background != B::System) {
+            QCOMPARE(text, QColor(QRgb(entry.colours.text)));
+            QCOMPARE(back, entry.colours.background == B::ButtonFace
+                               ? face
+                               : QColor(QRgb(entry.colours.own)));
         }
         if (auto* l = qobject_cast<QLabel*>(w)) QVERIFY(!l->wordWrap());
         if (auto* e = qobject_cast<QLineEdit*>(w)) QVERIFY(e->maxLength() >= 1 << 30);
+    }
+
+    // What the user reads: black on white in the edits, the author in green, the other
+    // captions black on the window's face, push buttons in the style's colours.
+    void colours() {
+        app->buildMainWindow();
+        const auto colour = [&](Control c, QPalette::ColorRole role) {
+            return control(c)->palette().color(QPalette::Active, role);
+        };
+        const QColor face = QApplication::palette().color(QPalette::Window);
+        QCOMPARE(colour(Control::OutputDirEdit, QPalette::Base), QColor(Qt::white));
+        QCOMPARE(colour(Control::ExpressionEdit, QPalette::Text), QColor(Qt::black));
+        QCOMPARE(colour(Control::AuthorLabel, QPalette::WindowText), QColor(0, 128, 0));
+        QCOMPARE(colour(Control::DeleteSourceCheck, QPalette::WindowText), QColor(Qt::black));
+        QCOMPARE(colour(Control::MiscGroup, QPalette::Window), face);
+        QCOMPARE(colour(Control::SplitButton, QPalette::ButtonText),
+                 QApplication::palette(control(Control::SplitButton))
+                     .color(QPalette::Active, QPalette::ButtonText));
     }
 
     void theWindow() {
@@ -343,21 +326,25 @@ class QtMainWindowTest : public QObject {
     }
 
     void nameFilters_data() {
-        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("filter");  // name, patterns, name, patterns, ...
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("the program's")
-            << utf8("文本文件(*.txt)|*.txt") << QStringList{utf8("文本文件(*.txt)")};
-        QTest::newRow("pattern added") << "All|*.*" << QStringList{"All (*.*)"};
+        QTest::newRow("the program's") << QStringList{utf8("文本文件(*.txt)"), "*.txt"}
+                                       << QStringList{utf8("文本文件(*.txt)")};
+        QTest::newRow("pattern added") << QStringList{"All", "*.*"} << QStringList{"All (*.*)"};
         QTest::newRow("two entries, two patterns")
-            << "Text|*.txt;*.log|All(*.*)|*.*" << QStringList{"Text (*.txt *.log)", "All(*.*)"};
+            << QStringList{"Text", "*.txt;*.log", "All(*.*)", "*.*"}
+            << QStringList{"Text (*.txt *.log)", "All(*.*)"};
         QTest::newRow("name shows another pattern")
-            << "Text(*.txt)|*.log" << QStringList{"Text(*.txt) (*.log)"};
-        QTest::newRow("a name without pattern is dropped") << "Text" << QStringList{};
+            << QStringList{"Text(*.txt)", "*.log"} << QStringList{"Text(*.txt) (*.log)"};
+        QTest::newRow("no entries") << QStringList{} << QStringList{};
     }
     void nameFilters() {
-        QFETCH(QString, filter);
+        QFETCH(QStringList, filter);
         QFETCH(QStringList, expected);
-        QCOMPARE(fk::app::qt::qtNameFilters(filter), expected);
+        std::vector<fk::app::FileFilter> filters;
+        for (qsizetype i = 0; i + 1 < filter.size(); i += 2)
+            filters.push_back({bytes(filter[i]), bytes(filter[i + 1])});
+        QCOMPARE(fk::app::qt::qtNameFilters(filters), expected);
     }
 
     // The box's buttons, their order and answers, closing it, and asking from another thread.
@@ -381,6 +368,7 @@ class QtMainWindowTest : public QObject {
     }
     void messageBoxes() {
         QFETCH(unsigned, flags);
+        const auto buttonsAsked = static_cast<fk::app::MessageBoxButtons>(flags);
         QFETCH(QString, action);
         QFETCH(bool, fromThread);
         QFETCH(int, answer);
@@ -410,16 +398,48 @@ class QtMainWindowTest : public QObject {
         if (fromThread) {
             std::atomic<bool> done{false};
             std::thread asker([&] {
-                got = window.showMessageBox(text, title, flags);
+                got = static_cast<int>(window.showMessageBox(text, title, buttonsAsked));
                 done = true;
             });
             QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
             asker.join();
         } else {
-            got = window.showMessageBox(text, title, flags);
+            got = static_cast<int>(window.showMessageBox(text, title, buttonsAsked));
         }
         QCOMPARE(seen, (QStringList{utf8("更新"), utf8("有新版本"), buttons, "1"}));
         QCOMPARE(got, answer);
+    }
+
+    // The update thread may ask for its prompt after the window has gone: its fetch can take a
+    // minute, and the program does not wait for it. Once the program's boxes are closed, as
+    // main() closes them before the window and the application object go, a request queued
+    // before or made after gets no answer and shows nothing.
+    void aPromptAfterTheEndShowsNothing() {
+        fk::app::qt::QtMessageBoxes boxes;
+        QStringList seen;
+        Answerer answerer;
+        answerer.onBox = [&](QMessageBox* box) {
+            seen << box->text();
+            box->buttons().first()->click();
+        };
+        const Text text = programText("有新版本"), title = programText("更新");
+        std::atomic<int> before{-2}, after{-2};
+        std::thread early([&] {
+            before = int(boxes.showMessageBox(text, title, fk::app::MessageBoxButtons::YesNo));
+        });
+        // No events are handled meanwhile: the request waits in the queue.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        boxes.close();
+        QTRY_VERIFY_WITH_TIMEOUT(before != -2, 10000);
+        early.join();
+        std::thread late([&] {
+            after = int(boxes.showMessageBox(text, title, fk::app::MessageBoxButtons::YesNo));
+        });
+        late.join();
+        QTest::qWait(100);
+        QCOMPARE(before.load(), int(fk::app::MessageBoxAnswer::None));
+        QCOMPARE(after.load(), int(fk::app::MessageBoxAnswer::None));
+        QCOMPARE(seen, QStringList{});
     }
 
     // While a box is up the main window still takes clicks, and they run their handlers

@@ -151,7 +151,10 @@ TEST(Headings, ANovelSplitsAlikeUnderEitherCodePage) {
             document.replace(novel);
             DefaultSettings settings;
             struct : MessageBoxService {
-                int showMessageBox(const Text&, const Text&, unsigned) override { return 0; }
+                MessageBoxAnswer showMessageBox(const Text&, const Text&,
+                                                MessageBoxButtons) override {
+                    return MessageBoxAnswer::Ok;
+                }
             } quiet;
             runSplit(document, settings, fs, quiet);
             outputs[i++] = fs.files;

@@ -192,9 +192,9 @@ TEST(Utf16, CharacterBoundariesKeepSurrogatePairsWhole) {
 
 struct QuietBoxes : MessageBoxService {
     std::vector<Text> shown;
-    int showMessageBox(const Text& text, const Text&, unsigned) override {
+    MessageBoxAnswer showMessageBox(const Text& text, const Text&, MessageBoxButtons) override {
         shown.push_back(text);
-        return 0;
+        return MessageBoxAnswer::Ok;
     }
 };
 

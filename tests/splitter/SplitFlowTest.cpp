@@ -30,9 +30,10 @@ struct RecordingSettings : SplitSettings {
 
 struct RecordingBoxes : MessageBoxService {
     std::vector<std::pair<Text, Text>> shown;
-    int showMessageBox(const Text& text, const Text& title, unsigned) override {
+    MessageBoxAnswer showMessageBox(const Text& text, const Text& title,
+                                    MessageBoxButtons) override {
         shown.emplace_back(text, title);
-        return 0;
+        return MessageBoxAnswer::Ok;
     }
     std::vector<Text> texts() const {
         std::vector<Text> t;
@@ -379,7 +380,8 @@ TEST_F(SplitFlowTest, TheSourceIsKeptWhenTheDeletionCannotBeMadeSafeAndTheUserIs
         // The folder is taken by someone else between the split and the deletion.
         struct BusyAfterSuccess : RecordingBoxes {
             FakeFileService* fs = nullptr;
-            int showMessageBox(const Text& t, const Text& title, unsigned f) override {
+            MessageBoxAnswer showMessageBox(const Text& t, const Text& title,
+                                            MessageBoxButtons f) override {
                 if (fs) fs->busyFolders.insert("out");
                 return RecordingBoxes::showMessageBox(t, title, f);
             }

@@ -56,6 +56,8 @@ TEST_F(HttpFileTest, BodyArrivesInChunksChosenByContentLength) {
         {"none", "200 OK", "-", 30000, 10240, 30000},
         {"zero", "200 OK", "0", 0, 10240, 0},
         {"32 characters", "200 OK", std::string(29, '0') + "100", 100, 10240, 100},
+        // The blank after "Content-Length:" is no part of the value.
+        {"31 characters", "200 OK", std::string(28, '0') + "100", 100, 101, 100},
         {"404 page", "404 Not Found", "", 60, 61, 60},
         {"broken after 300 of 1000", "200 OK", "1000", 300, 1001, 300},
     };

@@ -127,7 +127,7 @@ TEST_F(UpdateCheckTest, StepsInOrderAndNoLocalCopyLeft) {
         // An earlier copy naming a newer version is overwritten before it is read.
         std::ofstream(localCopy, std::ios::binary) << "[up]\nver=9.9\n" << std::string(99, ';');
         FakeWindow window;
-        window.boxAnswers = {c.answer};
+        window.boxAnswers = {static_cast<splitter::MessageBoxAnswer>(c.answer)};
         RecordingPlatform platform(window.log);
         std::optional<LoopbackServer> server;
         if (c.reply) server.emplace(std::vector<Reply>{*c.reply});
@@ -143,7 +143,7 @@ TEST_F(UpdateCheckTest, StepsInOrderAndNoLocalCopyLeft) {
         EXPECT_EQ(window.log, expected) << c.name;
         for (const auto& box : window.boxes) {
             EXPECT_EQ(box.title, gbk("升级模块")) << c.name;
-            EXPECT_EQ(box.flags, 4u) << c.name;
+            EXPECT_EQ(box.buttons, splitter::MessageBoxButtons::YesNo) << c.name;
         }
         EXPECT_FALSE(fs::exists(localCopy)) << c.name;
     }
@@ -157,11 +157,12 @@ TEST_F(UpdateCheckTest, StepsInOrderAndNoLocalCopyLeft) {
 // Message boxes that may be called from the update thread.
 class WaitingBoxes : public splitter::MessageBoxService {
   public:
-    int showMessageBox(const Text& text, const Text&, unsigned) override {
+    splitter::MessageBoxAnswer showMessageBox(const Text& text, const Text&,
+                                              splitter::MessageBoxButtons) override {
         std::lock_guard<std::mutex> lock(mutex_);
         texts_.push_back(text);
         shown_.notify_all();
-        return 6;
+        return splitter::MessageBoxAnswer::No;
     }
     std::vector<Text> waitForBox() {
         std::unique_lock<std::mutex> lock(mutex_);
@@ -182,11 +183,11 @@ TEST_F(UpdateCheckTest, TheWindowNeverWaitsForTheCheck) {
     settings.limits.totalTimeout = 1s;
     WaitingBoxes boxes;
     const auto start = std::chrono::steady_clock::now();
-    std::make_unique<BackgroundUpdateCheck>(settings, std::make_shared<UpdatePlatform>())
-        ->startUpdateCheck(boxes);  // the object goes at once; its thread goes on
+    std::make_unique<BackgroundUpdateCheck>(settings, std::make_shared<UpdatePlatform>(), boxes)
+        ->startUpdateCheck();  // the object goes at once; its thread goes on
     EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
     std::this_thread::sleep_for(1500ms);
-    BackgroundUpdateCheck(settings, std::make_shared<UpdatePlatform>()).startUpdateCheck(boxes);
+    BackgroundUpdateCheck(settings, std::make_shared<UpdatePlatform>(), boxes).startUpdateCheck();
     EXPECT_EQ(boxes.waitForBox(), std::vector<Text>{promptText("0.8")});
     for (int i = 0; i < 200 && fs::exists(localCopy); ++i) std::this_thread::sleep_for(10ms);
     EXPECT_FALSE(fs::exists(localCopy));
@@ -216,7 +217,7 @@ TEST_F(UpdateCheckTest, APlaceThatRefusesTheCopyGivesWayToTheNextOrToMemory) {
         settings.localCopies.clear();
         for (const auto& place : c.places) settings.localCopies.push_back(place.string());
         FakeWindow window;
-        window.boxAnswers = {6};
+        window.boxAnswers = {splitter::MessageBoxAnswer::No};
         RecordingPlatform platform(window.log);
         runUpdateCheck(settings, platform, window);
 
@@ -238,7 +239,7 @@ TEST(UpdateSettingsTest, TheBuildsHostAndThePlatformsPlacesForTheCopy) {
     const UpdateSettings settings = nativeUpdateSettings();
     EXPECT_EQ(settings.host, defaultUpdateHost());
     EXPECT_EQ(settings.limits.maxBytes, 64u * 1024);
-    if (shell::nativePathStyle() == shell::PathStyle::Posix) {
+    if (splitter::nativePathStyle() == splitter::PathStyle::Posix) {
         // /usr/bin takes no file from its user: the copy stays in memory.
         EXPECT_TRUE(settings.localCopies.empty());
         return;

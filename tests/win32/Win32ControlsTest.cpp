@@ -1,75 +1,92 @@
-// How each kind of control is made and coloured, the filter bytes of the open-file dialog, and
-// the resources that every program with the window carries.
+// What each kind of control does for the user on the real window, the filter bytes of the
+// open-file dialog, and the resources that every program with the window carries.
 #include <gtest/gtest.h>
 
 #include "ResourceCheck.h"
 #include "TestText.h"
-#include "app/win32/Win32Controls.h"
+#include "app/win32/Win32MainWindow.h"
 
 namespace folioknife::app::win32 {
 namespace {
 using testing::gbk;
 using testing::hex;
 
-TEST(ControlClassTest, EachKindHasItsSystemClassAndStyles) {
-    constexpr DWORD child = WS_CHILD | WS_VISIBLE;
+class ControlBehaviourTest : public ::testing::Test {
+protected:
+    Win32MainWindow window{GetModuleHandleA(nullptr)};
+
+    void SetUp() override {
+        controlIdCounter = 500;
+        window.create(controlTable("D:\\output"),
+                      OpenFileDialogSetup{openFileDialogTitle(), openFileDialogFilter()});
+        if (!window.handle()) GTEST_SKIP() << "no window could be created (no display?)";
+    }
+    HWND h(Control c) { return window.controlHandle(c); }
+};
+
+// Typed text goes on past the edge of a narrow edit (it scrolls), the edit has one line, and
+// nothing filters what is typed.
+TEST_F(ControlBehaviourTest, EditsScrollAndTakeWhateverIsTyped) {
     struct Case {
-        ControlKind kind;
-        const char* cls;
-        DWORD style, exStyle;
+        Control control;
+        std::string typed;
     } cases[] = {
-        {ControlKind::PushButton, "Button", child | WS_TABSTOP | BS_PUSHBUTTON, 0},
-        {ControlKind::RadioButton, "Button",
-         WS_CLIPSIBLINGS | child | WS_TABSTOP | BS_AUTORADIOBUTTON, 0},
-        {ControlKind::CheckBox, "Button", WS_CLIPSIBLINGS | child | WS_TABSTOP | BS_AUTOCHECKBOX,
-         0},
-        {ControlKind::Edit, "Edit", child | WS_TABSTOP | ES_AUTOHSCROLL, 0x200},
-        {ControlKind::Label, "Static", child | WS_TABSTOP | 0xC, 0},
-        {ControlKind::GroupBox, "Button", WS_CLIPSIBLINGS | child | BS_GROUPBOX, 0},
+        {Control::PrefixEdit, std::string(300, 'x')},  // 51 pixels wide
+        {Control::ChaptersPerFileEdit, "abc-1"},
+        {Control::OutputDirEdit, std::string(2000, 'd')},
     };
     for (const auto& c : cases) {
-        const ControlClass got = controlClass(c.kind);
-        SCOPED_TRACE(c.cls);
-        EXPECT_STREQ(got.className, c.cls);
-        EXPECT_EQ(got.style, c.style) << std::hex << got.style;
-        EXPECT_EQ(got.exStyle, c.exStyle);
+        SCOPED_TRACE(controlName(c.control));
+        window.setText(c.control, "");
+        SetFocus(h(c.control));
+        for (char ch : c.typed) SendMessageA(h(c.control), WM_CHAR, static_cast<BYTE>(ch), 0);
+        EXPECT_EQ(window.text(c.control), c.typed);
+        EXPECT_EQ(SendMessageA(h(c.control), EM_GETLINECOUNT, 0, 0), 1);
+        // A sunken edge: the client area is smaller than the control.
+        RECT outer{}, inner{};
+        GetWindowRect(h(c.control), &outer);
+        GetClientRect(h(c.control), &inner);
+        EXPECT_LT(inner.right - inner.left, outer.right - outer.left);
     }
 }
 
-TEST(ControlColoursTest, BlackOnTheFaceOrOnWhiteAndTheAuthorInGreen) {
-    // Every control of the table, by its kind; push buttons keep the system's colours.
-    for (const ControlSpec& entry : controlTable("D:\\output")) {
-        SCOPED_TRACE(controlName(entry.control));
-        const auto colours = controlColours(entry.control, entry.kind);
-        if (entry.kind == ControlKind::PushButton) {
-            EXPECT_FALSE(colours.has_value());
-            continue;
+// The radio buttons clear each other by themselves and the check boxes toggle, without a
+// handler; push buttons and labels keep no mark.
+TEST_F(ControlBehaviourTest, MarksChangeByThemselves) {
+    // Each click, and every control marked after it.
+    const std::pair<Control, std::string> clicks[] = {
+        {Control::CustomModeRadio, "CustomModeRadio"},
+        {Control::CustomModeRadio, "CustomModeRadio"},
+        {Control::DefaultModeRadio, "DefaultModeRadio"},
+        {Control::DeleteSourceCheck, "DefaultModeRadio DeleteSourceCheck"},
+        {Control::ContextMenuCheck, "DefaultModeRadio ContextMenuCheck DeleteSourceCheck"},
+        {Control::DeleteSourceCheck, "DefaultModeRadio ContextMenuCheck"},
+        {Control::SplitButton, "DefaultModeRadio ContextMenuCheck"},
+    };
+    for (const auto& [clicked, marked] : clicks) {
+        SendMessageA(h(clicked), BM_CLICK, 0, 0);
+        std::string now;
+        for (int i = 0; i < kControlCount; ++i) {
+            const auto c = static_cast<Control>(i);
+            if (window.isChecked(c)) now += (now.empty() ? "" : " ") + std::string(controlName(c));
         }
-        ASSERT_TRUE(colours.has_value());
-        const COLORREF text = entry.control == Control::AuthorLabel ? 0x008000 : 0x000000;
-        EXPECT_EQ(colours->text, text);
-        EXPECT_EQ(colours->buttonFaceBackground, entry.kind != ControlKind::Edit);
-        if (entry.kind == ControlKind::Edit) {
-            EXPECT_EQ(colours->background, 0xFFFFFFu);
-        }
+        EXPECT_EQ(now, marked) << "after a click on " << controlName(clicked);
     }
 }
 
-TEST(OpenFileFilterTest, BarsBecomeNulsAndTheListEndsWithTwo) {
+TEST(OpenFileFilterTest, NamesAndPatternsEndInNulsAndTheListInOneMore) {
     using namespace std::string_literals;
     struct Case {
-        std::string filter, bytes;
+        std::vector<FileFilter> filters;
+        std::string bytes;
     } cases[] = {
-        {gbk("文本文件(*.txt)|*.txt"), gbk("文本文件(*.txt)") + "\0*.txt\0\0"s},
-        {"a|*.a|b|*.b;*.c", "a\0*.a\0b\0*.b;*.c\0\0"s},
-        {"", "\0\0"s},
-        // 0x81 0x7C is one GBK character whose second byte is the code of '|'.
-        {"\x81\x7C|*.txt", "\x81\x7C\0*.txt\0\0"s},
-        // A lead byte at the very end has nothing to take along.
-        {"x\x81", "x\x81\0\0"s},
+        {{{gbk("文本文件(*.txt)"), "*.txt"}}, gbk("文本文件(*.txt)") + "\0*.txt\0\0"s},
+        {{{"a", "*.a"}, {"b", "*.b;*.c"}}, "a\0*.a\0b\0*.b;*.c\0\0"s},
+        {{}, "\0\0"s},
+        // 0x81 0x7C is one GBK character whose second byte is the code of '|': taken as it is.
+        {{{"\x81\x7C", "*.txt"}}, "\x81\x7C\0*.txt\0\0"s},
     };
-    if (GetACP() != 936) GTEST_SKIP() << "needs code page 936";
-    for (const auto& c : cases) EXPECT_EQ(hex(openFileFilterBytes(c.filter)), hex(c.bytes));
+    for (const auto& c : cases) EXPECT_EQ(hex(openFileFilterBytes(c.filters)), hex(c.bytes));
 }
 
 TEST(WindowResourcesTest, IconAndManifestAreLinkedIn) {

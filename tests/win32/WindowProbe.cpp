@@ -10,6 +10,9 @@
 //                                   ContextMenuCheck.checked=1 replaces what the table says
 //                                   about one control.
 //   fk-wintest box TITLE            the text of the message box titled TITLE
+//   fk-wintest launch COMMANDLINE   starts the command line as it is, as Explorer starts the
+//                                   program of a context-menu entry, and exits with its exit
+//                                   code once it has ended
 //
 // Windows are looked for by class and complete title for up to 20 seconds. Texts are read with
 // WM_GETTEXT: for a window of another process GetWindowTextA gives only the caption it was
@@ -30,7 +33,7 @@ namespace {
 
 using namespace folioknife;
 using app::Control;
-using app::ControlSpec;
+using app::ControlLayout;
 
 constexpr UINT kTimeout = 5000;
 
@@ -101,7 +104,7 @@ int showBoxText(const char* title) {
     return 0;
 }
 
-std::vector<ControlSpec> table() {
+std::vector<ControlLayout> table() {
     return app::controlTable(app::currentPlatform().presetOutputDirectory);
 }
 
@@ -136,7 +139,7 @@ std::string checkProgramResources(HWND main) {
 }
 
 int check(HWND main, int argc, char** argv) {
-    std::vector<ControlSpec> entries = table();
+    std::vector<ControlLayout> entries = table();
     // The table with the settings given on the command line.
     for (int a = 2; a < argc; ++a) {
         const std::string setting = argv[a];
@@ -146,7 +149,7 @@ int check(HWND main, int argc, char** argv) {
             const std::string name = setting.substr(0, dot);
             const std::string field = setting.substr(dot + 1, equals - dot - 1);
             const std::string value = setting.substr(equals + 1);
-            for (ControlSpec& entry : entries) {
+            for (ControlLayout& entry : entries) {
                 if (name != app::controlName(entry.control)) continue;
                 known = true;
                 if (field == "text")
@@ -179,7 +182,7 @@ int check(HWND main, int argc, char** argv) {
     // WM_GETICON with nothing. The window's own tests check it; the resources are checked below.
 
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        const ControlSpec& entry = entries[i];
+        const ControlLayout& entry = entries[i];
         const Live c = readControl(main, 501 + static_cast<int>(i));
         const std::string name = app::controlName(entry.control);
         if (!c.exists) {
@@ -216,14 +219,36 @@ int check(HWND main, int argc, char** argv) {
 
 }  // namespace
 
+// Wine quotes every argument that holds a blank when it starts a program; Explorer does not
+// quote what the registered command leaves unquoted. This hands over the line as it is.
+int launch(const char* commandLine) {
+    std::string line = commandLine;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        std::fprintf(stderr, "fk-wintest: cannot start %s\n", commandLine);
+        return 127;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+}
+
 int main(int argc, char** argv) {
     // The smoke test reads this output on Linux, where a carriage return is part of the line.
     _setmode(_fileno(stdout), _O_BINARY);
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "box" && argc == 3) return showBoxText(argv[2]);
+    if (mode == "launch" && argc == 3) return launch(argv[2]);
     if (mode != "dump" && mode != "check") {
         std::fprintf(stderr,
-                     "usage: fk-wintest dump | check [Control.field=value...] | box TITLE\n");
+                     "usage: fk-wintest dump | check [Control.field=value...] | box TITLE | "
+                     "launch COMMANDLINE\n");
         return 2;
     }
     HWND main = findWindow("WTWindow", "Tarvelle V0.7");

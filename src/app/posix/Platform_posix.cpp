@@ -16,7 +16,7 @@ Platform currentPlatform() {
     }
     Text folder = home;
     if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    return Platform{"/", folder == "/" ? "/output" : folder + "/output"};
+    return Platform{splitter::PathStyle::Posix, folder == "/" ? "/output" : folder + "/output"};
 }
 
 }  // namespace folioknife::app

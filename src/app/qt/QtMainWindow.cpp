@@ -8,8 +8,8 @@
 #include <QDialogButtonBox>
 #include <QEventLoop>
 #include <QFileDialog>
-#include <QGroupBox>
 #include <QFont>
+#include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,7 +19,9 @@
 #include <QThread>
 #include <QVariant>
 #include <climits>
+#include <condition_variable>
 #include <map>
+#include <memory>
 
 #include "splitter/CodePage.h"
 
@@ -56,70 +58,173 @@ Text fromQString(const QString& text) {
     return out;
 }
 
-QStringList qtNameFilters(const QString& filter) {
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString& name = parts[i];
-        QString patterns = parts[i + 1];
+QStringList qtNameFilters(const std::vector<FileFilter>& filters) {
+    QStringList names;
+    for (const FileFilter& filter : filters) {
+        const QString name = toQString(filter.name);
+        QString patterns = toQString(filter.patterns);
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
         if (name.endsWith(QLatin1Char('(') + patterns + QLatin1Char(')')))
-            filters << name;
+            names << name;
         else
-            filters << name + QLatin1String(" (") + patterns + QLatin1Char(')');
+            names << name + QLatin1String(" (") + patterns + QLatin1Char(')');
     }
-    return filters;
+    return names;
 }
 
-MessageBoxLayout messageBoxLayout(unsigned flags) {
-    constexpr int ok = 0, cancel = 1, abort = 2, retry = 3, ignore = 4, yes = 5, no = 6;
-    switch (flags & 0xF) {
-        case 1:
-            return {{{"确定", ok}, {"取消", cancel}}, cancel};
-        case 2:
-            return {{{"中止", abort}, {"重试", retry}, {"忽略", ignore}}, std::nullopt};
-        case 3:
-            return {{{"是", yes}, {"否", no}, {"取消", cancel}}, cancel};
-        case 4:
-            return {{{"是", yes}, {"否", no}}, no};
-        case 5:
-            return {{{"重试", retry}, {"取消", cancel}}, cancel};
-        default:
-            return {{{"确定", ok}}, ok};
+MessageBoxLayout messageBoxLayout(MessageBoxButtons buttons) {
+    using A = MessageBoxAnswer;
+    using B = MessageBoxButtons;
+    switch (buttons) {
+        case B::OkCancel:
+            return {{{"确定", A::Ok}, {"取消", A::Cancel}}, A::Cancel};
+        case B::AbortRetryIgnore:
+            return {{{"中止", A::Abort}, {"重试", A::Retry}, {"忽略", A::Ignore}}, std::nullopt};
+        case B::YesNoCancel:
+            return {{{"是", A::Yes}, {"否", A::No}, {"取消", A::Cancel}}, A::Cancel};
+        case B::YesNo:
+            return {{{"是", A::Yes}, {"否", A::No}}, A::No};
+        case B::RetryCancel:
+            return {{{"重试", A::Retry}, {"取消", A::Cancel}}, A::Cancel};
+        case B::Ok:
+            break;
     }
+    return {{{"确定", A::Ok}}, A::Ok};
+}
+
+namespace {
+
+// Shows a box on the user-interface thread and returns when it is dismissed. No parent and
+// not modal: the main window stays usable, and a click there runs its handler inside the loop
+// below, nested in the handler that shows this box.
+MessageBoxAnswer showMessageBoxHere(const Text& text, const Text& title,
+                                    MessageBoxButtons buttons) {
+    auto box = std::make_unique<QMessageBox>();
+    box->setWindowModality(Qt::NonModal);
+    box->setIcon(QMessageBox::NoIcon);
+    box->setTextFormat(Qt::PlainText);
+    box->setWindowTitle(toQString(title));
+    box->setText(toQString(text));
+
+    const MessageBoxLayout layout = messageBoxLayout(buttons);
+    std::map<QAbstractButton*, MessageBoxAnswer> answers;
+    for (const MessageBoxButton& b : layout.buttons) {
+        // One role for all keeps the buttons in Windows' order whatever the desktop's
+        // dialog layout.
+        QPushButton* button =
+            box->addButton(toQString(programText(b.caption)), QMessageBox::ActionRole);
+        answers[button] = b.answer;
+        if (answers.size() == 1) box->setDefaultButton(button);
+        if (layout.closeAnswer && *layout.closeAnswer == b.answer) box->setEscapeButton(button);
+    }
+    if (auto* buttonBox = box->findChild<QDialogButtonBox*>()) buttonBox->setCenterButtons(true);
+
+    QEventLoop loop;
+    QObject::connect(box.get(), &QDialog::finished, &loop, &QEventLoop::quit);
+    box->show();
+    box->raise();
+    box->activateWindow();
+    loop.exec();  // also ends when the program quits while the box is up
+
+    const auto it = answers.find(box->clickedButton());
+    if (it != answers.end()) return it->second;
+    return layout.closeAnswer.value_or(MessageBoxAnswer::None);
+}
+
+// The answer to one request from another thread. The request travels to the user-interface
+// thread as a queued call holding a Delivery; should the call be dropped unrun (the
+// application object goes with it still queued), the Delivery's end gives None, so the asker
+// is never left waiting on a box that will not come.
+struct Reply {
+    std::mutex mutex;
+    std::condition_variable given;
+    std::optional<MessageBoxAnswer> answer;
+    void give(MessageBoxAnswer a) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!answer) answer = a;
+        given.notify_all();
+    }
+    MessageBoxAnswer wait() {
+        std::unique_lock<std::mutex> lock(mutex);
+        given.wait(lock, [this] { return answer.has_value(); });
+        return *answer;
+    }
+};
+struct Delivery {
+    explicit Delivery(std::shared_ptr<Reply> r) : reply(std::move(r)) {}
+    Delivery(const Delivery&) = delete;
+    Delivery& operator=(const Delivery&) = delete;
+    ~Delivery() { reply->give(MessageBoxAnswer::None); }  // no effect once answered
+    std::shared_ptr<Reply> reply;
+};
+
+}  // namespace
+
+MessageBoxAnswer QtMessageBoxes::showMessageBox(const Text& text, const Text& title,
+                                                MessageBoxButtons buttons) {
+    auto reply = std::make_shared<Reply>();
+    {
+        // Held while the call is queued: close() cannot come between the check and the
+        // posting, and main() closes before the application object goes. Not held while a
+        // box is up: a click meanwhile may show another one.
+        std::unique_lock<std::mutex> lock(mutex_);
+        QCoreApplication* application = QCoreApplication::instance();
+        if (!open_ || !application) return MessageBoxAnswer::None;
+        if (QThread::currentThread() == application->thread()) {
+            lock.unlock();
+            return showMessageBoxHere(text, title, buttons);
+        }
+        auto delivery = std::make_shared<Delivery>(reply);
+        QMetaObject::invokeMethod(
+            application,
+            [this, delivery, text, title, buttons] {
+                // Closed meanwhile: the program is ending, no box any more.
+                delivery->reply->give(isOpen() ? showMessageBoxHere(text, title, buttons)
+                                               : MessageBoxAnswer::None);
+            },
+            Qt::QueuedConnection);
+    }
+    return reply->wait();
+}
+
+void QtMessageBoxes::close() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_ = false;
+}
+
+bool QtMessageBoxes::isOpen() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return open_;
+}
+
+QtMessageBoxes& processMessageBoxes() {
+    static auto* boxes = new QtMessageBoxes;  // never destroyed: see the header
+    return *boxes;
 }
 
 // The top-level window. Closing it (close button, Alt+F4, the window menu) runs the destroyed
 // handler, which ends the loop: the window never asks and never refuses.
 class QtMainWindow::Frame : public QWidget {
-  public:
-    explicit Frame(std::function<void()>& onClose)
+public:
+    explicit Frame(QtMainWindow& owner)
         : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                Qt::WindowCloseButtonHint),
-          onClose_(onClose) {}
+          owner_(owner) {}
 
-  protected:
+protected:
     void closeEvent(QCloseEvent* event) override {
         event->accept();
-        if (onClose_) {
-            auto handler = onClose_;
-            handler();
-        }
+        owner_.windowDestroyed();
     }
 
-  private:
-    std::function<void()>& onClose_;
+private:
+    QtMainWindow& owner_;
 };
 
 QtMainWindow::QtMainWindow() = default;
 QtMainWindow::~QtMainWindow() = default;
 
 namespace {
-
-// The client area of a 431x299 Windows window with a caption and a thin fixed border: the
-// controls' coordinates were laid out for it.
-constexpr int kClientWidth = 425;
-constexpr int kClientHeight = 270;
 
 // Black text on the given background for the active and inactive states. The disabled state
 // keeps the style's colours, so a disabled edit still looks disabled.
@@ -133,35 +238,28 @@ void setColours(QWidget* w, QPalette::ColorRole background, const QColor& backgr
     w->setPalette(palette);
 }
 
-QWidget* createControl(const ControlSpec& layout, QWidget* parent, QButtonGroup* radios) {
-    const QColor face = QApplication::palette().color(QPalette::Active, QPalette::Window);
+QWidget* makeWidget(const ControlLayout& layout, QWidget* parent, QButtonGroup* radios) {
     const QString caption = toQString(layout.caption);
-    QWidget* w = nullptr;
     switch (layout.kind) {
         case ControlKind::PushButton:
-            w = new QPushButton(caption, parent);
-            break;
+            return new QPushButton(caption, parent);
         case ControlKind::RadioButton: {
             auto* radio = new QRadioButton(caption, parent);
             radios->addButton(radio);  // exclusive with the other radio button only
             radio->setChecked(layout.checked);
-            w = radio;
-            break;
+            return radio;
         }
         case ControlKind::CheckBox: {
             auto* check = new QCheckBox(caption, parent);
             check->setChecked(layout.checked);
-            w = check;
-            break;
+            return check;
         }
         case ControlKind::Edit: {
             auto* edit = new QLineEdit(parent);
             edit->setMaxLength(INT_MAX);  // Qt's default stops at 32767 characters
             edit->setText(caption);
             edit->setCursorPosition(0);
-            setColours(edit, QPalette::Base, Qt::white, Qt::black, QPalette::Text);
-            w = edit;
-            break;
+            return edit;
         }
         case ControlKind::Label: {
             auto* label = new QLabel(caption, parent);
@@ -170,44 +268,48 @@ QWidget* createControl(const ControlSpec& layout, QWidget* parent, QButtonGroup*
             // Windows draws a static control's text from its top left corner; the captions
             // were placed for that.
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            w = label;
-            break;
+            return label;
         }
         case ControlKind::GroupBox:
-            w = new QGroupBox(caption, parent);
-            break;
+            return new QGroupBox(caption, parent);
     }
-    // Not filled: the style's group boxes have a shade of their own inside, and a filled label
-    // would stand out of it as a patch.
-    if (layout.kind != ControlKind::PushButton && layout.kind != ControlKind::Edit)
-        setColours(w, QPalette::Window, face, Qt::black, QPalette::WindowText);
-    if (layout.control == Control::AuthorLabel)
-        setColours(w, QPalette::Window, face, QColor(0x00, 0x80, 0x00), QPalette::WindowText);
-    w->setObjectName(QString::fromLatin1(controlName(layout.control)));
-    w->setProperty("controlId", takeControlId());
-    w->setGeometry(layout.x, layout.y, layout.width, layout.height);
-    w->setEnabled(layout.enabled);
-    // The group boxes are siblings drawn around the others, not their parents: keep them
-    // behind, or they would hide what stands inside them.
-    if (layout.kind == ControlKind::GroupBox) w->lower();
-    w->show();  // the window is already visible; children created later need their own show()
-    return w;
+    return new QLabel(caption, parent);
+}
+
+QColor qColour(Rgb rgb) { return QColor(QRgb(rgb)); }
+
+// The table's colours. An edit paints its text on its base; every other control on the
+// window's colour. A control on the button face is not filled: the style's group boxes have a
+// shade of their own inside, and a filled label would stand out of it as a patch.
+void applyColours(QWidget* w, ControlKind kind, const ControlColours& colours) {
+    const bool edit = kind == ControlKind::Edit;
+    switch (colours.background) {
+        case ControlColours::Background::System:
+            return;
+        case ControlColours::Background::ButtonFace:
+            setColours(w, edit ? QPalette::Base : QPalette::Window,
+                       QApplication::palette().color(QPalette::Active, QPalette::Window),
+                       qColour(colours.text), edit ? QPalette::Text : QPalette::WindowText);
+            return;
+        case ControlColours::Background::Own:
+            setColours(w, edit ? QPalette::Base : QPalette::Window, qColour(colours.own),
+                       qColour(colours.text), edit ? QPalette::Text : QPalette::WindowText);
+            return;
+    }
 }
 
 QAbstractButton* asButton(QWidget* w) { return qobject_cast<QAbstractButton*>(w); }
 
 }  // namespace
 
-void QtMainWindow::create(const std::vector<ControlSpec>& controls,
-                          const OpenFileDialogSpec& openFileDialog) {
+void QtMainWindow::createWindow(const Text& title, const WindowLayout& layout) {
     // The loop ends when the window is closed, through the destroyed handler, as on Windows;
     // Qt's own rule would also end it when the last message box is closed.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    clicks_ = {};  // a new window has no handlers yet
-    destroyed_ = nullptr;
-    frame_ = std::make_unique<Frame>(destroyed_);
-    frame_->setWindowTitle(toQString(windowTitle()));
+    controls_ = {};
+    frame_ = std::make_unique<Frame>(*this);
+    frame_->setWindowTitle(toQString(title));
     QIcon icon;
     for (int size : {16, 32, 48})
         icon.addFile(QStringLiteral(":/folioknife/folioknife-%1.png").arg(size), QSize(size, size));
@@ -221,31 +323,40 @@ void QtMainWindow::create(const std::vector<ControlSpec>& controls,
                       QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC")});
     font.setPixelSize(12);
     frame_->setFont(font);
-    frame_->setFixedSize(kClientWidth, kClientHeight);
-    frame_->move(50, 50);
+    // Qt sizes a window by its client area; the controls were placed for the one Windows
+    // leaves inside the window's outer size.
+    frame_->setFixedSize(layout.clientWidth, layout.clientHeight);
+    frame_->move(layout.x, layout.y);
     frame_->setAutoFillBackground(true);
     frame_->show();
 
-    auto* radios = new QButtonGroup(frame_.get());
-    radios->setExclusive(true);
-    int created = 0;
-    for (const ControlSpec& layout : controls) {
-        if (created == kControlsBeforeOpenFileDialog) openFileDialog_ = openFileDialog;
-        QWidget* w = createControl(layout, frame_.get(), radios);
-        const auto index = static_cast<std::size_t>(layout.control);
-        controls_[index] = w;
-        if (QAbstractButton* button = asButton(w)) {
-            // clicked() comes after an automatic radio button or check box has changed its
-            // mark, and also for a click on the radio button that is already selected.
-            QObject::connect(button, &QAbstractButton::clicked, frame_.get(), [this, index] {
-                if (!clicks_[index]) return;
-                auto handler = clicks_[index];  // a nested binding may replace the slot
-                handler();
-            });
-        }
-        ++created;
+    radios_ = new QButtonGroup(frame_.get());
+    radios_->setExclusive(true);
+}
+
+void QtMainWindow::createControl(const ControlLayout& layout, int id) {
+    QWidget* w = makeWidget(layout, frame_.get(), radios_);
+    applyColours(w, layout.kind, layout.colours);
+    w->setObjectName(QString::fromLatin1(controlName(layout.control)));
+    w->setProperty("controlId", id);
+    w->setGeometry(layout.x, layout.y, layout.width, layout.height);
+    w->setEnabled(layout.enabled);
+    // The group boxes are siblings drawn around the others, not their parents: keep them
+    // behind, or they would hide what stands inside them.
+    if (layout.kind == ControlKind::GroupBox) w->lower();
+    w->show();  // the window is already visible; children created later need their own show()
+    controls_[static_cast<std::size_t>(layout.control)] = w;
+    if (QAbstractButton* button = asButton(w)) {
+        // clicked() comes after an automatic radio button or check box has changed its mark,
+        // and also for a click on the radio button that is already selected.
+        const Control control = layout.control;
+        QObject::connect(button, &QAbstractButton::clicked, frame_.get(),
+                         [this, control] { controlClicked(control); });
     }
-    if (created <= kControlsBeforeOpenFileDialog) openFileDialog_ = openFileDialog;
+}
+
+void QtMainWindow::setUpOpenFileDialog(const OpenFileDialogSetup& dialog) {
+    openFileDialog_ = dialog;
 }
 
 QWidget* QtMainWindow::widget() const { return frame_.get(); }
@@ -295,13 +406,7 @@ void QtMainWindow::setEnabled(Control c, bool enabled) {
     if (QWidget* w = control(c)) w->setEnabled(enabled);
 }
 
-void QtMainWindow::bindClick(Control c, std::function<void()> handler) {
-    clicks_[static_cast<std::size_t>(c)] = std::move(handler);
-}
-
-void QtMainWindow::bindDestroyed(std::function<void()> handler) { destroyed_ = std::move(handler); }
-
-int QtMainWindow::runMessageLoop() { return QApplication::exec(); }
+int QtMainWindow::runLoop() { return QApplication::exec(); }
 
 // Ends every running loop, the nested ones of message boxes included, as WM_QUIT does.
 void QtMainWindow::postQuit(int exitCode) { QCoreApplication::exit(exitCode); }
@@ -314,7 +419,7 @@ std::optional<Text> QtMainWindow::showOpenFileDialog() {
     dialog.setWindowModality(Qt::WindowModal);  // blocks the main window only
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);  // like Windows here: the file need not exist
-    dialog.setNameFilters(qtNameFilters(toQString(openFileDialog_.filter)));
+    dialog.setNameFilters(qtNameFilters(openFileDialog_.filters));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return fromQString(dialog.selectedFiles().constFirst());
 }
@@ -328,54 +433,9 @@ Text QtMainWindow::browseForFolder(const Text& title) {
     return fromQString(dialog.selectedFiles().constFirst());
 }
 
-int QtMainWindow::showMessageBox(const Text& text, const Text& title, unsigned flags) {
-    QCoreApplication* application = QCoreApplication::instance();
-    if (!application) return -1;  // the program is ending: nowhere to show a box
-    if (QThread::currentThread() == application->thread())
-        return showMessageBoxHere(text, title, flags);
-    // From the update thread: widgets live on the user-interface thread only. The caller
-    // waits for the answer; if the application object goes away first, the queued call is
-    // dropped, which releases the caller with "no answer".
-    int answer = -1;
-    QMetaObject::invokeMethod(
-        application, [&] { answer = showMessageBoxHere(text, title, flags); },
-        Qt::BlockingQueuedConnection);
-    return answer;
-}
-
-int QtMainWindow::showMessageBoxHere(const Text& text, const Text& title, unsigned flags) {
-    // No parent and not modal: the main window stays usable, and a click there runs its
-    // handler inside the loop below, nested in the handler that shows this box.
-    auto box = std::make_unique<QMessageBox>();
-    box->setWindowModality(Qt::NonModal);
-    box->setIcon(QMessageBox::NoIcon);
-    box->setTextFormat(Qt::PlainText);
-    box->setWindowTitle(toQString(title));
-    box->setText(toQString(text));
-
-    const MessageBoxLayout layout = messageBoxLayout(flags);
-    std::map<QAbstractButton*, int> answers;
-    for (const MessageBoxButton& b : layout.buttons) {
-        // One role for all keeps the buttons in Windows' order whatever the desktop's
-        // dialog layout.
-        QPushButton* button =
-            box->addButton(toQString(programText(b.caption)), QMessageBox::ActionRole);
-        answers[button] = b.answer;
-        if (answers.size() == 1) box->setDefaultButton(button);
-        if (layout.closeAnswer && *layout.closeAnswer == b.answer) box->setEscapeButton(button);
-    }
-    if (auto* buttonBox = box->findChild<QDialogButtonBox*>()) buttonBox->setCenterButtons(true);
-
-    QEventLoop loop;
-    QObject::connect(box.get(), &QDialog::finished, &loop, &QEventLoop::quit);
-    box->show();
-    box->raise();
-    box->activateWindow();
-    loop.exec();  // also ends when the program quits while the box is up
-
-    const auto it = answers.find(box->clickedButton());
-    if (it != answers.end()) return it->second;
-    return layout.closeAnswer.value_or(-1);
+MessageBoxAnswer QtMainWindow::showMessageBox(const Text& text, const Text& title,
+                                              MessageBoxButtons buttons) {
+    return processMessageBoxes().showMessageBox(text, title, buttons);
 }
 
 }  // namespace folioknife::app::qt

@@ -1,5 +1,5 @@
 #pragma once
-// The main window on Linux: Qt Widgets behind the MainWindow interface.
+// The main window on Linux: Qt Widgets under the portable window core.
 //
 // Texts cross into Qt through the program's code page with iconv. Qt's own "local 8-bit"
 // conversion is always UTF-8 on Linux, whatever the locale, so it would garble every caption
@@ -7,13 +7,14 @@
 #include <QString>
 #include <QStringList>
 #include <array>
-#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
 #include "app/MainWindow.h"
 
+class QButtonGroup;
 class QWidget;
 
 namespace folioknife::app::qt {
@@ -25,33 +26,51 @@ QString toQString(const Text& text);
 // window functions of Windows do.
 Text fromQString(const QString& text);
 
-// The open-file dialog's filter ("name|pattern|name|pattern", patterns separated by ';') as
-// Qt's name filters ("name (pattern pattern)"). A name that already ends with its pattern in
-// parentheses, as "文本文件(*.txt)" does, is taken as it is.
-QStringList qtNameFilters(const QString& filter);
+// The open-file dialog's type list as Qt's name filters ("name (pattern pattern)"). A name
+// that already ends with its patterns in parentheses, as "文本文件(*.txt)" does, is taken as it
+// is.
+QStringList qtNameFilters(const std::vector<FileFilter>& filters);
 
-// The buttons of a message box and the answers they give, by the low four bits of its flags
-// as MessageBoxA reads them. The box is closed with the close button or Escape only when
-// closeAnswer is set; that answer is then returned.
+// The buttons of a message box in Windows' order and the answers they give. The box is closed
+// with the close button or Escape only when closeAnswer is set; that answer is then returned.
 struct MessageBoxButton {
     const char* caption;  // UTF-8
-    int answer;           // the button's identifier minus one: 0 OK, 5 Yes, 6 No, ...
+    MessageBoxAnswer answer;
 };
 struct MessageBoxLayout {
     std::vector<MessageBoxButton> buttons;
-    std::optional<int> closeAnswer;
+    std::optional<MessageBoxAnswer> closeAnswer;
 };
-MessageBoxLayout messageBoxLayout(unsigned flags);
+MessageBoxLayout messageBoxLayout(MessageBoxButtons buttons);
+
+// Message boxes for the whole process, from any thread. Widgets live on the user-interface
+// thread only, so a box asked for elsewhere is shown there while the asking thread waits.
+// Once closed, which main() does before the application object goes, no box is shown any
+// more and every waiting or later request gets MessageBoxAnswer::None: the update thread,
+// never waited for, must not reach a window or an application that is gone.
+class QtMessageBoxes : public splitter::MessageBoxService {
+public:
+    MessageBoxAnswer showMessageBox(const Text& text, const Text& title,
+                                    MessageBoxButtons buttons) override;
+    void close();
+    bool isOpen();
+
+private:
+    std::mutex mutex_;
+    bool open_ = true;
+};
+
+// The one instance, made at first use and never destroyed, so that a thread still running
+// while the process ends finds it.
+QtMessageBoxes& processMessageBoxes();
 
 class QtMainWindow : public MainWindow {
-  public:
+public:
     QtMainWindow();
     ~QtMainWindow() override;
     QtMainWindow(const QtMainWindow&) = delete;
     QtMainWindow& operator=(const QtMainWindow&) = delete;
 
-    void create(const std::vector<ControlSpec>& controls,
-                const OpenFileDialogSpec& openFileDialog) override;
     Text title() override;
     void setTitle(const Text& title) override;
     Text text(Control control) override;
@@ -59,27 +78,30 @@ class QtMainWindow : public MainWindow {
     bool isChecked(Control control) override;
     void setChecked(Control control, bool checked) override;
     void setEnabled(Control control, bool enabled) override;
-    void bindClick(Control control, std::function<void()> handler) override;
-    void bindDestroyed(std::function<void()> handler) override;
-    int runMessageLoop() override;
     void postQuit(int exitCode) override;
     std::optional<Text> showOpenFileDialog() override;
     Text browseForFolder(const Text& title) override;
-    int showMessageBox(const Text& text, const Text& title, unsigned flags) override;
+    // Through processMessageBoxes().
+    MessageBoxAnswer showMessageBox(const Text& text, const Text& title,
+                                    MessageBoxButtons buttons) override;
 
     // The top-level window and a control, once created; null before.
     QWidget* widget() const;
     QWidget* control(Control control) const;
 
-  private:
+protected:
+    void createWindow(const Text& title, const WindowLayout& layout) override;
+    void createControl(const ControlLayout& layout, int id) override;
+    void setUpOpenFileDialog(const OpenFileDialogSetup& dialog) override;
+    int runLoop() override;
+
+private:
     class Frame;
-    int showMessageBoxHere(const Text& text, const Text& title, unsigned flags);
 
     std::unique_ptr<Frame> frame_;
+    QButtonGroup* radios_ = nullptr;  // owned by the frame
     std::array<QWidget*, kControlCount> controls_{};
-    std::array<std::function<void()>, kControlCount> clicks_;
-    std::function<void()> destroyed_;
-    OpenFileDialogSpec openFileDialog_;
+    OpenFileDialogSetup openFileDialog_;
 };
 
 }  // namespace folioknife::app::qt

@@ -7,10 +7,7 @@
 
 #include "app/Application.h"
 #include "app/qt/QtMainWindow.h"
-#include "app/qt/Services.h"
 #include "splitter/CodePage.h"
-#include "splitter/FileService.h"
-#include "splitter/SourceDocument.h"
 
 namespace {
 
@@ -46,11 +43,10 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     QApplication qtApplication(qtArgc, argv);
 
-    app::controlIdCounter = 500;
     app::qt::QtMainWindow window;
-    auto contextMenu = app::qt::makeContextMenuEntry();
-    auto update = app::qt::makeUpdateCheck();
-    app::Application application(splitter::theSourceDocument(), splitter::systemFileService(),
-                                 window, *contextMenu, *update, app::currentPlatform());
-    return application.startProgram(arguments);
+    const int exitCode = app::runProgram(window, app::qt::processMessageBoxes(), arguments);
+    // From here on a prompt the update thread still asks for is not shown: the window and the
+    // application object are about to go.
+    app::qt::processMessageBoxes().close();
+    return exitCode;
 }

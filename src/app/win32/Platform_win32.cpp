@@ -2,6 +2,6 @@
 
 namespace folioknife::app {
 
-Platform currentPlatform() { return Platform{"\\", "D:\\output"}; }
+Platform currentPlatform() { return Platform{splitter::PathStyle::Windows, "D:\\output"}; }
 
 }  // namespace folioknife::app

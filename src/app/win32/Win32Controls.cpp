@@ -24,39 +24,18 @@ ControlClass controlClass(ControlKind kind) {
     return {"Static", child, 0};
 }
 
-std::optional<ControlColours> controlColours(Control control, ControlKind kind) {
-    constexpr COLORREF black = RGB(0, 0, 0);
-    switch (kind) {
-        case ControlKind::PushButton:
-            return std::nullopt;
-        case ControlKind::Edit:
-            return ControlColours{black, false, RGB(255, 255, 255)};
-        case ControlKind::Label:
-            if (control == Control::AuthorLabel) return ControlColours{RGB(0, 128, 0), true, 0};
-            return ControlColours{black, true, 0};
-        case ControlKind::RadioButton:
-        case ControlKind::CheckBox:
-        case ControlKind::GroupBox:
-            return ControlColours{black, true, 0};
-    }
-    return std::nullopt;
-}
+COLORREF colourRef(Rgb rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
 
-std::string openFileFilterBytes(const Text& filter) {
+std::string openFileFilterBytes(const std::vector<FileFilter>& filters) {
     std::string bytes;
-    bytes.reserve(filter.size() + 2);
-    for (std::size_t i = 0; i < filter.size(); ++i) {
-        const char c = filter[i];
-        // 0x7C can be the second byte of a GBK character; only a '|' of its own separates.
-        if (IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < filter.size()) {
-            bytes += c;
-            bytes += filter[++i];
-            continue;
-        }
-        bytes += c == '|' ? '\0' : c;
+    for (const FileFilter& filter : filters) {
+        bytes += filter.name;
+        bytes += '\0';
+        bytes += filter.patterns;
+        bytes += '\0';
     }
-    bytes += '\0';  // ends the last string
-    bytes += '\0';  // ends the list
+    bytes += '\0';                       // ends the list
+    if (filters.empty()) bytes += '\0';  // an empty list is two NULs all the same
     return bytes;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
-// How each kind of control is made on Windows: its system class, styles and colours. Kept apart
-// from the window so the choices can be checked without creating anything.
+// How each kind of control is made on Windows: its system class and styles, and the filter
+// bytes of the open-file dialog. Kept apart from the window so the choices can be checked
+// without creating anything.
 #include <windows.h>
 
-#include <optional>
+#include <string>
+#include <vector>
 
-#include "app/Controls.h"
+#include "app/MainWindow.h"
 
 namespace folioknife::app::win32 {
 
@@ -17,19 +19,11 @@ struct ControlClass {
 
 ControlClass controlClass(ControlKind kind);
 
-// What the parent answers to a control's WM_CTLCOLOR... message. The background is either the
-// system's button face or a fixed colour.
-struct ControlColours {
-    COLORREF text;
-    bool buttonFaceBackground;
-    COLORREF background;  // when not the button face
-};
+// A colour of the table as Windows writes it (0x00BBGGRR).
+COLORREF colourRef(Rgb rgb);
 
-// Nothing for the kinds that keep the system's colours (push buttons).
-std::optional<ControlColours> controlColours(Control control, ControlKind kind);
-
-// The open-file dialog's filter as GetOpenFileNameA reads it: every '|' becomes a NUL and the
-// list ends with two NULs ("name|pattern" gives "name\0pattern\0\0").
-std::string openFileFilterBytes(const Text& filter);
+// The open-file dialog's type list as GetOpenFileNameA reads it: name, NUL, patterns, NUL for
+// every entry, and one more NUL to end the list.
+std::string openFileFilterBytes(const std::vector<FileFilter>& filters);
 
 }  // namespace folioknife::app::win32

@@ -26,23 +26,12 @@ Text windowText(HWND window) {
     return Text(buffer.data());
 }
 
-// Runs a bound handler from a copy: the handler may bind the same slot anew while it runs.
-void runHandler(const std::function<void()>& slot) {
-    if (!slot) return;
-    auto handler = slot;
-    handler();
-}
-
 }  // namespace
 
-int runMessageLoop(HWND window, HACCEL accelerators) {
+int runMessageLoop() {
     MSG message{};
-    for (;;) {
-        if (GetMessageA(&message, nullptr, 0, 0) == 0) break;  // WM_QUIT
-        if (window && !IsWindow(window)) break;
-        if (window && accelerators && TranslateAcceleratorA(window, accelerators, &message))
-            continue;
-        if (window && IsDialogMessageA(window, &message)) continue;
+    // GetMessageA gives -1 on an invalid argument, which it never gets here.
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
@@ -54,15 +43,15 @@ Win32MainWindow::Win32MainWindow(HINSTANCE moduleHandle) : moduleHandle_(moduleH
 Win32MainWindow::~Win32MainWindow() {
     // The handlers may refer to objects that are already gone; a window that still stands is
     // taken down without them.
-    for (Slot& slot : controls_) slot.click = nullptr;
-    destroyed_ = nullptr;
+    for (std::size_t i = 0; i < controls_.size(); ++i)
+        MainWindow::bindClick(static_cast<Control>(i), nullptr);
+    MainWindow::bindDestroyed(nullptr);
     if (window_ && IsWindow(window_)) DestroyWindow(window_);
     if (buttonFaceBrush_) DeleteObject(buttonFaceBrush_);
-    if (whiteBrush_) DeleteObject(whiteBrush_);
+    for (auto& [rgb, brush] : ownBrushes_) DeleteObject(brush);
 }
 
-void Win32MainWindow::create(const std::vector<ControlSpec>& controls,
-                             const OpenFileDialogSpec& openFileDialog) {
+void Win32MainWindow::createWindow(const Text& title, const WindowLayout& layout) {
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
@@ -76,54 +65,45 @@ void Win32MainWindow::create(const std::vector<ControlSpec>& controls,
     RegisterClassExA(&windowClass);
 
     if (!buttonFaceBrush_) buttonFaceBrush_ = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
-    if (!whiteBrush_) whiteBrush_ = CreateSolidBrush(RGB(255, 255, 255));
     font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     controls_ = {};
-    destroyed_ = nullptr;
     controlsBeforeOpenFileDialog_ = -1;
 
     // WS_SYSMENU alone: the system adds the caption and a thin fixed border, a close box and no
     // other. The window procedure finds this object through the creation parameter.
-    window_ = CreateWindowExA(0, kWindowClass, windowTitle().c_str(), WS_SYSMENU, 50, 50, 431, 299,
-                              nullptr, nullptr, moduleHandle_, this);
+    window_ = CreateWindowExA(0, kWindowClass, title.c_str(), WS_SYSMENU, layout.x, layout.y,
+                              layout.width, layout.height, nullptr, nullptr, moduleHandle_, this);
     SendMessageA(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
     ShowWindow(window_, SW_SHOW);
     UpdateWindow(window_);
     HICON icon = LoadIconA(moduleHandle_, MAKEINTRESOURCEA(kIconResource));
     SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-
-    int created = 0;
-    for (const ControlSpec& entry : controls) {
-        if (created == kControlsBeforeOpenFileDialog) setUpOpenFileDialog(openFileDialog);
-        createControl(entry);
-        ++created;
-    }
-    if (created <= kControlsBeforeOpenFileDialog) setUpOpenFileDialog(openFileDialog);
 }
 
-void Win32MainWindow::createControl(const ControlSpec& entry) {
-    const ControlClass cls = controlClass(entry.kind);
-    const int id = takeControlId();
+void Win32MainWindow::createControl(const ControlLayout& layout, int id) {
+    const ControlClass cls = controlClass(layout.kind);
     HWND control =
-        CreateWindowExA(cls.exStyle, cls.className, entry.caption.c_str(), cls.style, entry.x,
-                        entry.y, entry.width, entry.height, window_,
+        CreateWindowExA(cls.exStyle, cls.className, layout.caption.c_str(), cls.style, layout.x,
+                        layout.y, layout.width, layout.height, window_,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), moduleHandle_, nullptr);
-    Slot& slot = controls_[static_cast<std::size_t>(entry.control)];
+    Slot& slot = controls_[static_cast<std::size_t>(layout.control)];
     slot.handle = control;
-    slot.id = id;
-    slot.kind = entry.kind;
+    slot.colours = layout.colours;
+    if (layout.colours.background == ControlColours::Background::Own &&
+        !ownBrushes_.count(layout.colours.own))
+        ownBrushes_[layout.colours.own] = CreateSolidBrush(colourRef(layout.colours.own));
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
-    // Colours are given when the control asks for them (WM_CTLCOLOR...), from its kind.
-    if (entry.checked) SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0);
-    if (!entry.enabled) EnableWindow(control, FALSE);
+    // Colours are given when the control asks for them (WM_CTLCOLOR...).
+    if (layout.checked) SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0);
+    if (!layout.enabled) EnableWindow(control, FALSE);
 }
 
-void Win32MainWindow::setUpOpenFileDialog(const OpenFileDialogSpec& dialog) {
+void Win32MainWindow::setUpOpenFileDialog(const OpenFileDialogSetup& dialog) {
     controlsBeforeOpenFileDialog_ = 0;
     for (const Slot& slot : controls_)
-        if (slot.id != 0) ++controlsBeforeOpenFileDialog_;
+        if (slot.handle) ++controlsBeforeOpenFileDialog_;
     openFileTitle_ = dialog.title;
-    openFileFilter_ = openFileFilterBytes(dialog.filter);
+    openFileFilter_ = openFileFilterBytes(dialog.filters);
     fileBuffer_.assign(kFileBufferSize, '\0');
     fileTitleBuffer_.assign(kFileTitleBufferSize, '\0');
     openFileName_ = OPENFILENAMEA{};
@@ -171,15 +151,7 @@ void Win32MainWindow::setEnabled(Control control, bool enabled) {
     if (HWND h = controlHandle(control)) EnableWindow(h, enabled ? TRUE : FALSE);
 }
 
-void Win32MainWindow::bindClick(Control control, std::function<void()> handler) {
-    controls_[static_cast<std::size_t>(control)].click = std::move(handler);
-}
-
-void Win32MainWindow::bindDestroyed(std::function<void()> handler) {
-    destroyed_ = std::move(handler);
-}
-
-int Win32MainWindow::runMessageLoop() { return win32::runMessageLoop(nullptr, nullptr); }
+int Win32MainWindow::runLoop() { return win32::runMessageLoop(); }
 
 void Win32MainWindow::postQuit(int exitCode) { PostQuitMessage(exitCode); }
 
@@ -218,16 +190,9 @@ Text Win32MainWindow::browseForFolder(const Text& title) {
     return isFolder ? Text(path) : Text();
 }
 
-int Win32MainWindow::showMessageBox(const Text& text, const Text& title, unsigned flags) {
-    // No owner: the main window stays usable while the box is up, and the update thread can
-    // show one too. The answer is the button's identifier minus one (IDOK 1 gives 0).
-    return MessageBoxA(nullptr, text.c_str(), title.c_str(), flags) - 1;
-}
-
-int Win32MainWindow::indexOfId(int id) const {
-    for (std::size_t i = 0; i < controls_.size(); ++i)
-        if (controls_[i].handle && controls_[i].id == id) return static_cast<int>(i);
-    return -1;
+MessageBoxAnswer Win32MainWindow::showMessageBox(const Text& text, const Text& title,
+                                                 MessageBoxButtons buttons) {
+    return showWin32MessageBox(text, title, buttons);
 }
 
 int Win32MainWindow::indexOfHandle(HWND control) const {
@@ -263,8 +228,8 @@ LRESULT Win32MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
             // A click is BN_CLICKED (0) from one of our controls; menus and accelerators send
             // no control handle, and other notifications are not clicks.
             if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
-                const int index = indexOfId(LOWORD(wParam));
-                if (index >= 0) runHandler(controls_[static_cast<std::size_t>(index)].click);
+                const std::optional<Control> control = controlWithId(LOWORD(wParam));
+                if (control && controlHandle(*control)) controlClicked(*control);
                 return 0;
             }
             break;
@@ -274,7 +239,7 @@ LRESULT Win32MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
             return answerColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam),
                                  message, wParam, lParam);
         case WM_DESTROY:
-            runHandler(destroyed_);
+            windowDestroyed();
             return 0;
         default:
             break;
@@ -286,20 +251,37 @@ LRESULT Win32MainWindow::answerColours(HDC dc, HWND control, UINT message, WPARA
                                        LPARAM lParam) {
     const int index = indexOfHandle(control);
     if (index >= 0) {
-        const Slot& slot = controls_[static_cast<std::size_t>(index)];
         // Colours go by the control, not by the message: a disabled edit asks with
         // WM_CTLCOLORSTATIC and still gets black on white.
-        if (auto colours = controlColours(static_cast<Control>(index), slot.kind)) {
-            SetTextColor(dc, colours->text);
-            if (colours->buttonFaceBackground) {
+        const ControlColours& colours = controls_[static_cast<std::size_t>(index)].colours;
+        switch (colours.background) {
+            case ControlColours::Background::System:
+                break;
+            case ControlColours::Background::ButtonFace:
+                SetTextColor(dc, colourRef(colours.text));
                 SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
                 return reinterpret_cast<LRESULT>(buttonFaceBrush_);
-            }
-            SetBkColor(dc, colours->background);
-            return reinterpret_cast<LRESULT>(whiteBrush_);
+            case ControlColours::Background::Own:
+                SetTextColor(dc, colourRef(colours.text));
+                SetBkColor(dc, colourRef(colours.own));
+                return reinterpret_cast<LRESULT>(ownBrushes_.at(colours.own));
         }
     }
     return DefWindowProcA(window_, message, wParam, lParam);
+}
+
+MessageBoxAnswer showWin32MessageBox(const Text& text, const Text& title,
+                                     MessageBoxButtons buttons) {
+    // No owner: the main window stays usable while the box is up, and the update thread can
+    // show one too. The buttons' values are MessageBoxA's flags, and its answer is the
+    // button's identifier, one more than ours (IDOK 1 gives Ok 0); 0 when no box came.
+    return static_cast<MessageBoxAnswer>(
+        MessageBoxA(nullptr, text.c_str(), title.c_str(), static_cast<UINT>(buttons)) - 1);
+}
+
+Win32MessageBoxes& processMessageBoxes() {
+    static auto* boxes = new Win32MessageBoxes;  // never destroyed: see the header
+    return *boxes;
 }
 
 }  // namespace folioknife::app::win32

@@ -7,7 +7,7 @@
 // clang-format on
 
 #include <array>
-#include <functional>
+#include <map>
 #include <string>
 
 #include "app/MainWindow.h"
@@ -15,13 +15,29 @@
 
 namespace folioknife::app::win32 {
 
-// GetMessageA until WM_QUIT; returns the wParam of the last message retrieved. A window, when
-// given, ends the loop once it is gone and gets the dialog keyboard handling; a window and an
-// accelerator table together get the accelerators.
-int runMessageLoop(HWND window, HACCEL accelerators);
+// GetMessageA until WM_QUIT, translating and dispatching every message; returns the wParam of
+// the last message retrieved, the quit code. No accelerators and no dialog keyboard handling:
+// the window never had either.
+int runMessageLoop();
+
+// A message box without an owner, from any thread, through MessageBoxA.
+MessageBoxAnswer showWin32MessageBox(const Text& text, const Text& title,
+                                     MessageBoxButtons buttons);
+
+// Message boxes for the whole process: the update thread reports through it. Made at first use
+// and never destroyed, so that the thread, never waited for, still finds it while the process
+// ends.
+class Win32MessageBoxes : public splitter::MessageBoxService {
+public:
+    MessageBoxAnswer showMessageBox(const Text& text, const Text& title,
+                                    MessageBoxButtons buttons) override {
+        return showWin32MessageBox(text, title, buttons);
+    }
+};
+Win32MessageBoxes& processMessageBoxes();
 
 class Win32MainWindow : public MainWindow {
-  public:
+public:
     // The window's class is registered and its windows created under moduleHandle, the module
     // that also holds icon 128.
     explicit Win32MainWindow(HINSTANCE moduleHandle);
@@ -29,8 +45,6 @@ class Win32MainWindow : public MainWindow {
     Win32MainWindow(const Win32MainWindow&) = delete;
     Win32MainWindow& operator=(const Win32MainWindow&) = delete;
 
-    void create(const std::vector<ControlSpec>& controls,
-                const OpenFileDialogSpec& openFileDialog) override;
     Text title() override;
     void setTitle(const Text& title) override;
     Text text(Control control) override;
@@ -38,13 +52,11 @@ class Win32MainWindow : public MainWindow {
     bool isChecked(Control control) override;
     void setChecked(Control control, bool checked) override;
     void setEnabled(Control control, bool enabled) override;
-    void bindClick(Control control, std::function<void()> handler) override;
-    void bindDestroyed(std::function<void()> handler) override;
-    int runMessageLoop() override;
     void postQuit(int exitCode) override;
     std::optional<Text> showOpenFileDialog() override;
     Text browseForFolder(const Text& title) override;
-    int showMessageBox(const Text& text, const Text& title, unsigned flags) override;
+    MessageBoxAnswer showMessageBox(const Text& text, const Text& title,
+                                    MessageBoxButtons buttons) override;
 
     // The window and a control while they exist; null before create() and after destruction.
     HWND handle() const { return window_; }
@@ -54,13 +66,16 @@ class Win32MainWindow : public MainWindow {
     const OPENFILENAMEA& openFileDialog() const { return openFileName_; }
     int controlsBeforeOpenFileDialog() const { return controlsBeforeOpenFileDialog_; }
 
-  private:
+protected:
+    void createWindow(const Text& title, const WindowLayout& layout) override;
+    void createControl(const ControlLayout& layout, int id) override;
+    void setUpOpenFileDialog(const OpenFileDialogSetup& dialog) override;
+    int runLoop() override;
+
+private:
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void createControl(const ControlSpec& entry);
-    void setUpOpenFileDialog(const OpenFileDialogSpec& dialog);
-    int indexOfId(int id) const;
     int indexOfHandle(HWND control) const;
     LRESULT answerColours(HDC dc, HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -68,18 +83,15 @@ class Win32MainWindow : public MainWindow {
     HWND window_ = nullptr;
     HFONT font_ = nullptr;
     // Made once, when the window is created, and kept until the window is gone: the controls
-    // are painted with them.
+    // are painted with them. One brush for each background of the table's own colours.
     HBRUSH buttonFaceBrush_ = nullptr;
-    HBRUSH whiteBrush_ = nullptr;
+    std::map<Rgb, HBRUSH> ownBrushes_;
 
     struct Slot {
         HWND handle = nullptr;
-        int id = 0;
-        ControlKind kind = ControlKind::Label;
-        std::function<void()> click;
+        ControlColours colours;
     };
     std::array<Slot, kControlCount> controls_{};
-    std::function<void()> destroyed_;
 
     OPENFILENAMEA openFileName_{};
     std::string openFileTitle_;

@@ -2,26 +2,18 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/win32/Win32MainWindow.h"
-#include "shell/ContextMenu.h"
-#include "splitter/FileService.h"
-#include "splitter/SourceDocument.h"
-#include "update/UpdateCheck.h"
 
 // The show state handed to the program is not used: the window is shown with SW_SHOW.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace folioknife;
     HINSTANCE moduleHandle = GetModuleHandleA(nullptr);
-    app::controlIdCounter = 500;
     // The raw command line, not the C runtime's argv: its quoting rules are not ours, and the
     // path must be the ANSI bytes as given.
     const std::vector<app::Text> arguments = app::splitCommandLine(GetCommandLineA());
+    const app::Text rest = app::commandLineRest(GetCommandLineA());
 
-    // The window lives as long as the process: the update thread may still show its prompt
-    // through it while the process ends, and is never waited for.
-    auto* window = new app::win32::Win32MainWindow(moduleHandle);
-    auto contextMenu = shell::makeContextMenuEntry();
-    auto update = update::makeUpdateCheck();
-    app::Application application(splitter::theSourceDocument(), splitter::systemFileService(),
-                                 *window, *contextMenu, *update, app::currentPlatform());
-    return application.startProgram(arguments);
+    app::win32::Win32MainWindow window(moduleHandle);
+    // MessageBoxA may be called from any thread at any time, so the update thread's prompt may
+    // still show while the process ends, and vanishes with it.
+    return app::runProgram(window, app::win32::processMessageBoxes(), arguments, rest);
 }

@@ -80,9 +80,5 @@ Text executablePath() {
     }
 }
 
-PathStyle nativePathStyle() { return PathStyle::Posix; }
-
-Text programDirectory() { return programDirectory(executablePath(), PathStyle::Posix); }
-Text programFileName() { return programFileName(executablePath(), PathStyle::Posix); }
 
 }  // namespace folioknife::shell

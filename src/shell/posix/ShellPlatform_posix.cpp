@@ -66,8 +66,7 @@ bool writeAll(int fd, const Text& bytes) {
 // A file manager may read the folder at any moment, so it sees the old entry or the new one,
 // never half of one: the text goes to a temporary file beside it, which is then renamed.
 bool replaceFile(const Text& path, const Text& bytes) {
-    const std::size_t slash = path.rfind('/');
-    makeFolders(path.substr(0, slash));
+    makeFolders(splitter::parentPath(path, PathStyle::Posix));
     Text temporary = path + ".XXXXXX";
     const int fd = mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return false;

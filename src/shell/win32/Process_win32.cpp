@@ -41,9 +41,5 @@ Text executablePath() {
     }
 }
 
-PathStyle nativePathStyle() { return PathStyle::Windows; }
-
-Text programDirectory() { return programDirectory(executablePath(), PathStyle::Windows); }
-Text programFileName() { return programFileName(executablePath(), PathStyle::Windows); }
 
 }  // namespace folioknife::shell

@@ -16,6 +16,7 @@
 
 #include "splitter/CodePage.h"
 #include "splitter/FileService.h"
+#include "splitter/Path.h"
 
 namespace folioknife::splitter {
 
@@ -243,7 +244,7 @@ public:
         return nullptr;
     }
     std::string lastFailure() const override { return lastFailureText; }
-    std::string separator() const override { return "/"; }
+    std::string separator() const override { return pathSeparator(PathStyle::Posix); }
 };
 
 // What a fault in a lost mapping writes and returns; set once, before anything is mapped,

@@ -8,6 +8,7 @@
 
 #include "splitter/CodePage.h"
 #include "splitter/FileService.h"
+#include "splitter/Path.h"
 
 namespace folioknife::splitter {
 
@@ -274,7 +275,7 @@ public:
         return nullptr;
     }
     std::string lastFailure() const override { return lastFailureText; }
-    std::string separator() const override { return "\\"; }
+    std::string separator() const override { return pathSeparator(PathStyle::Windows); }
 };
 
 }  // namespace

@@ -49,7 +49,11 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
     } else if (line.empty()) {
         transfer.chunkSize = chunkSizeFor(transfer.contentLength);
     } else if (strncasecmp(line.c_str(), "Content-Length:", 15) == 0) {
-        transfer.contentLength = line.substr(15);
+        // The value without the blanks after the colon, as WinINet hands it over: they are no
+        // part of it, and counted they would push a 31-character value past the chunk rule's
+        // buffer.
+        transfer.contentLength =
+            line.substr(std::min(line.find_first_not_of(" \t", 15), line.size()));
     }
     return length;
 }

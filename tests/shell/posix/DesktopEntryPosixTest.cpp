@@ -9,13 +9,10 @@
 #include <sstream>
 
 #include "TestText.h"
-#include "fakes/FakeWindow.h"
 #include "shell/posix/DesktopEntryStore.h"
 
 namespace folioknife::shell {
 namespace {
-using app::Control;
-using testing::FakeWindow;
 namespace fs = std::filesystem;
 
 class DesktopEntryPosixTest : public ::testing::Test {
@@ -34,17 +31,9 @@ class DesktopEntryPosixTest : public ::testing::Test {
         setenv("HOME", savedHome.c_str(), 1);
         fs::remove_all(root);
     }
-    bool probeAtStart() {
-        FakeWindow window;
-        makeContextMenuEntry()->probeContextMenuEntry(window);
-        return window.isChecked(Control::ContextMenuCheck);
-    }
-    void clickFrom(bool checked) {
-        FakeWindow window;
-        window.controls[Control::ContextMenuCheck].checked = !checked;  // the click's toggle
-        makeContextMenuEntry()->onContextMenuCheckClicked(window);
-        EXPECT_EQ(window.boxTexts(), std::vector<std::string>{warningText()});
-    }
+    bool probeAtStart() { return makeContextMenuEntry()->entryPresent(); }
+    // The check box's click toggles its mark; the entry follows the new mark.
+    void clickFrom(bool checked) { makeContextMenuEntry()->setEntry(!checked); }
     std::string entryText() {
         std::stringstream all;
         all << std::ifstream(desktopEntryPath(), std::ios::binary).rdbuf();

@@ -6,13 +6,11 @@
 #include <chrono>
 #include <thread>
 
-#include "fakes/FakeWindow.h"
 #include "shell/ContextMenu.h"
 #include "shell/win32/Registry.h"
 
 namespace folioknife::shell {
 namespace {
-using app::Control;
 
 bool waitFor(const std::function<bool()>& done) {
     for (int i = 0; i < 300 && !done(); ++i)
@@ -61,7 +59,8 @@ TEST(ProcessTest, ProgramsStartWithAndWithoutWaiting) {
     EXPECT_TRUE(
         waitFor([&] { return GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES; }));
     DeleteFileA(marker.c_str());
-    EXPECT_EQ(programDirectory() + "\\" + programFileName(), executablePath());
+    EXPECT_EQ(programDirectory() + "\\" + programFileName(executablePath(), PathStyle::Windows),
+              executablePath());
 }
 
 // The REG processes are not waited for: the registry is watched until they are done.
@@ -69,17 +68,9 @@ TEST(ContextMenuWin32Test, CheckRestartClearThroughReg) {
     const auto read = [](const std::string& below) {
         return readRegistryText(HKEY_LOCAL_MACHINE, probePath() + below, "no");
     };
-    const auto probeAtStart = [] {
-        testing::FakeWindow window;
-        makeContextMenuEntry()->probeContextMenuEntry(window);
-        return window.isChecked(Control::ContextMenuCheck);
-    };
-    const auto click = [](bool checkedBefore) {
-        testing::FakeWindow window;
-        window.controls[Control::ContextMenuCheck].checked = !checkedBefore;  // the click's toggle
-        makeContextMenuEntry()->onContextMenuCheckClicked(window);
-        EXPECT_EQ(window.boxTexts(), std::vector<std::string>{warningText()});
-    };
+    const auto probeAtStart = [] { return makeContextMenuEntry()->entryPresent(); };
+    // The check box's click toggles its mark; the entry follows the new mark.
+    const auto click = [](bool checkedBefore) { makeContextMenuEntry()->setEntry(!checkedBefore); };
     runCommandLine(deleteLine(), true, ShowMode::Hidden);
     EXPECT_FALSE(probeAtStart());
     click(false);

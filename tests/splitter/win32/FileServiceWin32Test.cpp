@@ -279,9 +279,10 @@ TEST_F(Win32FileServiceTest, TheSizeOfAFileOverFourGigabytesIsWhole) {
 TEST_F(Win32FileServiceTest, AnOutputPathPastTheLimitWorksOrIsReported) {
     struct Recorder : MessageBoxService {
         std::vector<Text> texts;
-        int showMessageBox(const Text& text, const Text&, unsigned) override {
+        MessageBoxAnswer showMessageBox(const Text& text, const Text&,
+                                        MessageBoxButtons) override {
             texts.push_back(text);
-            return 0;
+            return MessageBoxAnswer::Ok;
         }
     } boxes;
     struct Settings : SplitSettings {

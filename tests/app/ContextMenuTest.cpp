@@ -1,6 +1,10 @@
+// The context-menu entry as the user meets it: the check box's probe at start and its click,
+// with the warning, over the real entry and a registry and process start kept in memory.
 #include <gtest/gtest.h>
 
 #include "TestText.h"
+#include "app/Application.h"
+#include "fakes/FakeFileService.h"
 #include "fakes/FakeShellPlatform.h"
 #include "fakes/FakeWindow.h"
 #include "shell/ContextMenu.h"
@@ -8,6 +12,10 @@
 namespace folioknife::shell {
 namespace {
 using app::Control;
+
+struct NoUpdate : update::UpdateCheck {
+    void startUpdateCheck() override {}
+};
 using testing::CodePageScope;
 using testing::FakeWindow;
 using testing::gbk;
@@ -18,6 +26,10 @@ class ContextMenuTest : public ::testing::Test {
     FakeWindow window;
     testing::FakeShellPlatform* platform = nullptr;
     std::unique_ptr<ContextMenu> menu;
+    testing::FakeFileService files;
+    splitter::SourceDocument document;
+    NoUpdate update;
+    std::unique_ptr<app::Application> app;
     const std::string box =
         "box " + gbk("请确定您是在管理员模式下运行此程序，否则不能添加右键菜单。"
                      "\r\n注：分割文件对权限无要求。");
@@ -26,8 +38,9 @@ class ContextMenuTest : public ::testing::Test {
         auto fake = std::make_unique<testing::FakeShellPlatform>(window.log);
         platform = fake.get();
         menu = std::make_unique<ContextMenu>(std::move(fake));
-        window.bindClick(Control::ContextMenuCheck,
-                         [this] { menu->onContextMenuCheckClicked(window); });
+        app = std::make_unique<app::Application>(document, files, window, *menu, update,
+                                                 app::Platform{splitter::PathStyle::Windows, "D:\\output"});
+        window.bindClick(Control::ContextMenuCheck, [this] { app->onContextMenuCheckClicked(); });
         window.log.clear();
     }
     void setMark(bool on) { window.controls[Control::ContextMenuCheck].checked = on; }
@@ -47,7 +60,7 @@ TEST_F(ContextMenuTest, ProbeSetsTheMarkForAnyTextButNoAndNeverClearsIt) {
         setMark(c.before);
         platform->registry.clear();
         if (c.value) platform->registry[probePath()] = gbk(c.value);
-        menu->probeContextMenuEntry(window);
+        app->probeContextMenuEntry();
         EXPECT_EQ(window.isChecked(Control::ContextMenuCheck), c.after)
             << (c.value ? c.value : "-");
     }
@@ -78,7 +91,7 @@ TEST_F(ContextMenuTest, ClickWarnsFirstThenAddsOrRemovesByTheNewMark) {
         EXPECT_EQ(window.log, c.log) << "mark before: " << c.before;
         ASSERT_EQ(window.boxes.size(), 1u);
         EXPECT_EQ(window.boxes[0].title, gbk("信息"));
-        EXPECT_EQ(window.boxes[0].flags, 0u);
+        EXPECT_EQ(window.boxes[0].buttons, app::MessageBoxButtons::Ok);
     }
 }
 

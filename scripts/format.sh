@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The house format (.clang-format) for our C++ sources.
+#   scripts/format.sh             formats every tracked .h and .cpp in place
+#   scripts/format.sh FILE...     formats just those files
+#   scripts/format.sh --check     changes nothing; lists the files that differ from the format
+#                                 and fails when there is one
+set -euo pipefail
+cd "$(dirname "$0")/.."
+command -v clang-format >/dev/null || { echo "format: clang-format is not installed" >&2; exit 2; }
+
+check=no
+if [ "${1:-}" = --check ]; then
+    check=yes
+    shift
+fi
+if [ $# -gt 0 ]; then
+    files=("$@")
+else
+    mapfile -t files < <(git ls-files '*.h' '*.cpp')
+fi
+
+if [ "$check" = no ]; then
+    clang-format -i --style=file "${files[@]}"
+    exit 0
+fi
+differ=0
+for f in "${files[@]}"; do
+    if ! clang-format --style=file "$f" | cmp -s - "$f"; then
+        echo "$f"
+        differ=1
+    fi
+done
+[ "$differ" = 0 ] || echo "format: these files differ from .clang-format; scripts/format.sh formats them" >&2
+exit "$differ"

@@ -1,0 +1,8 @@
+// Paths on Linux.
+#include "splitter/Path.h"
+
+namespace folioknife::splitter {
+
+PathStyle nativePathStyle() { return PathStyle::Posix; }
+
+}  // namespace folioknife::splitter
