@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (line.compare(0, folder.size(), folder) != 0) __builtin_trap();
     const auto rest = folioknife::app::commandLineRest(line);
     if (line.find(rest) == std::string::npos) __builtin_trap();
-    if (!rest.empty() && (rest.front() == ' ' || rest.back() == ' ' || rest.front() == '\t' ||
-                          rest.back() == '\t'))
+    if (!rest.empty() &&
+        (rest.front() == ' ' || rest.back() == ' ' || rest.front() == '\t' || rest.back() == '\t'))
         __builtin_trap();
     return 0;
 }

@@ -25,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         HeadingRules none;
         none.lineRule = none.contentsRule = false;
         const HeadingSearch plain = searchChapterHeadings(expression, input, encoding, none);
-        if (sorted.headings.size() + static_cast<std::size_t>(sorted.leftOutInText +
-                                                              sorted.leftOutAsContents) !=
+        if (sorted.headings.size() +
+                static_cast<std::size_t>(sorted.leftOutInText + sorted.leftOutAsContents) !=
             plain.headings.size())
             __builtin_trap();
         std::int64_t previousEnd = 0;

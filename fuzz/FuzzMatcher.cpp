@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ExpressionMatcher matcher, plain;
     if (!matcher.compile(expression)) return 0;
     plain.compile("(?:)" + expression);
-    for (CharacterSet set : {CharacterSet::SingleByte, CharacterSet::DoubleByte, CharacterSet::Utf8}) {
+    for (CharacterSet set :
+         {CharacterSet::SingleByte, CharacterSet::DoubleByte, CharacterSet::Utf8}) {
         const auto matches = matcher.searchAll(text, set);
         std::int64_t previousEnd = 0;
         for (const auto& m : matches) {

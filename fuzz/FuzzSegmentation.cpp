@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<ExpressionMatch> matches;
     std::int64_t at = 0;
     for (std::size_t i = 0; i < cuts && !text.empty(); ++i) {
-        at += static_cast<std::int64_t>(raw.size() > i ? static_cast<unsigned char>(raw[i]) % 7 : 1);
+        at +=
+            static_cast<std::int64_t>(raw.size() > i ? static_cast<unsigned char>(raw[i]) % 7 : 1);
         if (at > static_cast<std::int64_t>(text.size())) break;
         matches.push_back({at, 0});
     }

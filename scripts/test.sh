@@ -27,7 +27,8 @@ stage() {
 }
 # (Chained with &&: "set -e" does not act inside a function whose caller tests its status.)
 native() {
-    scripts/setup.sh gui && scripts/build.sh && ctest --test-dir build --output-on-failure -j2
+    scripts/setup.sh gui && scripts/format.sh --check && scripts/build.sh &&
+        ctest --test-dir build --output-on-failure -j2
 }
 
 stage native native

@@ -103,15 +103,24 @@ int main(int argc, char** argv) {
             }
             return argv[++i];
         };
-        if (a == "--encoding") encoding = next();
-        else if (a == "--chapters") chapters = std::stol(next());
-        else if (a == "--chapter-bytes") chapterBytes = std::stol(next());
-        else if (a == "--seed") seed = std::stoull(next());
-        else if (a == "--no-preface") preface = false;
-        else if (a == "--lf") eol = "\n";
-        else if (a == "--reader") reader = true;
-        else if (a == "--damage") damage = true;
-        else path = a;
+        if (a == "--encoding")
+            encoding = next();
+        else if (a == "--chapters")
+            chapters = std::stol(next());
+        else if (a == "--chapter-bytes")
+            chapterBytes = std::stol(next());
+        else if (a == "--seed")
+            seed = std::stoull(next());
+        else if (a == "--no-preface")
+            preface = false;
+        else if (a == "--lf")
+            eol = "\n";
+        else if (a == "--reader")
+            reader = true;
+        else if (a == "--damage")
+            damage = true;
+        else
+            path = a;
     }
     if (path.empty() || (encoding != "gbk" && encoding != "utf8" && encoding != "utf16le" &&
                          encoding != "utf16be")) {
@@ -137,9 +146,9 @@ int main(int argc, char** argv) {
         // Now and then a reference to a chapter in the middle of a sentence.
         if (reader && random(3) == 0) {
             out += pool[random(pool.size())] + pool[random(pool.size())];
-            out += toEncoding("，正如第" + chineseNumber(1 + static_cast<unsigned>(random(50))) +
-                                  "章所说，",
-                              encoding);
+            out += toEncoding(
+                "，正如第" + chineseNumber(1 + static_cast<unsigned>(random(50))) + "章所说，",
+                encoding);
         }
         while (written < bytes) {
             long sentence = 8 + static_cast<long>(random(30));
@@ -168,30 +177,40 @@ int main(int argc, char** argv) {
     // What the heading of chapter n holds from 第 to 章, and what a reader line adds around it.
     auto headingCore = [&](long n) {
         // Every third heading in ASCII digits, the others in Chinese numerals (up to 9999).
-        std::string number = n % 3 == 0 || n > 9999 ? std::to_string(n)
-                                                    : chineseNumber(static_cast<unsigned>(n));
+        std::string number =
+            n % 3 == 0 || n > 9999 ? std::to_string(n) : chineseNumber(static_cast<unsigned>(n));
         if (!reader) return di + toEncoding(number, encoding) + zhang;
         switch (n % 7) {
-            case 1: return toEncoding("第 " + number + " 章", encoding);
-            case 2: return toEncoding("第　" + number + "　章", encoding);
-            case 3: return toEncoding("第两万" + number + "章", encoding);
+            case 1:
+                return toEncoding("第 " + number + " 章", encoding);
+            case 2:
+                return toEncoding("第　" + number + "　章", encoding);
+            case 3:
+                return toEncoding("第两万" + number + "章", encoding);
             case 4: {
                 std::string wide;  // full-width digits
-                for (char c : std::to_string(n)) wide += std::string("\xEF\xBC") + char('\x90' + (c - '0'));
+                for (char c : std::to_string(n))
+                    wide += std::string("\xEF\xBC") + char('\x90' + (c - '0'));
                 return toEncoding("第" + wide + "章", encoding);
             }
-            default: return di + toEncoding(number, encoding) + zhang;
+            default:
+                return di + toEncoding(number, encoding) + zhang;
         }
     };
     auto headingLine = [&](long n) {
         const std::string core = headingCore(n);
         if (!reader) return core;
         switch (n % 5) {
-            case 1: return toEncoding("　　", encoding) + core;
-            case 2: return toEncoding("【", encoding) + core + toEncoding("】", encoding);
-            case 3: return toEncoding("《测试之书》", encoding) + core;
-            case 4: return toEncoding("第一卷", encoding) + space + core;
-            default: return core;
+            case 1:
+                return toEncoding("　　", encoding) + core;
+            case 2:
+                return toEncoding("【", encoding) + core + toEncoding("】", encoding);
+            case 3:
+                return toEncoding("《测试之书》", encoding) + core;
+            case 4:
+                return toEncoding("第一卷", encoding) + space + core;
+            default:
+                return core;
         }
     };
     if (reader) {
@@ -199,7 +218,8 @@ int main(int argc, char** argv) {
         for (long n = 1; n <= chapters; ++n) buffer += headingCore(n) + space + pool[0] + eol;
     }
     for (long n = 1; n <= chapters; ++n) {
-        buffer += headingLine(n) + space + pool[random(pool.size())] + pool[random(pool.size())] + eol;
+        buffer +=
+            headingLine(n) + space + pool[random(pool.size())] + pool[random(pool.size())] + eol;
         long body = 0;
         while (body < chapterBytes) {
             std::size_t before = buffer.size();

@@ -59,9 +59,7 @@ public:
         for (const std::string& path : paths) converted.push_back(native(path));
         return inner_.flushFiles(converted);
     }
-    bool flushFolder(const std::string& path) override {
-        return inner_.flushFolder(native(path));
-    }
+    bool flushFolder(const std::string& path) override { return inner_.flushFolder(native(path)); }
     std::unique_ptr<FolderLock> lockFolder(const std::string& path, int waitMilliseconds,
                                            bool& busy) override {
         return inner_.lockFolder(native(path), waitMilliseconds, busy);
@@ -256,11 +254,10 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
                 << " table-of-contents entr(ies); --anywhere keeps them\n";
         }
         if (matches.empty()) {
-            const auto better =
-                options.customMode
-                    ? std::nullopt
-                    : suggestSuffix(options.prefix, text, encoding,
-                                    headingRulesFor(true, options.anywhere));
+            const auto better = options.customMode
+                                    ? std::nullopt
+                                    : suggestSuffix(options.prefix, text, encoding,
+                                                    headingRulesFor(true, options.anywhere));
             err << show(better ? messages::suffixWouldFind(better->first, better->second)
                                : messages::noHeadings())
                 << "\n";

@@ -20,13 +20,12 @@ int main(int argc, char** argv) {
                  "folioknife-split"};
     auto* prefix = app.add_option("-p,--prefix", options.prefix, "heading prefix (default 第)");
     auto* suffix = app.add_option("-s,--suffix", options.suffix, "heading suffix (default 章)");
-    auto* expression = app.add_option(
-        "-e,--expression", options.expression,
-        "custom chapter expression (Perl syntax); selects custom mode");
+    auto* expression =
+        app.add_option("-e,--expression", options.expression,
+                       "custom chapter expression (Perl syntax); selects custom mode");
     app.add_option("-n,--per-file", options.perFile, "chapters per file (default 10)");
-    auto* output =
-        app.add_option("-o,--output", options.outputDirectory,
-                       "output folder (default: the folder that holds FILE)");
+    auto* output = app.add_option("-o,--output", options.outputDirectory,
+                                  "output folder (default: the folder that holds FILE)");
     app.add_flag("--delete-source", options.deleteSource,
                  "delete FILE after a complete split, only when the files hold all of it");
     app.add_option("--codepage", options.codePage,

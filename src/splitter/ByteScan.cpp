@@ -65,7 +65,8 @@ const char* findBytePair(const char* p, const char* end, unsigned char a, unsign
         p += 32;
     }
     for (; end - p >= 2; ++p) {
-        if (static_cast<unsigned char>(p[0]) == a && static_cast<unsigned char>(p[1]) == b) return p;
+        if (static_cast<unsigned char>(p[0]) == a && static_cast<unsigned char>(p[1]) == b)
+            return p;
     }
     return end;
 }

@@ -11,9 +11,9 @@ Text numeralGroup() {
     // bytes all happen to be in it (第中章 in UTF-8, 第末章 in GBK) and the bar as well. A
     // numeral the code page cannot write (两 in Big5) is left out rather than spoiling the rest.
     static const char* const kNumerals[] = {
-        "０", "１", "２", "３", "４", "５", "６", "７", "８", "９", "零", "〇", "一", "二",
-        "两", "三", "四", "五", "六", "七", "八", "九", "十", "百", "千", "万", "壹", "贰",
-        "叁", "肆", "伍", "陆", "柒", "捌", "玖", "拾", "佰", "仟"};
+        "０", "１", "２", "３", "４", "５", "６", "７", "８", "９", "零", "〇", "一",
+        "二", "两", "三", "四", "五", "六", "七", "八", "九", "十", "百", "千", "万",
+        "壹", "贰", "叁", "肆", "伍", "陆", "柒", "捌", "玖", "拾", "佰", "仟"};
     Text group = "([0-9]";
     const bool utf8 = sameCodePage(programCodePage(), "UTF-8");
     for (const char* numeral : kNumerals) {
@@ -90,7 +90,8 @@ Text foldHalfWidth(std::string_view text, const std::string& codePage) {
     if (!isDoubleByteCodePage(codePage)) return Text(text);
     for (std::size_t i = 0; i < text.size();) {
         unsigned lead = byte(i);
-        if (!isLeadByte(static_cast<unsigned char>(lead), LeadBytes::Dbcs) || i + 1 >= text.size()) {
+        if (!isLeadByte(static_cast<unsigned char>(lead), LeadBytes::Dbcs) ||
+            i + 1 >= text.size()) {
             out += text[i++];
             continue;
         }

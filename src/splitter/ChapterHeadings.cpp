@@ -32,7 +32,7 @@ bool isLineEnd(char c) { return c == '\n' || c == '\r'; }
 
 // Blanks and sentence punctuation, in the encoding of the text.
 class LineMarks {
-  public:
+public:
     explicit LineMarks(const std::string& codePage) {
         // The byte-order mark stands before the first line of many UTF-8 novels.
         for (const char* blank : {"\u3000", "\uFEFF"}) add(blanks_, blank, codePage);
@@ -49,7 +49,7 @@ class LineMarks {
         return c == ',' || c == ';' || c == '!' || c == '?' || find(punctuation_, text, i) != 0;
     }
 
-  private:
+private:
     static void add(std::vector<std::string>& to, const char* utf8, const std::string& codePage) {
         auto converted = convertText(utf8, "UTF-8", codePage);
         if (converted && !converted->empty()) to.push_back(*converted);

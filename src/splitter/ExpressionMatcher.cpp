@@ -17,8 +17,20 @@ struct ExpressionMatcher::Compiled {
 namespace {
 bool isMeta(char c) {
     switch (c) {
-        case '\\': case '^': case '$': case '.': case '|': case '?': case '*': case '+':
-        case '(': case ')': case '[': case ']': case '{': case '}':
+        case '\\':
+        case '^':
+        case '$':
+        case '.':
+        case '|':
+        case '?':
+        case '*':
+        case '+':
+        case '(':
+        case ')':
+        case '[':
+        case ']':
+        case '{':
+        case '}':
             return true;
         default:
             return false;
@@ -154,8 +166,8 @@ std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text,
             const auto a = static_cast<unsigned char>(literal[i]);
             const auto b = static_cast<unsigned char>(literal[i + 1]);
             std::size_t count = 0;
-            for (const char* p = findBytePair(begin, sampleEnd, a, b); p != sampleEnd && count < fewest;
-                 p = findBytePair(p + 1, sampleEnd, a, b)) {
+            for (const char* p = findBytePair(begin, sampleEnd, a, b);
+                 p != sampleEnd && count < fewest; p = findBytePair(p + 1, sampleEnd, a, b)) {
                 ++count;
             }
             if (count < fewest) fewest = count, key = i;
@@ -191,12 +203,11 @@ std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text,
                 // 'start' on, exactly as in a search that began there, and no match can begin
                 // before the candidate, since every match begins with the literal.
                 const bool one = failures < kCandidateFailuresBeforeScan;
-                found = boost::regex_search(
-                    candidate, end, m, compiled_->regex,
-                    one ? boost::regex_constants::match_default |
-                              boost::regex_constants::match_continuous
-                        : boost::regex_constants::match_default,
-                    start);
+                found = boost::regex_search(candidate, end, m, compiled_->regex,
+                                            one ? boost::regex_constants::match_default |
+                                                      boost::regex_constants::match_continuous
+                                                : boost::regex_constants::match_default,
+                                            start);
                 if (!found && one) {
                     ++failures;
                     from = candidate + 1;
@@ -218,8 +229,8 @@ std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text,
                                  characters)) {
             // Half a character is no heading. The search goes on from the next boundary, with
             // the same beginning of the text as before.
-            from = begin + nextCharacterBoundary(text, static_cast<std::size_t>(match.offset),
-                                                 characters);
+            from = begin +
+                   nextCharacterBoundary(text, static_cast<std::size_t>(match.offset), characters);
             if (from > end) break;
             continue;
         }

@@ -21,7 +21,9 @@ public:
     std::size_t size() const { return view_.size(); }
     bool empty() const { return view_.empty(); }
     // The first 'count' bytes, still kept alive by the same owner.
-    SharedBytes prefix(std::size_t count) const { return SharedBytes(owner_, view_.substr(0, count)); }
+    SharedBytes prefix(std::size_t count) const {
+        return SharedBytes(owner_, view_.substr(0, count));
+    }
 
 private:
     std::string_view view_;

@@ -129,8 +129,8 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
     outcome.status = SplitOutcome::Status::Done;
     if (matches.empty()) {
         // The whole novel went into one file; say so, and what would have found headings.
-        const auto better = defaultMode ? suggestSuffix(prefix, text.view(), encoding, rules)
-                                        : std::nullopt;
+        const auto better =
+            defaultMode ? suggestSuffix(prefix, text.view(), encoding, rules) : std::nullopt;
         showMessageBox(boxes, better ? messages::suffixWouldFind(better->first, better->second)
                                      : messages::noHeadings());
     }
@@ -146,7 +146,8 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
             } else {
                 // Held again so that no other split changes the volumes between the check and
                 // the deletion.
-                const SourceDeletion deletion = deleteSourceIfWhole(files, path, names, folder, mark);
+                const SourceDeletion deletion =
+                    deleteSourceIfWhole(files, path, names, folder, mark);
                 switch (deletion.verdict) {
                     case SourceVerdict::Deleted:
                         outcome.sourceDeleted = true;

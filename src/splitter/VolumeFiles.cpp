@@ -39,8 +39,8 @@ std::optional<FileFailure> installVolumes(FileService& files, const std::vector<
 
     for (std::size_t k = 0; k < names.size() && !failure; ++k) {
         steps[k].name = names[k];
-        std::unique_ptr<OutputFile> file = files.createTemporary(names[k] + kNewSuffix,
-                                                                 steps[k].temporary);
+        std::unique_ptr<OutputFile> file =
+            files.createTemporary(names[k] + kNewSuffix, steps[k].temporary);
         if (!file) {
             failAt(names[k]);
             break;
@@ -179,8 +179,8 @@ bool volumesEqualSource(FileService& files, const Text& source, const std::vecto
     constexpr std::size_t kBlock = std::size_t{1} << 20;
     std::unique_ptr<char[]> a(new char[kBlock]), b(new char[kBlock]);
     for (;;) {
-        const std::int64_t n = readFull(
-            [&](char* p, std::size_t c) { return original->read(p, c); }, a.get(), kBlock);
+        const std::int64_t n =
+            readFull([&](char* p, std::size_t c) { return original->read(p, c); }, a.get(), kBlock);
         const std::int64_t m =
             readFull([&](char* p, std::size_t c) { return joined.read(p, c); }, b.get(), kBlock);
         if (n < 0 || m < 0 || n != m) return false;
@@ -205,7 +205,8 @@ SourceDeletion deleteSourceIfWhole(FileService& files, const Text& source,
     // On stable storage before they are read back: what a power cut could still take must not
     // be what the source is deleted for.
     if (!files.flushFiles(names) || !files.flushFolder(folder)) return failed();
-    if (!volumesEqualSource(files, source, names, addedMark)) return {SourceVerdict::NotWhole, Text()};
+    if (!volumesEqualSource(files, source, names, addedMark))
+        return {SourceVerdict::NotWhole, Text()};
     if (!files.deleteFile(source)) return failed();
     return {SourceVerdict::Deleted, Text()};
 }

@@ -31,7 +31,8 @@ protected:
     RecordingContextMenu contextMenu;
     RecordingUpdate update;
     splitter::SourceDocument document;
-    Application app{document, fs, window, contextMenu, update, Platform{splitter::PathStyle::Posix, "/home/u/output"}};
+    Application app{document,    fs,     window,
+                    contextMenu, update, Platform{splitter::PathStyle::Posix, "/home/u/output"}};
     const std::string novel = "preface\n第1章 a\n第2章 b\n第3章 c\n";
 
     void SetUp() override {
@@ -51,11 +52,11 @@ protected:
 TEST_F(ApplicationTest, APlainStartBuildsTheWindowInOrderAndRunsTheLoop) {
     EXPECT_EQ(app.startProgram({}), 0);
     EXPECT_EQ(window.log,
-              (std::vector<std::string>{
-                  "create", "setTitle Tarvelle V0.7", "probe", "update check", "bind OpenButton",
-                  "bind SplitButton", "bind BrowseButton", "bind AssistMenuButton",
-                  "bind DefaultModeRadio", "bind CustomModeRadio", "bind ContextMenuCheck",
-                  "bind destroyed", "loop"}));
+              (std::vector<std::string>{"create", "setTitle Tarvelle V0.7", "probe", "update check",
+                                        "bind OpenButton", "bind SplitButton", "bind BrowseButton",
+                                        "bind AssistMenuButton", "bind DefaultModeRadio",
+                                        "bind CustomModeRadio", "bind ContextMenuCheck",
+                                        "bind destroyed", "loop"}));
     EXPECT_EQ(window.controls[Control::OutputDirEdit].text, "/home/u/output");
     EXPECT_TRUE(window.controls[Control::OpenButton].enabled);
     EXPECT_EQ(window.controls[Control::OpenButton].text, "打开");
@@ -82,12 +83,11 @@ TEST_F(ApplicationTest, TheCommandLineRouteLoadsFirstAndPresetsTheFolder) {
     EXPECT_EQ(document.text(), novel);
     EXPECT_EQ(fs.log.front(), "open /books/novel.txt");
     EXPECT_EQ(logAfter("update check"),
-              (std::vector<std::string>{"disable OpenButton", "setText OpenButton 文件已打开",
-                                        "setText OutputDirEdit /books/", "bind OpenButton",
-                                        "bind SplitButton", "bind BrowseButton",
-                                        "bind AssistMenuButton", "bind DefaultModeRadio",
-                                        "bind CustomModeRadio", "bind ContextMenuCheck",
-                                        "bind destroyed", "loop"}));
+              (std::vector<std::string>{
+                  "disable OpenButton", "setText OpenButton 文件已打开",
+                  "setText OutputDirEdit /books/", "bind OpenButton", "bind SplitButton",
+                  "bind BrowseButton", "bind AssistMenuButton", "bind DefaultModeRadio",
+                  "bind CustomModeRadio", "bind ContextMenuCheck", "bind destroyed", "loop"}));
     EXPECT_TRUE(window.boxes.empty());
 }
 
@@ -102,13 +102,15 @@ TEST_F(ApplicationTest, AnUnquotedPathWithBlanksIsTakenWhole) {
     } cases[] = {
         {{"/My", "Books/a", "b.txt"}, "/My Books/a  b.txt", novel, "/My Books/"},
         {{"/books/novel.txt", "x"}, "/books/novel.txt x", novel, "/books/"},  // the first is one
-        {{"/My", "Gone.txt"}, "/My Gone.txt", "", "/"},  // neither: as before
-        {{"/My", "Books/a", "b.txt"}, "", "", "/"},      // no command line to fall back on
+        {{"/My", "Gone.txt"}, "/My Gone.txt", "", "/"},                       // neither: as before
+        {{"/My", "Books/a", "b.txt"}, "", "", "/"},  // no command line to fall back on
     };
     for (const auto& c : cases) {
         FakeWindow fresh;
         splitter::SourceDocument doc;
-        Application start{doc, fs, fresh, contextMenu, update, Platform{splitter::PathStyle::Posix, "/home/u/output"}};
+        Application start{doc,    fs,
+                          fresh,  contextMenu,
+                          update, Platform{splitter::PathStyle::Posix, "/home/u/output"}};
         controlIdCounter = 500;
         start.startProgram(c.items, c.rest);
         EXPECT_EQ(doc.text(), c.loaded) << c.rest;
@@ -129,7 +131,8 @@ TEST_F(ApplicationTest, AFileThatCannotBeLoadedFromTheCommandLineIsReportedOnlyB
 TEST_F(ApplicationTest, OpenReportsTheLoadAndCancelChangesNothing) {
     app.startProgram({});
     document.replace("kept");
-    window.openDialogAnswers = {std::nullopt, std::string("/books/novel.txt"), std::string("/gone.txt")};
+    window.openDialogAnswers = {std::nullopt, std::string("/books/novel.txt"),
+                                std::string("/gone.txt")};
     window.click(Control::OpenButton);
     EXPECT_TRUE(window.boxes.empty());
     EXPECT_EQ(document.text(), "kept");
@@ -137,7 +140,8 @@ TEST_F(ApplicationTest, OpenReportsTheLoadAndCancelChangesNothing) {
     EXPECT_EQ(document.text(), novel);
     window.click(Control::OpenButton);
     EXPECT_EQ(document.text(), "");
-    EXPECT_EQ(window.boxTexts(), (std::vector<Text>{messages::openSucceeded(), messages::openFailed()}));
+    EXPECT_EQ(window.boxTexts(),
+              (std::vector<Text>{messages::openSucceeded(), messages::openFailed()}));
     EXPECT_EQ(window.boxes[0].title, "信息");
     EXPECT_EQ(window.boxes[0].buttons, MessageBoxButtons::Ok);
 }
@@ -149,10 +153,10 @@ TEST_F(ApplicationTest, ModeRadiosSwitchWhichEditsAreEnabledAndKeepTheirTexts) {
     window.click(Control::CustomModeRadio);
     window.click(Control::CustomModeRadio);  // the selected one again: the same states again
     window.click(Control::DefaultModeRadio);
-    EXPECT_EQ(window.log,
-              (std::vector<std::string>{"disable PrefixEdit", "disable SuffixEdit", "enable ExpressionEdit",
-                                        "disable PrefixEdit", "disable SuffixEdit", "enable ExpressionEdit",
-                                        "enable PrefixEdit", "enable SuffixEdit", "disable ExpressionEdit"}));
+    EXPECT_EQ(window.log, (std::vector<std::string>{
+                              "disable PrefixEdit", "disable SuffixEdit", "enable ExpressionEdit",
+                              "disable PrefixEdit", "disable SuffixEdit", "enable ExpressionEdit",
+                              "enable PrefixEdit", "enable SuffixEdit", "disable ExpressionEdit"}));
     EXPECT_EQ(window.controls[Control::ExpressionEdit].text, "^Chapter");
     EXPECT_EQ(window.controls[Control::PrefixEdit].text, "第");
 }
@@ -193,8 +197,8 @@ TEST_F(ApplicationTest, SplitReadsTheControlsAfreshAndDeletesOnlyTheDialogsFile)
     window.click(Control::SplitButton);  // a second split of the same document, fresh settings
     EXPECT_EQ(fs.files.at("/out/novel_2.txt"), "第2章 b\n第3章 c\n");
     EXPECT_EQ(fs.files.count("/books/novel.txt"), 0u);
-    EXPECT_EQ(window.boxTexts(), (std::vector<Text>{messages::openSucceeded(), messages::splitDone(),
-                                                    messages::splitDone()}));
+    EXPECT_EQ(window.boxTexts(), (std::vector<Text>{messages::openSucceeded(),
+                                                    messages::splitDone(), messages::splitDone()}));
 }
 
 TEST_F(ApplicationTest, ADocumentFromTheCommandLineIsNeverDeleted) {
@@ -211,7 +215,8 @@ TEST_F(ApplicationTest, AClickWhileAMessageBoxIsUpRunsNested) {
     window.controls[Control::OutputDirEdit].text = "/out";
     window.whileBoxShown = [&](const FakeWindow::Box&) { window.click(Control::SplitButton); };
     window.click(Control::OpenButton);
-    EXPECT_EQ(window.boxTexts(), (std::vector<Text>{messages::openSucceeded(), messages::splitDone()}));
+    EXPECT_EQ(window.boxTexts(),
+              (std::vector<Text>{messages::openSucceeded(), messages::splitDone()}));
     EXPECT_EQ(fs.files.at("/out/novel_1.txt"), novel);
 }
 

@@ -17,23 +17,25 @@ TEST(SplitCommandLine, FollowsTheWindowsRulesByteForByte) {
         {"C:\\app.exe D:\\novel.txt", {"D:\\novel.txt"}},
         {"C:\\app.exe", {}},
         {"\"C:\\app.exe\"", {}},
-        {"\"C:\\app.exe", {}},                        // no closing quote: nothing remains
+        {"\"C:\\app.exe", {}},  // no closing quote: nothing remains
         {"", {}},
         {"C:\\app.exe novel.txt", {"novel.txt"}},
         {"C:\\app.exe D:\\My Books\\novel.txt", {"D:\\My", "Books\\novel.txt"}},
         {"C:\\Program Files\\tool\\app.exe D:\\a.txt", {"Files\\tool\\app.exe", "D:\\a.txt"}},
         {"app.exe \"\"", {""}},
-        {"app.exe \"", {""}},                         // a quote as the very last byte
+        {"app.exe \"", {""}},  // a quote as the very last byte
         {"app.exe a.txt b.txt", {"a.txt", "b.txt"}},
         {"app.exe \"D:\\x\\a.txt\"b.txt", {"D:\\x\\a.txt", "b.txt"}},
-        {"app.exe ab\"cd\"", {"ab", "cd"}},           // a quote ends a plain item and opens one
+        {"app.exe ab\"cd\"", {"ab", "cd"}},  // a quote ends a plain item and opens one
         {"\"C:\\app.exe\"D:\\a.txt", {"D:\\a.txt"}},
         {"\"C:\\a b\\app.exe\"  \t a", {"a"}},
-        {"app.exe a\tb\x01" "c", {"a", "b", "c"}},
-        {"app.exe a\\\"b\"", {"a\\", "b"}},           // no escape character
-        {"app.exe a\x81 b", {"a\x81 b"}},             // a lead byte takes the blank along
-        {"app.exe \"a\x81\"b\"", {"a\x81\"b"}},       // ... and a quote
-        {"app.exe ab\x81", {"ab"}},                   // a lead byte at the very end is dropped
+        {"app.exe a\tb\x01"
+         "c",
+         {"a", "b", "c"}},
+        {"app.exe a\\\"b\"", {"a\\", "b"}},      // no escape character
+        {"app.exe a\x81 b", {"a\x81 b"}},        // a lead byte takes the blank along
+        {"app.exe \"a\x81\"b\"", {"a\x81\"b"}},  // ... and a quote
+        {"app.exe ab\x81", {"ab"}},              // a lead byte at the very end is dropped
         {"app.exe \"ab\x81", {"ab"}},
         {"app.exe " + gbk("小说.txt"), {gbk("小说.txt")}},
         {std::string("app.exe a\0b", 11), {"a"}},

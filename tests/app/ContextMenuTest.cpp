@@ -21,7 +21,7 @@ using testing::FakeWindow;
 using testing::gbk;
 
 class ContextMenuTest : public ::testing::Test {
-  protected:
+protected:
     CodePageScope codePage{"GBK"};
     FakeWindow window;
     testing::FakeShellPlatform* platform = nullptr;
@@ -38,8 +38,9 @@ class ContextMenuTest : public ::testing::Test {
         auto fake = std::make_unique<testing::FakeShellPlatform>(window.log);
         platform = fake.get();
         menu = std::make_unique<ContextMenu>(std::move(fake));
-        app = std::make_unique<app::Application>(document, files, window, *menu, update,
-                                                 app::Platform{splitter::PathStyle::Windows, "D:\\output"});
+        app = std::make_unique<app::Application>(
+            document, files, window, *menu, update,
+            app::Platform{splitter::PathStyle::Windows, "D:\\output"});
         window.bindClick(Control::ContextMenuCheck, [this] { app->onContextMenuCheckClicked(); });
         window.log.clear();
     }

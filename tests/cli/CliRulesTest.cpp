@@ -32,7 +32,7 @@ TEST(DefaultOutputFolder, IsTheFolderThatHoldsTheNovelInEitherStyle) {
     };
     for (const auto& c : cases) {
         const auto style = std::string(c.separator) == "\\" ? splitter::PathStyle::Windows
-                                                          : splitter::PathStyle::Posix;
+                                                            : splitter::PathStyle::Posix;
         EXPECT_EQ(splitter::folderOf(c.file, style), c.folder) << c.file;
     }
 }

@@ -15,17 +15,17 @@ class FakeFileService : public splitter::FileService {
 public:
     std::map<std::string, std::string> files;
     std::set<std::string> directories;
-    std::set<std::string> unreadable;     // opens, but every read fails
-    std::set<std::string> unopenable;     // cannot be created or opened
-    std::set<std::string> irreplaceable;  // a rename that gives or takes this name fails
-    std::set<std::string> unflushable;    // flushing this file or folder fails
-    std::set<std::string> undeletable;    // deleting this file fails
-    std::set<std::string> busyFolders;    // another split holds these folders' locks
+    std::set<std::string> unreadable;          // opens, but every read fails
+    std::set<std::string> unopenable;          // cannot be created or opened
+    std::set<std::string> irreplaceable;       // a rename that gives or takes this name fails
+    std::set<std::string> unflushable;         // flushing this file or folder fails
+    std::set<std::string> undeletable;         // deleting this file fails
+    std::set<std::string> busyFolders;         // another split holds these folders' locks
     std::map<std::string, std::string> links;  // a name that reaches another file's bytes
-    int failWriteNumber = 0;              // the N-th write call (1-based) fails; 0 never
-    int shortWriteNumber = 0;             // the N-th write stores only half its bytes and fails
-    int failCloseNumber = 0;              // the N-th close of an output file fails
-    std::vector<std::string> log;         // "create path", "write path n", "rename a b", ...
+    int failWriteNumber = 0;                   // the N-th write call (1-based) fails; 0 never
+    int shortWriteNumber = 0;      // the N-th write stores only half its bytes and fails
+    int failCloseNumber = 0;       // the N-th close of an output file fails
+    std::vector<std::string> log;  // "create path", "write path n", "rename a b", ...
     int writes = 0;
     int closes = 0;
     int temporaries = 0;
@@ -67,7 +67,8 @@ public:
         std::vector<std::string> names;
         const std::string prefix = path + sep;
         for (const auto& f : files) {
-            if (f.first.rfind(prefix, 0) == 0 && f.first.find(sep, prefix.size()) == std::string::npos)
+            if (f.first.rfind(prefix, 0) == 0 &&
+                f.first.find(sep, prefix.size()) == std::string::npos)
                 names.push_back(f.first.substr(prefix.size()));
         }
         return names;
@@ -175,7 +176,8 @@ private:
 };
 }  // namespace detail
 
-inline std::unique_ptr<splitter::InputFile> FakeFileService::openForReading(const std::string& path) {
+inline std::unique_ptr<splitter::InputFile> FakeFileService::openForReading(
+    const std::string& path) {
     log.push_back("open " + path);
     const std::string real = resolve(path);
     auto it = files.find(real);

@@ -42,15 +42,18 @@ TEST(ByteScan, AgreesWithAPlainSearchAtEveryPositionAndLength) {
                     const std::string where = "length " + std::to_string(length) + " from " +
                                               std::to_string(from) + " at " + std::to_string(at) +
                                               " decoy " + std::to_string(decoy);
-                    EXPECT_EQ(findEitherByte(p + from, end, 0x00, static_cast<unsigned char>(b)) - p,
-                              static_cast<std::ptrdiff_t>(plainEither(s, from, '\0', b)))
+                    EXPECT_EQ(
+                        findEitherByte(p + from, end, 0x00, static_cast<unsigned char>(b)) - p,
+                        static_cast<std::ptrdiff_t>(plainEither(s, from, '\0', b)))
                         << where;
                     EXPECT_EQ(findEitherByte(p + from, end, static_cast<unsigned char>(a),
-                                             static_cast<unsigned char>(b)) - p,
+                                             static_cast<unsigned char>(b)) -
+                                  p,
                               static_cast<std::ptrdiff_t>(plainEither(s, from, a, b)))
                         << where;
                     EXPECT_EQ(findBytePair(p + from, end, static_cast<unsigned char>(a),
-                                           static_cast<unsigned char>(b)) - p,
+                                           static_cast<unsigned char>(b)) -
+                                  p,
                               static_cast<std::ptrdiff_t>(plainPair(s, from, a, b)))
                         << where;
                 }

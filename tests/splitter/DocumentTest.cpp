@@ -8,7 +8,10 @@ namespace {
 using testing::FakeFileService;
 
 TEST(DocumentStream, ReadsEveryByteAndAdvancesByWhatItReturns) {
-    auto bytes = std::make_shared<const std::string>(std::string("abc\x1A" "def", 7));
+    auto bytes =
+        std::make_shared<const std::string>(std::string("abc\x1A"
+                                                        "def",
+                                                        7));
     DocumentStream s = DocumentStream::holding(bytes);
     EXPECT_EQ(s.position(), 7);
     EXPECT_TRUE(s.rewind());
@@ -16,7 +19,9 @@ TEST(DocumentStream, ReadsEveryByteAndAdvancesByWhatItReturns) {
     EXPECT_EQ(s.read(-5), "");
     EXPECT_EQ(s.position(), 0);
     EXPECT_EQ(s.read(2), "ab");
-    EXPECT_EQ(s.read(3), std::string("c\x1A" "d", 3));  // 0x1A is a byte like any other
+    EXPECT_EQ(s.read(3), std::string("c\x1A"
+                                     "d",
+                                     3));  // 0x1A is a byte like any other
     EXPECT_EQ(s.position(), 5);
     EXPECT_EQ(s.read(10), "ef");  // what is left, not what was asked for
     EXPECT_EQ(s.position(), 7);
@@ -42,18 +47,28 @@ TEST(DocumentStream, EveryOperationOnAClosedStreamDoesNothing) {
 TEST(LoadSourceDocument, TheWholeFileIsTheText) {
     FakeFileService fs;
     fs.files["nul.txt"] = std::string("AB\0C", 4);
-    fs.files["eof.txt"] = "A\x1A" "B";
+    fs.files["eof.txt"] =
+        "A\x1A"
+        "B";
     fs.files["empty.txt"] = "";
-    fs.files["utf16.txt"] = std::string("\xFF\xFE" "A\0B\0", 6);
+    fs.files["utf16.txt"] = std::string(
+        "\xFF\xFE"
+        "A\0B\0",
+        6);
     fs.files["padded.txt"] = std::string("text\0\0\0\0", 8);
     struct Case {
         const char* path;
         bool loaded;
         std::string text;
     } cases[] = {{"nul.txt", true, std::string("AB\0C", 4)},
-                 {"eof.txt", true, "A\x1A" "B"},
+                 {"eof.txt", true,
+                  "A\x1A"
+                  "B"},
                  {"empty.txt", true, ""},
-                 {"utf16.txt", true, std::string("\xFF\xFE" "A\0B\0", 6)},
+                 {"utf16.txt", true,
+                  std::string("\xFF\xFE"
+                              "A\0B\0",
+                              6)},
                  {"padded.txt", true, std::string("text\0\0\0\0", 8)},
                  {"missing.txt", false, ""},
                  {"", false, ""}};

@@ -21,7 +21,10 @@ TEST(DetectDocumentEncoding, UsesUtf8OnlyForValidMultiByteUtf8) {
     } cases[] = {
         {"UTF-8 under GBK", chinese, "GBK", "UTF-8"},
         {"UTF-8 under UTF-8", chinese, "UTF-8", "UTF-8"},
-        {"byte-order mark and ASCII", "\xEF\xBB\xBF" "Chapter 1", "GBK", "UTF-8"},
+        {"byte-order mark and ASCII",
+         "\xEF\xBB\xBF"
+         "Chapter 1",
+         "GBK", "UTF-8"},
         {"GBK under UTF-8", gbk(chinese), "UTF-8", "GB18030"},
         {"GBK under GBK", gbk(chinese), "GBK", "GBK"},
         {"pure ASCII under GBK", "Chapter 1\r\n", "GBK", "GBK"},
@@ -41,18 +44,27 @@ TEST(IsValidUtf8, RefusesOverlongSurrogateAndOutOfRangeForms) {
         std::string bytes;
         bool valid;
     } cases[] = {
-        {"plain ASCII, more than eight bytes long", true}, {"\xF0\x9F\x98\x80", true},
-        {"\xE4\xB8\x80", true},  {"\xC0\x80", false},      {"\xE0\x80\x80", false},
-        {"\xED\xA0\x80", false}, {"\xF4\x90\x80\x80", false}, {"\xF5\x80\x80\x80", false},
-        {"\x80", false},         {"\xE4\xB8", false},        {"\xE4\x41\x80", false},
+        {"plain ASCII, more than eight bytes long", true},
+        {"\xF0\x9F\x98\x80", true},
+        {"\xE4\xB8\x80", true},
+        {"\xC0\x80", false},
+        {"\xE0\x80\x80", false},
+        {"\xED\xA0\x80", false},
+        {"\xF4\x90\x80\x80", false},
+        {"\xF5\x80\x80\x80", false},
+        {"\x80", false},
+        {"\xE4\xB8", false},
+        {"\xE4\x41\x80", false},
     };
     for (const auto& c : cases) EXPECT_EQ(isValidUtf8(c.bytes), c.valid) << testing::hex(c.bytes);
 }
 
 TEST(CharacterBoundary, KnowsWhereGbkAndUtf8CharactersBeginAndEnd) {
-    const std::string di = gbk("第十");         // B5 DA CA AE
-    const std::string lowTrail = "\xB1\x40" "A";  // a character whose second byte is '@', then A
-    const std::string utf8 = "一a";               // E4 B8 80 61
+    const std::string di = gbk("第十");  // B5 DA CA AE
+    const std::string lowTrail =
+        "\xB1\x40"
+        "A";                         // a character whose second byte is '@', then A
+    const std::string utf8 = "一a";  // E4 B8 80 61
     struct Case {
         std::string text;
         CharacterSet set;

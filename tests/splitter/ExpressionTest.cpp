@@ -31,7 +31,8 @@ TEST(BuildChapterExpression, DefaultModeGivesTheExactGbkBytes) {
     const Text expected =
         gbk("(第)" + blanks +
             "(([0-9]|０|１|２|３|４|５|６|７|８|９|零|〇|一|二|两|三|四|五|六|七|八|九|十|百|千|万|"
-            "壹|贰|叁|肆|伍|陆|柒|捌|玖|拾|佰|仟)+)" + blanks + "(章)");
+            "壹|贰|叁|肆|伍|陆|柒|捌|玖|拾|佰|仟)+)" +
+            blanks + "(章)");
     EXPECT_EQ(hex(buildChapterExpression(s)), hex(expected));
 }
 
@@ -81,15 +82,18 @@ TEST(TextToInteger, ReadsALeadingIntegerAndWrapsIn32Bits) {
         {"2.9", 2},
         {"+-1", 0},
         {"- 1", 0},
-        {"4294967297", 1},             // 2^32 + 1 wraps to 1
-        {"2147483648", INT32_MIN},     // 2^31 wraps to a negative number
+        {"4294967297", 1},          // 2^32 + 1 wraps to 1
+        {"2147483648", INT32_MIN},  // 2^31 wraps to a negative number
         {"4294967295", -1},
-        {gbk("１０"), 10},               // full-width digits
-        {gbk("－３"), -3},               // full-width minus
+        {gbk("１０"), 10},  // full-width digits
+        {gbk("－３"), -3},  // full-width minus
         {gbk("＋２"), 2},
-        {gbk("　１２章"), 12},           // ideographic space, then full-width digits
+        {gbk("　１２章"), 12},  // ideographic space, then full-width digits
         {gbk("十"), 0},
-        {std::string("1\0" "2", 3), 1},
+        {std::string("1\0"
+                     "2",
+                     3),
+         1},
     };
     for (const auto& c : cases) EXPECT_EQ(textToInteger(c.text), c.value) << hex(c.text);
 }
@@ -103,7 +107,9 @@ TEST(TextToInteger, FoldsFullWidthFormsInUtf8Too) {
 
 TEST(FoldHalfWidth, RespectsGbkCharacterBoundaries) {
     // B0 A3 is one character; the A3 B0 that straddles it and the next byte is no digit.
-    const std::string text = std::string("\xB0\xA3") + "\xB0" "A";
+    const std::string text = std::string("\xB0\xA3") +
+                             "\xB0"
+                             "A";
     EXPECT_EQ(foldHalfWidth(text, "GBK"), text);
     EXPECT_EQ(foldHalfWidth(gbk("Ａ１"), "GBK"), gbk("Ａ") + "1");
 }

@@ -39,7 +39,8 @@ std::string utf16Of(const std::string& utf8, bool bigEndian) {
 
 // A novel in UTF-8 carried to 'codePage'; UTF-16 gets its byte-order mark.
 std::string inEncoding(const std::string& utf8, const std::string& codePage) {
-    if (codePage == "UTF-16LE" || codePage == "UTF-16BE") return utf16Of(utf8, codePage == "UTF-16BE");
+    if (codePage == "UTF-16LE" || codePage == "UTF-16BE")
+        return utf16Of(utf8, codePage == "UTF-16BE");
     const auto converted = convertText(utf8, "UTF-8", codePage);
     if (!converted) throw std::runtime_error("not representable in " + codePage);
     return *converted;

@@ -28,9 +28,9 @@ TEST(ExpressionMatcher, FindsEveryMatchByTheRestartAndEmptyMatchRules) {
         {"^a", "aab", {{0, 1}, {1, 1}}},  // each restart counts as the start of the text
         {"\\Aa", "aab", {{0, 1}, {1, 1}}},
         {"\\ba", "aa", {{0, 1}, {1, 1}}},  // a word boundary at the restart point too
-        {"(?<=a)b", "abb", {{1, 1}}},        // a look-behind sees nothing before the restart
-        {"x*", "abc", {{0, 0}}},             // an empty match ends the search
-        {"a|ab", "abc", {{0, 1}}},           // leftmost-first
+        {"(?<=a)b", "abb", {{1, 1}}},      // a look-behind sees nothing before the restart
+        {"x*", "abc", {{0, 0}}},           // an empty match ends the search
+        {"a|ab", "abc", {{0, 1}}},         // leftmost-first
         {"A", "a", {}},
         {"a.b", "a\nb", {{0, 3}}},
         {"$", "ab", {{2, 0}}},
@@ -41,7 +41,7 @@ TEST(ExpressionMatcher, FindsEveryMatchByTheRestartAndEmptyMatchRules) {
         {"a{2", "aa", {}},
         {"\\", "a", {}},
         {"*a", "a", {}},
-        {std::string("b\0", 2) + "c", "bc", {{0, 1}}},  // the expression ends at its NUL
+        {std::string("b\0", 2) + "c", "bc", {{0, 1}}},     // the expression ends at its NUL
         {"b", std::string("ab\0b", 4), {{1, 1}, {3, 1}}},  // the text does not: all of it
     };
     for (const auto& c : cases) {
@@ -77,24 +77,24 @@ TEST(RequiredLiteralPrefix, IsOnlyWhatEveryMatchMustBeginWith) {
         std::string expression, literal;
     } cases[] = {
         {"abc", "abc"},
-        {"ab*c", "a"},         // b is optional
+        {"ab*c", "a"},  // b is optional
         {"ab+", "a"},
         {"a{2}", ""},
         {"(ab)(c)", "ab"},
         {"((ab))x", "ab"},
-        {"(ab)?c", ""},        // the group is optional
+        {"(ab)?c", ""},  // the group is optional
         {"(ab)*", ""},
-        {"(abx", ""},          // the group holds more than the literal
-        {"ab|cd", ""},         // a top-level alternative
-        {"ab(c|d)", "ab"},     // an alternative inside a group is fine
-        {"ab[|]", "ab"},       // a bar in brackets is a member
+        {"(abx", ""},       // the group holds more than the literal
+        {"ab|cd", ""},      // a top-level alternative
+        {"ab(c|d)", "ab"},  // an alternative inside a group is fine
+        {"ab[|]", "ab"},    // a bar in brackets is a member
         {"ab[]|]", "ab"},
-        {"ab\\\\|c", ""},      // an escaped backslash, then a real alternative
-        {"(?i)ab", ""},        // inline options change what the bytes mean
+        {"ab\\\\|c", ""},  // an escaped backslash, then a real alternative
+        {"(?i)ab", ""},    // inline options change what the bytes mean
         {"ab(?=c)", ""},
         {"\\Qa|b\\E", ""},
-        {"ab\\Kc", ""},       // the match starts after the literal
-        {"ab\\c(x|y", ""},    // \c( is one character: the bar is at the top
+        {"ab\\Kc", ""},           // the match starts after the literal
+        {"ab\\c(x|y", ""},        // \c( is one character: the bar is at the top
         {"a[[:alpha:](]|b", ""},  // the bracket expression ends at the second ']'
         {"a[[=x=](]|b", ""},
         {"a[[.x.](]|b", ""},
@@ -109,10 +109,17 @@ TEST(RequiredLiteralPrefix, IsOnlyWhatEveryMatchMustBeginWith) {
 
 TEST(ExpressionMatcher, TheLiteralShortcutFindsWhatThePlainSearchFinds) {
     // "(?:)" in front makes no difference to the engine but turns the shortcut off.
-    const std::string text = gbk("序\r\n第1章 甲第2章第\n第3章\r\n第 第二十章x第章 第5章") + "ab abab";
-    const std::string expressions[] = {
-        gbk("(第)(\\d+|[一|二|十]+)(章)"), gbk("第\\d"), gbk("(第)(\\d)\\b"), gbk("章$"),
-        gbk("第.*?章"), "ab", "(ab)\\b", "a\\B", gbk("(第)(.)")};
+    const std::string text =
+        gbk("序\r\n第1章 甲第2章第\n第3章\r\n第 第二十章x第章 第5章") + "ab abab";
+    const std::string expressions[] = {gbk("(第)(\\d+|[一|二|十]+)(章)"),
+                                       gbk("第\\d"),
+                                       gbk("(第)(\\d)\\b"),
+                                       gbk("章$"),
+                                       gbk("第.*?章"),
+                                       "ab",
+                                       "(ab)\\b",
+                                       "a\\B",
+                                       gbk("(第)(.)")};
     for (const auto& e : expressions) {
         ASSERT_FALSE(requiredLiteralPrefix(e).empty()) << e;
         EXPECT_EQ(search(e, text), search("(?:)" + e, text)) << e;
@@ -123,7 +130,8 @@ TEST(ExpressionMatcher, AMatchThatStartsAfterTheLiteralIsFoundAsThePlainSearchFi
     // \K moves the start of the match past the literal: an empty match right after 第 here.
     const std::string e = gbk("(第)(\\d*|") + "\xFE)\\K";
     const std::string text = "\xD0\xF2\r\n" + gbk("第!章 a\r") + "\x8A" + gbk("第十");
-    for (CharacterSet set : {CharacterSet::SingleByte, CharacterSet::DoubleByte, CharacterSet::Utf8}) {
+    for (CharacterSet set :
+         {CharacterSet::SingleByte, CharacterSet::DoubleByte, CharacterSet::Utf8}) {
         ExpressionMatcher shortcut, plain;
         ASSERT_TRUE(shortcut.compile(e));
         ASSERT_TRUE(plain.compile("(?:)" + e));
@@ -165,17 +173,12 @@ TEST(DefaultExpression, FindsHeadingsWithNumeralsAndDigitRuns) {
         std::string text;
         std::size_t headings;
     } cases[] = {
-        {gbk("第十二章"), 1},
-        {gbk("第一百二十三章"), 1},
-        {gbk("第1章第2章第10章第100章"), 4},
-        {gbk("第两章"), 1},
-        {gbk("第|章"), 0},      // the bar is no numeral
-        {gbk("第一万章"), 1},
-        {gbk("第１２章"), 1},   // full-width digits
-        {gbk("第末章"), 0},     // 末 is C4 A9: once both numeral bytes, never a numeral
-        {gbk("第 1 章"), 1},
-        {gbk("第　二　章"), 1}, // ideographic spaces
-        {gbk("第     1章"), 0}, // five blanks are too many
+        {gbk("第十二章"), 1},   {gbk("第一百二十三章"), 1}, {gbk("第1章第2章第10章第100章"), 4},
+        {gbk("第两章"), 1},     {gbk("第|章"), 0},     // the bar is no numeral
+        {gbk("第一万章"), 1},   {gbk("第１２章"), 1},  // full-width digits
+        {gbk("第末章"), 0},  // 末 is C4 A9: once both numeral bytes, never a numeral
+        {gbk("第 1 章"), 1},    {gbk("第　二　章"), 1},  // ideographic spaces
+        {gbk("第     1章"), 0},                          // five blanks are too many
         {gbk("第章"), 0},
     };
     for (const auto& c : cases) {

@@ -55,7 +55,8 @@ protected:
     SplitOutcome split() { return runSplit(doc, settings, fs, boxes); }
     std::string joinedOutputs(const std::string& dir, int count) {
         std::string all;
-        for (int k = 1; k <= count; ++k) all += fs.files.at(dir + "/novel_" + std::to_string(k) + ".txt");
+        for (int k = 1; k <= count; ++k)
+            all += fs.files.at(dir + "/novel_" + std::to_string(k) + ".txt");
         return all;
     }
 };
@@ -74,7 +75,8 @@ TEST_F(SplitFlowTest, ChecksRunInOrderAndOnlyTheFirstFailureIsReported) {
         {"negative", "x", false, "", "-3", "out", messages::badChaptersPerFile()},
         {"not a number", "x", false, "", "abc", "out", messages::badChaptersPerFile()},
         {"empty per file", "x", false, "", "", "out", messages::badChaptersPerFile()},
-        {"2^31 wraps negative", "x", false, "", "2147483648", "out", messages::badChaptersPerFile()},
+        {"2^31 wraps negative", "x", false, "", "2147483648", "out",
+         messages::badChaptersPerFile()},
         {"no output folder", "x", false, "", "10abc", "", messages::noOutputDirectory()},
     };
     for (const auto& c : cases) {
@@ -100,8 +102,9 @@ TEST_F(SplitFlowTest, ReadsEachSettingWhenItNeedsIt) {
     split();
     // mode, then the default mode's prefix and suffix (never the custom text), the count, the
     // folder for the check, for creating it and once per volume, the delete mark last.
-    EXPECT_EQ(settings.reads, (std::vector<std::string>{"mode", "prefix", "suffix", "perFile", "dir",
-                                                        "dir", "dir", "dir", "dir", "delete"}));
+    EXPECT_EQ(settings.reads,
+              (std::vector<std::string>{"mode", "prefix", "suffix", "perFile", "dir", "dir", "dir",
+                                        "dir", "dir", "delete"}));
 }
 
 TEST_F(SplitFlowTest, WritesVolumesThatJoinBackToTheNovel) {
@@ -132,22 +135,76 @@ TEST_F(SplitFlowTest, ExpressionFailuresAndMissingHeadingsAreReported) {
         std::vector<Text> shown;
         bool written;
     } cases[] = {
-        {"unbalanced parenthesis", novel, true, "<(", "", "", "2", SplitOutcome::Status::Refused,
-         {messages::invalidExpression()}, false},
-        {"checked before chapters per file", novel, true, "*", "", "", "0",
+        {"unbalanced parenthesis",
+         novel,
+         true,
+         "<(",
+         "",
+         "",
+         "2",
          SplitOutcome::Status::Refused,
-         {messages::invalidExpression()}, false},
-        {"a prefix that breaks the default expression", novel, false, "", "(", "", "2",
+         {messages::invalidExpression()},
+         false},
+        {"checked before chapters per file",
+         novel,
+         true,
+         "*",
+         "",
+         "",
+         "0",
          SplitOutcome::Status::Refused,
-         {messages::invalidExpression()}, false},
-        {"engine gives up", std::string(3000, 'a'), true, "(a*)*(b|c)", "", "", "2",
-         SplitOutcome::Status::Refused, {messages::tooComplex()}, false},
-        {"no heading, custom", noHeadings, true, "^Chapter", "", "", "2",
-         SplitOutcome::Status::Done, {messages::splitDone(), messages::noHeadings()}, true},
-        {"no heading, no other suffix helps", noHeadings, false, "", "第", "章", "2",
-         SplitOutcome::Status::Done, {messages::splitDone(), messages::noHeadings()}, true},
-        {"回 would find three", huis, false, "", "第", "章", "2", SplitOutcome::Status::Done,
-         {messages::splitDone(), messages::suffixWouldFind("回", 3)}, true},
+         {messages::invalidExpression()},
+         false},
+        {"a prefix that breaks the default expression",
+         novel,
+         false,
+         "",
+         "(",
+         "",
+         "2",
+         SplitOutcome::Status::Refused,
+         {messages::invalidExpression()},
+         false},
+        {"engine gives up",
+         std::string(3000, 'a'),
+         true,
+         "(a*)*(b|c)",
+         "",
+         "",
+         "2",
+         SplitOutcome::Status::Refused,
+         {messages::tooComplex()},
+         false},
+        {"no heading, custom",
+         noHeadings,
+         true,
+         "^Chapter",
+         "",
+         "",
+         "2",
+         SplitOutcome::Status::Done,
+         {messages::splitDone(), messages::noHeadings()},
+         true},
+        {"no heading, no other suffix helps",
+         noHeadings,
+         false,
+         "",
+         "第",
+         "章",
+         "2",
+         SplitOutcome::Status::Done,
+         {messages::splitDone(), messages::noHeadings()},
+         true},
+        {"回 would find three",
+         huis,
+         false,
+         "",
+         "第",
+         "章",
+         "2",
+         SplitOutcome::Status::Done,
+         {messages::splitDone(), messages::suffixWouldFind("回", 3)},
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -300,7 +357,11 @@ TEST_F(SplitFlowTest, DeletesTheSourceOnlyWhenTheVolumesHoldAllOfIt) {
     } cases[] = {
         {"complete split", novel, "", "novel.txt", true, false},
         {"NUL inside", novel + std::string("\0<6>tail", 8), "", "novel.txt", true, false},
-        {"1A inside", "\x1A" + novel + "\x1A" "tail", "", "novel.txt", true, false},
+        {"1A inside",
+         "\x1A" + novel +
+             "\x1A"
+             "tail",
+         "", "novel.txt", true, false},
         {"NUL padding", novel + std::string(64, '\0'), "", "novel.txt", true, false},
         {"changed on disk", novel, novel + "more", "novel.txt", false, true},
         {"no path (command line)", novel, "", "", false, false},
@@ -346,8 +407,11 @@ TEST_F(SplitFlowTest, TheSourceIsKeptWhenTheDeletionCannotBeMadeSafeAndTheUserIs
         Text message;
         std::vector<std::string> volumes = {"x", "y", "z"};
     } cases[] = {
-        {"one volume, split into its own name", "out/novel_1.txt", [](FakeFileService&) {},
-         messages::sourceIsOutput(), {"out/novel_1.txt"}},
+        {"one volume, split into its own name",
+         "out/novel_1.txt",
+         [](FakeFileService&) {},
+         messages::sourceIsOutput(),
+         {"out/novel_1.txt"}},
         {"a link to an output", "link.txt",
          [](FakeFileService& f) { f.links["link.txt"] = "out/novel_2.txt"; },
          messages::sourceIsOutput()},

@@ -21,10 +21,10 @@ TEST(SegmentChapters, CutsAtEveryHeadingStartAndKeepsEveryByte) {
         std::vector<std::string> pieces;
     } cases[] = {
         {"pre A1 A2", {4, 7}, {"pre ", "A1 ", "A2"}},
-        {"A1A2", {0, 2}, {"", "A1", "A2"}},           // begins with a heading: empty preface
+        {"A1A2", {0, 2}, {"", "A1", "A2"}},  // begins with a heading: empty preface
         {"no headings", {}, {"no headings"}},
-        {"AAA", {0, 1, 2}, {"", "A", "A", "A"}},      // only headings
-        {"text A", {5}, {"text ", "A"}},              // the last heading at the very end
+        {"AAA", {0, 1, 2}, {"", "A", "A", "A"}},  // only headings
+        {"text A", {5}, {"text ", "A"}},          // the last heading at the very end
         {"", {}, {""}},
     };
     for (const auto& c : cases) EXPECT_EQ(piecesOf(c.text, c.cuts), c.pieces) << c.text;

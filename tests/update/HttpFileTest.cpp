@@ -24,7 +24,7 @@ std::string firstLine(const std::string& request) {
 }
 
 class HttpFileTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { testing::bypassProxyForLoopback(); }
 };
 

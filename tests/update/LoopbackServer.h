@@ -43,7 +43,7 @@ inline Reply httpReply(const std::string& body, const std::string& status = "200
 }
 
 class LoopbackServer {
-  public:
+public:
     explicit LoopbackServer(std::vector<Reply> replies)
         : replies_(std::move(replies)),
           deadline_(std::chrono::steady_clock::now() + std::chrono::seconds(20)) {
@@ -71,7 +71,7 @@ class LoopbackServer {
         return "127.0.0.1:" + std::to_string(port);
     }
 
-  private:
+private:
     static Socket listenOnFreePort(int& port) {
 #ifdef _WIN32
         static WSADATA data;

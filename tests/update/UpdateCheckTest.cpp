@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 
 // The platform's own calls, noted in the window's log between its boxes; commands only noted.
 class RecordingPlatform : public UpdatePlatform {
-  public:
+public:
     explicit RecordingPlatform(std::vector<std::string>& log) : log_(log) {}
     bool storeFile(const Text& path, const std::string& bytes) override {
         const bool stored = UpdatePlatform::storeFile(path, bytes);
@@ -48,12 +48,12 @@ class RecordingPlatform : public UpdatePlatform {
         return true;
     }
 
-  private:
+private:
     std::vector<std::string>& log_;
 };
 
 class UpdateCheckTest : public ::testing::Test {
-  protected:
+protected:
     testing::CodePageScope codePage{"GBK"};
     // Of its own: tests of other builds may run at the same time.
     fs::path folder =
@@ -156,7 +156,7 @@ TEST_F(UpdateCheckTest, StepsInOrderAndNoLocalCopyLeft) {
 
 // Message boxes that may be called from the update thread.
 class WaitingBoxes : public splitter::MessageBoxService {
-  public:
+public:
     splitter::MessageBoxAnswer showMessageBox(const Text& text, const Text&,
                                               splitter::MessageBoxButtons) override {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -170,7 +170,7 @@ class WaitingBoxes : public splitter::MessageBoxService {
         return texts_;
     }
 
-  private:
+private:
     std::mutex mutex_;
     std::condition_variable shown_;
     std::vector<Text> texts_;

@@ -30,7 +30,7 @@ RECT clientRect(HWND control, HWND parent) {
 }
 
 class WindowTest : public ::testing::Test {
-  protected:
+protected:
     Win32MainWindow window{GetModuleHandleA(nullptr)};
     std::vector<ControlLayout> table = controlTable("D:\\output");
 
@@ -365,7 +365,8 @@ TEST_F(WindowTest, ClosingRunsTheDestroyedHandlerWhoseQuitEndsTheLoop) {
     for (int code : {0, 7}) {
         if (!window.handle()) {
             controlIdCounter = 500;
-            window.create(table, OpenFileDialogSetup{openFileDialogTitle(), openFileDialogFilter()});
+            window.create(table,
+                          OpenFileDialogSetup{openFileDialogTitle(), openFileDialogFilter()});
         }
         int destroyed = 0;
         window.bindDestroyed([&] {
@@ -414,17 +415,18 @@ TEST_F(WindowTest, MessageBoxesHaveNoOwnerAndAnswerTheButtonMinusOne) {
         HWND owner = reinterpret_cast<HWND>(1);
         bool mainEnabled = false;
         int answer = -100;
-        driver.run([&] {
-                       answer = static_cast<int>(window.showMessageBox(
-                           text, title, static_cast<MessageBoxButtons>(c.flags)));
-                   },
-                   [&](HWND box) {
-                       seenTitle = testing::windowText(box);
-                       seenText = testing::windowText(GetDlgItem(box, 0xFFFF));
-                       owner = GetWindow(box, GW_OWNER);
-                       mainEnabled = IsWindowEnabled(window.handle());
-                       PostMessageA(box, WM_COMMAND, c.press, 0);
-                   });
+        driver.run(
+            [&] {
+                answer = static_cast<int>(
+                    window.showMessageBox(text, title, static_cast<MessageBoxButtons>(c.flags)));
+            },
+            [&](HWND box) {
+                seenTitle = testing::windowText(box);
+                seenText = testing::windowText(GetDlgItem(box, 0xFFFF));
+                owner = GetWindow(box, GW_OWNER);
+                mainEnabled = IsWindowEnabled(window.handle());
+                PostMessageA(box, WM_COMMAND, c.press, 0);
+            });
         SCOPED_TRACE(c.flags);
         EXPECT_TRUE(driver.notes.empty()) << driver.notes.front();
         EXPECT_EQ(answer, c.answer);
@@ -477,7 +479,7 @@ TEST_F(WindowTest, AMessageBoxCanBeShownFromAnotherThread) {
 
 // A folder of the test's own with a Chinese name and one novel in it, removed afterwards.
 class Folder {
-  public:
+public:
     Folder() {
         char temp[MAX_PATH] = "";
         GetTempPathA(MAX_PATH, temp);
@@ -495,7 +497,7 @@ class Folder {
     const std::string& path() const { return path_; }
     const std::string& novel() const { return novel_; }
 
-  private:
+private:
     std::string path_, novel_;
 };
 

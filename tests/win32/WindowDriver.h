@@ -89,7 +89,7 @@ inline std::string describeChildren(HWND parent) {
 // the first dialog of this thread that appears. Whatever 'act' leaves open is cancelled so
 // that 'show' returns; problems are collected in 'notes' rather than asserted from the helper.
 class DialogDriver {
-  public:
+public:
     std::vector<std::string> notes;
 
     template <class Show>

@@ -11,7 +11,7 @@ namespace folioknife::shell {
 Text desktopEntryPath();
 
 class DesktopEntryShell : public ShellPlatform {
-  public:
+public:
     // The probe's path maps to the entry's Name; every other path has no value.
     Text readRegistryText(RegistryRoot root, const Text& path, const Text& defaultText) override;
     // REG lines are carried out on the desktop entry, as there is no REG here; any other

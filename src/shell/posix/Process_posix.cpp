@@ -80,5 +80,4 @@ Text executablePath() {
     }
 }
 
-
 }  // namespace folioknife::shell

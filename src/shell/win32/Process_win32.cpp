@@ -41,5 +41,4 @@ Text executablePath() {
     }
 }
 
-
 }  // namespace folioknife::shell

@@ -42,7 +42,7 @@ Text readRegistryText(HKEY root, const Text& path, const Text& defaultText) {
 namespace {
 
 class RegistryShell : public ShellPlatform {
-  public:
+public:
     Text readRegistryText(RegistryRoot, const Text& path, const Text& defaultText) override {
         return shell::readRegistryText(HKEY_LOCAL_MACHINE, path, defaultText);
     }

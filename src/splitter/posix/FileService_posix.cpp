@@ -32,9 +32,8 @@ bool fail(int error = errno) {
     // locale's messages and codeset; the program may work in another code page.
     const char* text = ::strerror_r(error, buffer, sizeof buffer);
     const char* codeset = ::nl_langinfo(CODESET);
-    const std::string from = codeset && *codeset && std::strcmp(codeset, "ANSI_X3.4-1968") != 0
-                                 ? codeset
-                                 : "UTF-8";
+    const std::string from =
+        codeset && *codeset && std::strcmp(codeset, "ANSI_X3.4-1968") != 0 ? codeset : "UTF-8";
     lastFailureText = sameCodePage(from, programCodePage())
                           ? std::string(text)
                           : convertForDisplay(text, from, programCodePage());
@@ -77,7 +76,8 @@ public:
         // takes its name only: the mapped file lives on until it is unmapped.
         std::shared_ptr<const void> owner(
             base, [size](const void* p) { ::munmap(const_cast<void*>(p), size); });
-        return SharedBytes(std::move(owner), std::string_view(static_cast<const char*>(base), size));
+        return SharedBytes(std::move(owner),
+                           std::string_view(static_cast<const char*>(base), size));
     }
 
 private:

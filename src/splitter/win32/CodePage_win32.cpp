@@ -45,8 +45,10 @@ std::optional<UINT> codePageNumber(const std::string& name) {
         number = 20127;
     } else {
         std::string digits;
-        if (n.rfind("CP", 0) == 0) digits = n.substr(2);
-        else if (n.rfind("WINDOWS", 0) == 0) digits = n.substr(7);
+        if (n.rfind("CP", 0) == 0)
+            digits = n.substr(2);
+        else if (n.rfind("WINDOWS", 0) == 0)
+            digits = n.substr(7);
         if (digits.empty() || digits.size() > 5) return std::nullopt;
         for (char c : digits) {
             if (c < '0' || c > '9') return std::nullopt;
@@ -80,8 +82,7 @@ bool anyDiffersFromGb18030(std::wstring_view wide) {
 // For these code pages (stateful or algorithmic ones) MultiByteToWideChar rejects every flag,
 // MB_ERR_INVALID_CHARS included; their bytes are taken on trust.
 bool takesNoFlags(UINT cp) {
-    return cp == 42 || (cp >= 50220 && cp <= 50229) || (cp >= 57002 && cp <= 57011) ||
-           cp == 65000;
+    return cp == 42 || (cp >= 50220 && cp <= 50229) || (cp >= 57002 && cp <= 57011) || cp == 65000;
 }
 
 // UTF-8 and GB18030 can write every character, and WideCharToMultiByte refuses a default
@@ -111,14 +112,16 @@ std::optional<std::string> encodeAs(std::wstring_view wide, UINT cp, const char*
     if (wide.size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
     const bool everything = writesEverything(cp);
     DWORD flags = 0;
-    if (everything) flags = replacement ? 0 : WC_ERR_INVALID_CHARS;
-    else if (!takesNoFlags(cp)) flags = WC_NO_BEST_FIT_CHARS;
+    if (everything)
+        flags = replacement ? 0 : WC_ERR_INVALID_CHARS;
+    else if (!takesNoFlags(cp))
+        flags = WC_NO_BEST_FIT_CHARS;
     const int inLength = static_cast<int>(wide.size());
     BOOL usedDefault = FALSE;
     BOOL* usedDefaultPtr = everything || takesNoFlags(cp) ? nullptr : &usedDefault;
     const char* defaultChar = everything || takesNoFlags(cp) ? nullptr : replacement;
-    const int bytes = WideCharToMultiByte(cp, flags, wide.data(), inLength, nullptr, 0,
-                                          defaultChar, usedDefaultPtr);
+    const int bytes = WideCharToMultiByte(cp, flags, wide.data(), inLength, nullptr, 0, defaultChar,
+                                          usedDefaultPtr);
     if (bytes <= 0 || (usedDefault && !replacement)) return std::nullopt;
     std::string out(static_cast<std::size_t>(bytes), '\0');
     usedDefault = FALSE;

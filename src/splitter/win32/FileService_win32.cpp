@@ -21,13 +21,13 @@ thread_local std::string lastFailureText;
 bool fail(DWORD error = GetLastError()) {
     char* text = nullptr;
     // In the user's language, in the ANSI code page (which the program may have left).
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    const DWORD n = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string reason = n > 0 && text ? std::string(text, n) : std::string();
     if (text) LocalFree(text);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
-                               reason.back() == ' ')) {
+    while (!reason.empty() &&
+           (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) {
         reason.pop_back();
     }
     if (reason.empty()) reason = "error " + std::to_string(error);
@@ -156,15 +156,15 @@ public:
             for (int i = 0; i < 8; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
             // CREATE_NEW never opens what is there already. Readers may look, and the file may
             // be renamed while open (FILE_SHARE_DELETE).
-            HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_ARCHIVE, nullptr);
+            HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                   nullptr, CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE, nullptr);
             if (h != INVALID_HANDLE_VALUE) {
                 path = std::move(name);
                 return std::make_unique<Win32OutputFile>(h);
             }
             const DWORD error = GetLastError();
-            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return fail(error), nullptr;
+            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+                return fail(error), nullptr;
         }
         return fail(ERROR_FILE_EXISTS), nullptr;
     }
@@ -189,7 +189,7 @@ public:
         FileKind kind = FileKind::Other;
         if (GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info)) {
             kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Directory
-                                                                       : FileKind::Regular;
+                                                                      : FileKind::Regular;
         }
         CloseHandle(h);
         return kind;
@@ -214,15 +214,15 @@ public:
         const bool ok = GetFileInformationByHandle(h, &info) != FALSE || fail();
         CloseHandle(h);
         if (!ok) return std::nullopt;
-        return FileIdentity{info.dwVolumeSerialNumber,
-                            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) |
-                                info.nFileIndexLow};
+        return FileIdentity{
+            info.dwVolumeSerialNumber,
+            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
     }
     bool flushFiles(const std::vector<std::string>& paths) override {
         for (const std::string& path : paths) {
             HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
             if (h == INVALID_HANDLE_VALUE) return fail();
             const bool ok = FlushFileBuffers(h) != FALSE || fail();
             CloseHandle(h);

@@ -28,7 +28,7 @@ HINTERNET rootHandle() {
 
 // Closes a connection or request handle on every way out.
 class Handle {
-  public:
+public:
     explicit Handle(HINTERNET h) : h_(h) {}
     ~Handle() {
         if (h_) InternetCloseHandle(h_);
@@ -38,7 +38,7 @@ class Handle {
     HINTERNET get() const { return h_; }
     explicit operator bool() const { return h_ != nullptr; }
 
-  private:
+private:
     HINTERNET h_;
 };
 

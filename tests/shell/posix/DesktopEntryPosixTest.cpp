@@ -16,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class DesktopEntryPosixTest : public ::testing::Test {
-  protected:
+protected:
     testing::CodePageScope codePage{"GBK"};  // the file is UTF-8 whatever the code page
     std::string root, savedHome = getenv("HOME") ? getenv("HOME") : "";
 

@@ -55,7 +55,11 @@ TEST(LoadSourceDocument, AMappedNovelIsTheSameTextAsAReadOne) {
         std::string text;
     } cases[] = {
         {"plain", "第1章 text\r\n", "第1章 text\r\n"},
-        {"a 0x1A inside", std::string("before\x1a" "after"), std::string("before\x1a" "after")},
+        {"a 0x1A inside",
+         std::string("before\x1a"
+                     "after"),
+         std::string("before\x1a"
+                     "after")},
         {"a 0x00 inside", std::string("before\0after", 12), std::string("before\0after", 12)},
         {"NUL padding", std::string("text\0\0\0", 7), std::string("text\0\0\0", 7)},
         {"empty", "", ""},

@@ -59,8 +59,10 @@ protected:
             do {
                 const std::string p = dir + "\\" + found.cFileName;
                 SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveDirectoryA(p.c_str());
-                else DeleteFileA(p.c_str());
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    RemoveDirectoryA(p.c_str());
+                else
+                    DeleteFileA(p.c_str());
             } while (FindNextFileA(h, &found));
             FindClose(h);
         }
@@ -177,8 +179,8 @@ TEST_F(Win32FileServiceTest, OnlyFilesOnDiskOpenAsNovels) {
     writeAll(in("novel.txt"), "text");
     ASSERT_TRUE(CreateDirectoryA(in("folder").c_str(), nullptr));
     const std::string pipeName = "\\\\.\\pipe\\fk-test-" + std::to_string(GetCurrentProcessId());
-    HANDLE pipe = CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE, 1, 0,
-                                   0, 0, nullptr);
+    HANDLE pipe = CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE, 1, 0, 0,
+                                   0, nullptr);
     const struct {
         std::string path;
         FileKind kind;
@@ -279,8 +281,7 @@ TEST_F(Win32FileServiceTest, TheSizeOfAFileOverFourGigabytesIsWhole) {
 TEST_F(Win32FileServiceTest, AnOutputPathPastTheLimitWorksOrIsReported) {
     struct Recorder : MessageBoxService {
         std::vector<Text> texts;
-        MessageBoxAnswer showMessageBox(const Text& text, const Text&,
-                                        MessageBoxButtons) override {
+        MessageBoxAnswer showMessageBox(const Text& text, const Text&, MessageBoxButtons) override {
             texts.push_back(text);
             return MessageBoxAnswer::Ok;
         }
