@@ -8,7 +8,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 started=$(date +%s)
-main_shell=$BASHPID
 
 fail() {
     echo "test-windows-zip: $*" >&2
@@ -28,53 +27,11 @@ got=$(python3 -c 'import sys, zipfile; print("\n".join(sorted(
           n for n in zipfile.ZipFile(sys.argv[1]).namelist() if not n.endswith("/"))))' "$zip")
 [ "$got" = "$want" ] || fail "the zip holds: $got"
 
-if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf-\?8'; then
-    localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
-fi
-prefix=$(mktemp -d /tmp/fk-wineprefix.XXXXXX)
-work=$(mktemp -d /tmp/fk-winezip.XXXXXX)
-export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-server_started=no
 mounted=
-x_pids=()
-cleanup() {
-    [ "$BASHPID" = "$main_shell" ] || return 0
-    if [ "$server_started" = yes ]; then
-        wineserver -k >/dev/null 2>&1 || true
-        timeout 30 wineserver -w >/dev/null 2>&1 || true
-    fi
-    local i
-    for ((i = ${#x_pids[@]} - 1; i >= 0; i--)); do
-        kill "${x_pids[i]}" 2>/dev/null && timeout 5 tail --pid="${x_pids[i]}" -f /dev/null
-    done
-    [ -n "$mounted" ] && umount "$mounted"
-    rm -rf "$prefix" "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
-until_ok() {
-    local n=$1
-    shift
-    while ((n-- > 0)); do "$@" && return 0; sleep 0.1; done
-    return 1
-}
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-x_pids+=($!)
-until_ok 100 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(cat "$work/display")"
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-x_pids+=($!)
-x() { timeout 10 xdotool "$@"; }
-until_ok 100 x get_desktop >/dev/null 2>&1 || fail "openbox did not start"
-
-unset LC_ALL LANGUAGE LC_CTYPE LC_MESSAGES LC_COLLATE
-export LANG=zh_CN.UTF-8
-wineserver -p
-server_started=yes
-wine cmd /c exit </dev/null >/dev/null 2>&1
+after_cleanup() { [ -z "$mounted" ] || umount "$mounted"; }
+# A fresh prefix, code page 936, and begin_session/end_session: a display and a Wine server.
+source scripts/wine-session.sh
+begin_session
 
 # Wine has no unpacker of its own; Python's zipfile writes the names as the zip gives them.
 target="$work/下载 文件"
@@ -104,6 +61,8 @@ cat 分卷/novel_{1,2,3,4}.txt | cmp -s - 小说.txt || fail "the volumes do not
 [ ! -e 分卷/novel_5.txt ] || fail "more volumes than 61 pieces in files of 20 give"
 
 # folioknife.exe from that folder: the window comes up with its title and ends with 0.
+end_session
+begin_session
 wine "$(windows_path "$folder/folioknife.exe")" </dev/null >"$work/gui.out" 2>&1 &
 gui=$!
 wid=
@@ -125,6 +84,8 @@ readonly_folder="$work/只读 程序"
 mkdir -p "$readonly_folder"
 if mount --bind -o ro "$folder" "$readonly_folder" 2>/dev/null; then
     mounted=$readonly_folder
+    end_session
+    begin_session
     temp_copy="$WINEPREFIX/drive_c/users/$(id -un)/Temp/folioknife-up.ini"
     WINEDEBUG=trace+file wine "$(windows_path "$readonly_folder/folioknife.exe")" </dev/null \
         >"$work/gui.out" 2>"$work/trace.txt" &
