@@ -90,13 +90,13 @@ if grep -rqs '^path-exclude.*/usr/share/man' /etc/dpkg/dpkg.cfg /etc/dpkg/dpkg.c
     echo "note: dpkg here leaves manual pages out; reading folioknife-split.1 from the package"
     dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/man/man1/folioknife-split.1.gz \
         >"$work/folioknife-split.1.gz" || fail "the package holds no folioknife-split.1.gz"
-    manual=$(MANWIDTH=100 MANPAGER=cat man -l "$work/folioknife-split.1.gz" 2>/dev/null)
+    manual=$(LC_ALL=C.UTF-8 MANWIDTH=100 MANPAGER=cat man -l "$work/folioknife-split.1.gz" 2>/dev/null)
 else
     for page in folioknife folioknife-split; do
         [ "$(man -w "$page")" = "/usr/share/man/man1/$page.1.gz" ] ||
             fail "man -w $page: $(man -w "$page" 2>&1)"
     done
-    manual=$(MANWIDTH=100 MANPAGER=cat man folioknife-split 2>/dev/null)
+    manual=$(LC_ALL=C.UTF-8 MANWIDTH=100 MANPAGER=cat man folioknife-split 2>/dev/null)
 fi
 for words in "EXIT STATUS" "EXAMPLES" "--delete-source" "--codepage" "--list" "--per-file" \
     "--prefix" "--suffix" "--expression" "--output" "default 第"; do
@@ -126,14 +126,14 @@ unset XDG_DATA_HOME XDG_CACHE_HOME XDG_CONFIG_HOME QT_QPA_PLATFORM WAYLAND_DISPL
 export LC_ALL=C.UTF-8
 entry=$HOME/.local/share/applications/folioknife-context-menu.desktop
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -nolisten local 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
 until_ok 100 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(cat "$work/display")"
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 pids+=($!)
 x() { timeout 10 xdotool "$@"; }
-until_ok 100 x get_desktop >/dev/null 2>&1 || fail "openbox did not start"
+until_ok 100 x get_desktop >/dev/null 2>&1 || fail "openbox did not start: $(cat "$work/openbox.log")"
 
 titled() {
     local w

@@ -40,18 +40,20 @@ until_ok() {
 x() { timeout 10 xdotool "$@"; }
 
 # begin_session: a display of our own, numbered by the server, with openbox on it (without a
-# window manager a message box can be neither activated nor dismissed with xdotool), and a
+# window manager a message box can be neither activated nor dismissed with xdotool; reached
+# through its socket file only, as "-nolisten local" leaves no abstract socket that another
+# root of this machine could share), and a
 # persistent Wine server whose desktop lives on that display. Each program start under test
 # gets a session of its own, so nothing an earlier start left behind can reach it.
 begin_session() {
     rm -f "$work/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -nolisten local 3>"$work/display" 2>"$work/xvfb.log" &
     x_pids+=($!)
     until_ok 300 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
     export DISPLAY=":$(cat "$work/display")"
     openbox --sm-disable >"$work/openbox.log" 2>&1 &
     x_pids+=($!)
-    until_ok 300 x get_desktop >/dev/null 2>&1 || fail "openbox did not start"
+    until_ok 300 x get_desktop >/dev/null 2>&1 || fail "openbox did not start: $(cat "$work/openbox.log")"
     # One persistent server for the session: without it every program start costs seconds.
     # Never "wineserver -w" while it runs: that waits for ever.
     wineserver -p

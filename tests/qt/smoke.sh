@@ -64,18 +64,20 @@ rc=$?
 grep -q folioknife-split "$work/err" || fail "without a display: $(cat "$work/err")"
 
 # start_display: a display of our own, numbered by the server, with openbox on it; each program
-# start gets a fresh one, so nothing a previous start left behind can reach it. Under the
+# start gets a fresh one, so nothing a previous start left behind can reach it. It is reached
+# through its socket file only: "-nolisten local" turns off the abstract socket, which every
+# root on this machine shares, so a server in a chroot cannot answer for our display. Under the
 # sanitizers with a cold font cache every start is slow: the waits are long, and each ends as
 # soon as its condition holds.
 start_display() {
     rm -f "$work/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -nolisten local 3>"$work/display" 2>"$work/xvfb.log" &
     pids+=($!)
     until_ok 300 test -s "$work/display" || { fail "Xvfb did not start: $(cat "$work/xvfb.log")"; return 1; }
     export DISPLAY=":$(cat "$work/display")"
     openbox --sm-disable >"$work/openbox.log" 2>&1 &
     pids+=($!)
-    until_ok 300 x get_desktop >/dev/null 2>&1 || { fail "openbox did not start"; return 1; }
+    until_ok 300 x get_desktop >/dev/null 2>&1 || { fail "openbox did not start: $(cat "$work/openbox.log")"; return 1; }
 }
 
 # run NAME LOCALE ENCODING GENERATOR_ENCODING [LOCPATH]
