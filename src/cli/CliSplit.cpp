@@ -134,7 +134,6 @@ std::string_view lineAt(std::string_view text, std::size_t offset, CharacterSet 
 
 }  // namespace
 
-
 namespace {
 
 // The splitter's messages, each with its English text. A message that a folder, a file or a
@@ -279,22 +278,26 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
     };
     const std::string codePage = options.codePage.empty() ? terminal : options.codePage;
     if (!convertText("", terminal, codePage)) {
-        complain(trf("unknown code page: {1}", {convertForDisplay(options.codePage, terminal, "UTF-8")}));
+        complain(trf("unknown code page: {1}",
+                     {convertForDisplay(options.codePage, terminal, "UTF-8")}));
         return kExitUsage;
     }
     // Paths, separators, digits and the expression's syntax are ASCII bytes: a code page that
     // writes ASCII otherwise would build names outside the output folder.
     if (!asciiMeansAscii(codePage)) {
-        complain(trf("code page {1} cannot be used: its ASCII characters are not ASCII bytes "
-                     "(UTF-16, UTF-32, UCS-2 and UCS-4 are refused; GBK, GB18030, Big5 and UTF-8 "
-                     "work)",
-                     {codePage}));
+        complain(
+            trf("code page {1} cannot be used: its ASCII characters are not ASCII bytes "
+                "(UTF-16, UTF-32, UCS-2 and UCS-4 are refused; GBK, GB18030, Big5 and UTF-8 "
+                "work)",
+                {codePage}));
         return kExitUsage;
     }
     setProgramCodePage(codePage);
     const bool chinese = chineseMessages();
     const auto show = [&](const Text& text) { return convertForDisplay(text, codePage, terminal); };
-    const auto inUtf8 = [&](const Text& text) { return convertForDisplay(text, codePage, "UTF-8"); };
+    const auto inUtf8 = [&](const Text& text) {
+        return convertForDisplay(text, codePage, "UTF-8");
+    };
     const auto localize = [&](const Text& text) {
         return localizeSplitterMessage(text, codePage, chinese);
     };
@@ -347,7 +350,8 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
             worst = std::max(worst, kExitFileError);
         }
     }
-    if (several && options.outputGiven) files.createDirectory(options.outputDirectory);
+    if (several && options.outputGiven && !novels.empty())
+        files.createDirectory(options.outputDirectory);
 
     nlohmann::json documents = nlohmann::json::array();
     std::set<Text> folders;
@@ -358,12 +362,12 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
         };
         Text folder;
         if (!several) {
-            folder = options.outputGiven ? options.outputDirectory
-                                         : folderOf(path, nativePathStyle());
+            folder =
+                options.outputGiven ? options.outputDirectory : folderOf(path, nativePathStyle());
         } else {
-            folder = insideFolder(options.outputGiven ? options.outputDirectory
-                                                      : folderOf(path, nativePathStyle()),
-                                  novelStem(path, windows), separator);
+            folder = insideFolder(
+                options.outputGiven ? options.outputDirectory : folderOf(path, nativePathStyle()),
+                novelStem(path, windows), separator);
             // Two novels of one name would replace each other's volumes.
             if (!folders.insert(folder).second) {
                 report(trf("left out: another novel of this call is split into {1}",
@@ -412,8 +416,7 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
             }
             const DocumentEncoding& encoding = document.encoding();
             const HeadingSearch search = searchChapterHeadings(
-                expression, text, encoding,
-                headingRulesFor(!options.customMode, options.anywhere));
+                expression, text, encoding, headingRulesFor(!options.customMode, options.anywhere));
             if (search.status != HeadingSearch::Status::Done) {
                 report(search.status == HeadingSearch::Status::InvalidExpression
                            ? localize(messages::invalidExpression()) + search.reason
@@ -424,10 +427,11 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
             const std::vector<ExpressionMatch>& matches = search.headings;
             std::vector<std::string> notes;
             if (search.leftOutInText + search.leftOutAsContents > 0) {
-                notes.push_back(trf("left out {1} match(es) inside running text and {2} "
-                                    "table-of-contents entr(ies); --anywhere keeps them",
-                                    {std::to_string(search.leftOutInText),
-                                     std::to_string(search.leftOutAsContents)}));
+                notes.push_back(
+                    trf("left out {1} match(es) inside running text and {2} "
+                        "table-of-contents entr(ies); --anywhere keeps them",
+                        {std::to_string(search.leftOutInText),
+                         std::to_string(search.leftOutAsContents)}));
             }
             if (matches.empty()) {
                 const auto better = options.customMode
@@ -464,9 +468,9 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
                 nlohmann::json headings = nlohmann::json::array();
                 for (std::size_t i = 0; i < matches.size(); ++i) {
                     headings.push_back(nlohmann::json{{"number", i + 1},
-                                        {"offset", matches[i].offset},
-                                        {"text", headingLine(matches[i])},
-                                        {"volume", (i + 1) / perVolume + 1}});
+                                                      {"offset", matches[i].offset},
+                                                      {"text", headingLine(matches[i])},
+                                                      {"volume", (i + 1) / perVolume + 1}});
                 }
                 nlohmann::json volumes = nlohmann::json::array();
                 for (std::size_t k = 1; k <= volumeCount; ++k) {
@@ -477,18 +481,19 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
                         if (p >= pieces) return text.size();
                         return static_cast<std::uint64_t>(matches[p - 1].offset);
                     };
-                    volumes.push_back(nlohmann::json{{"number", k},
+                    volumes.push_back(
+                        nlohmann::json{{"number", k},
                                        {"file", volumeName(k)},
                                        {"offset", startOf(first)},
                                        {"length", startOf(last + 1) - startOf(first)},
                                        {"headings", last - std::max<std::size_t>(first, 1) + 1}});
                 }
                 documents.push_back(nlohmann::json{{"file", inUtf8(path)},
-                                     {"encoding", encoding.codePage},
-                                     {"bytes", text.size()},
-                                     {"headings", headings},
-                                     {"volumes", volumes},
-                                     {"notes", notes}});
+                                                   {"encoding", encoding.codePage},
+                                                   {"bytes", text.size()},
+                                                   {"headings", headings},
+                                                   {"volumes", volumes},
+                                                   {"notes", notes}});
                 continue;
             }
             if (several) out << "file: " << show(path) << '\n';
@@ -511,15 +516,14 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
         }
         if (outcome.status != SplitOutcome::Status::Done) {
             for (const Text& t : reports.texts) report(localize(t));
-            worst = std::max(worst, outcome.status == SplitOutcome::Status::Refused
-                                        ? kExitRefused
-                                        : kExitFileError);
+            worst =
+                std::max(worst, outcome.status == SplitOutcome::Status::Refused ? kExitRefused
+                                                                                : kExitFileError);
             continue;
         }
-        // The first report is the success; the last, when the source was kept, says why; what
-        // lies between are notes.
-        const std::size_t notesEnd = reports.texts.size() - (outcome.sourceKept ? 1 : 0);
-        for (std::size_t i = 1; i < notesEnd; ++i) report(localize(reports.texts[i]));
+        // The first report is the success; the others are notes, and the last, when the source
+        // was kept, says why: on standard error too, as a warning.
+        for (std::size_t i = 1; i < reports.texts.size(); ++i) report(localize(reports.texts[i]));
         std::string source;
         if (outcome.sourceDeleted) {
             source = tr("source deleted");

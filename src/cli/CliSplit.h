@@ -26,11 +26,11 @@ struct CliOptions {
     bool deleteSource = false;
     std::string codePage;
     bool list = false;
-    bool json = false;      // with list: one JSON document
-    bool anywhere = false;  // every match is a heading, wherever it stands
-    bool recursive = false;  // folders given: their subfolders too
-    bool quiet = false;      // no progress
-    bool progress = false;   // standard error is a terminal: long work shows how far it is
+    bool json = false;               // with list: one JSON document
+    bool anywhere = false;           // every match is a heading, wherever it stands
+    bool recursive = false;          // folders given: their subfolders too
+    bool quiet = false;              // no progress
+    bool progress = false;           // standard error is a terminal: long work shows how far it is
     std::vector<std::string> files;  // novels, and folders of novels
 };
 

@@ -86,13 +86,15 @@ void ProgressLine::run() {
         const std::uint64_t written = counts_.written;
         const std::uint64_t read = counts_.read;
         const auto percent = [](std::uint64_t part, std::uint64_t whole) {
-            return std::to_string(whole == 0 ? 100 : std::min<std::uint64_t>(100, part * 100 / whole));
+            return std::to_string(whole == 0 ? 100
+                                             : std::min<std::uint64_t>(100, part * 100 / whole));
         };
         std::string text;
         // The volumes are written, then read back together with the source before it may be
         // deleted: twice the novel's bytes.
         if (written == 0 && read == 0)
-            text = trf("{1}: finding the headings ({2} s)", {name_, std::to_string(seconds.count())});
+            text =
+                trf("{1}: finding the headings ({2} s)", {name_, std::to_string(seconds.count())});
         else if (read == 0)
             text = trf("{1}: writing the files {2}%", {name_, percent(written, size_)});
         else

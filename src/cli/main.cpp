@@ -71,11 +71,13 @@ int main(int argc, char** argv) {
     app.set_help_flag("-h,--help", say(tr("print this help and exit")));
     app.set_version_flag("--version", FOLIOKNIFE_VERSION, say(tr("print the version and exit")));
 
-    auto* prefix = app.add_option("-p,--prefix", options.prefix, say(trf("heading prefix (default {1})", {"第"})));
-    auto* suffix = app.add_option("-s,--suffix", options.suffix, say(trf("heading suffix (default {1})", {"章"})));
-    auto* expression = app.add_option(
-        "-e,--expression", options.expression,
-        say(tr("custom chapter expression (Perl syntax); selects custom mode")));
+    auto* prefix = app.add_option("-p,--prefix", options.prefix,
+                                  say(trf("heading prefix (default {1})", {"第"})));
+    auto* suffix = app.add_option("-s,--suffix", options.suffix,
+                                  say(trf("heading suffix (default {1})", {"章"})));
+    auto* expression =
+        app.add_option("-e,--expression", options.expression,
+                       say(tr("custom chapter expression (Perl syntax); selects custom mode")));
     app.add_option("-n,--per-file", options.perFile, say(tr("chapters per file (default 10)")));
     auto* output = app.add_option(
         "-o,--output", options.outputDirectory,

@@ -35,8 +35,9 @@ bool chineseMessages() { return chinese; }
 
 std::string tr(const char* english) {
     if (chinese) {
-        const auto found = std::find_if(std::begin(kCatalogue), std::end(kCatalogue),
-                                        [&](const Entry& e) { return std::strcmp(e.english, english) == 0; });
+        const auto found =
+            std::find_if(std::begin(kCatalogue), std::end(kCatalogue),
+                         [&](const Entry& e) { return std::strcmp(e.english, english) == 0; });
         if (found != std::end(kCatalogue) && *found->chinese != '\0') return found->chinese;
     }
     return english;
