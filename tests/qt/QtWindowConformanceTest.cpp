@@ -164,6 +164,9 @@ private:
         if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit"))
             shown.startName = fromQString(name->text());
         dialogs_.push_back(shown);
+        // A folder browser picks folders; the open-file dialog takes any name, existing or not.
+        EXPECT_EQ(dialog->fileMode(), reply.kind == Reply::Kind::Folder ? QFileDialog::Directory
+                                                                        : QFileDialog::AnyFile);
         if (!reply.path || reply.kind == Reply::Kind::Box) return dialog->reject();
         if (reply.kind == Reply::Kind::OpenFile) {
             // Typed, as selectFile() leaves a focused name field alone.
