@@ -18,7 +18,7 @@ size=$(stat -c %s "$novel")
 echo "novel: $size bytes ($(awk -v s="$size" 'BEGIN{printf "%.2f", s/1073741824}') GiB), $chapters headings"
 /usr/bin/time -f '%e %M' -o "$work/time.txt" "$split" --codepage GBK -n 100 -o "$work/out" "$novel"
 read -r seconds kilobytes < "$work/time.txt"
-volumes=$(ls "$work/out" | wc -l)
+volumes=$(find "$work/out" -mindepth 1 -maxdepth 1 -printf . | wc -c)
 if for k in $(seq 1 "$volumes"); do cat "$work/out/novel_$k.txt"; done | cmp -s - "$novel"; then
     joined=yes
 else

@@ -39,7 +39,7 @@ for i in $(seq 1 "$runs"); do
     read -r t _ < <(measure cp "$novel" "$work/copy-$i.txt")
     cp_times+=("$t")
 done
-volumes=$(ls "$work/out-1" | wc -l)
+volumes=$(find "$work/out-1" -mindepth 1 -maxdepth 1 -printf . | wc -c)
 joined=$(for k in $(seq 1 "$volumes"); do cat "$work/out-1/novel_$k.txt"; done | cmp -s - "$novel" && echo yes || echo no)
 st=$(printf '%s\n' "${split_times[@]}" | median)
 ct=$(printf '%s\n' "${cp_times[@]}" | median)

@@ -33,7 +33,7 @@ measure() {
 }
 
 "$fk" --codepage GBK -n 10 -o "$work/probe" "$novel" >/dev/null
-files=$(ls "$work/probe" | wc -l)
+files=$(find "$work/probe" -mindepth 1 -maxdepth 1 -printf . | wc -c)
 echo "novel: $size bytes, $chapters chapters, $files files at 10 chapters a file"
 
 fk_t=(); fk_m=(); gs_t=(); gs_m=(); del_t=(); del_m=()

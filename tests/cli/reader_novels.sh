@@ -13,11 +13,10 @@ chapters=30
 # encoding for fk-gennovel, extra options, the encoding --list names, its byte-order mark
 for case in "gbk - GB18030 -" "utf8 - UTF-8 -" "utf8 --damage UTF-8 -" \
             "utf16le - UTF-16LE fffe" "utf16be - UTF-16BE feff"; do
-    set -- $case
-    enc=$1; extra=$2; named=$3; mark=$4
+    read -r enc extra named mark <<<"$case"
     [ "$extra" = - ] && extra=
     novel="reader-$enc$extra.txt"
-    "$gen" "$novel" --encoding "$enc" --chapters "$chapters" --reader --seed 7 $extra >/dev/null
+    "$gen" "$novel" --encoding "$enc" --chapters "$chapters" --reader --seed 7 ${extra:+"$extra"} >/dev/null
 
     # The listing: every chapter, the contents entries and the references left out.
     "$split" --list "$novel" >list.txt 2>err.txt || fail "$case: --list exited $?"
@@ -55,7 +54,7 @@ sed 's/章/回/g' plain.txt > hui.txt
 grep -q '分割成功！' out.txt || fail "回 novel: no success message"
 grep -qx '未找到章节标题：全文写入了一个文件。后缀改为“回”可找到 12 个章节标题' err.txt ||
     fail "回 novel: $(cat err.txt)"
-[ "$(count_volumes hui)" = 1 ] && cmp -s hui/novel_1.txt hui.txt || fail "回 novel: not one whole volume"
+if [ "$(count_volumes hui)" != 1 ] || ! cmp -s hui/novel_1.txt hui.txt; then fail "回 novel: not one whole volume"; fi
 "$split" -e 'Chapter [0-9]+' -o custom hui.txt >out.txt 2>err.txt || fail "custom: exited $?"
 grep -qx '未找到章节标题：全文写入了一个文件。请检查前缀、后缀（如“回”“节”“卷”）或表达式' err.txt ||
     fail "custom without headings: $(cat err.txt)"
