@@ -4,11 +4,8 @@
 # on disk and 1.2x in memory. Not part of CI (it takes minutes).
 #   bench/big_novel.sh [CHAPTERS]        (default 75000, about 2.3 GB)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
 chapters=${1:-75000}
-split=$root/build/src/cli/folioknife-split
-gen=$root/build/tools/fk-gennovel
-[ -x "$split" ] || "$root/scripts/build.sh" >/dev/null
+source "$(dirname "$0")/common.sh"
 work=${BENCH_DIR:-$root/build/bench-big}
 rm -rf "$work" && mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
