@@ -31,7 +31,7 @@ display_taken() {
         { [ -r /proc/net/unix ] && abstract_x_socket "$1" | grep -q .; }
 }
 # abstract_x_socket N: the inodes of the sockets bound to @/tmp/.X11-unix/XN.
-abstract_x_socket() { awk -v name="@/tmp/.X11-unix/X$1" '$8 == name { print $7 }' /proc/net/unix; }
+abstract_x_socket() { awk -v name="@/tmp/.X11-unix/X$1" '$8 == name { print $7 }' /proc/net/unix 2>/dev/null; }
 # owns_abstract_name PID N: no abstract socket of display N, or only ones that PID holds.
 owns_abstract_name() {
     local inode
@@ -41,18 +41,17 @@ owns_abstract_name() {
 }
 
 start_display() {
-    local n=10 tries=0 server
-    while ((tries < 20)); do
+    local n=10 tries mark
+    for ((tries = 0; tries < 20; tries++)); do
         while display_taken "$n"; do n=$((n + 1)); done
-        tries=$((tries + 1))
         rm -f "$display_logs/display"
+        mark=${#tracked[@]}
         Xvfb ":$n" -displayfd 3 -screen 0 1024x768x24 -nolisten tcp \
             3>"$display_logs/display" 2>"$display_logs/xvfb.log" &
-        server=$!
+        track $!
         # Ready once it has written its number; ended when another server took the number first.
-        until_ok 300 display_ready "$server" || break
-        if [ -s "$display_logs/display" ] && owns_abstract_name "$server" "$n"; then
-            track "$server"
+        until_ok 300 display_ready "$!" || break
+        if [ -s "$display_logs/display" ] && owns_abstract_name "${tracked[mark]}" "$n"; then
             export DISPLAY=":$n"
             openbox --sm-disable >"$display_logs/openbox.log" 2>&1 &
             track $!
@@ -60,7 +59,7 @@ start_display() {
             fail "openbox did not start: $(cat "$display_logs/openbox.log")"
             return 1
         fi
-        if kill "$server" 2>/dev/null; then timeout 5 tail --pid="$server" -f /dev/null || true; fi
+        stop_tracked "$mark"
         n=$((n + 1))
     done
     fail "Xvfb did not start: $(cat "$display_logs/xvfb.log")"
