@@ -10,7 +10,8 @@ remove_work() { rm -rf "$work"; }
 at_exit remove_work
 chmod 755 "$work"  # an unprivileged user must be able to reach into it
 cd "$work" || exit 1
-export LC_ALL=C.UTF-8 LANG=C.UTF-8
+# The program speaks Chinese under a Chinese locale, as its readers run it.
+export LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8
 # joined DIR [COUNT]: the volumes 1..COUNT of DIR (by default all of them), in order.
 joined() {
     local i n=${2:-$(count_volumes "$1")}
