@@ -213,8 +213,11 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
         }
         const std::string_view text = document.text();
         const DocumentEncoding& encoding = document.encoding();
-        const HeadingSearch search = searchChapterHeadings(
-            expression, text, encoding, headingRulesFor(!options.customMode, options.anywhere));
+        const HeadingRules rules = headingRulesFor(!options.customMode, options.anywhere);
+        const HeadingSearch search =
+            options.customMode
+                ? searchChapterHeadings(expression, text, encoding, rules)
+                : searchDefaultHeadings(options.prefix, options.suffix, text, encoding, rules);
         if (search.status == HeadingSearch::Status::InvalidExpression) {
             err << show(messages::invalidExpression()) << search.reason << "\n";
             return kExitRefused;
@@ -225,6 +228,11 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
         }
         const std::vector<ExpressionMatch>& matches = search.headings;
         out << "encoding: " << encoding.codePage << '\n';
+        if (search.otherSuffix) {
+            out << show(messages::otherSuffixUsed(options.suffix, search.suffix,
+                                                  static_cast<std::int64_t>(matches.size())))
+                << '\n';
+        }
         std::int64_t number = 0;
         for (const ExpressionMatch& m : matches) {
             Text line(lineAt(text, static_cast<std::size_t>(m.offset), encoding.characters));
@@ -248,13 +256,16 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
                       : convertForDisplay(line, encoding.codePage, terminal);
             out << ++number << '\t' << m.offset << '\t' << shown << '\n';
         }
-        if (search.leftOutInText + search.leftOutAsContents > 0) {
+        if (search.leftOutInText + search.leftOutAsContents + search.leftOutRepeated > 0) {
             err << "folioknife-split: left out " << search.leftOutInText
                 << " match(es) inside running text and " << search.leftOutAsContents
-                << " table-of-contents entr(ies); --anywhere keeps them\n";
+                << " table-of-contents entr(ies)";
+            if (search.leftOutRepeated > 0)
+                err << ", and " << search.leftOutRepeated << " repeat(s) of the heading before";
+            err << "; --anywhere keeps them\n";
         }
         if (matches.empty()) {
-            const auto better = options.customMode
+            const auto better = options.customMode || !options.anywhere
                                     ? std::nullopt
                                     : suggestSuffix(options.prefix, text, encoding,
                                                     headingRulesFor(true, options.anywhere));
