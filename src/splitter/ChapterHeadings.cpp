@@ -40,11 +40,11 @@ std::size_t characterLength(std::string_view text, std::size_t i, CharacterSet c
 
 bool isLineEnd(char c) { return c == '\n' || c == '\r'; }
 
-constexpr std::size_t kLongestLead = 20;       // characters before a heading within its line
-constexpr std::size_t kLongestLine = 40;       // characters of a line with such a lead
-constexpr std::size_t kLookBack = 4096;        // bytes searched back for the line's start
-constexpr std::size_t kLookAhead = 4096;       // bytes of a line looked at after a heading
-constexpr std::int64_t kCloseContents = 200;   // contents entries with nothing between them
+constexpr std::size_t kLongestLead = 20;         // characters before a heading within its line
+constexpr std::size_t kLongestLine = 40;         // characters of a line with such a lead
+constexpr std::size_t kLookBack = 4096;          // bytes searched back for the line's start
+constexpr std::size_t kLookAhead = 4096;         // bytes of a line looked at after a heading
+constexpr std::int64_t kCloseContents = 200;     // contents entries with nothing between them
 constexpr std::int64_t kContentsSpacing = 1000;  // ... with section entries between them
 constexpr std::size_t kContentsEntries = 4;
 constexpr std::int64_t kRepeatDistance = 400;  // the same heading again this close is a repeat
@@ -61,9 +61,9 @@ public:
         add(brackets_, {"【", "《", "「", "［", "（", "】", "》", "」", "］", "）", "〔", "〕"});
         add(mainText_, {"正文"});
         // Words that carry a sentence on right after a chapter's name: 第一章中所讨论的….
-        add(continuations_, {"中", "里", "所", "的", "曾", "已", "提到", "讨论", "指出", "说",
-                             "讲", "是", "和", "与", "及", "里", "内", "把", "将", "就", "也",
-                             "还", "介绍", "谈", "论述", "描述", "写", "之"});
+        add(continuations_, {"中", "里", "所",   "的", "曾",   "已",   "提到", "讨论", "指出", "说",
+                             "讲", "是", "和",   "与", "及",   "里",   "内",   "把",   "将",   "就",
+                             "也", "还", "介绍", "谈", "论述", "描述", "写",   "之"});
         add(endWords_, {"完", "终", "完结", "结束", "终了"});
         add(extras_, {"楔子", "序章", "序幕", "引子", "尾声", "终章", "大结局", "番外"});
         add(digits_, {"０", "１", "２", "３", "４", "５", "６", "７", "８", "９"});
@@ -130,8 +130,8 @@ private:
     }
     std::string codePage_;
     std::string empty_;
-    std::vector<std::string> blanks_, punctuation_, brackets_, mainText_, continuations_,
-        endWords_, extras_, digits_, fullStop_, separators_;
+    std::vector<std::string> blanks_, punctuation_, brackets_, mainText_, continuations_, endWords_,
+        extras_, digits_, fullStop_, separators_;
 };
 
 // Numbered marks that the rules recognise at a given place: a volume part (第二卷, 第三部,
@@ -239,12 +239,12 @@ struct LineView {
 
 // What the line rules make of one match, in the searched text.
 struct Candidate {
-    std::size_t cut = 0;       // where its piece begins
+    std::size_t cut = 0;         // where its piece begins
     std::size_t volume = kNone;  // the start of a volume line that goes with it
     std::size_t volumeEnd = 0;
     ExpressionMatch match;
-    std::string key;           // the heading's text, blanks aside
-    bool pageHeader = false;   // its line runs on into text, or ends in a glued page number
+    std::string key;          // the heading's text, blanks aside
+    bool pageHeader = false;  // its line runs on into text, or ends in a glued page number
     HeadingKind kind = HeadingKind::Chapter;
     // The same, in the novel's own bytes.
     std::int64_t cutAt = 0, volumeAt = -1, volumeEndAt = 0, matchAt = 0, matchEndAt = 0;
@@ -272,7 +272,7 @@ Verdict judge(const LineView& line, Candidate& c, std::size_t previousCut) {
     const auto offset = static_cast<std::size_t>(c.match.offset);
     const std::size_t matchEnd = offset + static_cast<std::size_t>(c.match.length);
     const std::size_t start = line.startBefore(offset);
-    if (start == kNone) return Verdict::InText;  // a line far longer than a lead
+    if (start == kNone) return Verdict::InText;          // a line far longer than a lead
     if (start == previousCut) return Verdict::SameLine;  // one cut a line
     const std::size_t end = line.endAfter(matchEnd);
     const std::size_t i = line.skipBlanks(start, offset);
@@ -331,8 +331,7 @@ Verdict judge(const LineView& line, Candidate& c, std::size_t previousCut) {
         if (text[previousEnd] == '\n' && previousEnd > 0 && text[previousEnd - 1] == '\r')
             --previousEnd;
         const std::size_t previousStart = line.startBefore(previousEnd);
-        if (previousStart == kNone || (previousCut != kNone && previousStart <= previousCut))
-            break;
+        if (previousStart == kNone || (previousCut != kNone && previousStart <= previousCut)) break;
         if (line.skipBlanks(previousStart, previousEnd) == previousEnd) {
             lineStart = previousStart;  // a blank line
             continue;
@@ -457,17 +456,18 @@ void placeInNovel(std::vector<Candidate>& candidates, std::string_view novel,
     std::vector<std::int64_t> offsets;
     for (const Candidate& c : candidates) {
         offsets.push_back(same(c.cut));
-        if (c.volume != kNone) offsets.push_back(same(c.volume)), offsets.push_back(same(c.volumeEnd));
+        if (c.volume != kNone)
+            offsets.push_back(same(c.volume)), offsets.push_back(same(c.volumeEnd));
         offsets.push_back(c.match.offset);
         offsets.push_back(c.match.offset + c.match.length);
     }
     std::sort(offsets.begin(), offsets.end());
     offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
-    const std::vector<std::int64_t> back = utf16OffsetsOf(
-        novel, encoding.characters == CharacterSet::Utf16Be, offsets);
+    const std::vector<std::int64_t> back =
+        utf16OffsetsOf(novel, encoding.characters == CharacterSet::Utf16Be, offsets);
     const auto map = [&](std::int64_t o) {
-        return back[static_cast<std::size_t>(
-            std::lower_bound(offsets.begin(), offsets.end(), o) - offsets.begin())];
+        return back[static_cast<std::size_t>(std::lower_bound(offsets.begin(), offsets.end(), o) -
+                                             offsets.begin())];
     };
     for (Candidate& c : candidates) {
         c.cutAt = map(same(c.cut));
@@ -566,9 +566,8 @@ HeadingSearch searchMatched(const Text& matchedExpression, std::string_view text
     // Contents entries are spaced in the novel's own bytes, the extras among them.
     std::vector<Candidate> all;
     std::merge(std::make_move_iterator(candidates.begin()),
-               std::make_move_iterator(candidates.end()),
-               std::make_move_iterator(extras.begin()), std::make_move_iterator(extras.end()),
-               std::back_inserter(all),
+               std::make_move_iterator(candidates.end()), std::make_move_iterator(extras.begin()),
+               std::make_move_iterator(extras.end()), std::back_inserter(all),
                [](const Candidate& a, const Candidate& b) { return a.cutAt < b.cutAt; });
     std::vector<bool> entry(all.size(), false);
     if (rules.contentsRule) {
@@ -715,8 +714,8 @@ Text defaultExpressionFor(const Text& prefix, const Text& suffix,
         return converted ? *converted : text;
     };
     const Text blanks = in("([ \\t]|\u3000){0,4}", "UTF-8");
-    return "(" + wholeCharacters(in(prefix, programCodePage()), matched.characters) + ")" +
-           blanks + "(" + numeralGroup(matched.codePage) + "+)" + blanks + "(" +
+    return "(" + wholeCharacters(in(prefix, programCodePage()), matched.characters) + ")" + blanks +
+           "(" + numeralGroup(matched.codePage) + "+)" + blanks + "(" +
            wholeCharacters(in(suffix, programCodePage()), matched.characters) + ")";
 }
 
@@ -734,7 +733,8 @@ HeadingSearch searchDefaultHeadings(const Text& prefix, const Text& suffix, std:
         if (otherSuffix == suffix) continue;
         HeadingSearch found = searchMatched(defaultExpressionFor(prefix, otherSuffix, encoding),
                                             text, encoding, rules);
-        if (found.status == HeadingSearch::Status::Done && spacedHeadings(found) >= kFewestRegular) {
+        if (found.status == HeadingSearch::Status::Done &&
+            spacedHeadings(found) >= kFewestRegular) {
             found.suffix = otherSuffix;
             found.otherSuffix = true;
             return found;

@@ -29,7 +29,7 @@ struct HeadingRules {
 
 enum class HeadingKind {
     Chapter,  // a match of the expression
-    Extra,    // a line of its own: 楔子, 序章, 序幕, 引子, 尾声, 终章, 大结局, 番外
+    Extra,  // a line of its own: 楔子, 序章, 序幕, 引子, 尾声, 终章, 大结局, 番外
 };
 
 // One heading, beyond where its piece begins.
@@ -53,10 +53,10 @@ struct HeadingSearch {
     // Where each piece begins, in the novel's bytes (the start of the heading's line in default
     // mode, the match for a custom expression), and how far its heading reaches from there.
     std::vector<ExpressionMatch> headings;
-    std::vector<HeadingDetail> details;     // one for each of 'headings'
-    std::int64_t leftOutInText = 0;         // references, end markers, lines with a sentence
-    std::int64_t leftOutAsContents = 0;     // by the contents rule
-    std::int64_t leftOutRepeated = 0;       // the same chapter again: page headers, repeats
+    std::vector<HeadingDetail> details;  // one for each of 'headings'
+    std::int64_t leftOutInText = 0;      // references, end markers, lines with a sentence
+    std::int64_t leftOutAsContents = 0;  // by the contents rule
+    std::int64_t leftOutRepeated = 0;    // the same chapter again: page headers, repeats
     // Default mode: the suffix the headings were found with, in the program's code page, and
     // whether it took the place of the one asked for, which found too few.
     Text suffix;

@@ -26,7 +26,8 @@ std::optional<std::pair<Text, std::int64_t>> suggestSuffix(const Text& prefix,
     std::optional<std::pair<Text, std::int64_t>> best;
     for (const char* suffix : {"回", "节", "卷", "集", "部", "篇"}) {
         const Text inCodePage = programText(suffix);
-        const HeadingSearch search = searchDefaultHeadings(prefix, inCodePage, text, encoding, rules);
+        const HeadingSearch search =
+            searchDefaultHeadings(prefix, inCodePage, text, encoding, rules);
         const auto found = static_cast<std::int64_t>(search.headings.size());
         if (search.status == HeadingSearch::Status::Done && found >= kFewest &&
             (!best || found > best->second)) {

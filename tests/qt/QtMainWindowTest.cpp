@@ -583,7 +583,7 @@ private slots:
         Text novel = bytes(utf8("序言\n"));
         for (int i = 1; i <= 4; ++i) {
             novel += bytes(QString(utf8("第%1回 标题\n")).arg(i));
-            for (int k = 0; k < 200; ++k) novel += bytes(utf8("正文。"));
+            for (int k = 0; k < 300; ++k) novel += bytes(utf8("正文。"));
             novel += "\n";
         }
         const QString path = dir.filePath("novel.txt");

@@ -242,13 +242,14 @@ TEST(Headings, ANovelSplitsAtItsRealHeadingsInEveryEncoding) {
                                      : 1;
         for (std::size_t i = 0; i < headings.size(); ++i) {
             const ExpressionMatch& m = found.details[i].match;
-            const std::string got = text.substr(static_cast<std::size_t>(m.offset),
-                                                static_cast<std::size_t>(m.length));
+            const std::string got =
+                text.substr(static_cast<std::size_t>(m.offset), static_cast<std::size_t>(m.length));
             EXPECT_EQ(got, inEncoding(headings[i], codePage)
                                .substr(byteOrderMarkOf(encoding.characters).size()));
             // The cut falls at the start of the heading's line, lead and all.
             const auto cut = static_cast<std::size_t>(found.headings[i].offset);
-            EXPECT_EQ(text.substr(cut - unit, unit), inEncoding("\n", codePage).substr(2 * unit - 2))
+            EXPECT_EQ(text.substr(cut - unit, unit),
+                      inEncoding("\n", codePage).substr(2 * unit - 2))
                 << i;
         }
 
