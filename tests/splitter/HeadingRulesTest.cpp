@@ -39,8 +39,8 @@ std::vector<std::string> cutLines(const HeadingSearch& found, const std::string&
 
 HeadingSearch searchIn(const std::string& text, const std::string& codePage,
                        const char* suffix = "章") {
-    return searchDefaultHeadings(programText("第"), programText(suffix), text,
-                                 encodingOf(codePage), HeadingRules{});
+    return searchDefaultHeadings(programText("第"), programText(suffix), text, encodingOf(codePage),
+                                 HeadingRules{});
 }
 
 TEST(HeadingRules, EachCutFallsAtTheLineAReaderSeesAsTheChaptersStart) {
@@ -63,7 +63,8 @@ TEST(HeadingRules, EachCutFallsAtTheLineAReaderSeesAsTheChaptersStart) {
           "第二章　论原始社会", "~", "第二章　论原始社会９", "~", "第三章 尾", "~"},
          {"第一章 漫长的封建社会", "第二章　论原始社会", "第三章 尾"}},
         {"a page header running on into the text",
-         {"第一章 天", "~", "第一章 天 他沿着江边走了很久很久很久很久很久很久很久很久很久很久很久很久很久很久", "~",
+         {"第一章 天", "~",
+          "第一章 天 他沿着江边走了很久很久很久很久很久很久很久很久很久很久很久很久很久很久", "~",
           "第二章 地", "~", "第三章 人", "~"},
          {"第一章 天", "第二章 地", "第三章 人"}},
         {"a part mark stays a heading",
@@ -73,12 +74,13 @@ TEST(HeadingRules, EachCutFallsAtTheLineAReaderSeesAsTheChaptersStart) {
          {"第一章 甲", "~", "书名--第二章 标题", "", "第二章 标题", "-", "~", "第三章 丙", "~"},
          {"第一章 甲", "书名--第二章 标题", "第三章 丙"}},
         {"references at a line start, end markers",
-         {"第一章 甲", "~", "第一章中所讨论的十大原理，是这样的。", "（第一章完）", "第二章 乙", "~",
-          "第二章 完", "第三章 丙", "~", "第三章终", "第四章已经说过，不再重复。", "第四章 丁", "~"},
+         {"第一章 甲", "~", "第一章中所讨论的十大原理，是这样的。", "（第一章完）", "第二章 乙",
+          "~", "第二章 完", "第三章 丙", "~", "第三章终", "第四章已经说过，不再重复。", "第四章 丁",
+          "~"},
          {"第一章 甲", "第二章 乙", "第三章 丙", "第四章 丁"}},
         {"a volume line goes with its first chapter",
-         {"第一卷 风起", "第一章 甲", "~", "第二章 乙", "~", "第二卷 江湖远", "", "　", "第三章 丙", "~",
-          "卷三", "第四章 丁", "~", "第三卷 他说：不，我不去。", "第五章 戊", "~"},
+         {"第一卷 风起", "第一章 甲", "~", "第二章 乙", "~", "第二卷 江湖远", "", "　", "第三章 丙",
+          "~", "卷三", "第四章 丁", "~", "第三卷 他说：不，我不去。", "第五章 戊", "~"},
          {"第一卷 风起", "第二章 乙", "第二卷 江湖远", "卷三", "第五章 戊"}},
         {"prologue and epilogue",
          {"序", "-", "楔子", "~", "第一章 甲", "~", "第二章 乙", "~", "第三章 丙", "~", "尾声", "~",
@@ -87,7 +89,8 @@ TEST(HeadingRules, EachCutFallsAtTheLineAReaderSeesAsTheChaptersStart) {
         {"no prologue in a book of two chapters",
          {"楔子", "~", "第一章 甲", "~", "第二章 乙", "~"},
          {"第一章 甲", "第二章 乙"}},
-        {"廿 and 卅", {"第廿一章", "~", "第卅章", "~", "第卅一章", "~"},
+        {"廿 and 卅",
+         {"第廿一章", "~", "第卅章", "~", "第卅一章", "~"},
          {"第廿一章", "第卅章", "第卅一章"}},
     };
     for (const char* codePage : {"UTF-8", "GBK"}) {
@@ -103,15 +106,16 @@ TEST(HeadingRules, EachCutFallsAtTheLineAReaderSeesAsTheChaptersStart) {
 
 TEST(HeadingRules, TheHeadingsSayWhatTheyAre) {
     CodePageScope scope("UTF-8");
-    const std::string text =
-        novelOf({"楔子", "~", "第一卷 风起", "", "第一章 甲", "~", "第二章 乙", "~", "第三章 丙", "~"});
+    const std::string text = novelOf(
+        {"楔子", "~", "第一卷 风起", "", "第一章 甲", "~", "第二章 乙", "~", "第三章 丙", "~"});
     const HeadingSearch found = searchIn(text, "UTF-8");
     ASSERT_EQ(found.details.size(), 4u);
     EXPECT_EQ(found.details[0].kind, HeadingKind::Extra);
     EXPECT_EQ(found.details[1].kind, HeadingKind::Chapter);
     // The piece begins with the volume line; the heading stands two lines on.
     EXPECT_EQ(found.details[1].volumeLine, std::string("第一卷 风起").size());
-    EXPECT_EQ(found.details[1].match.offset, found.headings[1].offset + found.details[1].volumeLine + 4);
+    EXPECT_EQ(found.details[1].match.offset,
+              found.headings[1].offset + found.details[1].volumeLine + 4);
     EXPECT_EQ(text.substr(static_cast<std::size_t>(found.details[1].match.offset), 9), "第一章");
     EXPECT_EQ(found.details[2].volumeLine, 0);
 }
@@ -124,7 +128,8 @@ TEST(HeadingRules, AContentsTableWithSectionEntriesStaysInThePieceBeforeIt) {
     for (int i = 1; i <= 5; ++i) {
         lines.push_back("第" + std::to_string(i) + "章 经济学的原理");
         for (int s = 1; s <= 12; ++s)
-            lines.push_back(std::to_string(i) + "." + std::to_string(s) + " 什么是经济学的十大原理");
+            lines.push_back(std::to_string(i) + "." + std::to_string(s) +
+                            " 什么是经济学的十大原理");
     }
     for (int i = 1; i <= 5; ++i) {
         lines.push_back("第" + std::to_string(i) + "章 经济学的原理");
@@ -149,13 +154,24 @@ TEST(HeadingRules, AnotherSuffixIsTakenWhenTheOneAskedForFindsTooFew) {
         {"a classic novel", {"第一回 甲", "~", "第二回 乙", "~", "第三回 丙", "~"}, "章", "回", 3},
         {"stray 章 matches do not hide the 回",
          {"第一章 甲", "-", "第二章 乙", "-", "第一回 甲", "~", "第二回 乙", "~", "第三回 丙", "~"},
-         "章", "回", 3},
+         "章",
+         "回",
+         3},
         {"章 comes first when another suffix was asked for",
-         {"第一章 甲", "~", "第二章 乙", "~", "第三章 丙", "~", "第一节", "~"}, "节", "章", 3},
-        {"three 章 far enough apart stay", {"第一章", "~", "第二章", "~", "第三章", "~", "第一回"},
-         "章", "章", 3},
-        {"nothing finds three: what was asked for", {"第一章", "~", "第二章", "-", "第三回"}, "章",
-         "章", 2},
+         {"第一章 甲", "~", "第二章 乙", "~", "第三章 丙", "~", "第一节", "~"},
+         "节",
+         "章",
+         3},
+        {"three 章 far enough apart stay",
+         {"第一章", "~", "第二章", "~", "第三章", "~", "第一回"},
+         "章",
+         "章",
+         3},
+        {"nothing finds three: what was asked for",
+         {"第一章", "~", "第二章", "-", "第三回"},
+         "章",
+         "章",
+         2},
     };
     for (const auto& c : cases) {
         const HeadingSearch found = searchIn(novelOf(c.novel), "UTF-8", c.asked);
@@ -193,8 +209,8 @@ TEST(HeadingRules, AGbkSuffixEndingInASyntaxByteIsOneCharacter) {
     for (const char* programPage : {"GBK", "UTF-8"}) {
         CodePageScope scope(programPage);
         for (const char* suffix : {"淺", "億", "嘯", "區"}) {
-            const std::string utf8 = std::string("序\r\n第一") + suffix + " 甲\r\n天\r\n第二" + suffix +
-                                     " 乙\r\n地\r\n";
+            const std::string utf8 =
+                std::string("序\r\n第一") + suffix + " 甲\r\n天\r\n第二" + suffix + " 乙\r\n地\r\n";
             const std::string text = testing::gbk(utf8);
             FakeFileService fs;
             SourceDocument document;
