@@ -23,7 +23,7 @@ for case in "gbk - GB18030 -" "utf8 - UTF-8 -" "utf8 --damage UTF-8 -" \
     "$split" --list "$novel" >list.txt 2>err.txt || fail "$case: --list exited $?"
     [ "$(head -n 1 list.txt)" = "encoding: $named" ] || fail "$case: $(head -n 1 list.txt)"
     [ "$(($(wc -l <list.txt) - 1))" = "$chapters" ] || fail "$case: $(($(wc -l <list.txt) - 1)) headings"
-    grep -q "and $chapters table-of-contents" err.txt || fail "$case: left-out count: $(cat err.txt)"
+    grep -q "和 $chapters 个目录条目" err.txt || fail "$case: left-out count: $(cat err.txt)"
     "$split" --list --anywhere "$novel" >all.txt 2>err.txt || fail "$case: --anywhere exited $?"
     [ "$(($(wc -l <all.txt) - 1))" -gt $((2 * chapters)) ] || fail "$case: --anywhere found $(wc -l <all.txt)"
     [ -s err.txt ] && fail "$case: --anywhere left something out: $(cat err.txt)"
