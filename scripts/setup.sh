@@ -10,8 +10,9 @@ packages=(
 # Extra groups, asked for by the scripts that need them.
 for group in "$@"; do
     case "$group" in
-        gui) packages+=(qt6-base-dev xvfb xauth xdotool openbox imagemagick fonts-wqy-microhei
-                        fonts-wqy-zenhei libcurl4-openssl-dev locales) ;;
+        # qt6-translations-l10n: Qt's file dialogs in the user's language.
+        gui) packages+=(qt6-base-dev qt6-translations-l10n xvfb xauth xdotool openbox imagemagick
+                        fonts-wqy-microhei fonts-wqy-zenhei libcurl4-openssl-dev locales) ;;
         # googletest: the sources, built by the cross toolchain for the Windows tests.
         windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest xvfb xdotool
                             openbox imagemagick fonts-wqy-microhei locales) ;;
