@@ -580,12 +580,16 @@ private slots:
                  utf8("文件已打开"));
     }
 
-    // A novel headed 第…回: the default 章 finds nothing, so the whole novel is one file, and
-    // after "分割成功！" a second box names the suffix that would find the chapters.
+    // A novel headed 第…回: the default 章 finds nothing, so the split goes by 回, and after
+    // "分割成功！" a second box says so. (Five pieces at ten a file: one volume.)
     void aSplitWithoutHeadingsSaysWhichSuffixWouldFindThem() {
         QTemporaryDir dir;
         Text novel = bytes(utf8("序言\n"));
-        for (int i = 1; i <= 4; ++i) novel += bytes(QString(utf8("第%1回 标题\n正文。\n")).arg(i));
+        for (int i = 1; i <= 4; ++i) {
+            novel += bytes(QString(utf8("第%1回 标题\n")).arg(i));
+            for (int k = 0; k < 300; ++k) novel += bytes(utf8("正文。"));
+            novel += "\n";
+        }
         const QString path = dir.filePath("novel.txt");
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -599,8 +603,7 @@ private slots:
         };
         QVERIFY(runProgram({path.toStdString()}, [&] { click(Control::SplitButton); }));
         QCOMPARE(seen, (QStringList{utf8("分割成功！"),
-                                    utf8("未找到章节标题：全文写入了一个文件。后缀改为“回”可找到 4 "
-                                         "个章节标题")}));
+                                    utf8("未找到“章”章节标题，已按“回”分割：共 4 个章节标题")}));
         QFile part(dir.filePath("novel_1.txt"));
         QVERIFY(part.open(QIODevice::ReadOnly));
         QCOMPARE(part.readAll(), QByteArray::fromStdString(novel));
