@@ -358,20 +358,26 @@ TEST_P(WindowConformance, ClicksWhileBusyAreNotReplayed) {
 
 // The whole job as the context-menu entry starts it: a novel on the command line, split by a
 // click, the window closed with its close button. The second novel has no 第…章 headings: it is
-// written whole, and a second box names the suffix that would find its chapters.
+// split by 回 (five pieces at ten a file: one volume), and a second box says so.
 TEST_P(WindowConformance, ANovelFromTheCommandLineIsSplitByOneClick) {
     Text chapters = programText("序言\n"), rounds = programText("序言\n");
     for (int i = 1; i <= 25; ++i)
         chapters += programText("第") + std::to_string(i) + programText("章 标题\n正文，正文。\n");
-    for (int i = 1; i <= 4; ++i)
-        rounds += programText("第") + std::to_string(i) + programText("回 标题\n正文。\n");
+    for (int i = 1; i <= 4; ++i) {
+        rounds += programText("第") + std::to_string(i) + programText("回 标题\n");
+        for (int k = 0; k < 300; ++k) rounds += programText("正文。");
+        rounds += "\n";
+    }
     struct Case {
         Text novel;
         int volumes;
         std::vector<Text> boxes;
     } cases[] = {
         {chapters, 3, {messages::splitDone()}},
-        {rounds, 1, {messages::splitDone(), messages::suffixWouldFind(programText("回"), 4)}},
+        {rounds,
+         1,
+         {messages::splitDone(),
+          messages::otherSuffixUsed(programText("章"), programText("回"), 4)}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.volumes);
