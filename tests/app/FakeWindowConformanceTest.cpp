@@ -113,7 +113,7 @@ private:
 
 std::unique_ptr<WindowDriver> makeFakeDriver() { return std::make_unique<FakeDriver>(); }
 
-INSTANTIATE_TEST_SUITE_P(Fake, WindowConformance, ::testing::Values(&makeFakeDriver));
+INSTANTIATE_TEST_SUITE_P(Fake, WindowConformance, ::testing::Values(&makeFakeDriver), driverName);
 
 }  // namespace
 }  // namespace folioknife::testing

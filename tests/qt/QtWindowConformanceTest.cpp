@@ -187,7 +187,7 @@ private:
 
 std::unique_ptr<WindowDriver> makeQtDriver() { return std::make_unique<QtDriver>(); }
 
-INSTANTIATE_TEST_SUITE_P(Qt, WindowConformance, ::testing::Values(&makeQtDriver));
+INSTANTIATE_TEST_SUITE_P(Qt, WindowConformance, ::testing::Values(&makeQtDriver), driverName);
 
 }  // namespace
 }  // namespace folioknife::testing

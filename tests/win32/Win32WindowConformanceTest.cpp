@@ -304,7 +304,7 @@ private:
 
 std::unique_ptr<WindowDriver> makeWin32Driver() { return std::make_unique<Win32Driver>(); }
 
-INSTANTIATE_TEST_SUITE_P(Win32, WindowConformance, ::testing::Values(&makeWin32Driver));
+INSTANTIATE_TEST_SUITE_P(Win32, WindowConformance, ::testing::Values(&makeWin32Driver), driverName);
 
 }  // namespace
 }  // namespace folioknife::testing

@@ -5,7 +5,8 @@
 // appear, drops files) and reads what the user sees; the suite says what must happen.
 //
 // Each test program instantiates the suite with its driver:
-//   INSTANTIATE_TEST_SUITE_P(Qt, WindowConformance, ::testing::Values(&makeQtDriver));
+//   INSTANTIATE_TEST_SUITE_P(Qt, WindowConformance, ::testing::Values(&makeQtDriver),
+//                            driverName);
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -105,6 +106,9 @@ public:
 };
 
 using DriverFactory = std::unique_ptr<WindowDriver> (*)();
+// Names the tests after the suite's prefix alone ("Qt/WindowConformance.X/window"), not after
+// the factory's address.
+inline std::string driverName(const ::testing::TestParamInfo<DriverFactory>&) { return "window"; }
 
 struct NoContextMenu : app::ContextMenuEntry {
     bool entryPresent() override { return false; }
