@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/CliEpub.h"
 #include "splitter/ChapterExpression.h"
 #include "splitter/CodePage.h"
 #include "splitter/Messages.h"
@@ -160,7 +161,8 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
                             {&options.expression, "--expression"},
                             {&options.perFile, "--per-file"},
                             {&options.file, "FILE"},
-                            {&options.outputDirectory, "--output"}};
+                            {&options.outputDirectory, "--output"},
+                            {&options.epubPath, "--epub"}};
     if (convert) {
         for (const Field& f : fields) {
             auto converted = convertText(*f.text, terminal, codePage);
@@ -201,7 +203,7 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
     }
     CliSettings settings(options, options.file);
 
-    if (options.list) {
+    if (options.list || options.epub) {
         if (document.text().empty()) {
             err << show(messages::noDocument()) << "\n";
             return kExitRefused;
@@ -224,6 +226,7 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
             return kExitRefused;
         }
         const std::vector<ExpressionMatch>& matches = search.headings;
+        if (options.epub) return writeEpub(options, document, matches, files, terminal, out, err);
         out << "encoding: " << encoding.codePage << '\n';
         std::int64_t number = 0;
         for (const ExpressionMatch& m : matches) {

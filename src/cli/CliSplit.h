@@ -23,6 +23,11 @@ struct CliOptions {
     std::string codePage;
     bool list = false;
     bool anywhere = false;  // every match is a heading, wherever it stands
+    bool epub = false;      // an EPUB instead of volumes
+    std::string epubPath;   // empty: beside the novel, or in the output folder when one is given
+    std::string title;      // the EPUB's; as typed in the terminal, empty when not given
+    std::string author;
+    std::string language = "zh";
     std::string file;
 };
 

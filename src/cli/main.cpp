@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/CliEpub.h"
 #include "cli/CliSplit.h"
 #include "folioknife/Version.h"
 #include "splitter/CodePage.h"
@@ -31,13 +32,36 @@ int main(int argc, char** argv) {
     app.add_option("--codepage", options.codePage,
                    "code page of the novel's headings: GBK, GB18030, UTF-8, ... (default: the "
                    "locale's)");
-    app.add_flag("--list", options.list,
-                 "write nothing; print each heading: number, byte offset, its line; on stderr, how "
-                 "many matches were left out as no headings");
+    auto* list = app.add_flag(
+        "--list", options.list,
+        "write nothing; print each heading: number, byte offset, its line; on stderr, how "
+        "many matches were left out as no headings");
     app.add_flag("--anywhere", options.anywhere,
                  "every match of the expression is a heading, wherever it stands: also inside "
                  "a sentence or in a table of contents");
-    app.add_option("FILE", options.file, "the novel, a plain-text file")->required();
+    CLI::Option* epub = nullptr;
+    if (folioknife::cli::epubAvailable()) {
+        epub = app.add_option("--epub", options.epubPath,
+                              "write an EPUB of the novel instead of files of chapters, its "
+                              "chapters and volumes as the table of contents (default: the "
+                              "novel's name with .epub, beside it or in --output)")
+                   ->expected(0, 1)
+                   ->type_name("[FILE.epub]")
+                   ->excludes(list);
+        app.add_option("--title", options.title,
+                       "the EPUB's title (default: a 《书名》 line near the start, else the file "
+                       "name)");
+        app.add_option("--author", options.author,
+                       "the EPUB's author (default: a 作者： line near the start)");
+        app.add_option("--lang", options.language, "the EPUB's language (default zh)");
+    } else {
+        app.footer(
+            "EPUB output (--epub) is not part of the Windows build: it has no zip "
+            "library; the Linux build writes EPUBs.");
+    }
+    // Not required here: "--epub novel.txt" hands the novel to --epub, and it is taken back
+    // below.
+    auto* file = app.add_option("FILE", options.file, "the novel, a plain-text file");
     app.set_version_flag("--version", FOLIOKNIFE_VERSION);
 
     try {
@@ -50,6 +74,23 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         app.exit(e);
+        return folioknife::cli::kExitUsage;
+    }
+    if (epub && epub->count() > 0) {
+        options.epub = true;
+        if (!options.epubPath.empty() && !folioknife::cli::isEpubName(options.epubPath)) {
+            if (file->count() > 0) {
+                std::cerr
+                    << "--epub: " << options.epubPath
+                    << " is no EPUB name (FILE.epub)\nRun with --help for more information.\n";
+                return folioknife::cli::kExitUsage;
+            }
+            options.file = options.epubPath;
+            options.epubPath.clear();
+        }
+    }
+    if (options.file.empty() && file->count() == 0) {
+        std::cerr << "FILE is required\nRun with --help for more information.\n";
         return folioknife::cli::kExitUsage;
     }
     options.customMode = expression->count() > 0;
