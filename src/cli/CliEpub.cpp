@@ -69,15 +69,16 @@ int writeEpub(const CliOptions& options, const SourceDocument& document,
 
     const NamedInFront named = titleAndAuthorIn(text, encoding, offsets);
     if (info.title.empty()) info.title = named.title;
-    if (info.title.empty()) info.title = convertForDisplay(bookName(options.file), codePage, "UTF-8");
+    if (info.title.empty())
+        info.title = convertForDisplay(bookName(options.file), codePage, "UTF-8");
     if (info.author.empty()) info.author = named.author;
     info.identifier = identifierOf(text);
     info.modified = modificationTime();
 
     std::string path = options.epubPath;
     if (path.empty()) {
-        path = joinPath(options.outputDirectory, bookName(options.file) + ".epub",
-                        nativePathStyle());
+        path =
+            joinPath(options.outputDirectory, bookName(options.file) + ".epub", nativePathStyle());
     }
     const std::string folder = folderOf(path, nativePathStyle());
     const std::optional<FileIdentity> novel = files.identify(options.file);

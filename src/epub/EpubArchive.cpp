@@ -48,8 +48,7 @@ zip_int64_t readLazily(void* state, void* data, zip_uint64_t length, zip_source_
             source->at = 0;
             return 0;
         case ZIP_SOURCE_READ: {
-            const std::size_t n =
-                std::min<std::size_t>(length, source->bytes.size() - source->at);
+            const std::size_t n = std::min<std::size_t>(length, source->bytes.size() - source->at);
             std::memcpy(data, source->bytes.data() + source->at, n);
             source->at += n;
             return static_cast<zip_int64_t>(n);
@@ -117,10 +116,9 @@ std::optional<std::string> writeArchive(const std::vector<ArchiveEntry>& entries
             return why;
         }
         const zip_int64_t index = zip_file_add(archive, entry.name.c_str(), source, 0);
-        if (index < 0 ||
-            zip_set_file_compression(archive, static_cast<zip_uint64_t>(index),
-                                     entry.compressed ? ZIP_CM_DEFLATE : ZIP_CM_STORE,
-                                     entry.compressed ? kDeflateLevel : 0) != 0) {
+        if (index < 0 || zip_set_file_compression(archive, static_cast<zip_uint64_t>(index),
+                                                  entry.compressed ? ZIP_CM_DEFLATE : ZIP_CM_STORE,
+                                                  entry.compressed ? kDeflateLevel : 0) != 0) {
             if (index < 0) zip_source_free(source);
             std::string why = describe(zip_get_error(archive));
             zip_discard(archive);
@@ -156,8 +154,8 @@ ArchiveReader::ArchiveReader(std::string_view archive) {
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t* source = zip_source_buffer_create(archive.data(), archive.size(), 0, &error);
-    zip_t* opened = source ? zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error)
-                           : nullptr;
+    zip_t* opened =
+        source ? zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error) : nullptr;
     if (!opened) {
         failure_ = describe(&error);
         if (source) zip_source_free(source);

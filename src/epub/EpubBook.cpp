@@ -121,8 +121,7 @@ const char* const kStyle =
 }  // namespace
 
 std::vector<BookPart> planBook(std::string_view text, const DocumentEncoding& encoding,
-                               const std::vector<std::int64_t>& headings,
-                               std::int64_t pieceBytes) {
+                               const std::vector<std::int64_t>& headings, std::int64_t pieceBytes) {
     const Lines lines(text, encoding.characters);
     const std::size_t start = contentStart(text, encoding);
     std::vector<BookPart> parts;
@@ -183,16 +182,16 @@ std::vector<BookPart> planBook(std::string_view text, const DocumentEncoding& en
     bool inVolume = false;
     for (std::size_t k = 0; k < parts.size(); ++k) {
         BookPart& part = parts[k];
-        part.end = k + 1 < parts.size() ? parts[k + 1].begin : static_cast<std::int64_t>(text.size());
+        part.end =
+            k + 1 < parts.size() ? parts[k + 1].begin : static_cast<std::int64_t>(text.size());
         if (!chapters) part.kind = BookPart::Kind::Chapter;
         if (part.kind == BookPart::Kind::Volume) inVolume = true;
         part.level = part.kind == BookPart::Kind::Chapter && inVolume ? 2 : 1;
         part.label = labelOf(part.label, k + 1);
     }
     const std::size_t first = static_cast<std::size_t>(parts.front().begin);
-    if (first > start &&
-        holdsText(splitter::convertForDisplay(text.substr(start, first - start), encoding.codePage,
-                                              "UTF-8"))) {
+    if (first > start && holdsText(splitter::convertForDisplay(text.substr(start, first - start),
+                                                               encoding.codePage, "UTF-8"))) {
         BookPart preface;
         preface.kind = BookPart::Kind::Preface;
         preface.begin = static_cast<std::int64_t>(start);
@@ -236,7 +235,10 @@ std::string modificationTime() {
 
 Book::Book(std::string_view text, DocumentEncoding encoding, std::vector<BookPart> parts,
            BookInfo info)
-    : text_(text), encoding_(std::move(encoding)), parts_(std::move(parts)), info_(std::move(info)) {}
+    : text_(text),
+      encoding_(std::move(encoding)),
+      parts_(std::move(parts)),
+      info_(std::move(info)) {}
 
 void Book::markUnconvertible(std::int64_t offset, std::string& out) {
     out += kReplacement;
@@ -247,25 +249,26 @@ void Book::markUnconvertible(std::int64_t offset, std::string& out) {
 
 void Book::convertPiece(std::int64_t begin, std::int64_t end, std::string& out) {
     if (begin >= end) return;
-    const std::string_view piece = text_.substr(static_cast<std::size_t>(begin),
-                                                static_cast<std::size_t>(end - begin));
+    const std::string_view piece =
+        text_.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
     if (auto converted = splitter::convertText(piece, encoding_.codePage, "UTF-8")) {
         out += *converted;
         return;
     }
     // Something does not convert: find it character by character, within the lines that fail.
     const Lines lines(text_, encoding_.characters);
-    for (std::size_t line = static_cast<std::size_t>(begin); line < static_cast<std::size_t>(end);) {
+    for (std::size_t line = static_cast<std::size_t>(begin);
+         line < static_cast<std::size_t>(end);) {
         const std::size_t next = std::min(lines.nextLineStart(line), static_cast<std::size_t>(end));
         const std::string_view whole = text_.substr(line, next - line);
         if (auto converted = splitter::convertText(whole, encoding_.codePage, "UTF-8")) {
             out += *converted;
         } else {
             for (std::size_t at = line; at < next;) {
-                const std::size_t after =
-                    std::min(splitter::nextCharacterBoundary(text_, at, encoding_.characters), next);
-                auto character =
-                    splitter::convertText(text_.substr(at, after - at), encoding_.codePage, "UTF-8");
+                const std::size_t after = std::min(
+                    splitter::nextCharacterBoundary(text_, at, encoding_.characters), next);
+                auto character = splitter::convertText(text_.substr(at, after - at),
+                                                       encoding_.codePage, "UTF-8");
                 if (character) {
                     out += *character;
                 } else {
@@ -417,8 +420,8 @@ std::string Book::navigationDocument() const {
 }
 
 std::string Book::ncx() const {
-    const bool nested = std::any_of(parts_.begin(), parts_.end(),
-                                    [](const BookPart& p) { return p.level == 2; });
+    const bool nested =
+        std::any_of(parts_.begin(), parts_.end(), [](const BookPart& p) { return p.level == 2; });
     std::string out =
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
         "<ncx xmlns=\"http://www.daisy.org/z3986/2005/ncx/\" version=\"2005-1\" xml:lang=\"" +
@@ -498,7 +501,7 @@ public:
                 if (!converted->empty()) blanks_.push_back(*converted);
             }
         }
-        carriageReturn_ = lines_.unit == 1 ? std::string("\r")
+        carriageReturn_ = lines_.unit == 1  ? std::string("\r")
                           : lines_.low == 0 ? std::string("\r\0", 2)
                                             : std::string("\0\r", 2);
     }
@@ -529,7 +532,7 @@ public:
     std::int64_t number() const { return number_; }
     std::size_t unit() const { return lines_.unit; }
     bool isLineFeed(std::string_view bytes, std::size_t at) const {
-        return Lines(bytes, lines_.unit == 1    ? CharacterSet::Utf8
+        return Lines(bytes, lines_.unit == 1  ? CharacterSet::Utf8
                             : lines_.low == 0 ? CharacterSet::Utf16Le
                                               : CharacterSet::Utf16Be)
             .isAt(at, '\n');
@@ -569,17 +572,19 @@ bool paragraphsOf(std::string_view xhtml, std::vector<std::string>& paragraphs) 
 std::string compareWithNovel(std::string_view epub, std::string_view text,
                              const DocumentEncoding& encoding) {
     const ArchiveReader archive(epub);
-    if (!archive.isOpen()) return "the EPUB cannot be opened as a zip archive: " + archive.failure();
+    if (!archive.isOpen())
+        return "the EPUB cannot be opened as a zip archive: " + archive.failure();
     const std::vector<std::string> names = archive.names();
     const std::optional<std::string> mimetype = archive.read("mimetype");
-    if (names.empty() || names.front() != "mimetype" || !archive.isStored("mimetype") || !mimetype ||
-        *mimetype != "application/epub+zip") {
+    if (names.empty() || names.front() != "mimetype" || !archive.isStored("mimetype") ||
+        !mimetype || *mimetype != "application/epub+zip") {
         return "the EPUB does not begin with its stored mimetype";
     }
     const std::optional<std::string> container = archive.read("META-INF/container.xml");
     const std::size_t rootfile = container ? container->find("<rootfile ") : std::string::npos;
-    const std::string packagePath =
-        rootfile == std::string::npos ? std::string() : attributeOf(*container, rootfile, "full-path");
+    const std::string packagePath = rootfile == std::string::npos
+                                        ? std::string()
+                                        : attributeOf(*container, rootfile, "full-path");
     const std::optional<std::string> package =
         packagePath.empty() ? std::nullopt : archive.read(packagePath);
     if (!package) return "the EPUB's package document cannot be read";

@@ -53,7 +53,8 @@ bool valueAfter(std::string_view line, std::string_view label, std::string& valu
 
 bool isNumeral(char32_t c) {
     static const std::u32string numerals =
-        U"0123456789０１２３４５６７８９零〇一二三四五六七八九十百千万两廿卅壹贰叁肆伍陆柒捌玖拾佰仟";
+        U"0123456789０１２３４５６７８９零〇一二三四五六七八九十百千万两廿卅壹贰叁肆伍陆柒捌玖拾佰"
+        U"仟";
     return numerals.find(c) != std::u32string::npos;
 }
 
@@ -111,7 +112,7 @@ bool unescapeInto(std::string& out, std::string_view escaped) {
             const std::string_view digits = name.substr(hex ? 2 : 1);
             if (digits.empty()) return false;
             for (char d : digits) {
-                int v = d >= '0' && d <= '9'   ? d - '0'
+                int v = d >= '0' && d <= '9'          ? d - '0'
                         : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10
                         : hex && d >= 'A' && d <= 'F' ? d - 'A' + 10
                                                       : -1;
@@ -230,8 +231,8 @@ bool isVolumeLine(std::string_view line) {
     while (at < chars.size() && isNumeral(chars[at])) ++at;
     if (at == numeralStart) return false;
     if (leadingDi) {
-        if (at == chars.size() || std::u32string_view(U"卷部篇集").find(chars[at]) ==
-                                      std::u32string_view::npos)
+        if (at == chars.size() ||
+            std::u32string_view(U"卷部篇集").find(chars[at]) == std::u32string_view::npos)
             return false;
         // 第一部分 is a part of an essay, not a volume of a novel.
         if (chars[at] == U'部' && at + 1 < chars.size() && chars[at + 1] == U'分') return false;

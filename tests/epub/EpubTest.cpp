@@ -42,8 +42,10 @@ TEST(EpubText, EscapesWhatXmlReadsOtherwiseAndReadsItBack) {
 
 TEST(EpubText, ParagraphsLoseLeadingBlanksAndTheLineEnd) {
     const std::pair<const char*, const char*> cases[] = {
-        {"　　他说。\r", "他说。"},  {" \t\xC2\xA0正文 ", "正文 "},
-        {"　\r", ""},               {"\r\r", "\r"},
+        {"　　他说。\r", "他说。"},
+        {" \t\xC2\xA0正文 ", "正文 "},
+        {"　\r", ""},
+        {"\r\r", "\r"},
         {"abc", "abc"},
     };
     for (const auto& [line, paragraph] : cases) EXPECT_EQ(paragraphOf(line), paragraph) << line;
@@ -56,7 +58,8 @@ TEST(EpubText, TheIdentifierIsAVersion5UuidOfTheBytes) {
     EXPECT_NE(a, identifierOf("第一章\n正文."));
     EXPECT_NE(identifierOf(""), identifierOf(std::string(1, '\0')));
     EXPECT_TRUE(std::regex_match(
-        a, std::regex("urn:uuid:[0-9a-f]{8}-[0-9a-f]{4}-5[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}")))
+        a,
+        std::regex("urn:uuid:[0-9a-f]{8}-[0-9a-f]{4}-5[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}")))
         << a;
 }
 
@@ -83,31 +86,37 @@ TEST(EpubText, TitleAndAuthorFromTheFirstLines) {
 
 TEST(EpubText, VolumeLinesAndLanguageTags) {
     const std::pair<const char*, bool> lines[] = {
-        {"第一卷 江湖远", true},    {"　第12部", true},        {"第三篇：归来", true},
-        {"卷二 风雪", true},        {"第一卷 第一章 开始", false}, {"第一部分 总论", false},
-        {"第一卷完，下卷更精彩。", false}, {"第一章 开始", false}, {"卷首语", false},
+        {"第一卷 江湖远", true},
+        {"　第12部", true},
+        {"第三篇：归来", true},
+        {"卷二 风雪", true},
+        {"第一卷 第一章 开始", false},
+        {"第一部分 总论", false},
+        {"第一卷完，下卷更精彩。", false},
+        {"第一章 开始", false},
+        {"卷首语", false},
         {"第二十集", true},
     };
     for (const auto& [line, volume] : lines) EXPECT_EQ(isVolumeLine(line), volume) << line;
-    const std::pair<const char*, bool> tags[] = {{"zh", true},     {"zh-CN", true}, {"en-US", true},
-                                                 {"zh-Hant-TW", true}, {"z", false},    {"zh-", false},
-                                                 {"1a", false},    {"zh cn", false}, {"", false}};
+    const std::pair<const char*, bool> tags[] = {
+        {"zh", true},   {"zh-CN", true}, {"en-US", true},  {"zh-Hant-TW", true}, {"z", false},
+        {"zh-", false}, {"1a", false},   {"zh cn", false}, {"", false}};
     for (const auto& [tag, valid] : tags) EXPECT_EQ(isLanguageTag(tag), valid) << tag;
 }
 
-
 TEST(EpubBook, PlansThePrefaceVolumesAndChapters) {
-    const std::string text = gbk(
-        "《书》\r\n作者：某\r\n\r\n第一卷 江湖\r\n\r\n　　第一章 起\r\n正文\r\n第二章 承\r\n正文\r\n"
-        "第二卷 庙堂\r\n第三章 转\r\n正文\r\n");
+    const std::string text =
+        gbk("《书》\r\n作者：某\r\n\r\n第一卷 江湖\r\n\r\n　　第一章 起\r\n正文\r\n第二章 "
+            "承\r\n正文\r\n"
+            "第二卷 庙堂\r\n第三章 转\r\n正文\r\n");
     std::vector<std::int64_t> headings;
     for (const char* h : {"第一章", "第二章", "第三章"}) {
         headings.push_back(static_cast<std::int64_t>(text.find(gbk(h))));
     }
     const std::vector<BookPart> parts = planBook(text, encodingOf("GBK"), headings);
     const std::vector<std::pair<BookPart::Kind, std::string>> expected = {
-        {BookPart::Kind::Preface, "前言"},  {BookPart::Kind::Volume, "第一卷 江湖"},
-        {BookPart::Kind::Chapter, "第一章 起"}, {BookPart::Kind::Chapter, "第二章 承"},
+        {BookPart::Kind::Preface, "前言"},       {BookPart::Kind::Volume, "第一卷 江湖"},
+        {BookPart::Kind::Chapter, "第一章 起"},  {BookPart::Kind::Chapter, "第二章 承"},
         {BookPart::Kind::Volume, "第二卷 庙堂"}, {BookPart::Kind::Chapter, "第三章 转"},
     };
     ASSERT_EQ(parts.size(), expected.size());
@@ -150,9 +159,10 @@ TEST(EpubBook, ANovelWithoutHeadingsIsCutAtLineEnds) {
 std::string bookOf(const std::string& text, const std::string& codePage,
                    const std::vector<std::int64_t>& headings, Book** made = nullptr) {
     static std::unique_ptr<Book> book;
-    const splitter::DocumentEncoding encoding = codePage == "UTF-16LE"
-                                                    ? splitter::DocumentEncoding{codePage, splitter::CharacterSet::Utf16Le}
-                                                    : encodingOf(codePage);
+    const splitter::DocumentEncoding encoding =
+        codePage == "UTF-16LE"
+            ? splitter::DocumentEncoding{codePage, splitter::CharacterSet::Utf16Le}
+            : encodingOf(codePage);
     BookInfo info;
     info.title = "t";
     info.identifier = identifierOf(text);
@@ -171,9 +181,11 @@ std::string bookOf(const std::string& text, const std::string& codePage,
 
 TEST(EpubBook, ReadsBackEqualOrSaysWhereNot) {
     if (!archivesAvailable()) GTEST_SKIP() << "this build writes no EPUB";
-    const std::string text = gbk("序\r\n\r\n第一章 <甲> & 乙\r\n　　正文一\r\n\r\n第二章\r\n正文二\r\n");
-    const std::vector<std::int64_t> headings = {static_cast<std::int64_t>(text.find(gbk("第一章"))),
-                                                static_cast<std::int64_t>(text.find(gbk("第二章")))};
+    const std::string text =
+        gbk("序\r\n\r\n第一章 <甲> & 乙\r\n　　正文一\r\n\r\n第二章\r\n正文二\r\n");
+    const std::vector<std::int64_t> headings = {
+        static_cast<std::int64_t>(text.find(gbk("第一章"))),
+        static_cast<std::int64_t>(text.find(gbk("第二章")))};
     const std::string archive = bookOf(text, "GBK", headings);
     EXPECT_EQ(compareWithNovel(archive, text, encodingOf("GBK")), "");
     // The novel changed after the book was made, in a line or by a line more or less.
@@ -183,8 +195,7 @@ TEST(EpubBook, ReadsBackEqualOrSaysWhereNot) {
               std::string::npos);
     EXPECT_NE(compareWithNovel(archive, text + "more\r\n", encodingOf("GBK")).find("missing"),
               std::string::npos);
-    EXPECT_NE(compareWithNovel(archive, text.substr(0, text.size() - 8), encodingOf("GBK")),
-              "");
+    EXPECT_NE(compareWithNovel(archive, text.substr(0, text.size() - 8), encodingOf("GBK")), "");
     EXPECT_NE(compareWithNovel("not a zip", text, encodingOf("GBK")), "");
 }
 
@@ -204,8 +215,8 @@ TEST(EpubBook, ReportsWhatDoesNotConvertWithItsPlace) {
     };
     for (const Case& c : cases) {
         Book* book = nullptr;
-        const std::string archive = bookOf(c.text, c.codePage, {c.codePage == "UTF-16LE" ? 2 : 0},
-                                           &book);
+        const std::string archive =
+            bookOf(c.text, c.codePage, {c.codePage == "UTF-16LE" ? 2 : 0}, &book);
         ASSERT_EQ(book->unconvertibleCount(), 1) << c.codePage;
         EXPECT_EQ(book->unconvertible()[0].offset, c.offset) << c.codePage;
         EXPECT_EQ(book->unconvertible()[0].line, c.line) << c.codePage;
