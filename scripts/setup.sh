@@ -5,13 +5,14 @@
 set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config time clang-format help2man
-    libboost1.81-dev libcli11-dev libgtest-dev libgmock-dev
+    libboost1.81-dev libcli11-dev libgtest-dev libgmock-dev libzip-dev
 )
 # Extra groups, asked for by the scripts that need them.
 for group in "$@"; do
     case "$group" in
+        # epubcheck and python3 check the EPUBs of folioknife-split in the native tests.
         gui) packages+=(qt6-base-dev xvfb xauth xdotool openbox imagemagick fonts-wqy-microhei
-                        fonts-wqy-zenhei libcurl4-openssl-dev locales) ;;
+                        fonts-wqy-zenhei libcurl4-openssl-dev locales epubcheck python3) ;;
         # googletest: the sources, built by the cross toolchain for the Windows tests.
         windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest xvfb xdotool
                             openbox imagemagick fonts-wqy-microhei locales) ;;
