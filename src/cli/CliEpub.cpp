@@ -72,7 +72,6 @@ int writeEpub(const CliOptions& options, const SourceDocument& document,
     if (info.title.empty())
         info.title = convertForDisplay(bookName(options.file), codePage, "UTF-8");
     if (info.author.empty()) info.author = named.author;
-    info.identifier = identifierOf(text);
     info.modified = modificationTime();
 
     std::string path = options.epubPath;

@@ -1,14 +1,19 @@
 // The zip container through libzip. The archive is built in memory (libzip goes back to write
 // each file's sizes into its header, which a file written once from start to end cannot
-// take) and then handed over in pieces; each file's bytes are made when libzip reads them.
+// take) and then handed over in pieces. The files are made and deflated here, a few ahead of
+// libzip, which copies them.
 #include "epub/EpubArchive.h"
 
 #include <zip.h>
+#include <zlib.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <thread>
 
 namespace folioknife::epub {
 
@@ -16,57 +21,168 @@ namespace {
 
 // Deflate level 1: on the text of a novel it is several times faster than the default level
 // and its files are only about a tenth larger.
-constexpr zip_uint32_t kDeflateLevel = 1;
+constexpr int kDeflateLevel = 1;
 
-struct LazySource {
-    const ArchiveEntry* entry = nullptr;
-    std::string bytes;
-    bool made = false;
-    std::optional<zip_uint64_t> size;  // once made, also after the bytes are gone
+// A file made and compressed, for libzip to copy as it is.
+struct Packed {
+    std::string data;       // raw deflate, or the bytes themselves when stored
+    zip_uint64_t size = 0;  // uncompressed
+    zip_uint32_t crc = 0;
+    bool failed = false;
+};
+
+Packed pack(const ArchiveEntry& entry) {
+    Packed packed;
+    try {
+        std::string bytes = entry.bytes();
+        packed.size = bytes.size();
+        packed.crc = static_cast<zip_uint32_t>(crc32_z(
+            crc32_z(0, nullptr, 0), reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
+        if (!entry.compressed) {
+            packed.data = std::move(bytes);
+            return packed;
+        }
+        z_stream stream{};
+        if (deflateInit2(&stream, kDeflateLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+            packed.failed = true;
+            return packed;
+        }
+        packed.data.resize(deflateBound(&stream, static_cast<uLong>(bytes.size())) + 64);
+        stream.next_in = reinterpret_cast<Bytef*>(bytes.data());
+        stream.next_out = reinterpret_cast<Bytef*>(&packed.data[0]);
+        // avail_in and avail_out are 32 bits wide: a larger file goes in slices.
+        std::size_t inLeft = bytes.size(), outLeft = packed.data.size();
+        int status = Z_OK;
+        while (status == Z_OK) {
+            const uInt in = static_cast<uInt>(std::min<std::size_t>(inLeft, 1u << 30));
+            const uInt out = static_cast<uInt>(std::min<std::size_t>(outLeft, 1u << 30));
+            stream.avail_in = in;
+            stream.avail_out = out;
+            status = deflate(&stream, inLeft == in ? Z_FINISH : Z_NO_FLUSH);
+            inLeft -= in - stream.avail_in;
+            outLeft -= out - stream.avail_out;
+            if (status == Z_BUF_ERROR && out != stream.avail_out) status = Z_OK;
+        }
+        packed.data.resize(packed.data.size() - outLeft);
+        packed.failed = deflateEnd(&stream) != Z_OK || status != Z_STREAM_END;
+    } catch (const std::bad_alloc&) {
+        packed.failed = true;
+    }
+    return packed;
+}
+
+// Makes and compresses the files a few ahead of libzip, on every core: the documents of a
+// big novel are converted and compressed in parallel while libzip copies them in order.
+class Packer {
+public:
+    explicit Packer(const std::vector<ArchiveEntry>& entries)
+        : entries_(entries), ready_(entries.size()) {
+        const unsigned cores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+        window_ = 2 * cores + 2;
+        for (unsigned i = 0; i < cores; ++i) threads_.emplace_back([this] { work(); });
+    }
+    ~Packer() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        for (std::thread& t : threads_) t.join();
+    }
+    Packed take(std::size_t k) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        // Asked for a file further on than the window reaches: the window reaches it.
+        wanted_ = std::max(wanted_, k + 1);
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return ready_[k].has_value(); });
+        Packed packed = std::move(*ready_[k]);
+        ready_[k].reset();
+        taken_ = std::max(taken_, k + 1);
+        changed_.notify_all();
+        return packed;
+    }
+
+private:
+    void work() {
+        for (;;) {
+            std::size_t k;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [&] {
+                    return stopping_ || claimed_ == entries_.size() ||
+                           claimed_ < std::max(taken_ + window_, wanted_);
+                });
+                if (stopping_ || claimed_ == entries_.size()) return;
+                k = claimed_++;
+            }
+            Packed packed = pack(entries_[k]);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                ready_[k] = std::move(packed);
+            }
+            changed_.notify_all();
+        }
+    }
+
+    const std::vector<ArchiveEntry>& entries_;
+    std::vector<std::optional<Packed>> ready_;
+    std::size_t claimed_ = 0;
+    std::size_t taken_ = 0;
+    std::size_t wanted_ = 0;
+    std::size_t window_ = 4;
+    bool stopping_ = false;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::thread> threads_;
+};
+
+struct PackedSource {
+    Packer* packer = nullptr;
+    std::size_t index = 0;
+    bool compressed = true;
+    std::optional<Packed> packed;  // once taken; its data is let go after reading
     std::size_t at = 0;
     zip_error_t error;
 
-    bool make() {
-        if (made) return true;
-        try {
-            bytes = entry->bytes();
-        } catch (const std::bad_alloc&) {
-            zip_error_set(&error, ZIP_ER_MEMORY, 0);
-            return false;
-        }
-        made = true;
-        size = bytes.size();
-        return true;
+    bool take() {
+        if (!packed) packed = packer->take(index);
+        if (packed->failed) zip_error_set(&error, ZIP_ER_MEMORY, 0);
+        return !packed->failed;
     }
 };
 
-zip_int64_t readLazily(void* state, void* data, zip_uint64_t length, zip_source_cmd_t command) {
-    auto* source = static_cast<LazySource*>(state);
+zip_int64_t readPacked(void* state, void* data, zip_uint64_t length, zip_source_cmd_t command) {
+    auto* source = static_cast<PackedSource*>(state);
     switch (command) {
         case ZIP_SOURCE_OPEN:
-            if (!source->make()) return -1;
+            if (!source->take()) return -1;
             source->at = 0;
             return 0;
         case ZIP_SOURCE_READ: {
-            const std::size_t n = std::min<std::size_t>(length, source->bytes.size() - source->at);
-            std::memcpy(data, source->bytes.data() + source->at, n);
+            const std::string& bytes = source->packed->data;
+            const std::size_t n = std::min<std::size_t>(length, bytes.size() - source->at);
+            std::memcpy(data, bytes.data() + source->at, n);
             source->at += n;
             return static_cast<zip_int64_t>(n);
         }
         case ZIP_SOURCE_CLOSE:
-            std::string().swap(source->bytes);
-            source->made = false;
+            std::string().swap(source->packed->data);
             return 0;
         case ZIP_SOURCE_STAT: {
-            // libzip asks for the size just before it reads the file. Unknown, it would
-            // reserve a Zip64 field in the file's header, which the mimetype must not carry
-            // and old readers do not expect; so the bytes are made here and kept for reading.
-            // It asks again after reading; the size is remembered rather than made anew.
-            if (!source->size && !source->make()) return -1;
+            // Sizes and CRC known beforehand: libzip then reserves no Zip64 field in the
+            // file's header (which the mimetype must not carry and old readers do not
+            // expect), and copies deflated data without compressing it again.
+            if (!source->take()) return -1;
             auto* stat = static_cast<zip_stat_t*>(data);
             zip_stat_init(stat);
-            stat->size = *source->size;
+            stat->size = source->packed->size;
             stat->valid |= ZIP_STAT_SIZE;
+            if (source->compressed) {
+                stat->comp_size = source->packed->data.size();
+                stat->comp_method = ZIP_CM_DEFLATE;
+                stat->crc = source->packed->crc;
+                stat->valid |= ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC;
+            }
             return sizeof(zip_stat_t);
         }
         case ZIP_SOURCE_ERROR:
@@ -103,11 +219,15 @@ std::optional<std::string> writeArchive(const std::vector<ArchiveEntry>& entries
     // The archive frees its source when it is closed; the bytes are still to be read from it.
     zip_source_keep(buffer);
 
-    for (const ArchiveEntry& entry : entries) {
-        auto* state = new LazySource;
-        state->entry = &entry;
+    Packer packer(entries);
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const ArchiveEntry& entry = entries[k];
+        auto* state = new PackedSource;
+        state->packer = &packer;
+        state->index = k;
+        state->compressed = entry.compressed;
         zip_error_init(&state->error);
-        zip_source_t* source = zip_source_function(archive, readLazily, state);
+        zip_source_t* source = zip_source_function(archive, readPacked, state);
         if (!source) {
             zip_error_fini(&state->error);
             delete state;

@@ -16,6 +16,8 @@ using splitter::DocumentEncoding;
 namespace {
 
 constexpr const char* kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+// How many places of characters that do not convert are shown.
+constexpr std::ptrdiff_t kShown = 20;
 
 // Lines in the novel's own encoding. In UTF-16 a line feed is a unit of two bytes at an even
 // offset; elsewhere it is the byte 0x0A, which no multi-byte character of GBK, GB18030 or
@@ -238,13 +240,29 @@ Book::Book(std::string_view text, DocumentEncoding encoding, std::vector<BookPar
     : text_(text),
       encoding_(std::move(encoding)),
       parts_(std::move(parts)),
-      info_(std::move(info)) {}
+      info_(std::move(info)) {
+    // Hashing a big novel takes about as long as converting it: it runs alongside.
+    if (info_.identifier.empty()) {
+        identifier_ = std::async(std::launch::async, [t = text_] { return identifierOf(t); });
+    } else {
+        std::promise<std::string> known;
+        known.set_value(info_.identifier);
+        identifier_ = known.get_future();
+    }
+}
+
+const std::string& Book::identifier() const { return identifier_.get(); }
 
 void Book::markUnconvertible(std::int64_t offset, std::string& out) {
     out += kReplacement;
-    // The first few places are kept to be shown; the rest are counted.
-    if (unconvertible_.size() < 20) unconvertible_.push_back({offset, 0});
+    // The first few places are kept to be shown, the rest counted. Documents are made in
+    // parallel, so "first" is settled by countLines(): a place is kept while fewer than
+    // kShown lie before it.
+    std::lock_guard<std::mutex> lock(reportsMutex_);
     ++unconvertibleCount_;
+    const auto before = std::count_if(unconvertible_.begin(), unconvertible_.end(),
+                                      [&](const Unconvertible& u) { return u.offset < offset; });
+    if (before < kShown) unconvertible_.push_back({offset, 0});
 }
 
 void Book::convertPiece(std::int64_t begin, std::int64_t end, std::string& out) {
@@ -298,6 +316,9 @@ std::string Book::toUtf8(std::int64_t begin, std::int64_t end) {
 }
 
 void Book::countLines() {
+    std::sort(unconvertible_.begin(), unconvertible_.end(),
+              [](const Unconvertible& a, const Unconvertible& b) { return a.offset < b.offset; });
+    if (unconvertible_.size() > kShown) unconvertible_.resize(kShown);
     const Lines lines(text_, encoding_.characters);
     std::size_t at = 0;
     std::int64_t line = 1;
@@ -359,7 +380,7 @@ std::string Book::packageDocument() const {
         "\">\n"
         "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\">\n"
         "<dc:identifier id=\"bookid\">" +
-        info_.identifier + "</dc:identifier>\n<dc:title>";
+        identifier() + "</dc:identifier>\n<dc:title>";
     appendEscaped(out, info_.title);
     out += "</dc:title>\n<dc:language>" + info_.language + "</dc:language>\n";
     if (!info_.author.empty()) {
@@ -428,7 +449,7 @@ std::string Book::ncx() const {
         info_.language +
         "\">\n<head>\n"
         "<meta name=\"dtb:uid\" content=\"" +
-        info_.identifier +
+        identifier() +
         "\"/>\n"
         "<meta name=\"dtb:depth\" content=\"" +
         (nested ? "2" : "1") +
@@ -478,13 +499,13 @@ std::vector<ArchiveEntry> Book::entries() {
           "<container version=\"1.0\" xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\">\n"
           "<rootfiles>\n<rootfile full-path=\"OEBPS/content.opf\" "
           "media-type=\"application/oebps-package+xml\"/>\n</rootfiles>\n</container>\n");
-    fixed("OEBPS/content.opf", packageDocument());
-    fixed("OEBPS/nav.xhtml", navigationDocument());
-    fixed("OEBPS/toc.ncx", ncx());
     fixed("OEBPS/style.css", kStyle);
     for (std::size_t k = 0; k < parts_.size(); ++k) {
         entries.push_back({"OEBPS/" + href(k), true, [this, k] { return document(k); }});
     }
+    entries.push_back({"OEBPS/content.opf", true, [this] { return packageDocument(); }});
+    entries.push_back({"OEBPS/nav.xhtml", true, [this] { return navigationDocument(); }});
+    entries.push_back({"OEBPS/toc.ncx", true, [this] { return ncx(); }});
     return entries;
 }
 

@@ -4,6 +4,8 @@
 // readers. The novel stays in its own encoding; each document is converted to UTF-8 when the
 // archive reaches it.
 #include <cstdint>
+#include <future>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,7 +21,7 @@ struct BookInfo {
     std::string title;
     std::string author;  // none when empty
     std::string language = "zh";
-    std::string identifier;  // urn:uuid:…
+    std::string identifier;  // urn:uuid:…; when empty, the book finds it (identifierOf)
     std::string modified;    // CCYY-MM-DDThh:mm:ssZ
 };
 
@@ -68,11 +70,14 @@ class Book {
 public:
     Book(std::string_view text, splitter::DocumentEncoding encoding, std::vector<BookPart> parts,
          BookInfo info);
-    // The archive's files in order, mimetype first. Each document is made when it is
-    // written; unconvertible() is complete once the archive has been written.
+    // The archive's files in order, mimetype first, the package, navigation document and NCX
+    // last (the identifier is found meanwhile). Each document is made when it is written,
+    // and documents may be made on several threads at once; unconvertible() is complete once
+    // the archive has been written.
     std::vector<ArchiveEntry> entries();
     const std::vector<BookPart>& parts() const { return parts_; }
-    // In the order of the novel; the line numbers are filled in by countLines().
+    // The first few, in the order of the novel, once countLines() has sorted them and filled
+    // in their line numbers.
     const std::vector<Unconvertible>& unconvertible() const { return unconvertible_; }
     std::int64_t unconvertibleCount() const { return unconvertibleCount_; }
     void countLines();
@@ -88,11 +93,14 @@ private:
     std::string navigationDocument() const;
     std::string ncx() const;
     std::string href(std::size_t k) const;
+    const std::string& identifier() const;
 
     std::string_view text_;
     splitter::DocumentEncoding encoding_;
     std::vector<BookPart> parts_;
     BookInfo info_;
+    std::shared_future<std::string> identifier_;
+    std::mutex reportsMutex_;
     std::vector<Unconvertible> unconvertible_;
     std::int64_t unconvertibleCount_ = 0;
 };

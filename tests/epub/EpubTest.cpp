@@ -165,7 +165,7 @@ std::string bookOf(const std::string& text, const std::string& codePage,
             : encodingOf(codePage);
     BookInfo info;
     info.title = "t";
-    info.identifier = identifierOf(text);
+
     info.modified = "2026-01-01T00:00:00Z";
     book = std::make_unique<Book>(text, encoding, planBook(text, encoding, headings), info);
     std::string archive;
