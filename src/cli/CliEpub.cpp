@@ -2,6 +2,7 @@
 
 #include <tuple>
 
+#include "cli/Catalogue.h"
 #include "epub/EpubBook.h"
 #include "epub/EpubFile.h"
 #include "epub/EpubText.h"
@@ -15,131 +16,141 @@ using namespace folioknife::epub;
 
 namespace {
 
-bool endsWithInAnyCase(const std::string& text, const std::string& ending) {
-    if (text.size() < ending.size()) return false;
-    for (std::size_t i = 0; i < ending.size(); ++i) {
-        const char a = text[text.size() - ending.size() + i];
-        if ((a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) != ending[i]) return false;
+// Why the book read back is not the novel, in the run's language.
+std::string describe(const Difference& d) {
+    switch (d.kind) {
+        case Difference::Kind::None:
+            break;
+        case Difference::Kind::Unreadable:
+            return trf("the EPUB read back: cannot read {1}", {d.document});
+        case Difference::Kind::Differs:
+            return trf("line {1} of the novel differs from paragraph {2} of {3} in the EPUB",
+                       {std::to_string(d.line), std::to_string(d.paragraph), d.document});
+        case Difference::Kind::Unconvertible:
+            return trf("line {1} of the novel holds a character that the EPUB could not hold",
+                       {std::to_string(d.line)});
+        case Difference::Kind::MoreInBook:
+            return trf("paragraph {1} of {2} in the EPUB is past the novel's end",
+                       {std::to_string(d.paragraph), d.document});
+        case Difference::Kind::MoreInNovel:
+            return trf("line {1} of the novel is missing from the EPUB", {std::to_string(d.line)});
     }
-    return true;
-}
-
-// The novel's file name without ".txt".
-std::string bookName(const std::string& novel) {
-    std::string name = fileName(novel, nativePathStyle());
-    if (endsWithInAnyCase(name, ".txt") && name.size() > 4) name.resize(name.size() - 4);
-    return name;
+    return {};
 }
 
 }  // namespace
 
 bool epubAvailable() { return archivesAvailable(); }
 
-bool isEpubName(const std::string& path) { return endsWithInAnyCase(path, ".epub"); }
+bool isEpubName(const std::string& path) {
+    if (path.size() < 5) return false;
+    std::string end = path.substr(path.size() - 5);
+    for (char& c : end) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return end == ".epub";
+}
 
-int writeEpub(const CliOptions& options, const SourceDocument& document,
-              const std::vector<ExpressionMatch>& headings, FileService& files,
-              const std::string& terminal, std::ostream& out, std::ostream& err) {
+int writeEpub(const EpubRun& run) {
     const std::string& codePage = programCodePage();
-    const auto show = [&](const std::string& text) {
-        return convertForDisplay(text, codePage, terminal);
+    const auto inUtf8 = [&](const Text& text) {
+        return convertForDisplay(text, codePage, "UTF-8");
     };
+    const CliOptions& options = run.options;
     if (!isLanguageTag(options.language)) {
-        err << "folioknife-split: --lang takes a language tag such as zh, zh-TW or en-US, not "
-            << options.language << "\n";
+        run.report(trf("--lang takes a language tag such as zh, zh-TW or en-US, not {1}",
+                       {convertForDisplay(options.language, run.terminal, "UTF-8")}));
         return kExitUsage;
     }
     BookInfo info;
     info.language = options.language;
     for (auto [typed, into, name] : {std::tuple{&options.title, &info.title, "--title"},
                                      std::tuple{&options.author, &info.author, "--author"}}) {
-        const std::optional<std::string> utf8 = convertText(*typed, terminal, "UTF-8");
+        const std::optional<std::string> utf8 = convertText(*typed, run.terminal, "UTF-8");
         if (!utf8) {
-            err << "folioknife-split: " << name << " is not text in the terminal's encoding\n";
+            run.report(trf("{1} is not text in the terminal's encoding", {name}));
             return kExitUsage;
         }
         *into = std::string(trimmed(*utf8));
     }
 
-    const std::string_view text = document.text();
-    const DocumentEncoding& encoding = document.encoding();
-    std::vector<std::int64_t> offsets;
-    offsets.reserve(headings.size());
-    for (const ExpressionMatch& m : headings) offsets.push_back(m.offset);
-
-    const NamedInFront named = titleAndAuthorIn(text, encoding, offsets);
+    const std::string_view text = run.document.text();
+    const DocumentEncoding& encoding = run.document.encoding();
+    // Where each heading's line is; a volume line that went with a heading is found again.
+    std::vector<std::int64_t> headings;
+    headings.reserve(run.search.headings.size());
+    for (std::size_t k = 0; k < run.search.headings.size(); ++k) {
+        headings.push_back(k < run.search.details.size() ? run.search.details[k].match.offset
+                                                         : run.search.headings[k].offset);
+    }
+    const NamedInFront named = titleAndAuthorIn(text, encoding, headings);
     if (info.title.empty()) info.title = named.title;
-    if (info.title.empty())
-        info.title = convertForDisplay(bookName(options.file), codePage, "UTF-8");
+    if (info.title.empty()) {
+        info.title = inUtf8(novelStem(run.novel, nativePathStyle() == PathStyle::Windows));
+    }
     if (info.author.empty()) info.author = named.author;
     info.modified = modificationTime();
 
-    std::string path = options.epubPath;
-    if (path.empty()) {
-        path =
-            joinPath(options.outputDirectory, bookName(options.file) + ".epub", nativePathStyle());
-    }
-    const std::string folder = folderOf(path, nativePathStyle());
-    const std::optional<FileIdentity> novel = files.identify(options.file);
-    if (novel && novel == files.identify(path)) {
-        err << "folioknife-split: the EPUB would replace the novel itself: " << show(path) << "\n";
+    const std::optional<FileIdentity> novel = run.files.identify(run.novel);
+    if (novel && novel == run.files.identify(run.book)) {
+        run.report(trf("the EPUB would replace the novel itself: {1}", {inUtf8(run.book)}));
         return kExitRefused;
     }
-
-    if (offsets.empty()) {
-        err << "folioknife-split: no chapter headings found; the EPUB's documents are cut at line "
-               "ends about every 100 KB\n";
+    if (headings.empty()) {
+        run.report(
+            tr("no chapter heading found: the EPUB's documents are cut at line ends about "
+               "every 100 KB"));
     }
-    Book book(text, encoding, planBook(text, encoding, offsets), info);
+    Book book(text, encoding, planBook(text, encoding, headings), info);
     const std::vector<ArchiveEntry> entries = book.entries();
-    if (const std::optional<EpubFailure> failure = installEpub(files, path, folder, entries)) {
-        err << "folioknife-split: cannot write " << show(path);
-        if (!failure->reason.empty()) err << ": " << show(failure->reason);
-        err << "\n";
+    const std::optional<EpubFailure> failure =
+        installEpub(run.files, run.book, folderOf(run.book, nativePathStyle()), entries);
+    if (failure) {
+        run.report(trf("cannot write {1}: {2}", {inUtf8(run.book), inUtf8(failure->reason)}));
         return kExitFileError;
     }
 
     book.countLines();
     for (const Unconvertible& u : book.unconvertible()) {
-        err << "folioknife-split: line " << u.line << " (byte " << u.offset
-            << ") holds a character that cannot be converted to UTF-8; the EPUB shows U+FFFD in "
-               "its place\n";
+        run.report(
+            trf("line {1} (byte {2}) holds a character that cannot be converted to "
+                "UTF-8; the EPUB shows U+FFFD in its place",
+                {std::to_string(u.line), std::to_string(u.offset)}));
     }
     const std::int64_t unshown =
         book.unconvertibleCount() - static_cast<std::int64_t>(book.unconvertible().size());
-    if (unshown > 0) err << "folioknife-split: and " << unshown << " more such character(s)\n";
+    if (unshown > 0) {
+        run.report(trf("and {1} more such character(s)", {std::to_string(unshown)}));
+    }
 
-    std::int64_t counts[4] = {};
-    for (const BookPart& part : book.parts()) ++counts[static_cast<int>(part.kind)];
-    out << "folioknife-split: wrote " << show(path) << ": " << encoding.codePage << " to UTF-8, "
-        << counts[static_cast<int>(BookPart::Kind::Chapter)] << " chapter(s), "
-        << counts[static_cast<int>(BookPart::Kind::Volume)] << " volume(s), "
-        << (counts[static_cast<int>(BookPart::Kind::Preface)] ? "a preface, " : "")
-        << book.parts().size() << " document(s)\n";
-
+    std::string source = tr("source kept (--delete-source not given)");
     if (options.deleteSource) {
         const SourceDeletion deletion =
-            deleteSourceIfEpubHolds(files, options.file, path, text, encoding);
+            deleteSourceIfEpubHolds(run.files, run.novel, run.book, text, encoding);
         switch (deletion.fate) {
             case SourceFate::Deleted:
-                out << "folioknife-split: deleted " << show(options.file)
-                    << ": the EPUB read back holds every line of it\n";
+                source = tr("source deleted");
                 break;
             case SourceFate::Differs:
-                err << "folioknife-split: kept " << show(options.file)
-                    << ": the EPUB read back does not hold all of it: " << show(deletion.reason)
-                    << "\n";
+                source = trf("source kept: {1}", {describe(deletion.difference)});
                 break;
             case SourceFate::IsOutput:
-                err << "folioknife-split: kept " << show(options.file)
-                    << ": it is the EPUB itself\n";
+                source = trf("source kept: {1}", {tr("it is the EPUB itself")});
                 break;
             case SourceFate::Failed:
-                err << "folioknife-split: kept " << show(options.file) << ": "
-                    << show(deletion.reason) << "\n";
+                source = trf("source kept: {1}", {inUtf8(deletion.reason)});
                 break;
         }
+        if (deletion.fate != SourceFate::Deleted) run.report(source);
     }
+    std::int64_t counts[4] = {};
+    for (const BookPart& part : book.parts()) ++counts[static_cast<int>(part.kind)];
+    run.out << convertForDisplay(
+                   trf("{1}: EPUB written: {2} chapters, {3} volumes, {4} documents in {5}; {6}",
+                       {inUtf8(run.novel),
+                        std::to_string(counts[static_cast<int>(BookPart::Kind::Chapter)]),
+                        std::to_string(counts[static_cast<int>(BookPart::Kind::Volume)]),
+                        std::to_string(book.parts().size()), inUtf8(run.book), source}),
+                   "UTF-8", run.terminal)
+            << "\n";
     return kExitDone;
 }
 

@@ -1,9 +1,10 @@
 #pragma once
+#include <functional>
 #include <ostream>
-#include <vector>
+#include <string>
 
 #include "cli/CliSplit.h"
-#include "splitter/ExpressionMatcher.h"
+#include "splitter/ChapterHeadings.h"
 #include "splitter/FileService.h"
 #include "splitter/SourceDocument.h"
 
@@ -16,11 +17,21 @@ bool epubAvailable();
 // novel that follows it.
 bool isEpubName(const std::string& path);
 
-// Makes the EPUB of the loaded novel with the headings found in it, and deletes the novel
-// when asked and the book read back holds it; returns the exit status. Paths are in the
-// program's code page, the title and author as typed in the terminal.
-int writeEpub(const CliOptions& options, const splitter::SourceDocument& document,
-              const std::vector<splitter::ExpressionMatch>& headings, splitter::FileService& files,
-              const std::string& terminal, std::ostream& out, std::ostream& err);
+// One novel made into an EPUB. Paths in the program's code page.
+struct EpubRun {
+    const CliOptions& options;  // title, author and language as typed in the terminal
+    const splitter::Text& novel;
+    const splitter::Text& book;
+    const splitter::SourceDocument& document;
+    const splitter::HeadingSearch& search;
+    splitter::FileService& files;
+    const std::string& terminal;
+    std::ostream& out;
+    const std::function<void(const std::string&)>& report;  // a UTF-8 message for stderr
+};
+
+// Writes the EPUB of the loaded novel with the headings found in it, and deletes the novel
+// when asked and the book read back holds it; returns the exit status.
+int writeEpub(const EpubRun& run);
 
 }  // namespace folioknife::cli

@@ -1,9 +1,13 @@
 #pragma once
 #include <ostream>
 #include <string>
+#include <vector>
+
+#include "splitter/CodePage.h"
 
 namespace folioknife::cli {
 
+// With several novels the status is the worst of them: the highest.
 constexpr int kExitDone = 0;
 constexpr int kExitRefused = 1;    // a check refused the split; its message is on stderr
 constexpr int kExitFileError = 2;  // the novel could not be opened or a file not written
@@ -22,18 +26,35 @@ struct CliOptions {
     bool deleteSource = false;
     std::string codePage;
     bool list = false;
-    bool anywhere = false;  // every match is a heading, wherever it stands
-    bool epub = false;      // an EPUB instead of volumes
-    std::string epubPath;   // empty: beside the novel, or in the output folder when one is given
-    std::string title;      // the EPUB's; as typed in the terminal, empty when not given
+    bool json = false;               // with list: one JSON document
+    bool anywhere = false;           // every match is a heading, wherever it stands
+    bool recursive = false;          // folders given: their subfolders too
+    bool quiet = false;              // no progress
+    bool progress = false;           // standard error is a terminal: long work shows how far it is
+    std::vector<std::string> files;  // novels, and folders of novels
+    bool epub = false;               // an EPUB of each novel instead of volumes
+    std::string epubPath;  // one novel: the EPUB's name; empty: beside the novel or in --output
+    std::string title;     // the EPUB's; as typed in the terminal, empty when not given
     std::string author;
     std::string language = "zh";
-    std::string file;
 };
 
 // True when the code page writes every ASCII character as that one byte (GBK, Big5, UTF-8;
 // not UTF-16 or UCS-4).
 bool asciiMeansAscii(const std::string& codePage);
+
+// The novel's name without its folder and its ".txt" (in any case): the folder of its own that
+// it is split into when several are split at once. '/' separates on Windows too.
+splitter::Text novelStem(const splitter::Text& path, bool windows);
+
+// True for a name that ends in ".txt", in any case.
+bool isTextFileName(const splitter::Text& name);
+
+// One of the splitter's messages (in 'codePage') in the run's language, as UTF-8: itself under
+// Chinese, else the English catalogue text, with what follows a known beginning (a folder, a
+// file, a reason) kept as it is.
+std::string localizeSplitterMessage(const splitter::Text& text, const std::string& codePage,
+                                    bool chinese);
 
 // Runs a split or a listing as the options say; returns the exit status. Texts arrive in the
 // terminal's encoding and are printed in it.

@@ -590,16 +590,18 @@ bool paragraphsOf(std::string_view xhtml, std::vector<std::string>& paragraphs) 
 
 }  // namespace
 
-std::string compareWithNovel(std::string_view epub, std::string_view text,
-                             const DocumentEncoding& encoding) {
+Difference compareWithNovel(std::string_view epub, std::string_view text,
+                            const DocumentEncoding& encoding) {
+    const auto unreadable = [](std::string what) {
+        return Difference{Difference::Kind::Unreadable, 0, 0, std::move(what)};
+    };
     const ArchiveReader archive(epub);
-    if (!archive.isOpen())
-        return "the EPUB cannot be opened as a zip archive: " + archive.failure();
+    if (!archive.isOpen()) return unreadable("the zip archive: " + archive.failure());
     const std::vector<std::string> names = archive.names();
     const std::optional<std::string> mimetype = archive.read("mimetype");
     if (names.empty() || names.front() != "mimetype" || !archive.isStored("mimetype") ||
         !mimetype || *mimetype != "application/epub+zip") {
-        return "the EPUB does not begin with its stored mimetype";
+        return unreadable("mimetype, stored first");
     }
     const std::optional<std::string> container = archive.read("META-INF/container.xml");
     const std::size_t rootfile = container ? container->find("<rootfile ") : std::string::npos;
@@ -608,7 +610,7 @@ std::string compareWithNovel(std::string_view epub, std::string_view text,
                                         : attributeOf(*container, rootfile, "full-path");
     const std::optional<std::string> package =
         packagePath.empty() ? std::nullopt : archive.read(packagePath);
-    if (!package) return "the EPUB's package document cannot be read";
+    if (!package) return unreadable("the package document");
     const std::string folder = packagePath.substr(0, packagePath.rfind('/') + 1);
 
     std::vector<std::pair<std::string, std::string>> manifest;  // id, href
@@ -624,11 +626,11 @@ std::string compareWithNovel(std::string_view epub, std::string_view text,
         const std::string id = attributeOf(*package, at, "idref");
         const auto item = std::find_if(manifest.begin(), manifest.end(),
                                        [&](const auto& entry) { return entry.first == id; });
-        if (item == manifest.end()) return "the EPUB's spine names a missing document: " + id;
+        if (item == manifest.end()) return unreadable("the spine's " + id);
         const std::string name = folder + item->second;
         const std::optional<std::string> xhtml = archive.read(name);
         std::vector<std::string> paragraphs;
-        if (!xhtml || !paragraphsOf(*xhtml, paragraphs)) return name + " cannot be read back";
+        if (!xhtml || !paragraphsOf(*xhtml, paragraphs)) return unreadable(name);
         if (paragraphs.empty()) continue;
         // Back to the novel's encoding in one conversion per document.
         std::string joined;
@@ -638,14 +640,11 @@ std::string compareWithNovel(std::string_view epub, std::string_view text,
         std::size_t k = 0;  // the paragraph compared
         std::size_t from = 0;
         std::string_view line;
-        const std::string where = " (paragraph ";
         while (k < paragraphs.size()) {
-            if (!novel.next(line)) {
-                return "the EPUB holds more text than the novel: paragraph " +
-                       std::to_string(k + 1) + " of " + name;
-            }
-            const std::string place = "line " + std::to_string(novel.number()) + " of the novel" +
-                                      where + std::to_string(k + 1) + " of " + name + ")";
+            const auto at = [&](Difference::Kind kind) {
+                return Difference{kind, novel.number(), static_cast<std::int64_t>(k + 1), name};
+            };
+            if (!novel.next(line)) return at(Difference::Kind::MoreInBook);
             std::string_view got;
             std::string single;
             if (back) {
@@ -657,22 +656,17 @@ std::string compareWithNovel(std::string_view epub, std::string_view text,
                 // Some paragraph does not convert: this one, or one further on.
                 std::optional<std::string> converted =
                     splitter::convertText(paragraphs[k], "UTF-8", encoding.codePage);
-                if (!converted) {
-                    return place + " does not convert back to " + encoding.codePage +
-                           ": a character of it could not be written in the EPUB";
-                }
+                if (!converted) return at(Difference::Kind::Unconvertible);
                 single = std::move(*converted);
                 got = single;
             }
-            if (got != line) return place + " differs";
+            if (got != line) return at(Difference::Kind::Differs);
             ++k;
         }
     }
-    if (spineItems == 0) return "the EPUB's spine is empty";
+    if (spineItems == 0) return unreadable("the spine");
     std::string_view rest;
-    if (novel.next(rest)) {
-        return "line " + std::to_string(novel.number()) + " of the novel is missing from the EPUB";
-    }
+    if (novel.next(rest)) return Difference{Difference::Kind::MoreInNovel, novel.number(), 0, {}};
     return {};
 }
 

@@ -105,11 +105,27 @@ private:
     std::int64_t unconvertibleCount_ = 0;
 };
 
+// Where an EPUB read back first parts from the novel it was made from.
+struct Difference {
+    enum class Kind {
+        None,
+        Unreadable,     // no zip archive, or its container, package or a document unreadable
+        Differs,        // the novel's line and the paragraph differ
+        Unconvertible,  // the paragraph does not convert back to the novel's encoding
+        MoreInBook,     // paragraphs past the novel's last line
+        MoreInNovel,    // lines past the book's last paragraph
+    };
+    Kind kind = Kind::None;
+    std::int64_t line = 0;       // of the novel, from 1
+    std::int64_t paragraph = 0;  // of the document, from 1
+    std::string document;        // its name in the archive; with Unreadable, what could not be
+                                 // read and why
+};
+
 // Compares an EPUB, read as a reader would (container, package, spine, documents), with the
 // novel: every paragraph and heading, unescaped and converted back to the novel's encoding,
-// against the novel's lines less their leading blanks, blank lines left out. Empty when they
-// are equal; else where they first differ.
-std::string compareWithNovel(std::string_view epub, std::string_view text,
-                             const splitter::DocumentEncoding& encoding);
+// against the novel's lines less their leading blanks, blank lines left out.
+Difference compareWithNovel(std::string_view epub, std::string_view text,
+                            const splitter::DocumentEncoding& encoding);
 
 }  // namespace folioknife::epub

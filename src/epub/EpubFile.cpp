@@ -2,8 +2,6 @@
 
 #include <memory>
 
-#include "epub/EpubBook.h"
-
 namespace folioknife::epub {
 
 using splitter::FileService;
@@ -39,11 +37,11 @@ std::optional<EpubFailure> installEpub(FileService& files, const std::string& pa
 SourceDeletion deleteSourceIfEpubHolds(FileService& files, const std::string& source,
                                        const std::string& epub, std::string_view text,
                                        const splitter::DocumentEncoding& encoding) {
-    const auto failed = [&] { return SourceDeletion{SourceFate::Failed, files.lastFailure()}; };
+    const auto failed = [&] { return SourceDeletion{SourceFate::Failed, files.lastFailure(), {}}; };
     const std::optional<splitter::FileIdentity> novel = files.identify(source);
     const std::optional<splitter::FileIdentity> book = files.identify(epub);
     if (!novel || !book) return failed();
-    if (*novel == *book) return {SourceFate::IsOutput, {}};
+    if (*novel == *book) return {SourceFate::IsOutput, {}, {}};
 
     // The book as the disk holds it, not as it was made.
     std::unique_ptr<splitter::InputFile> file = files.openForReading(epub);
@@ -60,10 +58,12 @@ SourceDeletion deleteSourceIfEpubHolds(FileService& files, const std::string& so
         bytes.append(piece, static_cast<std::size_t>(n));
     }
     file.reset();
-    std::string differs = compareWithNovel(bytes, text, encoding);
-    if (!differs.empty()) return {SourceFate::Differs, std::move(differs)};
+    Difference difference = compareWithNovel(bytes, text, encoding);
+    if (difference.kind != Difference::Kind::None) {
+        return {SourceFate::Differs, {}, std::move(difference)};
+    }
     if (!files.deleteFile(source)) return failed();
-    return {SourceFate::Deleted, {}};
+    return {SourceFate::Deleted, {}, {}};
 }
 
 }  // namespace folioknife::epub

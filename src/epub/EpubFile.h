@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "epub/EpubArchive.h"
+#include "epub/EpubBook.h"
 #include "splitter/DocumentEncoding.h"
 #include "splitter/FileService.h"
 
@@ -32,7 +33,8 @@ enum class SourceFate {
 };
 struct SourceDeletion {
     SourceFate fate = SourceFate::Failed;
-    std::string reason;
+    std::string reason;     // with Failed: the system's words, in the program's code page
+    Difference difference;  // with Differs
 };
 
 // Deletes the novel at 'source' when the EPUB at 'epub', read back from disk, holds every line

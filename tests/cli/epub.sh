@@ -53,9 +53,15 @@ big-utf8.txt|utf-8||1 1 1 1 |big-utf8|
 utf16.txt|utf-16||1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 |utf16|
 none.txt|utf-8||1 1 1 1 |none|
 TABLE
-grep -q '第一卷 风起' <(python3 "$reader" gbk.epub gbk.txt gb18030) || fail "gbk: no volume label"
 # The toc: preface, volume 1 with chapters 1-3, volume 2 with chapters 4-6.
-python3 "$reader" gbk.epub gbk.txt gb18030 | grep -q $'toc\t1\t第二卷：云涌' || fail "gbk: volume 2's label"
+python3 "$reader" gbk.epub gbk.txt gb18030 >read.txt
+grep -q $'toc\t1\t第一卷 风起' read.txt || fail "gbk: volume 1's label"
+grep -q $'toc\t1\t第二卷：云涌' read.txt || fail "gbk: volume 2's label"
+
+# Several novels: one EPUB each, in the -o folder.
+"$split" --epub -o several gbk.txt utf16.txt >out.txt 2>err.txt || fail "several: exited $?"
+[ -f several/gbk.epub ] && [ -f several/utf16.epub ] || fail "several: $(ls several)"
+[ "$(wc -l <out.txt)" = 2 ] || fail "several: $(cat out.txt)"
 
 # The same novel gives the same identifier; the options name the book.
 id1=$(python3 "$reader" gbk.epub gbk.txt gb18030 | awk -F'\t' '$1 == "identifier" { print $2 }')
@@ -76,10 +82,13 @@ mkdir -p outdir
 # Damage: the character is reported with its line, and --delete-source keeps the novel.
 "$gen" damaged.txt --encoding utf8 --chapters 8 --damage --seed 8 >/dev/null
 "$split" --epub --delete-source damaged.txt >out.txt 2>err.txt || fail "damaged: exited $?"
-grep -qE '^folioknife-split: line [0-9]+ \(byte [0-9]+\) holds a character that cannot be converted' err.txt ||
+grep -qE '^第 [0-9]+ 行（第 [0-9]+ 字节）含有无法转换为 UTF-8 的字符' err.txt ||
     fail "damaged: not reported: $(cat err.txt)"
-grep -q 'kept damaged.txt: the EPUB read back does not hold all of it: line [0-9]* of the novel' err.txt ||
+grep -qE '^源文件已保留：小说第 [0-9]+ 行与 EPUB 中 OEBPS/text/part[0-9]+.xhtml 的第 [0-9]+ 段不同' err.txt ||
     fail "damaged: $(cat err.txt)"
+LC_ALL=C.UTF-8 "$split" --epub damaged.txt 2>&1 >/dev/null |
+    grep -qE '^line [0-9]+ \(byte [0-9]+\) holds a character that cannot be converted to UTF-8' ||
+    fail "damaged: not reported in English"
 [ -f damaged.txt ] || fail "damaged: the novel was deleted"
 epubcheck_ok damaged.epub
 
@@ -87,7 +96,8 @@ epubcheck_ok damaged.epub
 cp utf16.txt gone.txt
 "$split" --delete-source --epub gone.txt >out.txt 2>err.txt || fail "delete: exited $?"
 [ -f gone.txt ] && fail "delete: the novel is still there: $(cat out.txt err.txt)"
-grep -q 'deleted gone.txt' out.txt || fail "delete: $(cat out.txt)"
+grep -q '^gone.txt：已写出 EPUB：20 章，0 卷，21 个文档，位于 ./gone.epub；源文件已删除$' out.txt ||
+    fail "delete: $(cat out.txt)"
 python3 "$reader" gone.epub utf16.txt utf-16 >/dev/null || fail "delete: the book does not hold the novel"
 
 # Refusals and failures: nothing written, nothing left behind, the old book kept.
@@ -99,7 +109,7 @@ expect() {  # STATUS CMD...: the exit status
 }
 expect 64 "$split" --list --epub gbk.txt
 expect 64 "$split" --epub gbk.txt --lang 'zh cn'
-expect 64 "$split" --epub notabook.txt gbk.txt
+expect 64 "$split" --epub=one.epub gbk.txt gbk2.txt
 expect 2 "$split" --epub missing/x.epub gbk.txt
 mkdir -p ro && cp gbk.epub ro/gbk.epub && chmod 555 ro
 if [ "$(id -u)" != 0 ]; then
