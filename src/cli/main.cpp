@@ -91,11 +91,10 @@ int main(int argc, char** argv) {
     app.add_option("--codepage", options.codePage,
                    say(tr("code page of the novel's headings: GBK, GB18030, UTF-8, ... (default: "
                           "the locale's)")));
-    auto* list = app.add_flag(
-        "--list", options.list,
-        say(tr("write nothing; print each heading: number, byte offset, the file it goes "
-               "into, its line; on stderr, how many matches were left out as no "
-               "headings")));
+    app.add_flag("--list", options.list,
+                 say(tr("write nothing; print each heading: number, byte offset, the file it goes "
+                        "into, its line; on stderr, how many matches were left out as no "
+                        "headings")));
     app.add_flag("--json", options.json,
                  say(tr("with --list: print one JSON document (encoding, headings, volumes, "
                         "notes); for several novels, an array of them")));
@@ -113,13 +112,14 @@ int main(int argc, char** argv) {
                                      "(default: the novel's name with .epub, beside it or in "
                                      "the -o folder)")))
                    ->expected(0, 1)
-                   ->type_name("[FILE.epub]")
-                   ->excludes(list);
+                   ->type_name("[FILE.epub]");
         app.add_option("--title", options.title,
-                       say(tr("the EPUB's title (default: a 《书名》 line near the start, else "
-                              "the file name)")));
+                       say(trf("the EPUB's title (default: the title of a line that begins "
+                               "with it in {1} near the start, else the file name)",
+                               {"《》"})));
         app.add_option("--author", options.author,
-                       say(tr("the EPUB's author (default: a 作者： line near the start)")));
+                       say(tr("the EPUB's author (default: the name on an author line near the "
+                              "start)")));
         app.add_option("--lang", options.language, say(tr("the EPUB's language (default zh)")));
     }
     // Not required here: "--epub novel.txt" hands the novel to --epub, and it is taken back
@@ -175,6 +175,13 @@ int main(int argc, char** argv) {
     }
     if (epub && epub->count() > 0) {
         options.epub = true;
+        if (options.list || options.json) {
+            std::cerr << "folioknife-split: "
+                      << say(tr("--epub writes an EPUB and --list writes nothing: give one of "
+                                "them"))
+                      << "\n";
+            return folioknife::cli::kExitUsage;
+        }
         if (!options.epubPath.empty() && !folioknife::cli::isEpubName(options.epubPath)) {
             options.files.insert(options.files.begin(), options.epubPath);
             options.epubPath.clear();
