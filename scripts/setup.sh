@@ -4,14 +4,15 @@
 # default Boost.Regex (1.74) packages.
 set -euo pipefail
 packages=(
-    build-essential cmake ninja-build pkg-config time clang-format help2man
+    build-essential cmake ninja-build pkg-config time clang-format shellcheck help2man
     libboost1.81-dev libcli11-dev libgtest-dev libgmock-dev nlohmann-json3-dev gettext locales
 )
 # Extra groups, asked for by the scripts that need them.
 for group in "$@"; do
     case "$group" in
-        gui) packages+=(qt6-base-dev xvfb xauth xdotool openbox imagemagick fonts-wqy-microhei
-                        fonts-wqy-zenhei libcurl4-openssl-dev locales) ;;
+        # qt6-translations-l10n: Qt's file dialogs in the user's language.
+        gui) packages+=(qt6-base-dev qt6-translations-l10n xvfb xauth xdotool openbox imagemagick
+                        fonts-wqy-microhei fonts-wqy-zenhei libcurl4-openssl-dev locales) ;;
         # googletest: the sources, built by the cross toolchain for the Windows tests.
         windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest xvfb xdotool
                             openbox imagemagick fonts-wqy-microhei locales) ;;

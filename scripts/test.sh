@@ -25,9 +25,11 @@ stage() {
     fi
     echo "==== passed: $name ($(( $(date +%s) - begun )) s)"
 }
+# Every shell script, the helpers it sources followed (.shellcheckrc).
+lint_scripts() { git ls-files -z '*.sh' .ci/run | xargs -0 shellcheck; }
 # (Chained with &&: "set -e" does not act inside a function whose caller tests its status.)
 native() {
-    scripts/setup.sh gui && scripts/format.sh --check && scripts/build.sh &&
+    scripts/setup.sh gui && scripts/format.sh --check && lint_scripts && scripts/build.sh &&
         ctest --test-dir build --output-on-failure -j2
 }
 

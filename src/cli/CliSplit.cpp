@@ -297,6 +297,25 @@ std::string localizeSplitterMessage(const Text& text, const std::string& codePag
                  text.substr(head.size(), text.size() - head.size() - tail.size())});
         }
     }
+    // The split by another suffix: both suffixes and the count sit inside the text.
+    const Text marks[] = {programText("未找到“"), programText("”章节标题，已按“"),
+                          programText("”分割：共 "), programText(" 个章节标题")};
+    if (text.rfind(marks[0], 0) == 0 && text.size() > marks[0].size() + marks[3].size() &&
+        text.compare(text.size() - marks[3].size(), marks[3].size(), marks[3]) == 0) {
+        const std::size_t asked = marks[0].size();
+        const std::size_t used = text.find(marks[1], asked);
+        const std::size_t count = used == Text::npos ? used : text.find(marks[2], used);
+        if (count != Text::npos) {
+            const std::size_t usedFrom = used + marks[1].size();
+            const std::size_t countFrom = count + marks[2].size();
+            return trf(
+                "no chapter heading with \"{1}\" found; split by \"{2}\": {3} chapter "
+                "headings",
+                {utf8(text.substr(asked, used - asked)),
+                 utf8(text.substr(usedFrom, count - usedFrom)),
+                 text.substr(countFrom, text.size() - marks[3].size() - countFrom)});
+        }
+    }
     const SplitterMessage* best = nullptr;
     std::size_t bestLength = 0;
     for (const SplitterMessage& m : kSplitterMessages) {
@@ -475,8 +494,11 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
                 continue;
             }
             const DocumentEncoding& encoding = document.encoding();
-            const HeadingSearch search = searchChapterHeadings(
-                expression, text, encoding, headingRulesFor(!options.customMode, options.anywhere));
+            const HeadingRules rules = headingRulesFor(!options.customMode, options.anywhere);
+            const HeadingSearch search =
+                options.customMode
+                    ? searchChapterHeadings(expression, text, encoding, rules)
+                    : searchDefaultHeadings(options.prefix, options.suffix, text, encoding, rules);
             if (search.status != HeadingSearch::Status::Done) {
                 report(search.status == HeadingSearch::Status::InvalidExpression
                            ? localize(messages::invalidExpression()) + search.reason
@@ -486,6 +508,14 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
             }
             const std::vector<ExpressionMatch>& matches = search.headings;
             std::vector<std::string> notes;
+            // Which suffix the headings were found with, when not the one asked for: in the
+            // listing's header.
+            std::string otherSuffix;
+            if (search.otherSuffix) {
+                otherSuffix = localize(messages::otherSuffixUsed(
+                    options.suffix, search.suffix, static_cast<std::int64_t>(matches.size())));
+                notes.push_back(otherSuffix);
+            }
             if (search.leftOutInText + search.leftOutAsContents > 0) {
                 notes.push_back(
                     trf("left out {1} match(es) inside running text and {2} "
@@ -493,8 +523,15 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
                         {std::to_string(search.leftOutInText),
                          std::to_string(search.leftOutAsContents)}));
             }
+            if (search.leftOutRepeated > 0) {
+                notes.push_back(
+                    trf("left out {1} repeat(s) of the heading before it (page "
+                        "headers, running titles); --anywhere keeps them",
+                        {std::to_string(search.leftOutRepeated)}));
+            }
             if (matches.empty()) {
-                const auto better = options.customMode
+                // Every match counting, the suffix stays the one asked for; name one that helps.
+                const auto better = options.customMode || !options.anywhere
                                         ? std::nullopt
                                         : suggestSuffix(options.prefix, text, encoding,
                                                         headingRulesFor(true, options.anywhere));
@@ -577,6 +614,7 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
             }
             if (several) out << "file: " << show(path) << '\n';
             out << "encoding: " << encoding.codePage << '\n';
+            if (!otherSuffix.empty()) out << say(otherSuffix) << '\n';
             for (std::size_t i = 0; i < matches.size(); ++i) {
                 out << i + 1 << '\t' << matches[i].offset << '\t'
                     << say(volumeName(volumeOf(matches[i].offset))) << '\t'

@@ -24,6 +24,11 @@ inline Text suffixWouldFind(const Text& suffix, std::int64_t headings) {
     return programText("未找到章节标题：全文写入了一个文件。后缀改为“") + suffix +
            programText("”可找到 ") + std::to_string(headings) + programText(" 个章节标题");
 }
+// 'asked' and 'used' are in the program's code page.
+inline Text otherSuffixUsed(const Text& asked, const Text& used, std::int64_t headings) {
+    return programText("未找到“") + asked + programText("”章节标题，已按“") + used +
+           programText("”分割：共 ") + std::to_string(headings) + programText(" 个章节标题");
+}
 inline Text splitDone() { return programText("分割成功！"); }
 // The volumes' encoding, the line and the byte offset of the first character it cannot hold.
 inline Text cannotConvert(const Text& encoding, std::uint64_t line, std::uint64_t offset) {

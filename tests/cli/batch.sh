@@ -72,7 +72,7 @@ while IFS='|' read -r loc args status want; do
     grep -qF -- "$want" out.txt err.txt || fail "$loc $args: no '$want' in: $(cat out.txt err.txt)"
     if [ "$loc" = C.UTF-8 ]; then
         # No Chinese but the characters to type: the preset prefix and suffix, other suffixes.
-        grep -v -- '--prefix\|--suffix\|suffix (such as' out.txt err.txt | grep -qP '[\x{4e00}-\x{9fff}]' &&
+        grep -v -- '--prefix\|--suffix\|suffix (such as\|split by "' out.txt err.txt | grep -qP '[\x{4e00}-\x{9fff}]' &&
             fail "$loc $args: Chinese in an English run: $(cat out.txt err.txt)"
     fi
 done <<'TABLE'
@@ -83,7 +83,8 @@ zh_CN.UTF-8||64|缺少 FILE
 C.UTF-8|-o en a.txt|0|a.txt: split done: 40 headings, 5 files in en; source kept
 C.UTF-8|-n 0 a.txt|1|error: the chapters per file are not a number, or fewer than 1
 C.UTF-8|-e 第( a.txt|1|invalid chapter expression: 
-C.UTF-8|-s 回 -o none a.txt|0|no chapter heading found: the whole text went into one file
+C.UTF-8|-s 回 -o other a.txt|0|no chapter heading with "回" found; split by "章": 40 chapter headings
+C.UTF-8|-s 回 --anywhere -o none a.txt|0|no chapter heading found: the whole text went into one file
 C.UTF-8|a.txt/|2|cannot open: a.txt/
 C.UTF-8|--codepage UTF-16 a.txt|64|code page UTF-16 cannot be used
 C.UTF-8|--help|0|Exit status:
@@ -121,7 +122,8 @@ PY
 }
 check_json a.txt 7 40 6
 check_json b.txt 1 23 24
-check_json b.txt 10 0 1 -s 回
+check_json b.txt 10 0 1 -s 回 --anywhere
+check_json b.txt 10 23 3 -s 回
 run 0 "$split" --json a.txt b.txt
 python3 -c 'import json; d = json.load(open("out.txt")); assert [x["file"] for x in d] == ["a.txt", "b.txt"]' ||
     fail "--json with two novels: $(head -c 200 out.txt)"
