@@ -64,7 +64,8 @@ std::optional<std::string> toUtf16(std::string_view text, bool bigEndian) {
         const auto b = static_cast<unsigned char>(text[i]);
         const std::size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
         char32_t c = n == 1 ? b : n == 2 ? b & 0x1F : n == 3 ? b & 0x0F : b & 0x07;
-        for (std::size_t j = 1; j < n; ++j) c = c << 6 | (static_cast<unsigned char>(text[i + j]) & 0x3F);
+        for (std::size_t j = 1; j < n; ++j)
+            c = c << 6 | (static_cast<unsigned char>(text[i + j]) & 0x3F);
         i += n;
         if (c >= 0x10000) {
             put(0xD800 + ((c - 0x10000) >> 10));
@@ -83,7 +84,8 @@ std::optional<std::string> recode(std::string_view text, const std::string& from
     if (sameCodePage(from, to)) {
         // Still checked: the same bytes must be text of that encoding.
         bool big = false;
-        if (isUtf16(from, big)) return fromUtf16(text, big) ? std::optional<std::string>(text) : std::nullopt;
+        if (isUtf16(from, big))
+            return fromUtf16(text, big) ? std::optional<std::string>(text) : std::nullopt;
         return convertText(text, from, to) ? std::optional<std::string>(text) : std::nullopt;
     }
     bool fromBig = false, toBig = false;
@@ -109,7 +111,8 @@ std::size_t firstUnconvertible(std::string_view text, const DocumentEncoding& fr
     std::size_t line = 0;
     while (line < text.size()) {
         std::size_t end = line;
-        while (end < text.size() && text[end] != '\n') end = nextCharacterBoundary(text, end, from.characters);
+        while (end < text.size() && text[end] != '\n')
+            end = nextCharacterBoundary(text, end, from.characters);
         end = std::min(text.size(), nextCharacterBoundary(text, end, from.characters));
         if (!recode(text.substr(line, end - line), from.codePage, to)) break;
         line = end;
