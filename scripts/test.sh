@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test:
-#   1. the native build: unit tests, the window's tests, end-to-end and fault tests;
+#   1. the format check and shellcheck, then the native build: unit tests, the window's tests,
+#      end-to-end and fault tests;
 #   1b. the Debian package: built, lintian, installed with apt-get, run, purged;
 #   2. the Windows build under Wine (then its zip, unpacked and run): unit tests, the command-line splitter, the window;
 #   3. the native tests again under AddressSanitizer and UndefinedBehaviorSanitizer, then

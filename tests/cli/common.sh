@@ -12,6 +12,13 @@ chmod 755 "$work"  # an unprivileged user must be able to reach into it
 cd "$work" || exit 1
 # The program speaks Chinese under a Chinese locale, as its readers run it.
 export LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8
+# expect_status WANT CMD...: runs CMD, captures stdout/stderr in out.txt/err.txt.
+expect_status() {
+    local want=$1; shift
+    "$@" >out.txt 2>err.txt
+    local got=$?
+    [ "$got" = "$want" ] || fail "'$*' exited $got, expected $want; stderr: $(cat err.txt)"
+}
 # joined DIR [COUNT]: the volumes 1..COUNT of DIR (by default all of them), in order.
 joined() {
     local i n=${2:-$(count_volumes "$1")}

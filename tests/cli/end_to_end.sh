@@ -7,14 +7,6 @@ split=$(realpath "$1")
 gen=$(realpath "$2")
 source "$(dirname "$0")/common.sh"
 
-# expect_status WANT CMD...: runs CMD, captures stdout/stderr in out.txt/err.txt.
-expect_status() {
-    local want=$1; shift
-    "$@" >out.txt 2>err.txt
-    local got=$?
-    [ "$got" = "$want" ] || fail "'$*' exited $got, expected $want; stderr: $(cat err.txt)"
-}
-
 # Novels: GBK with a preface and UTF-8 without, headings in numerals and digits, CRLF lines.
 "$gen" gbk.txt --encoding gbk --chapters 40 --seed 3 >/dev/null
 "$gen" utf8.txt --encoding utf8 --chapters 23 --seed 5 --no-preface >/dev/null
