@@ -7,14 +7,10 @@ split=$(realpath "$1")
 gen=$(realpath "$2")
 source "$(dirname "$0")/common.sh"
 
-run() {  # run WANT_STATUS CMD...: stdout in out.txt, stderr in err.txt
-    local want=$1; shift
-    "$@" >out.txt 2>err.txt
-    local got=$?
-    [ "$got" = "$want" ] || fail "'$*' exited $got, expected $want; stderr: $(cat err.txt)"
-}
-# The files of a folder in the order ls gives them, joined.
-in_ls_order() { ls "$1" | while IFS= read -r f; do cat "$1/$f"; done; }
+# The files of a folder in the order ls gives them (the locale's collation, as a glob's), joined;
+# the name of the first.
+in_ls_order() { local f; for f in "$1"/*; do cat "$f"; done; }
+first_file() { local f; for f in "$1"/*; do echo "${f##*/}"; return; done; }
 
 "$gen" gbk.txt --encoding gbk --chapters 40 --seed 3 >/dev/null
 "$gen" utf8.txt --encoding utf8 --chapters 12 --seed 5 --no-preface --lf >/dev/null
@@ -29,12 +25,12 @@ printf '字%.0s' $(seq 1 3000) > oneline.txt
 #    pattern                 | -n | first name                 | status
 while IFS='|' read -r pattern per first status; do
     rm -rf names
-    run "$status" "$split" -n "$per" --name "$pattern" -o names gbk.txt
+    expect_status "$status" "$split" -n "$per" --name "$pattern" -o names gbk.txt
     if [ "$status" = 0 ]; then
-        [ "$(ls names | wc -l)" = $(((41 + per - 1) / per)) ] || fail "$pattern: $(ls names | wc -l) files"
+        [ "$(count_entries names)" = $(((41 + per - 1) / per)) ] || fail "$pattern: $(count_entries names) files"
         # Titles alone do not sort; numbers do.
         [ "$first" = - ] && continue
-        [ "$(ls names | head -n 1)" = "$first" ] || fail "$pattern: first file $(ls names | head -n 1)"
+        [ "$(first_file names)" = "$first" ] || fail "$pattern: first file $(first_file names)"
         in_ls_order names | cmp -s - gbk.txt || fail "$pattern: the files in ls order are not the novel"
     else
         [ -z "$(ls names 2>/dev/null)" ] || fail "$pattern: refused, yet wrote $(ls names)"
@@ -48,13 +44,13 @@ TABLE
 grep -q '分割失败！两个输出文件的名称相同：' err.txt || fail "same name: $(cat err.txt)"
 # A title keeps no character a file system refuses, and no more than 40 characters.
 printf '第1章 a/b:c?d*e<f>g|h"i\\j\n正文\n第2章 %s\n正文\n' "$(printf '长%.0s' $(seq 1 60))" > odd.txt
-run 0 "$split" -n 1 --name '{k}-{title}.txt' -o odd odd.txt
+expect_status 0 "$split" -n 1 --name '{k}-{title}.txt' -o odd odd.txt
 [ -e 'odd/2-第1章 a_b_c_d_e_f_g_h_i_j.txt' ] || fail "refused characters in a title: $(ls odd)"
 [ -e "odd/3-第2章 $(printf '长%.0s' $(seq 1 36)).txt" ] || fail "a long title: $(ls odd)"
 # The same pattern again replaces the earlier split, and --list names the same files.
-run 0 "$split" -n 1 --name '{k}-{title}.txt' -o odd odd.txt
-[ "$(ls odd | wc -l)" = 3 ] || fail "second split with a pattern: $(ls odd)"
-run 0 "$split" --list -n 1 --name '{k}-{title}.txt' odd.txt
+expect_status 0 "$split" -n 1 --name '{k}-{title}.txt' -o odd odd.txt
+[ "$(count_entries odd)" = 3 ] || fail "second split with a pattern: $(ls odd)"
+expect_status 0 "$split" --list -n 1 --name '{k}-{title}.txt' odd.txt
 [ "$(sed -n 2p out.txt | cut -f 3)" = '2-第1章 a_b_c_d_e_f_g_h_i_j.txt' ] || fail "--list name: $(cat out.txt)"
 
 # 2. Size limits: no file past the limit, the files joined are the novel; a chapter longer
@@ -63,24 +59,27 @@ run 0 "$split" --list -n 1 --name '{k}-{title}.txt' odd.txt
 #    novel      | limit | -n | files at least | cut at line ends
 while IFS='|' read -r novel limit per least lines; do
     rm -rf sized
-    run 0 "$split" --max-size "$limit" -n "$per" --name '{k0}.txt' -o sized "$novel"
+    expect_status 0 "$split" --max-size "$limit" -n "$per" --name '{k0}.txt' -o sized "$novel"
     bytes=$(numfmt --from=iec "$limit")
     for f in sized/*; do
         [ "$(stat -c %s "$f")" -le "$bytes" ] || fail "$novel $limit: $f holds $(stat -c %s "$f") bytes"
     done
-    [ "$(ls sized | wc -l)" -ge "$least" ] || fail "$novel $limit: only $(ls sized | wc -l) files"
+    [ "$(count_entries sized)" -ge "$least" ] || fail "$novel $limit: only $(count_entries sized) files"
     if [ "$novel" = u16.txt ]; then
         for f in sized/*; do
             [ "$(head -c 2 "$f" | od -An -tx1 | tr -d ' ')" = fffe ] || fail "u16 $limit: $f lacks its mark"
         done
-        { cat "sized/$(ls sized | head -n 1)"; for f in $(ls sized | tail -n +2); do tail -c +3 "sized/$f"; done; } |
+        # The first file whole, the others without their mark.
+        { cat "sized/$(first_file sized)"; for f in sized/*; do
+              [ "${f##*/}" = "$(first_file sized)" ] || tail -c +3 "$f"; done; } |
             cmp -s - "$novel" || fail "u16 $limit: the files are not the novel"
     else
         in_ls_order sized | cmp -s - "$novel" || fail "$novel $limit: the files are not the novel"
     fi
     if [ "$lines" = yes ]; then
-        for f in $(ls sized | head -n -1); do
-            [ "$(tail -c 1 "sized/$f" | od -An -c | tr -d ' ')" = '\n' ] || fail "$novel $limit: $f not cut at a line end"
+        files=(sized/*)
+        for f in "${files[@]:0:${#files[@]}-1}"; do
+            [ "$(tail -c 1 "$f" | od -An -c | tr -d ' ')" = '\n' ] || fail "$novel $limit: $f not cut at a line end"
         done
     fi
     [ "$novel" = oneline.txt ] && for f in sized/*; do
@@ -94,15 +93,15 @@ oneline.txt|1000|10|10|no
 utf8.txt|1M|2|7|yes
 u16.txt|8K|10|4|no
 TABLE
-run 64 "$split" --max-size 10 gbk.txt
-run 64 "$split" --max-size 2X gbk.txt
+expect_status 64 "$split" --max-size 10 gbk.txt
+expect_status 64 "$split" --max-size 2X gbk.txt
 
 # 3. Encodings: each volume in the encoding asked for (UTF-16LE with its mark in each); the
 #    source deleted only because the files, converted back, are its bytes.
 #    novel    | --to     | from (iconv) | to (iconv)
 while IFS='|' read -r novel to from back; do
     rm -rf conv && cp "$novel" src.txt
-    run 0 "$split" --to "$to" --delete-source -n 3 --name '{k0}.txt' -o conv src.txt
+    expect_status 0 "$split" --to "$to" --delete-source -n 3 --name '{k0}.txt' -o conv src.txt
     [ -e src.txt ] && fail "$novel --to $to: source kept: $(cat err.txt)"
     for f in conv/*; do
         if [ "$to" = utf-16le ]; then
@@ -126,11 +125,11 @@ TABLE
 { head -n 5 utf8.txt; printf '这一行有 한 字\n'; tail -n +6 utf8.txt; } > korean.txt
 cp korean.txt korean.orig
 at=$(($(head -n 5 utf8.txt | wc -c) + $(printf '这一行有 ' | wc -c)))
-LC_ALL=C.UTF-8 run 1 "$split" --to gbk --delete-source -o refused korean.txt
+LC_ALL=C.UTF-8 expect_status 1 "$split" --to gbk --delete-source -o refused korean.txt
 grep -q "split failed: GBK cannot hold the character at byte $at (line 6) without loss" err.txt ||
     fail "unconvertible text: $(cat err.txt)"
 cmp -s korean.txt korean.orig || fail "unconvertible text: the source changed"
 [ -e refused/novel_1.txt ] && fail "unconvertible text: a file was written"
-run 64 "$split" --to latin1 gbk.txt
+expect_status 64 "$split" --to latin1 gbk.txt
 
 finish forms
