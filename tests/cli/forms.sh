@@ -7,12 +7,6 @@ split=$(realpath "$1")
 gen=$(realpath "$2")
 source "$(dirname "$0")/common.sh"
 
-run() {  # run WANT_STATUS CMD...: stdout in out.txt, stderr in err.txt
-    local want=$1; shift
-    "$@" >out.txt 2>err.txt
-    local got=$?
-    [ "$got" = "$want" ] || fail "'$*' exited $got, expected $want; stderr: $(cat err.txt)"
-}
 # The files of a folder in the order ls gives them, joined.
 in_ls_order() { ls "$1" | while IFS= read -r f; do cat "$1/$f"; done; }
 
@@ -29,7 +23,7 @@ printf '字%.0s' $(seq 1 3000) > oneline.txt
 #    pattern                 | -n | first name                 | status
 while IFS='|' read -r pattern per first status; do
     rm -rf names
-    run "$status" "$split" -n "$per" --name "$pattern" -o names gbk.txt
+    expect_status "$status" "$split" -n "$per" --name "$pattern" -o names gbk.txt
     if [ "$status" = 0 ]; then
         [ "$(ls names | wc -l)" = $(((41 + per - 1) / per)) ] || fail "$pattern: $(ls names | wc -l) files"
         # Titles alone do not sort; numbers do.
@@ -48,13 +42,13 @@ TABLE
 grep -q '分割失败！两个输出文件的名称相同：' err.txt || fail "same name: $(cat err.txt)"
 # A title keeps no character a file system refuses, and no more than 40 characters.
 printf '第1章 a/b:c?d*e<f>g|h"i\\j\n正文\n第2章 %s\n正文\n' "$(printf '长%.0s' $(seq 1 60))" > odd.txt
-run 0 "$split" -n 1 --name '{k}-{title}.txt' -o odd odd.txt
+expect_status 0 "$split" -n 1 --name '{k}-{title}.txt' -o odd odd.txt
 [ -e 'odd/2-第1章 a_b_c_d_e_f_g_h_i_j.txt' ] || fail "refused characters in a title: $(ls odd)"
 [ -e "odd/3-第2章 $(printf '长%.0s' $(seq 1 36)).txt" ] || fail "a long title: $(ls odd)"
 # The same pattern again replaces the earlier split, and --list names the same files.
-run 0 "$split" -n 1 --name '{k}-{title}.txt' -o odd odd.txt
+expect_status 0 "$split" -n 1 --name '{k}-{title}.txt' -o odd odd.txt
 [ "$(ls odd | wc -l)" = 3 ] || fail "second split with a pattern: $(ls odd)"
-run 0 "$split" --list -n 1 --name '{k}-{title}.txt' odd.txt
+expect_status 0 "$split" --list -n 1 --name '{k}-{title}.txt' odd.txt
 [ "$(sed -n 2p out.txt | cut -f 3)" = '2-第1章 a_b_c_d_e_f_g_h_i_j.txt' ] || fail "--list name: $(cat out.txt)"
 
 # 2. Size limits: no file past the limit, the files joined are the novel; a chapter longer
@@ -63,7 +57,7 @@ run 0 "$split" --list -n 1 --name '{k}-{title}.txt' odd.txt
 #    novel      | limit | -n | files at least | cut at line ends
 while IFS='|' read -r novel limit per least lines; do
     rm -rf sized
-    run 0 "$split" --max-size "$limit" -n "$per" --name '{k0}.txt' -o sized "$novel"
+    expect_status 0 "$split" --max-size "$limit" -n "$per" --name '{k0}.txt' -o sized "$novel"
     bytes=$(numfmt --from=iec "$limit")
     for f in sized/*; do
         [ "$(stat -c %s "$f")" -le "$bytes" ] || fail "$novel $limit: $f holds $(stat -c %s "$f") bytes"
@@ -94,15 +88,15 @@ oneline.txt|1000|10|10|no
 utf8.txt|1M|2|7|yes
 u16.txt|8K|10|4|no
 TABLE
-run 64 "$split" --max-size 10 gbk.txt
-run 64 "$split" --max-size 2X gbk.txt
+expect_status 64 "$split" --max-size 10 gbk.txt
+expect_status 64 "$split" --max-size 2X gbk.txt
 
 # 3. Encodings: each volume in the encoding asked for (UTF-16LE with its mark in each); the
 #    source deleted only because the files, converted back, are its bytes.
 #    novel    | --to     | from (iconv) | to (iconv)
 while IFS='|' read -r novel to from back; do
     rm -rf conv && cp "$novel" src.txt
-    run 0 "$split" --to "$to" --delete-source -n 3 --name '{k0}.txt' -o conv src.txt
+    expect_status 0 "$split" --to "$to" --delete-source -n 3 --name '{k0}.txt' -o conv src.txt
     [ -e src.txt ] && fail "$novel --to $to: source kept: $(cat err.txt)"
     for f in conv/*; do
         if [ "$to" = utf-16le ]; then
@@ -126,11 +120,11 @@ TABLE
 { head -n 5 utf8.txt; printf '这一行有 한 字\n'; tail -n +6 utf8.txt; } > korean.txt
 cp korean.txt korean.orig
 at=$(($(head -n 5 utf8.txt | wc -c) + $(printf '这一行有 ' | wc -c)))
-LC_ALL=C.UTF-8 run 1 "$split" --to gbk --delete-source -o refused korean.txt
+LC_ALL=C.UTF-8 expect_status 1 "$split" --to gbk --delete-source -o refused korean.txt
 grep -q "split failed: GBK cannot hold the character at byte $at (line 6) without loss" err.txt ||
     fail "unconvertible text: $(cat err.txt)"
 cmp -s korean.txt korean.orig || fail "unconvertible text: the source changed"
 [ -e refused/novel_1.txt ] && fail "unconvertible text: a file was written"
-run 64 "$split" --to latin1 gbk.txt
+expect_status 64 "$split" --to latin1 gbk.txt
 
 finish forms
