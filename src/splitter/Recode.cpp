@@ -1,5 +1,7 @@
 #include "splitter/Recode.h"
 
+#include "splitter/ChapterHeadings.h"
+
 #include <algorithm>
 
 namespace folioknife::splitter {
@@ -14,40 +16,23 @@ bool isUtf16(const std::string& name, bool& bigEndian) {
 // Strict UTF-16 to UTF-8: a lone surrogate or an odd byte at the end is no text.
 std::optional<std::string> fromUtf16(std::string_view text, bool bigEndian) {
     if (text.size() % 2 != 0) return std::nullopt;
-    const auto unitAt = [&](std::size_t i) {
-        const auto a = static_cast<unsigned char>(text[i]);
-        const auto b = static_cast<unsigned char>(text[i + 1]);
-        return static_cast<char32_t>(bigEndian ? (a << 8 | b) : (b << 8 | a));
-    };
-    std::string out;
-    out.reserve(text.size() / 2 * 3);
     for (std::size_t i = 0; i < text.size(); i += 2) {
-        char32_t c = unitAt(i);
-        if (c >= 0xDC00 && c <= 0xDFFF) return std::nullopt;
-        if (c >= 0xD800 && c <= 0xDBFF) {
+        const auto unit = [&](std::size_t at) {
+            const auto a = static_cast<unsigned char>(text[at]);
+            const auto b = static_cast<unsigned char>(text[at + 1]);
+            return bigEndian ? (a << 8 | b) : (b << 8 | a);
+        };
+        const int u = unit(i);
+        if (u >= 0xDC00 && u <= 0xDFFF) return std::nullopt;
+        if (u >= 0xD800 && u <= 0xDBFF) {
             if (i + 4 > text.size()) return std::nullopt;
-            const char32_t low = unitAt(i + 2);
+            const int low = unit(i + 2);
             if (low < 0xDC00 || low > 0xDFFF) return std::nullopt;
-            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
             i += 2;
         }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | c >> 18);
-            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
     }
-    return out;
+    // Well-formed: the matcher's conversion gives it exactly.
+    return utf16ToUtf8(text, bigEndian);
 }
 
 // Strict UTF-8 (as isValidUtf8 has it) to UTF-16.

@@ -32,31 +32,6 @@ std::vector<ChapterPiece> segmentChapters(DocumentStream& stream,
     return pieces;
 }
 
-std::vector<Volume> groupVolumes(const std::vector<ChapterPiece>& pieces, std::int64_t perVolume) {
-    std::vector<Volume> volumes;
-    if (perVolume < 1) perVolume = 1;
-    Volume current;
-    std::int64_t count = 0;
-    for (ChapterPiece piece : pieces) {
-        if (!piece.empty()) {
-            if (!current.spans.empty() &&
-                current.spans.back().data() + current.spans.back().size() == piece.data()) {
-                auto& last = current.spans.back();
-                last = std::string_view(last.data(), last.size() + piece.size());
-            } else {
-                current.spans.push_back(piece);
-            }
-        }
-        if (++count == perVolume) {
-            volumes.push_back(std::move(current));
-            current = Volume();
-            count = 0;
-        }
-    }
-    if (count != 0) volumes.push_back(std::move(current));
-    return volumes;
-}
-
 namespace {
 
 // Appends the piece to the volume, joining it to the last span when they touch in memory.
@@ -70,6 +45,27 @@ void appendPiece(Volume& volume, std::string_view piece) {
         volume.spans.push_back(piece);
     }
 }
+
+}  // namespace
+
+std::vector<Volume> groupVolumes(const std::vector<ChapterPiece>& pieces, std::int64_t perVolume) {
+    std::vector<Volume> volumes;
+    if (perVolume < 1) perVolume = 1;
+    Volume current;
+    std::int64_t count = 0;
+    for (ChapterPiece piece : pieces) {
+        appendPiece(current, piece);
+        if (++count == perVolume) {
+            volumes.push_back(std::move(current));
+            current = Volume();
+            count = 0;
+        }
+    }
+    if (count != 0) volumes.push_back(std::move(current));
+    return volumes;
+}
+
+namespace {
 
 // The end of the longest start of 'text' that takes at most 'limit' bytes: after the last
 // line end that fits, or, when the first line alone does not fit, after the last character

@@ -7,10 +7,9 @@ split=$(realpath "$1")
 gen=$(realpath "$2")
 source "$(dirname "$0")/common.sh"
 
-# The files of a folder in the order ls gives them (the locale's collation, as a glob's), joined;
-# the name of the first.
-in_ls_order() { local f; for f in "$1"/*; do cat "$f"; done; }
-first_file() { local f; for f in "$1"/*; do echo "${f##*/}"; return; done; }
+# The names in a folder, sorted as a file manager lists them; and the files joined in that order.
+listed() { find "$1" -mindepth 1 -maxdepth 1 -printf '%f\n' 2>/dev/null | sort; }
+in_ls_order() { listed "$1" | while IFS= read -r f; do cat "$1/$f"; done; }
 
 "$gen" gbk.txt --encoding gbk --chapters 40 --seed 3 >/dev/null
 "$gen" utf8.txt --encoding utf8 --chapters 12 --seed 5 --no-preface --lf >/dev/null
@@ -27,13 +26,13 @@ while IFS='|' read -r pattern per first status; do
     rm -rf names
     expect_status "$status" "$split" -n "$per" --name "$pattern" -o names gbk.txt
     if [ "$status" = 0 ]; then
-        [ "$(count_entries names)" = $(((41 + per - 1) / per)) ] || fail "$pattern: $(count_entries names) files"
+        [ "$(listed names | wc -l)" = $(((41 + per - 1) / per)) ] || fail "$pattern: $(listed names | wc -l) files"
         # Titles alone do not sort; numbers do.
         [ "$first" = - ] && continue
-        [ "$(first_file names)" = "$first" ] || fail "$pattern: first file $(first_file names)"
+        [ "$(listed names | head -n 1)" = "$first" ] || fail "$pattern: first file $(listed names | head -n 1)"
         in_ls_order names | cmp -s - gbk.txt || fail "$pattern: the files in ls order are not the novel"
     else
-        [ -z "$(ls names 2>/dev/null)" ] || fail "$pattern: refused, yet wrote $(ls names)"
+        [ -z "$(listed names 2>/dev/null)" ] || fail "$pattern: refused, yet wrote $(listed names)"
     fi
 done <<'TABLE'
 {name}_{k0}.txt|1|gbk_01.txt|0
@@ -45,11 +44,11 @@ grep -q '分割失败！两个输出文件的名称相同：' err.txt || fail "s
 # A title keeps no character a file system refuses, and no more than 40 characters.
 printf '第1章 a/b:c?d*e<f>g|h"i\\j\n正文\n第2章 %s\n正文\n' "$(printf '长%.0s' $(seq 1 60))" > odd.txt
 expect_status 0 "$split" -n 1 --name '{k}-{title}.txt' -o odd odd.txt
-[ -e 'odd/2-第1章 a_b_c_d_e_f_g_h_i_j.txt' ] || fail "refused characters in a title: $(ls odd)"
-[ -e "odd/3-第2章 $(printf '长%.0s' $(seq 1 36)).txt" ] || fail "a long title: $(ls odd)"
+[ -e 'odd/2-第1章 a_b_c_d_e_f_g_h_i_j.txt' ] || fail "refused characters in a title: $(listed odd)"
+[ -e "odd/3-第2章 $(printf '长%.0s' $(seq 1 36)).txt" ] || fail "a long title: $(listed odd)"
 # The same pattern again replaces the earlier split, and --list names the same files.
 expect_status 0 "$split" -n 1 --name '{k}-{title}.txt' -o odd odd.txt
-[ "$(count_entries odd)" = 3 ] || fail "second split with a pattern: $(ls odd)"
+[ "$(listed odd | wc -l)" = 3 ] || fail "second split with a pattern: $(listed odd)"
 expect_status 0 "$split" --list -n 1 --name '{k}-{title}.txt' odd.txt
 [ "$(sed -n 2p out.txt | cut -f 3)" = '2-第1章 a_b_c_d_e_f_g_h_i_j.txt' ] || fail "--list name: $(cat out.txt)"
 
@@ -64,22 +63,19 @@ while IFS='|' read -r novel limit per least lines; do
     for f in sized/*; do
         [ "$(stat -c %s "$f")" -le "$bytes" ] || fail "$novel $limit: $f holds $(stat -c %s "$f") bytes"
     done
-    [ "$(count_entries sized)" -ge "$least" ] || fail "$novel $limit: only $(count_entries sized) files"
+    [ "$(listed sized | wc -l)" -ge "$least" ] || fail "$novel $limit: only $(listed sized | wc -l) files"
     if [ "$novel" = u16.txt ]; then
         for f in sized/*; do
             [ "$(head -c 2 "$f" | od -An -tx1 | tr -d ' ')" = fffe ] || fail "u16 $limit: $f lacks its mark"
         done
-        # The first file whole, the others without their mark.
-        { cat "sized/$(first_file sized)"; for f in sized/*; do
-              [ "${f##*/}" = "$(first_file sized)" ] || tail -c +3 "$f"; done; } |
+        { cat "sized/$(listed sized | head -n 1)"; for f in $(listed sized | tail -n +2); do tail -c +3 "sized/$f"; done; } |
             cmp -s - "$novel" || fail "u16 $limit: the files are not the novel"
     else
         in_ls_order sized | cmp -s - "$novel" || fail "$novel $limit: the files are not the novel"
     fi
     if [ "$lines" = yes ]; then
-        files=(sized/*)
-        for f in "${files[@]:0:${#files[@]}-1}"; do
-            [ "$(tail -c 1 "$f" | od -An -c | tr -d ' ')" = '\n' ] || fail "$novel $limit: $f not cut at a line end"
+        for f in $(listed sized | head -n -1); do
+            [ "$(tail -c 1 "sized/$f" | od -An -c | tr -d ' ')" = '\n' ] || fail "$novel $limit: $f not cut at a line end"
         done
     fi
     [ "$novel" = oneline.txt ] && for f in sized/*; do
