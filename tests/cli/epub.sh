@@ -60,7 +60,7 @@ grep -q $'toc\t1\t第二卷：云涌' read.txt || fail "gbk: volume 2's label"
 
 # Several novels: one EPUB each, in the -o folder.
 "$split" --epub -o several gbk.txt utf16.txt >out.txt 2>err.txt || fail "several: exited $?"
-[ -f several/gbk.epub ] && [ -f several/utf16.epub ] || fail "several: $(ls several)"
+for b in gbk utf16; do [ -f "several/$b.epub" ] || fail "several: no $b.epub"; done
 [ "$(wc -l <out.txt)" = 2 ] || fail "several: $(cat out.txt)"
 
 # The same novel gives the same identifier; the options name the book.
@@ -108,6 +108,7 @@ expect() {  # STATUS CMD...: the exit status
     [ "$got" = "$want" ] || fail "$*: exit $got, expected $want: $(cat err.txt)"
 }
 expect 64 "$split" --list --epub gbk.txt
+expect 64 "$split" --epub --to utf-8 gbk.txt
 expect 64 "$split" --epub gbk.txt --lang 'zh cn'
 expect 64 "$split" --epub=one.epub gbk.txt gbk2.txt
 expect 2 "$split" --epub missing/x.epub gbk.txt
