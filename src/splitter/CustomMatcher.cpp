@@ -109,8 +109,8 @@ struct Utf8View::Table {
             }
             if (fourByte && second >= 0x30 && second <= 0x39 && end - p >= 4 && p[2] >= 0x81 &&
                 p[2] <= 0xFE && p[3] >= 0x30 && p[3] <= 0x39) {
-                const auto converted =
-                    convertText(std::string(reinterpret_cast<const char*>(p), 4), codePage, "UTF-8");
+                const auto converted = convertText(std::string(reinterpret_cast<const char*>(p), 4),
+                                                   codePage, "UTF-8");
                 if (converted && oneCharacter(*converted, out)) return 4;
             }
         }
@@ -145,8 +145,7 @@ Utf8View::Utf8View(std::string_view novel, const DocumentEncoding& encoding)
         return;
     }
     if (isUtf16(encoding.characters)) {
-        const std::string copy =
-            utf16ToUtf8(novel, encoding.characters == CharacterSet::Utf16Be);
+        const std::string copy = utf16ToUtf8(novel, encoding.characters == CharacterSet::Utf16Be);
         copy_.reset(new char[copy.size() + 1]);
         std::memcpy(copy_.get(), copy.data(), copy.size());
         view_ = std::string_view(copy_.get(), copy.size());
@@ -199,7 +198,8 @@ Utf8View::Utf8View(std::string_view novel, const DocumentEncoding& encoding)
 
 Utf8View::~Utf8View() = default;
 
-std::vector<std::int64_t> Utf8View::novelOffsets(const std::vector<std::int64_t>& viewOffsets) const {
+std::vector<std::int64_t> Utf8View::novelOffsets(
+    const std::vector<std::int64_t>& viewOffsets) const {
     if (encoding_.characters == CharacterSet::Utf8) return viewOffsets;
     if (isUtf16(encoding_.characters)) {
         return utf16OffsetsOf(novel_, encoding_.characters == CharacterSet::Utf16Be, viewOffsets);
@@ -224,10 +224,10 @@ std::vector<std::int64_t> Utf8View::novelOffsets(const std::vector<std::int64_t>
                 ++p, ++at;
                 continue;
             }
-            const std::uint32_t v = table_->doubleByte && *p <= 0xFE && end - p >= 2 &&
-                                            p[1] >= 0x40 && p[1] <= 0xFE
-                                        ? table_->packed[(*p - 0x81) * 192 + p[1] - 0x40]
-                                        : 0;
+            const std::uint32_t v =
+                table_->doubleByte && *p <= 0xFE && end - p >= 2 && p[1] >= 0x40 && p[1] <= 0xFE
+                    ? table_->packed[(*p - 0x81) * 192 + p[1] - 0x40]
+                    : 0;
             if (v != 0) {
                 p += 2;
                 at += v >> 24;
@@ -274,11 +274,11 @@ std::string prepareCustomExpression(std::string_view e, std::string& reason) {
                 std::size_t k = i + 1;
                 unsigned value = 0;
                 while (k < e.size() && k < i + 3 && isHex(e[k])) {
-                    value = value * 16 + static_cast<unsigned>(
-                                             std::isdigit(static_cast<unsigned char>(e[k]))
-                                                 ? e[k] - '0'
-                                                 : (std::tolower(static_cast<unsigned char>(e[k])) -
-                                                    'a' + 10));
+                    value = value * 16 +
+                            static_cast<unsigned>(
+                                std::isdigit(static_cast<unsigned char>(e[k]))
+                                    ? e[k] - '0'
+                                    : (std::tolower(static_cast<unsigned char>(e[k])) - 'a' + 10));
                     ++k;
                 }
                 if (value >= 0x80) {
@@ -358,14 +358,14 @@ bool CustomMatcher::compile(const Text& expression, std::string& reason) {
     if (prepared.empty() && !utf8->empty()) return false;
     // Line starts and ends after any line end (CR, LF, CR LF, and the rarer ones); "." takes
     // none of them. A damaged byte of a UTF-8 novel matches nothing and stops nothing.
-    const std::uint32_t options = PCRE2_UTF | PCRE2_UCP | PCRE2_MULTILINE |
-                                  PCRE2_MATCH_INVALID_UTF | PCRE2_USE_OFFSET_LIMIT;
+    const std::uint32_t options =
+        PCRE2_UTF | PCRE2_UCP | PCRE2_MULTILINE | PCRE2_MATCH_INVALID_UTF | PCRE2_USE_OFFSET_LIMIT;
     pcre2_compile_context* context = pcre2_compile_context_create(nullptr);
     pcre2_set_newline(context, PCRE2_NEWLINE_ANY);
     int error = 0;
     PCRE2_SIZE at = 0;
-    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(prepared.data()),
-                                     prepared.size(), options, &error, &at, context);
+    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(prepared.data()), prepared.size(),
+                                     options, &error, &at, context);
     pcre2_compile_context_free(context);
     if (!code) {
         PCRE2_UCHAR message[256];

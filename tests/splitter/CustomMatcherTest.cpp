@@ -14,8 +14,8 @@ using Matches = std::vector<ExpressionMatch>;
 // A novel of 24 headings as reader apps' expressions expect them: indented with ideographic
 // spaces, numbered in Chinese and in digits, headed 章, 节 and 回, with sentences between.
 std::string readerNovel() {
-    static const char* const numbers[] = {"一", "二", "三", "四", "五", "六", "七", "八",
-                                          "九", "十", "十一", "十二"};
+    static const char* const numbers[] = {"一", "二", "三", "四", "五",   "六",
+                                          "七", "八", "九", "十", "十一", "十二"};
     std::string text = "书名\r\n作者\r\n";
     for (int i = 0; i < 24; ++i) {
         const std::string number = i < 12 ? numbers[i] : std::to_string(i + 1);
@@ -52,14 +52,14 @@ TEST(CustomExpression, PastedReaderExpressionsMatchCharactersInEveryEncoding) {
     } cases[] = {
         {"^\\s*第[0-9一二三四五六七八九十百千]+[章节回]", 24},
         {"^\\s*第.{1,9}[章节回卷]", 24},
-        {"第.{1,9}[章节回卷]", 24},  // "第二天再说。”天色已晚" holds none of them
+        {"第.{1,9}[章节回卷]", 24},       // "第二天再说。”天色已晚" holds none of them
         {"^(番外|楔子|序章|第.+章)", 0},  // the headings are indented; .+ stays on its line
         {"^　　(番外|楔子|序章|第.+章)", 8},
-        {"第\\d+[章节回]", 12},      // ASCII digits
+        {"第\\d+[章节回]", 12},  // ASCII digits
         {"第[\\d]+[章节回]", 12},
-        {"\\s第", 24},               // the ideographic space is a blank
-        {"第[^章节回]{1,2}回", 8},   // a negated bracket is one character
-        {"第\\x{5341}一章", 0},      // 第十一章 is a 节 heading here
+        {"\\s第", 24},              // the ideographic space is a blank
+        {"第[^章节回]{1,2}回", 8},  // a negated bracket is one character
+        {"第\\x{5341}一章", 0},     // 第十一章 is a 节 heading here
         {"第\\x{5341}[一二]", 2},
     };
     for (const char* codePage : {"UTF-8", "GBK", "UTF-16LE"}) {
@@ -128,10 +128,10 @@ TEST(CustomExpression, DigitsAreAsciiAndByteEscapesAreRefused) {
         {"\\D", "[^0-9]"},
         {"[^\\D]", "[^\\x{0}-/:-\\x{10FFFF}]"},
         {"[[:digit:]]", "[0-9]"},
-        {"\\\\d", "\\\\d"},          // an escaped backslash, then a d
+        {"\\\\d", "\\\\d"},  // an escaped backslash, then a d
         {"\\Q\\d\\E\\d", "\\Q\\d\\E[0-9]"},
         {"[]\\d]", "[]0-9]"},
-        {"\\c\\d", "\\c\\d"},          // \c takes the backslash along
+        {"\\c\\d", "\\c\\d"},  // \c takes the backslash along
         {"(?x)a # \\d [\n\\d", "(?x)a # \\d [\n[0-9]"},
         {"\\x41\\x{B5}", "\\x41\\x{B5}"},
         {"\\xB5", ""},
