@@ -4,7 +4,7 @@
 # default Boost.Regex (1.74) packages.
 set -euo pipefail
 packages=(
-    build-essential cmake ninja-build pkg-config time clang-format help2man
+    build-essential cmake ninja-build pkg-config time clang-format shellcheck help2man
     libboost1.81-dev libcli11-dev libgtest-dev libgmock-dev nlohmann-json3-dev gettext locales
 )
 # Extra groups, asked for by the scripts that need them.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test:
-#   1. the native build: unit tests, the window's tests, end-to-end and fault tests;
+#   1. the format check (with shellcheck), then the native build: unit tests, the window's tests,
+#      end-to-end and fault tests;
 #   1b. the Debian package: built, lintian, installed with apt-get, run, purged;
 #   2. the Windows build under Wine (then its zip, unpacked and run): unit tests, the command-line splitter, the window;
 #   3. the native tests again under AddressSanitizer and UndefinedBehaviorSanitizer, then
@@ -26,6 +27,7 @@ stage() {
     echo "==== passed: $name ($(( $(date +%s) - begun )) s)"
 }
 # (Chained with &&: "set -e" does not act inside a function whose caller tests its status.)
+# format.sh --check: clang-format, shellcheck and the names of tracked files.
 native() {
     scripts/setup.sh gui && scripts/format.sh --check && scripts/build.sh &&
         ctest --test-dir build --output-on-failure -j2

@@ -1,5 +1,6 @@
 #include "splitter/VolumeFiles.h"
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -121,10 +122,12 @@ class JoinedVolumes {
 public:
     // 'addedMark': the byte-order mark that begins every volume after the first but is no
     // part of the source; it is checked and passed over.
-    JoinedVolumes(FileService& files, const std::vector<Text>& names, std::string_view addedMark)
-        : files_(files), names_(names), addedMark_(addedMark) {}
+    JoinedVolumes(FileService& files, const std::vector<Text>& names, std::string_view addedMark,
+                  const VolumeForm* form)
+        : files_(files), names_(names), addedMark_(addedMark), form_(form) {}
     // Like InputFile::read; -1 when a volume cannot be opened or read, or lacks its mark.
     std::int64_t read(char* buffer, std::size_t capacity) {
+        if (form_) return readConverted(buffer, capacity);
         for (;;) {
             if (!current_) {
                 if (next_ == names_.size()) return 0;
@@ -139,6 +142,32 @@ public:
     }
 
 private:
+    // A volume in another encoding is read whole and converted back at once (a character
+    // may span the blocks the file is read in).
+    std::int64_t readConverted(char* buffer, std::size_t capacity) {
+        while (at_ == back_.size()) {
+            if (next_ == names_.size()) return 0;
+            std::unique_ptr<InputFile> file = files_.openForReading(names_[next_++]);
+            if (!file) return -1;
+            std::string written;
+            char block[1 << 16];
+            for (;;) {
+                const std::int64_t n = file->read(block, sizeof block);
+                if (n < 0) return -1;
+                if (n == 0) break;
+                written.append(block, static_cast<std::size_t>(n));
+            }
+            std::optional<std::string> back = readBackVolume(*form_, next_, written);
+            if (!back) return -1;
+            back_ = std::move(*back);
+            at_ = 0;
+        }
+        const std::size_t n = std::min(capacity, back_.size() - at_);
+        std::memcpy(buffer, back_.data() + at_, n);
+        at_ += n;
+        return static_cast<std::int64_t>(n);
+    }
+
     bool skipMark() {
         std::string head(addedMark_.size(), '\0');
         std::size_t got = 0;
@@ -153,6 +182,9 @@ private:
     FileService& files_;
     const std::vector<Text>& names_;
     std::string_view addedMark_;
+    const VolumeForm* form_;
+    std::string back_;  // a converted volume's bytes turned back, and how far they were read
+    std::size_t at_ = 0;
     std::size_t next_ = 0;
     std::unique_ptr<InputFile> current_;
 };
@@ -172,10 +204,10 @@ std::int64_t readFull(const std::function<std::int64_t(char*, std::size_t)>& rea
 
 // True when the volumes joined hold exactly the bytes of the source file, as both are on disk.
 bool volumesEqualSource(FileService& files, const Text& source, const std::vector<Text>& names,
-                        std::string_view addedMark) {
+                        std::string_view addedMark, const VolumeForm* form) {
     std::unique_ptr<InputFile> original = files.openForReading(source);
     if (!original) return false;
-    JoinedVolumes joined(files, names, addedMark);
+    JoinedVolumes joined(files, names, addedMark, form);
     constexpr std::size_t kBlock = std::size_t{1} << 20;
     std::unique_ptr<char[]> a(new char[kBlock]), b(new char[kBlock]);
     for (;;) {
@@ -193,7 +225,7 @@ bool volumesEqualSource(FileService& files, const Text& source, const std::vecto
 
 SourceDeletion deleteSourceIfWhole(FileService& files, const Text& source,
                                    const std::vector<Text>& names, const Text& folder,
-                                   std::string_view addedMark) {
+                                   std::string_view addedMark, const VolumeForm* form) {
     const auto failed = [&] { return SourceDeletion{SourceVerdict::Failed, files.lastFailure()}; };
     const std::optional<FileIdentity> original = files.identify(source);
     if (!original) return failed();
@@ -205,7 +237,7 @@ SourceDeletion deleteSourceIfWhole(FileService& files, const Text& source,
     // On stable storage before they are read back: what a power cut could still take must not
     // be what the source is deleted for.
     if (!files.flushFiles(names) || !files.flushFolder(folder)) return failed();
-    if (!volumesEqualSource(files, source, names, addedMark))
+    if (!volumesEqualSource(files, source, names, addedMark, form))
         return {SourceVerdict::NotWhole, Text()};
     if (!files.deleteFile(source)) return failed();
     return {SourceVerdict::Deleted, Text()};

@@ -6,6 +6,7 @@
 
 #include "splitter/CodePage.h"
 #include "splitter/FileService.h"
+#include "splitter/Recode.h"
 #include "splitter/Volumes.h"
 
 namespace folioknife::splitter {
@@ -44,8 +45,11 @@ struct SourceDeletion {
 // read back from disk, joined in order equal the source's bytes as they are at that moment,
 // and the source is none of them. 'addedMark' is the byte-order mark every volume after the
 // first begins with although the source does not hold it there (empty when none was added).
+// With 'form', the volumes are in another encoding: each is read whole and turned back into
+// the novel's bytes (readBackVolume) before it is compared.
 SourceDeletion deleteSourceIfWhole(FileService& files, const Text& source,
                                    const std::vector<Text>& names, const Text& folder,
-                                   std::string_view addedMark = {});
+                                   std::string_view addedMark = {},
+                                   const VolumeForm* form = nullptr);
 
 }  // namespace folioknife::splitter

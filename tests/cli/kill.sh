@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Kills folioknife-split with SIGKILL at random moments of a --delete-source split of a 40 MB
 # novel: whenever it dies, the source is still whole or every volume is in place and the
-# volumes joined are the novel. Prints where each kill fell.
+# volumes joined are the novel. Prints where each kill fell, and the seed of the moments:
+# FK_SEED=<seed> gives the same moments (as fractions of a whole split) again.
 #   kill.sh FOLIOKNIFE_SPLIT FK_GENNOVEL [KILLS]
 set -u
 split=$(realpath "$1")
 gen=$(realpath "$2")
 kills=${3:-20}
 source "$(dirname "$0")/common.sh"
+seed=${FK_SEED:-$(($(date +%s%N) % 32768))}
+RANDOM=$seed
+echo "seed $seed"
 
 # About 6 KB a chapter, ten chapters a file: some 690 volumes.
 "$gen" novel.txt --encoding gbk --chapters 6900 --chapter-bytes 6000 >/dev/null
@@ -15,7 +19,7 @@ size=$(stat -c %s novel.txt)
 
 # How long a whole split takes here, in milliseconds (the second of two runs, the first warms
 # the caches); the kills fall within 1.2 times that.
-for warm in 1 2; do
+for _ in 1 2; do
     mkdir whole && cp novel.txt whole/src.txt
     started=$(date +%s%N)
     "$split" --codepage GBK --delete-source -o whole/out whole/src.txt >/dev/null 2>&1 || fail "the uninterrupted split failed"
@@ -39,7 +43,7 @@ for i in $(seq 1 "$kills"); do
     placed=0 temporary=0
     if [ -d run/out ]; then
         placed=$(count_volumes run/out)
-        temporary=$(ls run/out | grep -c 'folioknife-')
+        temporary=$(count_named run/out folioknife-)
     fi
     if [ -e run/src.txt ]; then
         kept=$((kept + 1))
@@ -49,13 +53,14 @@ for i in $(seq 1 "$kills"); do
         if [ "$temporary" -gt 0 ] && [ -z "${cleaned:-}" ]; then
             cleaned=yes
             "$split" --codepage GBK -o run/out run/src.txt >/dev/null 2>&1 || fail "the split after kill $i failed"
-            [ "$(ls run/out | grep -c 'folioknife-new-')" = 0 ] || fail "the split after kill $i left the killed one's files"
+            [ "$(count_named run/out folioknife-new-)" = 0 ] || fail "the split after kill $i left the killed one's files"
             joined run/out | cmp -s - novel.txt || fail "the split after kill $i: the volumes are not the novel"
         fi
     else
         deleted=$((deleted + 1))
-        [ "$placed" = "$volumes" ] && joined run/out | cmp -s - novel.txt ||
+        if [ "$placed" != "$volumes" ] || ! joined run/out | cmp -s - novel.txt; then
             fail "kill $i at ${at} ms: the source is gone and the volumes are not the novel"
+        fi
         echo "kill $i at ${at} ms: source deleted; all $placed volumes in place and whole"
     fi
     rm -rf run
