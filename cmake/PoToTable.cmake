@@ -5,6 +5,9 @@
 cmake_minimum_required(VERSION 3.25)  # quoted words in if() are words, not variables
 # Semicolons would split CMake's list of lines, and brackets keep it from splitting: they
 # travel as placeholders.
+# Run with -P, the script has no project of its own: its policies (quoted strings in if()
+# are no variables) come from here.
+cmake_minimum_required(VERSION 3.25)
 file(READ ${PO} content)
 string(REPLACE ";" "@FK_SEMICOLON@" content "${content}")
 string(REPLACE "[" "@FK_OPEN@" content "${content}")
