@@ -67,7 +67,9 @@ grep -qx '未找到章节标题：全文写入了一个文件。后缀改为“�
 awk '/^第/ { if (++n % 10 == 1) printf "第%d卷 江湖远\r\n\r\n", n / 10 + 1; printf "《书名》" } { print }' \
     plain.txt > titled.txt
 "$split" -n 1 -o titled titled.txt >out.txt 2>err.txt || fail "titled: exited $?"
-[ "$(count_volumes titled)" = 13 ] && joined titled | cmp -s - titled.txt || fail "titled: not 13 volumes"
+if [ "$(count_volumes titled)" != 13 ] || ! joined titled | cmp -s - titled.txt; then
+    fail "titled: not 13 volumes that join back"
+fi
 for k in $(seq 2 13); do
     case $k in 2) want='第1卷 江湖远' ;; 12) want='第2卷 江湖远' ;; *) want='《书名》第' ;; esac
     head -n 1 "titled/novel_$k.txt" | grep -q "^$want" || fail "titled: novel_$k.txt begins $(head -c 30 "titled/novel_$k.txt")"
@@ -80,8 +82,9 @@ for e in '^\s*第[0-9一二三四五六七八九十百千]+[章节回]' '^\s*第
     for novel in plain.txt plain-gbk.txt; do
         rm -rf pasted
         "$split" -n 1 -e "$e" -o pasted "$novel" >out.txt 2>err.txt || fail "$e $novel: exited $?"
-        [ "$(count_volumes pasted)" = 13 ] && joined pasted | cmp -s - "$novel" ||
+        if [ "$(count_volumes pasted)" != 13 ] || ! joined pasted | cmp -s - "$novel"; then
             fail "$e $novel: $(count_volumes pasted) volumes $(cat err.txt)"
+        fi
     done
 done
 
