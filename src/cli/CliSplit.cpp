@@ -11,6 +11,7 @@
 #include "splitter/Path.h"
 #include "splitter/SourceDocument.h"
 #include "splitter/SplitFlow.h"
+#include "splitter/VolumeFiles.h"
 
 namespace folioknife::cli {
 
@@ -43,6 +44,7 @@ public:
     }
     bool deleteFile(const std::string& path) override { return inner_.deleteFile(native(path)); }
     FileKind kindOf(const std::string& path) override { return inner_.kindOf(native(path)); }
+    FileKind entryKind(const std::string& path) override { return inner_.entryKind(native(path)); }
     std::vector<std::string> listFolder(const std::string& path) override {
         std::vector<std::string> names = inner_.listFolder(native(path));
         for (std::string& name : names) {
@@ -95,14 +97,22 @@ private:
     Text file_;
 };
 
-// Collects what the split reports; the caller prints it where it belongs.
+// Collects what the split reports; the caller prints it where it belongs. The one question,
+// whether to replace another novel's volumes, is answered by --replace.
 class RecordedMessages : public MessageBoxService {
 public:
-    MessageBoxAnswer showMessageBox(const Text& text, const Text&, MessageBoxButtons) override {
+    explicit RecordedMessages(bool replace) : replace_(replace) {}
+    MessageBoxAnswer showMessageBox(const Text& text, const Text&,
+                                    MessageBoxButtons buttons) override {
+        if (buttons == MessageBoxButtons::YesNo)
+            return replace_ ? MessageBoxAnswer::Yes : MessageBoxAnswer::No;
         texts.push_back(text);
         return MessageBoxAnswer::Ok;
     }
     std::vector<Text> texts;
+
+private:
+    bool replace_;
 };
 
 // The line on which a heading stands, without its line end. In UTF-16 a line feed is a unit
@@ -131,6 +141,18 @@ bool asciiMeansAscii(const std::string& codePage) {
     return converted && *converted == ascii;
 }
 
+bool isStatefulCodePage(const std::string& codePage) {
+    // Characters of the scripts these code pages shift into; a shift shows as ESC, SO or SI
+    // (ISO-2022), "~{" (HZ) or "+" (UTF-7).
+    for (const char* sample : {"中文", "日本語", "カナ", "한국어"}) {
+        const std::optional<std::string> converted = convertText(sample, "UTF-8", codePage);
+        if (converted && (converted->find_first_of("\x1B\x0E\x0F+") != std::string::npos ||
+                          converted->find("~{") != std::string::npos))
+            return true;
+    }
+    return false;
+}
+
 int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
     const std::string terminal = systemCodePage();
     const std::string codePage = options.codePage.empty() ? terminal : options.codePage;
@@ -144,6 +166,13 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
         err << "folioknife-split: code page " << codePage
             << " cannot be used: its ASCII characters are not ASCII bytes (UTF-16, UTF-32, UCS-2 "
                "and UCS-4 are refused; GBK, GB18030, Big5 and UTF-8 work)\n";
+        return kExitUsage;
+    }
+    if (isStatefulCodePage(codePage)) {
+        err << "folioknife-split: code page " << codePage
+            << " cannot be used: it shifts between character sets, so bytes of its characters "
+               "can be \"/\" or other ASCII (ISO-2022-*, HZ and UTF-7 are refused; GBK, GB18030, "
+               "Big5, Shift-JIS, EUC-* and UTF-8 work)\n";
         return kExitUsage;
     }
     setProgramCodePage(codePage);
@@ -189,13 +218,25 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
                           " was cut short by another program during the split; the output "
                           "files may be incomplete\n",
                       kExitFileError);
+    // A split killed while it wrote into the output folder is undone before the novel is
+    // loaded: the novel may be one of the names it changed (novel_1.txt split into its own
+    // folder).
+    if (!options.list) {
+        bool busy = false;
+        if (std::unique_ptr<FolderLock> lock =
+                files.lockFolder(options.outputDirectory, kFolderLockWait, busy)) {
+            recoverFolder(files, options.outputDirectory, std::nullopt);
+        }
+    }
     SourceDocument document;
     if (!loadSourceDocument(document, files, options.file, Loading::Map)) {
         const FileKind kind = files.kindOf(options.file);
         if (kind == FileKind::Directory || kind == FileKind::Other) {
             err << "folioknife-split: FILE is not a regular file: " << show(options.file) << "\n";
         } else {
-            err << show(messages::openFailed()) << ": " << show(options.file) << "\n";
+            const Text reason = files.lastFailure();
+            err << show(messages::openFailedAt() + options.file) << "\n";
+            if (!reason.empty()) err << show(reason) << "\n";
         }
         return kExitFileError;
     }
@@ -265,12 +306,17 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
         return kExitDone;
     }
 
-    RecordedMessages reports;
+    RecordedMessages reports(options.replace);
     const SplitOutcome outcome = runSplit(document, settings, files, reports);
     switch (outcome.status) {
+        case SplitOutcome::Status::Declined:
+            err << show(messages::otherVolumesFound() + outcome.failedFile) << "\n"
+                << show(messages::replaceHint()) << "\n";
+            return kExitFileError;
         case SplitOutcome::Status::Refused:
         case SplitOutcome::Status::WriteFailed:
         case SplitOutcome::Status::FolderBusy:
+        case SplitOutcome::Status::LockFailed:
             for (const Text& t : reports.texts) err << show(t) << "\n";
             return outcome.status == SplitOutcome::Status::Refused ? kExitRefused : kExitFileError;
         case SplitOutcome::Status::Done:

@@ -20,6 +20,7 @@ struct CliOptions {
     std::string outputDirectory;
     bool outputGiven = false;
     bool deleteSource = false;
+    bool replace = false;  // volumes of another novel in the output folder are replaced
     std::string codePage;
     bool list = false;
     bool anywhere = false;  // every match is a heading, wherever it stands
@@ -29,6 +30,10 @@ struct CliOptions {
 // True when the code page writes every ASCII character as that one byte (GBK, Big5, UTF-8;
 // not UTF-16 or UCS-4).
 bool asciiMeansAscii(const std::string& codePage);
+
+// True when the code page shifts between character sets with escape or shift bytes
+// (ISO-2022-*, HZ, UTF-7): the bytes of its characters may be ASCII bytes ("/" among them).
+bool isStatefulCodePage(const std::string& codePage);
 
 // Runs a split or a listing as the options say; returns the exit status. Texts arrive in the
 // terminal's encoding and are printed in it.

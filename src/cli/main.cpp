@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -13,6 +14,15 @@
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    // A file-size limit makes write() fail with EFBIG, reported like a full disk, instead of
+    // killing the process with its temporary files left. A closed standard output (a pipe
+    // into "true") fails its writes instead of ending the process before its notes.
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     using folioknife::cli::CliOptions;
     CliOptions options;
 
@@ -28,6 +38,9 @@ int main(int argc, char** argv) {
                                   "output folder (default: the folder that holds FILE)");
     app.add_flag("--delete-source", options.deleteSource,
                  "delete FILE after a complete split, only when the files hold all of it");
+    app.add_flag("--replace", options.replace,
+                 "replace the volumes of another novel found in the output folder (without it "
+                 "the split stops and writes nothing)");
     app.add_option("--codepage", options.codePage,
                    "code page of the novel's headings: GBK, GB18030, UTF-8, ... (default: the "
                    "locale's)");

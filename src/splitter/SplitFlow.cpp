@@ -5,6 +5,7 @@
 
 #include "splitter/ChapterHeadings.h"
 #include "splitter/Messages.h"
+#include "splitter/Path.h"
 #include "splitter/VolumeFiles.h"
 #include "splitter/Volumes.h"
 
@@ -75,20 +76,6 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
     const std::vector<ExpressionMatch>& matches = search.headings;
     outcome.headings = static_cast<std::int64_t>(matches.size());
 
-    // One level only; an existing folder, or one that cannot be made, changes nothing here:
-    // writing the first volume will tell.
-    const Text folder = settings.outputDirectory();
-    files.createDirectory(folder);
-    // One split at a time in a folder, or two novels would end up mixed in it.
-    bool busy = false;
-    std::unique_ptr<FolderLock> lock = files.lockFolder(folder, kFolderLockWait, busy);
-    if (!lock && busy) {
-        showMessageBox(boxes, messages::folderBusy() + folder);
-        outcome.status = SplitOutcome::Status::FolderBusy;
-        return outcome;
-    }
-    if (lock) removeAbandonedVolumes(files, folder, files.separator());
-
     document.reopenStream();
     DocumentStream& stream = document.stream();
     const std::vector<ChapterPiece> pieces = segmentChapters(stream, matches);
@@ -104,6 +91,54 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
         }
     }
 
+    // One level only; an existing folder, or one that cannot be made, changes nothing here:
+    // locking or writing will tell.
+    const Text folder = settings.outputDirectory();
+    files.createDirectory(folder);
+    // One split at a time in a folder, or two novels would end up mixed in it. Volumes already
+    // there are replaced without asking only when they are an earlier split of this novel; the
+    // lock is not held while the user is asked.
+    std::unique_ptr<FolderLock> lock;
+    std::vector<Text> approved;  // the volumes the user agreed to replace
+    std::vector<Text> removed;   // those of them this split does not write
+    for (;;) {
+        bool busy = false;
+        lock = files.lockFolder(folder, kFolderLockWait, busy);
+        if (!lock) {
+            stream.close();
+            Text message = (busy ? messages::folderBusy() : messages::folderLockFailed()) + folder;
+            const Text reason = files.lastFailure();
+            if (!busy && !reason.empty()) message += "\n" + reason;
+            showMessageBox(boxes, message);
+            outcome.status =
+                busy ? SplitOutcome::Status::FolderBusy : SplitOutcome::Status::LockFailed;
+            return outcome;
+        }
+        // A split killed while it wrote here is undone first.
+        recoverFolder(files, folder, document.identity());
+        const std::vector<FoundVolume> found = findVolumes(files, folder);
+        std::vector<Text> paths;
+        removed.clear();
+        for (const FoundVolume& v : found) {
+            paths.push_back(v.path);
+            if (v.number > volumes.size()) removed.push_back(v.path);
+        }
+        if (found.empty() || paths == approved ||
+            isEarlierSplitOf(files, found, text.view(), mark)) {
+            break;
+        }
+        lock.reset();
+        const Text first = fileName(found.front().path, nativePathStyle());
+        if (showMessageBox(boxes, messages::replaceOtherVolumes(first, found.size()), Text(),
+                           MessageBoxButtons::YesNo) != MessageBoxAnswer::Yes) {
+            stream.close();
+            outcome.status = SplitOutcome::Status::Declined;
+            outcome.failedFile = found.front().path;
+            return outcome;
+        }
+        approved = paths;
+    }
+
     std::uint64_t bytesWritten = 0;
     const std::string separator = files.separator();
     std::vector<Text> names;
@@ -111,7 +146,8 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
         names.push_back(volumeFileName(settings.outputDirectory(), k, separator));
         bytesWritten += volumes[k - 1].size();
     }
-    if (std::optional<FileFailure> failure = installVolumes(files, names, volumes)) {
+    if (std::optional<FileFailure> failure =
+            installVolumes(files, folder, names, volumes, removed)) {
         stream.close();
         lock.reset();
         Text message = messages::writeFailed() + failure->file;
@@ -137,12 +173,20 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
 
     if (settings.deleteSource()) {
         const Text path = settings.sourcePath();
-        if (!path.empty()) {
+        if (path.empty()) {
+            // A novel handed over on the command line (the context-menu entry) is not deleted.
+            if (settings.sourceFromCommandLine()) {
+                outcome.sourceKept = true;
+                showMessageBox(boxes, messages::notChosenWithOpen());
+            }
+        } else {
             Text kept;
             if (bytesWritten - marksAdded != text.size()) {
                 kept = messages::sourceKept();
-            } else if (!(lock = files.lockFolder(folder, kFolderLockWait, busy)) && busy) {
-                kept = messages::sourceNotDeleted() + messages::folderBusyReason() + folder;
+            } else if (bool busy = false;
+                       !(lock = files.lockFolder(folder, kFolderLockWait, busy))) {
+                kept = messages::sourceNotDeleted() +
+                       (busy ? messages::folderBusyReason() + folder : files.lastFailure());
             } else {
                 // Held again so that no other split changes the volumes between the check and
                 // the deletion.
@@ -160,6 +204,11 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
                         break;
                     case SourceVerdict::Failed:
                         kept = messages::sourceNotDeleted() + deletion.reason;
+                        break;
+                    case SourceVerdict::Unreadable:
+                        kept = messages::cannotReadBack() +
+                               fileName(deletion.file, nativePathStyle()) + programText("：") +
+                               deletion.reason;
                         break;
                 }
             }

@@ -141,7 +141,8 @@ TEST_F(ApplicationTest, OpenReportsTheLoadAndCancelChangesNothing) {
     window.click(Control::OpenButton);
     EXPECT_EQ(document.text(), "");
     EXPECT_EQ(window.boxTexts(),
-              (std::vector<Text>{messages::openSucceeded(), messages::openFailed()}));
+              (std::vector<Text>{messages::openSucceeded(),
+                                 messages::openFailedAt() + "/gone.txt\ncannot open"}));
     EXPECT_EQ(window.boxes[0].title, "信息");
     EXPECT_EQ(window.boxes[0].buttons, MessageBoxButtons::Ok);
 }

@@ -16,6 +16,7 @@
 
 #include "splitter/CodePage.h"
 #include "splitter/FileService.h"
+#include "splitter/Messages.h"
 #include "splitter/Path.h"
 
 namespace folioknife::splitter {
@@ -24,6 +25,9 @@ namespace {
 
 // Why the last failed call of this thread failed, as the system says it.
 thread_local std::string lastFailureText;
+
+// The file in an output folder whose lock is the folder's.
+constexpr const char* kLockName = ".folioknife-lock";
 
 // Records errno's reason and returns false, for "return fail();".
 bool fail(int error = errno) {
@@ -60,7 +64,7 @@ public:
         for (;;) {
             ssize_t n = ::read(fd_, buffer, capacity);
             if (n >= 0) return n;
-            if (errno != EINTR) return -1;
+            if (errno != EINTR) return fail(), -1;
         }
     }
     std::optional<SharedBytes> mapWhole() override {
@@ -99,6 +103,12 @@ public:
             ssize_t n = ::write(fd_, p, chunk);
             if (n < 0) {
                 if (errno == EINTR) continue;
+                // The bytes come from the mapped novel: a part that another program cut off
+                // is no longer there to be written.
+                if (errno == EFAULT) {
+                    lastFailureText = messages::cutShortDuringSplit();
+                    return false;
+                }
                 return fail();
             }
             if (n == 0) return fail(ENOSPC);
@@ -178,6 +188,12 @@ public:
         if (S_ISREG(st.st_mode)) return FileKind::Regular;
         return S_ISDIR(st.st_mode) ? FileKind::Directory : FileKind::Other;
     }
+    FileKind entryKind(const std::string& path) override {
+        struct stat st;
+        if (path.empty() || ::lstat(path.c_str(), &st) != 0) return FileKind::Missing;
+        if (S_ISREG(st.st_mode)) return FileKind::Regular;
+        return S_ISDIR(st.st_mode) ? FileKind::Directory : FileKind::Other;
+    }
     std::vector<std::string> listFolder(const std::string& path) override {
         std::vector<std::string> names;
         DIR* dir = ::opendir(path.c_str());
@@ -224,15 +240,25 @@ public:
     std::unique_ptr<FolderLock> lockFolder(const std::string& path, int waitMilliseconds,
                                            bool& busy) override {
         busy = false;
-        int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        // flock on a file of the folder's own: one that may be written but not read (a drop
+        // box) is locked as well, and the lock goes with the process however it ends. The file
+        // stays: removing it would let a split that waits on it lock a file no one else sees.
+        // Read-only when another user made it and it may not be written.
+        const std::string name = path + "/" + kLockName;
+        const int flags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | flags, 0666);
+        if (fd < 0 && errno == EACCES) fd = ::open(name.c_str(), O_RDONLY | flags);
         if (fd < 0) return fail(), nullptr;
-        // flock on the folder itself: nothing is created in it, and the lock goes with the
-        // process however it ends.
+        struct stat st;
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            return fail(EINVAL), nullptr;
+        }
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
         for (;;) {
             if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return std::make_unique<PosixFolderLock>(fd);
-            if (errno != EWOULDBLOCK && errno != EINTR) break;  // a file system without locks
+            if (errno != EWOULDBLOCK && errno != EINTR) break;  // ENOLCK: no lock service
             if (std::chrono::steady_clock::now() >= deadline) {
                 busy = true;
                 break;

@@ -66,7 +66,7 @@ public:
         DWORD got = 0;
         if (!ReadFile(h_, buffer, want, &got, nullptr)) {
             // A pipe whose writer has gone reports its end this way.
-            return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+            return GetLastError() == ERROR_BROKEN_PIPE ? 0 : (fail(), -1);
         }
         return got;
     }
@@ -193,6 +193,14 @@ public:
         }
         CloseHandle(h);
         return kind;
+    }
+    FileKind entryKind(const std::string& path) override {
+        // Reparse points (symbolic links, junctions) are not followed by the attributes.
+        const DWORD attributes =
+            path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return FileKind::Missing;
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return FileKind::Other;
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Directory : FileKind::Regular;
     }
     std::vector<std::string> listFolder(const std::string& path) override {
         std::vector<std::string> names;
