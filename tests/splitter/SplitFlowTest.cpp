@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <map>
+#include <regex>
 
 #include "TestText.h"
 #include "fakes/FakeFileService.h"
@@ -259,6 +260,71 @@ TEST_F(SplitFlowTest, AnExistingLongerOutputIsReplaced) {
     fs.files["out/novel_1.txt"] = std::string(1000, 'x');
     split();
     EXPECT_EQ(fs.files.at("out/novel_1.txt"), "preface\n<1>one\n");
+}
+
+// Volumes already in the folder are replaced unasked only when they are an earlier split of
+// this very novel; otherwise the user is asked, and 否 writes nothing.
+TEST_F(SplitFlowTest, VolumesOfAnotherNovelAreReplacedOnlyWhenTheUserSaysSo) {
+    const std::string v1 = "preface\n<1>one\n<2>two\n<3>three\n", v2 = "<4>four\n<5>five\n";
+    using Files = std::map<std::string, std::string>;
+    struct Case {
+        const char* name;
+        Files before;
+        MessageBoxAnswer answer;
+        Text question;  // empty: none asked
+        bool written;
+    } cases[] = {
+        {"an earlier split of this novel", {{"out/novel_1.txt", v1}, {"out/novel_2.txt", v2}},
+         MessageBoxAnswer::No, "", true},
+        {"the novel itself as novel_1.txt", {{"out/novel_1.txt", novel}}, MessageBoxAnswer::No,
+         "", true},
+        {"another novel, 否", {{"out/novel_1.txt", "a"}, {"out/novel_2.txt", "b"}},
+         MessageBoxAnswer::No, messages::replaceOtherVolumes("novel_1.txt", 2), false},
+        {"another novel, 是", {{"out/novel_1.txt", "a"}, {"out/novel_12.txt", "b"}},
+         MessageBoxAnswer::Yes, messages::replaceOtherVolumes("novel_1.txt", 2), true},
+        {"this novel with one more volume",
+         {{"out/novel_1.txt", v1}, {"out/novel_2.txt", v2}, {"out/novel_3.txt", "x"}},
+         MessageBoxAnswer::No, messages::replaceOtherVolumes("novel_1.txt", 3), false},
+        {"this novel with a gap", {{"out/novel_2.txt", v1}, {"out/novel_3.txt", v2}},
+         MessageBoxAnswer::No, messages::replaceOtherVolumes("novel_2.txt", 2), false},
+        {"the box closed without an answer", {{"out/novel_9.txt", "z"}},
+         MessageBoxAnswer::None, messages::replaceOtherVolumes("novel_9.txt", 1), false},
+        {"other names are no volumes",
+         {{"out/novel_01.txt", "x"}, {"out/novel_1.txt.bak", "x"}, {"out/Novel_1.txt", "x"}},
+         MessageBoxAnswer::No, "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeFileService files;
+        files.files = c.before;
+        RecordingBoxes shown;
+        shown.answer = c.answer;
+        settings.perFile = "1";  // six volumes
+        doc.replace(novel);
+        const SplitOutcome outcome = runSplit(doc, settings, files, shown);
+        EXPECT_EQ(shown.questions,
+                  c.question.empty() ? std::vector<Text>{} : std::vector<Text>{c.question});
+        if (!c.written) {
+            EXPECT_EQ(outcome.status, SplitOutcome::Status::Declined);
+            EXPECT_EQ(files.files, c.before);
+            EXPECT_TRUE(shown.shown.empty());
+            continue;
+        }
+        EXPECT_EQ(outcome.status, SplitOutcome::Status::Done);
+        // The folder holds this split only, and whatever is no volume.
+        Files expected;
+        const std::regex volume("out/novel_[1-9][0-9]*\\.txt");
+        for (const auto& f : c.before)
+            if (!std::regex_match(f.first, volume)) expected.insert(f);
+        std::string joined;
+        for (int k = 1; k <= 6; ++k) {
+            const std::string name = "out/novel_" + std::to_string(k) + ".txt";
+            expected[name] = files.files[name];
+            joined += files.files[name];
+        }
+        EXPECT_EQ(files.files, expected);
+        EXPECT_EQ(joined, novel);
+    }
 }
 
 TEST_F(SplitFlowTest, AFailedWriteLeavesTheFolderAsItWasAndSaysWhy) {
