@@ -226,6 +226,9 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
         if (std::unique_ptr<FolderLock> lock =
                 files.lockFolder(options.outputDirectory, kFolderLockWait, busy)) {
             recoverFolder(files, options.outputDirectory, std::nullopt);
+        } else if (busy) {
+            err << show(messages::folderBusy() + options.outputDirectory) << "\n";
+            return kExitFileError;
         }
     }
     SourceDocument document;

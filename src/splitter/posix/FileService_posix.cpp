@@ -247,7 +247,10 @@ public:
         const std::string name = path + "/" + kLockName;
         const int flags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
         int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | flags, 0666);
-        if (fd < 0 && errno == EACCES) fd = ::open(name.c_str(), O_RDONLY | flags);
+        if (fd < 0 && errno == EACCES) {
+            fd = ::open(name.c_str(), O_RDONLY | flags);
+            if (fd < 0 && errno == ENOENT) return fail(EACCES), nullptr;  // the folder's refusal
+        }
         if (fd < 0) return fail(), nullptr;
         struct stat st;
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
