@@ -5,7 +5,6 @@
 
 #include "splitter/ChapterHeadings.h"
 #include "splitter/Messages.h"
-#include "splitter/Path.h"
 #include "splitter/VolumeFiles.h"
 #include "splitter/Volumes.h"
 
@@ -37,6 +36,15 @@ std::optional<std::pair<Text, std::int64_t>> suggestSuffix(const Text& prefix,
     }
     return best;
 }
+
+namespace {
+// The name of a file in a folder, after the folder's separator: volume names are ASCII, so
+// the last separator is the right one in any code page.
+Text nameIn(const Text& path, const std::string& separator) {
+    const std::size_t at = path.rfind(separator);
+    return at == Text::npos ? path : path.substr(at + separator.size());
+}
+}  // namespace
 
 SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileService& files,
                       MessageBoxService& boxes) {
@@ -128,7 +136,7 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
             break;
         }
         lock.reset();
-        const Text first = fileName(found.front().path, nativePathStyle());
+        const Text first = nameIn(found.front().path, files.separator());
         if (showMessageBox(boxes, messages::replaceOtherVolumes(first, found.size()), Text(),
                            MessageBoxButtons::YesNo) != MessageBoxAnswer::Yes) {
             stream.close();
@@ -207,7 +215,7 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
                         break;
                     case SourceVerdict::Unreadable:
                         kept = messages::cannotReadBack() +
-                               fileName(deletion.file, nativePathStyle()) + programText("：") +
+                               nameIn(deletion.file, files.separator()) + programText("：") +
                                deletion.reason;
                         break;
                 }
