@@ -33,6 +33,7 @@ endif()
 # through a folder holding nothing but a symlink to it.
 set(FK_HOST_BOOST_DIR /usr/include/boost CACHE PATH "Boost headers of the host (header-only use)")
 set(FK_HOST_CLI11_DIR /usr/include/CLI CACHE PATH "CLI11 headers of the host")
+set(FK_HOST_NLOHMANN_JSON_DIR /usr/include/nlohmann CACHE PATH "nlohmann/json headers of the host")
 set(FK_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources, built along")
 list(APPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR}/mingw-w64)
 list(REMOVE_DUPLICATES CMAKE_MODULE_PATH)

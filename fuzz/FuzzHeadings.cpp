@@ -25,9 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         HeadingRules none;
         none.lineRule = none.contentsRule = false;
         const HeadingSearch plain = searchChapterHeadings(expression, input, encoding, none);
-        if (sorted.headings.size() +
-                static_cast<std::size_t>(sorted.leftOutInText + sorted.leftOutAsContents) !=
-            plain.headings.size())
+        std::size_t chapters = 0;
+        for (const HeadingDetail& d : sorted.details) chapters += d.kind == HeadingKind::Chapter;
+        if (sorted.details.size() != sorted.headings.size() ||
+            chapters + static_cast<std::size_t>(sorted.leftOutInText + sorted.leftOutAsContents +
+                                                sorted.leftOutRepeated) !=
+                plain.headings.size())
             __builtin_trap();
         std::int64_t previousEnd = 0;
         for (const auto& m : sorted.headings) {

@@ -98,10 +98,15 @@ else
     done
     manual=$(LC_ALL=C.UTF-8 MANWIDTH=100 MANPAGER=cat man folioknife-split 2>/dev/null)
 fi
-for words in "EXIT STATUS" "EXAMPLES" "--delete-source" "--codepage" "--list" "--per-file" \
+for words in "EXIT STATUS" "EXAMPLES" "--recursive" "--json" "--delete-source" "--codepage" "--list" "--per-file" \
     "--prefix" "--suffix" "--expression" "--output" "default 第"; do
     grep -qF -- "$words" <<<"$manual" || fail "the manual page lacks \"$words\""
 done
+# The installed catalogue: the installed program speaks Chinese under a Chinese locale.
+if locale -a 2>/dev/null | grep -qix 'zh_CN.utf-\?8'; then
+    LC_ALL=zh_CN.UTF-8 folioknife-split --help | grep -q '退出状态：' ||
+        fail "the installed folioknife-split does not speak Chinese under zh_CN.UTF-8"
+fi
 desktop-file-validate /usr/share/applications/folioknife.desktop || fail "installed menu entry"
 grep -qx 'Exec=folioknife %f' /usr/share/applications/folioknife.desktop || fail "menu entry's Exec"
 for size in 16 32 48 128 256; do

@@ -40,6 +40,54 @@ private:
     bool nested_;
 };
 
+// The busy state for as long as it stands.
+class BusyScope {
+public:
+    explicit BusyScope(MainWindow& window) : window_(window) { window_.setBusy(true); }
+    ~BusyScope() { window_.setBusy(false); }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    MainWindow& window_;
+};
+
+// The split's boxes, shown with the busy state lifted: a box waits for the user, who must see
+// that the window is theirs again. The work that follows a box is busy again.
+class BusyWork : public splitter::MessageBoxService {
+public:
+    explicit BusyWork(MainWindow& window) : window_(window) { window_.setBusy(true); }
+    ~BusyWork() override {
+        if (busy_) window_.setBusy(false);
+    }
+    BusyWork(const BusyWork&) = delete;
+    BusyWork& operator=(const BusyWork&) = delete;
+    MessageBoxAnswer showMessageBox(const Text& text, const Text& title,
+                                    MessageBoxButtons buttons) override {
+        if (busy_) window_.setBusy(false);
+        busy_ = false;
+        const MessageBoxAnswer answer = window_.showMessageBox(text, title, buttons);
+        window_.setBusy(true);
+        busy_ = true;
+        return answer;
+    }
+
+private:
+    MainWindow& window_;
+    bool busy_ = true;
+};
+
+// Named *.txt, in any case: Windows names are case-blind, and TXT files are common. No byte of
+// ".txt" can be the second byte of a double-byte character, so the test holds in any code
+// page.
+bool hasTextFileExtension(const Text& path) {
+    if (path.size() < 4) return false;
+    std::string tail = path.substr(path.size() - 4);
+    for (char& c : tail)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return tail == ".txt";
+}
+
 }  // namespace
 
 Application::Application(splitter::SourceDocument& document, splitter::FileService& files,
@@ -110,6 +158,9 @@ void Application::bindEventHandlers() {
     window_.bindClick(Control::CustomModeRadio, [this] { onCustomModeClicked(); });
     window_.bindClick(Control::ContextMenuCheck, [this] { onContextMenuCheckClicked(); });
     window_.bindDestroyed([this] { onMainWindowDestroyed(); });
+    window_.bindFileDrop(
+        [this](const std::vector<Text>& paths) { return takesDroppedFiles(paths); },
+        [this](const std::vector<Text>& paths) { onFilesDropped(paths); });
 }
 
 void Application::onOpenClicked() {
@@ -118,21 +169,41 @@ void Application::onOpenClicked() {
         openFileDialogPath_.clear();  // a cancelled dialog holds no path
         return;
     }
-    openFileDialogPath_ = *path;
+    openNovel(*path);
+}
+
+void Application::openNovel(const Text& path) {
+    openFileDialogPath_ = path;
     openedFromCommandLine_ = false;
-    const bool loaded = splitter::loadSourceDocument(document_, files_, *path);
-    Text failed = splitter::messages::openFailedAt() + *path;
-    if (const Text reason = files_.lastFailure(); !loaded && !reason.empty())
-        failed += "\n" + reason;
+    bool loaded = false;
+    Text failed = splitter::messages::openFailedAt() + path;
+    {
+        BusyScope busy(window_);
+        loaded = splitter::loadSourceDocument(document_, files_, path);
+        // The path, then the system's reason on a line of its own.
+        if (const Text reason = files_.lastFailure(); !loaded && !reason.empty())
+            failed += "\n" + reason;
+    }
     splitter::showMessageBox(window_, loaded ? splitter::messages::openSucceeded() : failed);
+}
+
+bool Application::takesDroppedFiles(const std::vector<Text>& paths) const {
+    // An empty document is no novel: nothing was loaded, the last load failed, or the file was
+    // empty; the split would refuse it all the same.
+    return paths.size() == 1 && hasTextFileExtension(paths.front()) && document_.text().empty();
+}
+
+void Application::onFilesDropped(const std::vector<Text>& paths) {
+    if (takesDroppedFiles(paths)) openNovel(paths.front());
 }
 
 void Application::onSplitClicked() {
     // A copy: a nested Open (from a click while a message box is up) may change the path.
     const Text sourcePath = openFileDialogPath_;
     WindowSplitSettings settings(window_, sourcePath, openedFromCommandLine_, splitsRunning_ > 0);
+    BusyWork work(window_);
     ++splitsRunning_;
-    splitter::runSplit(document_, settings, files_, window_);
+    splitter::runSplit(document_, settings, files_, work);
     --splitsRunning_;
 }
 

@@ -41,7 +41,8 @@ public:
     void completeWindowTitle();
     // Checks ContextMenuCheck when the entry is there; never clears it.
     void probeContextMenuEntry();
-    // Binds the eight handlers; the loop is the window's runMessageLoop().
+    // Binds the eight handlers and the drop of files; the loop is the window's
+    // runMessageLoop().
     void bindEventHandlers();
 
     void onOpenClicked();
@@ -53,7 +54,16 @@ public:
     void onContextMenuCheckClicked();
     void onMainWindowDestroyed();
 
+    // A drop is taken when it is one file named *.txt and no novel is loaded: a novel in the
+    // window is never replaced by a file let go over it by mistake. Other drops are ignored.
+    bool takesDroppedFiles(const std::vector<Text>& paths) const;
+    // Loads the dropped file as a file chosen with 打开.
+    void onFilesDropped(const std::vector<Text>& paths);
+
 private:
+    // 打开's work once the path is known: load with the busy cursor, then report.
+    void openNovel(const Text& path);
+
     splitter::SourceDocument& document_;
     splitter::FileService& files_;
     MainWindow& window_;

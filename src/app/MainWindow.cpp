@@ -16,6 +16,8 @@ void MainWindow::create(const std::vector<ControlLayout>& controls,
                         const OpenFileDialogSetup& dialog) {
     clicks_ = {};
     destroyed_ = nullptr;
+    dropWanted_ = nullptr;
+    dropped_ = nullptr;
     ids_ = {};
     createWindow(windowTitle(), windowLayout());
     int created = 0;
@@ -35,6 +37,12 @@ void MainWindow::bindClick(Control control, std::function<void()> handler) {
 
 void MainWindow::bindDestroyed(std::function<void()> handler) { destroyed_ = std::move(handler); }
 
+void MainWindow::bindFileDrop(std::function<bool(const DroppedFiles&)> wanted,
+                              std::function<void(const DroppedFiles&)> dropped) {
+    dropWanted_ = std::move(wanted);
+    dropped_ = std::move(dropped);
+}
+
 std::optional<Control> MainWindow::controlWithId(int id) const {
     for (std::size_t i = 0; i < ids_.size(); ++i)
         if (id != 0 && ids_[i] == id) return static_cast<Control>(i);
@@ -46,5 +54,15 @@ void MainWindow::controlClicked(Control control) {
 }
 
 void MainWindow::windowDestroyed() { runHandler(destroyed_); }
+
+bool MainWindow::fileDropWanted(const DroppedFiles& files) const {
+    return dropWanted_ && dropped_ && dropWanted_(files);
+}
+
+void MainWindow::filesDropped(const DroppedFiles& files) {
+    if (!fileDropWanted(files)) return;
+    auto handler = dropped_;  // a copy, as for clicks
+    handler(files);
+}
 
 }  // namespace folioknife::app

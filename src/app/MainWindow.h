@@ -36,6 +36,14 @@ public:
     virtual void bindClick(Control control, std::function<void()> handler);
     virtual void bindDestroyed(std::function<void()> handler);
 
+    // Files dropped on the window, their paths in the program's code page. 'wanted' says
+    // whether a drop of these files would be taken, so that the toolkit can show it while they
+    // are dragged over the window; 'dropped' runs for a drop that is wanted. Binding takes the
+    // place of an earlier pair.
+    using DroppedFiles = std::vector<Text>;
+    virtual void bindFileDrop(std::function<bool(const DroppedFiles&)> wanted,
+                              std::function<void(const DroppedFiles&)> dropped);
+
     // Runs the event loop until the quit message; returns its exit code.
     int runMessageLoop() { return runLoop(); }
     virtual void postQuit(int exitCode) = 0;
@@ -50,6 +58,12 @@ public:
     virtual bool isChecked(Control control) = 0;
     virtual void setChecked(Control control, bool checked) = 0;
     virtual void setEnabled(Control control, bool enabled) = 0;
+
+    // Around work that keeps the loop from running (loading a novel, splitting it): true shows
+    // the busy cursor; false restores the cursor and throws away the clicks and keys that came
+    // in meanwhile, which would otherwise all run once the work is done. Calls alternate,
+    // true first.
+    virtual void setBusy(bool busy) = 0;
 
     // The open-file dialog, owned by the window: the path chosen, or nothing when cancelled.
     virtual std::optional<Text> showOpenFileDialog() = 0;
@@ -74,10 +88,16 @@ protected:
     // bound handler, if any, from a copy: a handler may bind its own slot anew while it runs.
     void controlClicked(Control control);
     void windowDestroyed();
+    // What the toolkit reports about files dragged over the window and dropped on it. A drop
+    // runs the bound handler only when it is wanted; nothing is wanted while nothing is bound.
+    bool fileDropWanted(const DroppedFiles& files) const;
+    void filesDropped(const DroppedFiles& files);
 
 private:
     std::array<std::function<void()>, kControlCount> clicks_;
     std::function<void()> destroyed_;
+    std::function<bool(const DroppedFiles&)> dropWanted_;
+    std::function<void(const DroppedFiles&)> dropped_;
     std::array<int, kControlCount> ids_{};
 };
 

@@ -1,9 +1,16 @@
 #include "cli/CliSplit.h"
 
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
 #include <memory>
 #include <optional>
+#include <set>
 #include <utility>
 #include <vector>
+
+#include "cli/Catalogue.h"
+#include "cli/Progress.h"
 
 #include "splitter/ChapterExpression.h"
 #include "splitter/CodePage.h"
@@ -12,6 +19,7 @@
 #include "splitter/SourceDocument.h"
 #include "splitter/SplitFlow.h"
 #include "splitter/VolumeFiles.h"
+#include "splitter/Volumes.h"
 
 namespace folioknife::cli {
 
@@ -81,13 +89,14 @@ private:
 
 class CliSettings : public SplitSettings {
 public:
-    CliSettings(const CliOptions& o, Text file) : o_(o), file_(std::move(file)) {}
+    CliSettings(const CliOptions& o, Text file, Text folder)
+        : o_(o), file_(std::move(file)), folder_(std::move(folder)) {}
     bool customMode() override { return o_.customMode; }
     Text expressionText() override { return o_.expression; }
     Text prefix() override { return o_.prefix; }
     Text suffix() override { return o_.suffix; }
     Text chaptersPerFileText() override { return o_.perFile; }
-    Text outputDirectory() override { return o_.outputDirectory; }
+    Text outputDirectory() override { return folder_; }
     bool deleteSource() override { return o_.deleteSource; }
     Text sourcePath() override { return o_.deleteSource ? file_ : Text(); }
     bool anywhere() override { return o_.anywhere; }
@@ -95,6 +104,7 @@ public:
 private:
     const CliOptions& o_;
     Text file_;
+    Text folder_;
 };
 
 // Collects what the split reports; the caller prints it where it belongs. The one question,
@@ -134,11 +144,164 @@ std::string_view lineAt(std::string_view text, std::size_t offset, CharacterSet 
 
 }  // namespace
 
+namespace {
+
+// The splitter's messages, each with its English text. A message that a folder, a file or a
+// reason follows is recognised by its beginning; the longer ones come first where one begins
+// like another.
+struct SplitterMessage {
+    Text (*chinese)();
+    const char* english;
+};
+const SplitterMessage kSplitterMessages[] = {
+    {messages::noDocument, "the novel holds no text"},
+    {messages::noExpression, "give a chapter expression (a regular expression)"},
+    {messages::badChaptersPerFile,
+     "error: the chapters per file are not a number, or fewer than 1"},
+    {messages::noOutputDirectory, "error: give an output folder"},
+    {messages::invalidExpression, "invalid chapter expression: "},
+    {messages::tooComplex, "the chapter expression is too complex to search to its end"},
+    {messages::noHeadings,
+     "no chapter heading found: the whole text went into one file. Check the prefix, the "
+     "suffix (such as 回, 节, 卷) or the expression"},
+    {messages::splitDone, "split done"},
+    {messages::writeFailed, "split failed: cannot write the file "},
+    {messages::sourceKept, "source kept: the output files do not hold all of the source"},
+    {messages::sourceIsOutput, "source kept: the source is one of the output files"},
+    {messages::sourceNotDeleted, "source kept: "},
+    {messages::folderBusy, "split failed: another split is using the output folder "},
+    {messages::folderBusyReason, "another split is using the output folder "},
+    {messages::openFailed, "cannot open"},
+    {messages::openFailedAt, "cannot open: "},
+    {messages::folderLockFailed, "split failed: cannot lock the output folder "},
+    {messages::otherVolumesFound,
+     "split failed: the output folder holds volumes of another novel: "},
+    {messages::replaceHint, "choose another output folder, or replace them with --replace"},
+    {messages::cannotReadBack, "source kept: cannot read back "},
+    {messages::cutShortDuringSplit, "the novel was cut short by another program during the split"},
+};
+
+// The folder 'name' inside 'folder', with one separator between them.
+Text insideFolder(const Text& folder, const Text& name, const std::string& separator) {
+    if (!folder.empty() && (folder.back() == separator.back() || folder.back() == '/'))
+        return folder + name;
+    return folder + separator + name;
+}
+
+// Volumes of an earlier split into the folder of the novels (novel_K.txt) are no novels.
+bool isVolumeName(const Text& name) {
+    if (name.rfind("novel_", 0) != 0 || name.size() <= 10) return false;
+    const Text digits = name.substr(6, name.size() - 10);
+    return name.compare(name.size() - 4, 4, ".txt") == 0 &&
+           std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The novels of a folder, in the order of their names; with 'recursive', those of its
+// subfolders too, except the folders that splits of its novels made (named after a novel
+// beside them). A folder reached twice (through a link) is read once.
+void collectNovels(FileService& files, const Text& folder, bool recursive,
+                   std::set<std::pair<std::uint64_t, std::uint64_t>>& seen,
+                   std::vector<Text>& novels) {
+    if (const auto id = files.identify(folder)) {
+        if (!seen.insert({id->device, id->file}).second) return;
+    }
+    std::vector<Text> names = files.listFolder(folder);
+    std::sort(names.begin(), names.end());
+    std::set<Text> stems;
+    for (const Text& name : names) {
+        if (isTextFileName(name)) stems.insert(name.substr(0, name.size() - 4));
+    }
+    const std::string separator = files.separator();
+    std::vector<Text> subfolders;
+    for (const Text& name : names) {
+        const Text path = insideFolder(folder, name, separator);
+        const FileKind kind = files.kindOf(path);
+        if (kind == FileKind::Regular && isTextFileName(name) && !isVolumeName(name)) {
+            novels.push_back(path);
+        } else if (kind == FileKind::Directory && recursive && stems.count(name) == 0) {
+            subfolders.push_back(path);
+        }
+    }
+    for (const Text& sub : subfolders) collectNovels(files, sub, recursive, seen, novels);
+}
+
+}  // namespace
+
 bool asciiMeansAscii(const std::string& codePage) {
     std::string ascii = "\t\r\n";
     for (char c = 0x20; c < 0x7F; ++c) ascii += c;
     const std::optional<std::string> converted = convertText(ascii, "UTF-8", codePage);
     return converted && *converted == ascii;
+}
+
+bool isTextFileName(const Text& name) {
+    if (name.size() <= 4) return false;
+    Text end = name.substr(name.size() - 4);
+    for (char& c : end) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return end == ".txt";
+}
+
+Text novelStem(const Text& path, bool windows) {
+    std::size_t at = lastSeparator(path, windows ? PathStyle::Windows : PathStyle::Posix);
+    if (windows) {
+        const std::size_t slash = path.rfind('/');
+        if (slash != Text::npos && (at == Text::npos || slash > at)) at = slash;
+        // "D:novel.txt" names novel.txt in D's current folder.
+        if (at == Text::npos && path.size() > 2 && path[1] == ':') at = 1;
+    }
+    Text name = at == Text::npos ? path : path.substr(at + 1);
+    if (isTextFileName(name)) name.resize(name.size() - 4);
+    return name;
+}
+
+std::string localizeSplitterMessage(const Text& text, const std::string& codePage, bool chinese) {
+    const auto utf8 = [&](const Text& t) { return convertForDisplay(t, codePage, "UTF-8"); };
+    if (chinese || text.empty()) return utf8(text);
+    // The suggestion of another suffix: the suffix and the count sit inside the text.
+    for (const char* suffix : {"回", "节", "卷", "集", "部", "篇"}) {
+        const Text pattern = messages::suffixWouldFind(programText(suffix), 0);
+        const std::size_t zero = pattern.rfind('0');
+        const Text head = pattern.substr(0, zero);
+        const Text tail = pattern.substr(zero + 1);
+        if (text.size() > head.size() + tail.size() && text.rfind(head, 0) == 0 &&
+            text.compare(text.size() - tail.size(), tail.size(), tail) == 0) {
+            return trf(
+                "no chapter heading found: the whole text went into one file. The suffix "
+                "\"{1}\" would find {2} chapter headings",
+                {utf8(programText(suffix)),
+                 text.substr(head.size(), text.size() - head.size() - tail.size())});
+        }
+    }
+    // The split by another suffix: both suffixes and the count sit inside the text.
+    const Text marks[] = {programText("未找到“"), programText("”章节标题，已按“"),
+                          programText("”分割：共 "), programText(" 个章节标题")};
+    if (text.rfind(marks[0], 0) == 0 && text.size() > marks[0].size() + marks[3].size() &&
+        text.compare(text.size() - marks[3].size(), marks[3].size(), marks[3]) == 0) {
+        const std::size_t asked = marks[0].size();
+        const std::size_t used = text.find(marks[1], asked);
+        const std::size_t count = used == Text::npos ? used : text.find(marks[2], used);
+        if (count != Text::npos) {
+            const std::size_t usedFrom = used + marks[1].size();
+            const std::size_t countFrom = count + marks[2].size();
+            return trf(
+                "no chapter heading with \"{1}\" found; split by \"{2}\": {3} chapter "
+                "headings",
+                {utf8(text.substr(asked, used - asked)),
+                 utf8(text.substr(usedFrom, count - usedFrom)),
+                 text.substr(countFrom, text.size() - marks[3].size() - countFrom)});
+        }
+    }
+    const SplitterMessage* best = nullptr;
+    std::size_t bestLength = 0;
+    for (const SplitterMessage& m : kSplitterMessages) {
+        const Text known = m.chinese();
+        if (known.size() > bestLength && text.rfind(known, 0) == 0) {
+            best = &m;
+            bestLength = known.size();
+        }
+    }
+    if (!best) return utf8(text);
+    return best->english + localizeSplitterMessage(text.substr(bestLength), codePage, false);
 }
 
 bool isStatefulCodePage(const std::string& codePage) {
@@ -155,28 +318,45 @@ bool isStatefulCodePage(const std::string& codePage) {
 
 int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
     const std::string terminal = systemCodePage();
+    const auto say = [&](const std::string& utf8) {
+        return convertForDisplay(utf8, "UTF-8", terminal);
+    };
+    const auto complain = [&](const std::string& utf8) {
+        err << "folioknife-split: " << say(utf8) << "\n";
+    };
     const std::string codePage = options.codePage.empty() ? terminal : options.codePage;
     if (!convertText("", terminal, codePage)) {
-        err << "folioknife-split: unknown code page: " << options.codePage << "\n";
+        complain(trf("unknown code page: {1}",
+                     {convertForDisplay(options.codePage, terminal, "UTF-8")}));
         return kExitUsage;
     }
     // Paths, separators, digits and the expression's syntax are ASCII bytes: a code page that
     // writes ASCII otherwise would build names outside the output folder.
     if (!asciiMeansAscii(codePage)) {
-        err << "folioknife-split: code page " << codePage
-            << " cannot be used: its ASCII characters are not ASCII bytes (UTF-16, UTF-32, UCS-2 "
-               "and UCS-4 are refused; GBK, GB18030, Big5 and UTF-8 work)\n";
+        complain(
+            trf("code page {1} cannot be used: its ASCII characters are not ASCII bytes "
+                "(UTF-16, UTF-32, UCS-2 and UCS-4 are refused; GBK, GB18030, Big5 and UTF-8 "
+                "work)",
+                {codePage}));
         return kExitUsage;
     }
     if (isStatefulCodePage(codePage)) {
-        err << "folioknife-split: code page " << codePage
-            << " cannot be used: it shifts between character sets, so bytes of its characters "
-               "can be \"/\" or other ASCII (ISO-2022-*, HZ and UTF-7 are refused; GBK, GB18030, "
-               "Big5, Shift-JIS, EUC-* and UTF-8 work)\n";
+        complain(
+            trf("code page {1} cannot be used: it shifts between character sets, so bytes of its "
+                "characters can be \"/\" or other ASCII (ISO-2022-*, HZ and UTF-7 are refused; "
+                "GBK, GB18030, Big5, Shift-JIS, EUC-* and UTF-8 work)",
+                {codePage}));
         return kExitUsage;
     }
     setProgramCodePage(codePage);
+    const bool chinese = chineseMessages();
     const auto show = [&](const Text& text) { return convertForDisplay(text, codePage, terminal); };
+    const auto inUtf8 = [&](const Text& text) {
+        return convertForDisplay(text, codePage, "UTF-8");
+    };
+    const auto localize = [&](const Text& text) {
+        return localizeSplitterMessage(text, codePage, chinese);
+    };
 
     // Texts typed in the terminal go to the code page in which the expression is matched.
     const bool convert = !sameCodePage(codePage, terminal);
@@ -184,18 +364,17 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
         std::string* text;
         const char* name;
     };
-    const Field fields[] = {{&options.prefix, "--prefix"},
-                            {&options.suffix, "--suffix"},
-                            {&options.expression, "--expression"},
-                            {&options.perFile, "--per-file"},
-                            {&options.file, "FILE"},
-                            {&options.outputDirectory, "--output"}};
+    std::vector<Field> fields = {{&options.prefix, "--prefix"},
+                                 {&options.suffix, "--suffix"},
+                                 {&options.expression, "--expression"},
+                                 {&options.perFile, "--per-file"},
+                                 {&options.outputDirectory, "--output"}};
+    for (std::string& file : options.files) fields.push_back({&file, "FILE"});
     if (convert) {
         for (const Field& f : fields) {
             auto converted = convertText(*f.text, terminal, codePage);
             if (!converted) {
-                err << "folioknife-split: " << f.name << " cannot be written in code page "
-                    << codePage << "\n";
+                complain(trf("{1} cannot be written in code page {2}", {f.name, codePage}));
                 return kExitUsage;
             }
             *f.text = *converted;
@@ -204,132 +383,269 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
     if (!options.prefixGiven) options.prefix = programText("第");
     if (!options.suffixGiven) options.suffix = programText("章");
     FileService& system = systemFileService();
-    if (!options.outputGiven) {
-        options.outputDirectory = folderOf(options.file, nativePathStyle());
-    }
-
     PathConvertingFileService converting(system, codePage, terminal);
     FileService& files = convert ? static_cast<FileService&>(converting) : system;
+    const std::string separator = files.separator();
+    const bool windows = nativePathStyle() == PathStyle::Windows;
 
-    // The novel is split at once, so it is mapped rather than copied into memory: a 100 MB
-    // novel loads in milliseconds. Also when the source may be deleted: the check before
-    // deleting compares the volumes on disk with the source on disk, not with memory.
-    exitOnLostMapping("folioknife-split: " + show(options.file) +
-                          " was cut short by another program during the split; the output "
-                          "files may be incomplete\n",
-                      kExitFileError);
-    // A split killed while it wrote into the output folder is undone before the novel is
-    // loaded: the novel may be one of the names it changed (novel_1.txt split into its own
-    // folder).
-    if (!options.list) {
-        bool busy = false;
-        if (std::unique_ptr<FolderLock> lock =
-                files.lockFolder(options.outputDirectory, kFolderLockWait, busy)) {
-            recoverFolder(files, options.outputDirectory, std::nullopt);
-        } else if (busy) {
-            err << show(messages::folderBusy() + options.outputDirectory) << "\n";
-            return kExitFileError;
+    // Every novel into a folder of its own as soon as there may be more than one.
+    int worst = kExitDone;
+    std::vector<Text> novels;
+    bool several = options.files.size() > 1;
+    for (const Text& given : options.files) {
+        if (files.kindOf(given) != FileKind::Directory) {
+            novels.push_back(given);
+            continue;
+        }
+        several = true;
+        const std::size_t before = novels.size();
+        std::set<std::pair<std::uint64_t, std::uint64_t>> seen;
+        collectNovels(files, given, options.recursive, seen, novels);
+        if (novels.size() == before) {
+            complain(trf("no .txt file in the folder {1}", {inUtf8(given)}));
+            worst = std::max(worst, kExitFileError);
         }
     }
-    SourceDocument document;
-    if (!loadSourceDocument(document, files, options.file, Loading::Map)) {
-        const FileKind kind = files.kindOf(options.file);
-        if (kind == FileKind::Directory || kind == FileKind::Other) {
-            err << "folioknife-split: FILE is not a regular file: " << show(options.file) << "\n";
+    if (several && options.outputGiven && !novels.empty())
+        files.createDirectory(options.outputDirectory);
+
+    nlohmann::json documents = nlohmann::json::array();
+    std::set<Text> folders;
+    for (const Text& path : novels) {
+        // A novel's own messages name it when there are several.
+        const auto report = [&](const std::string& utf8) {
+            err << say(several ? trf("{1}: {2}", {inUtf8(path), utf8}) : utf8) << "\n";
+        };
+        Text folder;
+        if (!several) {
+            folder =
+                options.outputGiven ? options.outputDirectory : folderOf(path, nativePathStyle());
         } else {
-            const Text reason = files.lastFailure();
-            err << show(messages::openFailedAt() + options.file) << "\n";
-            if (!reason.empty()) err << show(reason) << "\n";
-        }
-        return kExitFileError;
-    }
-    CliSettings settings(options, options.file);
-
-    if (options.list) {
-        if (document.text().empty()) {
-            err << show(messages::noDocument()) << "\n";
-            return kExitRefused;
-        }
-        const Text expression = buildChapterExpression(settings);
-        if (expression.empty()) {
-            err << show(messages::noExpression()) << "\n";
-            return kExitRefused;
-        }
-        const std::string_view text = document.text();
-        const DocumentEncoding& encoding = document.encoding();
-        const HeadingSearch search = searchChapterHeadings(
-            expression, text, encoding, headingRulesFor(!options.customMode, options.anywhere));
-        if (search.status == HeadingSearch::Status::InvalidExpression) {
-            err << show(messages::invalidExpression()) << search.reason << "\n";
-            return kExitRefused;
-        }
-        if (search.status == HeadingSearch::Status::TooComplex) {
-            err << show(messages::tooComplex()) << "\n";
-            return kExitRefused;
-        }
-        const std::vector<ExpressionMatch>& matches = search.headings;
-        out << "encoding: " << encoding.codePage << '\n';
-        std::int64_t number = 0;
-        for (const ExpressionMatch& m : matches) {
-            Text line(lineAt(text, static_cast<std::size_t>(m.offset), encoding.characters));
-            // A "line" may be megabytes long; show its start, cut between characters.
-            constexpr std::size_t kShown = 160;
-            if (line.size() > kShown) {
-                std::size_t cut = 0;
-                for (std::size_t next = 0; next <= kShown;
-                     next = nextCharacterBoundary(line, next, encoding.characters)) {
-                    cut = next;
-                }
-                line = line.substr(0, cut) + "...";
+            folder = insideFolder(
+                options.outputGiven ? options.outputDirectory : folderOf(path, nativePathStyle()),
+                novelStem(path, windows), separator);
+            // Two novels of one name would replace each other's volumes.
+            if (!folders.insert(folder).second) {
+                report(trf("left out: another novel of this call is split into {1}",
+                           {inUtf8(folder)}));
+                worst = std::max(worst, kExitRefused);
+                continue;
             }
-            // UTF-16 is shown through UTF-8, which every system can convert.
+        }
+
+        CountingFileService counting(files);
+        // The novel is split at once, so it is mapped rather than copied into memory: a 100 MB
+        // novel loads in milliseconds. Also when the source may be deleted: the check before
+        // deleting compares the volumes on disk with the source on disk, not with memory.
+        exitOnLostMapping(say(trf("{1} was cut short by another program during the split; the "
+                                  "output files may be incomplete",
+                                  {inUtf8(path)})) +
+                              "\n",
+                          kExitFileError);
+        // A split killed while it wrote into the output folder is undone before the novel is
+        // loaded: the novel may be one of the names it changed (novel_1.txt split into its own
+        // folder).
+        if (!options.list) {
+            bool busy = false;
+            if (std::unique_ptr<FolderLock> lock =
+                    files.lockFolder(folder, kFolderLockWait, busy)) {
+                recoverFolder(files, folder, std::nullopt);
+            } else if (busy) {
+                report(localize(messages::folderBusy() + folder));
+                worst = std::max(worst, kExitFileError);
+                continue;
+            }
+        }
+        SourceDocument document;
+        if (!loadSourceDocument(document, counting, path, Loading::Map)) {
+            const FileKind kind = files.kindOf(path);
+            if (kind == FileKind::Directory || kind == FileKind::Other) {
+                report(trf("not a regular file: {1}", {inUtf8(path)}));
+            } else {
+                // The path, then the system's reason on a line of its own.
+                const Text reason = files.lastFailure();
+                report(localize(messages::openFailedAt() + path) +
+                       (reason.empty() ? std::string() : "\n" + inUtf8(reason)));
+            }
+            worst = std::max(worst, kExitFileError);
+            continue;
+        }
+        CliSettings settings(options, path, folder);
+
+        if (options.list) {
+            const std::string_view text = document.text();
+            const std::int32_t perVolume = textToInteger(options.perFile);
+            if (text.empty() || perVolume < 1) {
+                report(localize(text.empty() ? messages::noDocument()
+                                             : messages::badChaptersPerFile()));
+                worst = std::max(worst, kExitRefused);
+                continue;
+            }
+            const Text expression = buildChapterExpression(settings);
+            if (expression.empty()) {
+                report(localize(messages::noExpression()));
+                worst = std::max(worst, kExitRefused);
+                continue;
+            }
+            const DocumentEncoding& encoding = document.encoding();
+            const HeadingRules rules = headingRulesFor(!options.customMode, options.anywhere);
+            const HeadingSearch search =
+                options.customMode
+                    ? searchChapterHeadings(expression, text, encoding, rules)
+                    : searchDefaultHeadings(options.prefix, options.suffix, text, encoding, rules);
+            if (search.status != HeadingSearch::Status::Done) {
+                report(search.status == HeadingSearch::Status::InvalidExpression
+                           ? localize(messages::invalidExpression()) + search.reason
+                           : localize(messages::tooComplex()));
+                worst = std::max(worst, kExitRefused);
+                continue;
+            }
+            const std::vector<ExpressionMatch>& matches = search.headings;
+            std::vector<std::string> notes;
+            // Which suffix the headings were found with, when not the one asked for: in the
+            // listing's header.
+            std::string otherSuffix;
+            if (search.otherSuffix) {
+                otherSuffix = localize(messages::otherSuffixUsed(
+                    options.suffix, search.suffix, static_cast<std::int64_t>(matches.size())));
+                notes.push_back(otherSuffix);
+            }
+            if (search.leftOutInText + search.leftOutAsContents > 0) {
+                notes.push_back(
+                    trf("left out {1} match(es) inside running text and {2} "
+                        "table-of-contents entr(ies); --anywhere keeps them",
+                        {std::to_string(search.leftOutInText),
+                         std::to_string(search.leftOutAsContents)}));
+            }
+            if (search.leftOutRepeated > 0) {
+                notes.push_back(
+                    trf("left out {1} repeat(s) of the heading before it (page "
+                        "headers, running titles); --anywhere keeps them",
+                        {std::to_string(search.leftOutRepeated)}));
+            }
+            if (matches.empty()) {
+                // Every match counting, the suffix stays the one asked for; name one that helps.
+                const auto better = options.customMode || !options.anywhere
+                                        ? std::nullopt
+                                        : suggestSuffix(options.prefix, text, encoding,
+                                                        headingRulesFor(true, options.anywhere));
+                notes.push_back(
+                    localize(better ? messages::suffixWouldFind(better->first, better->second)
+                                    : messages::noHeadings()));
+            }
             const bool utf16 = encoding.characters == CharacterSet::Utf16Le ||
                                encoding.characters == CharacterSet::Utf16Be;
-            const std::string shown =
-                utf16 ? convertForDisplay(
-                            utf16ToUtf8(line, encoding.characters == CharacterSet::Utf16Be),
-                            "UTF-8", terminal)
-                      : convertForDisplay(line, encoding.codePage, terminal);
-            out << ++number << '\t' << m.offset << '\t' << shown << '\n';
+            // A heading's line in UTF-8; a "line" may be megabytes long: its start, cut
+            // between characters.
+            const auto headingLine = [&](const ExpressionMatch& m) {
+                Text line(lineAt(text, static_cast<std::size_t>(m.offset), encoding.characters));
+                constexpr std::size_t kShown = 160;
+                if (line.size() > kShown) {
+                    std::size_t cut = 0;
+                    for (std::size_t next = 0; next <= kShown;
+                         next = nextCharacterBoundary(line, next, encoding.characters)) {
+                        cut = next;
+                    }
+                    line = line.substr(0, cut) + "...";
+                }
+                return utf16 ? utf16ToUtf8(line, encoding.characters == CharacterSet::Utf16Be)
+                             : convertForDisplay(line, encoding.codePage, "UTF-8");
+            };
+            // Piece p (0 the preface, p the text from heading p on) goes into volume p / N + 1.
+            const std::size_t pieces = matches.size() + 1;
+            const std::size_t volumeCount = (pieces + perVolume - 1) / perVolume;
+            const auto volumeName = [&](std::size_t k) { return volumeFileName("", k, ""); };
+            if (options.json) {
+                nlohmann::json headings = nlohmann::json::array();
+                for (std::size_t i = 0; i < matches.size(); ++i) {
+                    headings.push_back(nlohmann::json{{"number", i + 1},
+                                                      {"offset", matches[i].offset},
+                                                      {"text", headingLine(matches[i])},
+                                                      {"volume", (i + 1) / perVolume + 1}});
+                }
+                nlohmann::json volumes = nlohmann::json::array();
+                for (std::size_t k = 1; k <= volumeCount; ++k) {
+                    const std::size_t first = (k - 1) * perVolume;
+                    const std::size_t last = std::min(k * perVolume, pieces) - 1;
+                    const auto startOf = [&](std::size_t p) -> std::uint64_t {
+                        if (p == 0) return 0;
+                        if (p >= pieces) return text.size();
+                        return static_cast<std::uint64_t>(matches[p - 1].offset);
+                    };
+                    volumes.push_back(
+                        nlohmann::json{{"number", k},
+                                       {"file", volumeName(k)},
+                                       {"offset", startOf(first)},
+                                       {"length", startOf(last + 1) - startOf(first)},
+                                       {"headings", last - std::max<std::size_t>(first, 1) + 1}});
+                }
+                documents.push_back(nlohmann::json{{"file", inUtf8(path)},
+                                                   {"encoding", encoding.codePage},
+                                                   {"bytes", text.size()},
+                                                   {"headings", headings},
+                                                   {"volumes", volumes},
+                                                   {"notes", notes}});
+                continue;
+            }
+            if (several) out << "file: " << show(path) << '\n';
+            out << "encoding: " << encoding.codePage << '\n';
+            if (!otherSuffix.empty()) out << say(otherSuffix) << '\n';
+            for (std::size_t i = 0; i < matches.size(); ++i) {
+                out << i + 1 << '\t' << matches[i].offset << '\t'
+                    << volumeName((i + 1) / perVolume + 1) << '\t' << say(headingLine(matches[i]))
+                    << '\n';
+            }
+            for (const std::string& note : notes) report(note);
+            continue;
         }
-        if (search.leftOutInText + search.leftOutAsContents > 0) {
-            err << "folioknife-split: left out " << search.leftOutInText
-                << " match(es) inside running text and " << search.leftOutAsContents
-                << " table-of-contents entr(ies); --anywhere keeps them\n";
-        }
-        if (matches.empty()) {
-            const auto better = options.customMode
-                                    ? std::nullopt
-                                    : suggestSuffix(options.prefix, text, encoding,
-                                                    headingRulesFor(true, options.anywhere));
-            err << show(better ? messages::suffixWouldFind(better->first, better->second)
-                               : messages::noHeadings())
-                << "\n";
-        }
-        return kExitDone;
-    }
 
-    RecordedMessages reports(options.replace);
-    const SplitOutcome outcome = runSplit(document, settings, files, reports);
-    switch (outcome.status) {
-        case SplitOutcome::Status::Declined:
-            err << show(messages::otherVolumesFound() + outcome.failedFile) << "\n"
-                << show(messages::replaceHint()) << "\n";
-            return kExitFileError;
-        case SplitOutcome::Status::Refused:
-        case SplitOutcome::Status::WriteFailed:
-        case SplitOutcome::Status::FolderBusy:
-        case SplitOutcome::Status::LockFailed:
-            for (const Text& t : reports.texts) err << show(t) << "\n";
-            return outcome.status == SplitOutcome::Status::Refused ? kExitRefused : kExitFileError;
-        case SplitOutcome::Status::Done:
-            break;
+        RecordedMessages reports(options.replace);
+        SplitOutcome outcome;
+        {
+            ProgressLine progress(err, options.progress && !options.quiet, inUtf8(path),
+                                  document.text().size(), counting);
+            outcome = runSplit(document, settings, counting, reports);
+        }
+        if (outcome.status == SplitOutcome::Status::Declined) {
+            report(localize(messages::otherVolumesFound() + outcome.failedFile) + "\n" +
+                   localize(messages::replaceHint()));
+            worst = std::max(worst, kExitFileError);
+            continue;
+        }
+        if (outcome.status != SplitOutcome::Status::Done) {
+            for (const Text& t : reports.texts) report(localize(t));
+            worst =
+                std::max(worst, outcome.status == SplitOutcome::Status::Refused ? kExitRefused
+                                                                                : kExitFileError);
+            continue;
+        }
+        // The first report is the success; the others are notes, and the last, when the source
+        // was kept, says why: on standard error too, as a warning.
+        for (std::size_t i = 1; i < reports.texts.size(); ++i) report(localize(reports.texts[i]));
+        std::string source;
+        if (outcome.sourceDeleted) {
+            source = tr("source deleted");
+        } else if (outcome.sourceKept) {
+            source = localize(reports.texts.back());
+        } else {
+            source = tr("source kept (--delete-source not given)");
+        }
+        out << say(trf("{1}: split done: {2} headings, {3} files in {4}; {5}",
+                       {inUtf8(path), std::to_string(outcome.headings),
+                        std::to_string(outcome.volumesWritten), inUtf8(folder), source}))
+            << "\n";
     }
-    out << show(reports.texts.front()) << "\n";
-    out << show(programText("章节标题：")) << outcome.headings << show(programText("，输出文件："))
-        << outcome.volumesWritten << "\n";
-    for (std::size_t i = 1; i < reports.texts.size(); ++i) err << show(reports.texts[i]) << "\n";
-    return kExitDone;
+    if (options.list && options.json) {
+        // JSON is UTF-8; a terminal of another encoding gets every other character escaped.
+        const bool utf8Terminal = sameCodePage(terminal, "UTF-8");
+        const nlohmann::json& document =
+            several || documents.size() != 1 ? documents : documents.front();
+        if (!documents.empty() || several) {
+            out << document.dump(2, ' ', !utf8Terminal, nlohmann::json::error_handler_t::replace)
+                << '\n';
+        }
+    }
+    return worst;
 }
 
 }  // namespace folioknife::cli

@@ -1,9 +1,13 @@
 #pragma once
 #include <ostream>
 #include <string>
+#include <vector>
+
+#include "splitter/CodePage.h"
 
 namespace folioknife::cli {
 
+// With several novels the status is the worst of them: the highest.
 constexpr int kExitDone = 0;
 constexpr int kExitRefused = 1;    // a check refused the split; its message is on stderr
 constexpr int kExitFileError = 2;  // the novel could not be opened or a file not written
@@ -23,8 +27,12 @@ struct CliOptions {
     bool replace = false;  // volumes of another novel in the output folder are replaced
     std::string codePage;
     bool list = false;
-    bool anywhere = false;  // every match is a heading, wherever it stands
-    std::string file;
+    bool json = false;               // with list: one JSON document
+    bool anywhere = false;           // every match is a heading, wherever it stands
+    bool recursive = false;          // folders given: their subfolders too
+    bool quiet = false;              // no progress
+    bool progress = false;           // standard error is a terminal: long work shows how far it is
+    std::vector<std::string> files;  // novels, and folders of novels
 };
 
 // True when the code page writes every ASCII character as that one byte (GBK, Big5, UTF-8;
@@ -34,6 +42,19 @@ bool asciiMeansAscii(const std::string& codePage);
 // True when the code page shifts between character sets with escape or shift bytes
 // (ISO-2022-*, HZ, UTF-7): the bytes of its characters may be ASCII bytes ("/" among them).
 bool isStatefulCodePage(const std::string& codePage);
+
+// The novel's name without its folder and its ".txt" (in any case): the folder of its own that
+// it is split into when several are split at once. '/' separates on Windows too.
+splitter::Text novelStem(const splitter::Text& path, bool windows);
+
+// True for a name that ends in ".txt", in any case.
+bool isTextFileName(const splitter::Text& name);
+
+// One of the splitter's messages (in 'codePage') in the run's language, as UTF-8: itself under
+// Chinese, else the English catalogue text, with what follows a known beginning (a folder, a
+// file, a reason) kept as it is.
+std::string localizeSplitterMessage(const splitter::Text& text, const std::string& codePage,
+                                    bool chinese);
 
 // Runs a split or a listing as the options say; returns the exit status. Texts arrive in the
 // terminal's encoding and are printed in it.

@@ -32,6 +32,7 @@ public:
 // The default expression's numeral: one whole character of the ASCII and full-width digits
 // and the Chinese numerals, as a group of alternatives, in the program's code page.
 Text numeralGroup();
+Text numeralGroup(const std::string& codePage);
 
 // Custom mode: the expression text as typed. Default mode: "(" prefix ")" blanks "(" numeral
 // "+)" blanks "(" suffix ")", where blanks are up to four spaces, tabs or ideographic spaces.

@@ -14,12 +14,32 @@ namespace folioknife::splitter {
 
 // Which rules sort the matches.
 struct HeadingRules {
-    // A match is a heading only where it begins its line (after blanks), or stands on a short
-    // line after a short lead: default mode only; a custom expression says where it matches.
+    // Default mode only (a custom expression says where it matches): a heading stands at the
+    // start of its line, or after a lead such as 《书名》, 【 or 第一卷 on a short line; the cut
+    // falls at the start of that line. References (第一章中所说，…), end markers (（第八章完）)
+    // and a repeat of the heading before it (a page header, a running title) are no headings;
+    // a volume line just before a chapter goes with it; prologue and epilogue lines (楔子,
+    // 尾声, 番外, ...) are headings in a book of three headings or more.
     bool lineRule = true;
-    // Four or more headings in a row, each less than 200 bytes from the next, whose texts all
-    // come again later as headings, are a table of contents and no chapters.
+    // Four or more headings in a row, close to each other, whose texts all come again later
+    // as headings, are a table of contents and no chapters: less than 200 bytes apart, or in
+    // default mode up to 1,000 bytes with section entries between them.
     bool contentsRule = true;
+};
+
+enum class HeadingKind {
+    Chapter,  // a match of the expression
+    Extra,  // a line of its own: 楔子, 序章, 序幕, 引子, 尾声, 终章, 大结局, 番外
+};
+
+// One heading, beyond where its piece begins.
+struct HeadingDetail {
+    HeadingKind kind = HeadingKind::Chapter;
+    // The heading itself, in the novel's bytes: the expression's match, or the extra's word.
+    ExpressionMatch match;
+    // When the piece begins with a volume line ("第二卷 江湖远") that went with this heading:
+    // its bytes from the cut, line end not counted. 0 otherwise.
+    std::int64_t volumeLine = 0;
 };
 
 struct HeadingSearch {
@@ -30,9 +50,17 @@ struct HeadingSearch {
     };
     Status status = Status::Done;
     std::string reason;
-    std::vector<ExpressionMatch> headings;  // byte offsets in the document's own encoding
-    std::int64_t leftOutInText = 0;         // by the line rule
-    std::int64_t leftOutAsContents = 0;     // by the contents rule
+    // Where each piece begins, in the novel's bytes (the start of the heading's line in default
+    // mode, the match for a custom expression), and how far its heading reaches from there.
+    std::vector<ExpressionMatch> headings;
+    std::vector<HeadingDetail> details;  // one for each of 'headings'
+    std::int64_t leftOutInText = 0;      // references, end markers, lines with a sentence
+    std::int64_t leftOutAsContents = 0;  // by the contents rule
+    std::int64_t leftOutRepeated = 0;    // the same chapter again: page headers, repeats
+    // Default mode: the suffix the headings were found with, in the program's code page, and
+    // whether it took the place of the one asked for, which found too few.
+    Text suffix;
+    bool otherSuffix = false;
 };
 
 // The expression, built in the program's code page, carried over to the encoding the text is
@@ -48,6 +76,19 @@ std::string expressionError(const Text& expression, const DocumentEncoding& enco
 // characters: it is matched in a UTF-8 copy and the offsets are carried back, so that a cut
 // never falls inside a character or a surrogate pair.
 HeadingSearch searchChapterHeadings(const Text& expression, std::string_view text,
+                                    const DocumentEncoding& encoding, HeadingRules rules);
+
+// The default expression for a novel, in the encoding it is matched in: prefix and suffix keep
+// their syntax, but every character of them is whole (the second byte of 淺, DC 5C, is no
+// backslash).
+Text defaultExpressionFor(const Text& prefix, const Text& suffix, const DocumentEncoding& encoding);
+std::string defaultExpressionError(const Text& prefix, const Text& suffix,
+                                   const DocumentEncoding& encoding);
+
+// Default mode: the headings of prefix, numeral and suffix under the rules. When the suffix
+// finds fewer than three headings at least 1,500 bytes apart, the first of 章, 回, 节, 卷, 部, 篇
+// and 集 that finds three is taken instead (only when the rules are on).
+HeadingSearch searchDefaultHeadings(const Text& prefix, const Text& suffix, std::string_view text,
                                     const DocumentEncoding& encoding, HeadingRules rules);
 
 // UTF-16 to UTF-8, a unit that is no character (a lone surrogate, an odd last byte) becoming

@@ -24,6 +24,11 @@ inline Text suffixWouldFind(const Text& suffix, std::int64_t headings) {
     return programText("未找到章节标题：全文写入了一个文件。后缀改为“") + suffix +
            programText("”可找到 ") + std::to_string(headings) + programText(" 个章节标题");
 }
+// 'asked' and 'used' are in the program's code page.
+inline Text otherSuffixUsed(const Text& asked, const Text& used, std::int64_t headings) {
+    return programText("未找到“") + asked + programText("”章节标题，已按“") + used +
+           programText("”分割：共 ") + std::to_string(headings) + programText(" 个章节标题");
+}
 inline Text splitDone() { return programText("分割成功！"); }
 inline Text writeFailed() { return programText("分割失败！无法写入文件："); }
 inline Text sourceKept() { return programText("源文件未删除：输出文件未包含源文件的全部内容"); }

@@ -26,8 +26,8 @@ std::optional<std::pair<Text, std::int64_t>> suggestSuffix(const Text& prefix,
     std::optional<std::pair<Text, std::int64_t>> best;
     for (const char* suffix : {"回", "节", "卷", "集", "部", "篇"}) {
         const Text inCodePage = programText(suffix);
-        const HeadingSearch search = searchChapterHeadings(
-            defaultChapterExpression(prefix, inCodePage), text, encoding, rules);
+        const HeadingSearch search =
+            searchDefaultHeadings(prefix, inCodePage, text, encoding, rules);
         const auto found = static_cast<std::int64_t>(search.headings.size());
         if (search.status == HeadingSearch::Status::Done && found >= kFewest &&
             (!best || found > best->second)) {
@@ -59,10 +59,12 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
     if (document.text().empty()) return refuse(messages::noDocument());
     const bool defaultMode = !settings.customMode();
     Text prefix;
+    Text suffix;
     Text expression;
     if (defaultMode) {
         prefix = settings.prefix();
-        expression = defaultChapterExpression(prefix, settings.suffix());
+        suffix = settings.suffix();
+        expression = defaultChapterExpression(prefix, suffix);
     } else {
         expression = settings.expressionText();
     }
@@ -71,14 +73,18 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
     // the document while one of its message boxes is shown.
     const SharedBytes text = document.sharedText();
     const DocumentEncoding encoding = document.encoding();
-    if (std::string reason = expressionError(expression, encoding); !reason.empty())
+    if (std::string reason = defaultMode ? defaultExpressionError(prefix, suffix, encoding)
+                                         : expressionError(expression, encoding);
+        !reason.empty())
         return refuse(messages::invalidExpression() + programText(reason));
     const std::int32_t perVolume = textToInteger(settings.chaptersPerFileText());
     if (perVolume < 1) return refuse(messages::badChaptersPerFile());
     if (settings.outputDirectory().empty()) return refuse(messages::noOutputDirectory());
 
     const HeadingRules rules = headingRulesFor(defaultMode, settings.anywhere());
-    const HeadingSearch search = searchChapterHeadings(expression, text.view(), encoding, rules);
+    const HeadingSearch search =
+        defaultMode ? searchDefaultHeadings(prefix, suffix, text.view(), encoding, rules)
+                    : searchChapterHeadings(expression, text.view(), encoding, rules);
     // An engine that gave up would leave chapters uncut: nothing is written.
     if (search.status != HeadingSearch::Status::Done) return refuse(messages::tooComplex());
     const std::vector<ExpressionMatch>& matches = search.headings;
@@ -171,10 +177,14 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
     stream.close();
     showMessageBox(boxes, messages::splitDone());
     outcome.status = SplitOutcome::Status::Done;
-    if (matches.empty()) {
-        // The whole novel went into one file; say so, and what would have found headings.
-        const auto better =
-            defaultMode ? suggestSuffix(prefix, text.view(), encoding, rules) : std::nullopt;
+    if (search.otherSuffix) {
+        showMessageBox(boxes, messages::otherSuffixUsed(suffix, search.suffix, outcome.headings));
+    } else if (matches.empty()) {
+        // The whole novel went into one file; say so. Every match counting, name the suffix
+        // that would have found headings.
+        const auto better = defaultMode && settings.anywhere()
+                                ? suggestSuffix(prefix, text.view(), encoding, rules)
+                                : std::nullopt;
         showMessageBox(boxes, better ? messages::suffixWouldFind(better->first, better->second)
                                      : messages::noHeadings());
     }

@@ -41,6 +41,11 @@ protected:
         update.window = &window;
         fs.files["/books/novel.txt"] = novel;
     }
+    void TearDown() override {
+        // Whatever a test did, the busy state came and went in pairs and is over.
+        EXPECT_FALSE(window.busy);
+        EXPECT_EQ(window.unpairedBusy, 0);
+    }
     std::vector<std::string> logAfter(const std::string& entry) {
         for (std::size_t i = 0; i < window.log.size(); ++i)
             if (window.log[i] == entry)
@@ -56,7 +61,7 @@ TEST_F(ApplicationTest, APlainStartBuildsTheWindowInOrderAndRunsTheLoop) {
                                         "bind OpenButton", "bind SplitButton", "bind BrowseButton",
                                         "bind AssistMenuButton", "bind DefaultModeRadio",
                                         "bind CustomModeRadio", "bind ContextMenuCheck",
-                                        "bind destroyed", "loop"}));
+                                        "bind destroyed", "bind drop", "loop"}));
     EXPECT_EQ(window.controls[Control::OutputDirEdit].text, "/home/u/output");
     EXPECT_TRUE(window.controls[Control::OpenButton].enabled);
     EXPECT_EQ(window.controls[Control::OpenButton].text, "打开");
@@ -82,12 +87,13 @@ TEST_F(ApplicationTest, TheCommandLineRouteLoadsFirstAndPresetsTheFolder) {
     app.startProgram({"/books/novel.txt", "/other.txt"});
     EXPECT_EQ(document.text(), novel);
     EXPECT_EQ(fs.log.front(), "open /books/novel.txt");
-    EXPECT_EQ(logAfter("update check"),
-              (std::vector<std::string>{
-                  "disable OpenButton", "setText OpenButton 文件已打开",
-                  "setText OutputDirEdit /books/", "bind OpenButton", "bind SplitButton",
-                  "bind BrowseButton", "bind AssistMenuButton", "bind DefaultModeRadio",
-                  "bind CustomModeRadio", "bind ContextMenuCheck", "bind destroyed", "loop"}));
+    EXPECT_EQ(
+        logAfter("update check"),
+        (std::vector<std::string>{"disable OpenButton", "setText OpenButton 文件已打开",
+                                  "setText OutputDirEdit /books/", "bind OpenButton",
+                                  "bind SplitButton", "bind BrowseButton", "bind AssistMenuButton",
+                                  "bind DefaultModeRadio", "bind CustomModeRadio",
+                                  "bind ContextMenuCheck", "bind destroyed", "bind drop", "loop"}));
     EXPECT_TRUE(window.boxes.empty());
 }
 
@@ -145,6 +151,90 @@ TEST_F(ApplicationTest, OpenReportsTheLoadAndCancelChangesNothing) {
                                  messages::openFailedAt() + "/gone.txt\ncannot open"}));
     EXPECT_EQ(window.boxes[0].title, "信息");
     EXPECT_EQ(window.boxes[0].buttons, MessageBoxButtons::Ok);
+}
+
+// The load runs with the busy cursor; its report comes after, with the ordinary one.
+TEST_F(ApplicationTest, OpenAndSplitAreBusyOnlyUntilTheirBoxes) {
+    app.startProgram({});
+    window.openDialogAnswers = {std::string("/books/novel.txt")};
+    window.log.clear();
+    window.click(Control::OpenButton);
+    EXPECT_EQ(window.log, (std::vector<std::string>{"openDialog", "busy", "idle",
+                                                    "box " + messages::openSucceeded()}));
+    struct Case {
+        Text outputDirectory;
+        std::vector<std::string> log;
+    } cases[] = {
+        {"/out", {"busy", "idle", "box " + messages::splitDone(), "busy", "idle"}},
+        // A check that fails shows its box with the ordinary cursor too.
+        {"", {"busy", "idle", "box " + messages::noOutputDirectory(), "busy", "idle"}},
+    };
+    for (const auto& c : cases) {
+        window.controls[Control::OutputDirEdit].text = c.outputDirectory;
+        window.log.clear();
+        window.click(Control::SplitButton);
+        EXPECT_EQ(window.log, c.log) << c.outputDirectory;
+    }
+}
+
+// Dropped files load as 打开 loads them, into an empty window only; every other drop is
+// ignored without a word.
+TEST_F(ApplicationTest, ADroppedTxtFileLoadsAsOpenDoesWhileNoNovelIsLoaded) {
+    fs.files["/books/B.TXT"] = "第1章 upper";
+    struct Case {
+        const char* what;
+        Text loadedBefore;
+        std::vector<Text> dropped;
+        bool taken;
+        Text text;  // the document afterwards
+        std::vector<Text> boxes;
+    } cases[] = {
+        {"one novel", "", {"/books/novel.txt"}, true, novel, {messages::openSucceeded()}},
+        {"upper case", "", {"/books/B.TXT"}, true, "第1章 upper", {messages::openSucceeded()}},
+        {"cannot be read",
+         "",
+         {"/gone.txt"},
+         true,
+         "",
+         {messages::openFailedAt() + "/gone.txt\ncannot open"}},
+        {"a novel is loaded", "kept", {"/books/novel.txt"}, false, "kept", {}},
+        {"not a .txt", "", {"/books/novel.epub"}, false, "", {}},
+        {"no extension", "", {"/books/txt"}, false, "", {}},
+        {"two files", "", {"/books/novel.txt", "/books/B.TXT"}, false, "", {}},
+        {"nothing", "", {}, false, "", {}},
+    };
+    for (const auto& c : cases) {
+        FakeWindow fresh;
+        splitter::SourceDocument doc;
+        Application start{doc,    fs,
+                          fresh,  contextMenu,
+                          update, Platform{splitter::PathStyle::Posix, "/home/u/output"}};
+        start.startProgram({});
+        doc.replace(c.loadedBefore);
+        EXPECT_EQ(fresh.dragOver(c.dropped), c.taken) << c.what;
+        fresh.log.clear();
+        fresh.drop(c.dropped);
+        EXPECT_EQ(doc.text(), c.text) << c.what;
+        EXPECT_EQ(fresh.boxTexts(), c.boxes) << c.what;
+        if (c.taken) {
+            EXPECT_EQ(fresh.log, (std::vector<std::string>{"busy", "idle", "box " + c.boxes[0]}))
+                << c.what;
+        }
+        EXPECT_EQ(fresh.unpairedBusy, 0) << c.what;
+    }
+}
+
+// Once loaded by a drop, the novel is the one a split may delete, as if chosen with 打开.
+TEST_F(ApplicationTest, ADroppedNovelIsTheOneTheSplitDeletes) {
+    app.startProgram({});
+    EXPECT_TRUE(window.dragOver({"/books/novel.txt"}));
+    window.drop({"/books/novel.txt"});
+    EXPECT_FALSE(window.dragOver({"/books/novel.txt"}));  // loaded now
+    window.controls[Control::OutputDirEdit].text = "/out";
+    window.controls[Control::DeleteSourceCheck].checked = true;
+    window.click(Control::SplitButton);
+    EXPECT_EQ(fs.files.at("/out/novel_1.txt"), novel);
+    EXPECT_EQ(fs.files.count("/books/novel.txt"), 0u);
 }
 
 TEST_F(ApplicationTest, ModeRadiosSwitchWhichEditsAreEnabledAndKeepTheirTexts) {

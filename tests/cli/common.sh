@@ -6,7 +6,8 @@ trap_owner=$BASHPID
 trap '[ "$BASHPID" = "$trap_owner" ] && rm -rf "$work"' EXIT
 chmod 755 "$work"  # an unprivileged user must be able to reach into it
 cd "$work" || exit 1
-export LC_ALL=C.UTF-8 LANG=C.UTF-8
+# The program speaks Chinese under a Chinese locale, as its readers run it.
+export LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 count_volumes() { ls "$1" | grep -c '^novel_[0-9]*\.txt$'; }

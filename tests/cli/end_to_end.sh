@@ -95,12 +95,12 @@ grep -q '^章节表达式无效：.' err.txt || fail "invalid expression: $(cat 
 
 # 6. Files that cannot be opened or written: status 2, the file named, nothing deleted.
 expect_status 2 "$split" missing.txt
-[ "$(cat err.txt)" = "打开失败：missing.txt
-No such file or directory" ] || fail "missing novel message: $(cat err.txt)"
+[ "$(head -n 1 err.txt)" = "打开失败：missing.txt" ] && grep -qxE 'No such file or directory|没有那个文件或目录' err.txt ||
+    fail "missing novel message: $(cat err.txt)"
 cp gbk.txt victim.txt
 touch notadir
 expect_status 2 "$split" --delete-source -o notadir victim.txt
-grep -q '分割失败！无法锁定输出文件夹：notadir' err.txt && grep -q 'Not a directory' err.txt ||
+grep -q '分割失败！无法锁定输出文件夹：notadir' err.txt && grep -qE 'Not a directory|不是目录' err.txt ||
     fail "unlockable folder message: $(cat err.txt)"
 grep -q '分割成功' out.txt err.txt && fail "write failure reported success"
 cmp -s victim.txt gbk.txt || fail "source touched after a failed write"
@@ -149,7 +149,7 @@ joined "书 架/第二" 3 | cmp -s - utf8.txt || fail "Chinese folder under UTF-
 long=$(printf 'd%.0s' $(seq 1 300))/$(printf 'e%.0s' $(seq 1 300))
 cp gbk.txt keep.txt
 expect_status 2 "$split" --delete-source -o "$long" keep.txt
-grep -q '分割失败！无法锁定输出文件夹：' err.txt && grep -q 'File name too long' err.txt ||
+grep -q '分割失败！无法锁定输出文件夹：' err.txt && grep -qE 'File name too long|文件名过长' err.txt ||
     fail "over-long path: $(cat err.txt)"
 cmp -s keep.txt gbk.txt || fail "over-long path: source touched"
 

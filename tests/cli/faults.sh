@@ -59,8 +59,10 @@ check_failed() {
 #    its bytes, no volume is half there, no temporary file remains, links at output names are
 #    still the links they were; the reason is given. (--replace: the older volume is no split
 #    of this novel.)
-#    case         | run as | chapters per file | what stands in the way           | reason
-while IFS='|' read -r name who per obstacle reason; do
+#    case         | run as | chapters per file | what stands in the way           | reason (the
+#    system's words, English or Chinese)
+while IFS='|' read -r name who per obstacle reason reason_zh; do
+    reason="$reason|$reason_zh"
     [ "$who" = nobody ] && [ ${#as_nobody[@]} = 0 ] && continue
     fresh "$name"
     mkdir -p "$name/out" && chmod 777 "$name/out"
@@ -86,15 +88,15 @@ while IFS='|' read -r name who per obstacle reason; do
         grep -q "分割失败！无法锁定输出文件夹：$out" err.txt || fail "$name: message: $(cat err.txt)"
         cmp -s "$name/src.txt" novel.txt || fail "$name: the source was deleted or changed"
     fi
-    grep -q "$reason" err.txt || fail "$name: the reason is not '$reason': $(cat err.txt)"
+    grep -qE "$reason" err.txt || fail "$name: the reason is not '$reason': $(cat err.txt)"
     if [ "$obstacle" != file-as-folder ]; then
         [ "$(cat "$name/out/novel_1.txt")" = 'an older volume' ] || fail "$name: the older volume changed"
         [ "$(leftovers "$name/out")" = 0 ] || fail "$name: temporary files left: $(ls -a "$name/out")"
     fi
 done <<'TABLE'
-output-is-a-file|root|10|file-as-folder|Not a directory
-volume-2-is-a-folder|root|5|folder-at-2|Is a directory
-locked-folder|nobody|10|locked-folder|Permission denied
+output-is-a-file|root|10|file-as-folder|Not a directory|不是目录
+volume-2-is-a-folder|root|5|folder-at-2|Is a directory|是一个目录
+locked-folder|nobody|10|locked-folder|Permission denied|权限不够
 TABLE
 # The unprivileged user can split into a folder of its own and delete the source: the test is fair.
 if [ ${#as_nobody[@]} -gt 0 ]; then
@@ -113,7 +115,7 @@ if [ "$(id -u)" = 0 ] && mkdir -p full/disk && mount -t tmpfs -o size=$((size / 
     run root --codepage GBK -n 7 --delete-source --replace -o full/disk full/src.txt
     status=$?
     check_failed "full tmpfs" $status "full/disk/novel_" full/src.txt
-    grep -q 'No space left on device' err.txt || fail "full tmpfs: reason: $(cat err.txt)"
+    grep -qE 'No space left on device|设备上没有空间' err.txt || fail "full tmpfs: reason: $(cat err.txt)"
     [ "$(cat full/disk/novel_1.txt)" = 'an older volume' ] || fail "full tmpfs: the older volume changed"
     [ "$(ls -a full/disk | grep -c .)" = 4 ] || fail "full tmpfs: files left: $(ls -a full/disk)"
     umount full/disk
@@ -123,7 +125,7 @@ fi
 # The program itself ignores SIGXFSZ: the limit is a write failure with its reason.
 prlimit --fsize=$((size / 12)) "$split" --codepage GBK -n 7 --delete-source --replace -o full full/src.txt >out.txt 2>err.txt
 check_failed "file-size limit" $? "full/novel_" full/src.txt
-grep -q 'File too large' err.txt || fail "file-size limit: reason: $(cat err.txt)"
+grep -qE 'File too large|文件过大' err.txt || fail "file-size limit: reason: $(cat err.txt)"
 [ "$(cat full/novel_1.txt)" = 'an older volume' ] || fail "file-size limit: the older volume changed"
 [ "$(leftovers full)" = 0 ] || fail "file-size limit: temporary files left: $(ls full)"
 
@@ -170,7 +172,10 @@ for novel in fifo.txt /dev/zero /dev/null books-folder sock.txt; do
     run root --delete-source -o from-special "$novel"
     status=$?
     [ "$status" = 2 ] || fail "$novel as the novel: status $status"
-    grep -q 'FILE is not a regular file' err.txt || fail "$novel as the novel: message: $(cat err.txt)"
+    # A folder is a folder of novels, and this one holds none.
+    want='不是普通文件'
+    [ "$novel" = books-folder ] && want='文件夹中没有 .txt 文件'
+    grep -q "$want" err.txt || fail "$novel as the novel: message: $(cat err.txt)"
     [ -e "$novel" ] || fail "$novel as the novel: deleted"
 done
 [ -e from-special ] && fail "a novel that is no regular file created the output folder"
@@ -185,7 +190,7 @@ for cp in UTF-16LE UTF-16 UCS-2 UTF-32 UCS-4 UTF-7; do
     fresh "cp-$cp"
     run root --codepage "$cp" --delete-source -o "cp-$cp/out" "cp-$cp/src.txt"
     [ $? = 64 ] || fail "--codepage $cp: status"
-    grep -q 'UTF-16, UTF-32, UCS-2 and UCS-4 are refused' err.txt || fail "--codepage $cp: message: $(cat err.txt)"
+    grep -q '不接受 UTF-16、UTF-32、UCS-2 和 UCS-4' err.txt || fail "--codepage $cp: message: $(cat err.txt)"
     [ "$(ls "cp-$cp")" = src.txt ] || fail "--codepage $cp: files written: $(ls "cp-$cp")"
 done
 # Code pages that shift into other character sets: bytes of their characters are ASCII ("/").
@@ -193,7 +198,7 @@ for cp in ISO-2022-CN ISO-2022-CN-EXT ISO-2022-JP ISO-2022-JP-2; do
     fresh "cp-$cp"
     run root --codepage "$cp" --delete-source -o "cp-$cp/out" "cp-$cp/src.txt"
     [ $? = 64 ] || fail "--codepage $cp: status"
-    grep -q 'ISO-2022-\*, HZ and UTF-7 are refused' err.txt || fail "--codepage $cp: message: $(cat err.txt)"
+    grep -qE 'ISO-2022-\*, HZ and UTF-7 are refused|不接受 ISO-2022-\*、HZ 和 UTF-7' err.txt || fail "--codepage $cp: message: $(cat err.txt)"
     [ "$(ls "cp-$cp")" = src.txt ] || fail "--codepage $cp: files written: $(ls "cp-$cp")"
 done
 for cp in GBK GB18030 BIG5 UTF-8 SHIFT_JIS EUC-JP; do

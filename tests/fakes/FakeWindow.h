@@ -55,6 +55,8 @@ public:
     int dialogSetUpAfter = -1;  // how many controls existed when the dialog was set up
     int loopRuns = 0;
     int quitCode = -1;
+    bool busy = false;
+    int unpairedBusy = 0;  // setBusy calls that did not alternate, true first
 
     app::Text title() override { return windowTitle; }
     void setTitle(const app::Text& t) override {
@@ -78,6 +80,16 @@ public:
     void bindClick(app::Control c, std::function<void()> handler) override {
         log.push_back(std::string("bind ") + app::controlName(c));
         MainWindow::bindClick(c, std::move(handler));
+    }
+    void setBusy(bool on) override {
+        log.push_back(on ? "busy" : "idle");
+        if (on == busy) ++unpairedBusy;
+        busy = on;
+    }
+    void bindFileDrop(std::function<bool(const DroppedFiles&)> wanted,
+                      std::function<void(const DroppedFiles&)> dropped) override {
+        log.push_back("bind drop");
+        MainWindow::bindFileDrop(std::move(wanted), std::move(dropped));
     }
     void bindDestroyed(std::function<void()> handler) override {
         log.push_back("bind destroyed");
@@ -124,6 +136,9 @@ public:
         }
         controlClicked(c);
     }
+    // Files dragged over the window and dropped, as the toolkit reports them.
+    bool dragOver(const DroppedFiles& files) const { return fileDropWanted(files); }
+    void drop(const DroppedFiles& files) { filesDropped(files); }
     // The window's destruction, as the toolkit reports it.
     void destroyed() { windowDestroyed(); }
     std::vector<app::Text> boxTexts() const {

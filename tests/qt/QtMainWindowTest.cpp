@@ -6,13 +6,16 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTranslator>
 #include <QtTest>
 #include <atomic>
 #include <functional>
@@ -584,12 +587,16 @@ private slots:
                  utf8("文件已打开"));
     }
 
-    // A novel headed 第…回: the default 章 finds nothing, so the whole novel is one file, and
-    // after "分割成功！" a second box names the suffix that would find the chapters.
+    // A novel headed 第…回: the default 章 finds nothing, so the split goes by 回, and after
+    // "分割成功！" a second box says so. (Five pieces at ten a file: one volume.)
     void aSplitWithoutHeadingsSaysWhichSuffixWouldFindThem() {
         QTemporaryDir dir;
         Text novel = bytes(utf8("序言\n"));
-        for (int i = 1; i <= 4; ++i) novel += bytes(QString(utf8("第%1回 标题\n正文。\n")).arg(i));
+        for (int i = 1; i <= 4; ++i) {
+            novel += bytes(QString(utf8("第%1回 标题\n")).arg(i));
+            for (int k = 0; k < 300; ++k) novel += bytes(utf8("正文。"));
+            novel += "\n";
+        }
         const QString path = dir.filePath("novel.txt");
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -603,12 +610,163 @@ private slots:
         };
         QVERIFY(runProgram({path.toStdString()}, [&] { click(Control::SplitButton); }));
         QCOMPARE(seen, (QStringList{utf8("分割成功！"),
-                                    utf8("未找到章节标题：全文写入了一个文件。后缀改为“回”可找到 4 "
-                                         "个章节标题")}));
+                                    utf8("未找到“章”章节标题，已按“回”分割：共 4 个章节标题")}));
         QFile part(dir.filePath("novel_1.txt"));
         QVERIFY(part.open(QIODevice::ReadOnly));
         QCOMPARE(part.readAll(), QByteArray::fromStdString(novel));
         QVERIFY(!QFile::exists(dir.filePath("novel_2.txt")));
+    }
+
+    // A novel dragged from a file manager loads as with 打开 into an empty window; other drops
+    // are refused while they are dragged over it, and a drop that comes anyway does nothing.
+    void dropOpensANovel_data() {
+        QTest::addColumn<QString>("loaded");  // the document before
+        QTest::addColumn<QStringList>("urls");
+        QTest::addColumn<bool>("taken");
+        QTest::addColumn<QString>("report");
+        QTest::addColumn<QString>("text");       // the document after
+        const QString novel = "file:novel.txt";  // "file:" is the temporary folder
+        QTest::newRow("a novel") << "" << QStringList{novel} << true << utf8("打开成功")
+                                 << utf8("第1章");
+        QTest::newRow("unreadable")
+            << "" << QStringList{"file:missing.txt"} << true << utf8("打开失败：") << "";
+        QTest::newRow("a novel is loaded") << "kept" << QStringList{novel} << false << ""
+                                           << "kept";
+        QTest::newRow("not a .txt") << "" << QStringList{"file:novel.epub"} << false << ""
+                                    << "";
+        QTest::newRow("two files") << "" << QStringList{novel, novel} << false << ""
+                                   << "";
+        QTest::newRow("a web address")
+            << "" << QStringList{"https://example.org/novel.txt"} << false << ""
+            << "";
+    }
+    void dropOpensANovel() {
+        QFETCH(QString, loaded);
+        QFETCH(QStringList, urls);
+        QFETCH(bool, taken);
+        QFETCH(QString, report);
+        QFETCH(QString, text);
+        QTemporaryDir dir;
+        QFile file(dir.filePath("novel.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray::fromStdString(bytes(utf8("第1章"))));
+        file.close();
+        app->buildMainWindow();
+        app->bindEventHandlers();
+        QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
+        document.replace(bytes(loaded));
+        QStringList seen;
+        Answerer answerer;
+        answerer.onBox = [&](QMessageBox* box) {
+            seen << box->text();
+            box->buttons().first()->click();
+        };
+        QList<QUrl> list;
+        for (QString url : urls)
+            list << QUrl(url.startsWith("file:") ? "file://" + dir.filePath(url.mid(5)) : url);
+        QMimeData data;
+        data.setUrls(list);
+        data.setText(list.first().toString());  // file managers send the path as text as well
+        // Anywhere on the window, the edits included: a file is not text to type into one.
+        for (QWidget* w : window.widget()->findChildren<QWidget*>())
+            QVERIFY2(!w->acceptDrops(), qPrintable(w->objectName()));
+        QVERIFY(window.widget()->acceptDrops());
+        const QPoint at = control(Control::OutputDirEdit)->geometry().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.widget(), &enter);
+        QCOMPARE(enter.isAccepted(), taken);
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.widget(), &drop);
+        QCOMPARE(drop.isAccepted(), taken);
+        if (taken) QTRY_COMPARE(seen.size(), 1);
+        QTest::qWait(50);
+        if (report.endsWith(utf8("："))) {
+            // The path and, on a line of its own, the system's reason follow.
+            QVERIFY2(
+                seen.size() == 1 && seen[0].startsWith(report + dir.filePath("missing.txt") + "\n"),
+                qPrintable(seen.join("|")));
+        } else {
+            QCOMPARE(seen, report.isEmpty() ? QStringList{} : QStringList{report});
+        }
+        QCOMPARE(document.text(), bytes(text));
+    }
+
+    // A file name is the file's bytes: under GBK a Chinese name is sent percent-escaped in GBK.
+    void droppedFilesAreTheNamesBytes() {
+        QMimeData data;
+        data.setUrls({QUrl::fromEncoded("file:///home/r/%B5%DA%D2%BB.txt"),
+                      QUrl::fromLocalFile(utf8("/home/r/第一 部.TXT"))});
+        QCOMPARE(fk::app::qt::droppedFiles(data),
+                 (std::vector<Text>{"/home/r/\xB5\xDA\xD2\xBB.txt",
+                                    utf8("/home/r/第一 部.TXT").toStdString()}));
+    }
+
+    // While busy the wait cursor shows; a click and a key press that come meanwhile are thrown
+    // away when the work is done, and the next click counts again.
+    void clicksWhileBusyAreNotReplayed() {
+        app->buildMainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
+        int clicks = 0;
+        window.bindClick(Control::SplitButton, [&] { ++clicks; });
+        QWidget* split = control(Control::SplitButton);
+        const auto postClick = [&] {
+            const QPointF at(5, 5);
+            for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                QCoreApplication::postEvent(
+                    split, new QMouseEvent(
+                               type, at, split->mapToGlobal(at), Qt::LeftButton,
+                               type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                               Qt::NoModifier));
+        };
+        postClick();
+        QTRY_COMPARE(clicks, 1);  // a queued click is a click
+        window.setBusy(true);
+        QVERIFY(QApplication::overrideCursor());
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        postClick();
+        split->setFocus();
+        QCoreApplication::postEvent(split,
+                                    new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier));
+        QCoreApplication::postEvent(
+            split, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier));
+        window.setBusy(false);
+        QVERIFY(!QApplication::overrideCursor());
+        QTest::qWait(100);
+        QCOMPARE(clicks, 1);
+        postClick();
+        QTRY_COMPARE(clicks, 2);
+    }
+
+    // Under a Chinese locale Qt's file dialog speaks Chinese; without a translation for the
+    // locale, English stays.
+    void theDialogsSpeakTheLocalesLanguage_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<bool>("loaded");
+        QTest::addColumn<QString>("buttons");
+        QTest::newRow("zh_CN") << "zh_CN" << true << utf8("打开(&O) 取消");
+        QTest::newRow("zh_TW") << "zh_TW" << true << utf8("開啟(&O) 取消");
+        QTest::newRow("no translation") << "en_US" << false << "&Open Cancel";
+    }
+    void theDialogsSpeakTheLocalesLanguage() {
+        QFETCH(QString, locale);
+        QFETCH(bool, loaded);
+        QFETCH(QString, buttons);
+        QCOMPARE(fk::app::qt::loadQtTranslations(QLocale(locale)), loaded);
+        QStringList seen;
+        Answerer answerer;
+        answerer.onDialog = [&](QFileDialog* d) {
+            QStringList captions;
+            for (QAbstractButton* b : d->findChild<QDialogButtonBox*>()->buttons())
+                captions << b->text();
+            seen << captions.join(' ');
+            d->reject();
+        };
+        QVERIFY(runProgram({}, [&] { click(Control::OpenButton); }));
+        for (QTranslator* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+            QCoreApplication::removeTranslator(t);
+            delete t;
+        }
+        QCOMPARE(seen, QStringList{buttons});
     }
 };
 

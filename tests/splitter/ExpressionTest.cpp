@@ -28,11 +28,11 @@ TEST(BuildChapterExpression, DefaultModeGivesTheExactGbkBytes) {
     s.pre = gbk("第");
     s.suf = gbk("章");
     const std::string blanks = "([ \\t]|　){0,4}";
-    const Text expected =
-        gbk("(第)" + blanks +
-            "(([0-9]|０|１|２|３|４|５|６|７|８|９|零|〇|一|二|两|三|四|五|六|七|八|九|十|百|千|万|"
-            "壹|贰|叁|肆|伍|陆|柒|捌|玖|拾|佰|仟)+)" +
-            blanks + "(章)");
+    const Text expected = gbk("(第)" + blanks +
+                              "(([0-9]|０|１|２|３|４|５|６|７|８|９|零|〇|一|二|两|三|四|五|六|七|"
+                              "八|九|十|廿|卅|百|千|万|"
+                              "壹|贰|叁|肆|伍|陆|柒|捌|玖|拾|佰|仟)+)" +
+                              blanks + "(章)");
     EXPECT_EQ(hex(buildChapterExpression(s)), hex(expected));
 }
 

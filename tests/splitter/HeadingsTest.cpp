@@ -122,7 +122,8 @@ TEST(HeadingRules, FourOrMoreCloseHeadingsNamedAgainLaterAreAContentsTable) {
         {"entries named nowhere later", novelWithContents(5, 0, "") + "第9章\r\n", 6, 0},
         {"short chapters, each once", novelWithContents(0, 6, "短\r\n"), 6, 0},
         {"numbering begins again, far apart",
-         novelWithContents(0, 5, body + "\r\n") + novelWithContents(0, 5, body + "\r\n"), 10, 0},
+         novelWithContents(0, 5, body + "。\r\n") + novelWithContents(0, 5, body + "。\r\n"), 10,
+         0},
     };
     for (const auto& c : cases) {
         const HeadingSearch found = searchDefault(c.text);
@@ -220,7 +221,7 @@ TEST(Headings, ANovelSplitsAtItsRealHeadingsInEveryEncoding) {
         "【第二章】 承\r\n山水，他的第一章写得好。\r\n"
         "《测试》第三章 转\r\n花草\r\n"
         "第一卷 第四章 合\r\n云雨\r\n"
-        "第 １２ 章\r\n夜\r\n第　两万　章 终\r\n梦";
+        "第 １２ 章\r\n夜\r\n第　两万　章 尾\r\n梦";
     const std::vector<std::string> headings = {"第一章", "第二章",     "第三章",
                                                "第四章", "第 １２ 章", "第　两万　章"};
     for (const char* codePage : {"UTF-8", "GBK", "UTF-16LE", "UTF-16BE"}) {
@@ -235,11 +236,21 @@ TEST(Headings, ANovelSplitsAtItsRealHeadingsInEveryEncoding) {
         const HeadingSearch found = searchDefault(text);
         ASSERT_EQ(found.headings.size(), headings.size());
         EXPECT_EQ(found.leftOutAsContents, 4);
+        const std::size_t unit = encoding.characters == CharacterSet::Utf16Le ||
+                                         encoding.characters == CharacterSet::Utf16Be
+                                     ? 2
+                                     : 1;
         for (std::size_t i = 0; i < headings.size(); ++i) {
-            const std::string got = text.substr(static_cast<std::size_t>(found.headings[i].offset),
-                                                static_cast<std::size_t>(found.headings[i].length));
+            const ExpressionMatch& m = found.details[i].match;
+            const std::string got =
+                text.substr(static_cast<std::size_t>(m.offset), static_cast<std::size_t>(m.length));
             EXPECT_EQ(got, inEncoding(headings[i], codePage)
                                .substr(byteOrderMarkOf(encoding.characters).size()));
+            // The cut falls at the start of the heading's line, lead and all.
+            const auto cut = static_cast<std::size_t>(found.headings[i].offset);
+            EXPECT_EQ(text.substr(cut - unit, unit),
+                      inEncoding("\n", codePage).substr(2 * unit - 2))
+                << i;
         }
 
         FakeFileService fs;

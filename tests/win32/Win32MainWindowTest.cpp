@@ -13,7 +13,9 @@
 
 #include "TestText.h"
 #include "WindowDriver.h"
+#include "app/Application.h"
 #include "app/win32/Win32MainWindow.h"
+#include "splitter/Messages.h"
 
 namespace folioknife::app::win32 {
 namespace {
@@ -678,6 +680,101 @@ TEST_F(WindowTest, TheFolderBrowserIsModalToTheWindowAndGivesThePathOrNothing) {
         EXPECT_EQ(hex(result), hex(c.result)) << seen;
         EXPECT_TRUE(IsWindowEnabled(window.handle()));
     }
+}
+
+// An HDROP as Explorer hands it over: a DROPFILES header followed by the ANSI paths, each
+// ended by a NUL, and one more NUL. The receiver frees it with DragFinish.
+HDROP makeDrop(const std::vector<std::string>& paths) {
+    std::string list;
+    for (const std::string& p : paths) list += p + '\0';
+    list += '\0';
+    HGLOBAL memory = GlobalAlloc(GHND | GMEM_SHARE, sizeof(DROPFILES) + list.size());
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = FALSE;
+    std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), list.size());
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+struct NoContextMenu : ContextMenuEntry {
+    bool entryPresent() override { return false; }
+    void setEntry(bool) override {}
+};
+struct NoUpdate : UpdateCheck {
+    void startUpdateCheck() override {}
+};
+
+// A novel dropped from Explorer loads as with 打开, with its box; once one is loaded, a drop
+// is ignored, and so is a file that is not a .txt.
+TEST_F(WindowTest, ADroppedNovelLoadsWhileNoneIsLoaded) {
+    EXPECT_TRUE(GetWindowLongA(window.handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    Folder folder;
+    const std::string novel = gbk("第1章 开端\r\n正文\r\n");
+    HANDLE f =
+        CreateFileA(folder.novel().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(f, novel.data(), static_cast<DWORD>(novel.size()), &written, nullptr);
+    CloseHandle(f);
+    splitter::SourceDocument document;
+    NoContextMenu contextMenu;
+    NoUpdate update;
+    Application app(document, splitter::systemFileService(), window, contextMenu, update,
+                    Platform{splitter::PathStyle::Windows, "D:\\output"});
+    app.bindEventHandlers();
+    struct Case {
+        std::vector<std::string> dropped;
+        std::string box;  // the box shown, empty for none
+        std::string text;
+    } cases[] = {
+        {{folder.path() + "\\" + gbk("说明.doc")}, "", ""},
+        {{folder.novel()}, splitter::messages::openSucceeded(), novel},
+        {{folder.novel()}, "", novel},  // loaded now: the drop is ignored
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dropped.front());
+        const DWORD uiThread = GetCurrentThreadId();
+        std::string box = "";
+        std::thread watcher([&] {
+            // A box that should not come is waited for briefly, and closed if it comes.
+            if (HWND b = testing::waitForDialog(uiThread, c.box.empty() ? 1500 : 15000)) {
+                box = testing::windowText(GetDlgItem(b, 0xFFFF));
+                PostMessageA(b, WM_COMMAND, IDOK, 0);
+            }
+        });
+        PostMessageA(window.handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop(c.dropped)),
+                     0);
+        pump();
+        watcher.join();
+        EXPECT_EQ(hex(box), hex(c.box));
+        EXPECT_EQ(hex(std::string(document.text())), hex(c.text));
+    }
+}
+
+// While busy the wait cursor shows; clicks and keys made meanwhile are gone afterwards, later
+// ones are handled.
+TEST_F(WindowTest, ClicksWhileBusyAreNotReplayed) {
+    int clicks = 0;
+    window.bindClick(Control::SplitButton, [&] { ++clicks; });
+    HWND split = h(Control::SplitButton);
+    const auto postClick = [&] {
+        PostMessageA(split, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        PostMessageA(split, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    };
+    SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+    window.setBusy(true);
+    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+    postClick();
+    SetFocus(split);
+    PostMessageA(split, WM_KEYDOWN, VK_SPACE, 0);
+    PostMessageA(split, WM_KEYUP, VK_SPACE, 0xC0000001);
+    window.setBusy(false);
+    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+    pump();
+    EXPECT_EQ(clicks, 0);
+    postClick();
+    pump();
+    EXPECT_EQ(clicks, 1) << "a click after the busy time is a click";
 }
 
 }  // namespace

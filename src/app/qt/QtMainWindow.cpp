@@ -6,17 +6,24 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFont>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QThread>
+#include <QTranslator>
+#include <QUrl>
 #include <QVariant>
 #include <climits>
 #include <condition_variable>
@@ -70,6 +77,26 @@ QStringList qtNameFilters(const std::vector<FileFilter>& filters) {
             names << name + QLatin1String(" (") + patterns + QLatin1Char(')');
     }
     return names;
+}
+
+std::vector<Text> droppedFiles(const QMimeData& data) {
+    std::vector<Text> files;
+    for (const QUrl& url : data.urls()) {
+        if (!url.isLocalFile()) return {};
+        const QByteArray path =
+            QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+        files.emplace_back(path.constData(), static_cast<std::size_t>(path.size()));
+    }
+    return files;
+}
+
+bool loadQtTranslations(const QLocale& locale) {
+    // Kept for the rest of the process: an installed translator must outlive its use.
+    auto translator = std::make_unique<QTranslator>(QCoreApplication::instance());
+    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    return QCoreApplication::installTranslator(translator.release());
 }
 
 MessageBoxLayout messageBoxLayout(MessageBoxButtons buttons) {
@@ -203,13 +230,16 @@ QtMessageBoxes& processMessageBoxes() {
 }
 
 // The top-level window. Closing it (close button, Alt+F4, the window menu) runs the destroyed
-// handler, which ends the loop: the window never asks and never refuses.
+// handler, which ends the loop: the window never asks and never refuses. Files dragged over it
+// are taken when the window core wants them.
 class QtMainWindow::Frame : public QWidget {
 public:
     explicit Frame(QtMainWindow& owner)
         : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                Qt::WindowCloseButtonHint),
-          owner_(owner) {}
+          owner_(owner) {
+        setAcceptDrops(true);
+    }
 
 protected:
     void closeEvent(QCloseEvent* event) override {
@@ -218,6 +248,25 @@ protected:
         // window closed reads no check mark afterwards, so it deletes nothing.
         owner_.closed_ = true;
         owner_.windowDestroyed();
+    }
+    void dragEnterEvent(QDragEnterEvent* event) override { answerDrag(event); }
+    void dragMoveEvent(QDragMoveEvent* event) override { answerDrag(event); }
+    void dropEvent(QDropEvent* event) override {
+        const std::vector<Text> files = droppedFiles(*event->mimeData());
+        if (!owner_.fileDropWanted(files)) return event->ignore();
+        event->acceptProposedAction();
+        // Loaded once the drop is over: the handler shows a box and waits for the user, and
+        // the file manager would wait with it for the end of the drop.
+        QMetaObject::invokeMethod(
+            this, [this, files] { owner_.filesDropped(files); }, Qt::QueuedConnection);
+    }
+
+private:
+    void answerDrag(QDropEvent* event) {
+        if (owner_.fileDropWanted(droppedFiles(*event->mimeData())))
+            event->acceptProposedAction();
+        else
+            event->ignore();
     }
 
 private:
@@ -260,6 +309,9 @@ QWidget* makeWidget(const ControlLayout& layout, QWidget* parent, QButtonGroup* 
         case ControlKind::Edit: {
             auto* edit = new QLineEdit(parent);
             edit->setMaxLength(INT_MAX);  // Qt's default stops at 32767 characters
+            // A file dropped on an edit is a novel for the window, not text to insert; a
+            // Windows edit takes no drops either.
+            edit->setAcceptDrops(false);
             edit->setText(caption);
             edit->setCursorPosition(0);
             return edit;
@@ -409,6 +461,50 @@ void QtMainWindow::setChecked(Control c, bool checked) {
 
 void QtMainWindow::setEnabled(Control c, bool enabled) {
     if (QWidget* w = control(c)) w->setEnabled(enabled);
+}
+
+namespace {
+
+// Throws away the mouse and keyboard input handled at the loop level where it was made. A loop
+// nested meanwhile (a box the update thread asks for) gets its input as usual.
+class InputEater : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (QThread::currentThread()->loopLevel() != level_) return false;
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::ShortcutOverride:
+            case QEvent::Wheel:
+            case QEvent::TouchBegin:
+            case QEvent::TouchUpdate:
+            case QEvent::TouchEnd:
+                return true;
+            default:
+                return false;
+        }
+    }
+
+private:
+    const int level_ = QThread::currentThread()->loopLevel();
+};
+
+}  // namespace
+
+void QtMainWindow::setBusy(bool busy) {
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        return;
+    }
+    // The clicks and keys of the busy time wait in the queue; handle them now, eaten.
+    InputEater eater;
+    QCoreApplication::instance()->installEventFilter(&eater);
+    QCoreApplication::processEvents();
+    QCoreApplication::instance()->removeEventFilter(&eater);
+    QApplication::restoreOverrideCursor();
 }
 
 int QtMainWindow::runLoop() { return QApplication::exec(); }

@@ -15,6 +15,8 @@
 #include "app/MainWindow.h"
 
 class QButtonGroup;
+class QLocale;
+class QMimeData;
 class QWidget;
 
 namespace folioknife::app::qt {
@@ -30,6 +32,16 @@ Text fromQString(const QString& text);
 // that already ends with its patterns in parentheses, as "文本文件(*.txt)" does, is taken as it
 // is.
 QStringList qtNameFilters(const std::vector<FileFilter>& filters);
+
+// The local files of a drag, as the file names' own bytes: a file manager sends them as URLs
+// whose percent escapes are those bytes, whatever the locale. Anything but local files gives
+// nothing.
+std::vector<Text> droppedFiles(const QMimeData& data);
+
+// Qt's own texts (the file dialogs' buttons and labels, the edits' context menu) in the
+// language of 'locale', from Qt's translations where the system has them; the program's own
+// texts do not change. False when there is no translation for the locale (English stays).
+bool loadQtTranslations(const QLocale& locale);
 
 // The buttons of a message box in Windows' order and the answers they give. The box is closed
 // with the close button or Escape only when closeAnswer is set; that answer is then returned.
@@ -78,6 +90,8 @@ public:
     bool isChecked(Control control) override;
     void setChecked(Control control, bool checked) override;
     void setEnabled(Control control, bool enabled) override;
+    // Qt's override cursor; the input that came while busy is thrown away on leaving.
+    void setBusy(bool busy) override;
     void postQuit(int exitCode) override;
     std::optional<Text> showOpenFileDialog() override;
     Text browseForFolder(const Text& title) override;

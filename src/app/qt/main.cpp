@@ -1,5 +1,6 @@
 // folioknife on Linux: the window over Qt Widgets.
 #include <QApplication>
+#include <QLocale>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
@@ -46,6 +47,9 @@ int main(int argc, char** argv) {
     if (argc >= 2) arguments.emplace_back(argv[1]);
     int qtArgc = 1;
     QApplication qtApplication(qtArgc, argv);
+    // The file dialogs are Qt's own (see QtMainWindow), and Qt speaks English unless its
+    // translations for the user's locale are loaded.
+    app::qt::loadQtTranslations(QLocale::system());
 
     app::qt::QtMainWindow window;
     const int exitCode = app::runProgram(window, app::qt::processMessageBoxes(), arguments);

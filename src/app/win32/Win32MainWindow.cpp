@@ -1,6 +1,7 @@
 #include "app/win32/Win32MainWindow.h"
 
 #include <objbase.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <vector>
@@ -26,6 +27,21 @@ Text windowText(HWND window) {
     return Text(buffer.data());
 }
 
+// The paths of a drop, in the ANSI code page as DragQueryFileA gives them.
+std::vector<Text> droppedFiles(HDROP drop) {
+    std::vector<Text> files;
+    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = DragQueryFileA(drop, i, nullptr, 0);
+        std::vector<char> path(static_cast<std::size_t>(length) + 1, '\0');
+        DragQueryFileA(drop, i, path.data(), length + 1);
+        files.emplace_back(path.data());
+    }
+    return files;
+}
+
+HCURSOR waitCursor() { return LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)); }
+
 }  // namespace
 
 int runMessageLoop() {
@@ -46,6 +62,7 @@ Win32MainWindow::~Win32MainWindow() {
     for (std::size_t i = 0; i < controls_.size(); ++i)
         MainWindow::bindClick(static_cast<Control>(i), nullptr);
     MainWindow::bindDestroyed(nullptr);
+    MainWindow::bindFileDrop(nullptr, nullptr);
     if (window_ && IsWindow(window_)) DestroyWindow(window_);
     if (buttonFaceBrush_) DeleteObject(buttonFaceBrush_);
     for (auto& [rgb, brush] : ownBrushes_) DeleteObject(brush);
@@ -74,6 +91,12 @@ void Win32MainWindow::createWindow(const Text& title, const WindowLayout& layout
     window_ = CreateWindowExA(0, kWindowClass, title.c_str(), WS_SYSMENU, layout.x, layout.y,
                               layout.width, layout.height, nullptr, nullptr, moduleHandle_, this);
     SendMessageA(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    // Files dropped from Explorer arrive as WM_DROPFILES. A program started as administrator
+    // (as adding the context-menu entry may need) would not get them from an Explorer that
+    // runs without: let the drop's messages through.
+    DragAcceptFiles(window_, TRUE);
+    for (UINT message : {UINT{WM_DROPFILES}, UINT{WM_COPYDATA}, UINT{0x0049}})  // WM_COPYGLOBALDATA
+        ChangeWindowMessageFilterEx(window_, message, MSGFLT_ALLOW, nullptr);
     ShowWindow(window_, SW_SHOW);
     UpdateWindow(window_);
     HICON icon = LoadIconA(moduleHandle_, MAKEINTRESOURCEA(kIconResource));
@@ -149,6 +172,26 @@ void Win32MainWindow::setChecked(Control control, bool checked) {
 
 void Win32MainWindow::setEnabled(Control control, bool enabled) {
     if (HWND h = controlHandle(control)) EnableWindow(h, enabled ? TRUE : FALSE);
+}
+
+void Win32MainWindow::setBusy(bool busy) {
+    busy_ = busy;
+    if (busy) {
+        cursorBeforeBusy_ = SetCursor(waitCursor());
+        return;
+    }
+    // No message was handled while busy, so the clicks and keys of that time wait in the
+    // queue; take them out unhandled, or each would run once the work is done.
+    MSG message;
+    while (PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    }
+    while (PeekMessageA(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    }
+    while (PeekMessageA(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {
+    }
+    // No cursor before (none set yet) would hide it; the arrow is the window's own.
+    SetCursor(cursorBeforeBusy_ ? cursorBeforeBusy_
+                                : LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
 }
 
 int Win32MainWindow::runLoop() { return win32::runMessageLoop(); }
@@ -238,6 +281,21 @@ LRESULT Win32MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
         case WM_CTLCOLORBTN:
             return answerColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam),
                                  message, wParam, lParam);
+        case WM_DROPFILES: {
+            // The drop's memory goes back before the handler, which may wait on a box.
+            const auto drop = reinterpret_cast<HDROP>(wParam);
+            const std::vector<Text> files = droppedFiles(drop);
+            DragFinish(drop);
+            filesDropped(files);
+            return 0;
+        }
+        case WM_SETCURSOR:
+            // A message handled while busy must not put the arrow back.
+            if (busy_) {
+                SetCursor(waitCursor());
+                return TRUE;
+            }
+            break;
         case WM_DESTROY:
             windowDestroyed();
             return 0;

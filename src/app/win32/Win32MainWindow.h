@@ -52,6 +52,8 @@ public:
     bool isChecked(Control control) override;
     void setChecked(Control control, bool checked) override;
     void setEnabled(Control control, bool enabled) override;
+    // The wait cursor; the input that came while busy is taken from the queue unhandled.
+    void setBusy(bool busy) override;
     void postQuit(int exitCode) override;
     std::optional<Text> showOpenFileDialog() override;
     Text browseForFolder(const Text& title) override;
@@ -82,6 +84,8 @@ private:
     HINSTANCE moduleHandle_;
     HWND window_ = nullptr;
     HFONT font_ = nullptr;
+    bool busy_ = false;
+    HCURSOR cursorBeforeBusy_ = nullptr;
     // Made once, when the window is created, and kept until the window is gone: the controls
     // are painted with them. One brush for each background of the table's own colours.
     HBRUSH buttonFaceBrush_ = nullptr;

@@ -1,0 +1,42 @@
+// gettext: the catalogue beside the program in the build tree (locale/), else the installed
+// one, found from the program's folder (../share/locale from /usr/bin).
+#include <libintl.h>
+#include <unistd.h>
+
+#include <sys/stat.h>
+
+#include "cli/Catalogue.h"
+#include "shell/Process.h"
+
+namespace folioknife::cli {
+
+namespace {
+constexpr const char* kDomain = "folioknife-split";
+bool chinese = false;
+}  // namespace
+
+void openCatalogue() {
+    std::string program = shell::programDirectory();
+    if (!program.empty() && program.back() != '/') program += '/';
+    std::string folder = program + "locale";
+    struct stat st {};
+    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        folder = program + FOLIOKNIFE_LOCALEDIR_FROM_BIN;
+    bindtextdomain(kDomain, folder.c_str());
+    // The texts are converted for the terminal by the caller, like every other text.
+    bind_textdomain_codeset(kDomain, "UTF-8");
+    // The empty text gives the catalogue's header, and only when a catalogue was found for
+    // the user's language: the only one there is is Chinese.
+    const char* header = dgettext(kDomain, "");
+    chinese = header != nullptr && *header != '\0';
+}
+
+bool chineseMessages() { return chinese; }
+
+std::string tr(const char* english) {
+    return chinese ? std::string(dgettext(kDomain, english)) : std::string(english);
+}
+
+bool errorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+}  // namespace folioknife::cli

@@ -1,0 +1,234 @@
+// The default mode's heading rules on small novels of our own, in GBK and UTF-8: where each
+// cut falls, and that the pieces join back to the novel.
+#include <gtest/gtest.h>
+
+#include "TestText.h"
+#include "fakes/FakeFileService.h"
+#include "splitter/ChapterHeadings.h"
+#include "splitter/Messages.h"
+#include "splitter/SplitFlow.h"
+
+namespace folioknife::splitter {
+namespace {
+using testing::CodePageScope;
+using testing::FakeFileService;
+
+// "~" is a chapter's body of about 2,000 bytes, "-" one short sentence; other lines are kept.
+std::string novelOf(const std::vector<std::string>& lines) {
+    std::string body;
+    while (body.size() < 2000) body += "他沿着江边走了很久，天色渐渐暗了下来。";
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line == "~" ? body : line == "-" ? std::string("他走了。") : line;
+        text += "\r\n";
+    }
+    return text;
+}
+
+// The line at each cut, in UTF-8.
+std::vector<std::string> cutLines(const HeadingSearch& found, const std::string& text,
+                                  const std::string& codePage) {
+    std::vector<std::string> lines;
+    for (const ExpressionMatch& h : found.headings) {
+        const auto at = static_cast<std::size_t>(h.offset);
+        const std::string line = text.substr(at, text.find("\r\n", at) - at);
+        lines.push_back(*convertText(line, codePage, "UTF-8"));
+    }
+    return lines;
+}
+
+HeadingSearch searchIn(const std::string& text, const std::string& codePage,
+                       const char* suffix = "章") {
+    return searchDefaultHeadings(programText("第"), programText(suffix), text, encodingOf(codePage),
+                                 HeadingRules{});
+}
+
+TEST(HeadingRules, EachCutFallsAtTheLineAReaderSeesAsTheChaptersStart) {
+    using Lines = std::vector<std::string>;
+    struct Case {
+        const char* name;
+        Lines novel;
+        Lines cuts;
+    } cases[] = {
+        {"a title before every heading, indentation",
+         {"书名", "《书名》第一章 开端", "~", "　　第二章 风起", "~", "《书名》第三章 云涌", "~"},
+         {"《书名》第一章 开端", "　　第二章 风起", "《书名》第三章 云涌"}},
+        {"a structural lead allows punctuation and length",
+         {"【第一章，少年】他来了，又走了，谁也不知道他要去哪里，也不知道他从哪里来。", "~",
+          "第一部第二章 是谁？(1)", "~", "正文 第3章 范围和局限，内在价值", "~"},
+         {"【第一章，少年】他来了，又走了，谁也不知道他要去哪里，也不知道他从哪里来。",
+          "第一部第二章 是谁？(1)", "正文 第3章 范围和局限，内在价值"}},
+        {"page headers repeat the heading with a glued page number",
+         {"第一章 漫长的封建社会", "~", "第一章漫长的封建社会5", "~", "第一章漫长的封建社会６", "~",
+          "第二章　论原始社会", "~", "第二章　论原始社会９", "~", "第三章 尾", "~"},
+         {"第一章 漫长的封建社会", "第二章　论原始社会", "第三章 尾"}},
+        {"a page header running on into the text",
+         {"第一章 天", "~",
+          "第一章 天 他沿着江边走了很久很久很久很久很久很久很久很久很久很久很久很久很久很久", "~",
+          "第二章 地", "~", "第三章 人", "~"},
+         {"第一章 天", "第二章 地", "第三章 人"}},
+        {"a part mark stays a heading",
+         {"第五章 1", "~", "第五章 2", "~", "第五章（下）", "~", "第六章", "~"},
+         {"第五章 1", "第五章 2", "第五章（下）", "第六章"}},
+        {"a running title, then the heading a few lines on",
+         {"第一章 甲", "~", "书名--第二章 标题", "", "第二章 标题", "-", "~", "第三章 丙", "~"},
+         {"第一章 甲", "书名--第二章 标题", "第三章 丙"}},
+        {"references at a line start, end markers",
+         {"第一章 甲", "~", "第一章中所讨论的十大原理，是这样的。", "（第一章完）", "第二章 乙",
+          "~", "第二章 完", "第三章 丙", "~", "第三章终", "第四章已经说过，不再重复。", "第四章 丁",
+          "~"},
+         {"第一章 甲", "第二章 乙", "第三章 丙", "第四章 丁"}},
+        {"a volume line goes with its first chapter",
+         {"第一卷 风起", "第一章 甲", "~", "第二章 乙", "~", "第二卷 江湖远", "", "　", "第三章 丙",
+          "~", "卷三", "第四章 丁", "~", "第三卷 他说：不，我不去。", "第五章 戊", "~"},
+         {"第一卷 风起", "第二章 乙", "第二卷 江湖远", "卷三", "第五章 戊"}},
+        {"prologue and epilogue",
+         {"序", "-", "楔子", "~", "第一章 甲", "~", "第二章 乙", "~", "第三章 丙", "~", "尾声", "~",
+          "番外一 回家", "~", "【番外二】", "~", "尾声渐近，他说。", "后记", "-"},
+         {"楔子", "第一章 甲", "第二章 乙", "第三章 丙", "尾声", "番外一 回家", "【番外二】"}},
+        {"no prologue in a book of two chapters",
+         {"楔子", "~", "第一章 甲", "~", "第二章 乙", "~"},
+         {"第一章 甲", "第二章 乙"}},
+        {"廿 and 卅",
+         {"第廿一章", "~", "第卅章", "~", "第卅一章", "~"},
+         {"第廿一章", "第卅章", "第卅一章"}},
+    };
+    for (const char* codePage : {"UTF-8", "GBK"}) {
+        CodePageScope scope(codePage);
+        for (const auto& c : cases) {
+            const std::string text = *convertText(novelOf(c.novel), "UTF-8", codePage);
+            const HeadingSearch found = searchIn(text, codePage);
+            EXPECT_EQ(cutLines(found, text, codePage), c.cuts) << c.name << " in " << codePage;
+            ASSERT_EQ(found.details.size(), found.headings.size());
+        }
+    }
+}
+
+TEST(HeadingRules, TheHeadingsSayWhatTheyAre) {
+    CodePageScope scope("UTF-8");
+    const std::string text = novelOf(
+        {"楔子", "~", "第一卷 风起", "", "第一章 甲", "~", "第二章 乙", "~", "第三章 丙", "~"});
+    const HeadingSearch found = searchIn(text, "UTF-8");
+    ASSERT_EQ(found.details.size(), 4u);
+    EXPECT_EQ(found.details[0].kind, HeadingKind::Extra);
+    EXPECT_EQ(found.details[1].kind, HeadingKind::Chapter);
+    // The piece begins with the volume line; the heading stands two lines on.
+    EXPECT_EQ(found.details[1].volumeLine, std::string("第一卷 风起").size());
+    EXPECT_EQ(found.details[1].match.offset,
+              found.headings[1].offset + found.details[1].volumeLine + 4);
+    EXPECT_EQ(text.substr(static_cast<std::size_t>(found.details[1].match.offset), 9), "第一章");
+    EXPECT_EQ(found.details[2].volumeLine, 0);
+}
+
+// A table of contents whose chapter entries stand up to 1,000 bytes apart, section entries
+// between them; the chapters come again later.
+TEST(HeadingRules, AContentsTableWithSectionEntriesStaysInThePieceBeforeIt) {
+    CodePageScope scope("UTF-8");
+    std::vector<std::string> lines = {"目录"};
+    for (int i = 1; i <= 5; ++i) {
+        lines.push_back("第" + std::to_string(i) + "章 经济学的原理");
+        for (int s = 1; s <= 12; ++s)
+            lines.push_back(std::to_string(i) + "." + std::to_string(s) +
+                            " 什么是经济学的十大原理");
+    }
+    for (int i = 1; i <= 5; ++i) {
+        lines.push_back("第" + std::to_string(i) + "章 经济学的原理");
+        lines.push_back("~");
+    }
+    const std::string text = novelOf(lines);
+    const HeadingSearch found = searchIn(text, "UTF-8");
+    EXPECT_EQ(found.headings.size(), 5u);
+    EXPECT_EQ(found.leftOutAsContents, 5);
+    EXPECT_EQ(found.headings.front().offset, static_cast<std::int64_t>(text.rfind("第1章")));
+}
+
+TEST(HeadingRules, AnotherSuffixIsTakenWhenTheOneAskedForFindsTooFew) {
+    CodePageScope scope("UTF-8");
+    struct Case {
+        const char* name;
+        std::vector<std::string> novel;
+        const char* asked;
+        const char* used;
+        std::size_t headings;
+    } cases[] = {
+        {"a classic novel", {"第一回 甲", "~", "第二回 乙", "~", "第三回 丙", "~"}, "章", "回", 3},
+        {"stray 章 matches do not hide the 回",
+         {"第一章 甲", "-", "第二章 乙", "-", "第一回 甲", "~", "第二回 乙", "~", "第三回 丙", "~"},
+         "章",
+         "回",
+         3},
+        {"章 comes first when another suffix was asked for",
+         {"第一章 甲", "~", "第二章 乙", "~", "第三章 丙", "~", "第一节", "~"},
+         "节",
+         "章",
+         3},
+        {"three 章 far enough apart stay",
+         {"第一章", "~", "第二章", "~", "第三章", "~", "第一回"},
+         "章",
+         "章",
+         3},
+        {"nothing finds three: what was asked for",
+         {"第一章", "~", "第二章", "-", "第三回"},
+         "章",
+         "章",
+         2},
+    };
+    for (const auto& c : cases) {
+        const HeadingSearch found = searchIn(novelOf(c.novel), "UTF-8", c.asked);
+        EXPECT_EQ(found.suffix, c.used) << c.name;
+        EXPECT_EQ(found.otherSuffix, std::string(c.asked) != c.used) << c.name;
+        EXPECT_EQ(found.headings.size(), c.headings) << c.name;
+    }
+    EXPECT_EQ(messages::otherSuffixUsed("章", "回", 120),
+              "未找到“章”章节标题，已按“回”分割：共 120 个章节标题");
+}
+
+struct Boxes : MessageBoxService {
+    std::vector<Text> shown;
+    MessageBoxAnswer showMessageBox(const Text& text, const Text&, MessageBoxButtons) override {
+        shown.push_back(text);
+        return MessageBoxAnswer::Ok;
+    }
+};
+
+struct Settings : SplitSettings {
+    Text pre, suf;
+    bool customMode() override { return false; }
+    Text expressionText() override { return ""; }
+    Text prefix() override { return pre; }
+    Text suffix() override { return suf; }
+    Text chaptersPerFileText() override { return "1"; }
+    Text outputDirectory() override { return "out"; }
+    bool deleteSource() override { return false; }
+    Text sourcePath() override { return ""; }
+};
+
+// In GBK 淺 ends in 5C "\", 億 in 7C "|", 嘯 in 5B "[", 區 in 5E "^": such a second byte stays
+// part of its character in the prefix and the suffix, whatever code page the program works in.
+TEST(HeadingRules, AGbkSuffixEndingInASyntaxByteIsOneCharacter) {
+    for (const char* programPage : {"GBK", "UTF-8"}) {
+        CodePageScope scope(programPage);
+        for (const char* suffix : {"淺", "億", "嘯", "區"}) {
+            const std::string utf8 =
+                std::string("序\r\n第一") + suffix + " 甲\r\n天\r\n第二" + suffix + " 乙\r\n地\r\n";
+            const std::string text = testing::gbk(utf8);
+            FakeFileService fs;
+            SourceDocument document;
+            document.replace(text);
+            Settings settings;
+            settings.pre = programText("第");
+            settings.suf = programText(suffix);
+            Boxes boxes;
+            const SplitOutcome outcome = runSplit(document, settings, fs, boxes);
+            EXPECT_EQ(outcome.status, SplitOutcome::Status::Done) << suffix << " " << programPage;
+            EXPECT_EQ(outcome.headings, 2) << suffix << " " << programPage;
+            ASSERT_EQ(fs.files.size(), 3u);
+            EXPECT_EQ(fs.files["out/novel_1.txt"] + fs.files["out/novel_2.txt"] +
+                          fs.files["out/novel_3.txt"],
+                      text);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace folioknife::splitter
