@@ -4,11 +4,8 @@
 # on disk and 1.2x in memory. Not part of CI (it takes minutes).
 #   bench/big_novel.sh [CHAPTERS]        (default 75000, about 2.3 GB)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
 chapters=${1:-75000}
-split=$root/build/src/cli/folioknife-split
-gen=$root/build/tools/fk-gennovel
-[ -x "$split" ] || "$root/scripts/build.sh" >/dev/null
+source "$(dirname "$0")/common.sh"
 work=${BENCH_DIR:-$root/build/bench-big}
 rm -rf "$work" && mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
@@ -18,7 +15,7 @@ size=$(stat -c %s "$novel")
 echo "novel: $size bytes ($(awk -v s="$size" 'BEGIN{printf "%.2f", s/1073741824}') GiB), $chapters headings"
 /usr/bin/time -f '%e %M' -o "$work/time.txt" "$split" --codepage GBK -n 100 -o "$work/out" "$novel"
 read -r seconds kilobytes < "$work/time.txt"
-volumes=$(ls "$work/out" | wc -l)
+volumes=$(find "$work/out" -mindepth 1 -maxdepth 1 -printf . | wc -c)
 if for k in $(seq 1 "$volumes"); do cat "$work/out/novel_$k.txt"; done | cmp -s - "$novel"; then
     joined=yes
 else

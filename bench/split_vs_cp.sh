@@ -4,12 +4,9 @@
 #   bench/split_vs_cp.sh [RUNS] [CHAPTERS]
 # Targets: split wall time <= 3x cp; peak memory <= 2.5x the novel.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-5}
 chapters=${2:-3300}
-split=$root/build/src/cli/folioknife-split
-gen=$root/build/tools/fk-gennovel
-[ -x "$split" ] || "$root/scripts/build.sh" >/dev/null
+source "$(dirname "$0")/common.sh"
 # A fresh folder, and the deletions at the very end: ext4 searches its recently freed inodes
 # (for some minutes after a mass deletion) whenever it creates a file, which would slow the
 # split's hundreds of new files far more than cp's one. Run it again only minutes later.
@@ -18,16 +15,6 @@ novel=$work/novel-gbk.txt
 "$gen" "$novel" --encoding gbk --chapters "$chapters" --chapter-bytes 30000 >/dev/null
 size=$(stat -c %s "$novel")
 echo "novel: $size bytes, $chapters headings"
-
-median() { sort -n | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
-# Wall seconds (to the millisecond: /usr/bin/time gives hundredths only) and peak kilobytes
-# (from /usr/bin/time) of one run.
-measure() {
-    local t0=$EPOCHREALTIME
-    /usr/bin/time -f '%M' -o "$work/time.txt" "$@" >/dev/null 2>&1
-    local t1=$EPOCHREALTIME
-    echo "$(awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.4f", b - a}') $(cat "$work/time.txt")"
-}
 
 split_times=(); split_mem=(); cp_times=()
 # Every run writes to a fresh folder: removing hundreds of files just before creating them
@@ -39,7 +26,7 @@ for i in $(seq 1 "$runs"); do
     read -r t _ < <(measure cp "$novel" "$work/copy-$i.txt")
     cp_times+=("$t")
 done
-volumes=$(ls "$work/out-1" | wc -l)
+volumes=$(find "$work/out-1" -mindepth 1 -maxdepth 1 -printf . | wc -c)
 joined=$(for k in $(seq 1 "$volumes"); do cat "$work/out-1/novel_$k.txt"; done | cmp -s - "$novel" && echo yes || echo no)
 st=$(printf '%s\n' "${split_times[@]}" | median)
 ct=$(printf '%s\n' "${cp_times[@]}" | median)

@@ -8,12 +8,9 @@
 #   bench/split_vs_gnu_split.sh [RUNS] [MEGABYTES]
 # Targets without --delete-source: time <= 1.2x split's; peak memory <= 1.5x the novel.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-5}
 megabytes=${2:-100}
-fk=$root/build/src/cli/folioknife-split
-gen=$root/build/tools/fk-gennovel
-[ -x "$fk" ] || "$root/scripts/build.sh" >/dev/null
+source "$(dirname "$0")/common.sh"
 # The deletions come at the very end: ext4 searches its recently freed inodes (for some
 # minutes after a mass deletion) whenever it creates a file, which would slow every creation
 # measured here. Run it again only minutes later.
@@ -23,30 +20,21 @@ chapters=$((megabytes * 1000000 / 6000))
 "$gen" "$novel" --encoding gbk --chapters "$chapters" --chapter-bytes 6000 >/dev/null
 size=$(stat -c %s "$novel")
 
-median() { sort -n | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
-# Wall seconds (to the millisecond) and peak kilobytes of one run.
-measure() {
-    local t0=$EPOCHREALTIME
-    /usr/bin/time -f '%M' -o "$work/time.txt" "$@" >/dev/null 2>&1
-    local t1=$EPOCHREALTIME
-    echo "$(awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.4f", b - a}') $(cat "$work/time.txt")"
-}
-
-"$fk" --codepage GBK -n 10 -o "$work/probe" "$novel" >/dev/null
-files=$(ls "$work/probe" | wc -l)
+"$split" --codepage GBK -n 10 -o "$work/probe" "$novel" >/dev/null
+files=$(find "$work/probe" -mindepth 1 -maxdepth 1 -printf . | wc -c)
 echo "novel: $size bytes, $chapters chapters, $files files at 10 chapters a file"
 
 fk_t=(); fk_m=(); gs_t=(); gs_m=(); del_t=(); del_m=()
 for i in $(seq 1 "$runs"); do
     cp "$novel" "$work/copy-$i.txt"  # for the --delete-source run, in the page cache
     sync
-    read -r t m < <(measure "$fk" --codepage GBK -n 10 -o "$work/fk-$i" "$novel")
+    read -r t m < <(measure "$split" --codepage GBK -n 10 -o "$work/fk-$i" "$novel")
     fk_t+=("$t"); fk_m+=("$m")
     mkdir "$work/gs-$i"
     read -r t m < <(measure split -n "$files" "$novel" "$work/gs-$i/x")
     gs_t+=("$t"); gs_m+=("$m")
     sync  # the flushes below then wait for this split's own writing only
-    read -r t m < <(measure "$fk" --codepage GBK -n 10 --delete-source -o "$work/del-$i" "$work/copy-$i.txt")
+    read -r t m < <(measure "$split" --codepage GBK -n 10 --delete-source -o "$work/del-$i" "$work/copy-$i.txt")
     del_t+=("$t"); del_m+=("$m")
     [ -n "${BENCH_VERBOSE:-}" ] && echo "run $i: split ${fk_t[-1]} s, GNU split ${gs_t[-1]} s, --delete-source $t s"
     [ -e "$work/copy-$i.txt" ] && echo "run $i: the --delete-source split kept its source" >&2

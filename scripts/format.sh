@@ -3,7 +3,10 @@
 #   scripts/format.sh             formats every tracked .h and .cpp in place
 #   scripts/format.sh FILE...     formats just those files
 #   scripts/format.sh --check     changes nothing; lists the files that differ from the format
-#                                 and fails when there is one
+#                                 and fails when there is one, or when a tracked file's name
+#                                 begins with "-" (a program that took an option for the name
+#                                 of its output wrote it; every later command would take it
+#                                 for an option)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 command -v clang-format >/dev/null || { echo "format: clang-format is not installed" >&2; exit 2; }
@@ -23,6 +26,11 @@ if [ "$check" = no ]; then
     clang-format -i --style=file "${files[@]}"
     exit 0
 fi
+dashed=0
+if git ls-files -z | grep -zE '(^|/)-' | tr '\0' '\n'; then
+    echo "format: tracked files whose names begin with \"-\"; remove them with git rm -- NAME" >&2
+    dashed=1
+fi
 differ=0
 for f in "${files[@]}"; do
     if ! clang-format --style=file "$f" | cmp -s - "$f"; then
@@ -31,4 +39,4 @@ for f in "${files[@]}"; do
     fi
 done
 [ "$differ" = 0 ] || echo "format: these files differ from .clang-format; scripts/format.sh formats them" >&2
-exit "$differ"
+[ "$differ" = 0 ] && [ "$dashed" = 0 ]

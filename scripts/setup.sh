@@ -6,7 +6,7 @@ set -euo pipefail
 # strace kills the splitter at each of its renames; e2fsprogs and python3 make and shut down
 # the file system image of the power-cut test.
 packages=(
-    build-essential cmake ninja-build pkg-config time clang-format help2man
+    build-essential cmake ninja-build pkg-config time clang-format shellcheck help2man
     libboost1.81-dev libcli11-dev libgtest-dev libgmock-dev nlohmann-json3-dev gettext locales
     strace e2fsprogs python3
 )

@@ -33,7 +33,7 @@ for target in build-fuzz/fuzz/fuzz_*; do
     corpus=$work/$name
     mkdir -p "$corpus"
     seeds=fuzz/corpus/${name#fuzz_}
-    [ -d "$seeds" ] && cp "$seeds"/* "$corpus"/ 2>/dev/null || true
+    if [ -d "$seeds" ]; then cp "$seeds"/* "$corpus"/ 2>/dev/null || true; fi
     # A catastrophic expression is slow by nature until Boost's effort limit stops it: under
     # the sanitizers a 64-byte recursive one, searched six ways, takes about 18 s. A unit is
     # called a hang only after a minute.

@@ -9,41 +9,21 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$(date +%s)
-main_shell=$BASHPID
-
-fail() {
-    echo "test-package: $*" >&2
-    exit 1
-}
+# The update server, Xvfb, openbox and the programs are tracked: ended newest first.
+source scripts/lib/checks.sh
+source scripts/lib/display.sh
 
 scripts/setup.sh gui package
 
 work=$(mktemp -d /tmp/fk-package.XXXXXX)
-pids=()  # the update server, Xvfb, openbox, the programs: ended newest first
-cleanup() {
-    [ "$BASHPID" = "$main_shell" ] || return 0
-    local i
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill "${pids[i]}" 2>/dev/null && timeout 5 tail --pid="${pids[i]}" -f /dev/null
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-# until_ok TENTHS CMD...: runs CMD every tenth of a second until it succeeds, at most TENTHS times.
-until_ok() {
-    local n=$1
-    shift
-    while ((n-- > 0)); do "$@" && return 0; sleep 0.1; done
-    return 1
-}
+remove_work() { rm -rf "$work"; }
+at_exit remove_work
 
 # --- An update server on loopback, bounded in time ------------------------------------------
 mkdir -p "$work/site/soft/folioknife"
 printf '[up]\r\nver=0.8\r\n' >"$work/site/soft/folioknife/up.ini"
 # serving PID PORT: the server answers on the port, or it has ended (the port was taken).
-serving() { (exec 3<>"/dev/tcp/127.0.0.1/$2") 2>/dev/null || ! kill -0 "$1" 2>/dev/null; }
+serving() { (exec 3<>"/dev/tcp/127.0.0.1/$2") 2>/dev/null || ended "$1"; }
 port=
 for _ in 1 2 3 4 5; do
     try=$((20000 + RANDOM % 20000))
@@ -51,8 +31,8 @@ for _ in 1 2 3 4 5; do
         >"$work/server.log" 2>&1 &
     server=$!
     until_ok 100 serving "$server" "$try" || fail "the update server did not answer"
-    if kill -0 "$server" 2>/dev/null; then
-        pids+=("$server")
+    if ! ended "$server"; then
+        track "$server"
         port=$try
         break
     fi
@@ -62,7 +42,7 @@ done
 # --- Build and inspect ----------------------------------------------------------------------
 deb=$(scripts/package.sh deb build-deb-test "-DFOLIOKNIFE_UPDATE_HOST=127.0.0.1:$port")
 [ -f "$deb" ] || fail "no package built"
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-deb-test/CMakeCache.txt)
+version=$(built_version build-deb-test) || fail "build-deb-test holds no version header"
 [ "$(basename "$deb")" = "folioknife_${version}-1_amd64.deb" ] || fail "package named $(basename "$deb")"
 gennovel=$PWD/build-deb-test/tools/fk-gennovel
 
@@ -119,7 +99,7 @@ mkdir -p "$work/cli"
 "$gennovel" "$work/cli/小说.txt" --encoding gbk --chapters 120 --seed 5 >/dev/null
 (cd "$work/cli" && /usr/bin/folioknife-split --codepage GBK -n 25 -o 分卷 小说.txt >out.txt 2>err.txt) ||
     fail "folioknife-split: $(cat "$work/cli/err.txt")"
-[ "$(ls "$work/cli/分卷" | wc -l)" = 5 ] || fail "$(ls "$work/cli/分卷" | wc -l) volumes, expected 5"
+[ "$(count_entries "$work/cli/分卷")" = 5 ] || fail "$(count_entries "$work/cli/分卷") volumes, expected 5"
 cat "$work/cli/分卷"/novel_{1,2,3,4,5}.txt | cmp -s - "$work/cli/小说.txt" ||
     fail "the volumes do not join back to the novel"
 
@@ -131,37 +111,12 @@ unset XDG_DATA_HOME XDG_CACHE_HOME XDG_CONFIG_HOME QT_QPA_PLATFORM WAYLAND_DISPL
 export LC_ALL=C.UTF-8
 entry=$HOME/.local/share/applications/folioknife-context-menu.desktop
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -nolisten local 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-until_ok 100 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(cat "$work/display")"
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-x() { timeout 10 xdotool "$@"; }
-until_ok 100 x get_desktop >/dev/null 2>&1 || fail "openbox did not start: $(cat "$work/openbox.log")"
+start_display
 
-titled() {
-    local w
-    for w in $(x search --onlyvisible --name . 2>/dev/null); do
-        [ "$(x getwindowname "$w" 2>/dev/null)" = "$1" ] && echo "$w"
-    done
-}
-# wait_window TITLE: the id of the first window with that title, within 20 s.
-wait_window() {
-    local n=200 wid
-    while ((n-- > 0)); do
-        wid=$(titled "$1" | head -n 1)
-        [ -n "$wid" ] && echo "$wid" && return 0
-        sleep 0.1
-    done
-    return 1
-}
-# no_window TITLE: succeeds when no window has that title.
-no_window() { [ -z "$(titled "$1")" ]; }
 # answer TITLE KEY: the box titled TITLE comes up and goes with KEY.
 answer() {
     local box
-    box=$(wait_window "$1") || fail "no box titled $1"
+    box=$(wait_window 200 "$1") || fail "no box titled $1"
     x windowactivate --sync "$box" key "$2"
     until_ok 50 no_window "$1" || fail "the box $1 stayed after $2"
 }
@@ -177,7 +132,6 @@ close() {
         [ "$rc" = 0 ] || fail "/usr/bin/folioknife exited $rc: $(cat "$work/gui.err")"
     fi
 }
-ended() { ! kill -0 "$1" 2>/dev/null; }
 # The check box stands at 33,209 and 分割 at 333,59 in the client area.
 click_check() { x mousemove --window "$1" 60 221 click 1; }
 click_split() { x mousemove --window "$1" 377 75 click 1; }
@@ -186,8 +140,8 @@ click_split() { x mousemove --window "$1" 377 75 click 1; }
 # offers 0.8), answered No. Then the check box: the warning, and the entry is written.
 /usr/bin/folioknife >"$work/gui.out" 2>"$work/gui.err" &
 gui=$!
-pids+=("$gui")
-wid=$(wait_window "Tarvelle V$version") || fail "no window titled Tarvelle V$version"
+track "$gui"
+wid=$(wait_window 200 "Tarvelle V$version") || fail "no window titled Tarvelle V$version"
 answer 升级模块 Escape
 rm "$work/site/soft/folioknife/up.ini"  # later starts find no newer version
 # The package upgraded under the running program: the file it was started from is replaced,
@@ -212,13 +166,13 @@ for launcher in "$entry" /usr/share/applications/folioknife.desktop; do
     "$gennovel" "$folder/长篇 小说.txt" --encoding utf8 --chapters 25 --seed 7 >/dev/null
     gio launch "$launcher" "$folder/长篇 小说.txt" >"$work/gio.log" 2>&1 ||
         fail "gio launch $launcher: $(cat "$work/gio.log")"
-    wid=$(wait_window "Tarvelle V$version") || fail "no window after launching $launcher"
-    pids+=("$(x getwindowpid "$wid")")
+    wid=$(wait_window 200 "Tarvelle V$version") || fail "no window after launching $launcher"
+    track "$(x getwindowpid "$wid")"
     x windowactivate --sync "$wid"
     click_split "$wid"
     answer 信息 Return
-    [ "$(ls "$folder" | grep -c '^novel_[0-9]*\.txt$')" = 3 ] ||
-        fail "$launcher: $(ls "$folder" | grep -c '^novel_') volumes beside the novel, expected 3"
+    [ "$(count_volumes "$folder")" = 3 ] ||
+        fail "$launcher: $(count_volumes "$folder") volumes beside the novel, expected 3"
     cat "$folder"/novel_{1,2,3}.txt | cmp -s - "$folder/长篇 小说.txt" ||
         fail "$launcher: the volumes do not join back to the novel"
     close "$wid"
@@ -227,8 +181,8 @@ done
 # Started again, the box is checked (the entry is there); a click removes the entry.
 /usr/bin/folioknife >"$work/gui.out" 2>"$work/gui.err" &
 gui=$!
-pids+=("$gui")
-wid=$(wait_window "Tarvelle V$version") || fail "no window on the third start"
+track "$gui"
+wid=$(wait_window 200 "Tarvelle V$version") || fail "no window on the third start"
 click_check "$wid"
 answer 信息 Return
 until_ok 50 test ! -e "$entry" || fail "the entry stayed after clearing the box"

@@ -8,16 +8,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 started=$(date +%s)
-
-fail() {
-    echo "test-windows-zip: $*" >&2
-    exit 1
-}
+source scripts/lib/checks.sh
 
 scripts/setup.sh windows package
 zip=$(scripts/package.sh zip)
 [ -f "$zip" ] || fail "no zip built"
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-win/CMakeCache.txt)
+version=$(built_version build-win) || fail "build-win holds no version header"
 [ "$(basename "$zip")" = "folioknife-$version-win64.zip" ] || fail "zip named $(basename "$zip")"
 # What the zip holds: one folder with the two programs and the read-me, nothing else.
 want="folioknife-$version-win64/README.txt
@@ -27,10 +23,11 @@ got=$(python3 -c 'import sys, zipfile; print("\n".join(sorted(
           n for n in zipfile.ZipFile(sys.argv[1]).namelist() if not n.endswith("/"))))' "$zip")
 [ "$got" = "$want" ] || fail "the zip holds: $got"
 
-mounted=
-after_cleanup() { [ -z "$mounted" ] || umount "$mounted"; }
 # A fresh prefix, code page 936, and begin_session/end_session: a display and a Wine server.
 source scripts/wine-session.sh
+mounted=
+unmount() { [ -z "$mounted" ] || umount "$mounted"; }
+at_exit unmount
 begin_session
 
 # Wine has no unpacker of its own; Python's zipfile writes the names as the zip gives them.
@@ -44,12 +41,8 @@ for words in "folioknife.exe" "folioknife-split.exe" "图形界面" "Nothing to 
 done
 
 # folioknife-split.exe from that folder, on a GBK novel beside it. The generator uses iconv,
-# so it is built for this machine, as scripts/test-windows.sh builds it.
-gennovel=$root/build-win-host/fk-gennovel
-if [ ! -x "$gennovel" ] || [ "$root/tools/gennovel.cpp" -nt "$gennovel" ]; then
-    mkdir -p "$root/build-win-host"
-    g++ -std=c++17 -O2 -Wall -Wextra -Werror -o "$gennovel" "$root/tools/gennovel.cpp"
-fi
+# so the cross build makes it for this machine.
+gennovel=$root/build-win/tools/host/fk-gennovel
 cd "$folder"
 "$gennovel" "小说.txt" --encoding gbk --chapters 60 --seed 3 >/dev/null
 wine "$(windows_path "$folder/folioknife-split.exe")" --version </dev/null >out.txt 2>&1 ||
@@ -65,13 +58,11 @@ end_session
 begin_session
 wine "$(windows_path "$folder/folioknife.exe")" </dev/null >"$work/gui.out" 2>&1 &
 gui=$!
-wid=
-find_window() { wid=$(x search --name "^Tarvelle V${version//./\\.}\$" 2>/dev/null | head -n 1); [ -n "$wid" ]; }
-until_ok 300 find_window || fail "no window titled Tarvelle V$version from the unpacked folder"
-import -window root "$root/build-win/screenshot-zip.png" || fail "no screenshot"
+wid=$(wait_window 300 "Tarvelle V$version") ||
+    fail "no window titled Tarvelle V$version from the unpacked folder"
+snap "$root/build-win/screenshot-zip.png" || fail "no screenshot"
 x windowactivate --sync "$wid" key alt+F4
-ended() { ! kill -0 "$gui" 2>/dev/null; }
-until_ok 100 ended || fail "folioknife.exe still running after Alt+F4"
+until_ok 100 ended "$gui" || fail "folioknife.exe still running after Alt+F4"
 rc=0
 wait "$gui" || rc=$?
 [ "$rc" = 0 ] || fail "folioknife.exe exited $rc"
@@ -90,7 +81,7 @@ if mount --bind -o ro "$folder" "$readonly_folder" 2>/dev/null; then
     WINEDEBUG=trace+file wine "$(windows_path "$readonly_folder/folioknife.exe")" </dev/null \
         >"$work/gui.out" 2>"$work/trace.txt" &
     gui=$!
-    until_ok 300 find_window || fail "no window from the read-only folder"
+    wid=$(wait_window 300 "Tarvelle V$version") || fail "no window from the read-only folder"
     read_back() { grep -aq 'CreateFileW L".*Temp\\\\folioknife-up.ini" GENERIC_READ' "$work/trace.txt"; }
     until_ok 300 read_back || fail "the update check did not read its copy from the temporary folder"
     # The trace writes the folder's Chinese characters as escapes.
@@ -99,7 +90,7 @@ if mount --bind -o ro "$folder" "$readonly_folder" 2>/dev/null; then
     temp_gone() { [ ! -e "$temp_copy" ]; }
     until_ok 100 temp_gone || fail "the update check left $temp_copy"
     x windowactivate --sync "$wid" key alt+F4
-    until_ok 100 ended || fail "folioknife.exe from the read-only folder still running after Alt+F4"
+    until_ok 100 ended "$gui" || fail "folioknife.exe from the read-only folder still running after Alt+F4"
     rc=0
     wait "$gui" || rc=$?
     [ "$rc" = 0 ] || fail "folioknife.exe from the read-only folder exited $rc"

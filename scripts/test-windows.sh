@@ -3,17 +3,14 @@
 # ctest (Wine is the toolchain's emulator; the window's tests get a virtual display), then
 # folioknife-split.exe on a generated GBK novel, whose volumes must join back to it byte for
 # byte, then folioknife.exe itself on that display, driven with xdotool and read with
-# fk-wintest. As root on Debian 12; installs what is missing. Builds in build-win/ (and the
-# novel generator in build-win-host/) and leaves two screenshots there; each run gets a fresh
-# Wine prefix under /tmp, removed at the end with every process it started.
+# fk-wintest. As root on Debian 12; installs what is missing. Builds in build-win/ (the novel
+# generator, which needs iconv, for this machine in build-win/tools/host/) and leaves two
+# screenshots there; each run gets a fresh Wine prefix under /tmp, removed at the end with
+# every process it started.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$(date +%s)
-
-fail() {
-    echo "test-windows: $*" >&2
-    exit 1
-}
+source scripts/lib/checks.sh
 
 # --- Packages -------------------------------------------------------------------------------
 scripts/setup.sh windows
@@ -22,16 +19,11 @@ scripts/setup.sh windows
 cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
       -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build-win
-# The generator uses iconv, so it is built for this machine, not for Windows.
-mkdir -p build-win-host
-if [ ! -x build-win-host/fk-gennovel ] ||
-   [ tools/gennovel.cpp -nt build-win-host/fk-gennovel ]; then
-    g++ -std=c++17 -O2 -Wall -Wextra -Werror -o build-win-host/fk-gennovel tools/gennovel.cpp
-fi
+version=$(built_version build-win) || fail "build-win holds no version header"
 split_exe=$PWD/build-win/src/cli/folioknife-split.exe
 gui_exe=$PWD/build-win/src/app/win32/folioknife.exe
 probe_exe=$PWD/build-win/tests/win32/fk-wintest.exe
-gennovel=$PWD/build-win-host/fk-gennovel
+gennovel=$PWD/build-win/tools/host/fk-gennovel
 shots=$PWD/build-win
 
 # The window program stands alone: a GUI program that needs no DLL but the system's.
@@ -143,75 +135,80 @@ head -n 1 out.txt | tr -d '\r' | grep -qx 'encoding: UTF-8' || fail "--list: $(h
 # inside sentences; GBK, UTF-8 with one damaged byte, UTF-16 in both byte orders. Only the
 # chapters are headings; UTF-16 volumes after the first begin with the byte-order mark.
 for case in "gbk -" "utf8 --damage" "utf16le fffe" "utf16be feff"; do
-    set -- $case
-    novel="reader-$1.txt"
-    extra=; [ "$2" = --damage ] && extra=--damage
-    "$gennovel" "$novel" --encoding "$1" --chapters 30 --reader --seed 7 $extra >/dev/null
-    wine "$split_exe" -n 4 -o "reader-$1" "$novel" >out.txt 2>err.txt ||
-        fail "reader novel $1: exited $?: $(iconv -f GBK -t UTF-8 err.txt)"
+    read -r encoding mark <<<"$case"
+    novel="reader-$encoding.txt"
+    extra=()
+    if [ "$mark" = --damage ]; then extra=(--damage); fi
+    "$gennovel" "$novel" --encoding "$encoding" --chapters 30 --reader --seed 7 "${extra[@]}" >/dev/null
+    wine "$split_exe" -n 4 -o "reader-$encoding" "$novel" >out.txt 2>err.txt ||
+        fail "reader novel $encoding: exited $?: $(iconv -f GBK -t UTF-8 err.txt)"
     iconv -f GBK -t UTF-8 out.txt | grep -q "章节标题：30，输出文件：8" ||
-        fail "reader novel $1: $(iconv -f GBK -t UTF-8 out.txt)"
-    { cat "reader-$1/novel_1.txt"
+        fail "reader novel $encoding: $(iconv -f GBK -t UTF-8 out.txt)"
+    { cat "reader-$encoding/novel_1.txt"
       for k in $(seq 2 8); do
-          if [ "$2" = fffe ] || [ "$2" = feff ]; then
-              [ "$(head -c 2 "reader-$1/novel_$k.txt" | od -An -tx1 | tr -d ' ')" = "$2" ] ||
-                  fail "reader novel $1: novel_$k.txt lacks the byte-order mark"
-              tail -c +3 "reader-$1/novel_$k.txt"
+          if [ "$mark" = fffe ] || [ "$mark" = feff ]; then
+              [ "$(head -c 2 "reader-$encoding/novel_$k.txt" | od -An -tx1 | tr -d ' ')" = "$mark" ] ||
+                  fail "reader novel $encoding: novel_$k.txt lacks the byte-order mark"
+              tail -c +3 "reader-$encoding/novel_$k.txt"
           else
-              cat "reader-$1/novel_$k.txt"
+              cat "reader-$encoding/novel_$k.txt"
           fi
-      done; } | cmp -s - "$novel" || fail "reader novel $1: the volumes do not join back"
+      done; } | cmp -s - "$novel" || fail "reader novel $encoding: the volumes do not join back"
 done
 # An invalid expression is refused before anything is written.
 status=0
 wine "$split_exe" -e '第(' -o "invalid" "utf8.txt" >out.txt 2>err.txt || status=$?
-[ "$status" = 1 ] && iconv -f GBK -t UTF-8 err.txt | grep -q '^章节表达式无效：' && [ ! -e invalid ] ||
+if ! { [ "$status" = 1 ] && iconv -f GBK -t UTF-8 err.txt | grep -q '^章节表达式无效：' &&
+       [ ! -e invalid ]; }; then
     fail "invalid expression: status $status, $(iconv -f GBK -t UTF-8 err.txt)"
+fi
 
 # --- The window program ---------------------------------------------------------------------
 end_session
-# window TITLE: the first X window with exactly that title, if any.
-window() { x search --name "^$1\$" 2>/dev/null | head -n 1; }
+title="Tarvelle V$version"
 probe() { wine "$probe_exe" "$@" </dev/null; }
-# ends PID: waits (bounded) for the program to end and fails unless its exit code is 0.
+# ends PID WHAT: waits (bounded) for the program to end and fails unless its exit code is 0.
 ends() {
-    until_ok 300 eval '! kill -0 "$1" 2>/dev/null' || fail "$2: still running after Alt+F4"
+    until_ok 300 ended "$1" || fail "$2: still running after Alt+F4"
     local rc=0
     wait "$1" || rc=$?
     [ "$rc" = 0 ] || fail "$2: exit code $rc"
+}
+# split_in_window WHAT FOLDER NOVEL [SCREENSHOT]: the program, just started with NOVEL of
+# FOLDER, shows the novel loaded, Open disabled and the output folder preset to FOLDER; one
+# click on 分割, the box says so, Return closes it, the volumes beside the novel join back to
+# it, and Alt+F4 ends the program with 0.
+split_in_window() {
+    local what=$1 folder=$2 novel=$3 wid box shown
+    wid=$(wait_window 600 "$title") || fail "$what: no window titled $title"
+    probe check "OpenButton.text=文件已打开" OpenButton.enabled=0 \
+        "OutputDirEdit.text=$(windows_path "$folder/")" >"$work/probe.out" ||
+        fail "$what: $(iconv -f GBK -t UTF-8 "$work/probe.out")"
+    until_ok 50 x windowactivate --sync "$wid" || fail "$what: the window cannot be activated"
+    # SplitButton stands at 333,59 and is 88x32 in the client area.
+    x mousemove --window "$wid" 377 75 click 1
+    box=$(wait_window 600 信息) || fail "$what: no box titled 信息 after clicking 分割"
+    shown=$(probe box 信息 | iconv -f GBK -t UTF-8)
+    [ "$shown" = "分割成功！" ] || fail "$what: the box after clicking 分割 says: $shown"
+    if [ -n "${4:-}" ]; then snap "$4" || fail "no screenshot $4"; fi
+    x windowactivate --sync "$box" key Return
+    until_ok 50 no_window 信息 || fail "$what: the box stayed after Return"
+    got=$(find "$folder" -name 'novel_*.txt' | wc -l)
+    [ "$got" = 3 ] || fail "$what: $got volumes beside the novel, expected 3 (26 pieces, 10 a file)"
+    cat "$folder"/novel_{1,2,3}.txt | cmp - "$folder/$novel" ||
+        fail "$what: the volumes do not join back to the novel"
+    x windowactivate --sync "$wid" key alt+F4
+    ends "$gui" "folioknife.exe with $what"
 }
 
 # Started with a novel, as the context-menu entry starts it: the file is loaded, Open is
 # disabled, the output goes beside the novel; one click on 分割 and the volumes are there.
 mkdir -p "$work/书库"
 "$gennovel" "$work/书库/长篇小说.txt" --encoding gbk --chapters 25 --seed 7 >/dev/null
-novel_win=$(windows_path "$work/书库/长篇小说.txt")
 begin_session
-wine "$gui_exe" "$novel_win" </dev/null >"$work/gui.out" 2>&1 &
+wine "$gui_exe" "$(windows_path "$work/书库/长篇小说.txt")" </dev/null >"$work/gui.out" 2>&1 &
 gui=$!
-wid=
-until_ok 600 eval 'wid=$(window "Tarvelle V0\\.7"); [ -n "$wid" ]' ||
-    fail "no window titled Tarvelle V0.7 after starting folioknife.exe with a novel"
-probe check "OpenButton.text=文件已打开" OpenButton.enabled=0 \
-    "OutputDirEdit.text=$(windows_path "$work/书库/")" >"$work/probe.out" ||
-    fail "the window after a start with a novel: $(iconv -f GBK -t UTF-8 "$work/probe.out")"
-until_ok 50 x windowactivate --sync "$wid" || fail "the window cannot be activated"
-# SplitButton stands at 333,59 and is 88x32 in the client area.
-x mousemove --window "$wid" 377 75 click 1
-box=
-until_ok 600 eval 'box=$(window 信息); [ -n "$box" ]' || fail "no box titled 信息 after clicking 分割"
-shown=$(probe box 信息 | iconv -f GBK -t UTF-8)
-[ "$shown" = "分割成功！" ] || fail "the box after clicking 分割 says: $shown"
-sleep 0.3  # let the box draw before the picture is taken
-import -window root "$shots/screenshot-split.png"
-x windowactivate --sync "$box" key Return
-until_ok 50 eval '[ -z "$(window 信息)" ]' || fail "the box stayed after Return"
-got=$(find "$work/书库" -name 'novel_*.txt' | wc -l)
-[ "$got" = 3 ] || fail "$got volumes beside the novel, expected 3 (26 pieces, 10 a file)"
-cat "$work/书库"/novel_{1,2,3}.txt | cmp - "$work/书库/长篇小说.txt" ||
-    fail "the window's volumes do not join back to the novel"
-x windowactivate --sync "$wid" key alt+F4
-ends "$gui" "folioknife.exe with a novel"
+split_in_window "a novel" "$work/书库" 长篇小说.txt "$shots/screenshot-split.png"
 end_session
 
 # Started as Explorer starts the context-menu entry: the registered command leaves the path
@@ -221,26 +218,10 @@ end_session
 for folder in "My Books" "My  Books"; do
     mkdir -p "$work/$folder"
     "$gennovel" "$work/$folder/a novel.txt" --encoding gbk --chapters 25 --seed 5 >/dev/null
-    what="a path with \"$folder\""
     begin_session
     probe launch "$(windows_path "$gui_exe") $(windows_path "$work/$folder/a novel.txt")" &
     gui=$!
-    until_ok 600 eval 'wid=$(window "Tarvelle V0\\.7"); [ -n "$wid" ]' ||
-        fail "$what: no window titled Tarvelle V0.7"
-    probe check "OpenButton.text=文件已打开" OpenButton.enabled=0 \
-        "OutputDirEdit.text=$(windows_path "$work/$folder/")" >"$work/probe.out" ||
-        fail "$what: $(iconv -f GBK -t UTF-8 "$work/probe.out")"
-    until_ok 50 x windowactivate --sync "$wid" || fail "$what: the window cannot be activated"
-    x mousemove --window "$wid" 377 75 click 1
-    until_ok 600 eval 'box=$(window 信息); [ -n "$box" ]' || fail "$what: no box after 分割"
-    shown=$(probe box 信息 | iconv -f GBK -t UTF-8)
-    [ "$shown" = "分割成功！" ] || fail "$what: the box after clicking 分割 says: $shown"
-    x windowactivate --sync "$box" key Return
-    until_ok 50 eval '[ -z "$(window 信息)" ]' || fail "$what: the box stayed after Return"
-    cat "$work/$folder"/novel_{1,2,3}.txt | cmp - "$work/$folder/a novel.txt" ||
-        fail "$what: the volumes do not join back to the novel"
-    x windowactivate --sync "$wid" key alt+F4
-    ends "$gui" "folioknife.exe with $what"
+    split_in_window "a path with \"$folder\"" "$work/$folder" "a novel.txt"
     end_session
 done
 
@@ -248,11 +229,10 @@ done
 begin_session
 wine "$gui_exe" </dev/null >"$work/gui.out" 2>&1 &
 gui=$!
-until_ok 600 eval 'wid=$(window "Tarvelle V0\\.7"); [ -n "$wid" ]' ||
-    fail "no window titled Tarvelle V0.7 after a plain start"
+wid=$(wait_window 600 "$title") || fail "no window titled $title after a plain start"
 probe check >"$work/probe.out" ||
     fail "the window after a plain start: $(iconv -f GBK -t UTF-8 "$work/probe.out")"
-import -window root "$shots/screenshot-presets.png"
+snap "$shots/screenshot-presets.png" || fail "no screenshot of the presets"
 x windowactivate --sync "$wid" key alt+F4
 ends "$gui" "folioknife.exe started plainly"
 end_session

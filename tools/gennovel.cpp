@@ -9,10 +9,13 @@
 // sentences (正如第N章所说，…), which are no headings. --damage overwrites one byte in the
 // middle of the text with 0xFF (a UTF-8 novel with rare damage).
 //
-//   fk-gennovel OUT --encoding gbk|utf8|utf16le|utf16be --chapters N [--chapter-bytes B]
+//   fk-gennovel OUT [--encoding gbk|utf8|utf16le|utf16be] [--chapters N] [--chapter-bytes B]
 //               [--seed S] [--no-preface] [--lf] [--reader] [--damage]
+//   fk-gennovel --help
 #include <iconv.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -86,47 +89,90 @@ std::string toEncoding(const std::string& utf8, const std::string& encoding) {
     return out;
 }
 
-}  // namespace
+const char* const kUsage =
+    "usage: fk-gennovel OUT [--encoding gbk|utf8|utf16le|utf16be] [--chapters N]\n"
+    "                   [--chapter-bytes B] [--seed S] [--no-preface] [--lf] [--reader] "
+    "[--damage]\n"
+    "Writes a synthetic novel to OUT (default: GBK, 30 chapters of about 3000 bytes, seed 1,\n"
+    "a preface, CRLF line ends) and prints the number of headings it wrote.\n";
 
-int main(int argc, char** argv) {
+struct Options {
     std::string path, encoding = "gbk";
     long chapters = 30, chapterBytes = 3000;
     unsigned long long seed = 1;
     bool preface = true, reader = false, damage = false;
     std::string eol = "\r\n";
+};
+
+// Refuses the command line with a reason and the usage: exit status 64, as sysexits' EX_USAGE.
+[[noreturn]] void refuse(const std::string& reason) {
+    std::cerr << "fk-gennovel: " << reason << "\n" << kUsage;
+    std::exit(64);
+}
+
+unsigned long long number(const std::string& option, const std::string& text) {
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+    if (text.empty() || text[0] == '-' || *end != '\0' || errno == ERANGE || value > LONG_MAX)
+        refuse(option + " takes a whole number, not \"" + text + "\"");
+    return value;
+}
+
+// Every option by name; any other word beginning with "-" is refused, so that a mistyped
+// option never becomes the name of the file written.
+Options parseOptions(int argc, char** argv) {
+    Options o;
     for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        auto next = [&]() -> std::string {
-            if (i + 1 >= argc) {
-                std::cerr << "missing value for " << a << "\n";
-                std::exit(64);
-            }
+        const std::string a = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) refuse("missing value for " + a);
             return argv[++i];
         };
-        if (a == "--encoding")
-            encoding = next();
-        else if (a == "--chapters")
-            chapters = std::stol(next());
-        else if (a == "--chapter-bytes")
-            chapterBytes = std::stol(next());
-        else if (a == "--seed")
-            seed = std::stoull(next());
-        else if (a == "--no-preface")
-            preface = false;
-        else if (a == "--lf")
-            eol = "\n";
-        else if (a == "--reader")
-            reader = true;
-        else if (a == "--damage")
-            damage = true;
-        else
-            path = a;
+        if (a == "--help" || a == "-h") {
+            std::cout << kUsage;
+            std::exit(0);
+        } else if (a == "--encoding") {
+            o.encoding = value();
+            if (o.encoding != "gbk" && o.encoding != "utf8" && o.encoding != "utf16le" &&
+                o.encoding != "utf16be")
+                refuse("unknown encoding " + o.encoding);
+        } else if (a == "--chapters") {
+            o.chapters = static_cast<long>(number(a, value()));
+        } else if (a == "--chapter-bytes") {
+            o.chapterBytes = static_cast<long>(number(a, value()));
+        } else if (a == "--seed") {
+            o.seed = number(a, value());
+        } else if (a == "--no-preface") {
+            o.preface = false;
+        } else if (a == "--lf") {
+            o.eol = "\n";
+        } else if (a == "--reader") {
+            o.reader = true;
+        } else if (a == "--damage") {
+            o.damage = true;
+        } else if (!a.empty() && a[0] == '-') {
+            refuse("unknown option " + a);
+        } else if (!o.path.empty()) {
+            refuse("one output file only, not " + o.path + " and " + a);
+        } else {
+            o.path = a;
+        }
     }
-    if (path.empty() || (encoding != "gbk" && encoding != "utf8" && encoding != "utf16le" &&
-                         encoding != "utf16be")) {
-        std::cerr << "usage: fk-gennovel OUT --encoding gbk|utf8|utf16le|utf16be --chapters N\n";
-        return 64;
-    }
+    if (o.path.empty()) refuse("no output file");
+    return o;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options options = parseOptions(argc, argv);
+    const std::string& path = options.path;
+    const std::string& encoding = options.encoding;
+    const long chapters = options.chapters, chapterBytes = options.chapterBytes;
+    const bool preface = options.preface, reader = options.reader, damage = options.damage;
+    std::string eol = options.eol;
+    const unsigned long long seed = options.seed;
     eol = toEncoding(eol, encoding);
     const std::string space = toEncoding(" ", encoding);
     std::vector<std::string> pool, punct;

@@ -100,6 +100,10 @@ public:
     bool deleteSource() override { return o_.deleteSource; }
     Text sourcePath() override { return o_.deleteSource ? file_ : Text(); }
     bool anywhere() override { return o_.anywhere; }
+    std::uint64_t maxVolumeBytes() override { return parseSize(o_.maxSize).value_or(0); }
+    std::string volumeEncoding() override { return volumeEncodingNamed(o_.to); }
+    Text volumeNamePattern() override { return o_.name; }
+    Text novelName() override { return novelStem(file_, nativePathStyle() == PathStyle::Windows); }
 
 private:
     const CliOptions& o_;
@@ -166,6 +170,7 @@ const SplitterMessage kSplitterMessages[] = {
      "suffix (such as 回, 节, 卷) or the expression"},
     {messages::splitDone, "split done"},
     {messages::writeFailed, "split failed: cannot write the file "},
+    {messages::duplicateVolumeName, "split failed: two files would get one name: "},
     {messages::sourceKept, "source kept: the output files do not hold all of the source"},
     {messages::sourceIsOutput, "source kept: the source is one of the output files"},
     {messages::sourceNotDeleted, "source kept: "},
@@ -232,6 +237,43 @@ bool asciiMeansAscii(const std::string& codePage) {
     for (char c = 0x20; c < 0x7F; ++c) ascii += c;
     const std::optional<std::string> converted = convertText(ascii, "UTF-8", codePage);
     return converted && *converted == ascii;
+}
+
+std::optional<std::uint64_t> parseSize(const std::string& text) {
+    std::size_t i = 0;
+    std::uint64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        if (value > (std::uint64_t{1} << 50)) return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    }
+    if (i == 0) return std::nullopt;
+    std::string unit = text.substr(i);
+    for (char& c : unit) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    if (!unit.empty() && unit.back() == 'B') unit.pop_back();
+    int shift = 0;
+    if (unit == "K")
+        shift = 10;
+    else if (unit == "M")
+        shift = 20;
+    else if (unit == "G")
+        shift = 30;
+    else if (!unit.empty())
+        return std::nullopt;
+    value <<= shift;
+    // Room for a byte-order mark and a character of four bytes, and then some.
+    if (value < 64) return std::nullopt;
+    return value;
+}
+
+std::string volumeEncodingNamed(const std::string& text) {
+    std::string n;
+    for (char c : text) {
+        if (c != '-' && c != '_') n += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    }
+    if (n == "UTF8") return "UTF-8";
+    if (n == "GBK") return "GBK";
+    if (n == "UTF16LE") return "UTF-16LE";
+    return {};
 }
 
 bool isTextFileName(const Text& name) {
@@ -348,6 +390,16 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
                 {codePage}));
         return kExitUsage;
     }
+    if (!options.maxSize.empty() && !parseSize(options.maxSize)) {
+        complain(trf("--max-size {1}: give a size of at least 64 bytes, such as 500K or 2M",
+                     {convertForDisplay(options.maxSize, terminal, "UTF-8")}));
+        return kExitUsage;
+    }
+    if (!options.to.empty() && volumeEncodingNamed(options.to).empty()) {
+        complain(trf("--to {1}: the volumes can be written in utf-8, gbk or utf-16le",
+                     {convertForDisplay(options.to, terminal, "UTF-8")}));
+        return kExitUsage;
+    }
     setProgramCodePage(codePage);
     const bool chinese = chineseMessages();
     const auto show = [&](const Text& text) { return convertForDisplay(text, codePage, terminal); };
@@ -364,11 +416,10 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
         std::string* text;
         const char* name;
     };
-    std::vector<Field> fields = {{&options.prefix, "--prefix"},
-                                 {&options.suffix, "--suffix"},
-                                 {&options.expression, "--expression"},
-                                 {&options.perFile, "--per-file"},
-                                 {&options.outputDirectory, "--output"}};
+    std::vector<Field> fields = {
+        {&options.prefix, "--prefix"},          {&options.suffix, "--suffix"},
+        {&options.expression, "--expression"},  {&options.perFile, "--per-file"},
+        {&options.outputDirectory, "--output"}, {&options.name, "--name"}};
     for (std::string& file : options.files) fields.push_back({&file, "FILE"});
     if (convert) {
         for (const Field& f : fields) {
@@ -378,6 +429,15 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
                 return kExitUsage;
             }
             *f.text = *converted;
+        }
+    }
+    if (!options.name.empty()) {
+        if (const Text bad = volumePatternError(options.name); !bad.empty()) {
+            complain(
+                trf("--name {1}: a file name with {name}, {k}, {k0} or {title} in it, "
+                    "without a folder; not usable: {2}",
+                    {inUtf8(options.name), inUtf8(bad)}));
+            return kExitUsage;
         }
     }
     if (!options.prefixGiven) options.prefix = programText("第");
@@ -551,33 +611,52 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
                 return utf16 ? utf16ToUtf8(line, encoding.characters == CharacterSet::Utf16Be)
                              : convertForDisplay(line, encoding.codePage, "UTF-8");
             };
-            // Piece p (0 the preface, p the text from heading p on) goes into volume p / N + 1.
-            const std::size_t pieces = matches.size() + 1;
-            const std::size_t volumeCount = (pieces + perVolume - 1) / perVolume;
-            const auto volumeName = [&](std::size_t k) { return volumeFileName("", k, ""); };
+            // The volumes the split would write, as byte ranges of the novel, and the volume
+            // each heading goes into.
+            std::vector<ChapterPiece> pieces;
+            std::int64_t cut = 0;
+            for (const ExpressionMatch& m : matches) {
+                pieces.push_back(text.substr(static_cast<std::size_t>(cut),
+                                             static_cast<std::size_t>(m.offset - cut)));
+                cut = m.offset;
+            }
+            pieces.push_back(text.substr(static_cast<std::size_t>(cut)));
+            const std::string to = settings.volumeEncoding();
+            const VolumeForm form = to.empty() ? VolumeForm() : volumeFormFor(text, encoding, to);
+            const std::vector<Volume> planned =
+                planVolumes(pieces, perVolume, settings.maxVolumeBytes(), encoding, form);
+            std::vector<std::uint64_t> starts;  // volume k begins at starts[k - 1]
+            std::uint64_t start = form.sourceMark.size();
+            for (const Volume& v : planned) {
+                starts.push_back(start);
+                start += v.size();
+            }
+            const auto volumeOf = [&](std::int64_t offset) {
+                const auto after = std::upper_bound(starts.begin(), starts.end(),
+                                                    static_cast<std::uint64_t>(offset));
+                return static_cast<std::size_t>(after - starts.begin());
+            };
+            const std::vector<Text> names =
+                volumeNames(settings, text, matches, planned, encoding, form.sourceMark.size());
+            const auto volumeName = [&](std::size_t k) { return inUtf8(names[k - 1]); };
             if (options.json) {
                 nlohmann::json headings = nlohmann::json::array();
+                std::vector<std::size_t> inVolume(planned.size() + 1, 0);
                 for (std::size_t i = 0; i < matches.size(); ++i) {
+                    const std::size_t k = volumeOf(matches[i].offset);
+                    ++inVolume[k];
                     headings.push_back(nlohmann::json{{"number", i + 1},
                                                       {"offset", matches[i].offset},
                                                       {"text", headingLine(matches[i])},
-                                                      {"volume", (i + 1) / perVolume + 1}});
+                                                      {"volume", k}});
                 }
                 nlohmann::json volumes = nlohmann::json::array();
-                for (std::size_t k = 1; k <= volumeCount; ++k) {
-                    const std::size_t first = (k - 1) * perVolume;
-                    const std::size_t last = std::min(k * perVolume, pieces) - 1;
-                    const auto startOf = [&](std::size_t p) -> std::uint64_t {
-                        if (p == 0) return 0;
-                        if (p >= pieces) return text.size();
-                        return static_cast<std::uint64_t>(matches[p - 1].offset);
-                    };
-                    volumes.push_back(
-                        nlohmann::json{{"number", k},
-                                       {"file", volumeName(k)},
-                                       {"offset", startOf(first)},
-                                       {"length", startOf(last + 1) - startOf(first)},
-                                       {"headings", last - std::max<std::size_t>(first, 1) + 1}});
+                for (std::size_t k = 1; k <= planned.size(); ++k) {
+                    volumes.push_back(nlohmann::json{{"number", k},
+                                                     {"file", volumeName(k)},
+                                                     {"offset", starts[k - 1]},
+                                                     {"length", planned[k - 1].size()},
+                                                     {"headings", inVolume[k]}});
                 }
                 documents.push_back(nlohmann::json{{"file", inUtf8(path)},
                                                    {"encoding", encoding.codePage},
@@ -592,8 +671,8 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
             if (!otherSuffix.empty()) out << say(otherSuffix) << '\n';
             for (std::size_t i = 0; i < matches.size(); ++i) {
                 out << i + 1 << '\t' << matches[i].offset << '\t'
-                    << volumeName((i + 1) / perVolume + 1) << '\t' << say(headingLine(matches[i]))
-                    << '\n';
+                    << say(volumeName(volumeOf(matches[i].offset))) << '\t'
+                    << say(headingLine(matches[i])) << '\n';
             }
             for (const std::string& note : notes) report(note);
             continue;
@@ -612,8 +691,16 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
             worst = std::max(worst, kExitFileError);
             continue;
         }
-        if (outcome.status != SplitOutcome::Status::Done) {
+        if (outcome.unconvertibleAt) {
+            report(
+                trf("split failed: {1} cannot hold the character at byte {2} (line {3}) "
+                    "without loss",
+                    {volumeEncodingNamed(options.to), std::to_string(*outcome.unconvertibleAt),
+                     std::to_string(outcome.unconvertibleLine)}));
+        } else if (outcome.status != SplitOutcome::Status::Done) {
             for (const Text& t : reports.texts) report(localize(t));
+        }
+        if (outcome.status != SplitOutcome::Status::Done) {
             worst =
                 std::max(worst, outcome.status == SplitOutcome::Status::Refused ? kExitRefused
                                                                                 : kExitFileError);

@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -33,7 +35,18 @@ struct CliOptions {
     bool quiet = false;              // no progress
     bool progress = false;           // standard error is a terminal: long work shows how far it is
     std::vector<std::string> files;  // novels, and folders of novels
+    std::string maxSize;             // --max-size as typed; empty for no limit
+    std::string to;                  // --to as typed; empty for the novel's own bytes
+    std::string name;                // --name: the pattern of the files' names
 };
+
+// A size as typed: digits, then K, M or G (times 1024 each), an optional B; at least 64 bytes.
+// Nothing when it is none.
+std::optional<std::uint64_t> parseSize(const std::string& text);
+
+// The encoding --to names (utf-8, gbk, utf-16le, in any case, with or without the hyphen) as
+// an iconv name; empty when it names none of them.
+std::string volumeEncodingNamed(const std::string& text);
 
 // True when the code page writes every ASCII character as that one byte (GBK, Big5, UTF-8;
 // not UTF-16 or UCS-4).

@@ -75,6 +75,9 @@ int main(int argc, char** argv) {
     formatter->label("Positionals", say(tr("Positionals")));
     formatter->label("REQUIRED", say(tr("REQUIRED")));
     formatter->label("TEXT", say(tr("TEXT")));
+    formatter->label("SIZE", say(tr("SIZE")));
+    formatter->label("ENCODING", say(tr("ENCODING")));
+    formatter->label("PATTERN", say(tr("PATTERN")));
     formatter->column_width(26);
     app.formatter(formatter);
     app.option_defaults()->group(say(tr("Options")));
@@ -95,6 +98,20 @@ int main(int argc, char** argv) {
                "folder named after each novel beside it, or inside this one)")));
     app.add_flag("-r,--recursive", options.recursive,
                  say(tr("with a folder: the novels in its subfolders too")));
+    app.add_option("--name", options.name,
+                   say(tr("the files' names: {name} the novel's name without .txt, {k} the "
+                          "number, {k0} the number with leading zeros, {title} the first heading "
+                          "in the file (default novel_{k}.txt)")))
+        ->type_name("PATTERN");
+    app.add_option("--max-size", options.maxSize,
+                   say(tr("at most SIZE bytes a file (500K, 2M): a file ends before the chapter "
+                          "that would pass it, a longer chapter is cut at line ends")))
+        ->type_name("SIZE");
+    app.add_option("--to", options.to,
+                   say(tr("write the files in utf-8, gbk or utf-16le (each utf-16le file with its "
+                          "byte-order mark); the novel is deleted only when they convert back to "
+                          "its bytes")))
+        ->type_name("ENCODING");
     app.add_flag("--delete-source", options.deleteSource,
                  say(tr("delete FILE after a complete split, only when the files hold all of it")));
     app.add_flag("--replace", options.replace,

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "splitter/CodePage.h"
@@ -27,6 +28,15 @@ public:
     // Every match of the expression is a heading, wherever it stands, tables of contents
     // included (folioknife-split --anywhere). The window always sorts them.
     virtual bool anywhere() { return false; }
+    // The most bytes a volume's file may take; 0 for no limit (folioknife-split --max-size).
+    virtual std::uint64_t maxVolumeBytes() { return 0; }
+    // The encoding the volumes are written in, an iconv name; empty for the novel's own bytes
+    // (folioknife-split --to).
+    virtual std::string volumeEncoding() { return {}; }
+    // The pattern of the volumes' file names (see expandVolumePattern); empty for novel_{k}.txt.
+    virtual Text volumeNamePattern() { return {}; }
+    // The novel's file name without ".txt", for {name}.
+    virtual Text novelName() { return {}; }
 };
 
 // The default expression's numeral: one whole character of the ASCII and full-width digits

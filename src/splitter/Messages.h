@@ -30,6 +30,14 @@ inline Text otherSuffixUsed(const Text& asked, const Text& used, std::int64_t he
            programText("”分割：共 ") + std::to_string(headings) + programText(" 个章节标题");
 }
 inline Text splitDone() { return programText("分割成功！"); }
+// The volumes' encoding, the line and the byte offset of the first character it cannot hold.
+inline Text cannotConvert(const Text& encoding, std::uint64_t line, std::uint64_t offset) {
+    return programText("分割失败！无法无损转换为 ") + encoding + programText("：第 ") +
+           std::to_string(line) + programText(" 行（字节偏移 ") + std::to_string(offset) +
+           programText("）");
+}
+// Followed by the name.
+inline Text duplicateVolumeName() { return programText("分割失败！两个输出文件的名称相同："); }
 inline Text writeFailed() { return programText("分割失败！无法写入文件："); }
 inline Text sourceKept() { return programText("源文件未删除：输出文件未包含源文件的全部内容"); }
 inline Text sourceIsOutput() { return programText("源文件未删除：源文件就是输出文件之一"); }

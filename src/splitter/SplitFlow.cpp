@@ -1,10 +1,16 @@
 #include "splitter/SplitFlow.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <iterator>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "splitter/ChapterHeadings.h"
 #include "splitter/Messages.h"
+#include "splitter/Recode.h"
 #include "splitter/VolumeFiles.h"
 #include "splitter/Volumes.h"
 
@@ -37,13 +43,91 @@ std::optional<std::pair<Text, std::int64_t>> suggestSuffix(const Text& prefix,
     return best;
 }
 
+std::vector<Text> volumeNames(SplitSettings& settings, std::string_view text,
+                              const std::vector<ExpressionMatch>& matches,
+                              const std::vector<Volume>& volumes, const DocumentEncoding& encoding,
+                              std::uint64_t start) {
+    Text pattern = settings.volumeNamePattern();
+    if (pattern.empty()) pattern = kDefaultVolumePattern;
+    const bool titled = pattern.find("{title}") != Text::npos;
+    const Text name = settings.novelName();
+    std::vector<Text> names;
+    for (std::size_t k = 1; k <= volumes.size(); ++k) {
+        const std::uint64_t end = start + volumes[k - 1].size();
+        Text title;
+        if (titled) {
+            const auto first =
+                std::lower_bound(matches.begin(), matches.end(), start,
+                                 [](const ExpressionMatch& m, std::uint64_t at) {
+                                     return static_cast<std::uint64_t>(m.offset) < at;
+                                 });
+            std::size_t at = start;
+            if (first != matches.end() && static_cast<std::uint64_t>(first->offset) < end) {
+                at = static_cast<std::size_t>(first->offset);
+            } else if (first != matches.begin()) {
+                at = static_cast<std::size_t>(std::prev(first)->offset);
+            } else {
+                // The preface: its first line that holds more than blanks.
+                const std::size_t unit = byteOrderMarkOf(encoding.characters).empty() ? 1 : 2;
+                const std::size_t low = encoding.characters == CharacterSet::Utf16Be ? 1 : 0;
+                while (at + unit <= end && std::strchr(" \t\r\n", text[at + low]) != nullptr &&
+                       (unit == 1 || text[at + 1 - low] == '\0'))
+                    at += unit;
+            }
+            title = volumeTitle(text, at, encoding);
+            if (title.empty()) title = std::to_string(k);
+        }
+        names.push_back(expandVolumePattern(pattern, name, k, volumes.size(), title));
+        start = end;
+    }
+    return names;
+}
+
+std::vector<Volume> planVolumes(std::vector<ChapterPiece> pieces, std::int64_t perVolume,
+                                std::uint64_t maxBytes, const DocumentEncoding& encoding,
+                                const VolumeForm& form) {
+    // Volumes in another encoding: the novel's byte-order mark is no part of their text.
+    if (!form.sourceMark.empty() && !pieces.empty())
+        pieces.front().remove_prefix(form.sourceMark.size());
+    if (maxBytes == 0) return groupVolumes(pieces, perVolume);
+    MeasureBytes measure;
+    if (!form.to.empty()) {
+        measure = [&](std::string_view part) -> std::uint64_t {
+            const auto converted = recode(part, encoding.codePage, form.to);
+            return converted ? converted->size() : part.size();
+        };
+    }
+    const std::size_t reserve =
+        form.to.empty() ? byteOrderMarkOf(encoding.characters).size() : form.mark.size();
+    return groupVolumesWithin(pieces, perVolume, maxBytes, reserve, encoding.characters, measure);
+}
+
 namespace {
-// The name of a file in a folder, after the folder's separator: volume names are ASCII, so
-// the last separator is the right one in any code page.
+
+// The name of a file in a folder, after the folder's separator.
 Text nameIn(const Text& path, const std::string& separator) {
     const std::size_t at = path.rfind(separator);
     return at == Text::npos ? path : path.substr(at + separator.size());
 }
+
+// What stands in the way of the volumes: the novel_K.txt files of the folder, and the files
+// at the names this split writes (when a pattern names them otherwise), numbered as the
+// volumes they are or would be.
+std::vector<FoundVolume> volumesInTheWay(FileService& files, const Text& folder,
+                                         const std::vector<Text>& names) {
+    std::vector<FoundVolume> found = findVolumes(files, folder);
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        const bool listed = std::any_of(found.begin(), found.end(),
+                                        [&](const FoundVolume& v) { return v.path == names[k]; });
+        if (!listed && files.entryKind(names[k]) != FileKind::Missing)
+            found.push_back({k + 1, names[k]});
+    }
+    std::stable_sort(found.begin(), found.end(), [](const FoundVolume& a, const FoundVolume& b) {
+        return a.number < b.number;
+    });
+    return found;
+}
+
 }  // namespace
 
 SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileService& files,
@@ -90,13 +174,37 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
     const std::vector<ExpressionMatch>& matches = search.headings;
     outcome.headings = static_cast<std::int64_t>(matches.size());
 
+    const Text folder = settings.outputDirectory();
+    std::unique_ptr<FolderLock> lock;
     document.reopenStream();
     DocumentStream& stream = document.stream();
-    const std::vector<ChapterPiece> pieces = segmentChapters(stream, matches);
-    std::vector<Volume> volumes = groupVolumes(pieces, perVolume);
+    const std::string to = settings.volumeEncoding();
+    const bool converting = !to.empty();
+    const VolumeForm form = converting ? volumeFormFor(text.view(), encoding, to) : VolumeForm();
+    std::vector<Volume> volumes = planVolumes(segmentChapters(stream, matches), perVolume,
+                                              settings.maxVolumeBytes(), encoding, form);
+    // The names, before anything is written: two volumes of one name would lose one of them.
+    const std::string separator = files.separator();
+    std::vector<Text> names =
+        volumeNames(settings, text.view(), matches, volumes, encoding, form.sourceMark.size());
+    {
+        std::set<Text> taken;
+        for (const Text& name : names) {
+            Text key = name;
+            // Windows and macOS take names without regard to case.
+            for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (!taken.insert(key).second) {
+                stream.close();
+                lock.reset();
+                return refuse(messages::duplicateVolumeName() + name);
+            }
+        }
+    }
+    for (Text& name : names) name = settings.outputDirectory() + separator + name;
     // A UTF-16 file is only read as such when it begins with its byte-order mark: every
     // volume after the first gets the novel's own, so that each opens on its own.
-    const std::string_view mark = byteOrderMarkOf(encoding.characters);
+    const std::string_view mark =
+        converting ? std::string_view() : byteOrderMarkOf(encoding.characters);
     std::uint64_t marksAdded = 0;
     if (!mark.empty()) {
         for (std::size_t k = 1; k < volumes.size(); ++k) {
@@ -104,15 +212,45 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
             marksAdded += mark.size();
         }
     }
+    // Converted whole before anything is written: text the encoding cannot hold is refused
+    // with its place, and the folder is left as it was.
+    std::vector<std::string> converted;
+    if (converting) {
+        converted.reserve(volumes.size());
+        std::uint64_t before = form.sourceMark.size();
+        for (Volume& volume : volumes) {
+            std::string joined;
+            joined.reserve(volume.size());
+            for (std::string_view span : volume.spans) joined.append(span);
+            std::optional<std::string> bytes = recode(joined, encoding.codePage, to);
+            if (!bytes) {
+                stream.close();
+                lock.reset();
+                const std::uint64_t at = before + firstUnconvertible(joined, encoding, to);
+                std::uint64_t line = 1;
+                const std::string_view all = text.view();
+                for (std::size_t i = 0; i < at;
+                     i = nextCharacterBoundary(all, i, encoding.characters)) {
+                    if (all[i] == '\n') ++line;
+                }
+                outcome.unconvertibleAt = at;
+                outcome.unconvertibleLine = line;
+                return refuse(messages::cannotConvert(programText(to), line, at));
+            }
+            before += joined.size();
+            converted.push_back(std::move(*bytes));
+            volume.spans.clear();
+            if (!form.mark.empty()) volume.spans.push_back(form.mark);
+            if (!converted.back().empty()) volume.spans.push_back(converted.back());
+        }
+    }
 
     // One level only; an existing folder, or one that cannot be made, changes nothing here:
     // locking or writing will tell.
-    const Text folder = settings.outputDirectory();
     files.createDirectory(folder);
     // One split at a time in a folder, or two novels would end up mixed in it. Volumes already
     // there are replaced without asking only when they are an earlier split of this novel; the
     // lock is not held while the user is asked.
-    std::unique_ptr<FolderLock> lock;
     std::vector<Text> approved;  // the volumes the user agreed to replace
     std::vector<Text> removed;   // those of them this split does not write
     for (;;) {
@@ -130,19 +268,20 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
         }
         // A split killed while it wrote here is undone first.
         recoverFolder(files, folder, document.identity());
-        const std::vector<FoundVolume> found = findVolumes(files, folder);
+        const std::vector<FoundVolume> found = volumesInTheWay(files, folder, names);
         std::vector<Text> paths;
         removed.clear();
         for (const FoundVolume& v : found) {
             paths.push_back(v.path);
-            if (v.number > volumes.size()) removed.push_back(v.path);
+            if (std::find(names.begin(), names.end(), v.path) == names.end())
+                removed.push_back(v.path);
         }
         if (found.empty() || paths == approved ||
-            isEarlierSplitOf(files, found, text.view(), mark)) {
+            isEarlierSplitOf(files, found, text.view(), mark, converting ? &form : nullptr)) {
             break;
         }
         lock.reset();
-        const Text first = nameIn(found.front().path, files.separator());
+        const Text first = nameIn(found.front().path, separator);
         if (showMessageBox(boxes, messages::replaceOtherVolumes(first, found.size()), Text(),
                            MessageBoxButtons::YesNo) != MessageBoxAnswer::Yes) {
             stream.close();
@@ -154,12 +293,7 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
     }
 
     std::uint64_t bytesWritten = 0;
-    const std::string separator = files.separator();
-    std::vector<Text> names;
-    for (std::size_t k = 1; k <= volumes.size(); ++k) {
-        names.push_back(volumeFileName(settings.outputDirectory(), k, separator));
-        bytesWritten += volumes[k - 1].size();
-    }
+    for (const Volume& volume : volumes) bytesWritten += volume.size();
     if (std::optional<FileFailure> failure =
             installVolumes(files, folder, names, volumes, removed)) {
         stream.close();
@@ -199,7 +333,7 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
             }
         } else {
             Text kept;
-            if (bytesWritten - marksAdded != text.size()) {
+            if (!converting && bytesWritten - marksAdded != text.size()) {
                 kept = messages::sourceKept();
             } else if (bool busy = false;
                        !(lock = files.lockFolder(folder, kFolderLockWait, busy))) {
@@ -208,8 +342,8 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
             } else {
                 // Held again so that no other split changes the volumes between the check and
                 // the deletion.
-                const SourceDeletion deletion =
-                    deleteSourceIfWhole(files, path, names, folder, mark);
+                const SourceDeletion deletion = deleteSourceIfWhole(
+                    files, path, names, folder, mark, converting ? &form : nullptr);
                 switch (deletion.verdict) {
                     case SourceVerdict::Deleted:
                         outcome.sourceDeleted = true;
@@ -224,9 +358,8 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
                         kept = messages::sourceNotDeleted() + deletion.reason;
                         break;
                     case SourceVerdict::Unreadable:
-                        kept = messages::cannotReadBack() +
-                               nameIn(deletion.file, files.separator()) + programText("：") +
-                               deletion.reason;
+                        kept = messages::cannotReadBack() + nameIn(deletion.file, separator) +
+                               programText("：") + deletion.reason;
                         break;
                 }
             }

@@ -346,10 +346,13 @@ class JoinedVolumes {
 public:
     // 'addedMark': the byte-order mark that begins every volume after the first but is no
     // part of the source; it is checked and passed over.
-    JoinedVolumes(FileService& files, const std::vector<Text>& names, std::string_view addedMark)
-        : files_(files), names_(names), addedMark_(addedMark) {}
+    // With 'form', the volumes are in another encoding and are turned back.
+    JoinedVolumes(FileService& files, const std::vector<Text>& names, std::string_view addedMark,
+                  const VolumeForm* form)
+        : files_(files), names_(names), addedMark_(addedMark), form_(form) {}
     // Like InputFile::read; -1 when a volume cannot be opened or read, or lacks its mark.
     std::int64_t read(char* buffer, std::size_t capacity) {
+        if (form_) return readConverted(buffer, capacity);
         for (;;) {
             if (!current_) {
                 if (next_ == names_.size()) return 0;
@@ -374,6 +377,31 @@ private:
         failedReason = files_.lastFailure();
         return -1;
     }
+    // A volume in another encoding is read whole and converted back at once (a character
+    // may span the blocks the file is read in).
+    std::int64_t readConverted(char* buffer, std::size_t capacity) {
+        while (at_ == back_.size()) {
+            if (next_ == names_.size()) return 0;
+            std::unique_ptr<InputFile> file = files_.openForReading(names_[next_++]);
+            if (!file) return unreadable();
+            std::string written;
+            char block[1 << 16];
+            for (;;) {
+                const std::int64_t n = file->read(block, sizeof block);
+                if (n < 0) return unreadable();
+                if (n == 0) break;
+                written.append(block, static_cast<std::size_t>(n));
+            }
+            std::optional<std::string> back = readBackVolume(*form_, next_, written);
+            if (!back) return -1;
+            back_ = std::move(*back);
+            at_ = 0;
+        }
+        const std::size_t n = std::min(capacity, back_.size() - at_);
+        std::memcpy(buffer, back_.data() + at_, n);
+        at_ += n;
+        return static_cast<std::int64_t>(n);
+    }
     bool skipMark() {
         std::string head(addedMark_.size(), '\0');
         std::size_t got = 0;
@@ -389,6 +417,9 @@ private:
     FileService& files_;
     const std::vector<Text>& names_;
     std::string_view addedMark_;
+    const VolumeForm* form_;
+    std::string back_;  // a converted volume's bytes turned back, and how far they were read
+    std::size_t at_ = 0;
     std::size_t next_ = 0;
     std::unique_ptr<InputFile> current_;
 };
@@ -436,10 +467,11 @@ struct Comparison {
     Text reason;
 };
 Comparison volumesEqualSource(FileService& files, const Text& source,
-                              const std::vector<Text>& names, std::string_view addedMark) {
+                              const std::vector<Text>& names, std::string_view addedMark,
+                              const VolumeForm* form) {
     std::unique_ptr<InputFile> original = files.openForReading(source);
     if (!original) return {false, source, files.lastFailure()};
-    JoinedVolumes joined(files, names, addedMark);
+    JoinedVolumes joined(files, names, addedMark, form);
     Comparison result;
     result.equal = sameBytes(
         [&](char* p, std::size_t c) {
@@ -456,13 +488,13 @@ Comparison volumesEqualSource(FileService& files, const Text& source,
 }  // namespace
 
 bool isEarlierSplitOf(FileService& files, const std::vector<FoundVolume>& found,
-                      std::string_view text, std::string_view addedMark) {
+                      std::string_view text, std::string_view addedMark, const VolumeForm* form) {
     std::vector<Text> names;
     for (std::size_t k = 0; k < found.size(); ++k) {
         if (found[k].number != k + 1) return false;
         names.push_back(found[k].path);
     }
-    JoinedVolumes joined(files, names, addedMark);
+    JoinedVolumes joined(files, names, addedMark, form);
     std::size_t at = 0;
     return sameBytes([&](char* p, std::size_t c) { return readText(text, at, p, c); },
                      [&](char* p, std::size_t c) { return joined.read(p, c); });
@@ -470,7 +502,7 @@ bool isEarlierSplitOf(FileService& files, const std::vector<FoundVolume>& found,
 
 SourceDeletion deleteSourceIfWhole(FileService& files, const Text& source,
                                    const std::vector<Text>& names, const Text& folder,
-                                   std::string_view addedMark) {
+                                   std::string_view addedMark, const VolumeForm* form) {
     const auto failed = [&] {
         return SourceDeletion{SourceVerdict::Failed, files.lastFailure(), Text()};
     };
@@ -484,7 +516,7 @@ SourceDeletion deleteSourceIfWhole(FileService& files, const Text& source,
         if (!volume) return {SourceVerdict::NotWhole, Text(), Text()};
         if (*volume == *original) return {SourceVerdict::IsOutput, Text(), Text()};
     }
-    const Comparison comparison = volumesEqualSource(files, source, names, addedMark);
+    const Comparison comparison = volumesEqualSource(files, source, names, addedMark, form);
     if (!comparison.unreadable.empty())
         return {SourceVerdict::Unreadable, comparison.reason, comparison.unreadable};
     if (!comparison.equal) return {SourceVerdict::NotWhole, Text(), Text()};

@@ -8,6 +8,7 @@
 
 #include "splitter/CodePage.h"
 #include "splitter/FileService.h"
+#include "splitter/Recode.h"
 #include "splitter/Volumes.h"
 
 namespace folioknife::splitter {
@@ -28,10 +29,12 @@ struct FoundVolume {
 // not read (a drop box) is asked name by name, from novel_1.txt up to the first one missing.
 std::vector<FoundVolume> findVolumes(FileService& files, const Text& folder);
 
-// True when the volumes found are novel_1.txt to novel_M.txt with no gap, and joined (each
-// after the first without 'addedMark') they hold exactly 'text': an earlier split of it.
+// True when the volumes found are numbered 1 to M with no gap, and joined (each after the first
+// without 'addedMark', or turned back from 'form') they hold exactly 'text': an earlier split
+// of it.
 bool isEarlierSplitOf(FileService& files, const std::vector<FoundVolume>& found,
-                      std::string_view text, std::string_view addedMark);
+                      std::string_view text, std::string_view addedMark,
+                      const VolumeForm* form = nullptr);
 
 // Writes volume k to a temporary file beside names[k], and only when every one is complete
 // gives each its name, setting aside what stood there; the names in 'removed' are set aside
@@ -71,8 +74,11 @@ struct SourceDeletion {
 // and the source is none of them (told only after the flush: the source's old bytes may have
 // been set aside and unlinked). 'addedMark' is the byte-order mark every volume after the
 // first begins with although the source does not hold it there (empty when none was added).
+// With 'form', the volumes are in another encoding: each is read whole and turned back into
+// the novel's bytes (readBackVolume) before it is compared.
 SourceDeletion deleteSourceIfWhole(FileService& files, const Text& source,
                                    const std::vector<Text>& names, const Text& folder,
-                                   std::string_view addedMark = {});
+                                   std::string_view addedMark = {},
+                                   const VolumeForm* form = nullptr);
 
 }  // namespace folioknife::splitter

@@ -1,5 +1,9 @@
 #include "splitter/Volumes.h"
 
+#include "splitter/ChapterHeadings.h"
+
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace folioknife::splitter {
@@ -28,21 +32,29 @@ std::vector<ChapterPiece> segmentChapters(DocumentStream& stream,
     return pieces;
 }
 
+namespace {
+
+// Appends the piece to the volume, joining it to the last span when they touch in memory.
+void appendPiece(Volume& volume, std::string_view piece) {
+    if (piece.empty()) return;
+    if (!volume.spans.empty() &&
+        volume.spans.back().data() + volume.spans.back().size() == piece.data()) {
+        auto& last = volume.spans.back();
+        last = std::string_view(last.data(), last.size() + piece.size());
+    } else {
+        volume.spans.push_back(piece);
+    }
+}
+
+}  // namespace
+
 std::vector<Volume> groupVolumes(const std::vector<ChapterPiece>& pieces, std::int64_t perVolume) {
     std::vector<Volume> volumes;
     if (perVolume < 1) perVolume = 1;
     Volume current;
     std::int64_t count = 0;
     for (ChapterPiece piece : pieces) {
-        if (!piece.empty()) {
-            if (!current.spans.empty() &&
-                current.spans.back().data() + current.spans.back().size() == piece.data()) {
-                auto& last = current.spans.back();
-                last = std::string_view(last.data(), last.size() + piece.size());
-            } else {
-                current.spans.push_back(piece);
-            }
-        }
+        appendPiece(current, piece);
         if (++count == perVolume) {
             volumes.push_back(std::move(current));
             current = Volume();
@@ -53,8 +65,224 @@ std::vector<Volume> groupVolumes(const std::vector<ChapterPiece>& pieces, std::i
     return volumes;
 }
 
+namespace {
+
+// The end of the longest start of 'text' that takes at most 'limit' bytes: after the last
+// line end that fits, or, when the first line alone does not fit, after the last character
+// that does (at least one character, so that every cut moves on).
+std::size_t cutWithin(std::string_view text, std::uint64_t limit, CharacterSet characters,
+                      const MeasureBytes& measure) {
+    const bool utf16 = characters == CharacterSet::Utf16Le || characters == CharacterSet::Utf16Be;
+    const std::size_t unit = utf16 ? 2 : 1;
+    const std::size_t low = characters == CharacterSet::Utf16Be ? 1 : 0;
+    const auto lineEndAt = [&](std::size_t at) {  // a line feed unit starts at 'at'
+        return text[at + low] == '\n' && (!utf16 || text[at + 1 - low] == '\0');
+    };
+    const auto sizeOf = [&](std::string_view part) -> std::uint64_t {
+        return measure ? measure(part) : part.size();
+    };
+    // A stretch takes at least half its bytes in any encoding written (UTF-16 to UTF-8 halves
+    // ASCII): a line longer than this cannot fit, and its end need not be looked for.
+    const auto beyond = [&](std::uint64_t room) { return 2 * room + 8; };
+    std::size_t fits = 0;
+    std::uint64_t used = 0;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = start;
+        const std::uint64_t scanLimit = beyond(limit - used);
+        while (end + unit <= text.size() && !lineEndAt(end) && end - start <= scanLimit)
+            end += unit;
+        if (end - start > scanLimit) break;
+        end = std::min(text.size(), end + unit);
+        const std::uint64_t bytes = sizeOf(text.substr(start, end - start));
+        if (used + bytes > limit) break;
+        used += bytes;
+        fits = end;
+        start = end;
+    }
+    if (fits > 0) return fits;
+    // One line longer than the limit: characters, as many as fit.
+    std::size_t at = 0;
+    used = 0;
+    while (at < text.size()) {
+        const std::size_t next = nextCharacterBoundary(text, at, characters);
+        const std::uint64_t bytes = sizeOf(text.substr(at, next - at));
+        if (used + bytes > limit && at > 0) break;
+        used += bytes;
+        at = next;
+    }
+    return at;
+}
+
+}  // namespace
+
+std::vector<Volume> groupVolumesWithin(const std::vector<ChapterPiece>& pieces,
+                                       std::int64_t perVolume, std::uint64_t maxBytes,
+                                       std::uint64_t reserve, CharacterSet characters,
+                                       const MeasureBytes& measure,
+                                       std::vector<std::size_t>* heading) {
+    if (perVolume < 1) perVolume = 1;
+    const std::uint64_t limit = maxBytes > reserve ? maxBytes - reserve : 1;
+    const auto sizeOf = [&](std::string_view text) -> std::uint64_t {
+        return measure ? measure(text) : text.size();
+    };
+    std::vector<Volume> volumes;
+    if (heading) heading->clear();
+    Volume current;
+    std::uint64_t used = 0;
+    std::int64_t count = 0;
+    std::size_t currentHeading = 0;
+    const auto close = [&] {
+        volumes.push_back(std::move(current));
+        if (heading) heading->push_back(currentHeading);
+        current = Volume();
+        used = 0;
+        count = 0;
+    };
+    for (std::size_t p = 0; p < pieces.size(); ++p) {
+        std::string_view piece = pieces[p];
+        const std::uint64_t bytes = sizeOf(piece);
+        // Closed before a chapter that would take it past the limit; a volume that holds no
+        // byte yet (an empty preface) takes the chapter's start rather than stand empty.
+        if (count > 0 && used > 0 && used + bytes > limit) close();
+        if (count == 0) currentHeading = p;
+        // Longer than the limit (the volume is empty here): its parts fill volumes of their
+        // own, and the last part stays open for what follows.
+        std::uint64_t left = bytes;
+        while (used + left > limit) {
+            const std::size_t cut = cutWithin(piece, limit, characters, measure);
+            const std::string_view part = piece.substr(0, cut);
+            appendPiece(current, part);
+            left -= sizeOf(part);
+            piece.remove_prefix(cut);
+            count = 1;
+            close();
+            currentHeading = p;
+        }
+        appendPiece(current, piece);
+        used += left;
+        if (++count == perVolume) close();
+    }
+    if (count != 0) close();
+    return volumes;
+}
+
 Text volumeFileName(const Text& outputDirectory, std::uint64_t k, const std::string& separator) {
     return outputDirectory + separator + "novel_" + std::to_string(k) + ".txt";
+}
+
+namespace {
+
+// The fields of a pattern, in the order they are looked for.
+constexpr const char* kFields[] = {"{name}", "{k0}", "{k}", "{title}"};
+
+}  // namespace
+
+Text volumePatternError(const Text& pattern) {
+    if (pattern.empty() || pattern == "." || pattern == "..") return pattern;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        if (c == '/' || c == '\\') return Text(1, c);
+        if (c != '{') continue;
+        bool known = false;
+        for (const char* field : kFields) {
+            if (pattern.compare(i, std::strlen(field), field) == 0) {
+                i += std::strlen(field) - 1;
+                known = true;
+                break;
+            }
+        }
+        if (!known) return pattern.substr(i, pattern.find('}', i) - i + 1);
+    }
+    return {};
+}
+
+Text expandVolumePattern(const Text& pattern, const Text& name, std::uint64_t k,
+                         std::uint64_t count, const Text& title) {
+    const std::string number = std::to_string(k);
+    const std::size_t width = std::to_string(count).size();
+    const std::string padded =
+        std::string(width > number.size() ? width - number.size() : 0, '0') + number;
+    Text out;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char* found = nullptr;
+        if (pattern[i] == '{') {
+            for (const char* field : kFields) {
+                if (pattern.compare(i, std::strlen(field), field) == 0) found = field;
+            }
+        }
+        if (!found) {
+            out += pattern[i];
+            continue;
+        }
+        const std::string f = found;
+        out += f == "{name}" ? name : f == "{k0}" ? padded : f == "{k}" ? number : title;
+        i += f.size() - 1;
+    }
+    return out;
+}
+
+Text volumeTitle(std::string_view text, std::size_t offset, const DocumentEncoding& encoding) {
+    const bool utf16 = encoding.characters == CharacterSet::Utf16Le ||
+                       encoding.characters == CharacterSet::Utf16Be;
+    const std::size_t unit = utf16 ? 2 : 1;
+    const std::size_t low = encoding.characters == CharacterSet::Utf16Be ? 1 : 0;
+    std::size_t end = offset;
+    // A title needs no more than its first 40 characters: 200 bytes of any encoding hold them.
+    while (end + unit <= text.size() && end - offset < 400 &&
+           !((text[end + low] == '\n' || text[end + low] == '\r') &&
+             (!utf16 || text[end + 1 - low] == '\0'))) {
+        end += unit;
+    }
+    while (end > offset && !isCharacterBoundary(text, end, encoding.characters)) --end;
+    const std::string_view line = text.substr(offset, end - offset);
+    // In UTF-8 first: there the characters to replace are easy to tell.
+    std::string utf8 = utf16 ? utf16ToUtf8(line, encoding.characters == CharacterSet::Utf16Be)
+                             : convertForDisplay(line, encoding.codePage, "UTF-8");
+    std::string clean;
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < utf8.size() && characters < 40;) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        const std::size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        std::string c = utf8.substr(i, n);
+        i += n;
+        if (b < 0x20 || b == 0x7F || std::strchr("\\/:*?\"<>|", static_cast<char>(b)) != nullptr)
+            c = "_";
+        // Not the same in every code page: left to the conversion below.
+        clean += c;
+        ++characters;
+    }
+    // Blanks at either end (ASCII and the ideographic space), and the dots at the end that
+    // Windows drops from a name.
+    const auto trimmed = [](std::string t) {
+        const std::string ideographic = "\xE3\x80\x80";
+        for (bool changed = true; changed;) {
+            changed = false;
+            if (!t.empty() && (t.front() == ' ' || t.front() == '\t')) {
+                t.erase(0, 1);
+                changed = true;
+            }
+            if (!t.empty() && (t.back() == ' ' || t.back() == '\t' || t.back() == '.')) {
+                t.pop_back();
+                changed = true;
+            }
+            if (t.rfind(ideographic, 0) == 0) {
+                t.erase(0, 3);
+                changed = true;
+            }
+            if (t.size() >= 3 && t.compare(t.size() - 3, 3, ideographic) == 0) {
+                t.resize(t.size() - 3);
+                changed = true;
+            }
+        }
+        return t;
+    };
+    clean = trimmed(clean);
+    // What the program's code page cannot hold becomes "?", which no file system takes.
+    Text title = convertForDisplay(clean, "UTF-8", programCodePage());
+    for (char& c : title) {
+        if (c == '?') c = '_';
+    }
+    return title;
 }
 
 }  // namespace folioknife::splitter

@@ -1,9 +1,11 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
 #include "splitter/CodePage.h"
+#include "splitter/DocumentEncoding.h"
 #include "splitter/ExpressionMatcher.h"
 #include "splitter/SourceDocument.h"
 
@@ -27,6 +29,37 @@ std::vector<ChapterPiece> segmentChapters(DocumentStream& stream,
 
 // Joins the pieces N at a time; the last volume holds what remains.
 std::vector<Volume> groupVolumes(const std::vector<ChapterPiece>& pieces, std::int64_t perVolume);
+
+// The bytes a stretch of the text takes in a volume's file (its own size, unless the volumes
+// are written in another encoding).
+using MeasureBytes = std::function<std::uint64_t(std::string_view)>;
+
+// As groupVolumes, but no volume takes more than 'maxBytes' in its file: a volume closes before
+// the chapter that would take it past the limit, and a chapter longer than the limit is cut at
+// line ends (between characters, where one line alone is longer). 'reserve' is what each file
+// holds besides the volume's bytes (a byte-order mark). 'heading' receives, for each volume, the
+// index of the piece whose heading it begins with or continues (0: the preface).
+std::vector<Volume> groupVolumesWithin(const std::vector<ChapterPiece>& pieces,
+                                       std::int64_t perVolume, std::uint64_t maxBytes,
+                                       std::uint64_t reserve, CharacterSet characters,
+                                       const MeasureBytes& measure,
+                                       std::vector<std::size_t>* heading = nullptr);
+
+// A pattern of volume file names: {name} the novel's name without ".txt", {k} the volume's
+// number, {k0} the number with as many leading zeros as the last one has digits, {title} the
+// volume's title. Empty when the pattern is fit for names; else the part that is not (a
+// separator, an unknown {field}, a name that is none).
+Text volumePatternError(const Text& pattern);
+// The name of volume k of 'count' from a pattern that volumePatternError accepts.
+Text expandVolumePattern(const Text& pattern, const Text& name, std::uint64_t k,
+                         std::uint64_t count, const Text& title);
+// A title fit for a file name: the text from 'offset' to the end of its line, in the program's
+// code page, blanks at either end taken off, characters that file systems refuse (\ / : * ? "
+// < > | and control characters, and what the code page cannot hold) replaced by "_", at most
+// 40 characters.
+Text volumeTitle(std::string_view text, std::size_t offset, const DocumentEncoding& encoding);
+// The default pattern.
+constexpr const char* kDefaultVolumePattern = "novel_{k}.txt";
 
 // The output directory, the separator, "novel_", k in decimal, ".txt". The directory is used
 // as given: one that already ends in a separator gives a doubled one.

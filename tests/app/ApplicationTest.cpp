@@ -4,6 +4,7 @@
 #include "app/Application.h"
 #include "fakes/FakeFileService.h"
 #include "fakes/FakeWindow.h"
+#include "folioknife/Version.h"
 #include "splitter/Messages.h"
 
 namespace folioknife::app {
@@ -57,11 +58,11 @@ protected:
 TEST_F(ApplicationTest, APlainStartBuildsTheWindowInOrderAndRunsTheLoop) {
     EXPECT_EQ(app.startProgram({}), 0);
     EXPECT_EQ(window.log,
-              (std::vector<std::string>{"create", "setTitle Tarvelle V0.7", "probe", "update check",
-                                        "bind OpenButton", "bind SplitButton", "bind BrowseButton",
-                                        "bind AssistMenuButton", "bind DefaultModeRadio",
-                                        "bind CustomModeRadio", "bind ContextMenuCheck",
-                                        "bind destroyed", "bind drop", "loop"}));
+              (std::vector<std::string>{
+                  "create", "setTitle Tarvelle V" FOLIOKNIFE_VERSION, "probe", "update check",
+                  "bind OpenButton", "bind SplitButton", "bind BrowseButton",
+                  "bind AssistMenuButton", "bind DefaultModeRadio", "bind CustomModeRadio",
+                  "bind ContextMenuCheck", "bind destroyed", "bind drop", "loop"}));
     EXPECT_EQ(window.controls[Control::OutputDirEdit].text, "/home/u/output");
     EXPECT_TRUE(window.controls[Control::OpenButton].enabled);
     EXPECT_EQ(window.controls[Control::OpenButton].text, "打开");

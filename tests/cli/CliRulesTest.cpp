@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/CliSplit.h"
+#include "splitter/Messages.h"
 #include "splitter/Path.h"
 
 namespace folioknife::cli {
@@ -45,6 +46,54 @@ TEST(CodePages, OnlyThoseInWhichAsciiIsAsciiAreAccepted) {
                            "UTF-32LE", "UCS-4", "UTF-7"}) {
         EXPECT_FALSE(asciiMeansAscii(cp)) << cp;
     }
+}
+
+TEST(Options, SizesEncodingsAndNovelNames) {
+    const struct {
+        const char* text;
+        std::uint64_t bytes;  // 0: refused
+    } sizes[] = {{"500K", 500 << 10},
+                 {"2M", 2 << 20},
+                 {"2mb", 2 << 20},
+                 {"1G", 1 << 30},
+                 {"4096", 4096},
+                 {"64", 64},
+                 {"63", 0},
+                 {"", 0},
+                 {"K", 0},
+                 {"2X", 0},
+                 {"-1K", 0},
+                 {"1.5M", 0},
+                 {"99999999999999999999", 0}};
+    for (const auto& c : sizes) EXPECT_EQ(parseSize(c.text).value_or(0), c.bytes) << c.text;
+    EXPECT_EQ(volumeEncodingNamed("utf-8"), "UTF-8");
+    EXPECT_EQ(volumeEncodingNamed("UTF8"), "UTF-8");
+    EXPECT_EQ(volumeEncodingNamed("gbk"), "GBK");
+    EXPECT_EQ(volumeEncodingNamed("utf-16le"), "UTF-16LE");
+    EXPECT_EQ(volumeEncodingNamed("latin1"), "");
+    EXPECT_EQ(novelStem("books/三体.txt", false), "三体");
+    EXPECT_EQ(novelStem("a.b.TXT", false), "a.b");
+    EXPECT_EQ(novelStem("D:/books\\x.txt", true), "x");
+    EXPECT_EQ(novelStem("D:x.txt", true), "x");
+    EXPECT_EQ(novelStem("notes", false), "notes");
+}
+
+TEST(Messages, SplitterTextsSayTheirEnglishWithWhatFollowsThem) {
+    EXPECT_EQ(localizeSplitterMessage(splitter::messages::splitDone(), "UTF-8", false),
+              "split done");
+    EXPECT_EQ(localizeSplitterMessage(splitter::messages::sourceNotDeleted() +
+                                          splitter::messages::folderBusyReason() + "out",
+                                      "UTF-8", false),
+              "source kept: another split is using the output folder out");
+    EXPECT_EQ(localizeSplitterMessage(splitter::messages::sourceKept(), "UTF-8", false),
+              "source kept: the output files do not hold all of the source");
+    EXPECT_NE(
+        localizeSplitterMessage(
+            splitter::messages::suffixWouldFind(splitter::programText("回"), 12), "UTF-8", false)
+            .find("would find 12 chapter headings"),
+        std::string::npos);
+    EXPECT_EQ(localizeSplitterMessage(splitter::messages::splitDone(), "UTF-8", true),
+              "分割成功！");
 }
 
 }  // namespace

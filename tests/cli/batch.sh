@@ -7,14 +7,6 @@ split=$(realpath "$1")
 gen=$(realpath "$2")
 source "$(dirname "$0")/common.sh"
 
-# run WANT_STATUS CMD...: stdout in out.txt, stderr in err.txt.
-run() {
-    local want=$1; shift
-    "$@" >out.txt 2>err.txt
-    local got=$?
-    [ "$got" = "$want" ] || fail "'$*' exited $got, expected $want; stderr: $(cat err.txt)"
-}
-
 "$gen" a.txt --encoding gbk --chapters 40 --seed 3 >/dev/null
 "$gen" b.txt --encoding utf8 --chapters 23 --seed 5 --no-preface >/dev/null
 mkdir -p one two books/sub books/empty
@@ -24,7 +16,7 @@ cp a.txt books/x.TXT && cp b.txt books/sub/y.txt && cp a.txt books/sub/novel_1.t
 # 1. Several novels: each into a folder of its own named after it, each reported, the worst
 #    status; a failure stops none of the others. The sources are deleted when asked.
 cp one/a.txt keep-a.txt
-run 2 "$split" --delete-source one/a.txt missing.txt two/empty.txt two/b.txt
+expect_status 2 "$split" --delete-source one/a.txt missing.txt two/empty.txt two/b.txt
 for n in one/a two/b; do
     [ -e "$n.txt" ] && fail "$n: source kept"
 done
@@ -45,7 +37,7 @@ grep -qx 'two/empty.txt：请先设定TXT文件位置' err.txt || fail "empty no
 while IFS='|' read -r args status folders lines; do
     rm -rf out
     # shellcheck disable=SC2086
-    run "$status" "$split" -o out $args
+    expect_status "$status" "$split" -o out $args
     for f in $folders; do
         [ "$(count_volumes "out/$f")" -ge 1 ] || fail "$args: no volumes in out/$f"
     done
@@ -59,8 +51,8 @@ books/x.TXT b.txt books/sub/y.txt books/x.TXT|1|x b y|3
 TABLE
 grep -q '已跳过：本次的另一部小说已分割到 out/x' err.txt || fail "same name twice: $(cat err.txt)"
 # Split in place and again with -r: the novels' own folders are passed over.
-run 0 "$split" -r books
-run 0 "$split" -r books
+expect_status 0 "$split" -r books
+expect_status 0 "$split" -r books
 [ "$(wc -l < out.txt)" = 2 ] || fail "second -r run split the first one's volumes: $(cat out.txt)"
 joined books/x | cmp -s - a.txt || fail "books/x/ does not join back"
 
@@ -69,7 +61,7 @@ joined books/x | cmp -s - a.txt || fail "books/x/ does not join back"
 #    locale     | arguments           | status | text wanted (stdout and stderr)
 while IFS='|' read -r loc args status want; do
     # shellcheck disable=SC2086
-    LC_ALL=$loc run "$status" "$split" $args
+    LC_ALL=$loc expect_status "$status" "$split" $args
     grep -qF -- "$want" out.txt err.txt || fail "$loc $args: no '$want' in: $(cat out.txt err.txt)"
     if [ "$loc" = C.UTF-8 ]; then
         # No Chinese but the characters to type: the preset prefix and suffix, other suffixes.
@@ -93,13 +85,13 @@ zh_CN.UTF-8|--help|0|退出状态：
 TABLE
 
 # 4. --list: the file each heading goes into; --json: the same as one document, read back.
-run 0 "$split" --list -n 7 a.txt
+expect_status 0 "$split" --list -n 7 a.txt
 [ "$(sed -n 2p out.txt | cut -f 3)" = novel_1.txt ] || fail "--list: heading 1: $(sed -n 2p out.txt)"
 [ "$(sed -n 8p out.txt | cut -f 3)" = novel_2.txt ] || fail "--list: heading 7: $(sed -n 8p out.txt)"
 [ "$(tail -n 1 out.txt | cut -f 3)" = novel_6.txt ] || fail "--list: heading 40: $(tail -n 1 out.txt)"
 check_json() {  # check_json NOVEL PER_FILE HEADINGS VOLUMES [ARGS...]
     local novel=$1 per=$2 headings=$3 volumes=$4; shift 4
-    run 0 "$split" --list --json -n "$per" "$@" "$novel"
+    expect_status 0 "$split" --list --json -n "$per" "$@" "$novel"
     python3 - "$novel" "$per" "$headings" "$volumes" <<'PY' || fail "--json $novel -n $per $*: $(head -c 300 out.txt)"
 import json, sys
 novel, per, headings, volumes = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
@@ -125,12 +117,12 @@ check_json a.txt 7 40 6
 check_json b.txt 1 23 24
 check_json b.txt 10 0 1 -s 回 --anywhere
 check_json b.txt 10 23 3 -s 回
-run 0 "$split" --json a.txt b.txt
+expect_status 0 "$split" --json a.txt b.txt
 python3 -c 'import json; d = json.load(open("out.txt")); assert [x["file"] for x in d] == ["a.txt", "b.txt"]' ||
     fail "--json with two novels: $(head -c 200 out.txt)"
 
 # 5. Not on a terminal, a split prints nothing on standard error.
-run 0 "$split" -o quiet a.txt
+expect_status 0 "$split" -o quiet a.txt
 [ -s err.txt ] && fail "progress or noise on a non-terminal: $(cat err.txt)"
 
 finish batch

@@ -42,8 +42,8 @@ fresh() {
     cp novel.txt "$1/${2:-src.txt}"
     chmod 666 "$1/${2:-src.txt}"
 }
-# leftovers DIR: temporary files a split left in DIR (the lock file stays, by design).
-leftovers() { ls -a "$1" | grep -v '^\.folioknife-lock$' | grep -c 'folioknife-'; }
+# leftovers DIR: temporary files a split left in DIR, the lock file included.
+leftovers() { count_named "$1" folioknife-; }
 
 # check_failed CASE STATUS FILE SOURCE: the run failed as it should have.
 check_failed() {
@@ -117,7 +117,8 @@ if [ "$(id -u)" = 0 ] && mkdir -p full/disk && mount -t tmpfs -o size=$((size / 
     check_failed "full tmpfs" $status "full/disk/novel_" full/src.txt
     grep -qE 'No space left on device|设备上没有空间' err.txt || fail "full tmpfs: reason: $(cat err.txt)"
     [ "$(cat full/disk/novel_1.txt)" = 'an older volume' ] || fail "full tmpfs: the older volume changed"
-    [ "$(ls -a full/disk | grep -c .)" = 4 ] || fail "full tmpfs: files left: $(ls -a full/disk)"
+    # The older volume alone: the lock file goes with the lock.
+    [ "$(count_named full/disk '')" = 1 ] || fail "full tmpfs: files left: $(ls -a full/disk)"
     umount full/disk
 else
     echo "no tmpfs here: the full disk is a file-size limit"
@@ -210,8 +211,7 @@ done
 #    case          | novel's name | chapters per file | its folder
 while IFS='|' read -r name file per; do
     fresh "$name" "$file"
-    run root --codepage GBK -n "$per" --delete-source --replace "$name/$file"
-    [ $? = 0 ] || fail "$name: status: $(cat err.txt)"
+    run root --codepage GBK -n "$per" --delete-source --replace "$name/$file" || fail "$name: status: $(cat err.txt)"
     grep -q '源文件未删除：源文件就是输出文件之一' err.txt || fail "$name: message: $(cat err.txt)"
     joined "$name" | cmp -s - novel.txt || fail "$name: the volumes are not the novel"
 done <<'TABLE'
@@ -220,16 +220,18 @@ third-of-nine|novel_3.txt|7
 TABLE
 fresh hardlinked
 ln hardlinked/src.txt hardlinked/alias.txt
-run root --codepage GBK -n 7 --delete-source -o hardlinked hardlinked/src.txt
-[ $? = 0 ] && [ ! -e hardlinked/src.txt ] || fail "a source with a second name was kept: $(cat err.txt)"
+if ! run root --codepage GBK -n 7 --delete-source -o hardlinked hardlinked/src.txt || [ -e hardlinked/src.txt ]; then
+    fail "a source with a second name was kept: $(cat err.txt)"
+fi
 cmp -s hardlinked/alias.txt novel.txt || fail "the source's second name lost its bytes"
 
 # 7. One split per folder at a time. A folder held by another split: wait, then give up
 #    without writing; held briefly: wait, then split.
 fresh held
+locked() { ! flock -n "$1/.folioknife-lock" true; }
 flock held/.folioknife-lock sleep 12 &
 holder=$!
-sleep 0.5
+until_ok 50 locked held || fail "held folder: the lock was not taken"
 started=$(date +%s)
 run root --delete-source -o held held/src.txt
 status=$?
@@ -241,7 +243,7 @@ grep -q '分割失败！输出文件夹正被另一个分割任务使用：held'
 wait "$holder"
 flock held/.folioknife-lock sleep 2 &
 holder=$!
-sleep 0.5
+until_ok 50 locked held || fail "briefly held folder: the lock was not taken"
 run root --codepage GBK -n 7 -o held held/src.txt || fail "briefly held folder: $(cat err.txt)"
 wait "$holder"
 # Two splits of two novels with --delete-source into one folder at once: one splits and

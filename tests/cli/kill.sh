@@ -4,13 +4,17 @@
 # volumes joined are the novel; the same command run again then leaves the folder and the
 # novel as a finished split does. Then kills a split of novel_1.txt into its own folder at
 # each of its renames in turn (strace), with the same rerun after each. Prints where each
-# kill fell.
+# kill fell, and the seed of the moments: FK_SEED=<seed> gives the same moments (as fractions
+# of a whole split) again.
 #   kill.sh FOLIOKNIFE_SPLIT FK_GENNOVEL [KILLS]
 set -u
 split=$(realpath "$1")
 gen=$(realpath "$2")
 kills=${3:-20}
 source "$(dirname "$0")/common.sh"
+seed=${FK_SEED:-$(($(date +%s%N) % 32768))}
+RANDOM=$seed
+echo "seed $seed"
 
 # About 6 KB a chapter, ten chapters a file: some 690 volumes.
 "$gen" novel.txt --encoding gbk --chapters 6900 --chapter-bytes 6000 >/dev/null
@@ -18,7 +22,7 @@ size=$(stat -c %s novel.txt)
 
 # How long a whole split takes here, in milliseconds (the second of two runs, the first warms
 # the caches); the kills fall within 1.2 times that.
-for warm in 1 2; do
+for _ in 1 2; do
     mkdir whole && cp novel.txt whole/src.txt
     started=$(date +%s%N)
     "$split" --codepage GBK --delete-source -o whole/out whole/src.txt >/dev/null 2>&1 || fail "the uninterrupted split failed"
@@ -34,7 +38,7 @@ echo "novel $size bytes, $volumes volumes, a whole split takes ${span} ms"
 finished() {
     [ "$(count_volumes "$2")" = "$3" ] && joined "$2" | cmp -s - novel.txt || fail "$1: the volumes are not the novel"
     [ -e "$4" ] && fail "$1: the source is still there"
-    [ "$(ls -a "$2" | grep -v '^\.folioknife-lock$' | grep -c 'folioknife')" = 0 ] || fail "$1: files left: $(ls -a "$2" | grep folioknife)"
+    [ "$(count_named "$2" folioknife)" = 0 ] || fail "$1: files left: $(ls -a "$2" | grep folioknife)"
 }
 
 kept=0 deleted=0
@@ -49,7 +53,7 @@ for i in $(seq 1 "$kills"); do
     placed=0 temporary=0
     if [ -d run/out ]; then
         placed=$(count_volumes run/out)
-        temporary=$(ls run/out | grep -c 'folioknife-')
+        temporary=$(count_named run/out folioknife-)
     fi
     if [ -e run/src.txt ]; then
         kept=$((kept + 1))
@@ -57,8 +61,9 @@ for i in $(seq 1 "$kills"); do
         echo "kill $i at ${at} ms: source whole; $placed volumes in place, $temporary temporary files"
     else
         deleted=$((deleted + 1))
-        [ "$placed" = "$volumes" ] && joined run/out | cmp -s - novel.txt ||
+        if [ "$placed" != "$volumes" ] || ! joined run/out | cmp -s - novel.txt; then
             fail "kill $i at ${at} ms: the source is gone and the volumes are not the novel"
+        fi
         echo "kill $i at ${at} ms: source deleted; all $placed volumes in place and whole"
     fi
     # The same command again: it first undoes (or finishes) what the killed one left.
@@ -92,7 +97,7 @@ for n in $(seq 1 "$count"); do
     "$split" --codepage GBK -n 50 own/novel_1.txt >/dev/null 2>err.txt || fail "rename $n: the rerun failed: $(cat err.txt)"
     [ "$(count_volumes own)" = "$small_volumes" ] && joined own | cmp -s - small.txt ||
         fail "killed at rename $n of $count, then run again: the volumes are not the novel ($(ls own | tr '\n' ' '))"
-    [ "$(ls -a own | grep -v '^\.folioknife-lock$' | grep -c 'folioknife')" = 0 ] || fail "rename $n: files left: $(ls -a own)"
+    [ "$(count_named own folioknife)" = 0 ] || fail "rename $n: files left: $(ls -a own)"
 done
 echo "killed at each of the $count renames of a split of novel_1.txt in its own folder: each rerun gave the whole novel"
 finish kill

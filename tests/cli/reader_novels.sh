@@ -13,11 +13,10 @@ chapters=30
 # encoding for fk-gennovel, extra options, the encoding --list names, its byte-order mark
 for case in "gbk - GB18030 -" "utf8 - UTF-8 -" "utf8 --damage UTF-8 -" \
             "utf16le - UTF-16LE fffe" "utf16be - UTF-16BE feff"; do
-    set -- $case
-    enc=$1; extra=$2; named=$3; mark=$4
+    read -r enc extra named mark <<<"$case"
     [ "$extra" = - ] && extra=
     novel="reader-$enc$extra.txt"
-    "$gen" "$novel" --encoding "$enc" --chapters "$chapters" --reader --seed 7 $extra >/dev/null
+    "$gen" "$novel" --encoding "$enc" --chapters "$chapters" --reader --seed 7 ${extra:+"$extra"} >/dev/null
 
     # The listing: every chapter, the contents entries and the references left out.
     "$split" --list "$novel" >list.txt 2>err.txt || fail "$case: --list exited $?"
@@ -54,7 +53,7 @@ sed 's/章/回/g' plain.txt > hui.txt
 "$split" -o hui hui.txt >out.txt 2>err.txt || fail "回 novel: exited $?"
 grep -q '分割成功！' out.txt || fail "回 novel: no success message"
 grep -qx '未找到“章”章节标题，已按“回”分割：共 12 个章节标题' err.txt || fail "回 novel: $(cat err.txt)"
-[ "$(count_volumes hui)" = 2 ] && joined hui | cmp -s - hui.txt || fail "回 novel: not 2 volumes"
+if [ "$(count_volumes hui)" != 2 ] || ! joined hui | cmp -s - hui.txt; then fail "回 novel: not 2 volumes"; fi
 "$split" --list hui.txt >list.txt 2>err.txt || fail "回 novel --list: exited $?"
 [ "$(sed -n 2p list.txt)" = '未找到“章”章节标题，已按“回”分割：共 12 个章节标题' ] ||
     fail "回 novel --list: $(sed -n 2p list.txt)"

@@ -25,6 +25,7 @@
 
 #include "app/Application.h"
 #include "app/qt/QtMainWindow.h"
+#include "folioknife/Version.h"
 #include "splitter/CodePage.h"
 #include "splitter/FileService.h"
 #include "splitter/Messages.h"
@@ -204,8 +205,8 @@ private slots:
     void theWindow() {
         app->buildMainWindow();
         QWidget* frame = window.widget();
-        QCOMPARE(window.title(), Text("Tarvelle V0.7"));
-        QCOMPARE(frame->windowTitle(), QString("Tarvelle V0.7"));
+        QCOMPARE(window.title(), Text("Tarvelle V" FOLIOKNIFE_VERSION));
+        QCOMPARE(frame->windowTitle(), QString("Tarvelle V" FOLIOKNIFE_VERSION));
         QVERIFY(frame->isWindow() && frame->isVisible());
         QCOMPARE(frame->pos(), QPoint(50, 50));
         QCOMPARE(frame->size(), QSize(425, 270));

@@ -4,11 +4,19 @@
 # window closed with Alt+F4. Checks the files, the exit code, and leaves a screenshot taken
 # while the box was up in the given folder. Runs under a UTF-8 locale, and under a GBK locale
 # when one can be compiled. Exits 77 (skipped) when the X tools are missing.
-#   smoke.sh FOLIOKNIFE FK_GENNOVEL SCREENSHOT_DIR
+#   FOLIOKNIFE_VERSION=<the build's version> smoke.sh FOLIOKNIFE FK_GENNOVEL SCREENSHOT_DIR
 set -u
 program=$(realpath "$1")
 gen=$(realpath "$2")
 shots=$(realpath "$3")
+# The display, waits and failures of the test scripts; a failure is counted and the next
+# check goes on.
+# shellcheck source=../../scripts/lib/checks.sh
+source "$(dirname "$0")/../../scripts/lib/checks.sh"
+# shellcheck source=../../scripts/lib/display.sh
+source "$(dirname "$0")/../../scripts/lib/display.sh"
+keep_going=yes
+version=${FOLIOKNIFE_VERSION:?set by ctest}
 for tool in Xvfb openbox xdotool import iconv; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
@@ -18,67 +26,15 @@ unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 [ -n "${ASAN_OPTIONS:-}" ] && export ASAN_OPTIONS="$ASAN_OPTIONS:strict_string_checks=0"
 
 work=$(mktemp -d)
-pids=()
-# stop_from N: ends what this script started after the first N, by pid, newest first; every
-# wait is bounded.
-stop_from() {
-    local i
-    for ((i = ${#pids[@]} - 1; i >= $1; i--)); do
-        kill "${pids[i]}" 2>/dev/null && timeout 5 tail --pid="${pids[i]}" -f /dev/null
-    done
-    pids=("${pids[@]:0:$1}")
-}
-# bash may run the EXIT trap when a subshell of this script ends (a command substitution, a
-# background job); only the shell that set it may stop the servers and remove the work folder.
-owner=$BASHPID
-cleanup() {
-    [ "$BASHPID" = "$owner" ] || return 0
-    stop_from 0
-    rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-snap() { import -window root "$shots/smoke-$1.png" || fail "no screenshot $1"; }
-x() { timeout 10 env LC_ALL=C.UTF-8 xdotool "$@"; }
-# titled TITLE: the visible windows whose title is TITLE. Read one by one: under a GBK locale
-# Qt writes the legacy WM_NAME in the wrong encoding, which "search --name" matches against;
-# getwindowname reads the UTF-8 _NET_WM_NAME that window managers show.
-titled() {
-    local w
-    for w in $(x search --onlyvisible --name . 2>/dev/null); do
-        [ "$(x getwindowname "$w" 2>/dev/null)" = "$1" ] && echo "$w"
-    done
-}
-# until_ok TENTHS CMD...: runs CMD every tenth of a second until it succeeds, at most TENTHS times.
-until_ok() {
-    local n=$1; shift
-    while ((n-- > 0)); do "$@" && return 0; sleep 0.1; done
-    return 1
-}
+remove_work() { rm -rf "$work"; }
+at_exit remove_work
+snap_or_fail() { snap "$shots/smoke-$1.png" || fail "no screenshot $1"; }
 
 # Without a display the program says where to go instead, before Qt can abort.
 timeout 120 env -u DISPLAY "$program" >"$work/out" 2>"$work/err"
 rc=$?
 [ "$rc" = 1 ] || fail "without a display: exit $rc, expected 1"
 grep -q folioknife-split "$work/err" || fail "without a display: $(cat "$work/err")"
-
-# start_display: a display of our own, numbered by the server, with openbox on it; each program
-# start gets a fresh one, so nothing a previous start left behind can reach it. It is reached
-# through its socket file only: "-nolisten local" turns off the abstract socket, which every
-# root on this machine shares, so a server in a chroot cannot answer for our display. Under the
-# sanitizers with a cold font cache every start is slow: the waits are long, and each ends as
-# soon as its condition holds.
-start_display() {
-    rm -f "$work/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -nolisten local 3>"$work/display" 2>"$work/xvfb.log" &
-    pids+=($!)
-    until_ok 300 test -s "$work/display" || { fail "Xvfb did not start: $(cat "$work/xvfb.log")"; return 1; }
-    export DISPLAY=":$(cat "$work/display")"
-    openbox --sm-disable >"$work/openbox.log" 2>&1 &
-    pids+=($!)
-    until_ok 300 x get_desktop >/dev/null 2>&1 || { fail "openbox did not start: $(cat "$work/openbox.log")"; return 1; }
-}
 
 # run NAME LOCALE ENCODING GENERATOR_ENCODING [LOCPATH]
 run() {
@@ -92,38 +48,40 @@ run() {
     chapters=$("$gen" "$folder/novel.txt" --encoding "$generated" --chapters 25 --seed 7)
     [ "$chapters" = 25 ] || { fail "$name: the generator wrote $chapters headings"; return; }
 
-    local started=${#pids[@]}
+    # Each program start gets a fresh display, so nothing a previous start left behind can
+    # reach it. Under the sanitizers with a cold font cache every start is slow: the waits are
+    # long, and each ends as soon as its condition holds.
+    local started=${#tracked[@]}
     start_display || return
     env LC_ALL="$locale" ${locpath:+LOCPATH="$locpath"} "$program" "$folder/novel.txt" \
         >"$work/$name.out" 2>"$work/$name.err" &
     local pid=$!
-    pids+=("$pid")
+    track "$pid"
     local wid box
-    until_ok 900 eval 'wid=$(titled "Tarvelle V0.7" | head -n 1); [ -n "$wid" ]' ||
-        { fail "$name: no window titled Tarvelle V0.7; stderr: $(head -c 3000 "$work/$name.err")"; stop_from "$started"; return; }
+    wid=$(wait_window 900 "Tarvelle V$version") ||
+        { fail "$name: no window titled Tarvelle V$version; stderr: $(head -c 3000 "$work/$name.err")"; stop_tracked "$started"; return; }
     until_ok 50 x windowactivate --sync "$wid" || fail "$name: the window cannot be activated"
     # SplitButton stands at 333,59 and is 88x32 in the client area.
     x mousemove --window "$wid" 377 75 click 1
-    until_ok 300 eval 'box=$(titled 信息 | head -n 1); [ -n "$box" ]' ||
-        { fail "$name: no box titled 信息 after clicking 分割"; snap "$name-failed"; stop_from "$started"; return; }
-    sleep 0.3  # let the box draw before the picture is taken
-    snap "$name"
+    box=$(wait_window 300 信息) ||
+        { fail "$name: no box titled 信息 after clicking 分割"; snap_or_fail "$name-failed"; stop_tracked "$started"; return; }
+    snap_or_fail "$name"
     x windowactivate --sync "$box" key Return
-    until_ok 50 eval '[ -z "$(titled 信息)" ]' || fail "$name: the box stayed"
+    until_ok 50 no_window 信息 || fail "$name: the box stayed"
 
     local count
-    count=$(ls "$folder" | grep -c '^novel_[0-9]*\.txt$')
+    count=$(count_volumes "$folder")
     [ "$count" = 3 ] || fail "$name: $count volumes, expected 3 (26 pieces, 10 a file)"
     cat "$folder"/novel_1.txt "$folder"/novel_2.txt "$folder"/novel_3.txt |
         cmp -s - "$folder/novel.txt" || fail "$name: the volumes do not join back to the novel"
 
     x windowactivate --sync "$wid" key alt+F4
-    until_ok 300 eval '! kill -0 "$pid" 2>/dev/null' ||
-        { fail "$name: still running after Alt+F4"; stop_from "$started"; return; }
+    until_ok 300 ended "$pid" ||
+        { fail "$name: still running after Alt+F4"; stop_tracked "$started"; return; }
     wait "$pid"
     local rc=$?
     [ "$rc" = 0 ] || fail "$name: exit code $rc; stderr: $(cat "$work/$name.err")"
-    stop_from "$started"
+    stop_tracked "$started"
 }
 
 run utf8 C.UTF-8 UTF-8 utf8

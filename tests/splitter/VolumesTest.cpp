@@ -74,5 +74,76 @@ TEST(VolumeFileName, JoinsFolderSeparatorAndNumberWithoutLeadingZeros) {
     EXPECT_EQ(volumeFileName("/home/u/output", 123, "/"), "/home/u/output/novel_123.txt");
 }
 
+TEST(GroupVolumesWithin, ClosesBeforeTheLimitAndCutsLongChaptersAtLineEnds) {
+    // Pieces as text with "|" between them; volumes likewise.
+    const auto plan = [](const std::string& pieces, std::int64_t n, std::uint64_t max,
+                         std::uint64_t reserve = 0) {
+        static std::vector<std::string> keep;
+        keep.clear();
+        std::vector<ChapterPiece> views;
+        for (std::size_t at = 0;;) {
+            const std::size_t bar = pieces.find('|', at);
+            keep.push_back(
+                pieces.substr(at, bar == std::string::npos ? std::string::npos : bar - at));
+            if (bar == std::string::npos) break;
+            at = bar + 1;
+        }
+        for (const std::string& p : keep) views.push_back(p);
+        std::string out;
+        for (const Volume& v : groupVolumesWithin(views, n, max, reserve, CharacterSet::Utf8, {})) {
+            for (auto s : v.spans) out += s;
+            out += '|';
+        }
+        out.pop_back();
+        return out;
+    };
+    const struct {
+        const char* pieces;
+        std::int64_t n;
+        std::uint64_t max;
+        const char* volumes;
+    } cases[] = {
+        {"P|aa|bb|cc", 10, 5, "Paabb|cc"},        // closes before the chapter that would pass
+        {"P|aa|bb|cc", 2, 100, "Paa|bbcc"},       // -n first
+        {"|a\nb\nc\n|d", 10, 4, "a\nb\n|c\nd"},   // longer than the limit: cut at a line end
+        {"abcdefgh", 10, 3, "abc|def|gh"},        // no line end: between characters
+        {"x\n中文字\n", 10, 7, "x\n|中文|字\n"},  // never inside a character
+        {"|a|b", 1, 100, "|a|b"},                 // an empty preface stays a volume with -n 1
+        {"P|aaaa", 10, 6, "Paaaa"},
+        {"P|aaaa", 10, 6 + 2, "Paaaa"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(plan(c.pieces, c.n, c.max), c.volumes) << c.pieces;
+    EXPECT_EQ(plan("P|aaaa", 10, 6, 2), "P|aaaa");  // the byte-order mark counts
+}
+
+TEST(VolumePattern, NamesSortAndRefuseWhatIsNoName) {
+    EXPECT_EQ(expandVolumePattern("novel_{k}.txt", "x", 7, 12, ""), "novel_7.txt");
+    EXPECT_EQ(expandVolumePattern("{name}-{k0}.txt", "书", 7, 120, ""), "书-007.txt");
+    EXPECT_EQ(expandVolumePattern("{k0} {title}", "x", 12, 12, "第十二章"), "12 第十二章");
+    EXPECT_EQ(expandVolumePattern("{k}{k}{x}", "x", 3, 9, ""), "33{x}");
+    for (const char* good : {"novel_{k}.txt", "{name}_{k0}.txt", "{title}", "a{b"}) {
+        EXPECT_EQ(volumePatternError(good), good == std::string("a{b") ? "{b" : "") << good;
+    }
+    for (const char* bad : {".", "..", "a/{k}", "a\\{k}", "{K}", "{kk}.txt"}) {
+        EXPECT_FALSE(volumePatternError(bad).empty()) << bad;
+    }
+}
+
+TEST(VolumeTitle, TakesTheLineWithoutWhatFileSystemsRefuse) {
+    const DocumentEncoding utf8{"UTF-8", CharacterSet::Utf8};
+    const std::string forty(40 * 3, 'x');
+    const struct {
+        std::string text;
+        std::size_t offset;
+        std::string title;
+    } cases[] = {
+        {"pre\n第1章 开始\r\nbody", 4, "第1章 开始"},
+        {"第2章 a/b\\c:d*e?f\"g<h>i|j\tk.\n", 0, "第2章 a_b_c_d_e_f_g_h_i_j_k"},
+        {"\xE3\x80\x80 第3章 \n", 0, "第3章"},
+        {std::string(50, 'y'), 0, std::string(40, 'y')},
+    };
+    for (const auto& c : cases) EXPECT_EQ(volumeTitle(c.text, c.offset, utf8), c.title) << c.text;
+}
+
 }  // namespace
 }  // namespace folioknife::splitter

@@ -28,6 +28,7 @@
 #include "ResourceCheck.h"
 #include "app/Application.h"
 #include "app/win32/Win32Controls.h"
+#include "folioknife/Version.h"
 
 namespace {
 
@@ -172,7 +173,8 @@ int check(HWND main, int argc, char** argv) {
     auto problem = [&](const std::string& what) { problems += what + "\n"; };
     char title[64] = "";
     GetWindowTextA(main, title, sizeof title);
-    if (std::string(title) != "Tarvelle V0.7") problem(std::string("title: ") + title);
+    if (std::string(title) != "Tarvelle V" FOLIOKNIFE_VERSION)
+        problem(std::string("title: ") + title);
     if (GetClassLongPtrA(main, GCL_STYLE) != (CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS))
         problem("class styles");
     const LONG style = GetWindowLongA(main, GWL_STYLE);
@@ -251,9 +253,10 @@ int main(int argc, char** argv) {
                      "launch COMMANDLINE\n");
         return 2;
     }
-    HWND main = findWindow("WTWindow", "Tarvelle V0.7");
+    HWND main = findWindow("WTWindow", "Tarvelle V" FOLIOKNIFE_VERSION);
     if (!main) {
-        std::fprintf(stderr, "fk-wintest: no window \"Tarvelle V0.7\" of class WTWindow\n");
+        std::fprintf(stderr, "fk-wintest: no window \"Tarvelle V" FOLIOKNIFE_VERSION
+                             "\" of class WTWindow\n");
         return 1;
     }
     if (mode == "dump") {

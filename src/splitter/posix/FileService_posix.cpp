@@ -130,11 +130,18 @@ private:
 
 class PosixFolderLock : public FolderLock {
 public:
-    explicit PosixFolderLock(int fd) : fd_(fd) {}
-    ~PosixFolderLock() override { ::close(fd_); }  // closing lets go of the lock
+    PosixFolderLock(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    // The file goes while it is still locked, then closing lets go of the lock: a split that
+    // was waiting on it finds, once it has it, that the name no longer leads to it, and opens
+    // the name afresh (lockFolder).
+    ~PosixFolderLock() override {
+        ::unlink(path_.c_str());
+        ::close(fd_);
+    }
 
 private:
     int fd_;
+    std::string path_;
 };
 
 class PosixFileService : public FileService {
@@ -242,35 +249,49 @@ public:
         busy = false;
         // flock on a file of the folder's own: one that may be written but not read (a drop
         // box) is locked as well, and the lock goes with the process however it ends. The file
-        // stays: removing it would let a split that waits on it lock a file no one else sees.
-        // Read-only when another user made it and it may not be written.
+        // is removed when the lock is let go. Read-only when another user's split left it and
+        // it may not be written.
         const std::string name = path + "/" + kLockName;
         const int flags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
-        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | flags, 0666);
-        if (fd < 0 && errno == EACCES) {
-            fd = ::open(name.c_str(), O_RDONLY | flags);
-            if (fd < 0 && errno == ENOENT) return fail(EACCES), nullptr;  // the folder's refusal
-        }
-        if (fd < 0) return fail(), nullptr;
-        struct stat st;
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            ::close(fd);
-            return fail(EINVAL), nullptr;
-        }
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
         for (;;) {
-            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return std::make_unique<PosixFolderLock>(fd);
-            if (errno != EWOULDBLOCK && errno != EINTR) break;  // ENOLCK: no lock service
-            if (std::chrono::steady_clock::now() >= deadline) {
-                busy = true;
-                break;
+            int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | flags, 0666);
+            if (fd < 0 && errno == EACCES) {
+                fd = ::open(name.c_str(), O_RDONLY | flags);
+                if (fd < 0 && errno == ENOENT) return fail(EACCES), nullptr;  // the folder's
             }
-            ::usleep(20000);
+            if (fd < 0) return fail(), nullptr;
+            struct stat held;
+            if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+                ::close(fd);
+                return fail(EINVAL), nullptr;
+            }
+            for (;;) {
+                if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+                    // Still the file at the name? The split that held it removes it as it lets
+                    // go; then this one is open on a file no one else will see.
+                    struct stat named;
+                    if (::stat(name.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+                        named.st_ino == held.st_ino)
+                        return std::make_unique<PosixFolderLock>(fd, name);
+                    break;
+                }
+                if (errno != EWOULDBLOCK && errno != EINTR) {  // ENOLCK: no lock service
+                    fail();
+                    ::close(fd);
+                    return nullptr;
+                }
+                if (std::chrono::steady_clock::now() >= deadline) {
+                    busy = true;
+                    fail();
+                    ::close(fd);
+                    return nullptr;
+                }
+                ::usleep(20000);
+            }
+            ::close(fd);
         }
-        fail();
-        ::close(fd);
-        return nullptr;
     }
     std::string lastFailure() const override { return lastFailureText; }
     std::string separator() const override { return pathSeparator(PathStyle::Posix); }
