@@ -4,6 +4,7 @@
 #   cmake -DPO=zh_CN.po -DOUT=CatalogueTable.inc -P PoToTable.cmake
 # Semicolons would split CMake's list of lines, and brackets keep it from splitting: they
 # travel as placeholders.
+cmake_policy(SET CMP0054 NEW)  # "id" in if() is a string, not the variable id
 file(READ ${PO} content)
 string(REPLACE ";" "@FK_SEMICOLON@" content "${content}")
 string(REPLACE "[" "@FK_OPEN@" content "${content}")

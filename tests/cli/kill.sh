@@ -36,9 +36,11 @@ echo "novel $size bytes, $volumes volumes, a whole split takes ${span} ms"
 
 # finished CASE DIR COUNT SOURCE: DIR is as a finished --delete-source split leaves it.
 finished() {
-    [ "$(count_volumes "$2")" = "$3" ] && joined "$2" | cmp -s - novel.txt || fail "$1: the volumes are not the novel"
+    if [ "$(count_volumes "$2")" != "$3" ] || ! joined "$2" | cmp -s - novel.txt; then
+        fail "$1: the volumes are not the novel"
+    fi
     [ -e "$4" ] && fail "$1: the source is still there"
-    [ "$(count_named "$2" folioknife)" = 0 ] || fail "$1: files left: $(ls -a "$2" | grep folioknife)"
+    [ "$(count_named "$2" folioknife)" = 0 ] || fail "$1: $(count_named "$2" folioknife) files of ours left"
 }
 
 kept=0 deleted=0
@@ -92,11 +94,12 @@ joined own | cmp -s - small.txt || fail "the split of novel_1.txt in its own fol
 for n in $(seq 1 "$count"); do
     rm -rf own && mkdir own && cp small.txt own/novel_1.txt
     # In a subshell of its own, whose stderr takes the shell's "Killed".
-    (strace -f -qq -o /dev/null -e trace=$renames -e inject=$renames:signal=KILL:when=$n \
+    (strace -f -qq -o /dev/null -e trace=$renames -e inject=$renames:signal=KILL:when="$n" \
         "$split" --codepage GBK -n 50 own/novel_1.txt >/dev/null 2>&1) 2>/dev/null
     "$split" --codepage GBK -n 50 own/novel_1.txt >/dev/null 2>err.txt || fail "rename $n: the rerun failed: $(cat err.txt)"
-    [ "$(count_volumes own)" = "$small_volumes" ] && joined own | cmp -s - small.txt ||
-        fail "killed at rename $n of $count, then run again: the volumes are not the novel ($(ls own | tr '\n' ' '))"
+    if [ "$(count_volumes own)" != "$small_volumes" ] || ! joined own | cmp -s - small.txt; then
+        fail "killed at rename $n of $count, then run again: the volumes are not the novel ($(count_volumes own) volumes)"
+    fi
     [ "$(count_named own folioknife)" = 0 ] || fail "rename $n: files left: $(ls -a own)"
 done
 echo "killed at each of the $count renames of a split of novel_1.txt in its own folder: each rerun gave the whole novel"

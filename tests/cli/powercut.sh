@@ -27,8 +27,9 @@ truncate -s 256M disk.img
 mkfs.ext4 -q -F disk.img || skip "mkfs.ext4 failed"
 mkdir mnt
 mount -o loop disk.img mnt 2>/dev/null || skip "no loop device here (a container without /dev/loop*?)"
-# The image is unmounted before the scratch folder goes (only in this shell).
-trap '[ "$BASHPID" = "$trap_owner" ] && { umount mnt 2>/dev/null || umount -l mnt; rm -rf "$work"; }' EXIT
+# The image is unmounted before the scratch folder goes (the later step runs first).
+unmount_image() { umount "$work/mnt" 2>/dev/null || umount -l "$work/mnt" 2>/dev/null; }
+at_exit unmount_image
 
 # EXT4_IOC_SHUTDOWN is _IOR('X', 125, __u32); EXT4_GOING_FLAGS_NOLOGFLUSH is 2.
 cut_power() {
@@ -108,7 +109,7 @@ for i in $(seq 1 "$cuts"); do
     wait "$committer" 2>/dev/null
     touch mnt/after-the-cut 2>/dev/null && fail "cut $i: the file system still takes writes"
     remount
-    state="$(count_volumes mnt/book) volumes, $(ls -a mnt/book | grep -c 'folioknife-[no]') temporary files"
+    state="$(count_volumes mnt/book) volumes, $(($(count_named mnt/book folioknife-new) + $(count_named mnt/book folioknife-old))) temporary files"
     whole() { [ "$(count_volumes mnt/book)" = "$volumes" ] && joined mnt/book | cmp -s - novel.txt; }
     # The same command again, unless the split got to its end (run again, the split of
     # novel_1.txt would find its own volumes and rightly refuse to split the first one): it
@@ -121,7 +122,7 @@ for i in $(seq 1 "$cuts"); do
     if whole; then
         echo "cut $i ($kind split, at $at): $state after the cut; then whole"
     else
-        fail "cut $i ($kind split, at $at): the novel is lost ($(count_volumes mnt/book) volumes; $(ls -a mnt/book | grep -c folioknife) of our files)"
+        fail "cut $i ($kind split, at $at): the novel is lost ($(count_volumes mnt/book) volumes; $(count_named mnt/book folioknife) of our files)"
     fi
     [ "$kind" = delete ] && [ -e mnt/book/src.txt ] && fail "cut $i: the rerun kept its source"
 done
