@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# The house format (.clang-format) for our C++ sources.
+# The house format (.clang-format) for our C++ sources, and the check before every commit.
 #   scripts/format.sh             formats every tracked .h and .cpp in place
 #   scripts/format.sh FILE...     formats just those files
-#   scripts/format.sh --check     changes nothing; lists the files that differ from the format
-#                                 and fails when there is one, or when a tracked file's name
-#                                 begins with "-" (a program that took an option for the name
-#                                 of its output wrote it; every later command would take it
-#                                 for an option)
+#   scripts/format.sh --check     changes nothing; fails, saying why, when a C++ file differs
+#                                 from the format, when shellcheck finds anything in a shell
+#                                 script (.shellcheckrc: the helpers they source are read too),
+#                                 or when a tracked file's name begins with "-" (a program that
+#                                 took an option for the name of its output wrote it; every
+#                                 later command would take it for an option)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-command -v clang-format >/dev/null || { echo "format: clang-format is not installed" >&2; exit 2; }
+for tool in clang-format shellcheck; do
+    command -v "$tool" >/dev/null ||
+        { echo "format: $tool is not installed (scripts/setup.sh installs it)" >&2; exit 2; }
+done
 
 check=no
 if [ "${1:-}" = --check ]; then
@@ -31,6 +35,8 @@ if git ls-files -z | grep -zE '(^|/)-' | tr '\0' '\n'; then
     echo "format: tracked files whose names begin with \"-\"; remove them with git rm -- NAME" >&2
     dashed=1
 fi
+linted=0
+git ls-files -z '*.sh' .ci/run | xargs -0 shellcheck || linted=1
 differ=0
 for f in "${files[@]}"; do
     if ! clang-format --style=file "$f" | cmp -s - "$f"; then
@@ -39,4 +45,4 @@ for f in "${files[@]}"; do
     fi
 done
 [ "$differ" = 0 ] || echo "format: these files differ from .clang-format; scripts/format.sh formats them" >&2
-[ "$differ" = 0 ] && [ "$dashed" = 0 ]
+[ "$differ" = 0 ] && [ "$dashed" = 0 ] && [ "$linted" = 0 ]

@@ -8,14 +8,16 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config time clang-format shellcheck help2man
     libboost1.81-dev libcli11-dev libgtest-dev libgmock-dev nlohmann-json3-dev gettext locales
-    strace e2fsprogs python3
+    libzip-dev strace e2fsprogs python3
 )
 # Extra groups, asked for by the scripts that need them.
 for group in "$@"; do
     case "$group" in
-        # qt6-translations-l10n: Qt's file dialogs in the user's language.
+        # qt6-translations-l10n: Qt's file dialogs in the user's language. epubcheck and
+        # python3 check the EPUBs of folioknife-split in the native tests.
         gui) packages+=(qt6-base-dev qt6-translations-l10n xvfb xauth xdotool openbox imagemagick
-                        fonts-wqy-microhei fonts-wqy-zenhei libcurl4-openssl-dev locales) ;;
+                        fonts-wqy-microhei fonts-wqy-zenhei libcurl4-openssl-dev locales
+                        epubcheck python3) ;;
         # googletest: the sources, built by the cross toolchain for the Windows tests.
         windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest xvfb xdotool
                             openbox imagemagick fonts-wqy-microhei locales) ;;
@@ -43,3 +45,7 @@ if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf-\?8'; then
     echo "setup: making the locale zh_CN.UTF-8"
     localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
 fi
+# The custom expression's engine for the Windows build: built from Debian's PCRE2 sources.
+for group in "$@"; do
+    if [ "$group" = windows ]; then "$(dirname "$0")/build-pcre2-mingw.sh"; fi
+done
