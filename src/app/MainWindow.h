@@ -25,8 +25,8 @@ struct OpenFileDialogSetup {
 class MainWindow : public splitter::MessageBoxService {
 public:
     // Creates and shows the window titled windowTitle() with its small icon, then creates the
-    // controls in the order given, each taking the next identifier from the window's counter, and sets
-    // up the open-file dialog after the first kControlsBeforeOpenFileDialog of them. A window
+    // controls in the order given, each taking the next identifier from the window's counter, and
+    // sets up the open-file dialog after the first kControlsBeforeOpenFileDialog of them. A window
     // made anew has no handlers.
     void create(const std::vector<ControlLayout>& controls, const OpenFileDialogSetup& dialog);
 

@@ -20,8 +20,8 @@ TEST(DocumentStream, ReadsEveryByteAndAdvancesByWhatItReturns) {
     EXPECT_EQ(s.position(), 0);
     EXPECT_EQ(s.readView(2), "ab");
     EXPECT_EQ(s.readView(3), std::string("c\x1A"
-                                     "d",
-                                     3));  // 0x1A is a byte like any other
+                                         "d",
+                                         3));  // 0x1A is a byte like any other
     EXPECT_EQ(s.position(), 5);
     EXPECT_EQ(s.readView(10), "ef");  // what is left, not what was asked for
     EXPECT_EQ(s.position(), 7);
