@@ -10,6 +10,7 @@
 
 #include "TestText.h"
 #include "fakes/FakeWindow.h"
+#include "splitter/Path.h"
 #include "update/LoopbackServer.h"
 #include "update/UpdateCheck.h"
 
