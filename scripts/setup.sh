@@ -6,13 +6,16 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config time clang-format shellcheck help2man
     libboost1.81-dev libcli11-dev libgtest-dev libgmock-dev nlohmann-json3-dev gettext locales
+    libzip-dev
 )
 # Extra groups, asked for by the scripts that need them.
 for group in "$@"; do
     case "$group" in
-        # qt6-translations-l10n: Qt's file dialogs in the user's language.
+        # qt6-translations-l10n: Qt's file dialogs in the user's language. epubcheck and
+        # python3 check the EPUBs of folioknife-split in the native tests.
         gui) packages+=(qt6-base-dev qt6-translations-l10n xvfb xauth xdotool openbox imagemagick
-                        fonts-wqy-microhei fonts-wqy-zenhei libcurl4-openssl-dev locales) ;;
+                        fonts-wqy-microhei fonts-wqy-zenhei libcurl4-openssl-dev locales
+                        epubcheck python3) ;;
         # googletest: the sources, built by the cross toolchain for the Windows tests.
         windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest xvfb xdotool
                             openbox imagemagick fonts-wqy-microhei locales) ;;

@@ -1,8 +1,8 @@
 # Fails when a source breaks one of the two rules of the source tree:
 #  - portable code (anything outside win32/, posix/ and qt/) includes no platform, toolkit or
 #    network header;
-#  - a layer includes only itself and the layers below it: splitter, then shell, then update,
-#    then app, then the programs (app/qt, app/win32, cli).
+#  - a layer includes only itself and the layers below it: splitter, then shell and epub, then
+#    update, then app, then the programs (app/qt, app/win32, cli).
 # Run by the build (so a break fails it) and by ctest.
 file(GLOB_RECURSE sources ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp)
 
@@ -12,7 +12,7 @@ function(layer_of path out)
     set(rank -1)
     if(path MATCHES "^splitter/")
         set(rank 0)
-    elseif(path MATCHES "^shell/")
+    elseif(path MATCHES "^(shell|epub)/")
         set(rank 1)
     elseif(path MATCHES "^update/")
         set(rank 2)
@@ -36,10 +36,18 @@ foreach(f IN LISTS sources)
             list(APPEND bad "${f}: platform header in portable code: ${l}")
         endif()
         if(own GREATER_EQUAL 0 AND l MATCHES "#[ \t]*include[ \t]*\"([^\"]+)\"")
-            layer_of(${CMAKE_MATCH_1} included)
+            set(includedPath ${CMAKE_MATCH_1})
+            layer_of(${includedPath} included)
             if(included GREATER own)
                 list(GET layer_names ${own} ownName)
                 list(GET layer_names ${included} includedName)
+                # epub shares the rank of shell.
+                if(relative MATCHES "^epub/")
+                    set(ownName epub)
+                endif()
+                if(includedPath MATCHES "^epub/")
+                    set(includedName epub)
+                endif()
                 list(APPEND bad "${f}: ${ownName} includes ${includedName}, a layer above it: ${l}")
             endif()
         endif()

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/Catalogue.h"
+#include "cli/CliEpub.h"
 #include "cli/Progress.h"
 
 #include "splitter/ChapterExpression.h"
@@ -382,7 +383,8 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
     std::vector<Field> fields = {
         {&options.prefix, "--prefix"},          {&options.suffix, "--suffix"},
         {&options.expression, "--expression"},  {&options.perFile, "--per-file"},
-        {&options.outputDirectory, "--output"}, {&options.name, "--name"}};
+        {&options.outputDirectory, "--output"}, {&options.name, "--name"},
+        {&options.epubPath, "--epub"}};
     for (std::string& file : options.files) fields.push_back({&file, "FILE"});
     if (convert) {
         for (const Field& f : fields) {
@@ -428,6 +430,10 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
             complain(trf("no .txt file in the folder {1}", {inUtf8(given)}));
             worst = std::max(worst, kExitFileError);
         }
+    }
+    if (several && options.epub && !options.epubPath.empty()) {
+        complain(tr("--epub names one EPUB: give one novel with it, or several without a name"));
+        return kExitUsage;
     }
     if (several && options.outputGiven && !novels.empty())
         files.createDirectory(options.outputDirectory);
@@ -478,24 +484,22 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
         }
         CliSettings settings(options, path, folder);
 
-        if (options.list) {
+        // The headings as the split would take them, for --list and --epub; nothing, the
+        // reason reported, when a check refuses.
+        const auto findHeadings = [&]() -> std::optional<HeadingSearch> {
             const std::string_view text = document.text();
-            const std::int32_t perVolume = textToInteger(options.perFile);
-            if (text.empty() || perVolume < 1) {
-                report(localize(text.empty() ? messages::noDocument()
-                                             : messages::badChaptersPerFile()));
-                worst = std::max(worst, kExitRefused);
-                continue;
+            if (text.empty()) {
+                report(localize(messages::noDocument()));
+                return std::nullopt;
             }
             const Text expression = buildChapterExpression(settings);
             if (expression.empty()) {
                 report(localize(messages::noExpression()));
-                worst = std::max(worst, kExitRefused);
-                continue;
+                return std::nullopt;
             }
             const DocumentEncoding& encoding = document.encoding();
             const HeadingRules rules = headingRulesFor(!options.customMode, options.anywhere);
-            const HeadingSearch search =
+            HeadingSearch search =
                 options.customMode
                     ? searchChapterHeadings(expression, text, encoding, rules)
                     : searchDefaultHeadings(options.prefix, options.suffix, text, encoding, rules);
@@ -503,9 +507,49 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
                 report(search.status == HeadingSearch::Status::InvalidExpression
                            ? localize(messages::invalidExpression()) + search.reason
                            : localize(messages::tooComplex()));
+                return std::nullopt;
+            }
+            return search;
+        };
+
+        if (options.epub) {
+            const std::optional<HeadingSearch> search = findHeadings();
+            if (!search) {
                 worst = std::max(worst, kExitRefused);
                 continue;
             }
+            if (search->otherSuffix) {
+                report(localize(
+                    messages::otherSuffixUsed(options.suffix, search->suffix,
+                                              static_cast<std::int64_t>(search->headings.size()))));
+            }
+            // Beside the novel, or in the -o folder; never in a folder of its own.
+            const Text book =
+                !options.epubPath.empty()
+                    ? options.epubPath
+                    : insideFolder(options.outputGiven ? options.outputDirectory
+                                                       : folderOf(path, nativePathStyle()),
+                                   novelStem(path, windows) + ".epub", separator);
+            worst = std::max(worst, writeEpub({options, path, book, document, *search, files,
+                                               terminal, out, report}));
+            continue;
+        }
+
+        if (options.list) {
+            const std::string_view text = document.text();
+            const std::int32_t perVolume = textToInteger(options.perFile);
+            if (!text.empty() && perVolume < 1) {
+                report(localize(messages::badChaptersPerFile()));
+                worst = std::max(worst, kExitRefused);
+                continue;
+            }
+            const std::optional<HeadingSearch> found = findHeadings();
+            if (!found) {
+                worst = std::max(worst, kExitRefused);
+                continue;
+            }
+            const HeadingSearch& search = *found;
+            const DocumentEncoding& encoding = document.encoding();
             const std::vector<ExpressionMatch>& matches = search.headings;
             std::vector<std::string> notes;
             // Which suffix the headings were found with, when not the one asked for: in the

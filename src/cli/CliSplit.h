@@ -37,6 +37,11 @@ struct CliOptions {
     std::string maxSize;             // --max-size as typed; empty for no limit
     std::string to;                  // --to as typed; empty for the novel's own bytes
     std::string name;                // --name: the pattern of the files' names
+    bool epub = false;               // an EPUB of each novel instead of volumes
+    std::string epubPath;  // one novel: the EPUB's name; empty: beside the novel or in --output
+    std::string title;     // the EPUB's; as typed in the terminal, empty when not given
+    std::string author;
+    std::string language = "zh";
 };
 
 // A size as typed: digits, then K, M or G (times 1024 each), an optional B; at least 64 bytes.

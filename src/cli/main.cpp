@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/Catalogue.h"
+#include "cli/CliEpub.h"
 #include "cli/CliSplit.h"
 #include "folioknife/Version.h"
 #include "splitter/CodePage.h"
@@ -120,31 +121,61 @@ int main(int argc, char** argv) {
     app.add_flag("--anywhere", options.anywhere,
                  say(tr("every match of the expression is a heading, wherever it stands: also "
                         "inside a sentence or in a table of contents")));
-    app.add_option("FILE", options.files,
-                   say(tr("novels (plain-text files), or folders: every .txt file in them")))
-        ->required()
-        ->type_name("");
-    app.footer(say(tr(
-        "Several novels, or a folder: each novel is split into a folder of its own named after it "
-        "(novel.txt into novel/), beside it or inside the -o folder, and reported on a line of "
-        "its own; one that fails does not stop the others.\n"
-        "\n"
-        "Examples:\n"
-        "  folioknife-split --codepage GBK -n 20 -o out novel.txt\n"
-        "  folioknife-split -r downloads\n"
-        "  folioknife-split --list --json novel.txt\n"
-        "  folioknife-split -e '^Chapter [0-9]+' --delete-source novel.txt\n"
-        "\n"
-        "Exit status:\n"
-        "  0   done (with --list: the headings are listed)\n"
-        "  1   a check refused a split: no text, an empty, invalid or too complex expression, a "
-        "chapter count below 1, an empty output folder, two novels of one name into one folder\n"
-        "  2   a novel could not be opened or is not a regular file, a folder holds no .txt file, "
-        "an output file could not be written, or another split kept the output folder busy; the "
-        "novel is never deleted then\n"
-        "  64  bad usage: an unknown option, no FILE, an unknown code page or one that writes "
-        "ASCII otherwise\n"
-        "With several novels the status is the highest of theirs.")));
+    CLI::Option* epub = nullptr;
+    if (folioknife::cli::epubAvailable()) {
+        epub = app.add_option("--epub", options.epubPath,
+                              say(tr("write an EPUB of each novel instead of files of chapters, "
+                                     "its chapters and volumes as the table of contents "
+                                     "(default: the novel's name with .epub, beside it or in "
+                                     "the -o folder)")))
+                   ->expected(0, 1)
+                   ->type_name("[FILE.epub]");
+        app.add_option("--title", options.title,
+                       say(trf("the EPUB's title (default: the title of a line that begins "
+                               "with it in {1} near the start, else the file name)",
+                               {"《》"})));
+        app.add_option("--author", options.author,
+                       say(tr("the EPUB's author (default: the name on an author line near the "
+                              "start)")));
+        app.add_option("--lang", options.language, say(tr("the EPUB's language (default zh)")));
+    }
+    // Not required here: "--epub novel.txt" hands the novel to --epub, and it is taken back
+    // below.
+    auto* files =
+        app.add_option("FILE", options.files,
+                       say(tr("novels (plain-text files), or folders: every .txt file in them")));
+    files->type_name("");
+    app.footer(
+        say(tr(
+            "Several novels, or a folder: each novel is split into a folder of its own named after "
+            "it "
+            "(novel.txt into novel/), beside it or inside the -o folder, and reported on a line of "
+            "its own; one that fails does not stop the others.\n"
+            "\n"
+            "Examples:\n"
+            "  folioknife-split --codepage GBK -n 20 -o out novel.txt\n"
+            "  folioknife-split -r downloads\n"
+            "  folioknife-split --list --json novel.txt\n"
+            "  folioknife-split -e '^Chapter [0-9]+' --delete-source novel.txt\n"
+            "\n"
+            "Exit status:\n"
+            "  0   done (with --list: the headings are listed)\n"
+            "  1   a check refused a split: no text, an empty, invalid or too complex expression, "
+            "a "
+            "chapter count below 1, an empty output folder, two novels of one name into one "
+            "folder\n"
+            "  2   a novel could not be opened or is not a regular file, a folder holds no .txt "
+            "file, "
+            "an output file could not be written, or another split kept the output folder busy; "
+            "the "
+            "novel is never deleted then\n"
+            "  64  bad usage: an unknown option, no FILE, an unknown code page or one that writes "
+            "ASCII otherwise\n"
+            "With several novels the status is the highest of theirs.")) +
+        (folioknife::cli::epubAvailable()
+             ? std::string()
+             : "\n\n" + say(tr("EPUB output (--epub) is not part of the Windows build: it "
+                               "has no zip library; the Linux build writes EPUBs."))));
 
     try {
         app.parse(argc, argv);
@@ -156,6 +187,42 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         std::cerr << "folioknife-split: " << say(usageError(e)) << "\n"
+                  << say(tr("Run with --help for the options.")) << "\n";
+        return folioknife::cli::kExitUsage;
+    }
+    if (epub && epub->count() > 0) {
+        options.epub = true;
+        if (options.list || options.json) {
+            std::cerr << "folioknife-split: "
+                      << say(tr("--epub writes an EPUB and --list writes nothing: give one of "
+                                "them"))
+                      << "\n";
+            return folioknife::cli::kExitUsage;
+        }
+        if (!options.to.empty() || !options.name.empty() || !options.maxSize.empty()) {
+            std::cerr << "folioknife-split: "
+                      << say(tr("--to, --name and --max-size shape files of chapters; an EPUB "
+                                "is always UTF-8, one document a chapter"))
+                      << "\n";
+            return folioknife::cli::kExitUsage;
+        }
+        if (!options.epubPath.empty() && !folioknife::cli::isEpubName(options.epubPath)) {
+            options.files.insert(options.files.begin(), options.epubPath);
+            options.epubPath.clear();
+        }
+        if (!options.epubPath.empty() && options.files.size() > 1) {
+            std::cerr << "folioknife-split: "
+                      << say(tr("--epub names one EPUB: give one novel with it, or several "
+                                "without a name"))
+                      << "\n";
+            return folioknife::cli::kExitUsage;
+        }
+    }
+    if (options.files.empty()) {
+        std::cerr << "folioknife-split: "
+                  << say(trf("{1} is missing: give one or more novels, or folders of novels",
+                             {"FILE"}))
+                  << "\n"
                   << say(tr("Run with --help for the options.")) << "\n";
         return folioknife::cli::kExitUsage;
     }

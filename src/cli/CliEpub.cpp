@@ -1,0 +1,157 @@
+#include "cli/CliEpub.h"
+
+#include <tuple>
+
+#include "cli/Catalogue.h"
+#include "epub/EpubBook.h"
+#include "epub/EpubFile.h"
+#include "epub/EpubText.h"
+#include "splitter/CodePage.h"
+#include "splitter/Path.h"
+
+namespace folioknife::cli {
+
+using namespace folioknife::splitter;
+using namespace folioknife::epub;
+
+namespace {
+
+// Why the book read back is not the novel, in the run's language.
+std::string describe(const Difference& d) {
+    switch (d.kind) {
+        case Difference::Kind::None:
+            break;
+        case Difference::Kind::Unreadable:
+            return trf("the EPUB read back: cannot read {1}", {d.document});
+        case Difference::Kind::Differs:
+            return trf("line {1} of the novel differs from paragraph {2} of {3} in the EPUB",
+                       {std::to_string(d.line), std::to_string(d.paragraph), d.document});
+        case Difference::Kind::Unconvertible:
+            return trf("line {1} of the novel holds a character that the EPUB could not hold",
+                       {std::to_string(d.line)});
+        case Difference::Kind::MoreInBook:
+            return trf("paragraph {1} of {2} in the EPUB is past the novel's end",
+                       {std::to_string(d.paragraph), d.document});
+        case Difference::Kind::MoreInNovel:
+            return trf("line {1} of the novel is missing from the EPUB", {std::to_string(d.line)});
+    }
+    return {};
+}
+
+}  // namespace
+
+bool epubAvailable() { return archivesAvailable(); }
+
+bool isEpubName(const std::string& path) {
+    if (path.size() < 5) return false;
+    std::string end = path.substr(path.size() - 5);
+    for (char& c : end) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return end == ".epub";
+}
+
+int writeEpub(const EpubRun& run) {
+    const std::string& codePage = programCodePage();
+    const auto inUtf8 = [&](const Text& text) {
+        return convertForDisplay(text, codePage, "UTF-8");
+    };
+    const CliOptions& options = run.options;
+    if (!isLanguageTag(options.language)) {
+        run.report(trf("--lang takes a language tag such as zh, zh-TW or en-US, not {1}",
+                       {convertForDisplay(options.language, run.terminal, "UTF-8")}));
+        return kExitUsage;
+    }
+    BookInfo info;
+    info.language = options.language;
+    for (auto [typed, into, name] : {std::tuple{&options.title, &info.title, "--title"},
+                                     std::tuple{&options.author, &info.author, "--author"}}) {
+        const std::optional<std::string> utf8 = convertText(*typed, run.terminal, "UTF-8");
+        if (!utf8) {
+            run.report(trf("{1} is not text in the terminal's encoding", {name}));
+            return kExitUsage;
+        }
+        *into = std::string(trimmed(*utf8));
+    }
+
+    const std::string_view text = run.document.text();
+    const DocumentEncoding& encoding = run.document.encoding();
+    // Where each heading's line is; a volume line that went with a heading is found again.
+    std::vector<std::int64_t> headings;
+    headings.reserve(run.search.headings.size());
+    for (std::size_t k = 0; k < run.search.headings.size(); ++k) {
+        headings.push_back(k < run.search.details.size() ? run.search.details[k].match.offset
+                                                         : run.search.headings[k].offset);
+    }
+    const NamedInFront named = titleAndAuthorIn(text, encoding, headings);
+    if (info.title.empty()) info.title = named.title;
+    if (info.title.empty()) {
+        info.title = inUtf8(novelStem(run.novel, nativePathStyle() == PathStyle::Windows));
+    }
+    if (info.author.empty()) info.author = named.author;
+    info.modified = modificationTime();
+
+    const std::optional<FileIdentity> novel = run.files.identify(run.novel);
+    if (novel && novel == run.files.identify(run.book)) {
+        run.report(trf("the EPUB would replace the novel itself: {1}", {inUtf8(run.book)}));
+        return kExitRefused;
+    }
+    if (headings.empty()) {
+        run.report(
+            tr("no chapter heading found: the EPUB's documents are cut at line ends about "
+               "every 100 KB"));
+    }
+    Book book(text, encoding, planBook(text, encoding, headings), info);
+    const std::vector<ArchiveEntry> entries = book.entries();
+    const std::optional<EpubFailure> failure =
+        installEpub(run.files, run.book, folderOf(run.book, nativePathStyle()), entries);
+    if (failure) {
+        run.report(trf("cannot write {1}: {2}", {inUtf8(run.book), inUtf8(failure->reason)}));
+        return kExitFileError;
+    }
+
+    book.countLines();
+    for (const Unconvertible& u : book.unconvertible()) {
+        run.report(
+            trf("line {1} (byte {2}) holds a character that cannot be converted to "
+                "UTF-8; the EPUB shows U+FFFD in its place",
+                {std::to_string(u.line), std::to_string(u.offset)}));
+    }
+    const std::int64_t unshown =
+        book.unconvertibleCount() - static_cast<std::int64_t>(book.unconvertible().size());
+    if (unshown > 0) {
+        run.report(trf("and {1} more such character(s)", {std::to_string(unshown)}));
+    }
+
+    std::string source = tr("source kept (--delete-source not given)");
+    if (options.deleteSource) {
+        const SourceDeletion deletion =
+            deleteSourceIfEpubHolds(run.files, run.novel, run.book, text, encoding);
+        switch (deletion.fate) {
+            case SourceFate::Deleted:
+                source = tr("source deleted");
+                break;
+            case SourceFate::Differs:
+                source = trf("source kept: {1}", {describe(deletion.difference)});
+                break;
+            case SourceFate::IsOutput:
+                source = trf("source kept: {1}", {tr("it is the EPUB itself")});
+                break;
+            case SourceFate::Failed:
+                source = trf("source kept: {1}", {inUtf8(deletion.reason)});
+                break;
+        }
+        if (deletion.fate != SourceFate::Deleted) run.report(source);
+    }
+    std::int64_t counts[4] = {};
+    for (const BookPart& part : book.parts()) ++counts[static_cast<int>(part.kind)];
+    run.out << convertForDisplay(
+                   trf("{1}: EPUB written: {2} chapters, {3} volumes, {4} documents in {5}; {6}",
+                       {inUtf8(run.novel),
+                        std::to_string(counts[static_cast<int>(BookPart::Kind::Chapter)]),
+                        std::to_string(counts[static_cast<int>(BookPart::Kind::Volume)]),
+                        std::to_string(book.parts().size()), inUtf8(run.book), source}),
+                   "UTF-8", run.terminal)
+            << "\n";
+    return kExitDone;
+}
+
+}  // namespace folioknife::cli

@@ -1,0 +1,37 @@
+#pragma once
+#include <functional>
+#include <ostream>
+#include <string>
+
+#include "cli/CliSplit.h"
+#include "splitter/ChapterHeadings.h"
+#include "splitter/FileService.h"
+#include "splitter/SourceDocument.h"
+
+namespace folioknife::cli {
+
+// False in a build that writes no EPUB (the Windows build: no zip library there).
+bool epubAvailable();
+
+// True when the name ends in ".epub", in any case: how --epub tells its own value from the
+// novel that follows it.
+bool isEpubName(const std::string& path);
+
+// One novel made into an EPUB. Paths in the program's code page.
+struct EpubRun {
+    const CliOptions& options;  // title, author and language as typed in the terminal
+    const splitter::Text& novel;
+    const splitter::Text& book;
+    const splitter::SourceDocument& document;
+    const splitter::HeadingSearch& search;
+    splitter::FileService& files;
+    const std::string& terminal;
+    std::ostream& out;
+    const std::function<void(const std::string&)>& report;  // a UTF-8 message for stderr
+};
+
+// Writes the EPUB of the loaded novel with the headings found in it, and deletes the novel
+// when asked and the book read back holds it; returns the exit status.
+int writeEpub(const EpubRun& run);
+
+}  // namespace folioknife::cli

@@ -1,0 +1,673 @@
+#include "epub/EpubBook.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <utility>
+
+#include "splitter/CodePage.h"
+
+namespace folioknife::epub {
+
+using splitter::CharacterSet;
+using splitter::DocumentEncoding;
+
+namespace {
+
+constexpr const char* kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+// How many places of characters that do not convert are shown.
+constexpr std::ptrdiff_t kShown = 20;
+
+// Lines in the novel's own encoding. In UTF-16 a line feed is a unit of two bytes at an even
+// offset; elsewhere it is the byte 0x0A, which no multi-byte character of GBK, GB18030 or
+// UTF-8 holds.
+struct Lines {
+    std::string_view text;
+    std::size_t unit = 1;
+    std::size_t low = 0;  // where the unit holds its ASCII byte
+
+    Lines(std::string_view t, CharacterSet characters) : text(t) {
+        if (characters == CharacterSet::Utf16Le || characters == CharacterSet::Utf16Be) unit = 2;
+        if (characters == CharacterSet::Utf16Be) low = 1;
+    }
+    bool isAt(std::size_t at, char c) const {
+        return text[at + low] == c && (unit == 1 || text[at + 1 - low] == '\0');
+    }
+    // The offset of the next line feed at or after 'from', or the end of the text.
+    std::size_t lineFeedFrom(std::size_t from) const {
+        if (unit == 1) {
+            const void* found = std::memchr(text.data() + from, '\n', text.size() - from);
+            return found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data())
+                         : text.size();
+        }
+        for (std::size_t at = from; at + 2 <= text.size(); at += 2) {
+            if (isAt(at, '\n')) return at;
+        }
+        return text.size();
+    }
+    std::size_t nextLineStart(std::size_t from) const {
+        const std::size_t feed = lineFeedFrom(from);
+        return feed == text.size() ? feed : feed + unit;
+    }
+    std::size_t lineStartOf(std::size_t offset) const {
+        std::size_t start = offset - offset % unit;
+        while (start >= unit && !isAt(start - unit, '\n')) start -= unit;
+        return start;
+    }
+    // A control character XML cannot hold: a unit below 0x20 but tab, line feed and return.
+    bool isForbidden(std::size_t at) const {
+        const unsigned char c = static_cast<unsigned char>(text[at + low]);
+        return c < 0x20 && c != '\t' && c != '\n' && c != '\r' &&
+               (unit == 1 || text[at + 1 - low] == '\0');
+    }
+};
+
+// Where the text begins: after its byte-order mark, which is no part of it.
+std::size_t contentStart(std::string_view text, const DocumentEncoding& encoding) {
+    std::string_view mark = splitter::byteOrderMarkOf(encoding.characters);
+    if (encoding.characters == CharacterSet::Utf8) mark = "\xEF\xBB\xBF";
+    return !mark.empty() && text.substr(0, mark.size()) == mark ? mark.size() : 0;
+}
+
+// A line of the text in UTF-8, for labels and for recognising volume lines: at most its first
+// 1,000 bytes, characters that do not convert shown as '?'.
+std::string lineInUtf8(const Lines& lines, std::size_t start, const DocumentEncoding& encoding) {
+    std::size_t end = lines.lineFeedFrom(start);
+    if (end - start > 1000) {
+        end = start + 1000;
+        while (end > start && !splitter::isCharacterBoundary(lines.text, end, encoding.characters))
+            --end;
+    }
+    return splitter::convertForDisplay(lines.text.substr(start, end - start), encoding.codePage,
+                                       "UTF-8");
+}
+
+std::string labelOf(const std::string& line, std::size_t number) {
+    const std::string_view shown = trimmed(line);
+    return shown.empty() ? std::to_string(number) : shortened(shown, 40);
+}
+
+bool holdsText(std::string_view utf8) {
+    for (std::size_t at = 0; at < utf8.size();) {
+        std::size_t end = utf8.find('\n', at);
+        if (end == std::string_view::npos) end = utf8.size();
+        if (!paragraphOf(utf8.substr(at, end - at)).empty()) return true;
+        at = end + 1;
+    }
+    return false;
+}
+
+// The value of an attribute in the tag that begins at 'tag'.
+std::string attributeOf(std::string_view xml, std::size_t tag, std::string_view name) {
+    const std::size_t close = xml.find('>', tag);
+    const std::string_view element = xml.substr(tag, close - tag);
+    const std::string key = " " + std::string(name) + "=\"";
+    const std::size_t at = element.find(key);
+    if (at == std::string_view::npos) return {};
+    const std::size_t start = at + key.size();
+    const std::size_t end = element.find('"', start);
+    if (end == std::string_view::npos) return {};
+    return std::string(element.substr(start, end - start));
+}
+
+const char* const kXhtmlHead =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!DOCTYPE html>\n"
+    "<html xmlns=\"http://www.w3.org/1999/xhtml\" xmlns:epub=\"http://www.idpf.org/2007/ops\"";
+
+const char* const kStyle =
+    "body { margin: 0 0.5em; }\n"
+    "h1, h2 { text-align: center; margin: 1em 0; }\n"
+    "p { text-indent: 2em; margin: 0.3em 0; line-height: 1.5; }\n";
+
+}  // namespace
+
+std::vector<BookPart> planBook(std::string_view text, const DocumentEncoding& encoding,
+                               const std::vector<std::int64_t>& headings, std::int64_t pieceBytes) {
+    const Lines lines(text, encoding.characters);
+    const std::size_t start = contentStart(text, encoding);
+    std::vector<BookPart> parts;
+
+    if (headings.empty()) {
+        std::size_t at = start;
+        do {
+            const std::size_t target =
+                std::min(text.size(), at + static_cast<std::size_t>(pieceBytes));
+            const std::size_t end = target == text.size() ? target : lines.nextLineStart(target);
+            BookPart piece;
+            piece.kind = BookPart::Kind::Piece;
+            piece.begin = static_cast<std::int64_t>(at);
+            piece.end = static_cast<std::int64_t>(end);
+            piece.label = std::to_string(parts.size() + 1);
+            parts.push_back(piece);
+            at = end;
+        } while (at < text.size());
+        return parts;
+    }
+
+    // One part per heading line, a volume line alone before it taking a part of its own.
+    for (const std::int64_t heading : headings) {
+        std::size_t line = lines.lineStartOf(static_cast<std::size_t>(heading));
+        line = std::max(line, start);
+        if (!parts.empty() && static_cast<std::size_t>(parts.back().begin) >= line) continue;
+        const std::string own = lineInUtf8(lines, line, encoding);
+        BookPart part;
+        part.begin = static_cast<std::int64_t>(line);
+        part.kind = isVolumeLine(own) ? BookPart::Kind::Volume : BookPart::Kind::Chapter;
+        part.label = own;
+        if (part.kind == BookPart::Kind::Chapter) {
+            // The nearest line above that is not blank, within a few lines.
+            const std::size_t floor = parts.empty() ? start : parts.back().begin + lines.unit;
+            std::size_t above = line;
+            for (int tries = 0; tries < 8 && above > floor; ++tries) {
+                const std::size_t previous = std::max(lines.lineStartOf(above - lines.unit), start);
+                if (previous < floor) break;
+                const std::string previousLine = lineInUtf8(lines, previous, encoding);
+                above = previous;
+                if (trimmed(previousLine).empty()) continue;
+                if (isVolumeLine(previousLine)) {
+                    BookPart volume;
+                    volume.kind = BookPart::Kind::Volume;
+                    volume.begin = static_cast<std::int64_t>(previous);
+                    volume.label = previousLine;
+                    parts.push_back(volume);
+                }
+                break;
+            }
+        }
+        parts.push_back(part);
+    }
+    // A novel divided into volumes only has them as its chapters.
+    const bool chapters = std::any_of(parts.begin(), parts.end(), [](const BookPart& p) {
+        return p.kind == BookPart::Kind::Chapter;
+    });
+    bool inVolume = false;
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        BookPart& part = parts[k];
+        part.end =
+            k + 1 < parts.size() ? parts[k + 1].begin : static_cast<std::int64_t>(text.size());
+        if (!chapters) part.kind = BookPart::Kind::Chapter;
+        if (part.kind == BookPart::Kind::Volume) inVolume = true;
+        part.level = part.kind == BookPart::Kind::Chapter && inVolume ? 2 : 1;
+        part.label = labelOf(part.label, k + 1);
+    }
+    const std::size_t first = static_cast<std::size_t>(parts.front().begin);
+    if (first > start && holdsText(splitter::convertForDisplay(text.substr(start, first - start),
+                                                               encoding.codePage, "UTF-8"))) {
+        BookPart preface;
+        preface.kind = BookPart::Kind::Preface;
+        preface.begin = static_cast<std::int64_t>(start);
+        preface.end = static_cast<std::int64_t>(first);
+        preface.label = "前言";
+        parts.insert(parts.begin(), preface);
+    }
+    return parts;
+}
+
+NamedInFront titleAndAuthorIn(std::string_view text, const DocumentEncoding& encoding,
+                              const std::vector<std::int64_t>& headings) {
+    // The first 20 lines, or fewer before the first heading or within the first 4 KB.
+    const Lines lines(text, encoding.characters);
+    std::size_t end = contentStart(text, encoding);
+    const std::size_t limit = std::min<std::size_t>(
+        {text.size(), 4096, headings.empty() ? text.size() : lines.lineStartOf(headings[0])});
+    for (int n = 0; n < 20 && end < limit; ++n) end = lines.nextLineStart(end);
+    end = std::min(end, limit);
+    while (end > 0 && !splitter::isCharacterBoundary(text, end, encoding.characters)) --end;
+    const std::size_t start = contentStart(text, encoding);
+    if (end <= start) return {};
+    return findTitleAndAuthor(
+        splitter::convertForDisplay(text.substr(start, end - start), encoding.codePage, "UTF-8"));
+}
+
+std::string modificationTime() {
+    std::time_t now = std::time(nullptr);
+    // Reproducible builds of a book: the time the build names.
+    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
+        char* end = nullptr;
+        const long long seconds = std::strtoll(epoch, &end, 10);
+        if (end && *end == '\0' && end != epoch) now = static_cast<std::time_t>(seconds);
+    }
+    char buffer[32] = "1970-01-01T00:00:00Z";
+    if (const std::tm* utc = std::gmtime(&now)) {
+        std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", utc);
+    }
+    return buffer;
+}
+
+Book::Book(std::string_view text, DocumentEncoding encoding, std::vector<BookPart> parts,
+           BookInfo info)
+    : text_(text),
+      encoding_(std::move(encoding)),
+      parts_(std::move(parts)),
+      info_(std::move(info)) {
+    // Hashing a big novel takes about as long as converting it: it runs alongside.
+    if (info_.identifier.empty()) {
+        identifier_ = std::async(std::launch::async, [t = text_] { return identifierOf(t); });
+    } else {
+        std::promise<std::string> known;
+        known.set_value(info_.identifier);
+        identifier_ = known.get_future();
+    }
+}
+
+const std::string& Book::identifier() const { return identifier_.get(); }
+
+void Book::markUnconvertible(std::int64_t offset, std::string& out) {
+    out += kReplacement;
+    // The first few places are kept to be shown, the rest counted. Documents are made in
+    // parallel, so "first" is settled by countLines(): a place is kept while fewer than
+    // kShown lie before it.
+    std::lock_guard<std::mutex> lock(reportsMutex_);
+    ++unconvertibleCount_;
+    const auto before = std::count_if(unconvertible_.begin(), unconvertible_.end(),
+                                      [&](const Unconvertible& u) { return u.offset < offset; });
+    if (before < kShown) unconvertible_.push_back({offset, 0});
+}
+
+void Book::convertPiece(std::int64_t begin, std::int64_t end, std::string& out) {
+    if (begin >= end) return;
+    const std::string_view piece =
+        text_.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
+    if (auto converted = splitter::convertText(piece, encoding_.codePage, "UTF-8")) {
+        out += *converted;
+        return;
+    }
+    // Something does not convert: find it character by character, within the lines that fail.
+    const Lines lines(text_, encoding_.characters);
+    for (std::size_t line = static_cast<std::size_t>(begin);
+         line < static_cast<std::size_t>(end);) {
+        const std::size_t next = std::min(lines.nextLineStart(line), static_cast<std::size_t>(end));
+        const std::string_view whole = text_.substr(line, next - line);
+        if (auto converted = splitter::convertText(whole, encoding_.codePage, "UTF-8")) {
+            out += *converted;
+        } else {
+            for (std::size_t at = line; at < next;) {
+                const std::size_t after = std::min(
+                    splitter::nextCharacterBoundary(text_, at, encoding_.characters), next);
+                auto character = splitter::convertText(text_.substr(at, after - at),
+                                                       encoding_.codePage, "UTF-8");
+                if (character) {
+                    out += *character;
+                } else {
+                    markUnconvertible(static_cast<std::int64_t>(at), out);
+                }
+                at = after;
+            }
+        }
+        line = next;
+    }
+}
+
+std::string Book::toUtf8(std::int64_t begin, std::int64_t end) {
+    std::string out;
+    out.reserve(static_cast<std::size_t>(end - begin) * 3 / 2 + 16);
+    const Lines lines(text_, encoding_.characters);
+    // Control characters that XML cannot hold are cut out first; the rest converts in one go.
+    std::int64_t from = begin;
+    for (std::int64_t at = begin; at < end; at += static_cast<std::int64_t>(lines.unit)) {
+        if (!lines.isForbidden(static_cast<std::size_t>(at))) continue;
+        convertPiece(from, at, out);
+        markUnconvertible(at, out);
+        from = at + static_cast<std::int64_t>(lines.unit);
+    }
+    convertPiece(from, end, out);
+    return out;
+}
+
+void Book::countLines() {
+    std::sort(unconvertible_.begin(), unconvertible_.end(),
+              [](const Unconvertible& a, const Unconvertible& b) { return a.offset < b.offset; });
+    if (unconvertible_.size() > kShown) unconvertible_.resize(kShown);
+    const Lines lines(text_, encoding_.characters);
+    std::size_t at = 0;
+    std::int64_t line = 1;
+    for (Unconvertible& u : unconvertible_) {
+        for (;;) {
+            const std::size_t feed = lines.lineFeedFrom(at);
+            if (feed >= static_cast<std::size_t>(u.offset)) break;
+            at = feed + lines.unit;
+            ++line;
+        }
+        u.line = line;
+    }
+}
+
+std::string Book::href(std::size_t k) const {
+    std::string number = std::to_string(k + 1);
+    const std::size_t width = std::max<std::size_t>(4, std::to_string(parts_.size()).size());
+    return "text/part" + std::string(width - number.size(), '0') + number + ".xhtml";
+}
+
+std::string Book::document(std::size_t k) {
+    const BookPart& part = parts_[k];
+    const std::string utf8 = toUtf8(part.begin, part.end);
+    std::string out;
+    out.reserve(utf8.size() + utf8.size() / 16 + 1024);
+    out += kXhtmlHead;
+    out += " xml:lang=\"" + info_.language + "\" lang=\"" + info_.language + "\">\n<head>\n";
+    out += "<meta charset=\"utf-8\"/>\n<title>";
+    appendEscaped(out, part.label);
+    out += "</title>\n<link rel=\"stylesheet\" type=\"text/css\" href=\"../style.css\"/>\n";
+    out += "</head>\n<body>\n";
+    bool heading = part.kind == BookPart::Kind::Volume || part.kind == BookPart::Kind::Chapter;
+    for (std::size_t at = 0; at < utf8.size();) {
+        std::size_t end = utf8.find('\n', at);
+        if (end == std::string::npos) end = utf8.size();
+        const std::string_view paragraph = paragraphOf(std::string_view(utf8).substr(at, end - at));
+        at = end + 1;
+        if (paragraph.empty()) continue;
+        const char* tag = heading ? (part.kind == BookPart::Kind::Volume ? "h1" : "h2") : "p";
+        heading = false;
+        out += '<';
+        out += tag;
+        out += '>';
+        appendEscaped(out, paragraph);
+        out += "</";
+        out += tag;
+        out += ">\n";
+    }
+    out += "</body>\n</html>\n";
+    return out;
+}
+
+std::string Book::packageDocument() const {
+    std::string out =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+        "<package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\" "
+        "unique-identifier=\"bookid\" xml:lang=\"" +
+        info_.language +
+        "\">\n"
+        "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\">\n"
+        "<dc:identifier id=\"bookid\">" +
+        identifier() + "</dc:identifier>\n<dc:title>";
+    appendEscaped(out, info_.title);
+    out += "</dc:title>\n<dc:language>" + info_.language + "</dc:language>\n";
+    if (!info_.author.empty()) {
+        out += "<dc:creator>";
+        appendEscaped(out, info_.author);
+        out += "</dc:creator>\n";
+    }
+    out += "<meta property=\"dcterms:modified\">" + info_.modified + "</meta>\n</metadata>\n";
+    out +=
+        "<manifest>\n"
+        "<item id=\"nav\" href=\"nav.xhtml\" media-type=\"application/xhtml+xml\" "
+        "properties=\"nav\"/>\n"
+        "<item id=\"ncx\" href=\"toc.ncx\" media-type=\"application/x-dtbncx+xml\"/>\n"
+        "<item id=\"style\" href=\"style.css\" media-type=\"text/css\"/>\n";
+    for (std::size_t k = 0; k < parts_.size(); ++k) {
+        out += "<item id=\"part" + std::to_string(k + 1) + "\" href=\"" + href(k) +
+               "\" media-type=\"application/xhtml+xml\"/>\n";
+    }
+    out += "</manifest>\n<spine toc=\"ncx\">\n";
+    for (std::size_t k = 0; k < parts_.size(); ++k) {
+        out += "<itemref idref=\"part" + std::to_string(k + 1) + "\"/>\n";
+    }
+    out += "</spine>\n</package>\n";
+    return out;
+}
+
+std::string Book::navigationDocument() const {
+    std::string out = kXhtmlHead;
+    out += " xml:lang=\"" + info_.language + "\" lang=\"" + info_.language + "\">\n<head>\n";
+    out += "<meta charset=\"utf-8\"/>\n<title>";
+    appendEscaped(out, info_.title);
+    out += "</title>\n</head>\n<body>\n<nav epub:type=\"toc\" id=\"toc\">\n<h1>";
+    appendEscaped(out, info_.title);
+    out += "</h1>\n<ol>\n";
+    // A volume's chapters are a list inside its entry; the entry closes at the next part of
+    // level 1.
+    bool open = false;  // a volume's list is open
+    for (std::size_t k = 0; k < parts_.size(); ++k) {
+        const BookPart& part = parts_[k];
+        if (part.level == 1 && open) {
+            out += "</ol>\n</li>\n";
+            open = false;
+        }
+        out += "<li><a href=\"" + href(k) + "\">";
+        appendEscaped(out, part.label);
+        out += "</a>";
+        const bool chaptersFollow = k + 1 < parts_.size() && parts_[k + 1].level == 2;
+        if (part.level == 1 && chaptersFollow) {
+            out += "\n<ol>\n";
+            open = true;
+        } else {
+            out += "</li>\n";
+        }
+    }
+    if (open) out += "</ol>\n</li>\n";
+    out += "</ol>\n</nav>\n</body>\n</html>\n";
+    return out;
+}
+
+std::string Book::ncx() const {
+    const bool nested =
+        std::any_of(parts_.begin(), parts_.end(), [](const BookPart& p) { return p.level == 2; });
+    std::string out =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+        "<ncx xmlns=\"http://www.daisy.org/z3986/2005/ncx/\" version=\"2005-1\" xml:lang=\"" +
+        info_.language +
+        "\">\n<head>\n"
+        "<meta name=\"dtb:uid\" content=\"" +
+        identifier() +
+        "\"/>\n"
+        "<meta name=\"dtb:depth\" content=\"" +
+        (nested ? "2" : "1") +
+        "\"/>\n"
+        "<meta name=\"dtb:totalPageCount\" content=\"0\"/>\n"
+        "<meta name=\"dtb:maxPageNumber\" content=\"0\"/>\n"
+        "</head>\n<docTitle><text>";
+    appendEscaped(out, info_.title);
+    out += "</text></docTitle>\n";
+    if (!info_.author.empty()) {
+        out += "<docAuthor><text>";
+        appendEscaped(out, info_.author);
+        out += "</text></docAuthor>\n";
+    }
+    out += "<navMap>\n";
+    bool open = false;
+    for (std::size_t k = 0; k < parts_.size(); ++k) {
+        const BookPart& part = parts_[k];
+        if (part.level == 1 && open) {
+            out += "</navPoint>\n";
+            open = false;
+        }
+        const std::string number = std::to_string(k + 1);
+        out += "<navPoint id=\"nav" + number + "\" playOrder=\"" + number + "\"><navLabel><text>";
+        appendEscaped(out, part.label);
+        out += "</text></navLabel><content src=\"" + href(k) + "\"/>";
+        if (part.level == 1 && k + 1 < parts_.size() && parts_[k + 1].level == 2) {
+            out += "\n";
+            open = true;
+        } else {
+            out += "</navPoint>\n";
+        }
+    }
+    if (open) out += "</navPoint>\n";
+    out += "</navMap>\n</ncx>\n";
+    return out;
+}
+
+std::vector<ArchiveEntry> Book::entries() {
+    std::vector<ArchiveEntry> entries;
+    const auto fixed = [&](std::string name, std::string bytes, bool compressed = true) {
+        entries.push_back({std::move(name), compressed, [b = std::move(bytes)] { return b; }});
+    };
+    fixed("mimetype", "application/epub+zip", false);
+    fixed("META-INF/container.xml",
+          "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+          "<container version=\"1.0\" xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\">\n"
+          "<rootfiles>\n<rootfile full-path=\"OEBPS/content.opf\" "
+          "media-type=\"application/oebps-package+xml\"/>\n</rootfiles>\n</container>\n");
+    fixed("OEBPS/style.css", kStyle);
+    for (std::size_t k = 0; k < parts_.size(); ++k) {
+        entries.push_back({"OEBPS/" + href(k), true, [this, k] { return document(k); }});
+    }
+    entries.push_back({"OEBPS/content.opf", true, [this] { return packageDocument(); }});
+    entries.push_back({"OEBPS/nav.xhtml", true, [this] { return navigationDocument(); }});
+    entries.push_back({"OEBPS/toc.ncx", true, [this] { return ncx(); }});
+    return entries;
+}
+
+namespace {
+
+// The novel's lines as the book holds them: less the line end and the leading blanks, blank
+// lines left out. In the novel's own encoding.
+class NovelLines {
+public:
+    NovelLines(std::string_view text, const DocumentEncoding& encoding)
+        : lines_(text, encoding.characters), at_(contentStart(text, encoding)) {
+        for (const char* blank : {" ", "\t", "\xE3\x80\x80", "\xC2\xA0"}) {
+            if (auto converted = splitter::convertText(blank, "UTF-8", encoding.codePage)) {
+                if (!converted->empty()) blanks_.push_back(*converted);
+            }
+        }
+        carriageReturn_ = lines_.unit == 1  ? std::string("\r")
+                          : lines_.low == 0 ? std::string("\r\0", 2)
+                                            : std::string("\0\r", 2);
+    }
+    // The next line that is not blank; false at the end.
+    bool next(std::string_view& line) {
+        while (at_ < lines_.text.size()) {
+            const std::size_t feed = lines_.lineFeedFrom(at_);
+            line = lines_.text.substr(at_, feed - at_);
+            at_ = feed == lines_.text.size() ? feed : feed + lines_.unit;
+            ++number_;
+            if (line.size() >= carriageReturn_.size() &&
+                line.substr(line.size() - carriageReturn_.size()) == carriageReturn_) {
+                line.remove_suffix(carriageReturn_.size());
+            }
+            for (bool stripped = true; stripped;) {
+                stripped = false;
+                for (const std::string& blank : blanks_) {
+                    if (line.substr(0, blank.size()) == blank) {
+                        line.remove_prefix(blank.size());
+                        stripped = true;
+                    }
+                }
+            }
+            if (!line.empty()) return true;
+        }
+        return false;
+    }
+    std::int64_t number() const { return number_; }
+    std::size_t unit() const { return lines_.unit; }
+    bool isLineFeed(std::string_view bytes, std::size_t at) const {
+        return Lines(bytes, lines_.unit == 1  ? CharacterSet::Utf8
+                            : lines_.low == 0 ? CharacterSet::Utf16Le
+                                              : CharacterSet::Utf16Be)
+            .isAt(at, '\n');
+    }
+
+private:
+    Lines lines_;
+    std::size_t at_;
+    std::int64_t number_ = 0;
+    std::vector<std::string> blanks_;
+    std::string carriageReturn_;
+};
+
+// The text of every <p>, <h1> and <h2> of a document, in order, unescaped; false when one is
+// not well formed.
+bool paragraphsOf(std::string_view xhtml, std::vector<std::string>& paragraphs) {
+    for (std::size_t at = xhtml.find('<'); at != std::string_view::npos;
+         at = xhtml.find('<', at + 1)) {
+        std::string_view tag;
+        for (std::string_view candidate : {"p", "h1", "h2"}) {
+            if (xhtml.substr(at + 1, candidate.size() + 1) == std::string(candidate) + ">")
+                tag = candidate;
+        }
+        if (tag.empty()) continue;
+        const std::size_t start = at + tag.size() + 2;
+        const std::size_t close = xhtml.find("</" + std::string(tag) + ">", start);
+        if (close == std::string_view::npos) return false;
+        paragraphs.emplace_back();
+        if (!unescapeInto(paragraphs.back(), xhtml.substr(start, close - start))) return false;
+        at = close;
+    }
+    return true;
+}
+
+}  // namespace
+
+Difference compareWithNovel(std::string_view epub, std::string_view text,
+                            const DocumentEncoding& encoding) {
+    const auto unreadable = [](std::string what) {
+        return Difference{Difference::Kind::Unreadable, 0, 0, std::move(what)};
+    };
+    const ArchiveReader archive(epub);
+    if (!archive.isOpen()) return unreadable("the zip archive: " + archive.failure());
+    const std::vector<std::string> names = archive.names();
+    const std::optional<std::string> mimetype = archive.read("mimetype");
+    if (names.empty() || names.front() != "mimetype" || !archive.isStored("mimetype") ||
+        !mimetype || *mimetype != "application/epub+zip") {
+        return unreadable("mimetype, stored first");
+    }
+    const std::optional<std::string> container = archive.read("META-INF/container.xml");
+    const std::size_t rootfile = container ? container->find("<rootfile ") : std::string::npos;
+    const std::string packagePath = rootfile == std::string::npos
+                                        ? std::string()
+                                        : attributeOf(*container, rootfile, "full-path");
+    const std::optional<std::string> package =
+        packagePath.empty() ? std::nullopt : archive.read(packagePath);
+    if (!package) return unreadable("the package document");
+    const std::string folder = packagePath.substr(0, packagePath.rfind('/') + 1);
+
+    std::vector<std::pair<std::string, std::string>> manifest;  // id, href
+    for (std::size_t at = package->find("<item "); at != std::string::npos;
+         at = package->find("<item ", at + 1)) {
+        manifest.emplace_back(attributeOf(*package, at, "id"), attributeOf(*package, at, "href"));
+    }
+    NovelLines novel(text, encoding);
+    std::size_t spineItems = 0;
+    for (std::size_t at = package->find("<itemref "); at != std::string::npos;
+         at = package->find("<itemref ", at + 1)) {
+        ++spineItems;
+        const std::string id = attributeOf(*package, at, "idref");
+        const auto item = std::find_if(manifest.begin(), manifest.end(),
+                                       [&](const auto& entry) { return entry.first == id; });
+        if (item == manifest.end()) return unreadable("the spine's " + id);
+        const std::string name = folder + item->second;
+        const std::optional<std::string> xhtml = archive.read(name);
+        std::vector<std::string> paragraphs;
+        if (!xhtml || !paragraphsOf(*xhtml, paragraphs)) return unreadable(name);
+        if (paragraphs.empty()) continue;
+        // Back to the novel's encoding in one conversion per document.
+        std::string joined;
+        for (const std::string& p : paragraphs) (joined += p) += '\n';
+        const std::optional<std::string> back =
+            splitter::convertText(joined, "UTF-8", encoding.codePage);
+        std::size_t k = 0;  // the paragraph compared
+        std::size_t from = 0;
+        std::string_view line;
+        while (k < paragraphs.size()) {
+            const auto at = [&](Difference::Kind kind) {
+                return Difference{kind, novel.number(), static_cast<std::int64_t>(k + 1), name};
+            };
+            if (!novel.next(line)) return at(Difference::Kind::MoreInBook);
+            std::string_view got;
+            std::string single;
+            if (back) {
+                std::size_t feed = from;
+                while (feed < back->size() && !novel.isLineFeed(*back, feed)) feed += novel.unit();
+                got = std::string_view(*back).substr(from, feed - from);
+                from = feed + novel.unit();
+            } else {
+                // Some paragraph does not convert: this one, or one further on.
+                std::optional<std::string> converted =
+                    splitter::convertText(paragraphs[k], "UTF-8", encoding.codePage);
+                if (!converted) return at(Difference::Kind::Unconvertible);
+                single = std::move(*converted);
+                got = single;
+            }
+            if (got != line) return at(Difference::Kind::Differs);
+            ++k;
+        }
+    }
+    if (spineItems == 0) return unreadable("the spine");
+    std::string_view rest;
+    if (novel.next(rest)) return Difference{Difference::Kind::MoreInNovel, novel.number(), 0, {}};
+    return {};
+}
+
+}  // namespace folioknife::epub

@@ -1,0 +1,131 @@
+#pragma once
+// An EPUB 3 book made from a novel's text and the headings the split uses: the preface, the
+// volumes and the chapters as documents, the navigation document and an NCX for EPUB 2
+// readers. The novel stays in its own encoding; each document is converted to UTF-8 when the
+// archive reaches it.
+#include <cstdint>
+#include <future>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "epub/EpubArchive.h"
+#include "epub/EpubText.h"
+#include "splitter/DocumentEncoding.h"
+
+namespace folioknife::epub {
+
+// What the book says of itself, in UTF-8.
+struct BookInfo {
+    std::string title;
+    std::string author;  // none when empty
+    std::string language = "zh";
+    std::string identifier;  // urn:uuid:…; when empty, the book finds it (identifierOf)
+    std::string modified;    // CCYY-MM-DDThh:mm:ssZ
+};
+
+// One document of the book: a stretch of the novel from a line start.
+struct BookPart {
+    enum class Kind {
+        Preface,  // the text before the first heading
+        Volume,   // from a volume line to the next heading
+        Chapter,  // from a heading's line to the next
+        Piece,    // a stretch of about kPieceBytes of a novel without headings
+    };
+    Kind kind = Kind::Chapter;
+    std::int64_t begin = 0;
+    std::int64_t end = 0;
+    std::string label;  // its entry in the table of contents (UTF-8)
+    int level = 1;      // 2: a chapter under a volume
+};
+
+// A novel without headings is cut at the first line end after this many bytes.
+constexpr std::int64_t kPieceBytes = 100 * 1024;
+
+// A character the novel holds that has no UTF-8 form here (a byte that is no character of its
+// encoding, or a control character XML cannot hold); the book shows U+FFFD in its place.
+struct Unconvertible {
+    std::int64_t offset = 0;  // bytes into the novel
+    std::int64_t line = 0;    // from 1
+};
+
+// The documents of the novel: the preface when it holds more than blanks, then one per
+// heading (headings on one line make one), with a volume line alone before a chapter's
+// heading as a document of its own, one level above the chapters that follow; without
+// headings, pieces cut at line ends. 'headings' are byte offsets, ascending.
+std::vector<BookPart> planBook(std::string_view text, const splitter::DocumentEncoding& encoding,
+                               const std::vector<std::int64_t>& headings,
+                               std::int64_t pieceBytes = kPieceBytes);
+
+// The title and author the novel's first lines name, when it names them (see
+// findTitleAndAuthor); the first heading ends the search.
+NamedInFront titleAndAuthorIn(std::string_view text, const splitter::DocumentEncoding& encoding,
+                              const std::vector<std::int64_t>& headings);
+
+// The current time as EPUB writes it, or SOURCE_DATE_EPOCH's when that is set.
+std::string modificationTime();
+
+class Book {
+public:
+    Book(std::string_view text, splitter::DocumentEncoding encoding, std::vector<BookPart> parts,
+         BookInfo info);
+    // The archive's files in order, mimetype first, the package, navigation document and NCX
+    // last (the identifier is found meanwhile). Each document is made when it is written,
+    // and documents may be made on several threads at once; unconvertible() is complete once
+    // the archive has been written.
+    std::vector<ArchiveEntry> entries();
+    const std::vector<BookPart>& parts() const { return parts_; }
+    // The first few, in the order of the novel, once countLines() has sorted them and filled
+    // in their line numbers.
+    const std::vector<Unconvertible>& unconvertible() const { return unconvertible_; }
+    std::int64_t unconvertibleCount() const { return unconvertibleCount_; }
+    void countLines();
+
+    // The document of part k (0-based) as XHTML.
+    std::string document(std::size_t k);
+
+private:
+    std::string toUtf8(std::int64_t begin, std::int64_t end);
+    void convertPiece(std::int64_t begin, std::int64_t end, std::string& out);
+    void markUnconvertible(std::int64_t offset, std::string& out);
+    std::string packageDocument() const;
+    std::string navigationDocument() const;
+    std::string ncx() const;
+    std::string href(std::size_t k) const;
+    const std::string& identifier() const;
+
+    std::string_view text_;
+    splitter::DocumentEncoding encoding_;
+    std::vector<BookPart> parts_;
+    BookInfo info_;
+    std::shared_future<std::string> identifier_;
+    std::mutex reportsMutex_;
+    std::vector<Unconvertible> unconvertible_;
+    std::int64_t unconvertibleCount_ = 0;
+};
+
+// Where an EPUB read back first parts from the novel it was made from.
+struct Difference {
+    enum class Kind {
+        None,
+        Unreadable,     // no zip archive, or its container, package or a document unreadable
+        Differs,        // the novel's line and the paragraph differ
+        Unconvertible,  // the paragraph does not convert back to the novel's encoding
+        MoreInBook,     // paragraphs past the novel's last line
+        MoreInNovel,    // lines past the book's last paragraph
+    };
+    Kind kind = Kind::None;
+    std::int64_t line = 0;       // of the novel, from 1
+    std::int64_t paragraph = 0;  // of the document, from 1
+    std::string document;        // its name in the archive; with Unreadable, what could not be
+                                 // read and why
+};
+
+// Compares an EPUB, read as a reader would (container, package, spine, documents), with the
+// novel: every paragraph and heading, unescaped and converted back to the novel's encoding,
+// against the novel's lines less their leading blanks, blank lines left out.
+Difference compareWithNovel(std::string_view epub, std::string_view text,
+                            const splitter::DocumentEncoding& encoding);
+
+}  // namespace folioknife::epub

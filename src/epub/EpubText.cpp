@@ -1,0 +1,269 @@
+#include "epub/EpubText.h"
+
+#include <boost/uuid/name_generator_sha1.hpp>
+#include <boost/uuid/string_generator.hpp>
+#include <boost/uuid/uuid_io.hpp>
+#include <cstring>
+
+namespace folioknife::epub {
+
+namespace {
+
+// The code point at 'at' and the length of its sequence; the text is valid UTF-8 (every text
+// here has come out of a conversion), but a damaged byte still moves on by one.
+char32_t decodeAt(std::string_view s, std::size_t at, std::size_t& length) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char b = byte(at);
+    length = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+    if (at + length > s.size()) length = 1;
+    if (length == 1) return b;
+    char32_t c = b & (0x3F >> (length - 1));
+    for (std::size_t i = 1; i < length; ++i) c = (c << 6) | (byte(at + i) & 0x3F);
+    return c;
+}
+
+bool isBlank(char32_t c) { return c == ' ' || c == '\t' || c == 0x3000 || c == 0xA0; }
+
+// The length of the blanks that begin the text.
+std::size_t blanksAtStart(std::string_view s) {
+    std::size_t at = 0, length = 0;
+    while (at < s.size() && isBlank(decodeAt(s, at, length))) at += length;
+    return at;
+}
+
+bool startsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
+
+// After a label such as 作者 or 书名: blanks, a colon (full-width or not), and the value.
+bool valueAfter(std::string_view line, std::string_view label, std::string& value) {
+    if (!startsWith(line, label)) return false;
+    std::string_view rest = line.substr(label.size());
+    rest.remove_prefix(blanksAtStart(rest));
+    if (startsWith(rest, "：")) {
+        rest.remove_prefix(std::strlen("："));
+    } else if (startsWith(rest, ":")) {
+        rest.remove_prefix(1);
+    } else {
+        return false;
+    }
+    value = std::string(trimmed(rest));
+    return !value.empty();
+}
+
+bool isNumeral(char32_t c) {
+    static const std::u32string numerals =
+        U"0123456789０１２３４５６７８９零〇一二三四五六七八九十百千万两廿卅壹贰叁肆伍陆柒捌玖拾佰"
+        U"仟";
+    return numerals.find(c) != std::u32string::npos;
+}
+
+}  // namespace
+
+void appendEscaped(std::string& out, std::string_view text) {
+    std::size_t done = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const char* entity = nullptr;
+        switch (c) {
+            case '&':
+                entity = "&amp;";
+                break;
+            case '<':
+                entity = "&lt;";
+                break;
+            case '>':
+                entity = "&gt;";
+                break;
+            case '\r':
+                entity = "&#13;";
+                break;
+            default:
+                continue;
+        }
+        out.append(text, done, i - done);
+        out += entity;
+        done = i + 1;
+    }
+    out.append(text, done, text.size() - done);
+}
+
+bool unescapeInto(std::string& out, std::string_view escaped) {
+    std::size_t done = 0;
+    for (std::size_t amp = escaped.find('&'); amp != std::string_view::npos;
+         amp = escaped.find('&', done)) {
+        out.append(escaped, done, amp - done);
+        const std::size_t semicolon = escaped.find(';', amp);
+        if (semicolon == std::string_view::npos || semicolon - amp > 10) return false;
+        const std::string_view name = escaped.substr(amp + 1, semicolon - amp - 1);
+        if (name == "amp") {
+            out += '&';
+        } else if (name == "lt") {
+            out += '<';
+        } else if (name == "gt") {
+            out += '>';
+        } else if (name == "quot") {
+            out += '"';
+        } else if (name == "apos") {
+            out += '\'';
+        } else if (name.size() >= 2 && name[0] == '#') {
+            const bool hex = name[1] == 'x';
+            char32_t c = 0;
+            const std::string_view digits = name.substr(hex ? 2 : 1);
+            if (digits.empty()) return false;
+            for (char d : digits) {
+                int v = d >= '0' && d <= '9'          ? d - '0'
+                        : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10
+                        : hex && d >= 'A' && d <= 'F' ? d - 'A' + 10
+                                                      : -1;
+                if (v < 0) return false;
+                c = c * (hex ? 16 : 10) + static_cast<char32_t>(v);
+                if (c > 0x10FFFF) return false;
+            }
+            if (c < 0x80) {
+                out += static_cast<char>(c);
+            } else if (c < 0x800) {
+                out += static_cast<char>(0xC0 | (c >> 6));
+                out += static_cast<char>(0x80 | (c & 0x3F));
+            } else if (c < 0x10000) {
+                out += static_cast<char>(0xE0 | (c >> 12));
+                out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                out += static_cast<char>(0x80 | (c & 0x3F));
+            } else {
+                out += static_cast<char>(0xF0 | (c >> 18));
+                out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+                out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                out += static_cast<char>(0x80 | (c & 0x3F));
+            }
+        } else {
+            return false;
+        }
+        done = semicolon + 1;
+    }
+    out.append(escaped, done, escaped.size() - done);
+    return true;
+}
+
+std::string_view paragraphOf(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    line.remove_prefix(blanksAtStart(line));
+    return line;
+}
+
+std::string_view trimmed(std::string_view line) {
+    line = paragraphOf(line);
+    // The last blank: walk forward, remembering where the trailing run of blanks began.
+    std::size_t at = 0, length = 0, end = 0;
+    while (at < line.size()) {
+        const char32_t c = decodeAt(line, at, length);
+        at += length;
+        if (!isBlank(c)) end = at;
+    }
+    return line.substr(0, end);
+}
+
+std::string identifierOf(std::string_view bytes) {
+    // Our own namespace: the identifiers of novels made into books by folioknife.
+    static const boost::uuids::uuid kNamespace =
+        boost::uuids::string_generator()("6f1c2a52-8f0e-4d55-9a43-0c9d1f5b7e21");
+    boost::uuids::name_generator_sha1 generate(kNamespace);
+    return "urn:uuid:" + boost::uuids::to_string(generate(bytes.data(), bytes.size()));
+}
+
+std::string shortened(std::string_view text, std::size_t characters) {
+    std::size_t at = 0, length = 0;
+    for (std::size_t n = 0; n < characters && at < text.size(); ++n) {
+        decodeAt(text, at, length);
+        at += length;
+    }
+    if (at >= text.size()) return std::string(text);
+    return std::string(text.substr(0, at)) + "…";
+}
+
+NamedInFront findTitleAndAuthor(std::string_view firstLines) {
+    NamedInFront found;
+    while (!firstLines.empty() && (found.title.empty() || found.author.empty())) {
+        const std::size_t end = firstLines.find('\n');
+        std::string_view line = trimmed(firstLines.substr(0, end));
+        firstLines.remove_prefix(end == std::string_view::npos ? firstLines.size() : end + 1);
+
+        std::string value;
+        if (found.title.empty() && valueAfter(line, "书名", value)) {
+            if (startsWith(value, "《")) {
+                value.erase(0, std::strlen("《"));
+                const std::size_t close = value.find("》");
+                if (close != std::string::npos) value.erase(close);
+            }
+            found.title = value;
+            continue;
+        }
+        if (startsWith(line, "《")) {
+            const std::size_t close = line.find("》");
+            if (close != std::string_view::npos) {
+                const std::string_view title = trimmed(line.substr(3, close - 3));
+                if (found.title.empty() && !title.empty()) found.title = std::string(title);
+                // "《书名》作者：某人" on one line.
+                line = trimmed(line.substr(close + std::strlen("》")));
+            }
+        }
+        if (found.author.empty() && valueAfter(line, "作者", value)) found.author = value;
+    }
+    return found;
+}
+
+bool isVolumeLine(std::string_view line) {
+    line = trimmed(line);
+    std::u32string chars;
+    for (std::size_t at = 0, length = 0; at < line.size(); at += length) {
+        chars += decodeAt(line, at, length);
+    }
+    if (chars.empty() || chars.size() > 40) return false;
+    std::size_t at = 0;
+    const bool leadingDi = chars[0] == U'第';
+    if (leadingDi) {
+        at = 1;
+    } else if (chars[0] == U'卷') {
+        at = 1;
+    } else {
+        return false;
+    }
+    const std::size_t numeralStart = at;
+    while (at < chars.size() && isNumeral(chars[at])) ++at;
+    if (at == numeralStart) return false;
+    if (leadingDi) {
+        if (at == chars.size() ||
+            std::u32string_view(U"卷部篇集").find(chars[at]) == std::u32string_view::npos)
+            return false;
+        // 第一部分 is a part of an essay, not a volume of a novel.
+        if (chars[at] == U'部' && at + 1 < chars.size() && chars[at + 1] == U'分') return false;
+        ++at;
+    }
+    const std::u32string_view title = std::u32string_view(chars).substr(at);
+    if (title.find_first_of(U"，。！？；…,!?;") != std::u32string_view::npos) return false;
+    // A chapter heading after the volume's number makes the line a chapter's.
+    for (std::size_t i = title.find(U'第'); i != std::u32string_view::npos;
+         i = title.find(U'第', i + 1)) {
+        if (i + 1 < title.size() && isNumeral(title[i + 1])) return false;
+    }
+    return true;
+}
+
+bool isLanguageTag(std::string_view tag) {
+    // ALPHA{2,8} ("-" ALNUM{1,8})*, which covers the tags readers use.
+    std::size_t part = 0, length = 0;
+    for (std::size_t i = 0; i <= tag.size(); ++i) {
+        if (i == tag.size() || tag[i] == '-') {
+            if (length == 0 || length > 8 || (part == 0 && length < 2)) return false;
+            ++part;
+            length = 0;
+            continue;
+        }
+        const char c = tag[i];
+        const bool alpha = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!alpha && !(part > 0 && c >= '0' && c <= '9')) return false;
+        ++length;
+    }
+    return true;
+}
+
+}  // namespace folioknife::epub

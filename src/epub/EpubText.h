@@ -1,0 +1,49 @@
+#pragma once
+// The small text rules of an EPUB made from a novel: XML escaping, the blanks a paragraph
+// loses, the book's identifier, the title and author a novel names in its first lines, and
+// the lines that name a volume. Texts here are UTF-8.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace folioknife::epub {
+
+// Appends the text with &, < and > escaped. A carriage return that ends no line is written as
+// a character reference: an XML reader would otherwise turn it into a line feed.
+void appendEscaped(std::string& out, std::string_view text);
+
+// The text of an element as an XML reader gives it back: the five named entities and
+// numeric character references replaced. Nothing when a reference is malformed.
+bool unescapeInto(std::string& out, std::string_view escaped);
+
+// The line less its leading blanks (space, tab, ideographic space, no-break space) and its
+// trailing carriage return.
+std::string_view paragraphOf(std::string_view line);
+
+// The line less its blanks at both ends.
+std::string_view trimmed(std::string_view line);
+
+// "urn:uuid:…": a name-based UUID (version 5, SHA-1) of the bytes, so that the same novel
+// always gives the same identifier and any change gives another.
+std::string identifierOf(std::string_view bytes);
+
+// At most 'characters' characters of the text, "…" added when it was longer.
+std::string shortened(std::string_view text, std::size_t characters);
+
+// What the first lines of a novel say of it: the title of a 《书名》 or 书名： line, the name
+// of a 作者： line. Empty when not found.
+struct NamedInFront {
+    std::string title;
+    std::string author;
+};
+NamedInFront findTitleAndAuthor(std::string_view firstLines);
+
+// True when the line (blanks around it allowed) holds only a volume heading: 第N卷, 第N部,
+// 第N篇, 第N集 or 卷N, and an optional title without sentence punctuation, at most 40
+// characters in all.
+bool isVolumeLine(std::string_view line);
+
+// True when the text is a language tag as EPUB takes it ("zh", "zh-CN", "en-US").
+bool isLanguageTag(std::string_view tag);
+
+}  // namespace folioknife::epub

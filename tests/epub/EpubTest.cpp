@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "TestText.h"
+#include "epub/EpubBook.h"
+#include "epub/EpubText.h"
+#include "splitter/DocumentEncoding.h"
+
+namespace folioknife::epub {
+namespace {
+using splitter::encodingOf;
+using testing::gbk;
+
+TEST(EpubText, EscapesWhatXmlReadsOtherwiseAndReadsItBack) {
+    struct Case {
+        const char* text;
+        const char* escaped;
+    } cases[] = {
+        {"a<b>&c", "a&lt;b&gt;&amp;c"},
+        {"第一章 <序>", "第一章 &lt;序&gt;"},
+        {"]]>", "]]&gt;"},
+        {"one\rtwo", "one&#13;two"},  // an XML reader would make it a line feed
+        {"\"'", "\"'"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        appendEscaped(out, c.text);
+        EXPECT_EQ(out, c.escaped);
+        std::string back;
+        ASSERT_TRUE(unescapeInto(back, out));
+        EXPECT_EQ(back, c.text);
+    }
+    std::string back;
+    EXPECT_TRUE(unescapeInto(back, "&#x7B2C;&#31456;&quot;&apos;"));
+    EXPECT_EQ(back, "第章\"'");
+    for (const char* bad : {"&", "&nbsp;", "&#xZZ;", "&#;", "&#1114112;"}) {
+        EXPECT_FALSE(unescapeInto(back, bad)) << bad;
+    }
+}
+
+TEST(EpubText, ParagraphsLoseLeadingBlanksAndTheLineEnd) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"　　他说。\r", "他说。"},
+        {" \t\xC2\xA0正文 ", "正文 "},
+        {"　\r", ""},
+        {"\r\r", "\r"},
+        {"abc", "abc"},
+    };
+    for (const auto& [line, paragraph] : cases) EXPECT_EQ(paragraphOf(line), paragraph) << line;
+    EXPECT_EQ(trimmed("　 第一卷 江湖　\r"), "第一卷 江湖");
+}
+
+TEST(EpubText, TheIdentifierIsAVersion5UuidOfTheBytes) {
+    const std::string a = identifierOf("第一章\n正文");
+    EXPECT_EQ(a, identifierOf("第一章\n正文"));
+    EXPECT_NE(a, identifierOf("第一章\n正文."));
+    EXPECT_NE(identifierOf(""), identifierOf(std::string(1, '\0')));
+    EXPECT_TRUE(std::regex_match(
+        a,
+        std::regex("urn:uuid:[0-9a-f]{8}-[0-9a-f]{4}-5[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}")))
+        << a;
+}
+
+TEST(EpubText, TitleAndAuthorFromTheFirstLines) {
+    struct Case {
+        const char* lines;
+        const char* title;
+        const char* author;
+    } cases[] = {
+        {"《斗破苍穹》\r\n作者：天蚕土豆\r\n", "斗破苍穹", "天蚕土豆"},
+        {"　　《江湖夜雨》 作者: 某人\n", "江湖夜雨", "某人"},
+        {"书名：《长安》\n作者 ：  张三 \n", "长安", "张三"},
+        {"书名:长安\n", "长安", ""},
+        {"简介\n他读了《论语》三遍。\n", "", ""},  // 《》 inside a sentence names no title
+        {"《》\n作者\n", "", ""},
+        {"作者：\n作者：李四\n", "", "李四"},
+    };
+    for (const Case& c : cases) {
+        const NamedInFront found = findTitleAndAuthor(c.lines);
+        EXPECT_EQ(found.title, c.title) << c.lines;
+        EXPECT_EQ(found.author, c.author) << c.lines;
+    }
+}
+
+TEST(EpubText, VolumeLinesAndLanguageTags) {
+    const std::pair<const char*, bool> lines[] = {
+        {"第一卷 江湖远", true},
+        {"　第12部", true},
+        {"第三篇：归来", true},
+        {"卷二 风雪", true},
+        {"第一卷 第一章 开始", false},
+        {"第一部分 总论", false},
+        {"第一卷完，下卷更精彩。", false},
+        {"第一章 开始", false},
+        {"卷首语", false},
+        {"第二十集", true},
+    };
+    for (const auto& [line, volume] : lines) EXPECT_EQ(isVolumeLine(line), volume) << line;
+    const std::pair<const char*, bool> tags[] = {
+        {"zh", true},   {"zh-CN", true}, {"en-US", true},  {"zh-Hant-TW", true}, {"z", false},
+        {"zh-", false}, {"1a", false},   {"zh cn", false}, {"", false}};
+    for (const auto& [tag, valid] : tags) EXPECT_EQ(isLanguageTag(tag), valid) << tag;
+}
+
+TEST(EpubBook, PlansThePrefaceVolumesAndChapters) {
+    const std::string text =
+        gbk("《书》\r\n作者：某\r\n\r\n第一卷 江湖\r\n\r\n　　第一章 起\r\n正文\r\n第二章 "
+            "承\r\n正文\r\n"
+            "第二卷 庙堂\r\n第三章 转\r\n正文\r\n");
+    std::vector<std::int64_t> headings;
+    for (const char* h : {"第一章", "第二章", "第三章"}) {
+        headings.push_back(static_cast<std::int64_t>(text.find(gbk(h))));
+    }
+    const std::vector<BookPart> parts = planBook(text, encodingOf("GBK"), headings);
+    const std::vector<std::pair<BookPart::Kind, std::string>> expected = {
+        {BookPart::Kind::Preface, "前言"},       {BookPart::Kind::Volume, "第一卷 江湖"},
+        {BookPart::Kind::Chapter, "第一章 起"},  {BookPart::Kind::Chapter, "第二章 承"},
+        {BookPart::Kind::Volume, "第二卷 庙堂"}, {BookPart::Kind::Chapter, "第三章 转"},
+    };
+    ASSERT_EQ(parts.size(), expected.size());
+    std::int64_t end = 0;
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        EXPECT_EQ(parts[k].kind, expected[k].first) << k;
+        EXPECT_EQ(parts[k].label, expected[k].second) << k;
+        EXPECT_EQ(parts[k].level, parts[k].kind == BookPart::Kind::Chapter ? 2 : 1) << k;
+        EXPECT_EQ(parts[k].begin, end) << k;  // every byte in exactly one part
+        end = parts[k].end;
+    }
+    EXPECT_EQ(end, static_cast<std::int64_t>(text.size()));
+
+    // The author and title in front; a blank preface is no part.
+    const NamedInFront named = titleAndAuthorIn(text, encodingOf("GBK"), headings);
+    EXPECT_EQ(named.title, "书");
+    EXPECT_EQ(named.author, "某");
+    const std::string blank = "\r\n \r\n" + text.substr(text.find(gbk("第一章")));
+    const std::vector<BookPart> noPreface =
+        planBook(blank, encodingOf("GBK"), {static_cast<std::int64_t>(blank.find(gbk("第一章")))});
+    ASSERT_EQ(noPreface.size(), 1u);
+    EXPECT_EQ(noPreface[0].kind, BookPart::Kind::Chapter);
+    EXPECT_EQ(noPreface[0].level, 1);
+}
+
+TEST(EpubBook, ANovelWithoutHeadingsIsCutAtLineEnds) {
+    std::string text;
+    for (int i = 0; i < 100; ++i) text += "0123456789\n";  // 1,100 bytes
+    const std::vector<BookPart> parts = planBook(text, encodingOf("UTF-8"), {}, 300);
+    ASSERT_EQ(parts.size(), 4u);  // 308, 308, 308, 176
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        EXPECT_EQ(parts[k].kind, BookPart::Kind::Piece);
+        EXPECT_EQ(parts[k].label, std::to_string(k + 1));
+        EXPECT_EQ(parts[k].end - parts[k].begin, k < 3 ? 308 : 176);
+    }
+    EXPECT_EQ(planBook("", encodingOf("UTF-8"), {}).size(), 1u);
+}
+
+// A whole book in memory, and what reading it back says.
+std::string bookOf(const std::string& text, const std::string& codePage,
+                   const std::vector<std::int64_t>& headings, Book** made = nullptr) {
+    static std::unique_ptr<Book> book;
+    const splitter::DocumentEncoding encoding =
+        codePage == "UTF-16LE"
+            ? splitter::DocumentEncoding{codePage, splitter::CharacterSet::Utf16Le}
+            : encodingOf(codePage);
+    BookInfo info;
+    info.title = "t";
+
+    info.modified = "2026-01-01T00:00:00Z";
+    book = std::make_unique<Book>(text, encoding, planBook(text, encoding, headings), info);
+    std::string archive;
+    const std::vector<ArchiveEntry> entries = book->entries();
+    EXPECT_FALSE(writeArchive(entries, [&](std::string_view b) {
+        archive += b;
+        return true;
+    }));
+    book->countLines();
+    if (made) *made = book.get();
+    return archive;
+}
+
+TEST(EpubBook, ReadsBackEqualOrSaysWhereNot) {
+    if (!archivesAvailable()) GTEST_SKIP() << "this build writes no EPUB";
+    const std::string text =
+        gbk("序\r\n\r\n第一章 <甲> & 乙\r\n　　正文一\r\n\r\n第二章\r\n正文二\r\n");
+    const std::vector<std::int64_t> headings = {
+        static_cast<std::int64_t>(text.find(gbk("第一章"))),
+        static_cast<std::int64_t>(text.find(gbk("第二章")))};
+    const std::string archive = bookOf(text, "GBK", headings);
+    using Kind = Difference::Kind;
+    // The novel as it was, and changed after the book was made: in a line, by a line more or
+    // less; and bytes that are no EPUB.
+    std::string changed = text;
+    changed[changed.find(gbk("正文二"))] = 'X';
+    const std::string shorter = text.substr(0, text.size() - 8);
+    struct Case {
+        std::string novel;
+        std::string book;
+        Kind kind;
+        std::int64_t line;
+        std::int64_t paragraph;
+    } cases[] = {
+        {text, archive, Kind::None, 0, 0},
+        {changed, archive, Kind::Differs, 7, 2},
+        {text + "more\r\n", archive, Kind::MoreInNovel, 8, 0},
+        {shorter, archive, Kind::MoreInBook, 6, 2},
+        {text, "not a zip", Kind::Unreadable, 0, 0},
+    };
+    for (const Case& c : cases) {
+        const Difference d = compareWithNovel(c.book, c.novel, encodingOf("GBK"));
+        EXPECT_EQ(d.kind, c.kind) << c.line;
+        EXPECT_EQ(d.line, c.line);
+        EXPECT_EQ(d.paragraph, c.paragraph);
+    }
+}
+
+TEST(EpubBook, ReportsWhatDoesNotConvertWithItsPlace) {
+    if (!archivesAvailable()) GTEST_SKIP() << "this build writes no EPUB";
+    struct Case {
+        std::string text;
+        std::string codePage;
+        std::int64_t offset, line;
+    } cases[] = {
+        // A control character XML cannot hold, in GBK.
+        {gbk("第一章\r\n正文") + "\x01" + gbk("后\r\n"), "GBK", 12, 2},
+        // A byte that is no UTF-8.
+        {"第一章\n正\xFF文\n", "UTF-8", 13, 2},
+        // A lone surrogate in UTF-16.
+        {std::string("\xFF\xFE\x2C\x7B\x00\xD8\x0A\x00", 8), "UTF-16LE", 4, 1},
+    };
+    for (const Case& c : cases) {
+        Book* book = nullptr;
+        const std::string archive =
+            bookOf(c.text, c.codePage, {c.codePage == "UTF-16LE" ? 2 : 0}, &book);
+        ASSERT_EQ(book->unconvertibleCount(), 1) << c.codePage;
+        EXPECT_EQ(book->unconvertible()[0].offset, c.offset) << c.codePage;
+        EXPECT_EQ(book->unconvertible()[0].line, c.line) << c.codePage;
+        EXPECT_NE(book->document(0).find("\xEF\xBF\xBD"), std::string::npos);
+        const auto encoding =
+            c.codePage == "UTF-16LE"
+                ? splitter::DocumentEncoding{c.codePage, splitter::CharacterSet::Utf16Le}
+                : encodingOf(c.codePage);
+        // U+FFFD converts back to UTF-8 and UTF-16, but not to the character that was there.
+        const Difference d = compareWithNovel(archive, c.text, encoding);
+        EXPECT_TRUE(d.kind == Difference::Kind::Differs ||
+                    d.kind == Difference::Kind::Unconvertible)
+            << c.codePage;
+        EXPECT_EQ(d.line, c.line) << c.codePage;
+    }
+}
+
+}  // namespace
+}  // namespace folioknife::epub
