@@ -43,3 +43,7 @@ if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf-\?8'; then
     echo "setup: making the locale zh_CN.UTF-8"
     localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
 fi
+# The custom expression's engine for the Windows build: built from Debian's PCRE2 sources.
+for group in "$@"; do
+    if [ "$group" = windows ]; then "$(dirname "$0")/build-pcre2-mingw.sh"; fi
+done

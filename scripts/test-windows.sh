@@ -163,6 +163,42 @@ if ! { [ "$status" = 1 ] && iconv -f GBK -t UTF-8 err.txt | grep -q '^章节表�
     fail "invalid expression: status $status, $(iconv -f GBK -t UTF-8 err.txt)"
 fi
 
+# The reader's features on this Chinese system: Chinese messages and help; several novels
+# with one failing, each into a folder of its own; names that sort; a size limit; UTF-8
+# volumes that convert back before the source goes; the listing as JSON.
+gbk_of() { iconv -f GBK -t UTF-8 "$1"; }
+status=0
+wine "$split_exe" --no-such "小说.txt" >out.txt 2>err.txt || status=$?
+if ! { [ "$status" = 64 ] && gbk_of err.txt | grep -q '未知的选项或参数：--no-such'; }; then
+    fail "an unknown option under code page 936: $status, $(gbk_of err.txt)"
+fi
+wine "$split_exe" --help >out.txt 2>err.txt || fail "--help exited $?"
+gbk_of out.txt | grep -q '退出状态：' || fail "--help is not Chinese: $(gbk_of out.txt | head -n 3)"
+mkdir -p "书堆" && cp "小说.txt" "书堆/甲.txt" && cp "utf8.txt" "书堆/乙.txt"
+status=0
+wine "$split_exe" -n 10 --name '{name}_{k0}.txt' "书堆/甲.txt" "书堆/无.txt" "书堆/乙.txt" \
+    >out.txt 2>err.txt || status=$?
+[ "$status" = 2 ] || fail "several novels, one missing: status $status"
+[ "$(gbk_of out.txt | grep -c '分割成功！')" = 2 ] || fail "several novels: $(gbk_of out.txt)"
+gbk_of err.txt | grep -q '无.txt：打开失败' || fail "several novels: $(gbk_of err.txt)"
+for pair in "甲 小说.txt" "乙 utf8.txt"; do
+    read -r n src <<<"$pair"
+    find "书堆/$n" -maxdepth 1 -type f -printf '%f\n' | sort | while read -r f; do cat "书堆/$n/$f"; done |
+        cmp -s - "$src" || fail "several novels: the files of 书堆/$n/ in the order they sort"
+done
+wine "$split_exe" --max-size 20K -o "限长" "小说.txt" >out.txt 2>err.txt || fail "--max-size exited $?"
+for f in "限长"/*; do [ "$(stat -c %s "$f")" -le 20480 ] || fail "--max-size: $f is too large"; done
+cp "小说.txt" "转码.txt"
+wine "$split_exe" -n 10 --to utf-8 --delete-source -o "转码" "转码.txt" >out.txt 2>err.txt ||
+    fail "--to utf-8 exited $?: $(gbk_of err.txt)"
+[ -e "转码.txt" ] && fail "--to utf-8 --delete-source: the source was kept: $(gbk_of err.txt)"
+for k in $(seq 1 "$(find "转码" -name 'novel_*.txt' | wc -l)"); do cat "转码/novel_$k.txt"; done |
+    iconv -f UTF-8 -t GBK | cmp -s - "小说.txt" || fail "--to utf-8: the volumes are not the novel"
+wine "$split_exe" --json -n 10 "utf8.txt" >out.txt 2>err.txt || fail "--json exited $?"
+python3 -c 'import json, sys; d = json.load(open("out.txt", encoding="utf-8"))
+assert len(d["headings"]) == int(sys.argv[1]) and sum(v["length"] for v in d["volumes"]) == d["bytes"]' \
+    "$chapters" || fail "--json: $(head -c 300 out.txt)"
+
 # --- The window program ---------------------------------------------------------------------
 end_session
 title="Tarvelle V$version"

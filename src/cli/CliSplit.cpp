@@ -501,7 +501,7 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
             const HeadingRules rules = headingRulesFor(!options.customMode, options.anywhere);
             HeadingSearch search =
                 options.customMode
-                    ? searchChapterHeadings(expression, text, encoding, rules)
+                    ? searchCustomHeadings(expression, text, encoding, rules)
                     : searchDefaultHeadings(options.prefix, options.suffix, text, encoding, rules);
             if (search.status != HeadingSearch::Status::Done) {
                 report(search.status == HeadingSearch::Status::InvalidExpression

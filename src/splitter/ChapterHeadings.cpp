@@ -5,11 +5,13 @@
 #include <iterator>
 #include <optional>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <unordered_set>
 
 #include "splitter/ByteScan.h"
 #include "splitter/ChapterExpression.h"
+#include "splitter/CustomMatcher.h"
 
 namespace folioknife::splitter {
 
@@ -451,11 +453,14 @@ char32_t decodeUtf16(std::string_view text, std::size_t i, bool bigEndian, std::
 
 std::size_t utf8Length(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
 
+// Carries ascending offsets of the searched text back to the novel's own bytes; empty when
+// they are the same.
+using OffsetMap = std::function<std::vector<std::int64_t>(const std::vector<std::int64_t>&)>;
+
 // Carries the candidates' offsets in the searched text back to the novel's own bytes.
-void placeInNovel(std::vector<Candidate>& candidates, std::string_view novel,
-                  const DocumentEncoding& encoding) {
+void placeInNovel(std::vector<Candidate>& candidates, const OffsetMap& toNovel) {
     const auto same = [](std::size_t o) { return static_cast<std::int64_t>(o); };
-    if (!isUtf16(encoding.characters)) {
+    if (!toNovel) {
         for (Candidate& c : candidates) {
             c.cutAt = same(c.cut);
             c.volumeAt = c.volume == kNone ? -1 : same(c.volume);
@@ -475,8 +480,7 @@ void placeInNovel(std::vector<Candidate>& candidates, std::string_view novel,
     }
     std::sort(offsets.begin(), offsets.end());
     offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
-    const std::vector<std::int64_t> back =
-        utf16OffsetsOf(novel, encoding.characters == CharacterSet::Utf16Be, offsets);
+    const std::vector<std::int64_t> back = toNovel(offsets);
     const auto map = [&](std::int64_t o) {
         return back[static_cast<std::size_t>(std::lower_bound(offsets.begin(), offsets.end(), o) -
                                              offsets.begin())];
@@ -507,6 +511,10 @@ Text wholeCharacters(const Text& text, CharacterSet characters) {
     return out;
 }
 
+HeadingSearch sortMatches(const std::vector<ExpressionMatch>& matches, std::string_view searched,
+                          const DocumentEncoding& matched, const OffsetMap& toNovel,
+                          HeadingRules rules);
+
 HeadingSearch searchMatched(const Text& matchedExpression, std::string_view text,
                             const DocumentEncoding& encoding, HeadingRules rules) {
     HeadingSearch result;
@@ -529,6 +537,20 @@ HeadingSearch searchMatched(const Text& matchedExpression, std::string_view text
         result.status = HeadingSearch::Status::TooComplex;
         return result;
     }
+    OffsetMap toNovel;
+    if (utf16) {
+        toNovel = [&](const std::vector<std::int64_t>& offsets) {
+            return utf16OffsetsOf(text, encoding.characters == CharacterSet::Utf16Be, offsets);
+        };
+    }
+    return sortMatches(matches, searched, matched, toNovel, rules);
+}
+
+// The rules over the matches in the searched text, whose encoding is 'matched'.
+HeadingSearch sortMatches(const std::vector<ExpressionMatch>& matches, std::string_view searched,
+                          const DocumentEncoding& matched, const OffsetMap& toNovel,
+                          HeadingRules rules) {
+    HeadingSearch result;
     const LineMarks marks(matched.codePage);
     const NumberedMarks numbers(matched.codePage);
     const LineView line{searched, marks, numbers, matched.characters};
@@ -551,16 +573,25 @@ HeadingSearch searchMatched(const Text& matchedExpression, std::string_view text
             }
         }
         if (rules.contentsRule || rules.lineRule) {
-            c.key = keyOf(searched.substr(static_cast<std::size_t>(m.offset),
-                                          static_cast<std::size_t>(m.length)),
-                          marks);
+            // An empty match ("cut before each heading") is named by what follows it on its
+            // line.
+            const auto from = static_cast<std::size_t>(m.offset);
+            std::size_t length = static_cast<std::size_t>(m.length);
+            if (length == 0) {
+                constexpr std::size_t kNamed = 64;
+                const std::size_t limit = std::min(searched.size(), from + kNamed);
+                length = static_cast<std::size_t>(
+                    findEitherByte(searched.data() + from, searched.data() + limit, '\n', '\r') -
+                    (searched.data() + from));
+            }
+            c.key = keyOf(searched.substr(from, length), marks);
         }
         candidates.push_back(std::move(c));
     }
     std::vector<Candidate> extras;
     if (rules.lineRule && candidates.size() >= kFewestRegular) extras = findExtras(line);
-    placeInNovel(candidates, text, encoding);
-    placeInNovel(extras, text, encoding);
+    placeInNovel(candidates, toNovel);
+    placeInNovel(extras, toNovel);
 
     // The same chapter again, close by or as a page header, is no new chapter.
     if (rules.lineRule) {
@@ -714,6 +745,38 @@ std::string defaultExpressionError(const Text& prefix, const Text& suffix,
 HeadingSearch searchChapterHeadings(const Text& expression, std::string_view text,
                                     const DocumentEncoding& encoding, HeadingRules rules) {
     return searchMatched(expressionForDocument(expression, encoding), text, encoding, rules);
+}
+
+std::string customExpressionError(const Text& expression) {
+    CustomMatcher matcher;
+    std::string reason;
+    if (matcher.compile(expression, reason)) return {};
+    return reason.empty() ? std::string("?") : reason;
+}
+
+HeadingSearch searchCustomHeadings(const Text& expression, std::string_view text,
+                                   const DocumentEncoding& encoding, HeadingRules rules) {
+    CustomMatcher matcher;
+    HeadingSearch result;
+    if (!matcher.compile(expression, result.reason)) {
+        result.status = HeadingSearch::Status::InvalidExpression;
+        return result;
+    }
+    const Utf8View view(text, encoding);
+    bool gaveUp = false;
+    const std::vector<ExpressionMatch> matches = matcher.searchAll(view.text(), gaveUp);
+    if (gaveUp) {
+        result.status = HeadingSearch::Status::TooComplex;
+        return result;
+    }
+    OffsetMap toNovel;
+    if (encoding.characters != CharacterSet::Utf8) {
+        toNovel = [&](const std::vector<std::int64_t>& offsets) {
+            return view.novelOffsets(offsets);
+        };
+    }
+    rules.lineRule = false;
+    return sortMatches(matches, view.text(), encodingOf("UTF-8"), toNovel, rules);
 }
 
 Text defaultExpressionFor(const Text& prefix, const Text& suffix,

@@ -78,6 +78,13 @@ std::string expressionError(const Text& expression, const DocumentEncoding& enco
 HeadingSearch searchChapterHeadings(const Text& expression, std::string_view text,
                                     const DocumentEncoding& encoding, HeadingRules rules);
 
+// A custom expression, matched by characters in every encoding (see CustomMatcher.h): every
+// match is a heading, but for the contents rule. The expression is in the program's code page.
+HeadingSearch searchCustomHeadings(const Text& expression, std::string_view text,
+                                   const DocumentEncoding& encoding, HeadingRules rules);
+// Empty when the custom expression compiles; else why not.
+std::string customExpressionError(const Text& expression);
+
 // The default expression for a novel, in the encoding it is matched in: prefix and suffix keep
 // their syntax, but every character of them is whole (the second byte of 淺, DC 5C, is no
 // backslash).

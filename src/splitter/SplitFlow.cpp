@@ -130,7 +130,7 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
     const SharedBytes text = document.sharedText();
     const DocumentEncoding encoding = document.encoding();
     if (std::string reason = defaultMode ? defaultExpressionError(prefix, suffix, encoding)
-                                         : expressionError(expression, encoding);
+                                         : customExpressionError(expression);
         !reason.empty())
         return refuse(messages::invalidExpression() + programText(reason));
     const std::int32_t perVolume = textToInteger(settings.chaptersPerFileText());
@@ -140,7 +140,7 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
     const HeadingRules rules = headingRulesFor(defaultMode, settings.anywhere());
     const HeadingSearch search =
         defaultMode ? searchDefaultHeadings(prefix, suffix, text.view(), encoding, rules)
-                    : searchChapterHeadings(expression, text.view(), encoding, rules);
+                    : searchCustomHeadings(expression, text.view(), encoding, rules);
     // An engine that gave up would leave chapters uncut: nothing is written.
     if (search.status != HeadingSearch::Status::Done) return refuse(messages::tooComplex());
     const std::vector<ExpressionMatch>& matches = search.headings;

@@ -142,7 +142,10 @@ TEST(VolumeTitle, TakesTheLineWithoutWhatFileSystemsRefuse) {
         {"\xE3\x80\x80 第3章 \n", 0, "第3章"},
         {std::string(50, 'y'), 0, std::string(40, 'y')},
     };
-    for (const auto& c : cases) EXPECT_EQ(volumeTitle(c.text, c.offset, utf8), c.title) << c.text;
+    // Titles are names in the program's code page (GBK under Wine).
+    for (const auto& c : cases) {
+        EXPECT_EQ(volumeTitle(c.text, c.offset, utf8), programText(c.title)) << c.text;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,472 @@
+#include "splitter/CustomMatcher.h"
+
+#include <pcre2.h>
+
+#include <array>
+#include <cctype>
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <optional>
+
+#include "splitter/ChapterHeadings.h"
+#include "splitter/LargeBuffer.h"
+
+namespace folioknife::splitter {
+
+namespace {
+
+// One character in UTF-8; length 0 when the bytes are no character.
+struct Utf8Char {
+    unsigned char length = 0;
+    char bytes[4] = {};
+};
+
+// The code point at the start of 'utf8' when the bytes hold exactly one character.
+bool oneCharacter(std::string_view utf8, Utf8Char& out) {
+    if (utf8.empty() || utf8.size() > 4) return false;
+    const auto c = static_cast<unsigned char>(utf8[0]);
+    const std::size_t n = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+    if (n != utf8.size() || utf8 == "\xEF\xBF\xBD") return false;  // U+FFFD: none
+    out.length = static_cast<unsigned char>(n);
+    std::memcpy(out.bytes, utf8.data(), n);
+    return true;
+}
+
+const Utf8Char kReplacement = {3, {'\xEF', '\xBF', '\xBD', 0}};
+
+}  // namespace
+
+// The characters of a legacy code page in UTF-8: every single byte, and in a double-byte code
+// page every pair of a lead byte and a second byte.
+struct Utf8View::Table {
+    std::array<Utf8Char, 256> single{};
+    std::vector<Utf8Char> pairs;  // (lead - 0x81) * 192 + (second - 0x40)
+    // The same, packed for the conversion's inner loop: up to three bytes, the length above
+    // them; 0 where the pair is no character of three bytes or fewer.
+    std::vector<std::uint32_t> packed;
+    bool doubleByte = false;
+    bool fourByte = false;  // GB18030's four-byte characters
+    std::string codePage;
+
+    explicit Table(const std::string& page, CharacterSet characters) : codePage(page) {
+        doubleByte = characters == CharacterSet::DoubleByte;
+        fourByte = sameCodePage(page, "GB18030");
+        for (int b = 0; b < 256; ++b) {
+            if (b < 0x80) {
+                single[b] = {1, {static_cast<char>(b), 0, 0, 0}};
+                continue;
+            }
+            if (doubleByte && b >= 0x81 && b <= 0xFE) continue;
+            const auto converted = convertText(std::string(1, static_cast<char>(b)), page, "UTF-8");
+            if (!converted || !oneCharacter(*converted, single[b])) single[b] = {};
+        }
+        if (!doubleByte) return;
+        pairs.resize(126 * 192);
+        // A row of a lead byte's characters, one a line, in one conversion: an invalid pair
+        // comes out as something other than one character, and the lines stay aligned.
+        for (int lead = 0x81; lead <= 0xFE; ++lead) {
+            std::string row;
+            for (int second = 0x40; second <= 0xFE; ++second) {
+                row += static_cast<char>(lead);
+                row += static_cast<char>(second);
+                row += '\n';
+            }
+            const std::string out = convertForDisplay(row, page, "UTF-8");
+            std::size_t at = 0;
+            for (int second = 0x40; second <= 0xFE; ++second) {
+                const std::size_t end = out.find('\n', at);
+                if (end == std::string::npos) break;
+                Utf8Char& c = pairs[static_cast<std::size_t>((lead - 0x81) * 192 + second - 0x40)];
+                if (!oneCharacter(std::string_view(out).substr(at, end - at), c) || c.length == 1)
+                    c = {};
+                at = end + 1;
+            }
+        }
+        packed.resize(pairs.size());
+        for (std::size_t i = 0; i < pairs.size(); ++i) {
+            const Utf8Char& c = pairs[i];
+            if (c.length == 0 || c.length > 3) continue;
+            std::uint32_t v = static_cast<std::uint32_t>(c.length) << 24;
+            for (unsigned k = 0; k < c.length; ++k)
+                v |= static_cast<std::uint32_t>(static_cast<unsigned char>(c.bytes[k])) << (8 * k);
+            packed[i] = v;
+        }
+    }
+
+    // The character at 'p': its bytes in the novel and in UTF-8.
+    std::size_t decode(const unsigned char* p, const unsigned char* end, Utf8Char& out) const {
+        const unsigned c = *p;
+        if (doubleByte && c >= 0x81 && c <= 0xFE && end - p >= 2) {
+            const unsigned second = p[1];
+            if (second >= 0x40 && second <= 0xFE) {
+                const Utf8Char& pair = pairs[(c - 0x81) * 192 + second - 0x40];
+                if (pair.length != 0) {
+                    out = pair;
+                    return 2;
+                }
+            }
+            if (fourByte && second >= 0x30 && second <= 0x39 && end - p >= 4 && p[2] >= 0x81 &&
+                p[2] <= 0xFE && p[3] >= 0x30 && p[3] <= 0x39) {
+                const auto converted = convertText(std::string(reinterpret_cast<const char*>(p), 4),
+                                                   codePage, "UTF-8");
+                if (converted && oneCharacter(*converted, out)) return 4;
+            }
+        }
+        out = single[c].length != 0 ? single[c] : kReplacement;
+        return 1;
+    }
+};
+
+namespace {
+
+const Utf8View::Table* tableFor(const DocumentEncoding& encoding) {
+    // Built once a code page, for the life of the program: a split may run on another thread
+    // than the last one, so the tables are guarded.
+    static std::mutex guard;
+    static std::map<std::string, std::unique_ptr<Utf8View::Table>> tables;
+    const std::lock_guard<std::mutex> lock(guard);
+    auto& table = tables[encoding.codePage];
+    if (!table) table = std::make_unique<Utf8View::Table>(encoding.codePage, encoding.characters);
+    return table.get();
+}
+
+bool isUtf16(CharacterSet characters) {
+    return characters == CharacterSet::Utf16Le || characters == CharacterSet::Utf16Be;
+}
+
+}  // namespace
+
+Utf8View::Utf8View(std::string_view novel, const DocumentEncoding& encoding)
+    : novel_(novel), encoding_(encoding) {
+    if (encoding.characters == CharacterSet::Utf8) {
+        view_ = novel;
+        return;
+    }
+    if (isUtf16(encoding.characters)) {
+        const std::string copy = utf16ToUtf8(novel, encoding.characters == CharacterSet::Utf16Be);
+        copy_.reset(new char[copy.size() + 1]);
+        std::memcpy(copy_.get(), copy.data(), copy.size());
+        view_ = std::string_view(copy_.get(), copy.size());
+        return;
+    }
+    table_ = tableFor(encoding);
+    // At most three bytes for each byte of the novel (a stray byte becomes U+FFFD), and one to
+    // spare for the four-byte stores below; the buffer is not cleared first, so only what is
+    // written is ever touched.
+    const std::size_t capacity = novel.size() * 3 + 4;
+    copy_.reset(new char[capacity]);
+    adviseLargeBuffer(copy_.get(), capacity);
+    char* out = copy_.get();
+    const auto* const begin = reinterpret_cast<const unsigned char*>(novel.data());
+    const auto* p = begin;
+    const auto* const end = p + novel.size();
+    const Table& table = *table_;
+    const bool doubleByte = table.doubleByte;
+    Utf8Char c;
+    while (p < end) {
+        // Where the view stands every few hundred bytes of the novel, for carrying offsets
+        // back (a character may end a little past the block).
+        checkpoints_.push_back(
+            {static_cast<std::int64_t>(p - begin), static_cast<std::int64_t>(out - copy_.get())});
+        const auto* const blockEnd =
+            static_cast<std::size_t>(end - p) > kCheckpointSpacing ? p + kCheckpointSpacing : end;
+        while (p < blockEnd) {
+            const unsigned lead = *p;
+            if (lead < 0x80) {
+                *out++ = static_cast<char>(lead);
+                ++p;
+                continue;
+            }
+            if (doubleByte && lead <= 0xFE && end - p >= 2 && p[1] >= 0x40 && p[1] <= 0xFE) {
+                const std::uint32_t v = table.packed[(lead - 0x81) * 192 + p[1] - 0x40];
+                if (v != 0) {
+                    std::memcpy(out, &v, 4);  // little-endian: the character's bytes in order
+                    out += v >> 24;
+                    p += 2;
+                    continue;
+                }
+            }
+            p += table.decode(p, end, c);
+            std::memcpy(out, c.bytes, c.length);
+            out += c.length;
+        }
+    }
+    view_ = std::string_view(copy_.get(), static_cast<std::size_t>(out - copy_.get()));
+}
+
+Utf8View::~Utf8View() = default;
+
+std::vector<std::int64_t> Utf8View::novelOffsets(
+    const std::vector<std::int64_t>& viewOffsets) const {
+    if (encoding_.characters == CharacterSet::Utf8) return viewOffsets;
+    if (isUtf16(encoding_.characters)) {
+        return utf16OffsetsOf(novel_, encoding_.characters == CharacterSet::Utf16Be, viewOffsets);
+    }
+    std::vector<std::int64_t> out;
+    out.reserve(viewOffsets.size());
+    const auto* const begin = reinterpret_cast<const unsigned char*>(novel_.data());
+    const auto* const end = begin + novel_.size();
+    std::size_t k = 0;  // the checkpoint walked from
+    const auto* p = begin;
+    std::int64_t at = 0;
+    Utf8Char c;
+    for (const std::int64_t target : viewOffsets) {
+        // Jump to the last checkpoint at or before the target, then walk.
+        while (k + 1 < checkpoints_.size() && checkpoints_[k + 1].second <= target) ++k;
+        if (k < checkpoints_.size() && checkpoints_[k].second > at) {
+            p = begin + checkpoints_[k].first;
+            at = checkpoints_[k].second;
+        }
+        while (at < target && p < end) {
+            if (*p < 0x80) {
+                ++p, ++at;
+                continue;
+            }
+            const std::uint32_t v =
+                table_->doubleByte && *p <= 0xFE && end - p >= 2 && p[1] >= 0x40 && p[1] <= 0xFE
+                    ? table_->packed[(*p - 0x81) * 192 + p[1] - 0x40]
+                    : 0;
+            if (v != 0) {
+                p += 2;
+                at += v >> 24;
+                continue;
+            }
+            p += table_->decode(p, end, c);
+            at += c.length;
+        }
+        out.push_back(static_cast<std::int64_t>(p - begin));
+    }
+    return out;
+}
+
+std::string prepareCustomExpression(std::string_view e, std::string& reason) {
+    static const char kNotDigit[] = "\\x{0}-/:-\\x{10FFFF}";
+    const auto isHex = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    };
+    // In extended mode (?x) a "#" begins a comment to the end of the line.
+    bool extended = false;
+    for (std::size_t at = e.find("(?"); at != std::string_view::npos; at = e.find("(?", at + 1)) {
+        for (std::size_t k = at + 2; k < e.size() && std::isalpha(static_cast<unsigned char>(e[k]));
+             ++k) {
+            if (e[k] == 'x') extended = true;
+        }
+    }
+    std::string out;
+    bool inClass = false;
+    for (std::size_t i = 0; i < e.size(); ++i) {
+        const char c = e[i];
+        if (c == '\\' && i + 1 < e.size()) {
+            const char next = e[++i];
+            if (next == 'Q') {
+                // Quoted to \E: nothing in it is syntax.
+                const std::size_t stop = e.find("\\E", i + 1);
+                const std::size_t to = stop == std::string_view::npos ? e.size() : stop + 2;
+                out.append(e.substr(i - 1, to - (i - 1)));
+                i = to - 1;
+            } else if (next == 'd') {
+                out += inClass ? "0-9" : "[0-9]";
+            } else if (next == 'D') {
+                out += inClass ? kNotDigit : "[^0-9]";
+            } else if (next == 'x' && i + 1 < e.size() && e[i + 1] != '{') {
+                std::size_t k = i + 1;
+                unsigned value = 0;
+                while (k < e.size() && k < i + 3 && isHex(e[k])) {
+                    value = value * 16 +
+                            static_cast<unsigned>(
+                                std::isdigit(static_cast<unsigned char>(e[k]))
+                                    ? e[k] - '0'
+                                    : (std::tolower(static_cast<unsigned char>(e[k])) - 'a' + 10));
+                    ++k;
+                }
+                if (value >= 0x80) {
+                    reason = "\\x" + std::string(e.substr(i + 1, k - i - 1)) +
+                             " names a byte, and the expression is matched by characters: write "
+                             "the character itself, or its code point as \\x{...}";
+                    return {};
+                }
+                out.append(e.substr(i - 1, k - (i - 1)));
+                i = k - 1;
+            } else if (next == 'c' && i + 1 < e.size()) {
+                out.append(e.substr(i - 1, 3));  // \c takes the next character, even a "\"
+                ++i;
+            } else {
+                out += c;
+                out += next;
+            }
+            continue;
+        }
+        if (inClass) {
+            if (c == '[' && e.substr(i, 9) == "[:digit:]") {
+                out += "0-9";
+                i += 8;
+            } else if (c == '[' && e.substr(i, 10) == "[:^digit:]") {
+                out += kNotDigit;
+                i += 9;
+            } else if (c == '[' && i + 1 < e.size() && e[i + 1] == ':') {
+                const std::size_t stop = e.find(":]", i + 2);
+                const std::size_t to = stop == std::string_view::npos ? i + 1 : stop + 2;
+                out.append(e.substr(i, to - i));
+                i = to - 1;
+            } else {
+                if (c == ']') inClass = false;
+                out += c;
+            }
+            continue;
+        }
+        if (c == '[') {
+            // A "]" right after "[" or "[^" is a member.
+            inClass = true;
+            out += c;
+            if (i + 1 < e.size() && e[i + 1] == '^') out += e[++i];
+            if (i + 1 < e.size() && e[i + 1] == ']') out += e[++i];
+        } else if (c == '#' && extended) {
+            const std::size_t stop = e.find('\n', i);
+            const std::size_t to = stop == std::string_view::npos ? e.size() : stop;
+            out.append(e.substr(i, to - i));
+            i = to - 1;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+struct CustomMatcher::Compiled {
+    pcre2_code* code = nullptr;
+    bool jit = false;
+    ~Compiled() {
+        if (code) pcre2_code_free(code);
+    }
+};
+
+CustomMatcher::CustomMatcher() = default;
+CustomMatcher::~CustomMatcher() = default;
+
+bool CustomMatcher::compile(const Text& expression, std::string& reason) {
+    const std::string_view typed = std::string_view(expression).substr(0, expression.find('\0'));
+    auto utf8 = sameCodePage(programCodePage(), "UTF-8")
+                    ? std::optional<std::string>(typed)
+                    : convertText(typed, programCodePage(), "UTF-8");
+    if (!utf8) {
+        reason = "the expression is no text in code page " + programCodePage();
+        return false;
+    }
+    const std::string prepared = prepareCustomExpression(*utf8, reason);
+    if (prepared.empty() && !utf8->empty()) return false;
+    // Line starts and ends after any line end (CR, LF, CR LF, and the rarer ones); "." takes
+    // none of them. A damaged byte of a UTF-8 novel matches nothing and stops nothing.
+    const std::uint32_t options =
+        PCRE2_UTF | PCRE2_UCP | PCRE2_MULTILINE | PCRE2_MATCH_INVALID_UTF | PCRE2_USE_OFFSET_LIMIT;
+    pcre2_compile_context* context = pcre2_compile_context_create(nullptr);
+    pcre2_set_newline(context, PCRE2_NEWLINE_ANY);
+    int error = 0;
+    PCRE2_SIZE at = 0;
+    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(prepared.data()), prepared.size(),
+                                     options, &error, &at, context);
+    pcre2_compile_context_free(context);
+    if (!code) {
+        PCRE2_UCHAR message[256];
+        pcre2_get_error_message(error, message, sizeof message);
+        reason = reinterpret_cast<const char*>(message);
+        return false;
+    }
+    auto compiled = std::make_unique<Compiled>();
+    compiled->code = code;
+    // Without the JIT (a system that forbids executable memory) the interpreter does it.
+    compiled->jit = pcre2_jit_compile(code, PCRE2_JIT_COMPLETE) == 0;
+    compiled_ = std::move(compiled);
+    reason.clear();
+    return true;
+}
+
+std::vector<ExpressionMatch> CustomMatcher::searchAll(std::string_view text, bool& gaveUp) const {
+    gaveUp = false;
+    std::vector<ExpressionMatch> matches;
+    if (!compiled_) return matches;
+    // The engine's limits hold for one starting position. A search tries the positions of a
+    // window at a time, so that the clock is read often: the window grows while the searches
+    // are quick and shrinks when one is slow, and the whole search has a budget of time.
+    constexpr std::uint32_t kMatchLimit = 1'000'000;
+    constexpr std::uint32_t kDepthLimit = 100'000;
+    constexpr std::uint32_t kHeapLimitKiB = 256 * 1024;
+    constexpr std::size_t kSmallestWindow = 64;
+    constexpr std::size_t kLargestWindow = std::size_t{1} << 20;
+    constexpr double kQuick = 0.002, kSlow = 0.05;  // seconds a search takes
+    struct Resources {
+        pcre2_match_context* context = pcre2_match_context_create(nullptr);
+        pcre2_match_data* data = nullptr;
+        pcre2_jit_stack* stack = pcre2_jit_stack_create(32 * 1024, 8 * 1024 * 1024, nullptr);
+        ~Resources() {
+            if (data) pcre2_match_data_free(data);
+            if (stack) pcre2_jit_stack_free(stack);
+            if (context) pcre2_match_context_free(context);
+        }
+    } r;
+    r.data = pcre2_match_data_create_from_pattern(compiled_->code, nullptr);
+    if (!r.context || !r.data) {
+        gaveUp = true;
+        return matches;
+    }
+    pcre2_set_match_limit(r.context, kMatchLimit);
+    pcre2_set_depth_limit(r.context, kDepthLimit);
+    pcre2_set_heap_limit(r.context, kHeapLimitKiB);
+    if (compiled_->jit && r.stack) pcre2_jit_stack_assign(r.context, nullptr, r.stack);
+
+    using Clock = std::chrono::steady_clock;
+    const auto seconds = [](Clock::time_point from, Clock::time_point to) {
+        return std::chrono::duration<double>(to - from).count();
+    };
+    const Clock::time_point started = Clock::now();
+    const auto* subject = reinterpret_cast<PCRE2_SPTR>(text.data());
+    const std::size_t length = text.size();
+    const auto nextCharacter = [&](std::size_t at) {
+        ++at;
+        while (at < length && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
+        return at;
+    };
+    std::size_t window = kSmallestWindow;
+    std::size_t at = 0;
+    while (at <= length) {
+        const std::size_t limit = length - at > window ? at + window : length;
+        pcre2_set_offset_limit(r.context, limit);
+        const Clock::time_point before = Clock::now();
+        const int rc = pcre2_match(compiled_->code, subject, length, at, 0, r.data, r.context);
+        const Clock::time_point after = Clock::now();
+        if (seconds(started, after) > budget_) {
+            gaveUp = true;
+            return {};
+        }
+        const double took = seconds(before, after);
+        if (took < kQuick && window < kLargestWindow) window *= 2;
+        if (took > kSlow && window > kSmallestWindow) window /= 4;
+        if (rc == PCRE2_ERROR_NOMATCH) {
+            if (limit >= length) break;
+            at = nextCharacter(limit);
+            continue;
+        }
+        if (rc < 0) {
+            // The match limit, the JIT stack, the heap limit, memory, or what else the engine
+            // gives up for: a search it cannot finish gives no headings.
+            gaveUp = true;
+            return {};
+        }
+        const PCRE2_SIZE* vector = pcre2_get_ovector_pointer(r.data);
+        const std::size_t start = vector[0];
+        // \K may end a match before its start; such a match is taken as empty.
+        const std::size_t end = vector[1] > start ? vector[1] : start;
+        matches.push_back(
+            {static_cast<std::int64_t>(start), static_cast<std::int64_t>(end - start)});
+        if (end == start) {
+            if (start >= length) break;
+            at = nextCharacter(start);
+        } else {
+            at = end;
+        }
+    }
+    return matches;
+}
+
+}  // namespace folioknife::splitter

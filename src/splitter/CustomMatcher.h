@@ -1,0 +1,80 @@
+#pragma once
+// A custom expression is matched by characters, in every encoding: PCRE2 in UTF mode with
+// Unicode properties, over a UTF-8 reading of the novel whose offsets are carried back to the
+// novel's own bytes. A bracket of Chinese characters is a set of characters, "." one character
+// and no line end, \s takes the ideographic space, \d an ASCII digit; ^ and $ match at every
+// line start and end.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "splitter/CodePage.h"
+#include "splitter/DocumentEncoding.h"
+#include "splitter/ExpressionMatcher.h"
+
+namespace folioknife::splitter {
+
+// The novel read as UTF-8: its own bytes when it is UTF-8, else a converted copy in which each
+// character of the novel is one character (a byte that begins none is U+FFFD).
+class Utf8View {
+public:
+    Utf8View(std::string_view novel, const DocumentEncoding& encoding);
+    ~Utf8View();
+    Utf8View(const Utf8View&) = delete;
+    Utf8View& operator=(const Utf8View&) = delete;
+
+    std::string_view text() const { return view_; }
+    // The novel's offsets for ascending offsets of the view that lie between its characters.
+    std::vector<std::int64_t> novelOffsets(const std::vector<std::int64_t>& viewOffsets) const;
+
+    struct Table;  // a legacy code page's characters in UTF-8
+
+private:
+    std::string_view novel_;
+    DocumentEncoding encoding_;
+    const Table* table_ = nullptr;  // for code pages other than UTF-8 and UTF-16
+    std::unique_ptr<char[]> copy_;
+    std::string_view view_;
+    // Offsets of the novel and of the view that stand for the same place, every few hundred
+    // bytes of the novel.
+    static constexpr std::size_t kCheckpointSpacing = 512;
+    std::vector<std::pair<std::int64_t, std::int64_t>> checkpoints_;
+};
+
+// The expression as the engine takes it, from UTF-8: \d, \D and [:digit:] spelt out as the
+// ASCII digits they stand for (PCRE2 10.42 would take every decimal digit of Unicode with its
+// properties on, and has no switch to keep them ASCII). Empty with 'reason' set when the
+// expression names a byte (\xB5): the text is matched by characters.
+std::string prepareCustomExpression(std::string_view utf8, std::string& reason);
+
+class CustomMatcher {
+public:
+    CustomMatcher();
+    ~CustomMatcher();
+    CustomMatcher(const CustomMatcher&) = delete;
+    CustomMatcher& operator=(const CustomMatcher&) = delete;
+
+    // Compiles an expression written in the program's code page. On failure returns false and
+    // sets 'reason', in the engine's words.
+    bool compile(const Text& expression, std::string& reason);
+
+    // Every match in the UTF-8 text, as engines search globally: each search starts where the
+    // last match ended, one character later after an empty one, and sees the text before its
+    // start (so ^ is a real line start, and a look-behind sees the previous match). Offsets
+    // are the view's. An expression that exhausts the engine's limits, or the search's time
+    // budget, sets 'gaveUp' and gives nothing.
+    std::vector<ExpressionMatch> searchAll(std::string_view utf8, bool& gaveUp) const;
+
+    // The seconds a whole search may take before it is given up.
+    void setBudget(double seconds) { budget_ = seconds; }
+
+private:
+    struct Compiled;
+    std::unique_ptr<Compiled> compiled_;
+    double budget_ = 6.0;
+};
+
+}  // namespace folioknife::splitter
