@@ -1,11 +1,13 @@
 #pragma once
 // A main window over the window core that keeps its controls' state in memory, records every
 // call in order and answers dialogs and message boxes from queues.
+#include <array>
 #include <deque>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/MainWindow.h"
@@ -20,16 +22,22 @@ protected:
         controls.clear();
     }
     void createControl(const app::ControlLayout& layout, int id) override {
-        controls[layout.control] = State{layout.caption, layout.checked, layout.enabled, id};
+        controls[layout.control] = State{layout.caption,
+                                         layout.checked,
+                                         layout.enabled,
+                                         id,
+                                         {layout.x, layout.y, layout.width, layout.height}};
     }
     void setUpOpenFileDialog(const app::OpenFileDialogSetup& setup) override {
         dialog = setup;
         dialogSetUpAfter = static_cast<int>(controls.size());
     }
+    // Runs 'duringLoop' once, as if from within the loop; the loop ends with the quit code.
     int runLoop() override {
         log.push_back("loop");
         ++loopRuns;
-        return 0;
+        if (auto during = std::exchange(duringLoop, nullptr)) during();
+        return quitCode < 0 ? 0 : quitCode;
     }
 
 public:
@@ -38,6 +46,7 @@ public:
         bool checked = false;
         bool enabled = true;
         int id = 0;
+        std::array<int, 4> geometry{};  // x, y, width, height
     };
     struct Box {
         app::Text text, title;
@@ -50,6 +59,8 @@ public:
     std::deque<app::Text> folderAnswers;
     std::deque<app::MessageBoxAnswer> boxAnswers;
     std::function<void(const Box&)> whileBoxShown;  // runs while a box is up (nested clicks)
+    std::function<void()> duringLoop;
+    std::deque<app::Control> queuedClicks;  // input not yet handled: see postClick()
     app::Text windowTitle;
     app::OpenFileDialogSetup dialog;
     int dialogSetUpAfter = -1;  // how many controls existed when the dialog was set up
@@ -66,7 +77,7 @@ public:
     app::Text text(app::Control c) override { return controls[c].text; }
     void setText(app::Control c, const app::Text& t) override {
         log.push_back(std::string("setText ") + app::controlName(c) + " " + t);
-        controls[c].text = t;
+        controls[c].text = t.substr(0, t.find('\0'));  // a control's text ends at a NUL
     }
     bool isChecked(app::Control c) override { return controls[c].checked; }
     void setChecked(app::Control c, bool on) override {
@@ -85,6 +96,7 @@ public:
         log.push_back(on ? "busy" : "idle");
         if (on == busy) ++unpairedBusy;
         busy = on;
+        if (!on) queuedClicks.clear();  // the input that came while busy is thrown away
     }
     void bindFileDrop(std::function<bool(const DroppedFiles&)> wanted,
                       std::function<void(const DroppedFiles&)> dropped) override {
@@ -135,6 +147,16 @@ public:
             controls[app::Control::CustomModeRadio].checked = c == app::Control::CustomModeRadio;
         }
         controlClicked(c);
+    }
+    // A click through the input queue, handled by handleQueuedClicks() unless the window is
+    // busy meanwhile.
+    void postClick(app::Control c) { queuedClicks.push_back(c); }
+    void handleQueuedClicks() {
+        while (!queuedClicks.empty()) {
+            const app::Control c = queuedClicks.front();
+            queuedClicks.pop_front();
+            click(c);
+        }
     }
     // Files dragged over the window and dropped, as the toolkit reports them.
     bool dragOver(const DroppedFiles& files) const { return fileDropWanted(files); }

@@ -1,5 +1,8 @@
-// The real window under Wine (or Windows): what it creates, the colours it answers, clicks,
-// the loop, the dialogs and the message boxes. Needs a display; without one the tests skip.
+// What only the real Win32 window has, under Wine (or Windows): its class and styles, the
+// controls' classes, styles and font, the colours it answers, which WM_COMMAND is a click, the
+// loop, the open-file dialog's structure and the folder browser's tree. What every window does
+// is in the window contract (Win32WindowConformanceTest.cpp). Needs a display; without one the
+// tests skip.
 // clang-format off
 #include <windows.h>  // before the other system headers, which rely on it
 #include <commctrl.h>
@@ -8,7 +11,6 @@
 // clang-format on
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
 
 #include "TestText.h"
@@ -24,13 +26,6 @@ using testing::findChild;
 using testing::gbk;
 using testing::hex;
 
-RECT clientRect(HWND control, HWND parent) {
-    RECT r{};
-    GetWindowRect(control, &r);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
 class WindowTest : public ::testing::Test {
 protected:
     Win32MainWindow window{GetModuleHandleA(nullptr)};
@@ -38,6 +33,7 @@ protected:
 
     void SetUp() override {
         if (GetACP() != 936) GTEST_SKIP() << "needs code page 936 (LANG=zh_CN.UTF-8 under Wine)";
+        controlIdCounter = 500;
         window.create(table, OpenFileDialogSetup{openFileDialogTitle(), openFileDialogFilter()});
         if (!window.handle()) GTEST_SKIP() << "no window could be created (no display?)";
     }
@@ -77,6 +73,7 @@ TEST_F(WindowTest, TheWindowIsAFixedWTWindowWithACloseBoxOnly) {
     EXPECT_EQ(GetParent(w), nullptr);
     EXPECT_EQ(GetWindow(w, GW_OWNER), nullptr);
     EXPECT_EQ(GetMenu(w), nullptr);
+    EXPECT_TRUE(GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);  // Explorer's drops
 
     RECT r{};
     GetWindowRect(w, &r);
@@ -119,7 +116,7 @@ const KindExpectation& expectationFor(ControlKind kind) {
     throw std::logic_error("unknown kind");
 }
 
-TEST_F(WindowTest, ControlsStandInCreationOrderWithTheirIdsClassesStylesAndPlaces) {
+TEST_F(WindowTest, ControlsStandInCreationOrderWithTheirIdsClassesStylesAndFont) {
     HFONT guiFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     // Children are linked in creation order; the identifiers count up from 501 in that order.
     HWND child = GetWindow(window.handle(), GW_CHILD);
@@ -138,22 +135,13 @@ TEST_F(WindowTest, ControlsStandInCreationOrderWithTheirIdsClassesStylesAndPlace
         EXPECT_TRUE(style & WS_CHILD);
         EXPECT_TRUE(style & WS_VISIBLE);
         EXPECT_EQ(GetWindowLongA(child, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, k.exStyle);
-        const RECT r = clientRect(child, window.handle());
-        EXPECT_EQ(r.left, entry.x);
-        EXPECT_EQ(r.top, entry.y);
-        EXPECT_EQ(r.right - r.left, entry.width);
-        EXPECT_EQ(r.bottom - r.top, entry.height);
-        EXPECT_EQ(hex(window.text(entry.control)), hex(entry.caption));
         EXPECT_EQ(hex(testing::windowText(child)), hex(entry.caption));
         EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)), guiFont);
-        EXPECT_EQ(IsWindowEnabled(child) != FALSE, entry.enabled);
         if (entry.kind == ControlKind::RadioButton || entry.kind == ControlKind::CheckBox) {
             EXPECT_EQ(SendMessageA(child, BM_GETCHECK, 0, 0), entry.checked ? BST_CHECKED : 0);
         }
     }
     EXPECT_EQ(child, nullptr) << "more children than controls";
-    EXPECT_EQ(window.controlWithId(522), Control::AssistMenuButton);
-    EXPECT_EQ(window.controlWithId(523), std::nullopt);
 }
 
 TEST_F(WindowTest, PresetsAreTheProgramsOwnBytes) {
@@ -255,78 +243,13 @@ TEST_F(WindowTest, ColoursAreAnsweredByControlWhateverTheMessage) {
     DeleteDC(dc);
 }
 
-TEST_F(WindowTest, TextsAndMarksGoThroughTheControls) {
-    struct Case {
-        Control control;
-        std::string set, read;
-    } texts[] = {
-        {Control::OutputDirEdit, gbk("Z:\\书\\"), gbk("Z:\\书\\")},
-        {Control::OutputDirEdit, "", ""},
-        {Control::ExpressionEdit, gbk("第[0-9]+章"), gbk("第[0-9]+章")},
-        {Control::ChaptersPerFileEdit,
-         std::string("12\0"
-                     "34",
-                     5),
-         "12"},  // ends at its NUL
-        {Control::OpenButton, gbk("文件已打开"), gbk("文件已打开")},
-        {Control::PrefixEdit, std::string(3000, 'x'), std::string(3000, 'x')},
-    };
-    for (const auto& c : texts) {
-        window.setText(c.control, c.set);
-        EXPECT_EQ(hex(window.text(c.control)), hex(c.read)) << controlName(c.control);
-    }
-
+// A mark is the button's state: BM_SETCHECK, and any non-zero state counts.
+TEST_F(WindowTest, MarksAreTheButtonsCheckState) {
     window.setChecked(Control::DeleteSourceCheck, true);
-    EXPECT_TRUE(window.isChecked(Control::DeleteSourceCheck));
     EXPECT_EQ(SendMessageA(h(Control::DeleteSourceCheck), BM_GETCHECK, 0, 0), BST_CHECKED);
-    window.setChecked(Control::DeleteSourceCheck, false);
-    EXPECT_FALSE(window.isChecked(Control::DeleteSourceCheck));
-    // Any non-zero mark counts.
     SendMessageA(h(Control::ContextMenuCheck), BM_SETSTYLE, BS_3STATE, FALSE);
     SendMessageA(h(Control::ContextMenuCheck), BM_SETCHECK, BST_INDETERMINATE, 0);
     EXPECT_TRUE(window.isChecked(Control::ContextMenuCheck));
-
-    window.setEnabled(Control::OpenButton, false);
-    EXPECT_FALSE(IsWindowEnabled(h(Control::OpenButton)));
-    window.setEnabled(Control::ExpressionEdit, true);
-    EXPECT_TRUE(IsWindowEnabled(h(Control::ExpressionEdit)));
-}
-
-TEST_F(WindowTest, ClicksRunTheBoundHandlerAfterTheMarkHasChanged) {
-    std::vector<std::string> ran;
-    for (Control c : {Control::OpenButton, Control::SplitButton, Control::BrowseButton,
-                      Control::AssistMenuButton, Control::DefaultModeRadio,
-                      Control::CustomModeRadio, Control::ContextMenuCheck}) {
-        window.bindClick(c, [&, c] {
-            std::string entry = controlName(c);
-            if (c == Control::CustomModeRadio || c == Control::DefaultModeRadio)
-                entry += window.isChecked(Control::CustomModeRadio) ? " custom" : " default";
-            if (c == Control::ContextMenuCheck)
-                entry += window.isChecked(Control::ContextMenuCheck) ? " on" : " off";
-            ran.push_back(entry);
-        });
-    }
-    struct Case {
-        Control control;
-        std::vector<std::string> ran;
-    } cases[] = {
-        {Control::SplitButton, {"SplitButton"}},
-        {Control::CustomModeRadio, {"CustomModeRadio custom"}},
-        {Control::CustomModeRadio, {"CustomModeRadio custom"}},  // again, though selected
-        {Control::DefaultModeRadio, {"DefaultModeRadio default"}},
-        {Control::ContextMenuCheck, {"ContextMenuCheck on"}},
-        {Control::ContextMenuCheck, {"ContextMenuCheck off"}},
-        {Control::DeleteSourceCheck, {}},  // no handler: only its mark changes
-        {Control::AssistMenuButton, {"AssistMenuButton"}},
-    };
-    for (const auto& c : cases) {
-        ran.clear();
-        SendMessageA(h(c.control), BM_CLICK, 0, 0);
-        pump();
-        EXPECT_EQ(ran, c.ran) << controlName(c.control);
-    }
-    EXPECT_TRUE(window.isChecked(Control::DeleteSourceCheck));
-    EXPECT_FALSE(window.isChecked(Control::CustomModeRadio));
 }
 
 TEST_F(WindowTest, OnlyBnClickedFromAControlIsAClick) {
@@ -352,39 +275,17 @@ TEST_F(WindowTest, OnlyBnClickedFromAControlIsAClick) {
     }
 }
 
-TEST_F(WindowTest, AHandlerMayBindItsOwnSlotAnewWhileItRuns) {
-    std::vector<int> ran;
-    window.bindClick(Control::SplitButton, [&] {
-        ran.push_back(1);
-        window.bindClick(Control::SplitButton, [&] { ran.push_back(2); });
-    });
-    SendMessageA(h(Control::SplitButton), BM_CLICK, 0, 0);
-    SendMessageA(h(Control::SplitButton), BM_CLICK, 0, 0);
-    EXPECT_EQ(ran, (std::vector<int>{1, 2}));
-}
-
-TEST_F(WindowTest, ClosingRunsTheDestroyedHandlerWhoseQuitEndsTheLoop) {
-    for (int code : {0, 7}) {
-        if (!window.handle()) {
-            window.create(table,
-                          OpenFileDialogSetup{openFileDialogTitle(), openFileDialogFilter()});
-        }
-        int destroyed = 0;
-        window.bindDestroyed([&] {
-            ++destroyed;
-            window.postQuit(code);
-        });
-        PostMessageA(window.handle(), WM_CLOSE, 0, 0);
-        EXPECT_EQ(window.runMessageLoop(), code);
-        EXPECT_EQ(destroyed, 1);
-        // The controls are gone with the window; operations on them do nothing.
-        EXPECT_EQ(window.handle(), nullptr);
-        EXPECT_EQ(window.text(Control::OutputDirEdit), "");
-        EXPECT_FALSE(window.isChecked(Control::DefaultModeRadio));
-        window.setText(Control::OutputDirEdit, "x");
-        window.setEnabled(Control::OpenButton, false);
-        window.setChecked(Control::DeleteSourceCheck, true);
-    }
+// The controls are gone with the window; operations on them do nothing.
+TEST_F(WindowTest, OnceClosedTheControlsAreGoneAndOperationsDoNothing) {
+    window.bindDestroyed([&] { window.postQuit(0); });
+    PostMessageA(window.handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(window.runMessageLoop(), 0);
+    EXPECT_EQ(window.handle(), nullptr);
+    EXPECT_EQ(window.text(Control::OutputDirEdit), "");
+    EXPECT_FALSE(window.isChecked(Control::DefaultModeRadio));
+    window.setText(Control::OutputDirEdit, "x");
+    window.setEnabled(Control::OpenButton, false);
+    window.setChecked(Control::DeleteSourceCheck, true);
 }
 
 TEST_F(WindowTest, TheLoopDispatchesUntilQuitAndGivesItsCode) {
@@ -395,174 +296,6 @@ TEST_F(WindowTest, TheLoopDispatchesUntilQuitAndGivesItsCode) {
     pump();  // a quit left in the queue must not reach the next test
     MSG m;
     while (PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
-}
-
-TEST_F(WindowTest, MessageBoxesHaveNoOwnerAndAnswerTheButtonMinusOne) {
-    struct Case {
-        unsigned flags;
-        int press;
-        int answer;
-    } cases[] = {
-        {0, IDOK, 0},
-        {MB_YESNO, IDYES, 5},
-        {MB_YESNO, IDNO, 6},
-        {MB_OKCANCEL, IDCANCEL, 1},
-    };
-    const std::string text = gbk("分割成功！"), title = gbk("信息");
-    for (const auto& c : cases) {
-        DialogDriver driver;
-        std::string seenTitle, seenText;
-        HWND owner = reinterpret_cast<HWND>(1);
-        bool mainEnabled = false;
-        int answer = -100;
-        driver.run(
-            [&] {
-                answer = static_cast<int>(
-                    window.showMessageBox(text, title, static_cast<MessageBoxButtons>(c.flags)));
-            },
-            [&](HWND box) {
-                seenTitle = testing::windowText(box);
-                seenText = testing::windowText(GetDlgItem(box, 0xFFFF));
-                owner = GetWindow(box, GW_OWNER);
-                mainEnabled = IsWindowEnabled(window.handle());
-                PostMessageA(box, WM_COMMAND, c.press, 0);
-            });
-        SCOPED_TRACE(c.flags);
-        EXPECT_TRUE(driver.notes.empty()) << driver.notes.front();
-        EXPECT_EQ(answer, c.answer);
-        EXPECT_EQ(hex(seenTitle), hex(title));
-        EXPECT_EQ(hex(seenText), hex(text));
-        EXPECT_EQ(owner, nullptr);
-        EXPECT_TRUE(mainEnabled) << "an ownerless box leaves the main window usable";
-    }
-}
-
-TEST_F(WindowTest, AClickWhileABoxIsUpRunsItsHandlerNestedOnTheWindowsThread) {
-    const DWORD uiThread = GetCurrentThreadId();
-    std::vector<std::string> ran;
-    window.bindClick(Control::AssistMenuButton, [&] {
-        ran.push_back(GetCurrentThreadId() == uiThread ? "assist on ui thread"
-                                                       : "assist elsewhere");
-    });
-    DialogDriver driver;
-    driver.run(
-        [&] {
-            window.showMessageBox("a", "b", MessageBoxButtons::Ok);
-            ran.push_back("box closed");
-        },
-        [&](HWND box) {
-            // Sent from here, handled by the box's loop on the window's thread.
-            SendMessageA(window.controlHandle(Control::AssistMenuButton), BM_CLICK, 0, 0);
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-        });
-    EXPECT_TRUE(driver.notes.empty()) << driver.notes.front();
-    EXPECT_EQ(ran, (std::vector<std::string>{"assist on ui thread", "box closed"}));
-}
-
-TEST_F(WindowTest, AMessageBoxCanBeShownFromAnotherThread) {
-    std::atomic<int> answer{-100};
-    std::atomic<DWORD> boxThread{0};
-    std::thread other([&] {
-        boxThread = GetCurrentThreadId();
-        answer = static_cast<int>(
-            window.showMessageBox(gbk("有新版本"), gbk("更新"), MessageBoxButtons::YesNo));
-    });
-    HWND box = nullptr;
-    while (!boxThread) std::this_thread::yield();
-    box = testing::waitForDialog(boxThread);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
-    PostMessageA(box, WM_COMMAND, IDYES, 0);
-    other.join();
-    EXPECT_EQ(answer, 5);
-}
-
-// A folder of the test's own with a Chinese name and one novel in it, removed afterwards.
-class Folder {
-public:
-    Folder() {
-        char temp[MAX_PATH] = "";
-        GetTempPathA(MAX_PATH, temp);
-        path_ = std::string(temp) + gbk("窗口测试") + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(path_.c_str(), nullptr);
-        novel_ = path_ + "\\" + gbk("小说.txt");
-        HANDLE f =
-            CreateFileA(novel_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        CloseHandle(f);
-    }
-    ~Folder() {
-        DeleteFileA(novel_.c_str());
-        RemoveDirectoryA(path_.c_str());
-    }
-    const std::string& path() const { return path_; }
-    const std::string& novel() const { return novel_; }
-
-private:
-    std::string path_, novel_;
-};
-
-// The explorer-style dialog's file-name field (a combo box's edit, or a plain edit) and its
-// file-type list.
-constexpr int kFileNameCombo = 0x47c, kFileNameEdit = 0x480, kFileTypeCombo = 0x470;
-
-HWND fileNameField(HWND dialog) {
-    if (HWND combo = GetDlgItem(dialog, kFileNameCombo)) {
-        if (HWND edit = FindWindowExA(combo, nullptr, "Edit", nullptr)) return edit;
-        return combo;
-    }
-    return GetDlgItem(dialog, kFileNameEdit);
-}
-
-TEST_F(WindowTest, TheOpenFileDialogBelongsToTheWindowAndStartsEmptyEachTime) {
-    Folder folder;
-    const std::string missing = folder.path() + "\\" + gbk("新书.txt");
-    struct Case {
-        std::string type;  // typed into the file-name field; nothing = cancel
-        std::optional<std::string> result;
-    } cases[] = {
-        {folder.novel(), folder.novel()},
-        // Neither the file nor its existence is checked: the load will report it.
-        {missing, missing},
-        {"", std::nullopt},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.type);
-        DialogDriver driver;
-        std::string title, startName, fileType, children;
-        HWND owner = nullptr;
-        bool mainEnabled = true;
-        std::optional<Text> result = "unset";
-        driver.run([&] { result = window.showOpenFileDialog(); },
-                   [&](HWND dialog) {
-                       // The dialog fills itself in after it is shown.
-                       std::this_thread::sleep_for(std::chrono::milliseconds(300));
-                       title = testing::windowText(dialog);
-                       owner = GetWindow(dialog, GW_OWNER);
-                       mainEnabled = IsWindowEnabled(window.handle());
-                       HWND name = fileNameField(dialog);
-                       startName = name ? testing::windowText(name) : "<no field>";
-                       HWND types = GetDlgItem(dialog, kFileTypeCombo);
-                       fileType = types ? testing::windowText(types) : "<no list>";
-                       children = testing::describeChildren(dialog);
-                       if (c.result) {
-                           SendMessageA(name, WM_SETTEXT, 0,
-                                        reinterpret_cast<LPARAM>(c.type.c_str()));
-                           PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-                       } else {
-                           PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-                       }
-                   });
-        EXPECT_TRUE(driver.notes.empty()) << driver.notes.front();
-        EXPECT_EQ(hex(title), hex(gbk("打开文件")));
-        EXPECT_EQ(owner, window.handle());
-        EXPECT_FALSE(mainEnabled) << "the dialog is modal to the window";
-        EXPECT_EQ(startName, "") << "the last name chosen is not offered again";
-        EXPECT_EQ(hex(fileType), hex(gbk("文本文件(*.txt)"))) << children;
-        EXPECT_EQ(result.has_value(), c.result.has_value());
-        if (result && c.result) {
-            EXPECT_EQ(hex(*result), hex(*c.result));
-        }
     }
 }
 
@@ -580,12 +313,6 @@ std::string specialFolderName(int csidl) {
     std::string name = displayName(item);
     CoTaskMemFree(item);
     return name;
-}
-
-std::string specialFolderPath(int csidl) {
-    char path[MAX_PATH] = "";
-    SHGetFolderPathA(nullptr, csidl, nullptr, 0, path);
-    return path;
 }
 
 std::string treeItemText(HWND tree, HTREEITEM item) {
@@ -618,7 +345,8 @@ HTREEITEM treeChild(HWND tree, HTREEITEM parent, const std::string& text, std::s
     return nullptr;
 }
 
-TEST_F(WindowTest, TheFolderBrowserIsModalToTheWindowAndGivesThePathOrNothing) {
+// Where the shell's tree gives no plain folder (the contract chooses the desktop).
+TEST_F(WindowTest, TheFolderBrowserGivesADrivesRootAndNothingForAVirtualFolder) {
     const std::string title = gbk("选择输出文本目录");
     const std::string computer = specialFolderName(CSIDL_DRIVES);
     char driveName[MAX_PATH] = "";
@@ -632,10 +360,8 @@ TEST_F(WindowTest, TheFolderBrowserIsModalToTheWindowAndGivesThePathOrNothing) {
         std::vector<std::string> path;  // tree texts from the root down; empty = cancel
         std::string result;
     } cases[] = {
-        {"the desktop", {""}, specialFolderPath(CSIDL_DESKTOPDIRECTORY)},
         {"a drive root keeps its backslash", {"", computer, driveName}, "C:\\"},
         {"a virtual folder has no path", {"", computer}, ""},
-        {"cancelled", {}, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -649,7 +375,11 @@ TEST_F(WindowTest, TheFolderBrowserIsModalToTheWindowAndGivesThePathOrNothing) {
         Text result = "unset";
         driver.run([&] { result = window.browseForFolder(title); },
                    [&](HWND dialog) {
-                       std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                       // The browser fills its tree in after it is shown.
+                       for (int i = 0; i < 200 && !SendMessageA(findChild(dialog, "SysTreeView32"),
+                                                                TVM_GETNEXTITEM, TVGN_ROOT, 0);
+                            ++i)
+                           std::this_thread::sleep_for(std::chrono::milliseconds(50));
                        owner = GetWindow(dialog, GW_OWNER);
                        mainEnabled = IsWindowEnabled(window.handle());
                        children = testing::describeChildren(dialog);
@@ -679,101 +409,6 @@ TEST_F(WindowTest, TheFolderBrowserIsModalToTheWindowAndGivesThePathOrNothing) {
         EXPECT_EQ(hex(result), hex(c.result)) << seen;
         EXPECT_TRUE(IsWindowEnabled(window.handle()));
     }
-}
-
-// An HDROP as Explorer hands it over: a DROPFILES header followed by the ANSI paths, each
-// ended by a NUL, and one more NUL. The receiver frees it with DragFinish.
-HDROP makeDrop(const std::vector<std::string>& paths) {
-    std::string list;
-    for (const std::string& p : paths) list += p + '\0';
-    list += '\0';
-    HGLOBAL memory = GlobalAlloc(GHND | GMEM_SHARE, sizeof(DROPFILES) + list.size());
-    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
-    header->pFiles = sizeof(DROPFILES);
-    header->fWide = FALSE;
-    std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), list.size());
-    GlobalUnlock(memory);
-    return static_cast<HDROP>(memory);
-}
-
-struct NoContextMenu : ContextMenuEntry {
-    bool entryPresent() override { return false; }
-    void setEntry(bool) override {}
-};
-struct NoUpdate : UpdateCheck {
-    void startUpdateCheck() override {}
-};
-
-// A novel dropped from Explorer loads as with 打开, with its box; once one is loaded, a drop
-// is ignored, and so is a file that is not a .txt.
-TEST_F(WindowTest, ADroppedNovelLoadsWhileNoneIsLoaded) {
-    EXPECT_TRUE(GetWindowLongA(window.handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
-    Folder folder;
-    const std::string novel = gbk("第1章 开端\r\n正文\r\n");
-    HANDLE f =
-        CreateFileA(folder.novel().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(f, novel.data(), static_cast<DWORD>(novel.size()), &written, nullptr);
-    CloseHandle(f);
-    splitter::SourceDocument document;
-    NoContextMenu contextMenu;
-    NoUpdate update;
-    Application app(document, splitter::systemFileService(), window, contextMenu, update,
-                    Platform{splitter::PathStyle::Windows, "D:\\output"});
-    app.bindEventHandlers();
-    struct Case {
-        std::vector<std::string> dropped;
-        std::string box;  // the box shown, empty for none
-        std::string text;
-    } cases[] = {
-        {{folder.path() + "\\" + gbk("说明.doc")}, "", ""},
-        {{folder.novel()}, splitter::messages::openSucceeded(), novel},
-        {{folder.novel()}, "", novel},  // loaded now: the drop is ignored
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.dropped.front());
-        const DWORD uiThread = GetCurrentThreadId();
-        std::string box = "";
-        std::thread watcher([&] {
-            // A box that should not come is waited for briefly, and closed if it comes.
-            if (HWND b = testing::waitForDialog(uiThread, c.box.empty() ? 1500 : 15000)) {
-                box = testing::windowText(GetDlgItem(b, 0xFFFF));
-                PostMessageA(b, WM_COMMAND, IDOK, 0);
-            }
-        });
-        PostMessageA(window.handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop(c.dropped)),
-                     0);
-        pump();
-        watcher.join();
-        EXPECT_EQ(hex(box), hex(c.box));
-        EXPECT_EQ(hex(std::string(document.text())), hex(c.text));
-    }
-}
-
-// While busy the wait cursor shows; clicks and keys made meanwhile are gone afterwards, later
-// ones are handled.
-TEST_F(WindowTest, ClicksWhileBusyAreNotReplayed) {
-    int clicks = 0;
-    window.bindClick(Control::SplitButton, [&] { ++clicks; });
-    HWND split = h(Control::SplitButton);
-    const auto postClick = [&] {
-        PostMessageA(split, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-        PostMessageA(split, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-    };
-    SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
-    window.setBusy(true);
-    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
-    postClick();
-    SetFocus(split);
-    PostMessageA(split, WM_KEYDOWN, VK_SPACE, 0);
-    PostMessageA(split, WM_KEYUP, VK_SPACE, 0xC0000001);
-    window.setBusy(false);
-    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
-    pump();
-    EXPECT_EQ(clicks, 0);
-    postClick();
-    pump();
-    EXPECT_EQ(clicks, 1) << "a click after the busy time is a click";
 }
 
 }  // namespace
