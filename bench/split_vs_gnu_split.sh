@@ -4,7 +4,9 @@
 # `split -n K`, which writes the same bytes into the same number K of files; each run into a
 # fresh folder, medians of several runs, peak memory from /usr/bin/time. Then the same split
 # with --delete-source (the volumes flushed to disk, read back and compared before the novel
-# goes), to show what that safety costs.
+# goes), to show what that safety costs; and the split again into a folder that holds its
+# earlier split, whose volumes are set aside, and unlinked only after the new ones and the
+# folder are flushed.
 #   bench/split_vs_gnu_split.sh [RUNS] [MEGABYTES]
 # Targets without --delete-source: time <= 1.2x split's; peak memory <= 1.5x the novel.
 set -euo pipefail
@@ -24,7 +26,7 @@ size=$(stat -c %s "$novel")
 files=$(find "$work/probe" -mindepth 1 -maxdepth 1 -printf . | wc -c)
 echo "novel: $size bytes, $chapters chapters, $files files at 10 chapters a file"
 
-fk_t=(); fk_m=(); gs_t=(); gs_m=(); del_t=(); del_m=()
+fk_t=(); fk_m=(); gs_t=(); gs_m=(); del_t=(); del_m=(); re_t=(); re_m=()
 for i in $(seq 1 "$runs"); do
     cp "$novel" "$work/copy-$i.txt"  # for the --delete-source run, in the page cache
     sync
@@ -36,6 +38,9 @@ for i in $(seq 1 "$runs"); do
     sync  # the flushes below then wait for this split's own writing only
     read -r t m < <(measure "$split" --codepage GBK -n 10 --delete-source -o "$work/del-$i" "$work/copy-$i.txt")
     del_t+=("$t"); del_m+=("$m")
+    sync
+    read -r t m < <(measure "$split" --codepage GBK -n 10 -o "$work/fk-$i" "$novel")
+    re_t+=("$t"); re_m+=("$m")
     [ -n "${BENCH_VERBOSE:-}" ] && echo "run $i: split ${fk_t[-1]} s, GNU split ${gs_t[-1]} s, --delete-source $t s"
     [ -e "$work/copy-$i.txt" ] && echo "run $i: the --delete-source split kept its source" >&2
 done
@@ -43,7 +48,8 @@ joined=$(for k in $(seq 1 "$files"); do cat "$work/fk-1/novel_$k.txt"; done | cm
 ft=$(printf '%s\n' "${fk_t[@]}" | median); fm=$(printf '%s\n' "${fk_m[@]}" | median)
 gt=$(printf '%s\n' "${gs_t[@]}" | median); gm=$(printf '%s\n' "${gs_m[@]}" | median)
 dt=$(printf '%s\n' "${del_t[@]}" | median); dm=$(printf '%s\n' "${del_m[@]}" | median)
-awk -v ft="$ft" -v fm="$fm" -v gt="$gt" -v gm="$gm" -v dt="$dt" -v dm="$dm" -v size="$size" \
+rt=$(printf '%s\n' "${re_t[@]}" | median)
+awk -v ft="$ft" -v fm="$fm" -v gt="$gt" -v gm="$gm" -v dt="$dt" -v dm="$dm" -v rt="$rt" -v size="$size" \
     -v files="$files" -v runs="$runs" -v joined="$joined" 'BEGIN {
     mb = size / 1048576
     printf "medians of %d runs, each into a fresh folder:\n", runs
@@ -52,6 +58,7 @@ awk -v ft="$ft" -v fm="$fm" -v gt="$gt" -v gm="$gm" -v dt="$dt" -v dm="$dm" -v s
     printf "  folioknife-split --delete-source %.3f s  peak %6.1f MB (%.2fx the novel)\n", dt, dm / 1024, dm * 1024 / size
     printf "time ratio to split: %.2f (target <= 1.2); memory %.2fx the novel (target <= 1.5)\n", ft / gt, fm * 1024 / size
     printf "--delete-source costs %.3f s more (%d volumes and the folder flushed, read back, compared)\n", dt - ft, files
+    printf "  -n 10 again, replacing its volumes %.3f s: %.3f s more (set aside, flushed, unlinked)\n", rt, rt - ft
     printf "volumes join back to the novel: %s\n", joined
 }'
 rm -rf "$work"

@@ -3,10 +3,12 @@
 # package is already there. Boost comes as 1.81 only: libboost1.81-dev conflicts with Debian's
 # default Boost.Regex (1.74) packages.
 set -euo pipefail
+# strace kills the splitter at each of its renames; e2fsprogs and python3 make and shut down
+# the file system image of the power-cut test.
 packages=(
     build-essential cmake ninja-build pkg-config time clang-format shellcheck help2man
     libboost1.81-dev libcli11-dev libgtest-dev libgmock-dev nlohmann-json3-dev gettext locales
-    libzip-dev
+    libzip-dev strace e2fsprogs python3
 )
 # Extra groups, asked for by the scripts that need them.
 for group in "$@"; do

@@ -13,20 +13,31 @@ namespace {
 // The split's settings, read from the controls at the moment the split needs each of them.
 class WindowSplitSettings : public splitter::SplitSettings {
 public:
-    WindowSplitSettings(MainWindow& window, const Text& sourcePath)
-        : window_(window), sourcePath_(sourcePath) {}
+    WindowSplitSettings(MainWindow& window, const Text& sourcePath, bool fromCommandLine,
+                        bool nested)
+        : window_(window),
+          sourcePath_(sourcePath),
+          fromCommandLine_(fromCommandLine),
+          nested_(nested) {}
     bool customMode() override { return window_.isChecked(Control::CustomModeRadio); }
     Text expressionText() override { return window_.text(Control::ExpressionEdit); }
     Text prefix() override { return window_.text(Control::PrefixEdit); }
     Text suffix() override { return window_.text(Control::SuffixEdit); }
     Text chaptersPerFileText() override { return window_.text(Control::ChaptersPerFileEdit); }
     Text outputDirectory() override { return window_.text(Control::OutputDirEdit); }
-    bool deleteSource() override { return window_.isChecked(Control::DeleteSourceCheck); }
+    // A split started while another one's message box is up leaves the source to that one,
+    // which checks and deletes it when its box is closed.
+    bool deleteSource() override {
+        return !nested_ && window_.isChecked(Control::DeleteSourceCheck);
+    }
     Text sourcePath() override { return sourcePath_; }
+    bool sourceFromCommandLine() override { return fromCommandLine_; }
 
 private:
     MainWindow& window_;
     const Text& sourcePath_;
+    bool fromCommandLine_;
+    bool nested_;
 };
 
 // The busy state for as long as it stands.
@@ -106,6 +117,7 @@ void Application::openFromCommandLine(const std::vector<Text>& arguments,
     // Loaded before the window exists; a file that cannot be loaded is not reported here: the
     // split will say that no file is set.
     Text path = arguments.front();
+    openedFromCommandLine_ = true;
     // The registered command leaves "%1" unquoted, so Explorer hands "D:\My Books\a.txt" over
     // as the items "D:\My" and "Books\a.txt". When the first item is no file, the whole rest
     // of the command line is the path meant.
@@ -162,13 +174,17 @@ void Application::onOpenClicked() {
 
 void Application::openNovel(const Text& path) {
     openFileDialogPath_ = path;
+    openedFromCommandLine_ = false;
     bool loaded = false;
+    Text failed = splitter::messages::openFailedAt() + path;
     {
         BusyScope busy(window_);
         loaded = splitter::loadSourceDocument(document_, files_, path);
+        // The path, then the system's reason on a line of its own.
+        if (const Text reason = files_.lastFailure(); !loaded && !reason.empty())
+            failed += "\n" + reason;
     }
-    splitter::showMessageBox(
-        window_, loaded ? splitter::messages::openSucceeded() : splitter::messages::openFailed());
+    splitter::showMessageBox(window_, loaded ? splitter::messages::openSucceeded() : failed);
 }
 
 bool Application::takesDroppedFiles(const std::vector<Text>& paths) const {
@@ -184,9 +200,11 @@ void Application::onFilesDropped(const std::vector<Text>& paths) {
 void Application::onSplitClicked() {
     // A copy: a nested Open (from a click while a message box is up) may change the path.
     const Text sourcePath = openFileDialogPath_;
-    WindowSplitSettings settings(window_, sourcePath);
+    WindowSplitSettings settings(window_, sourcePath, openedFromCommandLine_, splitsRunning_ > 0);
     BusyWork work(window_);
+    ++splitsRunning_;
     splitter::runSplit(document_, settings, files_, work);
+    --splitsRunning_;
 }
 
 void Application::onBrowseClicked() {

@@ -73,6 +73,10 @@ private:
     // The path confirmed in the open-file dialog at its last showing; empty when it was never
     // shown or was cancelled. A requested deletion removes this file.
     Text openFileDialogPath_;
+    // The novel came from the command line and was not replaced through the open-file dialog.
+    bool openedFromCommandLine_ = false;
+    // Splits under way: one runs while another's message box is up.
+    int splitsRunning_ = 0;
 };
 
 // The program on the given window: the process-wide document, the system's files, the

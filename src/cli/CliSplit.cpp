@@ -19,6 +19,7 @@
 #include "splitter/Path.h"
 #include "splitter/SourceDocument.h"
 #include "splitter/SplitFlow.h"
+#include "splitter/VolumeFiles.h"
 #include "splitter/Volumes.h"
 
 namespace folioknife::cli {
@@ -52,6 +53,7 @@ public:
     }
     bool deleteFile(const std::string& path) override { return inner_.deleteFile(native(path)); }
     FileKind kindOf(const std::string& path) override { return inner_.kindOf(native(path)); }
+    FileKind entryKind(const std::string& path) override { return inner_.entryKind(native(path)); }
     std::vector<std::string> listFolder(const std::string& path) override {
         std::vector<std::string> names = inner_.listFolder(native(path));
         for (std::string& name : names) {
@@ -110,14 +112,22 @@ private:
     Text folder_;
 };
 
-// Collects what the split reports; the caller prints it where it belongs.
+// Collects what the split reports; the caller prints it where it belongs. The one question,
+// whether to replace another novel's volumes, is answered by --replace.
 class RecordedMessages : public MessageBoxService {
 public:
-    MessageBoxAnswer showMessageBox(const Text& text, const Text&, MessageBoxButtons) override {
+    explicit RecordedMessages(bool replace) : replace_(replace) {}
+    MessageBoxAnswer showMessageBox(const Text& text, const Text&,
+                                    MessageBoxButtons buttons) override {
+        if (buttons == MessageBoxButtons::YesNo)
+            return replace_ ? MessageBoxAnswer::Yes : MessageBoxAnswer::No;
         texts.push_back(text);
         return MessageBoxAnswer::Ok;
     }
     std::vector<Text> texts;
+
+private:
+    bool replace_;
 };
 
 // The line on which a heading stands, without its line end. In UTF-16 a line feed is a unit
@@ -168,6 +178,13 @@ const SplitterMessage kSplitterMessages[] = {
     {messages::folderBusy, "split failed: another split is using the output folder "},
     {messages::folderBusyReason, "another split is using the output folder "},
     {messages::openFailed, "cannot open"},
+    {messages::openFailedAt, "cannot open: "},
+    {messages::folderLockFailed, "split failed: cannot lock the output folder "},
+    {messages::otherVolumesFound,
+     "split failed: the output folder holds volumes of another novel: "},
+    {messages::replaceHint, "choose another output folder, or replace them with --replace"},
+    {messages::cannotReadBack, "source kept: cannot read back "},
+    {messages::cutShortDuringSplit, "the novel was cut short by another program during the split"},
 };
 
 // The folder 'name' inside 'folder', with one separator between them.
@@ -330,6 +347,18 @@ std::string localizeSplitterMessage(const Text& text, const std::string& codePag
     return best->english + localizeSplitterMessage(text.substr(bestLength), codePage, false);
 }
 
+bool isStatefulCodePage(const std::string& codePage) {
+    // Characters of the scripts these code pages shift into; a shift shows as ESC, SO or SI
+    // (ISO-2022), "~{" (HZ) or "+" (UTF-7).
+    for (const char* sample : {"中文", "日本語", "カナ", "한국어"}) {
+        const std::optional<std::string> converted = convertText(sample, "UTF-8", codePage);
+        if (converted && (converted->find_first_of("\x1B\x0E\x0F+") != std::string::npos ||
+                          converted->find("~{") != std::string::npos))
+            return true;
+    }
+    return false;
+}
+
 int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
     const std::string terminal = systemCodePage();
     const auto say = [&](const std::string& utf8) {
@@ -351,6 +380,14 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
             trf("code page {1} cannot be used: its ASCII characters are not ASCII bytes "
                 "(UTF-16, UTF-32, UCS-2 and UCS-4 are refused; GBK, GB18030, Big5 and UTF-8 "
                 "work)",
+                {codePage}));
+        return kExitUsage;
+    }
+    if (isStatefulCodePage(codePage)) {
+        complain(
+            trf("code page {1} cannot be used: it shifts between character sets, so bytes of its "
+                "characters can be \"/\" or other ASCII (ISO-2022-*, HZ and UTF-7 are refused; "
+                "GBK, GB18030, Big5, Shift-JIS, EUC-* and UTF-8 work)",
                 {codePage}));
         return kExitUsage;
     }
@@ -471,13 +508,30 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
                                   {inUtf8(path)})) +
                               "\n",
                           kExitFileError);
+        // A split killed while it wrote into the output folder is undone before the novel is
+        // loaded: the novel may be one of the names it changed (novel_1.txt split into its own
+        // folder).
+        if (!options.list) {
+            bool busy = false;
+            if (std::unique_ptr<FolderLock> lock =
+                    files.lockFolder(folder, kFolderLockWait, busy)) {
+                recoverFolder(files, folder, std::nullopt);
+            } else if (busy) {
+                report(localize(messages::folderBusy() + folder));
+                worst = std::max(worst, kExitFileError);
+                continue;
+            }
+        }
         SourceDocument document;
         if (!loadSourceDocument(document, counting, path, Loading::Map)) {
             const FileKind kind = files.kindOf(path);
             if (kind == FileKind::Directory || kind == FileKind::Other) {
                 report(trf("not a regular file: {1}", {inUtf8(path)}));
             } else {
-                report(localize(messages::openFailed()) + ": " + inUtf8(path));
+                // The path, then the system's reason on a line of its own.
+                const Text reason = files.lastFailure();
+                report(localize(messages::openFailedAt() + path) +
+                       (reason.empty() ? std::string() : "\n" + inUtf8(reason)));
             }
             worst = std::max(worst, kExitFileError);
             continue;
@@ -668,12 +722,18 @@ int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
             continue;
         }
 
-        RecordedMessages reports;
+        RecordedMessages reports(options.replace);
         SplitOutcome outcome;
         {
             ProgressLine progress(err, options.progress && !options.quiet, inUtf8(path),
                                   document.text().size(), counting);
             outcome = runSplit(document, settings, counting, reports);
+        }
+        if (outcome.status == SplitOutcome::Status::Declined) {
+            report(localize(messages::otherVolumesFound() + outcome.failedFile) + "\n" +
+                   localize(messages::replaceHint()));
+            worst = std::max(worst, kExitFileError);
+            continue;
         }
         if (outcome.unconvertibleAt) {
             report(

@@ -26,6 +26,7 @@ struct CliOptions {
     std::string outputDirectory;
     bool outputGiven = false;
     bool deleteSource = false;
+    bool replace = false;  // volumes of another novel in the output folder are replaced
     std::string codePage;
     bool list = false;
     bool json = false;               // with list: one JSON document
@@ -55,6 +56,10 @@ std::string volumeEncodingNamed(const std::string& text);
 // True when the code page writes every ASCII character as that one byte (GBK, Big5, UTF-8;
 // not UTF-16 or UCS-4).
 bool asciiMeansAscii(const std::string& codePage);
+
+// True when the code page shifts between character sets with escape or shift bytes
+// (ISO-2022-*, HZ, UTF-7): the bytes of its characters may be ASCII bytes ("/" among them).
+bool isStatefulCodePage(const std::string& codePage);
 
 // The novel's name without its folder and its ".txt" (in any case): the folder of its own that
 // it is split into when several are split at once. '/' separates on Windows too.

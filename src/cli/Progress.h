@@ -28,6 +28,9 @@ public:
     bool createDirectory(const std::string& path) override { return inner_.createDirectory(path); }
     bool deleteFile(const std::string& path) override { return inner_.deleteFile(path); }
     splitter::FileKind kindOf(const std::string& path) override { return inner_.kindOf(path); }
+    splitter::FileKind entryKind(const std::string& path) override {
+        return inner_.entryKind(path);
+    }
     std::vector<std::string> listFolder(const std::string& path) override {
         return inner_.listFolder(path);
     }

@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -48,6 +49,15 @@ std::string usageError(const CLI::ParseError& e) {
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    // A file-size limit makes write() fail with EFBIG, reported like a full disk, instead of
+    // killing the process with its temporary files left. A closed standard output (a pipe
+    // into "true") fails its writes instead of ending the process before its notes.
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     folioknife::cli::openCatalogue();
     const std::string terminal = folioknife::splitter::systemCodePage();
     // Every text below is handed to CLI11 as the terminal shows it.
@@ -105,6 +115,9 @@ int main(int argc, char** argv) {
         ->type_name("ENCODING");
     app.add_flag("--delete-source", options.deleteSource,
                  say(tr("delete FILE after a complete split, only when the files hold all of it")));
+    app.add_flag("--replace", options.replace,
+                 say(tr("replace the volumes of another novel found in the output folder "
+                        "(without it the split stops and writes nothing)")));
     app.add_option("--codepage", options.codePage,
                    say(tr("code page of the novel's headings: GBK, GB18030, UTF-8, ... (default: "
                           "the locale's)")));

@@ -22,6 +22,9 @@ public:
     // The file a requested deletion removes: the path last confirmed in the open-file dialog
     // (empty when the document came from the command line or the dialog was cancelled).
     virtual Text sourcePath() = 0;
+    // True when the novel came from the command line (the context-menu entry): a requested
+    // deletion is not done, and the user is told why.
+    virtual bool sourceFromCommandLine() { return false; }
     // Every match of the expression is a heading, wherever it stands, tables of contents
     // included (folioknife-split --anywhere). The window always sorts them.
     virtual bool anywhere() { return false; }

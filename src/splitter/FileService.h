@@ -71,6 +71,9 @@ public:
     virtual bool createDirectory(const std::string& path) = 0;
     virtual bool deleteFile(const std::string& path) = 0;
     virtual FileKind kindOf(const std::string& path) = 0;
+    // What the name itself is, links not followed: a link (to anything, or to nothing) is
+    // Other.
+    virtual FileKind entryKind(const std::string& path) = 0;
     // The names in a folder (not "." and ".."), without the folder; nothing when it cannot be
     // read.
     virtual std::vector<std::string> listFolder(const std::string& path) = 0;
@@ -81,7 +84,8 @@ public:
     virtual bool flushFolder(const std::string& path) = 0;
     // Takes the folder's lock, waiting up to 'waitMilliseconds' for another split to let go.
     // Nothing when it cannot be had: 'busy' then tells whether another split holds it (false:
-    // the folder does not exist or its file system keeps no locks).
+    // the folder does not exist, may not be written, or its file system keeps no locks; the
+    // reason is the last failure).
     virtual std::unique_ptr<FolderLock> lockFolder(const std::string& path, int waitMilliseconds,
                                                    bool& busy) = 0;
     // Why the last call of this thread that failed failed, in the system's words and the

@@ -46,8 +46,29 @@ inline Text sourceNotDeleted() { return programText("源文件未删除："); }
 // Followed by the folder.
 inline Text folderBusy() { return programText("分割失败！输出文件夹正被另一个分割任务使用："); }
 inline Text folderBusyReason() { return programText("输出文件夹正被另一个分割任务使用："); }
+// Followed by the folder and, on a line of its own, the system's reason.
+inline Text folderLockFailed() { return programText("分割失败！无法锁定输出文件夹："); }
+// 'first' is the first volume's name, without the folder.
+inline Text replaceOtherVolumes(const Text& first, std::uint64_t count) {
+    return programText("输出文件夹中已有其他小说的分卷文件（") + first + programText(" 等 ") +
+           std::to_string(count) + programText(" 个）。替换它们吗？");
+}
+// Followed by the first volume's path; then replaceHint() on a line of its own.
+inline Text otherVolumesFound() {
+    return programText("分割失败！输出文件夹中已有其他小说的分卷文件：");
+}
+inline Text replaceHint() { return programText("请选择其他输出文件夹，或用 --replace 替换它们"); }
+// Followed by the volume's path, "：" and the reason.
+inline Text cannotReadBack() { return programText("源文件未删除：无法读回 "); }
+inline Text notChosenWithOpen() {
+    return programText(
+        "源文件未删除：这部小说是从“一键分割”打开的，只有用“打开”选择的文件才会被删除");
+}
+inline Text cutShortDuringSplit() { return programText("小说在分割时被其他程序截短"); }
 inline Text openSucceeded() { return programText("打开成功"); }
 inline Text openFailed() { return programText("打开失败"); }
+// Followed by the path and, on a line of its own, the reason.
+inline Text openFailedAt() { return programText("打开失败："); }
 inline Text defaultTitle() { return programText("信息"); }
 
 }  // namespace folioknife::splitter::messages

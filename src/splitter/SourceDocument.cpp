@@ -59,6 +59,7 @@ void SourceDocument::replace(Text text) {
 
 void SourceDocument::replace(SharedBytes text) {
     text_ = std::move(text);
+    identity_.reset();
     stream_ = DocumentStream::holding(text_);
     encoding_ = detectDocumentEncoding(text_.view(), programCodePage());
 }
@@ -69,8 +70,8 @@ void SourceDocument::reopenStream() {
 }
 
 namespace {
-// Reads the whole file, block by block.
-Text readText(InputFile& file) {
+// Reads the whole file, block by block; nothing when a read fails (never a shorter text).
+std::optional<Text> readText(InputFile& file) {
     Text text;
     // One byte more than the file holds, so that the read which finds the end needs no growth.
     if (auto size = file.size()) {
@@ -84,7 +85,7 @@ Text readText(InputFile& file) {
         std::size_t want = room == 0 || room > kBlock ? kBlock : room;
         text.resize(used + want);
         std::int64_t n = file.read(&text[used], want);
-        if (n < 0) return Text();  // opened but unreadable: an empty text
+        if (n < 0) return std::nullopt;
         text.resize(used + static_cast<std::size_t>(n));
         if (n == 0) break;
     }
@@ -103,14 +104,21 @@ bool loadSourceDocument(SourceDocument& document, FileService& files, const Text
     }
     std::optional<SharedBytes> mapped;
     if (loading == Loading::Map) mapped = file->mapWhole();
+    const std::optional<FileIdentity> identity = files.identify(path);
     if (mapped) {
         file.reset();  // the mapping outlives the file's handle
         document.replace(std::move(*mapped));
+        document.setIdentity(identity);
         return true;
     }
-    Text text = readText(*file);
+    std::optional<Text> text = readText(*file);
     file.reset();  // the file is closed before the document takes its text
-    document.replace(std::move(text));
+    if (!text) {
+        document.replace(Text());
+        return false;
+    }
+    document.replace(std::move(*text));
+    document.setIdentity(identity);
     return true;
 }
 

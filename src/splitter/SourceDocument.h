@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -50,6 +51,10 @@ public:
     DocumentStream& stream() { return stream_; }
     // Decided when the text is loaded, from the text and the program's code page then.
     const DocumentEncoding& encoding() const { return encoding_; }
+    // The file the text was loaded from, when known: what tidies an output folder before a
+    // split never removes it.
+    const std::optional<FileIdentity>& identity() const { return identity_; }
+    void setIdentity(std::optional<FileIdentity> identity) { identity_ = identity; }
     // The text and a fresh stream holding it replace what the document held.
     void replace(Text text);
     void replace(SharedBytes text);
@@ -61,6 +66,7 @@ private:
     SharedBytes text_;
     DocumentStream stream_;
     DocumentEncoding encoding_;
+    std::optional<FileIdentity> identity_;
 };
 
 // How a novel gets into memory. Read: a copy of the file as it was when loaded, whatever
@@ -74,7 +80,7 @@ enum class Loading { Read, Map };
 // any other (many downloaded novels end in NUL padding or carry a stray old end-of-file
 // mark), so the volumes joined always give back the whole file. The file is opened for
 // reading only and closed at once. On failure the document is left empty. True when the file
-// was opened.
+// was opened and read to its end (the reason of a failure is the last failure).
 bool loadSourceDocument(SourceDocument& document, FileService& files, const Text& path,
                         Loading loading = Loading::Read);
 

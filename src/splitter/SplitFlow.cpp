@@ -102,6 +102,34 @@ std::vector<Volume> planVolumes(std::vector<ChapterPiece> pieces, std::int64_t p
     return groupVolumesWithin(pieces, perVolume, maxBytes, reserve, encoding.characters, measure);
 }
 
+namespace {
+
+// The name of a file in a folder, after the folder's separator.
+Text nameIn(const Text& path, const std::string& separator) {
+    const std::size_t at = path.rfind(separator);
+    return at == Text::npos ? path : path.substr(at + separator.size());
+}
+
+// What stands in the way of the volumes: the novel_K.txt files of the folder, and the files
+// at the names this split writes (when a pattern names them otherwise), numbered as the
+// volumes they are or would be.
+std::vector<FoundVolume> volumesInTheWay(FileService& files, const Text& folder,
+                                         const std::vector<Text>& names) {
+    std::vector<FoundVolume> found = findVolumes(files, folder);
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        const bool listed = std::any_of(found.begin(), found.end(),
+                                        [&](const FoundVolume& v) { return v.path == names[k]; });
+        if (!listed && files.entryKind(names[k]) != FileKind::Missing)
+            found.push_back({k + 1, names[k]});
+    }
+    std::stable_sort(found.begin(), found.end(), [](const FoundVolume& a, const FoundVolume& b) {
+        return a.number < b.number;
+    });
+    return found;
+}
+
+}  // namespace
+
 SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileService& files,
                       MessageBoxService& boxes) {
     SplitOutcome outcome;
@@ -146,20 +174,8 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
     const std::vector<ExpressionMatch>& matches = search.headings;
     outcome.headings = static_cast<std::int64_t>(matches.size());
 
-    // One level only; an existing folder, or one that cannot be made, changes nothing here:
-    // writing the first volume will tell.
     const Text folder = settings.outputDirectory();
-    files.createDirectory(folder);
-    // One split at a time in a folder, or two novels would end up mixed in it.
-    bool busy = false;
-    std::unique_ptr<FolderLock> lock = files.lockFolder(folder, kFolderLockWait, busy);
-    if (!lock && busy) {
-        showMessageBox(boxes, messages::folderBusy() + folder);
-        outcome.status = SplitOutcome::Status::FolderBusy;
-        return outcome;
-    }
-    if (lock) removeAbandonedVolumes(files, folder, files.separator());
-
+    std::unique_ptr<FolderLock> lock;
     document.reopenStream();
     DocumentStream& stream = document.stream();
     const std::string to = settings.volumeEncoding();
@@ -229,9 +245,57 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
         }
     }
 
+    // One level only; an existing folder, or one that cannot be made, changes nothing here:
+    // locking or writing will tell.
+    files.createDirectory(folder);
+    // One split at a time in a folder, or two novels would end up mixed in it. Volumes already
+    // there are replaced without asking only when they are an earlier split of this novel; the
+    // lock is not held while the user is asked.
+    std::vector<Text> approved;  // the volumes the user agreed to replace
+    std::vector<Text> removed;   // those of them this split does not write
+    for (;;) {
+        bool busy = false;
+        lock = files.lockFolder(folder, kFolderLockWait, busy);
+        if (!lock) {
+            stream.close();
+            Text message = (busy ? messages::folderBusy() : messages::folderLockFailed()) + folder;
+            const Text reason = files.lastFailure();
+            if (!busy && !reason.empty()) message += "\n" + reason;
+            showMessageBox(boxes, message);
+            outcome.status =
+                busy ? SplitOutcome::Status::FolderBusy : SplitOutcome::Status::LockFailed;
+            return outcome;
+        }
+        // A split killed while it wrote here is undone first.
+        recoverFolder(files, folder, document.identity());
+        const std::vector<FoundVolume> found = volumesInTheWay(files, folder, names);
+        std::vector<Text> paths;
+        removed.clear();
+        for (const FoundVolume& v : found) {
+            paths.push_back(v.path);
+            if (std::find(names.begin(), names.end(), v.path) == names.end())
+                removed.push_back(v.path);
+        }
+        if (found.empty() || paths == approved ||
+            isEarlierSplitOf(files, found, text.view(), mark, converting ? &form : nullptr)) {
+            break;
+        }
+        lock.reset();
+        const Text first = nameIn(found.front().path, separator);
+        if (showMessageBox(boxes, messages::replaceOtherVolumes(first, found.size()), Text(),
+                           MessageBoxButtons::YesNo) != MessageBoxAnswer::Yes) {
+            stream.close();
+            outcome.status = SplitOutcome::Status::Declined;
+            outcome.failedFile = found.front().path;
+            return outcome;
+        }
+        approved = paths;
+    }
+
     std::uint64_t bytesWritten = 0;
     for (const Volume& volume : volumes) bytesWritten += volume.size();
-    if (std::optional<FileFailure> failure = installVolumes(files, names, volumes)) {
+    if (std::optional<FileFailure> failure =
+            installVolumes(files, folder, names, volumes, removed)) {
         stream.close();
         lock.reset();
         Text message = messages::writeFailed() + failure->file;
@@ -261,12 +325,20 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
 
     if (settings.deleteSource()) {
         const Text path = settings.sourcePath();
-        if (!path.empty()) {
+        if (path.empty()) {
+            // A novel handed over on the command line (the context-menu entry) is not deleted.
+            if (settings.sourceFromCommandLine()) {
+                outcome.sourceKept = true;
+                showMessageBox(boxes, messages::notChosenWithOpen());
+            }
+        } else {
             Text kept;
             if (!converting && bytesWritten - marksAdded != text.size()) {
                 kept = messages::sourceKept();
-            } else if (!(lock = files.lockFolder(folder, kFolderLockWait, busy)) && busy) {
-                kept = messages::sourceNotDeleted() + messages::folderBusyReason() + folder;
+            } else if (bool busy = false;
+                       !(lock = files.lockFolder(folder, kFolderLockWait, busy))) {
+                kept = messages::sourceNotDeleted() +
+                       (busy ? messages::folderBusyReason() + folder : files.lastFailure());
             } else {
                 // Held again so that no other split changes the volumes between the check and
                 // the deletion.
@@ -284,6 +356,10 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
                         break;
                     case SourceVerdict::Failed:
                         kept = messages::sourceNotDeleted() + deletion.reason;
+                        break;
+                    case SourceVerdict::Unreadable:
+                        kept = messages::cannotReadBack() + nameIn(deletion.file, separator) +
+                               programText("：") + deletion.reason;
                         break;
                 }
             }

@@ -22,12 +22,14 @@ struct SplitOutcome {
         Refused,      // a check failed; its message was shown, nothing was written
         WriteFailed,  // a volume could not be written in full; the folder is as it was
         FolderBusy,   // another split kept the output folder; nothing was written
+        LockFailed,   // the output folder could not be locked; nothing was written
+        Declined,     // the folder holds another novel's volumes, not to be replaced
         Done,         // every volume written, "分割成功！" shown
     };
     Status status = Status::Refused;
     std::int64_t headings = 0;
     std::int64_t volumesWritten = 0;
-    Text failedFile;             // with WriteFailed
+    Text failedFile;             // with WriteFailed; with Declined, the first volume found
     bool sourceDeleted = false;  // with Done
     bool sourceKept = false;     // deletion asked for but not done; the message says why
     // With Refused: the first character that the volumes' encoding cannot hold, as a byte

@@ -1,7 +1,9 @@
 #pragma once
 // The volumes reach their files all or nothing, and the source is deleted only when they hold
 // all of it on disk.
+#include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "splitter/CodePage.h"
@@ -17,33 +19,60 @@ struct FileFailure {
     Text reason;
 };
 
-// Writes volume k to a temporary file beside names[k], and only when every one is complete
-// gives each its name, setting aside what stood there. Should any step fail, the names get
-// back what they had, so the folder is as it was, and every temporary file is removed.
-// Nothing when every volume is in place.
-std::optional<FileFailure> installVolumes(FileService& files, const std::vector<Text>& names,
-                                          const std::vector<Volume>& volumes);
+// A volume file found in a folder: novel_K.txt.
+struct FoundVolume {
+    std::uint64_t number = 0;
+    Text path;
+};
 
-// Removes the new volumes that a split killed while writing left in the folder (while no
-// split writes into it: the caller holds its lock). What such a split had set aside of the
-// older volumes stays: it may be the only copy.
-void removeAbandonedVolumes(FileService& files, const Text& folder, const std::string& separator);
+// The novel_K.txt names in the folder, in the order of K. A folder that may be written but
+// not read (a drop box) is asked name by name, from novel_1.txt up to the first one missing.
+std::vector<FoundVolume> findVolumes(FileService& files, const Text& folder);
+
+// True when the volumes found are numbered 1 to M with no gap, and joined (each after the first
+// without 'addedMark', or turned back from 'form') they hold exactly 'text': an earlier split
+// of it.
+bool isEarlierSplitOf(FileService& files, const std::vector<FoundVolume>& found,
+                      std::string_view text, std::string_view addedMark,
+                      const VolumeForm* form = nullptr);
+
+// Writes volume k to a temporary file beside names[k], and only when every one is complete
+// gives each its name, setting aside what stood there; the names in 'removed' are set aside
+// too. Before the first name changes, a record of the changes is written in the folder (on
+// stable storage when something is set aside), so that a split killed meanwhile is undone by
+// the next one (recoverFolder). What was set aside is unlinked only once the new volumes and
+// the folder are on stable storage. Should any step fail, the names get back what they had,
+// so the folder is as it was, and every temporary file is removed. Nothing when every volume
+// is in place.
+std::optional<FileFailure> installVolumes(FileService& files, const Text& folder,
+                                          const std::vector<Text>& names,
+                                          const std::vector<Volume>& volumes,
+                                          const std::vector<Text>& removed = {});
+
+// Puts the folder back as it was before a split that was killed while it wrote into it, from
+// the record that split left, and removes that split's temporary files; a split killed after
+// its last rename is finished instead. Nothing else is touched, and never the file 'keep' (the
+// novel about to be split). For a caller that holds the folder's lock.
+void recoverFolder(FileService& files, const Text& folder, std::optional<FileIdentity> keep);
 
 // Why a source was kept, or that it is gone.
 enum class SourceVerdict {
     Deleted,
-    NotWhole,  // the volumes on disk do not hold the source's bytes as they are now
-    IsOutput,  // the source is one of the volumes' files (by identity, so links count)
-    Failed,    // the system refused a step (the reason says why)
+    NotWhole,    // the volumes on disk do not hold the source's bytes as they are now
+    IsOutput,    // the source is one of the volumes' files (by identity, so links count)
+    Failed,      // the system refused a step (the reason says why)
+    Unreadable,  // a file could not be read back (the file and the reason say which and why)
 };
 struct SourceDeletion {
     SourceVerdict verdict = SourceVerdict::Failed;
     Text reason;
+    Text file;  // with Unreadable
 };
 
 // Deletes the source when the volumes named, flushed to stable storage with their folder and
 // read back from disk, joined in order equal the source's bytes as they are at that moment,
-// and the source is none of them. 'addedMark' is the byte-order mark every volume after the
+// and the source is none of them (told only after the flush: the source's old bytes may have
+// been set aside and unlinked). 'addedMark' is the byte-order mark every volume after the
 // first begins with although the source does not hold it there (empty when none was added).
 // With 'form', the volumes are in another encoding: each is read whole and turned back into
 // the novel's bytes (readBackVolume) before it is compared.

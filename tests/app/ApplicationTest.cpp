@@ -150,7 +150,8 @@ TEST_F(ApplicationTest, OpenReportsTheLoadAndCancelChangesNothing) {
     window.click(Control::OpenButton);
     EXPECT_EQ(document.text(), "");
     EXPECT_EQ(window.boxTexts(),
-              (std::vector<Text>{messages::openSucceeded(), messages::openFailed()}));
+              (std::vector<Text>{messages::openSucceeded(),
+                                 messages::openFailedAt() + "/gone.txt\ncannot open"}));
     EXPECT_EQ(window.boxes[0].title, "信息");
     EXPECT_EQ(window.boxes[0].buttons, MessageBoxButtons::Ok);
 }
@@ -193,7 +194,12 @@ TEST_F(ApplicationTest, ADroppedTxtFileLoadsAsOpenDoesWhileNoNovelIsLoaded) {
     } cases[] = {
         {"one novel", "", {"/books/novel.txt"}, true, novel, {messages::openSucceeded()}},
         {"upper case", "", {"/books/B.TXT"}, true, "第1章 upper", {messages::openSucceeded()}},
-        {"cannot be read", "", {"/gone.txt"}, true, "", {messages::openFailed()}},
+        {"cannot be read",
+         "",
+         {"/gone.txt"},
+         true,
+         "",
+         {messages::openFailedAt() + "/gone.txt\ncannot open"}},
         {"a novel is loaded", "kept", {"/books/novel.txt"}, false, "kept", {}},
         {"not a .txt", "", {"/books/novel.epub"}, false, "", {}},
         {"no extension", "", {"/books/txt"}, false, "", {}},

@@ -42,7 +42,7 @@ fresh() {
     cp novel.txt "$1/${2:-src.txt}"
     chmod 666 "$1/${2:-src.txt}"
 }
-# leftovers DIR: temporary files a split left in DIR.
+# leftovers DIR: temporary files a split left in DIR, the lock file included.
 leftovers() { count_named "$1" folioknife-; }
 
 # check_failed CASE STATUS FILE SOURCE: the run failed as it should have.
@@ -56,7 +56,9 @@ check_failed() {
 }
 
 # 1. Output names that cannot be written. The folder is left as it was: an older volume keeps
-#    its bytes, no volume is half there, no temporary file remains; the reason is given.
+#    its bytes, no volume is half there, no temporary file remains, links at output names are
+#    still the links they were; the reason is given. (--replace: the older volume is no split
+#    of this novel.)
 #    case         | run as | chapters per file | what stands in the way           | reason (the
 #    system's words, English or Chinese)
 while IFS='|' read -r name who per obstacle reason reason_zh; do
@@ -68,14 +70,25 @@ while IFS='|' read -r name who per obstacle reason reason_zh; do
     out="$name/out"
     case $obstacle in
         file-as-folder) out="$name/taken"; touch "$out" ;;
-        folder-at-2) mkdir "$name/out/novel_2.txt" ;;
+        folder-at-2) mkdir "$name/out/novel_2.txt"
+            ln -s "$work" "$name/out/novel_3.txt"
+            ln -s "$work/nothing" "$name/out/novel_4.txt" ;;
         locked-folder) chmod 755 "$name/out" ;;
     esac
-    run "$who" --codepage GBK -n "$per" --delete-source -o "$out" "$name/src.txt"
+    run "$who" --codepage GBK -n "$per" --delete-source --replace -o "$out" "$name/src.txt"
     status=$?
-    failed=$out/novel_1.txt
-    [ "$obstacle" = folder-at-2 ] && failed=$out/novel_2.txt
-    check_failed "$name" $status "$failed" "$name/src.txt"
+    if [ "$obstacle" = folder-at-2 ]; then
+        check_failed "$name" $status "$out/novel_2.txt" "$name/src.txt"
+        if [ "$(readlink "$name/out/novel_3.txt")" != "$work" ] || [ "$(readlink "$name/out/novel_4.txt")" != "$work/nothing" ]; then
+            fail "$name: the links at output names were not given back"
+        fi
+    else
+        # Nothing can be written there, not even the lock file: the split stops before it
+        # begins, and says why.
+        [ "$status" = 2 ] || fail "$name: status $status, expected 2"
+        grep -q "分割失败！无法锁定输出文件夹：$out" err.txt || fail "$name: message: $(cat err.txt)"
+        cmp -s "$name/src.txt" novel.txt || fail "$name: the source was deleted or changed"
+    fi
     grep -qE "$reason" err.txt || fail "$name: the reason is not '$reason': $(cat err.txt)"
     if [ "$obstacle" != file-as-folder ]; then
         [ "$(cat "$name/out/novel_1.txt")" = 'an older volume' ] || fail "$name: the older volume changed"
@@ -100,17 +113,19 @@ printf 'an older volume' > full/novel_1.txt
 if [ "$(id -u)" = 0 ] && mkdir -p full/disk && mount -t tmpfs -o size=$((size / 2)) tmpfs full/disk 2>/dev/null; then
     printf 'an older volume' > full/disk/novel_1.txt
     cp novel.txt full/src.txt
-    run root --codepage GBK -n 7 --delete-source -o full/disk full/src.txt
+    run root --codepage GBK -n 7 --delete-source --replace -o full/disk full/src.txt
     status=$?
     check_failed "full tmpfs" $status "full/disk/novel_" full/src.txt
     grep -qE 'No space left on device|设备上没有空间' err.txt || fail "full tmpfs: reason: $(cat err.txt)"
     [ "$(cat full/disk/novel_1.txt)" = 'an older volume' ] || fail "full tmpfs: the older volume changed"
+    # The older volume alone: the lock file goes with the lock.
     [ "$(count_named full/disk '')" = 1 ] || fail "full tmpfs: files left: $(ls -a full/disk)"
     umount full/disk
 else
     echo "no tmpfs here: the full disk is a file-size limit"
 fi
-( trap '' XFSZ; exec prlimit --fsize=$((size / 12)) "$split" --codepage GBK -n 7 --delete-source -o full full/src.txt ) >out.txt 2>err.txt
+# The program itself ignores SIGXFSZ: the limit is a write failure with its reason.
+prlimit --fsize=$((size / 12)) "$split" --codepage GBK -n 7 --delete-source --replace -o full full/src.txt >out.txt 2>err.txt
 check_failed "file-size limit" $? "full/novel_" full/src.txt
 grep -qE 'File too large|文件过大' err.txt || fail "file-size limit: reason: $(cat err.txt)"
 [ "$(cat full/novel_1.txt)" = 'an older volume' ] || fail "file-size limit: the older volume changed"
@@ -130,7 +145,7 @@ while IFS='|' read -r name who kind; do
         fifo) mkfifo -m 666 "$name/novel_1.txt" ;;
         dangling) ln -s "$work/$name.nothing" "$name/novel_1.txt" ;;
     esac
-    run "$who" --codepage GBK -n 7 --delete-source -o "$name" "$name/src.txt"
+    run "$who" --codepage GBK -n 7 --delete-source --replace -o "$name" "$name/src.txt"
     status=$?
     [ "$status" = 0 ] || fail "$name: status $status: $(cat err.txt)"
     [ -e "$name/src.txt" ] && fail "$name: complete split kept its source: $(cat err.txt)"
@@ -180,7 +195,15 @@ for cp in UTF-16LE UTF-16 UCS-2 UTF-32 UCS-4 UTF-7; do
     grep -q '不接受 UTF-16、UTF-32、UCS-2 和 UCS-4' err.txt || fail "--codepage $cp: message: $(cat err.txt)"
     [ "$(ls "cp-$cp")" = src.txt ] || fail "--codepage $cp: files written: $(ls "cp-$cp")"
 done
-for cp in GBK GB18030 BIG5 UTF-8; do
+# Code pages that shift into other character sets: bytes of their characters are ASCII ("/").
+for cp in ISO-2022-CN ISO-2022-CN-EXT ISO-2022-JP ISO-2022-JP-2; do
+    fresh "cp-$cp"
+    run root --codepage "$cp" --delete-source -o "cp-$cp/out" "cp-$cp/src.txt"
+    [ $? = 64 ] || fail "--codepage $cp: status"
+    grep -qE 'ISO-2022-\*, HZ and UTF-7 are refused|不接受 ISO-2022-\*、HZ 和 UTF-7' err.txt || fail "--codepage $cp: message: $(cat err.txt)"
+    [ "$(ls "cp-$cp")" = src.txt ] || fail "--codepage $cp: files written: $(ls "cp-$cp")"
+done
+for cp in GBK GB18030 BIG5 UTF-8 SHIFT_JIS EUC-JP; do
     fresh "cp-$cp"
     run root --codepage "$cp" -o "cp-$cp/out" "cp-$cp/src.txt" || fail "--codepage $cp refused: $(cat err.txt)"
 done
@@ -189,7 +212,7 @@ done
 #    case          | novel's name | chapters per file | its folder
 while IFS='|' read -r name file per; do
     fresh "$name" "$file"
-    run root --codepage GBK -n "$per" --delete-source "$name/$file" || fail "$name: status: $(cat err.txt)"
+    run root --codepage GBK -n "$per" --delete-source --replace "$name/$file" || fail "$name: status: $(cat err.txt)"
     grep -q '源文件未删除：源文件就是输出文件之一' err.txt || fail "$name: message: $(cat err.txt)"
     joined "$name" | cmp -s - novel.txt || fail "$name: the volumes are not the novel"
 done <<'TABLE'
@@ -206,8 +229,8 @@ cmp -s hardlinked/alias.txt novel.txt || fail "the source's second name lost its
 # 7. One split per folder at a time. A folder held by another split: wait, then give up
 #    without writing; held briefly: wait, then split.
 fresh held
-locked() { ! flock -n "$1" true; }
-flock held sleep 12 &
+locked() { ! flock -n "$1/.folioknife-lock" true; }
+flock held/.folioknife-lock sleep 12 &
 holder=$!
 until_ok 50 locked held || fail "held folder: the lock was not taken"
 started=$(date +%s)
@@ -219,25 +242,56 @@ grep -q '分割失败！输出文件夹正被另一个分割任务使用：held'
 [ "$waited" -ge 9 ] || fail "held folder: gave up after ${waited}s, not 10s"
 [ "$(ls held)" = src.txt ] || fail "held folder: files written: $(ls held)"
 wait "$holder"
-flock held sleep 2 &
+flock held/.folioknife-lock sleep 2 &
 holder=$!
 until_ok 50 locked held || fail "briefly held folder: the lock was not taken"
 run root --codepage GBK -n 7 -o held held/src.txt || fail "briefly held folder: $(cat err.txt)"
 wait "$holder"
-# Two splits of two novels with --delete-source into one folder at once: no mix of the two.
+# Two splits of two novels with --delete-source into one folder at once: one splits and
+# deletes its novel, the other finds its volumes, stops and keeps its own; no mix of the two.
+# Also in a folder that may be written but not read (a drop box), as the unprivileged user.
 "$gen" other.txt --encoding gbk --chapters 60 --chapter-bytes 20000 --seed 9 >/dev/null
-for round in 1 2 3; do
+for round in 1 2 3 dropbox; do
+    who=root
+    if [ "$round" = dropbox ]; then
+        [ ${#as_nobody[@]} = 0 ] && continue
+        who=nobody
+    fi
     fresh "both$round" a.txt
     cp other.txt "both$round/b.txt"
-    "$split" --codepage GBK -n 7 --delete-source -o "both$round/out" "both$round/a.txt" >a.out 2>&1 &
+    chmod 666 "both$round/b.txt"
+    mkdir -m 777 "both$round/out"
+    [ "$round" = dropbox ] && chmod 333 "both$round/out"
+    (run "$who" --codepage GBK -n 7 --delete-source -o "both$round/out" "both$round/a.txt"; echo $? > a.status; mv err.txt a.err) &
     first=$!
-    "$split" --codepage GBK -n 7 --delete-source -o "both$round/out" "both$round/b.txt" >b.out 2>&1
+    sleep 0.0$RANDOM
+    run "$who" --codepage GBK -n 7 --delete-source -o "both$round/out" "both$round/b.txt"
     second=$?
-    wait "$first" || fail "two at once ($round): the first failed: $(cat a.out)"
-    [ "$second" = 0 ] || fail "two at once ($round): the second failed: $(cat b.out)"
-    joined "both$round/out" > joined.txt
-    cmp -s joined.txt novel.txt || cmp -s joined.txt other.txt || fail "two at once ($round): the volumes mix both novels"
+    wait "$first"
+    case "$(cat a.status) $second" in
+        "0 2") winner=novel.txt loser=both$round/b.txt ;;
+        "2 0") winner=other.txt loser=both$round/a.txt; mv err.txt a.err ;;
+        *) fail "two at once ($round): statuses $(cat a.status) and $second: $(cat a.err err.txt)"; continue ;;
+    esac
+    grep -q '分割失败！输出文件夹中已有其他小说的分卷文件：' a.err err.txt || fail "two at once ($round): message: $(cat a.err err.txt)"
+    chmod 755 "both$round/out"
+    joined "both$round/out" | cmp -s - "$winner" || fail "two at once ($round): the volumes are not the one novel"
+    [ -e "$loser" ] || fail "two at once ($round): the novel that stopped was deleted"
     [ "$(leftovers "both$round/out")" = 0 ] || fail "two at once ($round): temporary files left"
 done
+
+# 8. The clean-up of a folder touches only what a killed split of ours recorded: a file named
+#    like one of our temporary files is kept, even when it is the novel being split.
+fresh leftover novel_1.txt.folioknife-new-Keep1234
+printf 'a reader kept this' > leftover/novel_2.txt.folioknife-old-abcd1234
+run root --codepage GBK -n 7 leftover/novel_1.txt.folioknife-new-Keep1234 || fail "a novel named like a temporary file: $(cat err.txt)"
+cmp -s leftover/novel_1.txt.folioknife-new-Keep1234 novel.txt || fail "a novel named like a temporary file was removed"
+[ "$(cat leftover/novel_2.txt.folioknife-old-abcd1234)" = 'a reader kept this' ] || fail "a reader's file named like ours was removed"
+
+# 9. A standard output closed early (a pipe into "true") hides no note and changes no status.
+fresh closed novel_1.txt
+"$split" --codepage GBK -n 100 --delete-source closed/novel_1.txt 2>err.txt | true
+[ "${PIPESTATUS[0]}" = 0 ] || fail "closed standard output: status ${PIPESTATUS[0]}"
+grep -q '源文件未删除：源文件就是输出文件之一' err.txt || fail "closed standard output: the note is missing: $(cat err.txt)"
 
 finish fault

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Kills folioknife-split with SIGKILL at random moments of a --delete-source split of a 40 MB
 # novel: whenever it dies, the source is still whole or every volume is in place and the
-# volumes joined are the novel. Prints where each kill fell, and the seed of the moments:
-# FK_SEED=<seed> gives the same moments (as fractions of a whole split) again.
+# volumes joined are the novel; the same command run again then leaves the folder and the
+# novel as a finished split does. Then kills a split of novel_1.txt into its own folder at
+# each of its renames in turn (strace), with the same rerun after each. Prints where each
+# kill fell, and the seed of the moments: FK_SEED=<seed> gives the same moments (as fractions
+# of a whole split) again.
 #   kill.sh FOLIOKNIFE_SPLIT FK_GENNOVEL [KILLS]
 set -u
 split=$(realpath "$1")
@@ -31,6 +34,15 @@ for _ in 1 2; do
 done
 echo "novel $size bytes, $volumes volumes, a whole split takes ${span} ms"
 
+# finished CASE DIR COUNT SOURCE: DIR is as a finished --delete-source split leaves it.
+finished() {
+    if [ "$(count_volumes "$2")" != "$3" ] || ! joined "$2" | cmp -s - novel.txt; then
+        fail "$1: the volumes are not the novel"
+    fi
+    [ -e "$4" ] && fail "$1: the source is still there"
+    [ "$(count_named "$2" folioknife)" = 0 ] || fail "$1: $(count_named "$2" folioknife) files of ours left"
+}
+
 kept=0 deleted=0
 for i in $(seq 1 "$kills"); do
     mkdir run && cp novel.txt run/src.txt
@@ -49,13 +61,6 @@ for i in $(seq 1 "$kills"); do
         kept=$((kept + 1))
         cmp -s run/src.txt novel.txt || fail "kill $i at ${at} ms: the source is not whole"
         echo "kill $i at ${at} ms: source whole; $placed volumes in place, $temporary temporary files"
-        # The next split into the folder takes the new volumes a killed one left away.
-        if [ "$temporary" -gt 0 ] && [ -z "${cleaned:-}" ]; then
-            cleaned=yes
-            "$split" --codepage GBK -o run/out run/src.txt >/dev/null 2>&1 || fail "the split after kill $i failed"
-            [ "$(count_named run/out folioknife-new-)" = 0 ] || fail "the split after kill $i left the killed one's files"
-            joined run/out | cmp -s - novel.txt || fail "the split after kill $i: the volumes are not the novel"
-        fi
     else
         deleted=$((deleted + 1))
         if [ "$placed" != "$volumes" ] || ! joined run/out | cmp -s - novel.txt; then
@@ -63,7 +68,39 @@ for i in $(seq 1 "$kills"); do
         fi
         echo "kill $i at ${at} ms: source deleted; all $placed volumes in place and whole"
     fi
+    # The same command again: it first undoes (or finishes) what the killed one left.
+    if [ -e run/src.txt ]; then
+        "$split" --codepage GBK --delete-source -o run/out run/src.txt >/dev/null 2>err.txt || fail "the rerun after kill $i failed: $(cat err.txt)"
+    fi
+    finished "after kill $i and a rerun" run/out "$volumes" run/src.txt
     rm -rf run
 done
 echo "$kills kills: $kept left the source whole, $deleted after it was deleted with every volume whole"
+# A kill at each rename of a split of novel_1.txt (the whole novel) into its own folder, which
+# sets the novel aside; then the same command again, as a reader would.
+if ! command -v strace >/dev/null || ! strace -f -o /dev/null true 2>/dev/null; then
+    echo "skipped the kill at every rename: strace cannot trace here"
+    finish kill
+fi
+small() { head -c 1200000 novel.txt | cat - <(printf '\n'); }
+small > small.txt
+renames=rename,renameat,renameat2
+mkdir own && cp small.txt own/novel_1.txt
+strace -f -qq -o renames.txt -e trace=$renames "$split" --codepage GBK -n 50 own/novel_1.txt >/dev/null 2>&1 ||
+    fail "the split of novel_1.txt in its own folder failed"
+count=$(grep -c 'rename' renames.txt)
+small_volumes=$(count_volumes own)
+joined own | cmp -s - small.txt || fail "the split of novel_1.txt in its own folder: the volumes are not the novel"
+for n in $(seq 1 "$count"); do
+    rm -rf own && mkdir own && cp small.txt own/novel_1.txt
+    # In a subshell of its own, whose stderr takes the shell's "Killed".
+    (strace -f -qq -o /dev/null -e trace=$renames -e inject=$renames:signal=KILL:when="$n" \
+        "$split" --codepage GBK -n 50 own/novel_1.txt >/dev/null 2>&1) 2>/dev/null
+    "$split" --codepage GBK -n 50 own/novel_1.txt >/dev/null 2>err.txt || fail "rename $n: the rerun failed: $(cat err.txt)"
+    if [ "$(count_volumes own)" != "$small_volumes" ] || ! joined own | cmp -s - small.txt; then
+        fail "killed at rename $n of $count, then run again: the volumes are not the novel ($(count_volumes own) volumes)"
+    fi
+    [ "$(count_named own folioknife)" = 0 ] || fail "rename $n: files left: $(ls -a own)"
+done
+echo "killed at each of the $count renames of a split of novel_1.txt in its own folder: each rerun gave the whole novel"
 finish kill

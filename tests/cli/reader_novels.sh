@@ -61,6 +61,33 @@ if [ "$(count_volumes hui)" != 2 ] || ! joined hui | cmp -s - hui.txt; then fail
 "$split" --anywhere -o hui-any hui.txt >out.txt 2>err.txt || fail "回 --anywhere: exited $?"
 grep -qx '未找到章节标题：全文写入了一个文件。后缀改为“回”可找到 12 个章节标题' err.txt ||
     fail "回 --anywhere: $(cat err.txt)"
+
+# A title before every heading and a volume line before every tenth chapter: the cuts fall at
+# the start of those lines, and each volume after the first begins with one.
+awk '/^第/ { if (++n % 10 == 1) printf "第%d卷 江湖远\r\n\r\n", n / 10 + 1; printf "《书名》" } { print }' \
+    plain.txt > titled.txt
+"$split" -n 1 -o titled titled.txt >out.txt 2>err.txt || fail "titled: exited $?"
+if [ "$(count_volumes titled)" != 13 ] || ! joined titled | cmp -s - titled.txt; then
+    fail "titled: not 13 volumes that join back"
+fi
+for k in $(seq 2 13); do
+    case $k in 2) want='第1卷 江湖远' ;; 12) want='第2卷 江湖远' ;; *) want='《书名》第' ;; esac
+    head -n 1 "titled/novel_$k.txt" | grep -q "^$want" || fail "titled: novel_$k.txt begins $(head -c 30 "titled/novel_$k.txt")"
+done
+
+# Expressions pasted from reader apps find every heading, in UTF-8 and in GBK, and cut there.
+iconv -f UTF-8 -t GBK plain.txt > plain-gbk.txt
+for e in '^\s*第[0-9一二三四五六七八九十百千]+[章节回]' '^\s*第.{1,9}[章节回卷]' '第.{1,9}[章节回卷]' \
+         '(?=第[0-9一二三四五六七八九十百千]+章)' '^(番外|楔子|序章|第.+章)'; do
+    for novel in plain.txt plain-gbk.txt; do
+        rm -rf pasted
+        "$split" -n 1 -e "$e" -o pasted "$novel" >out.txt 2>err.txt || fail "$e $novel: exited $?"
+        if [ "$(count_volumes pasted)" != 13 ] || ! joined pasted | cmp -s - "$novel"; then
+            fail "$e $novel: $(count_volumes pasted) volumes $(cat err.txt)"
+        fi
+    done
+done
+
 "$split" -e 'Chapter [0-9]+' -o custom hui.txt >out.txt 2>err.txt || fail "custom: exited $?"
 grep -qx '未找到章节标题：全文写入了一个文件。请检查前缀、后缀（如“回”“节”“卷”）或表达式' err.txt ||
     fail "custom without headings: $(cat err.txt)"

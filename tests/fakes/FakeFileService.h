@@ -11,6 +11,9 @@
 
 namespace folioknife::testing {
 
+// Thrown at the change chosen by killAtChange: the process ends there, nothing after it runs.
+struct Killed {};
+
 class FakeFileService : public splitter::FileService {
 public:
     std::map<std::string, std::string> files;
@@ -23,8 +26,10 @@ public:
     std::set<std::string> busyFolders;         // another split holds these folders' locks
     std::map<std::string, std::string> links;  // a name that reaches another file's bytes
     int failWriteNumber = 0;                   // the N-th write call (1-based) fails; 0 never
-    int shortWriteNumber = 0;      // the N-th write stores only half its bytes and fails
-    int failCloseNumber = 0;       // the N-th close of an output file fails
+    int shortWriteNumber = 0;  // the N-th write stores only half its bytes and fails
+    int failCloseNumber = 0;   // the N-th close of an output file fails
+    int killAtChange = 0;      // the N-th change (create, write, rename, delete) throws Killed
+    int changes = 0;
     std::vector<std::string> log;  // "create path", "write path n", "rename a b", ...
     int writes = 0;
     int closes = 0;
@@ -36,6 +41,7 @@ public:
     std::unique_ptr<splitter::OutputFile> createTemporary(const std::string& prefix,
                                                           std::string& path) override;
     bool replaceFile(const std::string& from, const std::string& to) override {
+        change();
         log.push_back("rename " + from + " " + to);
         if (irreplaceable.count(from) || irreplaceable.count(to) || !files.count(from) ||
             directories.count(to)) {
@@ -46,6 +52,10 @@ public:
         files.erase(from);
         ids.erase(from);
         links.erase(to);
+        if (links.count(from)) {  // the link itself takes the new name
+            links[to] = links[from];
+            links.erase(from);
+        }
         return true;
     }
     bool createDirectory(const std::string& path) override {
@@ -53,6 +63,7 @@ public:
         return directories.insert(path).second;
     }
     bool deleteFile(const std::string& path) override {
+        change();
         log.push_back("delete " + path);
         if (undeletable.count(path)) return fail("cannot delete");
         ids.erase(path);
@@ -62,6 +73,11 @@ public:
         if (directories.count(path)) return splitter::FileKind::Directory;
         return files.count(resolve(path)) ? splitter::FileKind::Regular
                                           : splitter::FileKind::Missing;
+    }
+    splitter::FileKind entryKind(const std::string& path) override {
+        if (directories.count(path)) return splitter::FileKind::Directory;
+        if (links.count(path)) return splitter::FileKind::Other;
+        return files.count(path) ? splitter::FileKind::Regular : splitter::FileKind::Missing;
     }
     std::vector<std::string> listFolder(const std::string& path) override {
         std::vector<std::string> names;
@@ -121,6 +137,9 @@ public:
         auto it = links.find(path);
         return it == links.end() ? path : it->second;
     }
+    void change() {
+        if (++changes == killAtChange) throw Killed{};
+    }
     bool fail(const std::string& why) {
         failure = why;
         return false;
@@ -134,10 +153,11 @@ private:
 namespace detail {
 class FakeInput : public splitter::InputFile {
 public:
-    FakeInput(std::string bytes, bool failing) : bytes_(std::move(bytes)), failing_(failing) {}
+    FakeInput(std::string bytes, FakeFileService* failing)
+        : bytes_(std::move(bytes)), failing_(failing) {}
     std::optional<std::uint64_t> size() override { return bytes_.size(); }
     std::int64_t read(char* buffer, std::size_t capacity) override {
-        if (failing_) return -1;
+        if (failing_) return failing_->fail("cannot read"), -1;
         std::size_t n = std::min(capacity, bytes_.size() - pos_);
         bytes_.copy(buffer, n, pos_);
         pos_ += n;
@@ -146,7 +166,7 @@ public:
 
 private:
     std::string bytes_;
-    bool failing_;
+    FakeFileService* failing_;  // set when every read fails
     std::size_t pos_ = 0;
 };
 
@@ -154,6 +174,7 @@ class FakeOutput : public splitter::OutputFile {
 public:
     FakeOutput(FakeFileService& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
     bool write(std::string_view bytes) override {
+        fs_.change();
         int n = ++fs_.writes;
         fs_.log.push_back("write " + path_ + " " + std::to_string(bytes.size()));
         if (n == fs_.failWriteNumber) return fs_.fail("write failed");
@@ -182,7 +203,7 @@ inline std::unique_ptr<splitter::InputFile> FakeFileService::openForReading(
     const std::string real = resolve(path);
     auto it = files.find(real);
     if (it == files.end() || unopenable.count(path)) return fail("cannot open"), nullptr;
-    return std::make_unique<detail::FakeInput>(it->second, unreadable.count(path) > 0);
+    return std::make_unique<detail::FakeInput>(it->second, unreadable.count(path) ? this : nullptr);
 }
 
 // Temporary names are the prefix and a counter, so tests can tell them apart.
@@ -195,6 +216,7 @@ inline std::unique_ptr<splitter::OutputFile> FakeFileService::createTemporary(
             return fail("cannot create"), nullptr;
         }
     }
+    change();
     path = prefix + std::to_string(++temporaries);
     log.push_back("create " + path);
     files[path].clear();

@@ -83,13 +83,15 @@ TEST(LoadSourceDocument, TheWholeFileIsTheText) {
     }
 }
 
-TEST(LoadSourceDocument, AFileThatOpensButCannotBeReadGivesAnEmptyText) {
+TEST(LoadSourceDocument, AFileThatOpensButCannotBeReadIsAFailedLoadWithItsReason) {
     FakeFileService fs;
     fs.files["bad.txt"] = "content";
     fs.unreadable.insert("bad.txt");
     SourceDocument doc;
-    EXPECT_TRUE(loadSourceDocument(doc, fs, "bad.txt"));
+    doc.replace("earlier");
+    EXPECT_FALSE(loadSourceDocument(doc, fs, "bad.txt"));
     EXPECT_EQ(doc.text(), "");
+    EXPECT_EQ(fs.lastFailure(), "cannot read");
 }
 
 TEST(SourceDocument, ReopeningAClosedStreamGivesTheTextAgain) {

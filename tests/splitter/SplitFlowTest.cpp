@@ -1,16 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
+#include <regex>
 
 #include "TestText.h"
 #include "fakes/FakeFileService.h"
 #include "splitter/Messages.h"
 #include "splitter/SplitFlow.h"
+#include "splitter/VolumeFiles.h"
 
 namespace folioknife::splitter {
 namespace {
 using testing::CodePageScope;
 using testing::FakeFileService;
+using testing::Killed;
 
 struct RecordingSettings : SplitSettings {
     bool custom = false;
@@ -28,10 +32,15 @@ struct RecordingSettings : SplitSettings {
     Text sourcePath() override { return source; }
 };
 
+// Reports are recorded; questions (the only ones: whether to replace volumes found in the
+// folder) are recorded apart and answered with 'answer'.
 struct RecordingBoxes : MessageBoxService {
     std::vector<std::pair<Text, Text>> shown;
+    std::vector<Text> questions;
+    MessageBoxAnswer answer = MessageBoxAnswer::Yes;
     MessageBoxAnswer showMessageBox(const Text& text, const Text& title,
-                                    MessageBoxButtons) override {
+                                    MessageBoxButtons buttons) override {
+        if (buttons == MessageBoxButtons::YesNo) return questions.push_back(text), answer;
         shown.emplace_back(text, title);
         return MessageBoxAnswer::Ok;
     }
@@ -253,6 +262,93 @@ TEST_F(SplitFlowTest, AnExistingLongerOutputIsReplaced) {
     EXPECT_EQ(fs.files.at("out/novel_1.txt"), "preface\n<1>one\n");
 }
 
+// Volumes already in the folder are replaced unasked only when they are an earlier split of
+// this very novel; otherwise the user is asked, and 否 writes nothing.
+TEST_F(SplitFlowTest, VolumesOfAnotherNovelAreReplacedOnlyWhenTheUserSaysSo) {
+    const std::string v1 = "preface\n<1>one\n<2>two\n<3>three\n", v2 = "<4>four\n<5>five\n";
+    using Files = std::map<std::string, std::string>;
+    struct Case {
+        const char* name;
+        Files before;
+        MessageBoxAnswer answer;
+        Text question;  // empty: none asked
+        bool written;
+    } cases[] = {
+        {"an earlier split of this novel",
+         {{"out/novel_1.txt", v1}, {"out/novel_2.txt", v2}},
+         MessageBoxAnswer::No,
+         "",
+         true},
+        {"the novel itself as novel_1.txt",
+         {{"out/novel_1.txt", novel}},
+         MessageBoxAnswer::No,
+         "",
+         true},
+        {"another novel, 否",
+         {{"out/novel_1.txt", "a"}, {"out/novel_2.txt", "b"}},
+         MessageBoxAnswer::No,
+         messages::replaceOtherVolumes("novel_1.txt", 2),
+         false},
+        {"another novel, 是",
+         {{"out/novel_1.txt", "a"}, {"out/novel_12.txt", "b"}},
+         MessageBoxAnswer::Yes,
+         messages::replaceOtherVolumes("novel_1.txt", 2),
+         true},
+        {"this novel with one more volume",
+         {{"out/novel_1.txt", v1}, {"out/novel_2.txt", v2}, {"out/novel_3.txt", "x"}},
+         MessageBoxAnswer::No,
+         messages::replaceOtherVolumes("novel_1.txt", 3),
+         false},
+        {"this novel with a gap",
+         {{"out/novel_2.txt", v1}, {"out/novel_3.txt", v2}},
+         MessageBoxAnswer::No,
+         messages::replaceOtherVolumes("novel_2.txt", 2),
+         false},
+        {"the box closed without an answer",
+         {{"out/novel_9.txt", "z"}},
+         MessageBoxAnswer::None,
+         messages::replaceOtherVolumes("novel_9.txt", 1),
+         false},
+        {"other names are no volumes",
+         {{"out/novel_01.txt", "x"}, {"out/novel_1.txt.bak", "x"}, {"out/Novel_1.txt", "x"}},
+         MessageBoxAnswer::No,
+         "",
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeFileService files;
+        files.files = c.before;
+        RecordingBoxes shown;
+        shown.answer = c.answer;
+        settings.perFile = "1";  // six volumes
+        doc.replace(novel);
+        const SplitOutcome outcome = runSplit(doc, settings, files, shown);
+        EXPECT_EQ(shown.questions,
+                  c.question.empty() ? std::vector<Text>{} : std::vector<Text>{c.question});
+        if (!c.written) {
+            EXPECT_EQ(outcome.status, SplitOutcome::Status::Declined);
+            EXPECT_EQ(files.files, c.before);
+            EXPECT_TRUE(shown.shown.empty());
+            continue;
+        }
+        EXPECT_EQ(outcome.status, SplitOutcome::Status::Done);
+        // The folder holds this split only, and whatever is no volume.
+        Files expected;
+        const std::regex volume("out/novel_[1-9][0-9]*\\.txt");
+        for (const auto& f : c.before)
+            if (!std::regex_match(f.first, volume)) expected.insert(f);
+        std::string joined;
+        for (int k = 1; k <= 6; ++k) {
+            const std::string name = "out/novel_" + std::to_string(k) + ".txt";
+            expected[name] = files.files[name];
+            joined += files.files[name];
+        }
+        EXPECT_EQ(files.files, expected);
+        EXPECT_EQ(joined, novel);
+    }
+}
+
 TEST_F(SplitFlowTest, AFailedWriteLeavesTheFolderAsItWasAndSaysWhy) {
     struct Case {
         const char* name;
@@ -262,9 +358,10 @@ TEST_F(SplitFlowTest, AFailedWriteLeavesTheFolderAsItWasAndSaysWhy) {
         const char* folderAtName;
         const char* reason;
     } cases[] = {
-        {"second write fails", 2, 0, 0, "", "", "", "write failed"},
-        {"short write (disk full)", 0, 2, 0, "", "", "", "no space left"},
-        {"close fails", 0, 0, 2, "", "", "", "close failed"},
+        // The split's record is the first file written and closed.
+        {"second volume's write fails", 3, 0, 0, "", "", "", "write failed"},
+        {"short write (disk full)", 0, 3, 0, "", "", "", "no space left"},
+        {"close fails", 0, 0, 3, "", "", "", "close failed"},
         {"file cannot be created", 0, 0, 0, "out/novel_2.txt", "", "", "cannot create"},
         {"rename into place fails", 0, 0, 0, "", "out/novel_2.txt", "", "cannot rename"},
         {"the name is a folder", 0, 0, 0, "", "", "out/novel_2.txt", "cannot rename"},
@@ -310,20 +407,78 @@ TEST_F(SplitFlowTest, AnotherSplitInTheFolderStopsThisOneBeforeItWritesAnything)
     EXPECT_FALSE(fs.logged("create"));
 }
 
-TEST_F(SplitFlowTest, NewVolumesAKilledSplitLeftAreRemovedAndWhatItSetAsideIsKept) {
+// A split killed at any change it makes leaves a folder that the next split first puts back
+// as it was (or, past the last rename, finishes), then splits as if nothing had happened.
+TEST_F(SplitFlowTest, ASplitKilledAtAnyChangeIsUndoneByTheNextOne) {
+    struct Case {
+        const char* name;
+        std::map<std::string, std::string> before;
+        std::string perFile;
+    } cases[] = {
+        {"into an empty folder", {}, "2"},
+        {"over an earlier split, fewer volumes now",
+         {{"out/novel_1.txt", "preface\n<1>one\n<2>two\n<3>three\n"},
+          {"out/novel_2.txt", "<4>four\n<5>five\n"}},
+         "1"},
+        {"over another novel, more volumes there",
+         {{"out/novel_1.txt", "a"},
+          {"out/novel_2.txt", "b"},
+          {"out/novel_3.txt", "c"},
+          {"out/novel_4.txt", "d"},
+          {"out/notes.txt", "mine"}},
+         "3"},
+    };
+    for (const auto& c : cases) {
+        settings.perFile = c.perFile;
+        doc.replace(novel);
+        FakeFileService finished;
+        finished.files = c.before;
+        ASSERT_EQ(runSplit(doc, settings, finished, boxes).status, SplitOutcome::Status::Done);
+        for (int n = 1;; ++n) {
+            SCOPED_TRACE(std::string(c.name) + ", killed at change " + std::to_string(n));
+            FakeFileService files;
+            files.files = c.before;
+            files.killAtChange = n;
+            try {
+                runSplit(doc, settings, files, boxes);
+                break;  // it got to its end
+            } catch (const Killed&) {
+            }
+            files.killAtChange = 0;
+            recoverFolder(files, "out", std::nullopt);
+            EXPECT_TRUE(files.files == c.before || files.files == finished.files);
+            files.files = files.files;
+            EXPECT_EQ(runSplit(doc, settings, files, boxes).status, SplitOutcome::Status::Done);
+            EXPECT_EQ(files.files, finished.files);
+        }
+    }
+}
+
+TEST_F(SplitFlowTest, OnlyWhatAKilledSplitRecordedIsRemovedAndNeverTheNovel) {
+    // A reader's files named like ours, and no record: all kept.
+    const std::map<std::string, std::string> readers = {
+        {"out/novel_7.txt.folioknife-new-Keep1234", "a reader kept this"},
+        {"out/novel_2.txt.folioknife-old-abcd1234", "an older volume"}};
+    fs.files = readers;
+    fs.files["out/.folioknife-record"] = "not a record";
     doc.replace(novel);
-    const std::vector<std::string> removed = {"out/novel_2.txt.folioknife-new-abcd1234",
-                                              "out/novel_17.txt.folioknife-new-00000000"};
-    const std::vector<std::string> kept = {
-        "out/novel_2.txt.folioknife-old-abcd1234",  // an older volume, maybe its only copy
-        "out/notes.txt.folioknife-new-abcd1234", "out/novel_2.txt.folioknife-new-abc",
-        "out/sub/novel_2.txt.folioknife-new-abcd1234"};
-    for (const auto& name : removed) fs.files[name] = "abandoned";
-    for (const auto& name : kept) fs.files[name] = "someone's";
     EXPECT_EQ(split().status, SplitOutcome::Status::Done);
-    for (const auto& name : removed) EXPECT_EQ(fs.files.count(name), 0u) << name;
-    for (const auto& name : kept) EXPECT_EQ(fs.files.count(name), 1u) << name;
-    EXPECT_EQ(joinedOutputs("out", 3), novel);
+    for (const auto& f : readers) EXPECT_EQ(fs.files.at(f.first), f.second) << f.first;
+    EXPECT_EQ(fs.files.count("out/.folioknife-record"), 0u);
+    // A record that names the novel being split as a volume it placed: the novel stays.
+    FakeFileService files;
+    files.files["out/novel_1.txt"] = novel;
+    files.files["out/.folioknife-record"] =
+        "folioknife record 1\ntoken abcdefgh\n"
+        "step\tnovel_1.txt\tnovel_1.txt.folioknife-new-abcdefghXXXXXXXX\t-\n"
+        "step\t../x.txt\t-\tnovel_1.txt.folioknife-old-abcdefgh\n";
+    files.files["x.txt"] = "outside the folder";
+    SourceDocument d;
+    ASSERT_TRUE(loadSourceDocument(d, files, "out/novel_1.txt"));
+    recoverFolder(files, "out", d.identity());
+    EXPECT_EQ(files.files.at("out/novel_1.txt"), novel);
+    EXPECT_EQ(files.files.at("x.txt"), "outside the folder");
+    EXPECT_EQ(files.files.count("out/.folioknife-record"), 0u);
 }
 
 TEST_F(SplitFlowTest, VolumesReplaceTheNamesNotWhatTheyLinkTo) {
@@ -424,9 +579,9 @@ TEST_F(SplitFlowTest, TheSourceIsKeptWhenTheDeletionCannotBeMadeSafeAndTheUserIs
         {"the deletion fails", "novel.txt",
          [](FakeFileService& f) { f.undeletable.insert("novel.txt"); },
          messages::sourceNotDeleted() + "cannot delete"},
-        {"a volume is unreadable", "novel.txt",
+        {"a volume cannot be read back", "novel.txt",
          [](FakeFileService& f) { f.unreadable.insert("out/novel_3.txt"); },
-         messages::sourceKept()},
+         messages::cannotReadBack() + "novel_3.txt" + programText("：") + "cannot read"},
         {"another split holds the folder", "novel.txt", nullptr,
          messages::sourceNotDeleted() + messages::folderBusyReason() + "out"},
     };

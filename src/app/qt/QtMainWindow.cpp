@@ -244,6 +244,9 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override {
         event->accept();
+        // The controls go with the window, as on Windows: a split whose box was up when the
+        // window closed reads no check mark afterwards, so it deletes nothing.
+        owner_.closed_ = true;
         owner_.windowDestroyed();
     }
     void dragEnterEvent(QDragEnterEvent* event) override { answerDrag(event); }
@@ -358,6 +361,7 @@ void QtMainWindow::createWindow(const Text& title, const WindowLayout& layout) {
     // The loop ends when the window is closed, through the destroyed handler, as on Windows;
     // Qt's own rule would also end it when the last message box is closed.
     QApplication::setQuitOnLastWindowClosed(false);
+    closed_ = false;
 
     controls_ = {};
     frame_ = std::make_unique<Frame>(*this);
@@ -446,6 +450,7 @@ void QtMainWindow::setText(Control c, const Text& text) {
 }
 
 bool QtMainWindow::isChecked(Control c) {
+    if (closed_) return false;  // as a destroyed Windows control reads
     QAbstractButton* button = asButton(control(c));
     return button && button->isChecked();
 }

@@ -115,6 +115,7 @@ private:
     std::unique_ptr<Frame> frame_;
     QButtonGroup* radios_ = nullptr;  // owned by the frame
     std::array<QWidget*, kControlCount> controls_{};
+    bool closed_ = false;  // the window was closed: its controls are gone
     OpenFileDialogSetup openFileDialog_;
 };
 

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QLocale>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -22,6 +23,9 @@ bool hasValue(const char* name) {
 int main(int argc, char** argv) {
     using namespace folioknife;
     std::setlocale(LC_ALL, "");
+    // A file-size limit makes writing a volume fail with its reason (EFBIG), like a full disk,
+    // instead of killing the window with temporary files left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     // Without a display Qt would abort with a message about plugins; say what is wrong.
     if (!hasValue("QT_QPA_PLATFORM") && !hasValue("DISPLAY") && !hasValue("WAYLAND_DISPLAY")) {

@@ -16,6 +16,7 @@
 
 #include "splitter/CodePage.h"
 #include "splitter/FileService.h"
+#include "splitter/Messages.h"
 #include "splitter/Path.h"
 
 namespace folioknife::splitter {
@@ -24,6 +25,9 @@ namespace {
 
 // Why the last failed call of this thread failed, as the system says it.
 thread_local std::string lastFailureText;
+
+// The file in an output folder whose lock is the folder's.
+constexpr const char* kLockName = ".folioknife-lock";
 
 // Records errno's reason and returns false, for "return fail();".
 bool fail(int error = errno) {
@@ -60,7 +64,7 @@ public:
         for (;;) {
             ssize_t n = ::read(fd_, buffer, capacity);
             if (n >= 0) return n;
-            if (errno != EINTR) return -1;
+            if (errno != EINTR) return fail(), -1;
         }
     }
     std::optional<SharedBytes> mapWhole() override {
@@ -99,6 +103,12 @@ public:
             ssize_t n = ::write(fd_, p, chunk);
             if (n < 0) {
                 if (errno == EINTR) continue;
+                // The bytes come from the mapped novel: a part that another program cut off
+                // is no longer there to be written.
+                if (errno == EFAULT) {
+                    lastFailureText = messages::cutShortDuringSplit();
+                    return false;
+                }
                 return fail();
             }
             if (n == 0) return fail(ENOSPC);
@@ -120,11 +130,18 @@ private:
 
 class PosixFolderLock : public FolderLock {
 public:
-    explicit PosixFolderLock(int fd) : fd_(fd) {}
-    ~PosixFolderLock() override { ::close(fd_); }  // closing lets go of the lock
+    PosixFolderLock(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    // The file goes while it is still locked, then closing lets go of the lock: a split that
+    // was waiting on it finds, once it has it, that the name no longer leads to it, and opens
+    // the name afresh (lockFolder).
+    ~PosixFolderLock() override {
+        ::unlink(path_.c_str());
+        ::close(fd_);
+    }
 
 private:
     int fd_;
+    std::string path_;
 };
 
 class PosixFileService : public FileService {
@@ -178,6 +195,12 @@ public:
         if (S_ISREG(st.st_mode)) return FileKind::Regular;
         return S_ISDIR(st.st_mode) ? FileKind::Directory : FileKind::Other;
     }
+    FileKind entryKind(const std::string& path) override {
+        struct stat st;
+        if (path.empty() || ::lstat(path.c_str(), &st) != 0) return FileKind::Missing;
+        if (S_ISREG(st.st_mode)) return FileKind::Regular;
+        return S_ISDIR(st.st_mode) ? FileKind::Directory : FileKind::Other;
+    }
     std::vector<std::string> listFolder(const std::string& path) override {
         std::vector<std::string> names;
         DIR* dir = ::opendir(path.c_str());
@@ -196,6 +219,17 @@ public:
                             static_cast<std::uint64_t>(st.st_ino)};
     }
     bool flushFiles(const std::vector<std::string>& paths) override {
+        // Many files: one flush of their whole file system (one journal commit) costs far
+        // less than one fsync, and one commit, each. It returns writeback errors since Linux
+        // 5.8. The files lie in one folder, so on one file system.
+        constexpr std::size_t kManyFiles = 32;
+        if (paths.size() >= kManyFiles) {
+            int fd = openNonBlocking(paths.front(), O_RDONLY);
+            if (fd < 0) return fail();
+            const bool ok = ::syncfs(fd) == 0 || fail();
+            ::close(fd);
+            return ok;
+        }
         // First every file's writing is started, then each is waited for: the disk gets all
         // of it at once instead of one file per round trip.
         for (const std::string& path : paths) {
@@ -224,24 +258,51 @@ public:
     std::unique_ptr<FolderLock> lockFolder(const std::string& path, int waitMilliseconds,
                                            bool& busy) override {
         busy = false;
-        int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return fail(), nullptr;
-        // flock on the folder itself: nothing is created in it, and the lock goes with the
-        // process however it ends.
+        // flock on a file of the folder's own: one that may be written but not read (a drop
+        // box) is locked as well, and the lock goes with the process however it ends. The file
+        // is removed when the lock is let go. Read-only when another user's split left it and
+        // it may not be written.
+        const std::string name = path + "/" + kLockName;
+        const int flags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
         for (;;) {
-            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return std::make_unique<PosixFolderLock>(fd);
-            if (errno != EWOULDBLOCK && errno != EINTR) break;  // a file system without locks
-            if (std::chrono::steady_clock::now() >= deadline) {
-                busy = true;
-                break;
+            int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | flags, 0666);
+            if (fd < 0 && errno == EACCES) {
+                fd = ::open(name.c_str(), O_RDONLY | flags);
+                if (fd < 0 && errno == ENOENT) return fail(EACCES), nullptr;  // the folder's
             }
-            ::usleep(20000);
+            if (fd < 0) return fail(), nullptr;
+            struct stat held;
+            if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+                ::close(fd);
+                return fail(EINVAL), nullptr;
+            }
+            for (;;) {
+                if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+                    // Still the file at the name? The split that held it removes it as it lets
+                    // go; then this one is open on a file no one else will see.
+                    struct stat named;
+                    if (::stat(name.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+                        named.st_ino == held.st_ino)
+                        return std::make_unique<PosixFolderLock>(fd, name);
+                    break;
+                }
+                if (errno != EWOULDBLOCK && errno != EINTR) {  // ENOLCK: no lock service
+                    fail();
+                    ::close(fd);
+                    return nullptr;
+                }
+                if (std::chrono::steady_clock::now() >= deadline) {
+                    busy = true;
+                    fail();
+                    ::close(fd);
+                    return nullptr;
+                }
+                ::usleep(20000);
+            }
+            ::close(fd);
         }
-        fail();
-        ::close(fd);
-        return nullptr;
     }
     std::string lastFailure() const override { return lastFailureText; }
     std::string separator() const override { return pathSeparator(PathStyle::Posix); }

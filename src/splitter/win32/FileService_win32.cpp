@@ -1,10 +1,7 @@
 // The file calls on Windows, through the ...A functions: paths are bytes in the ANSI code page.
 #include <windows.h>
 
-#include <cstdio>
-#include <mutex>
 #include <random>
-#include <set>
 
 #include "splitter/CodePage.h"
 #include "splitter/FileService.h"
@@ -66,7 +63,7 @@ public:
         DWORD got = 0;
         if (!ReadFile(h_, buffer, want, &got, nullptr)) {
             // A pipe whose writer has gone reports its end this way.
-            return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+            return GetLastError() == ERROR_BROKEN_PIPE ? 0 : (fail(), -1);
         }
         return got;
     }
@@ -106,27 +103,19 @@ private:
     HANDLE h_;
 };
 
-// The folders whose mutex this process holds. A mutex belongs to a thread and lets the
-// thread that owns it take it again; a second split started from a message box of the first
-// runs on the same thread and must wait like any other.
-std::mutex heldFoldersMutex;
-std::set<std::string> heldFolders;
+// The file in an output folder whose lock is the folder's.
+constexpr const char* kLockName = ".folioknife-lock";
 
+// The lock is the lock file held open without sharing: any other open of it, from this
+// process or another, on this machine or over a network share, fails until it is closed, and
+// the system closes it however the split ends.
 class Win32FolderLock : public FolderLock {
 public:
-    Win32FolderLock(HANDLE mutex, std::string name) : mutex_(mutex), name_(std::move(name)) {}
-    ~Win32FolderLock() override {
-        {
-            std::lock_guard<std::mutex> guard(heldFoldersMutex);
-            heldFolders.erase(name_);
-        }
-        ReleaseMutex(mutex_);
-        CloseHandle(mutex_);
-    }
+    explicit Win32FolderLock(HANDLE h) : h_(h) {}
+    ~Win32FolderLock() override { CloseHandle(h_); }
 
 private:
-    HANDLE mutex_;
-    std::string name_;
+    HANDLE h_;
 };
 
 class Win32FileService : public FileService {
@@ -194,6 +183,14 @@ public:
         CloseHandle(h);
         return kind;
     }
+    FileKind entryKind(const std::string& path) override {
+        // Reparse points (symbolic links, junctions) are not followed by the attributes.
+        const DWORD attributes =
+            path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return FileKind::Missing;
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return FileKind::Other;
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Directory : FileKind::Regular;
+    }
     std::vector<std::string> listFolder(const std::string& path) override {
         std::vector<std::string> names;
         WIN32_FIND_DATAA found;
@@ -235,44 +232,30 @@ public:
     std::unique_ptr<FolderLock> lockFolder(const std::string& path, int waitMilliseconds,
                                            bool& busy) override {
         busy = false;
-        // Named after the folder's identity, so that every spelling of its path (relative,
-        // short 8.3 names, other case) meets the same mutex; the system lets go of it when a
-        // split ends however it ends.
-        const std::optional<FileIdentity> id = identify(path);
-        if (!id || kindOf(path) != FileKind::Directory) return nullptr;
-        char name[96];
-        std::snprintf(name, sizeof name, "Global\\folioknife-folder-%llx-%llx",
-                      static_cast<unsigned long long>(id->device),
-                      static_cast<unsigned long long>(id->file));
+        // A folder that may be written but not read (a drop box) is locked as well. Read access
+        // when another user made the file and it may not be written.
+        const std::string name = path + "\\" + kLockName;
         const DWORD started = GetTickCount();
-        const auto heldHere = [&] {
-            std::lock_guard<std::mutex> guard(heldFoldersMutex);
-            return heldFolders.count(name) > 0;
-        };
-        while (heldHere()) {
+        for (;;) {
+            HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_HIDDEN, nullptr);
+            if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED)
+                h = CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_HIDDEN, nullptr);
+            if (h != INVALID_HANDLE_VALUE) {
+                if (GetFileType(h) == FILE_TYPE_DISK) return std::make_unique<Win32FolderLock>(h);
+                CloseHandle(h);
+                return fail(ERROR_INVALID_FUNCTION), nullptr;
+            }
+            const DWORD error = GetLastError();
+            if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
+                return fail(error), nullptr;
             if (GetTickCount() - started >= static_cast<DWORD>(waitMilliseconds)) {
                 busy = true;
-                return fail(ERROR_LOCK_VIOLATION), nullptr;
+                return fail(error), nullptr;
             }
             Sleep(20);
         }
-        HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
-        if (!mutex) return fail(), nullptr;
-        const DWORD spent = GetTickCount() - started;
-        const DWORD left = spent < static_cast<DWORD>(waitMilliseconds)
-                               ? static_cast<DWORD>(waitMilliseconds) - spent
-                               : 0;
-        const DWORD waited = WaitForSingleObject(mutex, left);
-        // WAIT_ABANDONED: a split that held it ended without letting go; the lock is ours now.
-        if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
-            std::lock_guard<std::mutex> guard(heldFoldersMutex);
-            heldFolders.insert(name);
-            return std::make_unique<Win32FolderLock>(mutex, name);
-        }
-        busy = waited == WAIT_TIMEOUT;
-        fail(busy ? ERROR_LOCK_VIOLATION : GetLastError());
-        CloseHandle(mutex);
-        return nullptr;
     }
     std::string lastFailure() const override { return lastFailureText; }
     std::string separator() const override { return pathSeparator(PathStyle::Windows); }
