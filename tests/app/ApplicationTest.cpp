@@ -332,5 +332,41 @@ TEST_F(ApplicationTest, AnOpenNestedInTheSuccessBoxDoesNotDisturbTheFinishingSpl
     EXPECT_EQ(fs.files.at("/out/novel_1.txt"), novel);
 }
 
+// With the delete box checked: a split started from the first one's success box leaves the
+// source to the first, which deletes it without a false message; a novel from the command line
+// (the context-menu entry) is kept, and the note after the success says why.
+TEST_F(ApplicationTest, TheSourceIsDeletedOnceAndANovelFromTheCommandLineIsKeptWithANote) {
+    app.startProgram({});
+    window.openDialogAnswers = {std::string("/books/novel.txt")};
+    window.click(Control::OpenButton);
+    window.controls[Control::OutputDirEdit].text = "/out";
+    window.controls[Control::DeleteSourceCheck].checked = true;
+    bool nested = false;
+    window.whileBoxShown = [&](const FakeWindow::Box& box) {
+        if (box.text == messages::splitDone() && !nested) {
+            nested = true;
+            window.click(Control::SplitButton);
+        }
+    };
+    window.click(Control::SplitButton);
+    EXPECT_EQ(fs.files.count("/books/novel.txt"), 0u);
+    EXPECT_EQ(window.boxTexts(), (std::vector<Text>{messages::openSucceeded(),
+                                                    messages::splitDone(), messages::splitDone()}));
+
+    FakeFileService files;
+    files.files["/books/novel.txt"] = novel;
+    FakeWindow other;
+    Application fromEntry{document,    files,  other,
+                          contextMenu, update, Platform{splitter::PathStyle::Posix, "/o"}};
+    contextMenu.window = &other;
+    update.window = &other;
+    fromEntry.startProgram({"/books/novel.txt"});
+    other.controls[Control::DeleteSourceCheck].checked = true;
+    other.click(Control::SplitButton);
+    EXPECT_EQ(files.files.count("/books/novel.txt"), 1u);
+    EXPECT_EQ(other.boxTexts(),
+              (std::vector<Text>{messages::splitDone(), messages::notChosenWithOpen()}));
+}
+
 }  // namespace
 }  // namespace folioknife::app
