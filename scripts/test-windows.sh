@@ -107,10 +107,11 @@ TABLE
 [ -z "$(ls "别处")" ] || fail "without -o: volumes in the current folder: $(ls "别处")"
 
 # A folder where volume 2 should go: the split fails, says why, and leaves the folder as it
-# was; the novel, itself named like volume 1, keeps every byte.
+# was; the novel, itself named like volume 1, keeps every byte. (--replace: the folder at
+# novel_2.txt makes the names no earlier split of this novel, which is asked about first.)
 mkdir -p "挡路/novel_2.txt"
 cp "小说.txt" "挡路/novel_1.txt"
-wine "$split_exe" -n 50 --delete-source "挡路/novel_1.txt" >out.txt 2>err.txt &&
+wine "$split_exe" -n 50 --delete-source --replace "挡路/novel_1.txt" >out.txt 2>err.txt &&
     fail "a folder at a volume's name: the split succeeded"
 iconv -f GBK -t UTF-8 err.txt | grep -q '分割失败！无法写入文件：挡路.novel_2.txt' ||
     fail "a folder at a volume's name: $(iconv -f GBK -t UTF-8 err.txt)"

@@ -163,126 +163,154 @@ Options parseOptions(int argc, char** argv) {
     return o;
 }
 
-}  // namespace
+// The novel in the chosen encoding, piece by piece. Every random choice is drawn from one
+// generator in a fixed order, so a seed gives the same bytes every time.
+class NovelWriter {
+public:
+    explicit NovelWriter(const Options& options)
+        : o_(options),
+          eol_(encode(options.eol)),
+          space_(encode(" ")),
+          indent_(encode("　　")),
+          di_(encode("第")),
+          zhang_(encode("章")),
+          state_(options.seed * 6364136223846793005ULL + 1442695040888963407ULL) {
+        for (const auto& c : splitUtf8(kPool)) pool_.push_back(encode(c));
+        for (const char* p : kPunctuation) punct_.push_back(encode(p));
+    }
 
-int main(int argc, char** argv) {
-    const Options options = parseOptions(argc, argv);
-    const std::string& path = options.path;
-    const std::string& encoding = options.encoding;
-    const long chapters = options.chapters, chapterBytes = options.chapterBytes;
-    const bool preface = options.preface, reader = options.reader, damage = options.damage;
-    std::string eol = options.eol;
-    const unsigned long long seed = options.seed;
-    eol = toEncoding(eol, encoding);
-    const std::string space = toEncoding(" ", encoding);
-    std::vector<std::string> pool, punct;
-    for (const auto& c : splitUtf8(kPool)) pool.push_back(toEncoding(c, encoding));
-    for (const char* p : kPunctuation) punct.push_back(toEncoding(p, encoding));
-    const std::string indent = toEncoding("　　", encoding);
-    const std::string di = toEncoding("第", encoding), zhang = toEncoding("章", encoding);
+    // The byte-order mark, if the encoding has one, and the preface.
+    void writeStart(std::string& out) {
+        if (o_.encoding == "utf16le") out += "\xFF\xFE";
+        if (o_.encoding == "utf16be") out += "\xFE\xFF";
+        if (o_.preface) {
+            out += encode("序言") + eol_;
+            writeParagraph(out, 200);
+        }
+    }
 
-    std::uint64_t state = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-    auto random = [&](std::uint64_t bound) {
-        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-        return (state >> 33) % bound;
-    };
-    auto paragraph = [&](std::string& out, long bytes) {
-        out += indent;
+    // A reader's novel opens with a table of contents listing every chapter.
+    void writeContents(std::string& out) {
+        if (!o_.reader) return;
+        out += encode("目录") + eol_;
+        for (long n = 1; n <= o_.chapters; ++n) out += headingCore(n) + space_ + pool_[0] + eol_;
+    }
+
+    // Chapter n: its heading line, then paragraphs until the body holds chapterBytes.
+    void writeChapter(std::string& out, long n) {
+        out += headingLine(n) + space_ + pool_[random(pool_.size())] + pool_[random(pool_.size())] +
+               eol_;
+        long body = 0;
+        while (body < o_.chapterBytes) {
+            std::size_t before = out.size();
+            writeParagraph(out, 60 + static_cast<long>(random(400)));
+            body += static_cast<long>(out.size() - before);
+        }
+    }
+
+private:
+    std::string encode(const std::string& utf8) const { return toEncoding(utf8, o_.encoding); }
+
+    std::uint64_t random(std::uint64_t bound) {
+        state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
+        return (state_ >> 33) % bound;
+    }
+
+    void writeParagraph(std::string& out, long bytes) {
+        out += indent_;
         long written = 0;
         // Now and then a reference to a chapter in the middle of a sentence.
-        if (reader && random(3) == 0) {
-            out += pool[random(pool.size())] + pool[random(pool.size())];
-            out += toEncoding(
-                "，正如第" + chineseNumber(1 + static_cast<unsigned>(random(50))) + "章所说，",
-                encoding);
+        if (o_.reader && random(3) == 0) {
+            out += pool_[random(pool_.size())] + pool_[random(pool_.size())];
+            out += encode("，正如第" + chineseNumber(1 + static_cast<unsigned>(random(50))) +
+                          "章所说，");
         }
         while (written < bytes) {
             long sentence = 8 + static_cast<long>(random(30));
             for (long k = 0; k < sentence; ++k) {
-                const std::string& c = pool[random(pool.size())];
+                const std::string& c = pool_[random(pool_.size())];
                 out += c;
                 written += static_cast<long>(c.size());
             }
-            out += punct[random(punct.size())];
+            out += punct_[random(punct_.size())];
         }
-        out += eol;
-    };
+        out += eol_;
+    }
 
-    std::ofstream file(path, std::ios::binary);
-    if (!file) {
-        std::cerr << "cannot write " << path << "\n";
-        return 2;
-    }
-    std::string buffer;
-    if (encoding == "utf16le") buffer += "\xFF\xFE";
-    if (encoding == "utf16be") buffer += "\xFE\xFF";
-    if (preface) {
-        buffer += toEncoding("序言", encoding) + eol;
-        paragraph(buffer, 200);
-    }
-    // What the heading of chapter n holds from 第 to 章, and what a reader line adds around it.
-    auto headingCore = [&](long n) {
+    // What the heading of chapter n holds from 第 to 章.
+    std::string headingCore(long n) const {
         // Every third heading in ASCII digits, the others in Chinese numerals (up to 9999).
         std::string number =
             n % 3 == 0 || n > 9999 ? std::to_string(n) : chineseNumber(static_cast<unsigned>(n));
-        if (!reader) return di + toEncoding(number, encoding) + zhang;
+        if (!o_.reader) return di_ + encode(number) + zhang_;
         switch (n % 7) {
             case 1:
-                return toEncoding("第 " + number + " 章", encoding);
+                return encode("第 " + number + " 章");
             case 2:
-                return toEncoding("第　" + number + "　章", encoding);
+                return encode("第　" + number + "　章");
             case 3:
-                return toEncoding("第两万" + number + "章", encoding);
+                return encode("第两万" + number + "章");
             case 4: {
                 std::string wide;  // full-width digits
                 for (char c : std::to_string(n))
                     wide += std::string("\xEF\xBC") + char('\x90' + (c - '0'));
-                return toEncoding("第" + wide + "章", encoding);
+                return encode("第" + wide + "章");
             }
             default:
-                return di + toEncoding(number, encoding) + zhang;
+                return di_ + encode(number) + zhang_;
         }
-    };
-    auto headingLine = [&](long n) {
+    }
+
+    // The heading line of chapter n: the core, and in a reader's novel what is around it.
+    std::string headingLine(long n) const {
         const std::string core = headingCore(n);
-        if (!reader) return core;
+        if (!o_.reader) return core;
         switch (n % 5) {
             case 1:
-                return toEncoding("　　", encoding) + core;
+                return encode("　　") + core;
             case 2:
-                return toEncoding("【", encoding) + core + toEncoding("】", encoding);
+                return encode("【") + core + encode("】");
             case 3:
-                return toEncoding("《测试之书》", encoding) + core;
+                return encode("《测试之书》") + core;
             case 4:
-                return toEncoding("第一卷", encoding) + space + core;
+                return encode("第一卷") + space_ + core;
             default:
                 return core;
         }
-    };
-    if (reader) {
-        buffer += toEncoding("目录", encoding) + eol;
-        for (long n = 1; n <= chapters; ++n) buffer += headingCore(n) + space + pool[0] + eol;
     }
-    for (long n = 1; n <= chapters; ++n) {
-        buffer +=
-            headingLine(n) + space + pool[random(pool.size())] + pool[random(pool.size())] + eol;
-        long body = 0;
-        while (body < chapterBytes) {
-            std::size_t before = buffer.size();
-            paragraph(buffer, 60 + static_cast<long>(random(400)));
-            body += static_cast<long>(buffer.size() - before);
-        }
+
+    const Options& o_;
+    const std::string eol_, space_, indent_, di_, zhang_;
+    std::vector<std::string> pool_, punct_;
+    std::uint64_t state_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options options = parseOptions(argc, argv);
+    NovelWriter novel(options);
+    std::ofstream file(options.path, std::ios::binary);
+    if (!file) {
+        std::cerr << "cannot write " << options.path << "\n";
+        return 2;
+    }
+    std::string buffer;
+    novel.writeStart(buffer);
+    novel.writeContents(buffer);
+    for (long n = 1; n <= options.chapters; ++n) {
+        novel.writeChapter(buffer, n);
         if (buffer.size() > (1u << 22)) {
             file.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
             buffer.clear();
         }
     }
-    if (damage && !buffer.empty()) buffer[buffer.size() / 2] = '\xFF';
+    if (options.damage && !buffer.empty()) buffer[buffer.size() / 2] = '\xFF';
     file.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
     if (!file.flush()) {
-        std::cerr << "cannot write " << path << "\n";
+        std::cerr << "cannot write " << options.path << "\n";
         return 2;
     }
-    std::cout << chapters << "\n";
+    std::cout << options.chapters << "\n";
     return 0;
 }

@@ -241,7 +241,6 @@ void Application::onMainWindowDestroyed() { window_.postQuit(0); }
 
 int runProgram(MainWindow& window, splitter::MessageBoxService& processBoxes,
                const std::vector<Text>& arguments, const Text& commandLineRest) {
-    controlIdCounter = 500;
     auto contextMenu = shell::makeContextMenuEntry();
     // The update thread is never waited for: it prompts through the process's boxes, not
     // through the window, which goes before the process ends.

@@ -10,10 +10,6 @@ namespace folioknife::app {
 
 using splitter::programText;
 
-int controlIdCounter = 500;
-
-int takeControlId() { return ++controlIdCounter; }
-
 std::vector<ControlLayout> controlTable(const Text& presetOutputDirectory) {
     using K = ControlKind;
     using C = Control;

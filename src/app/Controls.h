@@ -83,9 +83,9 @@ struct WindowLayout {
 };
 WindowLayout windowLayout();
 
-// Identifiers: set to 500 at start; every control creation takes the next value (501 ...).
-extern int controlIdCounter;
-int takeControlId();
+// Identifiers: the window's counter is set to 500 when it is created; every control creation
+// takes the next value (501 ...).
+constexpr int kControlIdCounterStart = 500;
 
 const char* controlName(Control control);
 

@@ -19,11 +19,12 @@ void MainWindow::create(const std::vector<ControlLayout>& controls,
     dropWanted_ = nullptr;
     dropped_ = nullptr;
     ids_ = {};
+    controlIdCounter_ = kControlIdCounterStart;
     createWindow(windowTitle(), windowLayout());
     int created = 0;
     for (const ControlLayout& layout : controls) {
         if (created == kControlsBeforeOpenFileDialog) setUpOpenFileDialog(dialog);
-        const int id = takeControlId();
+        const int id = ++controlIdCounter_;
         ids_[static_cast<std::size_t>(layout.control)] = id;
         createControl(layout, id);
         ++created;

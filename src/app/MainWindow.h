@@ -25,8 +25,8 @@ struct OpenFileDialogSetup {
 class MainWindow : public splitter::MessageBoxService {
 public:
     // Creates and shows the window titled windowTitle() with its small icon, then creates the
-    // controls in the order given, each taking its identifier from takeControlId(), and sets
-    // up the open-file dialog after the first kControlsBeforeOpenFileDialog of them. A window
+    // controls in the order given, each taking the next identifier from the window's counter, and
+    // sets up the open-file dialog after the first kControlsBeforeOpenFileDialog of them. A window
     // made anew has no handlers.
     void create(const std::vector<ControlLayout>& controls, const OpenFileDialogSetup& dialog);
 
@@ -99,6 +99,7 @@ private:
     std::function<bool(const DroppedFiles&)> dropWanted_;
     std::function<void(const DroppedFiles&)> dropped_;
     std::array<int, kControlCount> ids_{};
+    int controlIdCounter_ = kControlIdCounterStart;
 };
 
 }  // namespace folioknife::app

@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "shell/ShellText.h"
+#include "splitter/CodePage.h"
 
 namespace folioknife::shell {
+
+using splitter::Text;
 
 // The two things the registry entry holds: the menu text (UTF-8, as the format requires) and
 // the executable started with the chosen file. Either may be missing (empty), as one REG ADD

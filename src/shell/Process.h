@@ -1,8 +1,10 @@
 #pragma once
 // Starting other programs and finding our own executable: one implementation per platform.
-#include "shell/ShellText.h"
+#include "splitter/CodePage.h"
 
 namespace folioknife::shell {
+
+using splitter::Text;
 
 enum class ShowMode { Hidden, Maximized };
 

@@ -83,11 +83,9 @@ Utf8Check checkUtf8(std::string_view text, std::size_t tolerated) {
     return check;
 }
 
-bool isValidUtf8(std::string_view text, bool* hasMultiByte) {
+bool isValidUtf8(std::string_view text) {
     const Utf8Check check = checkUtf8(text);
-    if (check.invalid != 0 || check.cutOffAtEnd) return false;
-    if (hasMultiByte) *hasMultiByte = check.multiByte;
-    return true;
+    return check.invalid == 0 && !check.cutOffAtEnd;
 }
 
 std::string_view byteOrderMarkOf(CharacterSet characters) {

@@ -31,7 +31,7 @@ DocumentEncoding encodingOf(const std::string& codePage);
 
 // True when the bytes are well-formed UTF-8 (no overlong forms, surrogates or values past
 // U+10FFFF; a sequence cut off at the end is not well-formed).
-bool isValidUtf8(std::string_view text, bool* hasMultiByte = nullptr);
+bool isValidUtf8(std::string_view text);
 
 // What a look through the bytes as UTF-8 found. It stops early once the invalid sequences pass
 // 'tolerated'.

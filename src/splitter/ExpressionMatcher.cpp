@@ -117,8 +117,6 @@ bool ExpressionMatcher::compile(const Text& expression) {
     }
 }
 
-bool ExpressionMatcher::hasExpression() const { return compiled_ != nullptr; }
-
 const char* ExpressionMatcher::findLiteral(const char* from, const char* end,
                                            std::size_t key) const {
     // The key is the literal's byte at 'key', or, in a literal of two bytes or more, the pair

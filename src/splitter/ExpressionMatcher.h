@@ -29,7 +29,6 @@ public:
     // Compiles the expression (up to its first NUL). On failure returns false and leaves the
     // matcher as it was; compileError() then tells why, in the engine's words.
     bool compile(const Text& expression);
-    bool hasExpression() const;
     const std::string& compileError() const { return compileError_; }
 
     // Every match in 'text' (all of it: a 0x00 byte is a byte like any other). Each search

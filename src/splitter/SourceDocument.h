@@ -32,9 +32,6 @@ public:
     // valid while the stream is open.
     std::string_view readView(std::int64_t count);
     std::string_view readRestView();
-    // Copies of the same, for the tests, which compare texts; the split never copies.
-    Text read(std::int64_t count) { return Text(readView(count)); }
-    Text readRest() { return Text(readRestView()); }
     void close();
 
 private:

@@ -1,6 +1,8 @@
 #pragma once
-// The local copy of up.ini and the profile read, one implementation per platform.
+// The local copy of up.ini: where it may be kept, its writing, reading and deletion; one
+// implementation per platform.
 #include <string>
+#include <vector>
 
 #include "splitter/CodePage.h"
 
@@ -15,7 +17,10 @@ bool deleteLocalFile(const Text& path);
 // the section or the key is missing.
 Text readProfileFile(const Text& path, const Text& section, const Text& key,
                      const Text& defaultText);
-// The program that opens a web address: "explorer" on Windows, "xdg-open" on Linux.
-Text pageOpener();
+
+// Windows: up.ini beside the executable, then folioknife-up.ini in the user's temporary
+// folder, for a program under Program Files that may not write beside itself. Linux: none;
+// an installed program cannot write to /usr/bin, and the bytes are as good in memory.
+std::vector<Text> localCopyPaths();
 
 }  // namespace folioknife::update

@@ -3,7 +3,9 @@
 #include <exception>
 #include <optional>
 
+#include "update/DetachedThread.h"
 #include "update/LocalFile.h"
+#include "update/PageOpener.h"
 
 namespace folioknife::update {
 

@@ -46,11 +46,6 @@ constexpr std::size_t kMostUpdateFileBytes = 64 * 1024;
 // The build's host, the platform's places for the copy (localCopyPaths) and page opener.
 UpdateSettings nativeUpdateSettings();
 
-// Windows: up.ini beside the executable, then folioknife-up.ini in the user's temporary
-// folder, for a program under Program Files that may not write beside itself. Linux: none;
-// an installed program cannot write to /usr/bin, and the bytes are as good in memory.
-std::vector<Text> localCopyPaths();
-
 // The check itself, on the calling thread: the steps in order, every copy it tried to make
 // deleted in every case.
 void runUpdateCheck(const UpdateSettings& settings, UpdatePlatform& platform,
@@ -80,9 +75,6 @@ private:
     std::shared_ptr<UpdatePlatform> platform_;
     splitter::MessageBoxService& boxes_;
 };
-
-// A detached thread running work; false when it could not be started.
-bool startDetachedThread(std::function<void()> work);
 
 // The check with nativeUpdateSettings() and the platform's own calls, prompting through
 // boxes, which must live as long as the process.

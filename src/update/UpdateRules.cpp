@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "folioknife/Version.h"
-#include "shell/ShellText.h"
+#include "shell/CompareText.h"
 
 namespace folioknife::update {
 

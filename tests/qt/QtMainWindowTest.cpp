@@ -116,7 +116,6 @@ private slots:
         if (!codePage.isEmpty()) fk::splitter::setProgramCodePage(codePage.toStdString());
     }
     void init() {
-        fk::app::controlIdCounter = 500;
         document.replace(Text());
         app = std::make_unique<fk::app::Application>(
             document, fk::splitter::systemFileService(), window, contextMenu, update,

@@ -15,21 +15,21 @@ TEST(DocumentStream, ReadsEveryByteAndAdvancesByWhatItReturns) {
     DocumentStream s = DocumentStream::holding(bytes);
     EXPECT_EQ(s.position(), 7);
     EXPECT_TRUE(s.rewind());
-    EXPECT_EQ(s.read(0), "");
-    EXPECT_EQ(s.read(-5), "");
+    EXPECT_EQ(s.readView(0), "");
+    EXPECT_EQ(s.readView(-5), "");
     EXPECT_EQ(s.position(), 0);
-    EXPECT_EQ(s.read(2), "ab");
-    EXPECT_EQ(s.read(3), std::string("c\x1A"
-                                     "d",
-                                     3));  // 0x1A is a byte like any other
+    EXPECT_EQ(s.readView(2), "ab");
+    EXPECT_EQ(s.readView(3), std::string("c\x1A"
+                                         "d",
+                                         3));  // 0x1A is a byte like any other
     EXPECT_EQ(s.position(), 5);
-    EXPECT_EQ(s.read(10), "ef");  // what is left, not what was asked for
+    EXPECT_EQ(s.readView(10), "ef");  // what is left, not what was asked for
     EXPECT_EQ(s.position(), 7);
     EXPECT_TRUE(s.seek(4));
-    EXPECT_EQ(s.readRest(), "def");
-    EXPECT_EQ(s.readRest(), "");
+    EXPECT_EQ(s.readRestView(), "def");
+    EXPECT_EQ(s.readRestView(), "");
     EXPECT_TRUE(s.seek(100));
-    EXPECT_EQ(s.read(3), "");
+    EXPECT_EQ(s.readView(3), "");
     EXPECT_FALSE(s.seek(-1));
 }
 
@@ -39,8 +39,8 @@ TEST(DocumentStream, EveryOperationOnAClosedStreamDoesNothing) {
     EXPECT_FALSE(s.isOpen());
     EXPECT_FALSE(s.rewind());
     EXPECT_FALSE(s.seek(0));
-    EXPECT_EQ(s.read(4), "");
-    EXPECT_EQ(s.readRest(), "");
+    EXPECT_EQ(s.readView(4), "");
+    EXPECT_EQ(s.readRestView(), "");
     EXPECT_EQ(s.size(), 0);
 }
 
@@ -79,7 +79,7 @@ TEST(LoadSourceDocument, TheWholeFileIsTheText) {
         EXPECT_TRUE(doc.text() == c.text) << c.path;
         ASSERT_TRUE(doc.stream().isOpen());
         doc.stream().rewind();
-        EXPECT_TRUE(doc.stream().readRest() == c.text) << c.path;
+        EXPECT_TRUE(doc.stream().readRestView() == c.text) << c.path;
     }
 }
 
@@ -100,7 +100,7 @@ TEST(SourceDocument, ReopeningAClosedStreamGivesTheTextAgain) {
     doc.stream().close();
     doc.reopenStream();
     doc.stream().rewind();
-    EXPECT_EQ(doc.stream().readRest(), "chapter");
+    EXPECT_EQ(doc.stream().readRestView(), "chapter");
 }
 
 }  // namespace

@@ -16,7 +16,6 @@ protected:
     Win32MainWindow window{GetModuleHandleA(nullptr)};
 
     void SetUp() override {
-        controlIdCounter = 500;
         window.create(controlTable("D:\\output"),
                       OpenFileDialogSetup{openFileDialogTitle(), openFileDialogFilter()});
         if (!window.handle()) GTEST_SKIP() << "no window could be created (no display?)";

@@ -33,7 +33,6 @@ protected:
 
     void SetUp() override {
         if (GetACP() != 936) GTEST_SKIP() << "needs code page 936 (LANG=zh_CN.UTF-8 under Wine)";
-        controlIdCounter = 500;
         window.create(table, OpenFileDialogSetup{openFileDialogTitle(), openFileDialogFilter()});
         if (!window.handle()) GTEST_SKIP() << "no window could be created (no display?)";
     }

@@ -133,7 +133,6 @@ protected:
         app::controlTable(driver->platform().presetOutputDirectory);
 
     void SetUp() override {
-        app::controlIdCounter = 500;
         program.buildMainWindow();
         const std::string why = driver->whyNoWindow();
         if (!why.empty()) GTEST_SKIP() << why;

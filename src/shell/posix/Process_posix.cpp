@@ -11,6 +11,8 @@
 
 #include "shell/Process.h"
 
+#include "shell/CommandLineWords.h"
+
 extern char** environ;
 
 namespace folioknife::shell {

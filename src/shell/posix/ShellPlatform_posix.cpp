@@ -10,7 +10,8 @@
 
 #include <cstdlib>
 
-#include "shell/posix/DesktopEntryStore.h"
+#include "shell/CommandLineWords.h"
+#include "shell/posix/DesktopEntryShell.h"
 
 namespace folioknife::shell {
 

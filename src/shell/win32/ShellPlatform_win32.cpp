@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "shell/ContextMenu.h"
+#include "shell/ShellPlatform.h"
 #include "shell/win32/Registry.h"
 
 namespace folioknife::shell {

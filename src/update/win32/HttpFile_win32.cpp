@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <mutex>
 #include <new>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "update/HttpFile.h"
@@ -64,87 +66,110 @@ void setTimeout(HINTERNET handle, DWORD option, const std::optional<std::chrono:
     InternetSetOptionA(handle, option, &ms, sizeof ms);
 }
 
-}  // namespace
-
-HttpFile getHttpFile(const Text& url, const HttpLimits& limits) {
-    HttpFile result;
-    if (url.empty()) return result;
-
-    std::string canonical;
-    if (!canonicalize(url, canonical)) return result;
+// The parts of a URL that the connection and the request need.
+struct UrlParts {
     char host[256] = {};
     char path[2048] = {};
     char user[128] = {};
     char password[128] = {};
-    URL_COMPONENTSA parts{};
-    parts.dwStructSize = sizeof parts;
-    parts.lpszHostName = host;
-    parts.dwHostNameLength = sizeof host;
-    parts.lpszUrlPath = path;
-    parts.dwUrlPathLength = sizeof path;
-    parts.lpszUserName = user;
-    parts.dwUserNameLength = sizeof user;
-    parts.lpszPassword = password;
-    parts.dwPasswordLength = sizeof password;
-    if (!InternetCrackUrlA(canonical.c_str(), 0, 0, &parts)) return result;
+    INTERNET_PORT port = 0;
+};
 
-    HINTERNET root = rootHandle();
-    if (!root) return result;
-    Handle connection(
-        InternetConnectA(root, host, parts.nPort, user, password, INTERNET_SERVICE_HTTP, 0, 0));
-    if (!connection) return result;
+// The canonical form of the URL taken apart; false when WinINet cannot read it.
+bool crackUrl(const Text& url, UrlParts& parts) {
+    std::string canonical;
+    if (!canonicalize(url, canonical)) return false;
+    URL_COMPONENTSA components{};
+    components.dwStructSize = sizeof components;
+    components.lpszHostName = parts.host;
+    components.dwHostNameLength = sizeof parts.host;
+    components.lpszUrlPath = parts.path;
+    components.dwUrlPathLength = sizeof parts.path;
+    components.lpszUserName = parts.user;
+    components.dwUserNameLength = sizeof parts.user;
+    components.lpszPassword = parts.password;
+    components.dwPasswordLength = sizeof parts.password;
+    if (!InternetCrackUrlA(canonical.c_str(), 0, 0, &components)) return false;
+    parts.port = components.nPort;
+    return true;
+}
 
+// The system's proxy settings on the root handle; the caller's time-outs, if any, on the
+// connection (the platform's own stand otherwise; the tests ask for others).
+void setConnectionOptions(HINTERNET root, HINTERNET connection, const HttpLimits& limits) {
     INTERNET_PROXY_INFO proxy{};
     proxy.dwAccessType = INTERNET_OPEN_TYPE_PRECONFIG;
     proxy.lpszProxy = nullptr;
     proxy.lpszProxyBypass = nullptr;
     InternetSetOptionA(root, INTERNET_OPTION_PROXY, &proxy, sizeof proxy);
+    setTimeout(connection, INTERNET_OPTION_CONNECT_TIMEOUT, limits.connectTimeout);
+    setTimeout(connection, INTERNET_OPTION_RECEIVE_TIMEOUT, limits.totalTimeout);
+    setTimeout(connection, INTERNET_OPTION_SEND_TIMEOUT, limits.totalTimeout);
+}
 
-    // The platform's time-outs stand unless the caller asks for others (the tests do).
-    setTimeout(connection.get(), INTERNET_OPTION_CONNECT_TIMEOUT, limits.connectTimeout);
-    setTimeout(connection.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, limits.totalTimeout);
-    setTimeout(connection.get(), INTERNET_OPTION_SEND_TIMEOUT, limits.totalTimeout);
+// A GET of the path over HTTP/1.0, answered by the server and not a cache.
+Handle openGetRequest(HINTERNET connection, const Text& path) {
+    static const char* acceptTypes[] = {"Accept: */* \r\n", nullptr};
+    return Handle(HttpOpenRequestA(connection, "GET", path.c_str(), "HTTP/1.0", nullptr,
+                                   acceptTypes, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE,
+                                   0));
+}
 
-    const Text requestPath = cutFragment(path);
-    const char* acceptTypes[] = {"Accept: */* \r\n", nullptr};
-    Handle request(HttpOpenRequestA(connection.get(), "GET", requestPath.c_str(), "HTTP/1.0",
-                                    nullptr, acceptTypes,
-                                    INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0));
-    if (!request) return result;
-    static const char kExtraHeaders[] = "Accept: */*\r\n\r\n";
-    if (!HttpSendRequestA(request.get(), kExtraHeaders, 15, nullptr, 0)) return result;
-
+// The Content-Length header as the server wrote it, or nothing. Too long a value does not fit
+// and fails the query: the chunk rule then takes its default.
+std::optional<std::string> contentLengthOf(HINTERNET request) {
     char lengthText[kContentLengthBuffer] = {};
     DWORD lengthSize = sizeof lengthText;
-    std::optional<std::string> contentLength;
-    // Too long a value does not fit and fails the query: the rule then takes the default.
-    if (HttpQueryInfoA(request.get(), HTTP_QUERY_CONTENT_LENGTH, lengthText, &lengthSize,
-                       nullptr)) {
-        contentLength = std::string(lengthText, lengthSize);
-    }
-    const std::size_t chunkSize = chunkSizeFor(contentLength);
+    if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, lengthText, &lengthSize, nullptr))
+        return std::nullopt;
+    return std::string(lengthText, lengthSize);
+}
 
+// The body, read chunk by chunk until the end, a failed read or maxBytes; nothing at all when
+// the chunk cannot be had.
+void readBody(HINTERNET request, std::size_t chunkSize, std::size_t maxBytes, HttpFile& result) {
     std::vector<char> chunk;
     try {
         chunk.resize(chunkSize);
     } catch (const std::bad_alloc&) {
-        return result;
+        return;
     }
     result.chunkSize = chunkSize;
     try {
-        while (result.bytes.size() < limits.maxBytes) {
+        while (result.bytes.size() < maxBytes) {
             DWORD read = 0;
-            if (!InternetReadFile(request.get(), chunk.data(), static_cast<DWORD>(chunkSize),
-                                  &read) ||
+            if (!InternetReadFile(request, chunk.data(), static_cast<DWORD>(chunkSize), &read) ||
                 read == 0) {
                 break;
             }
-            const std::size_t room = limits.maxBytes - result.bytes.size();
+            const std::size_t room = maxBytes - result.bytes.size();
             result.bytes.append(chunk.data(), std::min<std::size_t>(read, room));
         }
     } catch (const std::bad_alloc&) {
         // What was collected until then is the result.
     }
+}
+
+}  // namespace
+
+HttpFile getHttpFile(const Text& url, const HttpLimits& limits) {
+    HttpFile result;
+    UrlParts parts;
+    if (url.empty() || !crackUrl(url, parts)) return result;
+
+    HINTERNET root = rootHandle();
+    if (!root) return result;
+    Handle connection(InternetConnectA(root, parts.host, parts.port, parts.user, parts.password,
+                                       INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection) return result;
+    setConnectionOptions(root, connection.get(), limits);
+
+    Handle request = openGetRequest(connection.get(), cutFragment(parts.path));
+    if (!request) return result;
+    static const char kExtraHeaders[] = "Accept: */*\r\n\r\n";
+    if (!HttpSendRequestA(request.get(), kExtraHeaders, 15, nullptr, 0)) return result;
+
+    readBody(request.get(), chunkSizeFor(contentLengthOf(request.get())), limits.maxBytes, result);
     return result;
 }
 

@@ -9,7 +9,8 @@
 #include <sstream>
 
 #include "TestText.h"
-#include "shell/posix/DesktopEntryStore.h"
+#include "shell/ContextMenu.h"
+#include "shell/posix/DesktopEntryShell.h"
 
 namespace folioknife::shell {
 namespace {

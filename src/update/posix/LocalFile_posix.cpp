@@ -1,14 +1,12 @@
-// The local copy of up.ini, its reading and the update thread on Linux.
+// The local copy of up.ini on Linux: kept in memory, read by our own profile reader.
 #include <errno.h>
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "update/LocalFile.h"
-#include "update/UpdateCheck.h"
+#include "update/UpdateRules.h"
 
 namespace folioknife::update {
 
@@ -44,19 +42,8 @@ Text readProfileFile(const Text& path, const Text& section, const Text& key,
     return lookupProfileText(content, section, key, defaultText);
 }
 
-Text pageOpener() { return "xdg-open"; }
-
 // Installed, the program sits in /usr/bin, where its user may not write; a file in the cache
 // folder would only be written to be read back by our own reader. So up.ini stays in memory.
 std::vector<Text> localCopyPaths() { return {}; }
-
-bool startDetachedThread(std::function<void()> work) {
-    try {
-        std::thread(std::move(work)).detach();
-        return true;
-    } catch (const std::system_error&) {
-        return false;
-    }
-}
 
 }  // namespace folioknife::update

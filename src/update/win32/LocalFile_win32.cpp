@@ -1,11 +1,11 @@
-// The local copy of up.ini, its reading and the update thread on Windows.
+// The local copy of up.ini on Windows: beside the program or in the temporary folder, read
+// by the system's profile reader.
 #include <windows.h>
 
 #include <vector>
 
 #include "shell/Process.h"
 #include "update/LocalFile.h"
-#include "update/UpdateCheck.h"
 
 namespace folioknife::update {
 
@@ -36,8 +36,6 @@ Text readProfileFile(const Text& path, const Text& section, const Text& key,
     }
 }
 
-Text pageOpener() { return "explorer"; }
-
 std::vector<Text> localCopyPaths() {
     std::vector<Text> paths;
     const Text folder = shell::programDirectory();
@@ -53,27 +51,6 @@ std::vector<Text> localCopyPaths() {
         paths.push_back(tempFolder + "\\folioknife-up.ini");
     }
     return paths;
-}
-
-namespace {
-DWORD WINAPI runDetached(LPVOID parameter) {
-    std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()>*>(parameter));
-    (*work)();
-    return 0;
-}
-}  // namespace
-
-bool startDetachedThread(std::function<void()> work) {
-    auto* parameter = new (std::nothrow) std::function<void()>(std::move(work));
-    if (!parameter) return false;
-    HANDLE thread = CreateThread(nullptr, 0, runDetached, parameter, 0, nullptr);
-    if (!thread) {
-        delete parameter;
-        return false;
-    }
-    // Nobody waits for the thread; it ends with its work or with the process.
-    CloseHandle(thread);
-    return true;
 }
 
 }  // namespace folioknife::update

@@ -1,8 +1,8 @@
 #pragma once
 // The desktop entry in the user's applications folder that stands in for the registry entry
 // and the REG tool on Linux. Needs no root: it is the user's own folder.
-#include "shell/ContextMenu.h"
 #include "shell/DesktopEntry.h"
+#include "shell/ShellPlatform.h"
 
 namespace folioknife::shell {
 

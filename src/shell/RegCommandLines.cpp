@@ -1,6 +1,6 @@
-#include "shell/ShellText.h"
+#include "shell/RegCommandLines.h"
 
-#include <cstring>
+#include "shell/CompareText.h"
 
 namespace folioknife::shell {
 
@@ -36,19 +36,6 @@ bool between(const Text& text, const Text& prefix, const Text& suffix, Text& inn
 }
 
 }  // namespace
-
-int compareText(const Text& a, const Text& b) {
-    // A text ends at its first NUL, wherever the string's own length says it ends.
-    const std::size_t la = std::strlen(a.c_str());
-    const std::size_t lb = std::strlen(b.c_str());
-    for (std::size_t i = 0; i < la && i < lb; ++i) {
-        const auto ca = static_cast<unsigned char>(a[i]);
-        const auto cb = static_cast<unsigned char>(b[i]);
-        if (ca != cb) return ca < cb ? -1 : 1;
-    }
-    if (la == lb) return 0;
-    return la < lb ? -1 : 1;
-}
 
 Text menuText() { return splitter::programText("一键分割"); }
 
@@ -88,28 +75,6 @@ RegCommand readRegCommand(const Text& commandLine) {
         command.data.clear();
     }
     return command;
-}
-
-std::vector<Text> splitIntoWords(const Text& commandLine) {
-    std::vector<Text> words;
-    Text word;
-    bool inWord = false;
-    bool quoted = false;
-    for (char c : commandLine) {
-        if (c == '"') {
-            quoted = !quoted;
-            inWord = true;
-        } else if ((c == ' ' || c == '\t') && !quoted) {
-            if (inWord) words.push_back(word);
-            word.clear();
-            inWord = false;
-        } else {
-            word += c;
-            inWord = true;
-        }
-    }
-    if (inWord) words.push_back(word);
-    return words;
 }
 
 }  // namespace folioknife::shell

@@ -1,9 +1,7 @@
 #pragma once
-// The rules of the context-menu entry that do no I/O: comparing texts, taking the executable's
-// path apart, and the three REG command lines. Windows rules take the path style as a
-// parameter, so they are tested on every host.
+// The context-menu entry's texts and its three REG command lines, built and read back, with no
+// I/O. Windows rules take the path style as a parameter, so they are tested on every host.
 #include <string>
-#include <vector>
 
 #include "splitter/CodePage.h"
 #include "splitter/Path.h"
@@ -12,11 +10,6 @@ namespace folioknife::shell {
 
 using splitter::PathStyle;
 using splitter::Text;
-
-// Compares two texts byte by byte as unsigned values, each ending at its first NUL: -1 when a
-// sorts first, 1 when b does, 0 when they are equal. The empty text stands for a missing one,
-// and a prefix sorts before the longer text. No case folding, no reading of numbers.
-int compareText(const Text& a, const Text& b);
 
 // The executable's path taken apart: its folder and its file name, by the path rules.
 inline Text programDirectory(const Text& path, PathStyle style) {
@@ -60,9 +53,5 @@ struct RegCommand {
     Text data;  // the menu text, or the executable's path (without " %1")
 };
 RegCommand readRegCommand(const Text& commandLine);
-
-// A command line as words: blanks and tabs separate them, double quotes group (and are
-// dropped), there is no escape character.
-std::vector<Text> splitIntoWords(const Text& commandLine);
 
 }  // namespace folioknife::shell
