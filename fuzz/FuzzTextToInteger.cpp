@@ -2,7 +2,8 @@
 #include <cstdint>
 #include <string>
 
-#include "splitter/ChapterExpression.h"
+#include "splitter/HalfWidth.h"
+#include "splitter/TextToInteger.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace folioknife::splitter;

@@ -19,6 +19,7 @@
 #include "splitter/Path.h"
 #include "splitter/SourceDocument.h"
 #include "splitter/SplitFlow.h"
+#include "splitter/TextToInteger.h"
 #include "splitter/VolumeFiles.h"
 #include "splitter/Volumes.h"
 

@@ -1,43 +1,12 @@
 #pragma once
-#include <cstdint>
+// The chapter expression: the numeral group and the default expression built from a
+// prefix and a suffix, or the custom one as typed.
 #include <string>
-#include <string_view>
 
 #include "splitter/CodePage.h"
+#include "splitter/SplitSettings.h"
 
 namespace folioknife::splitter {
-
-// What a split reads from its front end, each value at the moment the split needs it: the
-// window reads its controls afresh, the command-line splitter its options.
-class SplitSettings {
-public:
-    virtual ~SplitSettings() = default;
-    virtual bool customMode() = 0;
-    virtual Text expressionText() = 0;
-    virtual Text prefix() = 0;
-    virtual Text suffix() = 0;
-    virtual Text chaptersPerFileText() = 0;
-    virtual Text outputDirectory() = 0;
-    virtual bool deleteSource() = 0;
-    // The file a requested deletion removes: the path last confirmed in the open-file dialog
-    // (empty when the document came from the command line or the dialog was cancelled).
-    virtual Text sourcePath() = 0;
-    // True when the novel came from the command line (the context-menu entry): a requested
-    // deletion is not done, and the user is told why.
-    virtual bool sourceFromCommandLine() { return false; }
-    // Every match of the expression is a heading, wherever it stands, tables of contents
-    // included (folioknife-split --anywhere). The window always sorts them.
-    virtual bool anywhere() { return false; }
-    // The most bytes a volume's file may take; 0 for no limit (folioknife-split --max-size).
-    virtual std::uint64_t maxVolumeBytes() { return 0; }
-    // The encoding the volumes are written in, an iconv name; empty for the novel's own bytes
-    // (folioknife-split --to).
-    virtual std::string volumeEncoding() { return {}; }
-    // The pattern of the volumes' file names (see expandVolumePattern); empty for novel_{k}.txt.
-    virtual Text volumeNamePattern() { return {}; }
-    // The novel's file name without ".txt", for {name}.
-    virtual Text novelName() { return {}; }
-};
 
 // The default expression's numeral: one whole character of the ASCII and full-width digits
 // and the Chinese numerals, as a group of alternatives, in the program's code page.
@@ -49,12 +18,5 @@ Text numeralGroup(const std::string& codePage);
 // Prefix and suffix go in raw, so their syntax bytes keep their meaning.
 Text buildChapterExpression(SplitSettings& settings);
 Text defaultChapterExpression(const Text& prefix, const Text& suffix);
-
-// Maps full-width digits, signs and the ideographic space of the code page to ASCII.
-Text foldHalfWidth(std::string_view text, const std::string& codePage);
-
-// Leading decimal integer after folding to half-width: white space, one sign, digits; no
-// digits give 0; the value wraps modulo 2^32.
-std::int32_t textToInteger(std::string_view text);
 
 }  // namespace folioknife::splitter

@@ -11,6 +11,7 @@
 #include "splitter/ChapterHeadings.h"
 #include "splitter/Messages.h"
 #include "splitter/Recode.h"
+#include "splitter/TextToInteger.h"
 #include "splitter/VolumeFiles.h"
 #include "splitter/Volumes.h"
 

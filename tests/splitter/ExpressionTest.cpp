@@ -2,6 +2,8 @@
 
 #include "TestText.h"
 #include "splitter/ChapterExpression.h"
+#include "splitter/HalfWidth.h"
+#include "splitter/TextToInteger.h"
 
 namespace folioknife::splitter {
 namespace {
