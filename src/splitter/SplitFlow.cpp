@@ -111,12 +111,30 @@ Text nameIn(const Text& path, const std::string& separator) {
     return at == Text::npos ? path : path.substr(at + separator.size());
 }
 
-// What stands in the way of the volumes: the novel_K.txt files of the folder, and the files
-// at the names this split writes (when a pattern names them otherwise), numbered as the
-// volumes they are or would be.
+// What stands in the way of the volumes: the novel_K.txt files of the folder, the files that
+// a numbered pattern names with any number (an earlier split under it may have had more
+// volumes), and the files at the names this split writes, numbered as the volumes they are
+// or would be.
 std::vector<FoundVolume> volumesInTheWay(FileService& files, const Text& folder,
-                                         const std::vector<Text>& names) {
+                                         const std::vector<Text>& names, SplitSettings& settings,
+                                         const std::string& separator,
+                                         std::optional<FileIdentity> novelFile) {
     std::vector<FoundVolume> found = findVolumes(files, folder);
+    const Text pattern = settings.volumeNamePattern();
+    if (!pattern.empty() && pattern != kDefaultVolumePattern) {
+        const Text novel = settings.novelName();
+        for (const Text& file : files.listFolder(folder)) {
+            const Text path = folder + separator + file;
+            const bool listed = std::any_of(found.begin(), found.end(),
+                                            [&](const FoundVolume& v) { return v.path == path; });
+            // Never the novel itself ("1984.txt" under "{k}{title}").
+            if (const auto k = volumeNumberIn(pattern, novel, file);
+                k && !listed && files.entryKind(path) == FileKind::Regular &&
+                (!novelFile || files.identify(path) != novelFile)) {
+                found.push_back({*k, path});
+            }
+        }
+    }
     for (std::size_t k = 0; k < names.size(); ++k) {
         const bool listed = std::any_of(found.begin(), found.end(),
                                         [&](const FoundVolume& v) { return v.path == names[k]; });
@@ -269,7 +287,8 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
         }
         // A split killed while it wrote here is undone first.
         recoverFolder(files, folder, document.identity());
-        const std::vector<FoundVolume> found = volumesInTheWay(files, folder, names);
+        const std::vector<FoundVolume> found =
+            volumesInTheWay(files, folder, names, settings, separator, document.identity());
         std::vector<Text> paths;
         removed.clear();
         for (const FoundVolume& v : found) {

@@ -221,6 +221,48 @@ Text expandVolumePattern(const Text& pattern, const Text& name, std::uint64_t k,
     return out;
 }
 
+namespace {
+
+// Matches pattern[p..] against file[f..]; 'number' receives the digits of {k} or {k0}.
+bool fitsPattern(const Text& pattern, std::size_t p, const Text& name, const Text& file,
+                 std::size_t f, std::optional<std::uint64_t>& number) {
+    if (p == pattern.size()) return f == file.size();
+    if (pattern.compare(p, 6, "{name}") == 0) {
+        return file.compare(f, name.size(), name) == 0 &&
+               fitsPattern(pattern, p + 6, name, file, f + name.size(), number);
+    }
+    const bool k0 = pattern.compare(p, 4, "{k0}") == 0;
+    if (k0 || pattern.compare(p, 3, "{k}") == 0) {
+        std::size_t end = f;
+        while (end < file.size() && end - f < 18 && file[end] >= '0' && file[end] <= '9') ++end;
+        for (; end > f; --end) {
+            if (fitsPattern(pattern, p + (k0 ? 4 : 3), name, file, end, number)) {
+                number = std::stoull(file.substr(f, end - f));
+                return true;
+            }
+        }
+        return false;
+    }
+    if (pattern.compare(p, 7, "{title}") == 0) {
+        for (std::size_t end = file.size(); end > f; --end) {
+            if (fitsPattern(pattern, p + 7, name, file, end, number)) return true;
+        }
+        return false;
+    }
+    return f < file.size() && file[f] == pattern[p] &&
+           fitsPattern(pattern, p + 1, name, file, f + 1, number);
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> volumeNumberIn(const Text& pattern, const Text& name,
+                                            const Text& fileName) {
+    if (pattern.find("{k}") == Text::npos && pattern.find("{k0}") == Text::npos) return {};
+    std::optional<std::uint64_t> number;
+    if (!fitsPattern(pattern, 0, name, fileName, 0, number) || !number || *number == 0) return {};
+    return number;
+}
+
 Text volumeTitle(std::string_view text, std::size_t offset, const DocumentEncoding& encoding) {
     const bool utf16 = encoding.characters == CharacterSet::Utf16Le ||
                        encoding.characters == CharacterSet::Utf16Be;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -53,6 +54,11 @@ Text volumePatternError(const Text& pattern);
 // The name of volume k of 'count' from a pattern that volumePatternError accepts.
 Text expandVolumePattern(const Text& pattern, const Text& name, std::uint64_t k,
                          std::uint64_t count, const Text& title);
+// The volume number a file name has under a numbered pattern (one with {k} or {k0}); nothing
+// when the name does not fit the pattern or the pattern has no number. {title} stands for any
+// text, {name} for the novel's name.
+std::optional<std::uint64_t> volumeNumberIn(const Text& pattern, const Text& name,
+                                            const Text& fileName);
 // A title fit for a file name: the text from 'offset' to the end of its line, in the program's
 // code page, blanks at either end taken off, characters that file systems refuse (\ / : * ? "
 // < > | and control characters, and what the code page cannot hold) replaced by "_", at most

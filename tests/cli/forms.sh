@@ -52,6 +52,24 @@ expect_status 0 "$split" -n 1 --name '{k}-{title}.txt' -o odd odd.txt
 expect_status 0 "$split" --list -n 1 --name '{k}-{title}.txt' odd.txt
 [ "$(sed -n 2p out.txt | cut -f 3)" = '2-第1章 a_b_c_d_e_f_g_h_i_j.txt' ] || fail "--list name: $(cat out.txt)"
 
+# The rules about replacing hold for a pattern's names: another novel's files are replaced only
+# with --replace, an earlier split of the same novel (in the same encoding) without asking.
+"$gen" other.txt --encoding gbk --chapters 12 --seed 4 >/dev/null
+#    novel     | options                  | status
+while IFS='|' read -r novel options status; do
+    # shellcheck disable=SC2086
+    expect_status "$status" "$split" -n 10 --name 'v{k0}.txt' $options -o mine "$novel"
+done <<'TABLE'
+gbk.txt||0
+gbk.txt||0
+other.txt||2
+gbk.txt|--to utf-8|2
+gbk.txt|--to utf-8 --replace|0
+gbk.txt|--to utf-8|0
+other.txt|--replace|0
+TABLE
+in_ls_order mine | cmp -s - other.txt || fail "--replace with a pattern: the folder does not hold the other novel"
+
 # 2. Size limits: no file past the limit, the files joined are the novel; a chapter longer
 #    than the limit and a novel without headings are cut at line ends, a line longer than the
 #    limit between characters; -n still counts.

@@ -129,6 +129,26 @@ TEST(VolumePattern, NamesSortAndRefuseWhatIsNoName) {
     }
 }
 
+TEST(VolumePattern, TellsTheNumberOfAFileItNames) {
+    const struct {
+        const char* pattern;
+        const char* file;
+        std::uint64_t number;  // 0: not one of its names
+    } cases[] = {
+        {"v{k0}.txt", "v007.txt", 7},
+        {"v{k0}.txt", "v7.txt.folioknife-new-ab", 0},
+        {"{name}_{k}.txt", "书_12.txt", 12},
+        {"{name}_{k}.txt", "别的_12.txt", 0},
+        {"{k0} {title}.txt", "03 第三章 雪.txt", 3},
+        {"{title}.txt", "x.txt", 0},  // no number
+        {"{k}{title}", "1984.txt", 1984},
+        {"v{k}.txt", "v0.txt", 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(volumeNumberIn(c.pattern, "书", c.file).value_or(0), c.number) << c.file;
+    }
+}
+
 TEST(VolumeTitle, TakesTheLineWithoutWhatFileSystemsRefuse) {
     const DocumentEncoding utf8{"UTF-8", CharacterSet::Utf8};
     const std::string forty(40 * 3, 'x');
