@@ -32,13 +32,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                 sorted.leftOutRepeated) !=
                 plain.headings.size())
             __builtin_trap();
+        // A heading's piece begins at the start of its line. Damaged bytes may follow the line
+        // feed (a stray UTF-8 continuation byte is "inside" no character, yet no boundary
+        // either): a cut right after a line feed splits no character all the same.
+        const auto atLineStart = [&](std::int64_t at) {
+            const bool utf16 = encoding.characters == CharacterSet::Utf16Le ||
+                               encoding.characters == CharacterSet::Utf16Be;
+            if (at == 0) return true;
+            if (!utf16) return input[static_cast<std::size_t>(at - 1)] == '\n';
+            if (at % 2 != 0 || at < 2) return false;
+            const bool le = encoding.characters == CharacterSet::Utf16Le;
+            return input[static_cast<std::size_t>(at - (le ? 2 : 1))] == '\n' &&
+                   input[static_cast<std::size_t>(at - (le ? 1 : 2))] == '\0';
+        };
         std::int64_t previousEnd = 0;
         for (const auto& m : sorted.headings) {
             if (m.offset < previousEnd || m.length <= 0 ||
                 m.offset + m.length > static_cast<std::int64_t>(input.size()))
                 __builtin_trap();
-            if (!isCharacterBoundary(input, static_cast<std::size_t>(m.offset),
-                                     encoding.characters) ||
+            if ((!atLineStart(m.offset) &&
+                 !isCharacterBoundary(input, static_cast<std::size_t>(m.offset),
+                                      encoding.characters)) ||
                 !isCharacterBoundary(input, static_cast<std::size_t>(m.offset + m.length),
                                      encoding.characters))
                 __builtin_trap();
