@@ -33,16 +33,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 plain.headings.size())
             __builtin_trap();
         // A heading's piece begins at the start of its line. Damaged bytes may follow the line
-        // feed (a stray UTF-8 continuation byte is "inside" no character, yet no boundary
-        // either): a cut right after a line feed splits no character all the same.
+        // end (a stray UTF-8 continuation byte is "inside" no character, yet no boundary
+        // either): a cut right after a line feed or a lone CR splits no character all the same.
         const auto atLineStart = [&](std::int64_t at) {
             const bool utf16 = encoding.characters == CharacterSet::Utf16Le ||
                                encoding.characters == CharacterSet::Utf16Be;
             if (at == 0) return true;
-            if (!utf16) return input[static_cast<std::size_t>(at - 1)] == '\n';
+            const auto lineEnd = [](char c) { return c == '\n' || c == '\r'; };
+            if (!utf16) return lineEnd(input[static_cast<std::size_t>(at - 1)]);
             if (at % 2 != 0 || at < 2) return false;
             const bool le = encoding.characters == CharacterSet::Utf16Le;
-            return input[static_cast<std::size_t>(at - (le ? 2 : 1))] == '\n' &&
+            return lineEnd(input[static_cast<std::size_t>(at - (le ? 2 : 1))]) &&
                    input[static_cast<std::size_t>(at - (le ? 1 : 2))] == '\0';
         };
         std::int64_t previousEnd = 0;
