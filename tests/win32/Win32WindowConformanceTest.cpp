@@ -82,9 +82,15 @@ HDROP makeDrop(const std::vector<std::string>& paths) {
     return static_cast<HDROP>(memory);
 }
 
+// Handles what is queued. A quit is left for the loop it ends, as a modal loop leaves it: a
+// window closed while a box was up ends the program's loop after the handler returns.
 void pump() {
     MSG m;
     while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+        if (m.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(m.wParam));
+            return;
+        }
         TranslateMessage(&m);
         DispatchMessageA(&m);
     }
@@ -127,6 +133,9 @@ public:
         SendMessageA(window_.controlHandle(c), BM_CLICK, 0, 0);
         if (GetCurrentThreadId() == uiThread_) pump();
     }
+    // Sent, not posted: from the thread that answers a box it returns once the window's thread,
+    // in the box's loop, has taken the window down.
+    void closeWindow() override { SendMessageA(window_.handle(), WM_CLOSE, 0, 0); }
     void postClick(Control c) override {
         HWND h = window_.controlHandle(c);
         PostMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
@@ -304,7 +313,8 @@ private:
 
 std::unique_ptr<WindowDriver> makeWin32Driver() { return std::make_unique<Win32Driver>(); }
 
-INSTANTIATE_TEST_SUITE_P(Win32, WindowConformance, ::testing::Values(&makeWin32Driver), driverName);
+INSTANTIATE_TEST_SUITE_P(Win32, WindowConformance, ::testing::Values(&makeWin32Driver),
+                         NamedAfter{"Win32"});
 
 }  // namespace
 }  // namespace folioknife::testing
