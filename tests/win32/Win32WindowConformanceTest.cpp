@@ -108,6 +108,7 @@ public:
         watcher_ = std::thread([this] { watch(); });
     }
     ~Win32Driver() override {
+        for (UINT_PTR id : watchdogs_) KillTimer(nullptr, id);
         stop_ = true;
         watcher_.join();
         for (auto& t : answerers_) t.join();
@@ -200,6 +201,11 @@ public:
             if (steps) steps();
             PostMessageA(self->window_.handle(), WM_CLOSE, 0, 0);
         });
+        // A loop that does not end fails the test with its own code instead of hanging.
+        watchdogs_.push_back(SetTimer(nullptr, 0, 20000, [](HWND, UINT, UINT_PTR id, DWORD) {
+            KillTimer(nullptr, id);
+            PostQuitMessage(99);
+        }));
     }
     Text folder() override { return folder_; }
 
@@ -308,6 +314,7 @@ private:
     std::thread watcher_;
     std::vector<std::thread> answerers_;  // touched by the watcher only, until it has ended
     std::function<void()> steps_;
+    std::vector<UINT_PTR> watchdogs_;
     static inline Win32Driver* looping_ = nullptr;
 };
 
