@@ -9,6 +9,7 @@
 #include "splitter/ChapterExpression.h"
 #include "splitter/Messages.h"
 #include "splitter/TextToInteger.h"
+#include "splitter/VolumeNames.h"
 
 namespace folioknife::splitter {
 
