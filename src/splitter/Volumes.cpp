@@ -166,120 +166,28 @@ std::vector<Volume> groupVolumesWithin(const std::vector<ChapterPiece>& pieces,
     return volumes;
 }
 
-Text volumeFileName(const Text& outputDirectory, std::uint64_t k, const std::string& separator) {
-    return outputDirectory + separator + "novel_" + std::to_string(k) + ".txt";
-}
-
 namespace {
 
-// The fields of a pattern, in the order they are looked for.
-constexpr const char* kFields[] = {"{name}", "{k0}", "{k}", "{title}"};
-
-}  // namespace
-
-Text volumePatternError(const Text& pattern) {
-    if (pattern.empty() || pattern == "." || pattern == "..") return pattern;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        const char c = pattern[i];
-        if (c == '/' || c == '\\') return Text(1, c);
-        if (c != '{') continue;
-        bool known = false;
-        for (const char* field : kFields) {
-            if (pattern.compare(i, std::strlen(field), field) == 0) {
-                i += std::strlen(field) - 1;
-                known = true;
-                break;
-            }
-        }
-        if (!known) return pattern.substr(i, pattern.find('}', i) - i + 1);
-    }
-    return {};
-}
-
-Text expandVolumePattern(const Text& pattern, const Text& name, std::uint64_t k,
-                         std::uint64_t count, const Text& title) {
-    const std::string number = std::to_string(k);
-    const std::size_t width = std::to_string(count).size();
-    const std::string padded =
-        std::string(width > number.size() ? width - number.size() : 0, '0') + number;
-    Text out;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        const char* found = nullptr;
-        if (pattern[i] == '{') {
-            for (const char* field : kFields) {
-                if (pattern.compare(i, std::strlen(field), field) == 0) found = field;
-            }
-        }
-        if (!found) {
-            out += pattern[i];
-            continue;
-        }
-        const std::string f = found;
-        out += f == "{name}" ? name : f == "{k0}" ? padded : f == "{k}" ? number : title;
-        i += f.size() - 1;
-    }
-    return out;
-}
-
-namespace {
-
-// Matches pattern[p..] against file[f..]; 'number' receives the digits of {k} or {k0}.
-bool fitsPattern(const Text& pattern, std::size_t p, const Text& name, const Text& file,
-                 std::size_t f, std::optional<std::uint64_t>& number) {
-    if (p == pattern.size()) return f == file.size();
-    if (pattern.compare(p, 6, "{name}") == 0) {
-        return file.compare(f, name.size(), name) == 0 &&
-               fitsPattern(pattern, p + 6, name, file, f + name.size(), number);
-    }
-    const bool k0 = pattern.compare(p, 4, "{k0}") == 0;
-    if (k0 || pattern.compare(p, 3, "{k}") == 0) {
-        std::size_t end = f;
-        while (end < file.size() && end - f < 18 && file[end] >= '0' && file[end] <= '9') ++end;
-        for (; end > f; --end) {
-            if (fitsPattern(pattern, p + (k0 ? 4 : 3), name, file, end, number)) {
-                number = std::stoull(file.substr(f, end - f));
-                return true;
-            }
-        }
-        return false;
-    }
-    if (pattern.compare(p, 7, "{title}") == 0) {
-        for (std::size_t end = file.size(); end > f; --end) {
-            if (fitsPattern(pattern, p + 7, name, file, end, number)) return true;
-        }
-        return false;
-    }
-    return f < file.size() && file[f] == pattern[p] &&
-           fitsPattern(pattern, p + 1, name, file, f + 1, number);
-}
-
-}  // namespace
-
-std::optional<std::uint64_t> volumeNumberIn(const Text& pattern, const Text& name,
-                                            const Text& fileName) {
-    if (pattern.find("{k}") == Text::npos && pattern.find("{k0}") == Text::npos) return {};
-    std::optional<std::uint64_t> number;
-    if (!fitsPattern(pattern, 0, name, fileName, 0, number) || !number || *number == 0) return {};
-    return number;
-}
-
-Text volumeTitle(std::string_view text, std::size_t offset, const DocumentEncoding& encoding) {
+// The line from 'offset' to its end, at most 400 bytes of it, ending on a character boundary.
+// A title needs no more than its first 40 characters: 200 bytes of any encoding hold them.
+std::string_view titleLine(std::string_view text, std::size_t offset,
+                           const DocumentEncoding& encoding) {
     const bool utf16 = encoding.characters == CharacterSet::Utf16Le ||
                        encoding.characters == CharacterSet::Utf16Be;
     const std::size_t unit = utf16 ? 2 : 1;
     const std::size_t low = encoding.characters == CharacterSet::Utf16Be ? 1 : 0;
     std::size_t end = offset;
-    // A title needs no more than its first 40 characters: 200 bytes of any encoding hold them.
     while (end + unit <= text.size() && end - offset < 400 &&
            !((text[end + low] == '\n' || text[end + low] == '\r') &&
              (!utf16 || text[end + 1 - low] == '\0'))) {
         end += unit;
     }
     while (end > offset && !isCharacterBoundary(text, end, encoding.characters)) --end;
-    const std::string_view line = text.substr(offset, end - offset);
-    // In UTF-8 first: there the characters to replace are easy to tell.
-    std::string utf8 = utf16 ? utf16ToUtf8(line, encoding.characters == CharacterSet::Utf16Be)
-                             : convertForDisplay(line, encoding.codePage, "UTF-8");
+    return text.substr(offset, end - offset);
+}
+
+// The first 40 characters of a UTF-8 text, those that file systems refuse replaced by "_".
+std::string fortyNameCharacters(const std::string& utf8) {
     std::string clean;
     std::size_t characters = 0;
     for (std::size_t i = 0; i < utf8.size() && characters < 40;) {
@@ -289,36 +197,49 @@ Text volumeTitle(std::string_view text, std::size_t offset, const DocumentEncodi
         i += n;
         if (b < 0x20 || b == 0x7F || std::strchr("\\/:*?\"<>|", static_cast<char>(b)) != nullptr)
             c = "_";
-        // Not the same in every code page: left to the conversion below.
+        // Not the same in every code page: left to the conversion to the program's.
         clean += c;
         ++characters;
     }
-    // Blanks at either end (ASCII and the ideographic space), and the dots at the end that
-    // Windows drops from a name.
-    const auto trimmed = [](std::string t) {
-        const std::string ideographic = "\xE3\x80\x80";
-        for (bool changed = true; changed;) {
-            changed = false;
-            if (!t.empty() && (t.front() == ' ' || t.front() == '\t')) {
-                t.erase(0, 1);
-                changed = true;
-            }
-            if (!t.empty() && (t.back() == ' ' || t.back() == '\t' || t.back() == '.')) {
-                t.pop_back();
-                changed = true;
-            }
-            if (t.rfind(ideographic, 0) == 0) {
-                t.erase(0, 3);
-                changed = true;
-            }
-            if (t.size() >= 3 && t.compare(t.size() - 3, 3, ideographic) == 0) {
-                t.resize(t.size() - 3);
-                changed = true;
-            }
+    return clean;
+}
+
+// Without blanks at either end (ASCII and the ideographic space), nor the dots at the end that
+// Windows drops from a name.
+std::string trimmedName(std::string t) {
+    const std::string ideographic = "\xE3\x80\x80";
+    for (bool changed = true; changed;) {
+        changed = false;
+        if (!t.empty() && (t.front() == ' ' || t.front() == '\t')) {
+            t.erase(0, 1);
+            changed = true;
         }
-        return t;
-    };
-    clean = trimmed(clean);
+        if (!t.empty() && (t.back() == ' ' || t.back() == '\t' || t.back() == '.')) {
+            t.pop_back();
+            changed = true;
+        }
+        if (t.rfind(ideographic, 0) == 0) {
+            t.erase(0, 3);
+            changed = true;
+        }
+        if (t.size() >= 3 && t.compare(t.size() - 3, 3, ideographic) == 0) {
+            t.resize(t.size() - 3);
+            changed = true;
+        }
+    }
+    return t;
+}
+
+}  // namespace
+
+Text volumeTitle(std::string_view text, std::size_t offset, const DocumentEncoding& encoding) {
+    const std::string_view line = titleLine(text, offset, encoding);
+    // In UTF-8 first: there the characters to replace are easy to tell.
+    const bool utf16 = encoding.characters == CharacterSet::Utf16Le ||
+                       encoding.characters == CharacterSet::Utf16Be;
+    const std::string utf8 = utf16 ? utf16ToUtf8(line, encoding.characters == CharacterSet::Utf16Be)
+                                   : convertForDisplay(line, encoding.codePage, "UTF-8");
+    const std::string clean = trimmedName(fortyNameCharacters(utf8));
     // What the program's code page cannot hold becomes "?", which no file system takes.
     Text title = convertForDisplay(clean, "UTF-8", programCodePage());
     for (char& c : title) {
