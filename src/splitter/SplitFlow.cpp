@@ -117,9 +117,9 @@ Text nameIn(const Text& path, const std::string& separator) {
 // or would be.
 std::vector<FoundVolume> volumesInTheWay(FileService& files, const Text& folder,
                                          const std::vector<Text>& names, SplitSettings& settings,
-                                         const std::string& separator,
-                                         std::optional<FileIdentity> novelFile) {
-    std::vector<FoundVolume> found = findVolumes(files, folder);
+                                         PathStyle style, std::optional<FileIdentity> novelFile) {
+    std::vector<FoundVolume> found = findVolumes(files, style, folder);
+    const Text separator = pathSeparator(style);
     const Text pattern = settings.volumeNamePattern();
     if (!pattern.empty() && pattern != kDefaultVolumePattern) {
         const Text novel = settings.novelName();
@@ -130,7 +130,7 @@ std::vector<FoundVolume> volumesInTheWay(FileService& files, const Text& folder,
             // Never the novel itself ("1984.txt" under "{k}{title}").
             if (const auto k = volumeNumberIn(pattern, novel, file);
                 k && !listed && files.entryKind(path) == FileKind::Regular &&
-                (!novelFile || files.identify(path) != novelFile)) {
+                (!novelFile || files.identify(path).ok() != novelFile)) {
                 found.push_back({*k, path});
             }
         }
@@ -147,10 +147,21 @@ std::vector<FoundVolume> volumesInTheWay(FileService& files, const Text& folder,
     return found;
 }
 
+// Takes the folder's lock into 'lock'; when it cannot be had, why, for the message that the
+// source was kept.
+std::optional<Text> lockAgain(FileService& files, const Text& folder,
+                              std::unique_ptr<FolderLock>& lock) {
+    bool busy = false;
+    Expected<std::unique_ptr<FolderLock>> locked = files.lockFolder(folder, kFolderLockWait, busy);
+    if (!locked) return busy ? messages::folderBusyReason() + folder : locked.error().reason;
+    lock = std::move(*locked);
+    return std::nullopt;
+}
+
 }  // namespace
 
 SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileService& files,
-                      MessageBoxService& boxes) {
+                      MessageBoxService& boxes, PathStyle style) {
     SplitOutcome outcome;
     const auto refuse = [&](const Text& message) {
         showMessageBox(boxes, message);
@@ -203,7 +214,7 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
     std::vector<Volume> volumes = planVolumes(segmentChapters(stream, matches), perVolume,
                                               settings.maxVolumeBytes(), encoding, form);
     // The names, before anything is written: two volumes of one name would lose one of them.
-    const std::string separator = files.separator();
+    const std::string separator = pathSeparator(style);
     std::vector<Text> names =
         volumeNames(settings, text.view(), matches, volumes, encoding, form.sourceMark.size());
     {
@@ -274,21 +285,23 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
     std::vector<Text> removed;   // those of them this split does not write
     for (;;) {
         bool busy = false;
-        lock = files.lockFolder(folder, kFolderLockWait, busy);
-        if (!lock) {
+        Expected<std::unique_ptr<FolderLock>> locked =
+            files.lockFolder(folder, kFolderLockWait, busy);
+        if (!locked) {
             stream.close();
             Text message = (busy ? messages::folderBusy() : messages::folderLockFailed()) + folder;
-            const Text reason = files.lastFailure();
+            const Text& reason = locked.error().reason;
             if (!busy && !reason.empty()) message += "\n" + reason;
             showMessageBox(boxes, message);
             outcome.status =
                 busy ? SplitOutcome::Status::FolderBusy : SplitOutcome::Status::LockFailed;
             return outcome;
         }
+        lock = std::move(*locked);
         // A split killed while it wrote here is undone first.
-        recoverFolder(files, folder, document.identity());
+        recoverFolder(files, style, folder, document.identity());
         const std::vector<FoundVolume> found =
-            volumesInTheWay(files, folder, names, settings, separator, document.identity());
+            volumesInTheWay(files, folder, names, settings, style, document.identity());
         std::vector<Text> paths;
         removed.clear();
         for (const FoundVolume& v : found) {
@@ -315,7 +328,7 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
     std::uint64_t bytesWritten = 0;
     for (const Volume& volume : volumes) bytesWritten += volume.size();
     if (std::optional<FileFailure> failure =
-            installVolumes(files, folder, names, volumes, removed)) {
+            installVolumes(files, style, folder, names, volumes, removed)) {
         stream.close();
         lock.reset();
         Text message = messages::writeFailed() + failure->file;
@@ -355,10 +368,8 @@ SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileSer
             Text kept;
             if (!converting && bytesWritten - marksAdded != text.size()) {
                 kept = messages::sourceKept();
-            } else if (bool busy = false;
-                       !(lock = files.lockFolder(folder, kFolderLockWait, busy))) {
-                kept = messages::sourceNotDeleted() +
-                       (busy ? messages::folderBusyReason() + folder : files.lastFailure());
+            } else if (const std::optional<Text> why = lockAgain(files, folder, lock)) {
+                kept = messages::sourceNotDeleted() + *why;
             } else {
                 // Held again so that no other split changes the volumes between the check and
                 // the deletion.

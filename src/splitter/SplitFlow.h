@@ -11,6 +11,7 @@
 #include "splitter/ExpressionMatcher.h"
 #include "splitter/FileService.h"
 #include "splitter/MessageBox.h"
+#include "splitter/Path.h"
 #include "splitter/Recode.h"
 #include "splitter/SourceDocument.h"
 #include "splitter/Volumes.h"
@@ -70,7 +71,8 @@ std::vector<Text> volumeNames(SplitSettings& settings, std::string_view text,
 
 // The whole split: the checks in order, the output directory, the headings, the pieces, the
 // volumes and their files, the report, and the deletion of the source when asked for and safe.
+// 'style': the paths' style, that of the output folder the settings give.
 SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileService& files,
-                      MessageBoxService& boxes);
+                      MessageBoxService& boxes, PathStyle style);
 
 }  // namespace folioknife::splitter
