@@ -21,6 +21,7 @@
 #include "splitter/SplitFlow.h"
 #include "splitter/TextToInteger.h"
 #include "splitter/VolumeFiles.h"
+#include "splitter/VolumeNames.h"
 #include "splitter/Volumes.h"
 
 namespace folioknife::cli {
@@ -206,14 +207,6 @@ Text insideFolder(const Text& folder, const Text& name, const std::string& separ
     return folder + separator + name;
 }
 
-// Volumes of an earlier split into the folder of the novels (novel_K.txt) are no novels.
-bool isVolumeName(const Text& name) {
-    if (name.rfind("novel_", 0) != 0 || name.size() <= 10) return false;
-    const Text digits = name.substr(6, name.size() - 10);
-    return name.compare(name.size() - 4, 4, ".txt") == 0 &&
-           std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 // The novels of a folder, in the order of their names; with 'recursive', those of its
 // subfolders too, except the folders that splits of its novels made (named after a novel
 // beside them). A folder reached twice (through a link) is read once.
@@ -234,7 +227,9 @@ void collectNovels(FileService& files, const Text& folder, bool recursive,
     for (const Text& name : names) {
         const Text path = insideFolder(folder, name, separator);
         const FileKind kind = files.kindOf(path);
-        if (kind == FileKind::Regular && isTextFileName(name) && !isVolumeName(name)) {
+        if (kind == FileKind::Regular && isTextFileName(name) &&
+            // Volumes of an earlier split into the folder of the novels are no novels.
+            volumeNumberOf(name, nativePathStyle()) == 0) {
             novels.push_back(path);
         } else if (kind == FileKind::Directory && recursive && stems.count(name) == 0) {
             subfolders.push_back(path);

@@ -13,6 +13,7 @@
 #include "splitter/Recode.h"
 #include "splitter/TextToInteger.h"
 #include "splitter/VolumeFiles.h"
+#include "splitter/VolumeNames.h"
 #include "splitter/Volumes.h"
 
 namespace folioknife::splitter {

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "splitter/VolumeNames.h"
+
 namespace folioknife::splitter {
 
 namespace {
@@ -41,25 +43,6 @@ std::string newToken() {
     for (std::size_t i = 0; i < kTokenLength; ++i)
         token += kLetters[random() % (sizeof kLetters - 1)];
     return token;
-}
-
-bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
-
-// The K of "novel_K.txt" (no leading zero), or 0. Windows names match whatever their case.
-std::uint64_t volumeNumber(const std::string& name, bool anyCase) {
-    const auto lower = [&](std::string s) {
-        if (anyCase)
-            for (char& c : s) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        return s;
-    };
-    const std::string n = lower(name);
-    if (n.size() < 11 || n.compare(0, 6, "novel_") != 0 || n.compare(n.size() - 4, 4, ".txt") != 0)
-        return 0;
-    const std::string digits = n.substr(6, n.size() - 10);
-    if (digits.empty() || digits.size() > 18 || digits[0] == '0') return 0;
-    for (char c : digits)
-        if (!isAsciiDigit(c)) return 0;
-    return std::stoull(digits);
 }
 
 // One name's way into place: the new bytes at 'temporary' until they take the name, what stood
@@ -119,7 +102,7 @@ std::optional<Record> readRecord(FileService& files, const Text& folder, const s
         if (fields.size() == 2 && fields[0] == "token" && fields[1].size() == kTokenLength) {
             record.token = fields[1];
         } else if (fields.size() == 4 && fields[0] == "step" && !record.token.empty() &&
-                   volumeNumber(fields[1], false) != 0) {
+                   volumeNumberOf(fields[1], PathStyle::Posix) != 0) {
             const auto ours = [&](const std::string& f, const char* suffix) {
                 return f == "-" || f.rfind(fields[1] + suffix + record.token, 0) == 0;
             };
@@ -201,7 +184,7 @@ std::vector<FoundVolume> findVolumes(FileService& files, PathStyle style, const 
     const std::string sep = pathSeparator(style);
     std::vector<FoundVolume> found;
     for (const std::string& name : files.listFolder(folder)) {
-        if (const std::uint64_t k = volumeNumber(name, style == PathStyle::Windows))
+        if (const std::uint64_t k = volumeNumberOf(name, style))
             found.push_back({k, folder + sep + name});
     }
     if (found.empty()) {

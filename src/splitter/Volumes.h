@@ -1,7 +1,6 @@
 #pragma once
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -46,29 +45,10 @@ std::vector<Volume> groupVolumesWithin(const std::vector<ChapterPiece>& pieces,
                                        const MeasureBytes& measure,
                                        std::vector<std::size_t>* heading = nullptr);
 
-// A pattern of volume file names: {name} the novel's name without ".txt", {k} the volume's
-// number, {k0} the number with as many leading zeros as the last one has digits, {title} the
-// volume's title. Empty when the pattern is fit for names; else the part that is not (a
-// separator, an unknown {field}, a name that is none).
-Text volumePatternError(const Text& pattern);
-// The name of volume k of 'count' from a pattern that volumePatternError accepts.
-Text expandVolumePattern(const Text& pattern, const Text& name, std::uint64_t k,
-                         std::uint64_t count, const Text& title);
-// The volume number a file name has under a numbered pattern (one with {k} or {k0}); nothing
-// when the name does not fit the pattern or the pattern has no number. {title} stands for any
-// text, {name} for the novel's name.
-std::optional<std::uint64_t> volumeNumberIn(const Text& pattern, const Text& name,
-                                            const Text& fileName);
 // A title fit for a file name: the text from 'offset' to the end of its line, in the program's
 // code page, blanks at either end taken off, characters that file systems refuse (\ / : * ? "
 // < > | and control characters, and what the code page cannot hold) replaced by "_", at most
 // 40 characters.
 Text volumeTitle(std::string_view text, std::size_t offset, const DocumentEncoding& encoding);
-// The default pattern.
-constexpr const char* kDefaultVolumePattern = "novel_{k}.txt";
-
-// The output directory, the separator, "novel_", k in decimal, ".txt". The directory is used
-// as given: one that already ends in a separator gives a doubled one.
-Text volumeFileName(const Text& outputDirectory, std::uint64_t k, const std::string& separator);
 
 }  // namespace folioknife::splitter

@@ -68,12 +68,6 @@ TEST(GroupVolumes, PiecesOfOneTextBecomeOneSpan) {
     EXPECT_EQ(volumes[0].size(), text.size());
 }
 
-TEST(VolumeFileName, JoinsFolderSeparatorAndNumberWithoutLeadingZeros) {
-    EXPECT_EQ(volumeFileName("D:\\output", 1, "\\"), "D:\\output\\novel_1.txt");
-    EXPECT_EQ(volumeFileName("D:\\books\\", 10, "\\"), "D:\\books\\\\novel_10.txt");
-    EXPECT_EQ(volumeFileName("/home/u/output", 123, "/"), "/home/u/output/novel_123.txt");
-}
-
 TEST(GroupVolumesWithin, ClosesBeforeTheLimitAndCutsLongChaptersAtLineEnds) {
     // Pieces as text with "|" between them; volumes likewise.
     const auto plan = [](const std::string& pieces, std::int64_t n, std::uint64_t max,
@@ -114,39 +108,6 @@ TEST(GroupVolumesWithin, ClosesBeforeTheLimitAndCutsLongChaptersAtLineEnds) {
     };
     for (const auto& c : cases) EXPECT_EQ(plan(c.pieces, c.n, c.max), c.volumes) << c.pieces;
     EXPECT_EQ(plan("P|aaaa", 10, 6, 2), "P|aaaa");  // the byte-order mark counts
-}
-
-TEST(VolumePattern, NamesSortAndRefuseWhatIsNoName) {
-    EXPECT_EQ(expandVolumePattern("novel_{k}.txt", "x", 7, 12, ""), "novel_7.txt");
-    EXPECT_EQ(expandVolumePattern("{name}-{k0}.txt", "书", 7, 120, ""), "书-007.txt");
-    EXPECT_EQ(expandVolumePattern("{k0} {title}", "x", 12, 12, "第十二章"), "12 第十二章");
-    EXPECT_EQ(expandVolumePattern("{k}{k}{x}", "x", 3, 9, ""), "33{x}");
-    for (const char* good : {"novel_{k}.txt", "{name}_{k0}.txt", "{title}", "a{b"}) {
-        EXPECT_EQ(volumePatternError(good), good == std::string("a{b") ? "{b" : "") << good;
-    }
-    for (const char* bad : {".", "..", "a/{k}", "a\\{k}", "{K}", "{kk}.txt"}) {
-        EXPECT_FALSE(volumePatternError(bad).empty()) << bad;
-    }
-}
-
-TEST(VolumePattern, TellsTheNumberOfAFileItNames) {
-    const struct {
-        const char* pattern;
-        const char* file;
-        std::uint64_t number;  // 0: not one of its names
-    } cases[] = {
-        {"v{k0}.txt", "v007.txt", 7},
-        {"v{k0}.txt", "v7.txt.folioknife-new-ab", 0},
-        {"{name}_{k}.txt", "书_12.txt", 12},
-        {"{name}_{k}.txt", "别的_12.txt", 0},
-        {"{k0} {title}.txt", "03 第三章 雪.txt", 3},
-        {"{title}.txt", "x.txt", 0},  // no number
-        {"{k}{title}", "1984.txt", 1984},
-        {"v{k}.txt", "v0.txt", 0},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(volumeNumberIn(c.pattern, "书", c.file).value_or(0), c.number) << c.file;
-    }
 }
 
 TEST(VolumeTitle, TakesTheLineWithoutWhatFileSystemsRefuse) {

@@ -1,0 +1,41 @@
+#pragma once
+// The names of the volume files: made from a pattern, and recognised again in a folder. The
+// default names (novel_1.txt, novel_2.txt, ...) are that pattern's names too, so one rule makes
+// them and one tells them.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "splitter/CodePage.h"
+#include "splitter/Path.h"
+
+namespace folioknife::splitter {
+
+// The default pattern.
+constexpr const char* kDefaultVolumePattern = "novel_{k}.txt";
+
+// A pattern of volume file names: {name} the novel's name without ".txt", {k} the volume's
+// number, {k0} the number with as many leading zeros as the last one has digits, {title} the
+// volume's title. Empty when the pattern is fit for names; else the part that is not (a
+// separator, an unknown {field}, a name that is none).
+Text volumePatternError(const Text& pattern);
+// The name of volume k of 'count' from a pattern that volumePatternError accepts.
+Text expandVolumePattern(const Text& pattern, const Text& name, std::uint64_t k,
+                         std::uint64_t count, const Text& title);
+// The volume number a file name has under a numbered pattern (one with {k} or {k0}); nothing
+// when the name does not fit the pattern or the pattern has no number. {title} stands for any
+// text, {name} for the novel's name.
+std::optional<std::uint64_t> volumeNumberIn(const Text& pattern, const Text& name,
+                                            const Text& fileName);
+
+// The default name of volume k: "novel_" and k in decimal, ".txt".
+Text volumeName(std::uint64_t k);
+// The K of a default name "novel_K.txt" exactly as volumeName writes it (no leading zero, at
+// most 18 digits), or 0 for any other name. Windows names match whatever their case.
+std::uint64_t volumeNumberOf(const Text& fileName, PathStyle style);
+
+// The output directory, the separator, the default name of volume k. The directory is used as
+// given: one that already ends in a separator gives a doubled one.
+Text volumeFileName(const Text& outputDirectory, std::uint64_t k, const std::string& separator);
+
+}  // namespace folioknife::splitter
