@@ -250,15 +250,21 @@ public:
         busy = false;
         // flock on a file of the folder's own: one that may be written but not read (a drop
         // box) is locked as well, and the lock goes with the process however it ends. The file
-        // is removed when the lock is let go. Read-only when another user's split left it and
-        // it may not be written.
+        // is removed when the lock is let go, and by a split that made it but could not lock it
+        // (a file system without locks). Read-only when another user's split left it and it may
+        // not be written.
         const std::string name = path + "/" + kLockName;
         constexpr FileOperation kLock = FileOperation::Lock;
         const int flags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
         for (;;) {
-            int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | flags, 0666);
+            int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | flags, 0666);
+            const bool created = fd >= 0;
+            if (fd < 0 && errno == EEXIST) {
+                fd = ::open(name.c_str(), O_WRONLY | flags);
+                if (fd < 0 && errno == ENOENT) continue;  // let go meanwhile: made afresh
+            }
             if (fd < 0 && errno == EACCES) {
                 fd = ::open(name.c_str(), O_RDONLY | flags);
                 if (fd < 0 && errno == ENOENT) return fail(kLock, path, EACCES);  // the folder's
@@ -285,6 +291,7 @@ public:
                 if (!waiting || std::chrono::steady_clock::now() >= deadline) {
                     busy = waiting;
                     const FileError failed = fail(kLock, path, error);
+                    if (created && !waiting) ::unlink(name.c_str());
                     ::close(fd);
                     return failed;
                 }
