@@ -270,68 +270,67 @@ std::string keyOf(std::string_view heading, const LineMarks& marks) {
 
 enum class Verdict { Heading, InText, SameLine };
 
-// The line rules for one match; fills the candidate's cut, page-header mark and volume line.
-Verdict judge(const LineView& line, Candidate& c, std::size_t previousCut) {
+// The words before a heading on its line, from 'i' (after the line's blanks) to 'offset': a
+// short lead is fine (《书名》第一章, 第一卷 江湖 第一章 on a short line without a sentence, or
+// brackets, 正文 and volume parts before a heading with any title); a longer one makes it text.
+bool leadIsText(const LineView& line, std::size_t i, std::size_t offset, std::size_t end) {
+    if (i >= offset) return false;
+    std::size_t leadCharacters = 0;
+    for (std::size_t j = i; j < offset; j = line.next(j)) {
+        if (++leadCharacters > kLongestLead) return true;
+    }
+    return (line.length(i, end) > kLongestLine || line.hasPunctuation(i, end)) &&
+           !line.structuralLead(i, offset);
+}
+
+// An end marker: （第八章完）, 第八章 完, 第八章终, alone on the line.
+bool isEndMarker(const LineView& line, std::size_t i, std::size_t offset, std::size_t matchEnd,
+                 std::size_t end) {
     const std::string_view text = line.text;
     const LineMarks& marks = line.marks;
-    const auto offset = static_cast<std::size_t>(c.match.offset);
-    const std::size_t matchEnd = offset + static_cast<std::size_t>(c.match.length);
-    const std::size_t start = line.startBefore(offset);
-    if (start == kNone) return Verdict::InText;          // a line far longer than a lead
-    if (start == previousCut) return Verdict::SameLine;  // one cut a line
-    const std::size_t end = line.endAfter(matchEnd);
-    const std::size_t i = line.skipBlanks(start, offset);
-    if (i < offset) {
-        // A short lead: 《书名》第一章, 第一卷 江湖 第一章 on a short line without a sentence, or
-        // brackets, 正文 and volume parts before a heading with any title.
-        std::size_t leadCharacters = 0;
-        for (std::size_t j = i; j < offset; j = line.next(j)) {
-            if (++leadCharacters > kLongestLead) return Verdict::InText;
-        }
-        if ((line.length(i, end) > kLongestLine || line.hasPunctuation(i, end)) &&
-            !line.structuralLead(i, offset))
-            return Verdict::InText;
-    }
-    // A reference at the start of a line: 第一章中所讨论的十大原理，….
-    if (matchEnd < end && marks.continuationAt(text, matchEnd) != 0 && line.hasPunctuation(i, end))
-        return Verdict::InText;
-    // An end marker: （第八章完）, 第八章 完, 第八章终, alone on the line.
-    if (std::size_t j = line.skipBlanks(matchEnd, end); j < end && marks.endWordAt(text, j)) {
-        j += marks.endWordAt(text, j);
-        while (j < end && (marks.bracketAt(text, j) != 0 || marks.blankAt(text, j) != 0))
-            j += marks.bracketAt(text, j) != 0 ? marks.bracketAt(text, j) : marks.blankAt(text, j);
-        std::size_t k = i;
-        while (k < offset && marks.bracketAt(text, k) != 0) k += marks.bracketAt(text, k);
-        if (j >= end && k >= offset) return Verdict::InText;
-    }
-    c.cut = start;
-    // A page header repeats the chapter's heading with a page number glued to its end
-    // (第一章漫长的封建社会5), or its line runs on into the body text. A part mark after a
-    // blank (第五章 2) or in brackets (第五章（下）) is none, nor are digits right after the
-    // heading.
-    if (line.length(i, end) > kLongestLine) {
-        c.pageHeader = true;
-    } else {
-        std::size_t previous = kNone, run = kNone, beforeRun = kNone;
-        for (std::size_t j = matchEnd; j < end;) {
-            if (const std::size_t blank = marks.blankAt(text, j); blank != 0) {
-                previous = j;
-                j += blank;
-                continue;
-            }
-            if (marks.digitAt(text, j) == 0) {
-                run = kNone;
-            } else if (run == kNone) {
-                run = j;
-                beforeRun = previous;
-            }
+    std::size_t j = line.skipBlanks(matchEnd, end);
+    if (j >= end || marks.endWordAt(text, j) == 0) return false;
+    j += marks.endWordAt(text, j);
+    while (j < end && (marks.bracketAt(text, j) != 0 || marks.blankAt(text, j) != 0))
+        j += marks.bracketAt(text, j) != 0 ? marks.bracketAt(text, j) : marks.blankAt(text, j);
+    std::size_t k = i;
+    while (k < offset && marks.bracketAt(text, k) != 0) k += marks.bracketAt(text, k);
+    return j >= end && k >= offset;
+}
+
+// A page header repeats the chapter's heading with a page number glued to its end
+// (第一章漫长的封建社会5), or its line runs on into the body text. A part mark after a
+// blank (第五章 2) or in brackets (第五章（下）) is none, nor are digits right after the
+// heading.
+bool isPageHeader(const LineView& line, std::size_t i, std::size_t matchEnd, std::size_t end) {
+    if (line.length(i, end) > kLongestLine) return true;
+    const std::string_view text = line.text;
+    const LineMarks& marks = line.marks;
+    std::size_t previous = kNone, run = kNone, beforeRun = kNone;
+    for (std::size_t j = matchEnd; j < end;) {
+        if (const std::size_t blank = marks.blankAt(text, j); blank != 0) {
             previous = j;
-            j = line.next(j);
+            j += blank;
+            continue;
         }
-        c.pageHeader = run != kNone && beforeRun != kNone && marks.blankAt(text, beforeRun) == 0 &&
-                       marks.bracketAt(text, beforeRun) == 0;
+        if (marks.digitAt(text, j) == 0) {
+            run = kNone;
+        } else if (run == kNone) {
+            run = j;
+            beforeRun = previous;
+        }
+        previous = j;
+        j = line.next(j);
     }
-    // A volume line just before, only blank lines between: the piece begins there.
+    return run != kNone && beforeRun != kNone && marks.blankAt(text, beforeRun) == 0 &&
+           marks.bracketAt(text, beforeRun) == 0;
+}
+
+// A volume line just before the heading's line at 'start', only blank lines between: the
+// piece begins there. Never at or before the previous cut.
+void findVolumeLine(const LineView& line, Candidate& c, std::size_t start,
+                    std::size_t previousCut) {
+    const std::string_view text = line.text;
     std::size_t lineStart = start;
     for (std::size_t steps = 0; steps <= kBlankLinesBefore && lineStart > 0; ++steps) {
         std::size_t previousEnd = lineStart - 1;
@@ -349,6 +348,26 @@ Verdict judge(const LineView& line, Candidate& c, std::size_t previousCut) {
         }
         break;
     }
+}
+
+// The line rules for one match; fills the candidate's cut, page-header mark and volume line.
+Verdict judge(const LineView& line, Candidate& c, std::size_t previousCut) {
+    const auto offset = static_cast<std::size_t>(c.match.offset);
+    const std::size_t matchEnd = offset + static_cast<std::size_t>(c.match.length);
+    const std::size_t start = line.startBefore(offset);
+    if (start == kNone) return Verdict::InText;          // a line far longer than a lead
+    if (start == previousCut) return Verdict::SameLine;  // one cut a line
+    const std::size_t end = line.endAfter(matchEnd);
+    const std::size_t i = line.skipBlanks(start, offset);
+    if (leadIsText(line, i, offset, end)) return Verdict::InText;
+    // A reference at the start of a line: 第一章中所讨论的十大原理，….
+    if (matchEnd < end && line.marks.continuationAt(line.text, matchEnd) != 0 &&
+        line.hasPunctuation(i, end))
+        return Verdict::InText;
+    if (isEndMarker(line, i, offset, matchEnd, end)) return Verdict::InText;
+    c.cut = start;
+    c.pageHeader = isPageHeader(line, i, matchEnd, end);
+    findVolumeLine(line, c, start, previousCut);
     return Verdict::Heading;
 }
 
@@ -546,15 +565,25 @@ HeadingSearch searchMatched(const Text& matchedExpression, std::string_view text
     return sortMatches(matches, searched, matched, toNovel, rules);
 }
 
-// The rules over the matches in the searched text, whose encoding is 'matched'.
-HeadingSearch sortMatches(const std::vector<ExpressionMatch>& matches, std::string_view searched,
-                          const DocumentEncoding& matched, const OffsetMap& toNovel,
-                          HeadingRules rules) {
-    HeadingSearch result;
-    const LineMarks marks(matched.codePage);
-    const NumberedMarks numbers(matched.codePage);
-    const LineView line{searched, marks, numbers, matched.characters};
+// The text that names a heading, blanks aside. An empty match ("cut before each heading") is
+// named by what follows it on its line.
+std::string matchKey(std::string_view searched, const ExpressionMatch& m, const LineMarks& marks) {
+    const auto from = static_cast<std::size_t>(m.offset);
+    std::size_t length = static_cast<std::size_t>(m.length);
+    if (length == 0) {
+        constexpr std::size_t kNamed = 64;
+        const std::size_t limit = std::min(searched.size(), from + kNamed);
+        length = static_cast<std::size_t>(
+            findEitherByte(searched.data() + from, searched.data() + limit, '\n', '\r') -
+            (searched.data() + from));
+    }
+    return keyOf(searched.substr(from, length), marks);
+}
 
+// The matches the line rules take for headings; those they leave out are counted in 'result'.
+std::vector<Candidate> judgeMatches(const std::vector<ExpressionMatch>& matches,
+                                    const LineView& line, HeadingRules rules,
+                                    HeadingSearch& result) {
     std::vector<Candidate> candidates;
     for (const ExpressionMatch& m : matches) {
         Candidate c;
@@ -572,52 +601,35 @@ HeadingSearch sortMatches(const std::vector<ExpressionMatch>& matches, std::stri
                     break;
             }
         }
-        if (rules.contentsRule || rules.lineRule) {
-            // An empty match ("cut before each heading") is named by what follows it on its
-            // line.
-            const auto from = static_cast<std::size_t>(m.offset);
-            std::size_t length = static_cast<std::size_t>(m.length);
-            if (length == 0) {
-                constexpr std::size_t kNamed = 64;
-                const std::size_t limit = std::min(searched.size(), from + kNamed);
-                length = static_cast<std::size_t>(
-                    findEitherByte(searched.data() + from, searched.data() + limit, '\n', '\r') -
-                    (searched.data() + from));
-            }
-            c.key = keyOf(searched.substr(from, length), marks);
-        }
+        if (rules.contentsRule || rules.lineRule) c.key = matchKey(line.text, m, line.marks);
         candidates.push_back(std::move(c));
     }
-    std::vector<Candidate> extras;
-    if (rules.lineRule && candidates.size() >= kFewestRegular) extras = findExtras(line);
-    placeInNovel(candidates, toNovel);
-    placeInNovel(extras, toNovel);
+    return candidates;
+}
 
-    // The same chapter again, close by or as a page header, is no new chapter.
-    if (rules.lineRule) {
-        std::vector<Candidate> kept;
-        for (Candidate& c : candidates) {
-            if (!kept.empty() && kept.back().key == c.key &&
-                (c.matchAt - kept.back().matchAt < kRepeatDistance || c.pageHeader)) {
-                ++result.leftOutRepeated;
-                continue;
-            }
-            kept.push_back(std::move(c));
+// The same chapter again, close by or as a page header, is no new chapter.
+void dropRepeats(std::vector<Candidate>& candidates, HeadingSearch& result) {
+    std::vector<Candidate> kept;
+    for (Candidate& c : candidates) {
+        if (!kept.empty() && kept.back().key == c.key &&
+            (c.matchAt - kept.back().matchAt < kRepeatDistance || c.pageHeader)) {
+            ++result.leftOutRepeated;
+            continue;
         }
-        candidates = std::move(kept);
+        kept.push_back(std::move(c));
     }
-    // Contents entries are spaced in the novel's own bytes, the extras among them.
-    std::vector<Candidate> all;
-    std::merge(std::make_move_iterator(candidates.begin()),
-               std::make_move_iterator(candidates.end()), std::make_move_iterator(extras.begin()),
-               std::make_move_iterator(extras.end()), std::back_inserter(all),
-               [](const Candidate& a, const Candidate& b) { return a.cutAt < b.cutAt; });
+    candidates = std::move(kept);
+}
+
+// The candidates that stay in the piece before them: the contents entries, and an extra close
+// to them (尾声 at the end of the contents).
+std::vector<bool> contentsToDrop(const std::vector<Candidate>& all, std::string_view searched,
+                                 const LineMarks& marks, HeadingRules rules) {
     std::vector<bool> entry(all.size(), false);
     if (rules.contentsRule) {
         entry = contentsEntries(all, searched, marks,
                                 rules.lineRule ? kContentsSpacing : kCloseContents);
     }
-    // An extra close to contents entries is one of them too (尾声 at the end of the contents).
     std::vector<bool> dropped = entry;
     for (std::size_t i = 0; i < all.size(); ++i) {
         if (all[i].kind != HeadingKind::Extra || entry[i]) continue;
@@ -627,6 +639,13 @@ HeadingSearch sortMatches(const std::vector<ExpressionMatch>& matches, std::stri
                 dropped[i] = true;
         }
     }
+    return dropped;
+}
+
+// The headings among the candidates not dropped, one cut a line, each beginning at its volume
+// line where it has one; extras only in a book of enough chapters.
+void keepHeadings(const std::vector<Candidate>& all, const std::vector<bool>& dropped,
+                  HeadingSearch& result) {
     std::size_t regular = 0;
     for (std::size_t i = 0; i < all.size(); ++i) {
         if (all[i].kind == HeadingKind::Chapter) {
@@ -660,6 +679,30 @@ HeadingSearch sortMatches(const std::vector<ExpressionMatch>& matches, std::stri
         result.details.push_back(detail);
         previousEnd = c.matchEndAt;
     }
+}
+
+// The rules over the matches in the searched text, whose encoding is 'matched'.
+HeadingSearch sortMatches(const std::vector<ExpressionMatch>& matches, std::string_view searched,
+                          const DocumentEncoding& matched, const OffsetMap& toNovel,
+                          HeadingRules rules) {
+    HeadingSearch result;
+    const LineMarks marks(matched.codePage);
+    const NumberedMarks numbers(matched.codePage);
+    const LineView line{searched, marks, numbers, matched.characters};
+
+    std::vector<Candidate> candidates = judgeMatches(matches, line, rules, result);
+    std::vector<Candidate> extras;
+    if (rules.lineRule && candidates.size() >= kFewestRegular) extras = findExtras(line);
+    placeInNovel(candidates, toNovel);
+    placeInNovel(extras, toNovel);
+    if (rules.lineRule) dropRepeats(candidates, result);
+    // Contents entries are spaced in the novel's own bytes, the extras among them.
+    std::vector<Candidate> all;
+    std::merge(std::make_move_iterator(candidates.begin()),
+               std::make_move_iterator(candidates.end()), std::make_move_iterator(extras.begin()),
+               std::make_move_iterator(extras.end()), std::back_inserter(all),
+               [](const Candidate& a, const Candidate& b) { return a.cutAt < b.cutAt; });
+    keepHeadings(all, contentsToDrop(all, searched, marks, rules), result);
     return result;
 }
 

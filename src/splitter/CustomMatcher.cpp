@@ -241,82 +241,102 @@ std::vector<std::int64_t> Utf8View::novelOffsets(
     return out;
 }
 
-std::string prepareCustomExpression(std::string_view e, std::string& reason) {
-    static const char kNotDigit[] = "\\x{0}-/:-\\x{10FFFF}";
-    const auto isHex = [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-    };
-    // In extended mode (?x) a "#" begins a comment to the end of the line.
-    bool extended = false;
+namespace {
+
+constexpr const char kNotDigit[] = "\\x{0}-/:-\\x{10FFFF}";
+
+// In extended mode (?x) a "#" begins a comment to the end of the line.
+bool hasExtendedOption(std::string_view e) {
     for (std::size_t at = e.find("(?"); at != std::string_view::npos; at = e.find("(?", at + 1)) {
         for (std::size_t k = at + 2; k < e.size() && std::isalpha(static_cast<unsigned char>(e[k]));
              ++k) {
-            if (e[k] == 'x') extended = true;
+            if (e[k] == 'x') return true;
         }
     }
+    return false;
+}
+
+bool isHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// The escape whose letter stands at 'i' (after its "\"), as the engine is to read it; 'i' is
+// left on its last character. False, with the reason, for an escape that names a byte.
+bool appendEscape(std::string_view e, std::size_t& i, bool inClass, std::string& out,
+                  std::string& reason) {
+    const char next = e[i];
+    if (next == 'Q') {
+        // Quoted to \E: nothing in it is syntax.
+        const std::size_t stop = e.find("\\E", i + 1);
+        const std::size_t to = stop == std::string_view::npos ? e.size() : stop + 2;
+        out.append(e.substr(i - 1, to - (i - 1)));
+        i = to - 1;
+    } else if (next == 'd') {
+        out += inClass ? "0-9" : "[0-9]";
+    } else if (next == 'D') {
+        out += inClass ? kNotDigit : "[^0-9]";
+    } else if (next == 'x' && i + 1 < e.size() && e[i + 1] != '{') {
+        std::size_t k = i + 1;
+        unsigned value = 0;
+        while (k < e.size() && k < i + 3 && isHex(e[k])) {
+            value =
+                value * 16 + static_cast<unsigned>(
+                                 std::isdigit(static_cast<unsigned char>(e[k]))
+                                     ? e[k] - '0'
+                                     : (std::tolower(static_cast<unsigned char>(e[k])) - 'a' + 10));
+            ++k;
+        }
+        if (value >= 0x80) {
+            reason = "\\x" + std::string(e.substr(i + 1, k - i - 1)) +
+                     " names a byte, and the expression is matched by characters: write "
+                     "the character itself, or its code point as \\x{...}";
+            return false;
+        }
+        out.append(e.substr(i - 1, k - (i - 1)));
+        i = k - 1;
+    } else if (next == 'c' && i + 1 < e.size()) {
+        out.append(e.substr(i - 1, 3));  // \c takes the next character, even a "\"
+        ++i;
+    } else {
+        out += '\\';
+        out += next;
+    }
+    return true;
+}
+
+// The character at 'i' inside a class, as the engine is to read it; 'inClass' ends at its "]".
+void appendClassMember(std::string_view e, std::size_t& i, bool& inClass, std::string& out) {
+    const char c = e[i];
+    if (c == '[' && e.substr(i, 9) == "[:digit:]") {
+        out += "0-9";
+        i += 8;
+    } else if (c == '[' && e.substr(i, 10) == "[:^digit:]") {
+        out += kNotDigit;
+        i += 9;
+    } else if (c == '[' && i + 1 < e.size() && e[i + 1] == ':') {
+        const std::size_t stop = e.find(":]", i + 2);
+        const std::size_t to = stop == std::string_view::npos ? i + 1 : stop + 2;
+        out.append(e.substr(i, to - i));
+        i = to - 1;
+    } else {
+        if (c == ']') inClass = false;
+        out += c;
+    }
+}
+
+}  // namespace
+
+std::string prepareCustomExpression(std::string_view e, std::string& reason) {
+    const bool extended = hasExtendedOption(e);
     std::string out;
     bool inClass = false;
     for (std::size_t i = 0; i < e.size(); ++i) {
         const char c = e[i];
         if (c == '\\' && i + 1 < e.size()) {
-            const char next = e[++i];
-            if (next == 'Q') {
-                // Quoted to \E: nothing in it is syntax.
-                const std::size_t stop = e.find("\\E", i + 1);
-                const std::size_t to = stop == std::string_view::npos ? e.size() : stop + 2;
-                out.append(e.substr(i - 1, to - (i - 1)));
-                i = to - 1;
-            } else if (next == 'd') {
-                out += inClass ? "0-9" : "[0-9]";
-            } else if (next == 'D') {
-                out += inClass ? kNotDigit : "[^0-9]";
-            } else if (next == 'x' && i + 1 < e.size() && e[i + 1] != '{') {
-                std::size_t k = i + 1;
-                unsigned value = 0;
-                while (k < e.size() && k < i + 3 && isHex(e[k])) {
-                    value = value * 16 +
-                            static_cast<unsigned>(
-                                std::isdigit(static_cast<unsigned char>(e[k]))
-                                    ? e[k] - '0'
-                                    : (std::tolower(static_cast<unsigned char>(e[k])) - 'a' + 10));
-                    ++k;
-                }
-                if (value >= 0x80) {
-                    reason = "\\x" + std::string(e.substr(i + 1, k - i - 1)) +
-                             " names a byte, and the expression is matched by characters: write "
-                             "the character itself, or its code point as \\x{...}";
-                    return {};
-                }
-                out.append(e.substr(i - 1, k - (i - 1)));
-                i = k - 1;
-            } else if (next == 'c' && i + 1 < e.size()) {
-                out.append(e.substr(i - 1, 3));  // \c takes the next character, even a "\"
-                ++i;
-            } else {
-                out += c;
-                out += next;
-            }
-            continue;
-        }
-        if (inClass) {
-            if (c == '[' && e.substr(i, 9) == "[:digit:]") {
-                out += "0-9";
-                i += 8;
-            } else if (c == '[' && e.substr(i, 10) == "[:^digit:]") {
-                out += kNotDigit;
-                i += 9;
-            } else if (c == '[' && i + 1 < e.size() && e[i + 1] == ':') {
-                const std::size_t stop = e.find(":]", i + 2);
-                const std::size_t to = stop == std::string_view::npos ? i + 1 : stop + 2;
-                out.append(e.substr(i, to - i));
-                i = to - 1;
-            } else {
-                if (c == ']') inClass = false;
-                out += c;
-            }
-            continue;
-        }
-        if (c == '[') {
+            if (!appendEscape(e, ++i, inClass, out, reason)) return {};
+        } else if (inClass) {
+            appendClassMember(e, i, inClass, out);
+        } else if (c == '[') {
             // A "]" right after "[" or "[^" is a member.
             inClass = true;
             out += c;
@@ -382,39 +402,73 @@ bool CustomMatcher::compile(const Text& expression, std::string& reason) {
     return true;
 }
 
+namespace {
+
+// The engine's limits hold for one starting position.
+constexpr std::uint32_t kMatchLimit = 1'000'000;
+constexpr std::uint32_t kDepthLimit = 100'000;
+constexpr std::uint32_t kHeapLimitKiB = 256 * 1024;
+
+// What one search needs of the engine besides the pattern, under the limits above.
+struct MatchResources {
+    pcre2_match_context* context = pcre2_match_context_create(nullptr);
+    pcre2_match_data* data = nullptr;
+    pcre2_jit_stack* stack = pcre2_jit_stack_create(32 * 1024, 8 * 1024 * 1024, nullptr);
+
+    MatchResources(const pcre2_code* code, bool jit) {
+        data = pcre2_match_data_create_from_pattern(code, nullptr);
+        if (!context) return;
+        pcre2_set_match_limit(context, kMatchLimit);
+        pcre2_set_depth_limit(context, kDepthLimit);
+        pcre2_set_heap_limit(context, kHeapLimitKiB);
+        if (jit && stack) pcre2_jit_stack_assign(context, nullptr, stack);
+    }
+    ~MatchResources() {
+        if (data) pcre2_match_data_free(data);
+        if (stack) pcre2_jit_stack_free(stack);
+        if (context) pcre2_match_context_free(context);
+    }
+    MatchResources(const MatchResources&) = delete;
+    MatchResources& operator=(const MatchResources&) = delete;
+    bool ready() const { return context && data; }
+};
+
+// A search tries the positions of a window at a time, so that the clock is read often: the
+// window grows while the searches are quick and shrinks when one is slow.
+class SearchWindow {
+public:
+    std::size_t size() const { return size_; }
+    void took(double seconds) {
+        constexpr double kQuick = 0.002, kSlow = 0.05;
+        if (seconds < kQuick && size_ < kLargest) size_ *= 2;
+        if (seconds > kSlow && size_ > kSmallest) size_ /= 4;
+    }
+
+private:
+    static constexpr std::size_t kSmallest = 64;
+    static constexpr std::size_t kLargest = std::size_t{1} << 20;
+    std::size_t size_ = kSmallest;
+};
+
+// The start of the UTF-8 character after the one at 'at'.
+std::size_t nextUtf8Character(std::string_view text, std::size_t at) {
+    ++at;
+    while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
+    return at;
+}
+
+}  // namespace
+
 std::vector<ExpressionMatch> CustomMatcher::searchAll(std::string_view text, bool& gaveUp) const {
     gaveUp = false;
     std::vector<ExpressionMatch> matches;
     if (!compiled_) return matches;
-    // The engine's limits hold for one starting position. A search tries the positions of a
-    // window at a time, so that the clock is read often: the window grows while the searches
-    // are quick and shrinks when one is slow, and the whole search has a budget of time.
-    constexpr std::uint32_t kMatchLimit = 1'000'000;
-    constexpr std::uint32_t kDepthLimit = 100'000;
-    constexpr std::uint32_t kHeapLimitKiB = 256 * 1024;
-    constexpr std::size_t kSmallestWindow = 64;
-    constexpr std::size_t kLargestWindow = std::size_t{1} << 20;
-    constexpr double kQuick = 0.002, kSlow = 0.05;  // seconds a search takes
-    struct Resources {
-        pcre2_match_context* context = pcre2_match_context_create(nullptr);
-        pcre2_match_data* data = nullptr;
-        pcre2_jit_stack* stack = pcre2_jit_stack_create(32 * 1024, 8 * 1024 * 1024, nullptr);
-        ~Resources() {
-            if (data) pcre2_match_data_free(data);
-            if (stack) pcre2_jit_stack_free(stack);
-            if (context) pcre2_match_context_free(context);
-        }
-    } r;
-    r.data = pcre2_match_data_create_from_pattern(compiled_->code, nullptr);
-    if (!r.context || !r.data) {
+    MatchResources r(compiled_->code, compiled_->jit);
+    if (!r.ready()) {
         gaveUp = true;
         return matches;
     }
-    pcre2_set_match_limit(r.context, kMatchLimit);
-    pcre2_set_depth_limit(r.context, kDepthLimit);
-    pcre2_set_heap_limit(r.context, kHeapLimitKiB);
-    if (compiled_->jit && r.stack) pcre2_jit_stack_assign(r.context, nullptr, r.stack);
-
+    // The whole search has a budget of time.
     using Clock = std::chrono::steady_clock;
     const auto seconds = [](Clock::time_point from, Clock::time_point to) {
         return std::chrono::duration<double>(to - from).count();
@@ -422,15 +476,10 @@ std::vector<ExpressionMatch> CustomMatcher::searchAll(std::string_view text, boo
     const Clock::time_point started = Clock::now();
     const auto* subject = reinterpret_cast<PCRE2_SPTR>(text.data());
     const std::size_t length = text.size();
-    const auto nextCharacter = [&](std::size_t at) {
-        ++at;
-        while (at < length && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
-        return at;
-    };
-    std::size_t window = kSmallestWindow;
+    SearchWindow window;
     std::size_t at = 0;
     while (at <= length) {
-        const std::size_t limit = length - at > window ? at + window : length;
+        const std::size_t limit = length - at > window.size() ? at + window.size() : length;
         pcre2_set_offset_limit(r.context, limit);
         const Clock::time_point before = Clock::now();
         const int rc = pcre2_match(compiled_->code, subject, length, at, 0, r.data, r.context);
@@ -439,12 +488,10 @@ std::vector<ExpressionMatch> CustomMatcher::searchAll(std::string_view text, boo
             gaveUp = true;
             return {};
         }
-        const double took = seconds(before, after);
-        if (took < kQuick && window < kLargestWindow) window *= 2;
-        if (took > kSlow && window > kSmallestWindow) window /= 4;
+        window.took(seconds(before, after));
         if (rc == PCRE2_ERROR_NOMATCH) {
             if (limit >= length) break;
-            at = nextCharacter(limit);
+            at = nextUtf8Character(text, limit);
             continue;
         }
         if (rc < 0) {
@@ -461,7 +508,7 @@ std::vector<ExpressionMatch> CustomMatcher::searchAll(std::string_view text, boo
             {static_cast<std::int64_t>(start), static_cast<std::int64_t>(end - start)});
         if (end == start) {
             if (start >= length) break;
-            at = nextCharacter(start);
+            at = nextUtf8Character(text, start);
         } else {
             at = end;
         }

@@ -1,5 +1,6 @@
 #include "splitter/ExpressionMatcher.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -117,12 +118,16 @@ bool ExpressionMatcher::compile(const Text& expression) {
     }
 }
 
-const char* ExpressionMatcher::findLiteral(const char* from, const char* end,
-                                           std::size_t key) const {
-    // The key is the literal's byte at 'key', or, in a literal of two bytes or more, the pair
-    // of bytes that starts there: a pair such as the two bytes of 第 is far rarer in a novel
-    // than either byte alone, so far fewer candidates stop the scan.
-    const std::string& literal = compiled_->literal;
+namespace {
+
+using Regex = boost::basic_regex<char, MatcherTraits>;
+
+// The first place from 'from' on where the literal stands. The key is the literal's byte at
+// 'key', or, in a literal of two bytes or more, the pair of bytes that starts there: a pair such
+// as the two bytes of 第 is far rarer in a novel than either byte alone, so far fewer candidates
+// stop the scan.
+const char* findLiteral(const char* from, const char* end, const std::string& literal,
+                        std::size_t key) {
     const bool pair = literal.size() >= 2;
     const auto first = static_cast<unsigned char>(literal[key]);
     const auto second = pair ? static_cast<unsigned char>(literal[key + 1]) : first;
@@ -141,6 +146,88 @@ const char* ExpressionMatcher::findLiteral(const char* from, const char* end,
     return nullptr;
 }
 
+// Where in the literal its rarest byte pair begins, counted in the first MiB of the text; 0 for
+// a literal of one byte.
+std::size_t rarestPairAt(std::string_view text, const std::string& literal) {
+    std::size_t key = 0;
+    if (literal.size() < 2) return key;
+    const char* const begin = text.data();
+    const char* const sampleEnd = begin + std::min(text.size(), std::size_t{1} << 20);
+    std::size_t fewest = static_cast<std::size_t>(-1);
+    for (std::size_t i = 0; i + 1 < literal.size(); ++i) {
+        const auto a = static_cast<unsigned char>(literal[i]);
+        const auto b = static_cast<unsigned char>(literal[i + 1]);
+        std::size_t count = 0;
+        for (const char* p = findBytePair(begin, sampleEnd, a, b); p != sampleEnd && count < fewest;
+             p = findBytePair(p + 1, sampleEnd, a, b)) {
+            ++count;
+        }
+        if (count < fewest) fewest = count, key = i;
+    }
+    return key;
+}
+
+// Where a search through one text stands.
+struct Cursor {
+    std::string_view text;
+    CharacterSet characters;
+    const char* start;    // the restart point: the engine's beginning of the text
+    const char* from;     // where the search resumes
+    std::size_t key = 0;  // see findLiteral
+    int failures = 0;     // candidates that failed in a row
+};
+
+enum class Engine { Found, End, GaveUp };
+
+// Candidates are tried one at a time only while they fail cheaply. An expression such as
+// 第.*X tries every candidate to the end of the text; after a few failures in a row the
+// engine scans on by itself, under the one effort limit it sets for a whole search.
+constexpr int kCandidateFailuresBeforeScan = 16;
+
+// The engine's next match from the cursor on, in 'm'. With a literal that every match begins
+// with, the engine only tries the places where it stands.
+Engine nextEngineMatch(const Regex& regex, const std::string& literal, Cursor& c,
+                       boost::match_results<const char*>& m) {
+    const char* const end = c.text.data() + c.text.size();
+    try {
+        if (literal.empty()) {
+            // With 'start' as the base and no match_prev_avail, the engine sees nothing
+            // before 'start', so ^, \A, \b and look-behinds treat it as the beginning of
+            // the text, wherever in it the search resumes.
+            return boost::regex_search(c.from, end, m, regex, boost::regex_constants::match_default,
+                                       c.start)
+                       ? Engine::Found
+                       : Engine::End;
+        }
+        for (;;) {
+            const char* candidate = findLiteral(c.from, end, literal, c.key);
+            if (!candidate) return Engine::End;
+            if (!isCharacterBoundary(c.text, static_cast<std::size_t>(candidate - c.text.data()),
+                                     c.characters)) {
+                c.from = candidate + 1;  // no heading begins inside a character
+                continue;
+            }
+            // From the candidate with 'start' as the base: the engine sees the bytes from
+            // 'start' on, exactly as in a search that began there, and no match can begin
+            // before the candidate, since every match begins with the literal.
+            const bool one = c.failures < kCandidateFailuresBeforeScan;
+            if (boost::regex_search(candidate, end, m, regex,
+                                    one ? boost::regex_constants::match_default |
+                                              boost::regex_constants::match_continuous
+                                        : boost::regex_constants::match_default,
+                                    c.start))
+                return Engine::Found;
+            if (!one) return Engine::End;
+            ++c.failures;
+            c.from = candidate + 1;
+        }
+    } catch (const std::exception&) {
+        return Engine::GaveUp;  // complexity or stack limit, or memory
+    }
+}
+
+}  // namespace
+
 std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text,
                                                           CharacterSet characters,
                                                           bool* gaveUp) const {
@@ -149,76 +236,14 @@ std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text,
     if (text.empty() || !compiled_) return matches;
     const char* const begin = text.data();
     const char* const end = begin + text.size();
-    const std::string& literal = compiled_->literal;
-
-    // With a literal that every match begins with, candidates are found by a scan for its
-    // rarest byte pair (counted in a sample of the text), or its one byte, and the engine only
-    // tries those.
-    std::size_t key = 0;
-    if (literal.size() >= 2) {
-        const std::size_t sample =
-            text.size() < (std::size_t{1} << 20) ? text.size() : (std::size_t{1} << 20);
-        const char* const sampleEnd = begin + sample;
-        std::size_t fewest = static_cast<std::size_t>(-1);
-        for (std::size_t i = 0; i + 1 < literal.size(); ++i) {
-            const auto a = static_cast<unsigned char>(literal[i]);
-            const auto b = static_cast<unsigned char>(literal[i + 1]);
-            std::size_t count = 0;
-            for (const char* p = findBytePair(begin, sampleEnd, a, b);
-                 p != sampleEnd && count < fewest; p = findBytePair(p + 1, sampleEnd, a, b)) {
-                ++count;
-            }
-            if (count < fewest) fewest = count, key = i;
-        }
-    }
-
-    const char* start = begin;  // the restart point: the engine's beginning of the text
-    const char* from = begin;   // where the search resumes
-    // Candidates are tried one at a time only while they fail cheaply. An expression such as
-    // 第.*X tries every candidate to the end of the text; after a few failures in a row the
-    // engine scans on by itself, under the one effort limit it sets for a whole search.
-    constexpr int kCandidateFailuresBeforeScan = 16;
-    int failures = 0;
+    Cursor cursor{text, characters, begin, begin, rarestPairAt(text, compiled_->literal)};
     boost::match_results<const char*> m;
     for (;;) {
-        bool found = false;
-        try {
-            if (literal.empty()) {
-                // With 'start' as the base and no match_prev_avail, the engine sees nothing
-                // before 'start', so ^, \A, \b and look-behinds treat it as the beginning of
-                // the text, wherever in it the search resumes.
-                found = boost::regex_search(from, end, m, compiled_->regex,
-                                            boost::regex_constants::match_default, start);
-            } else {
-                const char* candidate = findLiteral(from, end, key);
-                if (!candidate) break;
-                if (!isCharacterBoundary(text, static_cast<std::size_t>(candidate - begin),
-                                         characters)) {
-                    from = candidate + 1;  // no heading begins inside a character
-                    continue;
-                }
-                // From the candidate with 'start' as the base: the engine sees the bytes from
-                // 'start' on, exactly as in a search that began there, and no match can begin
-                // before the candidate, since every match begins with the literal.
-                const bool one = failures < kCandidateFailuresBeforeScan;
-                found = boost::regex_search(candidate, end, m, compiled_->regex,
-                                            one ? boost::regex_constants::match_default |
-                                                      boost::regex_constants::match_continuous
-                                                : boost::regex_constants::match_default,
-                                            start);
-                if (!found && one) {
-                    ++failures;
-                    from = candidate + 1;
-                    continue;
-                }
-            }
-        } catch (const std::exception&) {
-            // Complexity or stack limit, or memory: keep what was found, and tell.
-            if (gaveUp) *gaveUp = true;
-            break;
-        }
-        if (!found) break;
-        failures = 0;
+        const Engine engine = nextEngineMatch(compiled_->regex, compiled_->literal, cursor, m);
+        // When the engine gives up, what was found is kept, and told.
+        if (engine == Engine::GaveUp && gaveUp) *gaveUp = true;
+        if (engine != Engine::Found) break;
+        cursor.failures = 0;
         ExpressionMatch match;
         match.offset = static_cast<std::int64_t>(m[0].first - begin);
         match.length = static_cast<std::int64_t>(m[0].second - m[0].first);
@@ -227,14 +252,14 @@ std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text,
                                  characters)) {
             // Half a character is no heading. The search goes on from the next boundary, with
             // the same beginning of the text as before.
-            from = begin +
-                   nextCharacterBoundary(text, static_cast<std::size_t>(match.offset), characters);
-            if (from > end) break;
+            cursor.from = begin + nextCharacterBoundary(
+                                      text, static_cast<std::size_t>(match.offset), characters);
+            if (cursor.from > end) break;
             continue;
         }
         matches.push_back(match);
         if (match.length == 0) break;
-        start = from = m[0].second;
+        cursor.start = cursor.from = m[0].second;
     }
     return matches;
 }

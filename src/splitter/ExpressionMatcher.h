@@ -43,7 +43,6 @@ public:
 
 private:
     struct Compiled;
-    const char* findLiteral(const char* from, const char* end, std::size_t key) const;
     std::unique_ptr<Compiled> compiled_;
     std::string compileError_;
 };

@@ -166,23 +166,28 @@ std::vector<Volume> groupVolumesWithin(const std::vector<ChapterPiece>& pieces,
     return volumes;
 }
 
-Text volumeTitle(std::string_view text, std::size_t offset, const DocumentEncoding& encoding) {
+namespace {
+
+// The line from 'offset' to its end, at most 400 bytes of it, ending on a character boundary.
+// A title needs no more than its first 40 characters: 200 bytes of any encoding hold them.
+std::string_view titleLine(std::string_view text, std::size_t offset,
+                           const DocumentEncoding& encoding) {
     const bool utf16 = encoding.characters == CharacterSet::Utf16Le ||
                        encoding.characters == CharacterSet::Utf16Be;
     const std::size_t unit = utf16 ? 2 : 1;
     const std::size_t low = encoding.characters == CharacterSet::Utf16Be ? 1 : 0;
     std::size_t end = offset;
-    // A title needs no more than its first 40 characters: 200 bytes of any encoding hold them.
     while (end + unit <= text.size() && end - offset < 400 &&
            !((text[end + low] == '\n' || text[end + low] == '\r') &&
              (!utf16 || text[end + 1 - low] == '\0'))) {
         end += unit;
     }
     while (end > offset && !isCharacterBoundary(text, end, encoding.characters)) --end;
-    const std::string_view line = text.substr(offset, end - offset);
-    // In UTF-8 first: there the characters to replace are easy to tell.
-    std::string utf8 = utf16 ? utf16ToUtf8(line, encoding.characters == CharacterSet::Utf16Be)
-                             : convertForDisplay(line, encoding.codePage, "UTF-8");
+    return text.substr(offset, end - offset);
+}
+
+// The first 40 characters of a UTF-8 text, those that file systems refuse replaced by "_".
+std::string fortyNameCharacters(const std::string& utf8) {
     std::string clean;
     std::size_t characters = 0;
     for (std::size_t i = 0; i < utf8.size() && characters < 40;) {
@@ -192,36 +197,49 @@ Text volumeTitle(std::string_view text, std::size_t offset, const DocumentEncodi
         i += n;
         if (b < 0x20 || b == 0x7F || std::strchr("\\/:*?\"<>|", static_cast<char>(b)) != nullptr)
             c = "_";
-        // Not the same in every code page: left to the conversion below.
+        // Not the same in every code page: left to the conversion to the program's.
         clean += c;
         ++characters;
     }
-    // Blanks at either end (ASCII and the ideographic space), and the dots at the end that
-    // Windows drops from a name.
-    const auto trimmed = [](std::string t) {
-        const std::string ideographic = "\xE3\x80\x80";
-        for (bool changed = true; changed;) {
-            changed = false;
-            if (!t.empty() && (t.front() == ' ' || t.front() == '\t')) {
-                t.erase(0, 1);
-                changed = true;
-            }
-            if (!t.empty() && (t.back() == ' ' || t.back() == '\t' || t.back() == '.')) {
-                t.pop_back();
-                changed = true;
-            }
-            if (t.rfind(ideographic, 0) == 0) {
-                t.erase(0, 3);
-                changed = true;
-            }
-            if (t.size() >= 3 && t.compare(t.size() - 3, 3, ideographic) == 0) {
-                t.resize(t.size() - 3);
-                changed = true;
-            }
+    return clean;
+}
+
+// Without blanks at either end (ASCII and the ideographic space), nor the dots at the end that
+// Windows drops from a name.
+std::string trimmedName(std::string t) {
+    const std::string ideographic = "\xE3\x80\x80";
+    for (bool changed = true; changed;) {
+        changed = false;
+        if (!t.empty() && (t.front() == ' ' || t.front() == '\t')) {
+            t.erase(0, 1);
+            changed = true;
         }
-        return t;
-    };
-    clean = trimmed(clean);
+        if (!t.empty() && (t.back() == ' ' || t.back() == '\t' || t.back() == '.')) {
+            t.pop_back();
+            changed = true;
+        }
+        if (t.rfind(ideographic, 0) == 0) {
+            t.erase(0, 3);
+            changed = true;
+        }
+        if (t.size() >= 3 && t.compare(t.size() - 3, 3, ideographic) == 0) {
+            t.resize(t.size() - 3);
+            changed = true;
+        }
+    }
+    return t;
+}
+
+}  // namespace
+
+Text volumeTitle(std::string_view text, std::size_t offset, const DocumentEncoding& encoding) {
+    const std::string_view line = titleLine(text, offset, encoding);
+    // In UTF-8 first: there the characters to replace are easy to tell.
+    const bool utf16 = encoding.characters == CharacterSet::Utf16Le ||
+                       encoding.characters == CharacterSet::Utf16Be;
+    const std::string utf8 = utf16 ? utf16ToUtf8(line, encoding.characters == CharacterSet::Utf16Be)
+                                   : convertForDisplay(line, encoding.codePage, "UTF-8");
+    const std::string clean = trimmedName(fortyNameCharacters(utf8));
     // What the program's code page cannot hold becomes "?", which no file system takes.
     Text title = convertForDisplay(clean, "UTF-8", programCodePage());
     for (char& c : title) {

@@ -32,8 +32,8 @@ protected:
     RecordingContextMenu contextMenu;
     RecordingUpdate update;
     splitter::SourceDocument document;
-    Application app{document,    fs,     window,
-                    contextMenu, update, Platform{splitter::PathStyle::Posix, "/home/u/output"}};
+    static Platform platform() { return Platform{splitter::PathStyle::Posix, "/home/u/output"}; }
+    Application app{document, fs, window, contextMenu, update, platform()};
     const std::string novel = "preface\n第1章 a\n第2章 b\n第3章 c\n";
 
     void SetUp() override {
@@ -52,6 +52,15 @@ protected:
                 return std::vector<std::string>(window.log.begin() + i + 1, window.log.end());
         return {};
     }
+
+    // A window and a document of their own over the same files: one case of a table each.
+    struct FreshStart {
+        FakeWindow window;
+        splitter::SourceDocument document;
+        Application app;
+        explicit FreshStart(ApplicationTest& t)
+            : app{document, t.fs, window, t.contextMenu, t.update, platform()} {}
+    };
 };
 
 TEST_F(ApplicationTest, APlainStartBuildsTheWindowInOrderAndRunsTheLoop) {
@@ -116,15 +125,11 @@ TEST_F(ApplicationTest, AnUnquotedPathWithBlanksIsTakenWhole) {
         {{"/My", "Books/a", "b.txt"}, "", "", "/"},  // no command line to fall back on
     };
     for (const auto& c : cases) {
-        FakeWindow fresh;
-        splitter::SourceDocument doc;
-        Application start{doc,    fs,
-                          fresh,  contextMenu,
-                          update, Platform{splitter::PathStyle::Posix, "/home/u/output"}};
-        start.startProgram(c.items, c.rest);
-        EXPECT_EQ(doc.text(), c.loaded) << c.rest;
-        EXPECT_EQ(fresh.controls[Control::OutputDirEdit].text, c.folder) << c.rest;
-        EXPECT_TRUE(fresh.boxes.empty());
+        FreshStart fresh(*this);
+        fresh.app.startProgram(c.items, c.rest);
+        EXPECT_EQ(fresh.document.text(), c.loaded) << c.rest;
+        EXPECT_EQ(fresh.window.controls[Control::OutputDirEdit].text, c.folder) << c.rest;
+        EXPECT_TRUE(fresh.window.boxes.empty());
     }
 }
 
@@ -207,23 +212,20 @@ TEST_F(ApplicationTest, ADroppedTxtFileLoadsAsOpenDoesWhileNoNovelIsLoaded) {
         {"nothing", "", {}, false, "", {}},
     };
     for (const auto& c : cases) {
-        FakeWindow fresh;
-        splitter::SourceDocument doc;
-        Application start{doc,    fs,
-                          fresh,  contextMenu,
-                          update, Platform{splitter::PathStyle::Posix, "/home/u/output"}};
-        start.startProgram({});
-        doc.replace(c.loadedBefore);
-        EXPECT_EQ(fresh.dragOver(c.dropped), c.taken) << c.what;
-        fresh.log.clear();
-        fresh.drop(c.dropped);
-        EXPECT_EQ(doc.text(), c.text) << c.what;
-        EXPECT_EQ(fresh.boxTexts(), c.boxes) << c.what;
+        FreshStart fresh(*this);
+        fresh.app.startProgram({});
+        fresh.document.replace(c.loadedBefore);
+        EXPECT_EQ(fresh.window.dragOver(c.dropped), c.taken) << c.what;
+        fresh.window.log.clear();
+        fresh.window.drop(c.dropped);
+        EXPECT_EQ(fresh.document.text(), c.text) << c.what;
+        EXPECT_EQ(fresh.window.boxTexts(), c.boxes) << c.what;
         if (c.taken) {
-            EXPECT_EQ(fresh.log, (std::vector<std::string>{"busy", "idle", "box " + c.boxes[0]}))
+            EXPECT_EQ(fresh.window.log,
+                      (std::vector<std::string>{"busy", "idle", "box " + c.boxes[0]}))
                 << c.what;
         }
-        EXPECT_EQ(fresh.unpairedBusy, 0) << c.what;
+        EXPECT_EQ(fresh.window.unpairedBusy, 0) << c.what;
     }
 }
 

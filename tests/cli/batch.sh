@@ -7,8 +7,7 @@ split=$(realpath "$1")
 gen=$(realpath "$2")
 source "$(dirname "$0")/common.sh"
 
-"$gen" a.txt --encoding gbk --chapters 40 --seed 3 >/dev/null
-"$gen" b.txt --encoding utf8 --chapters 23 --seed 5 --no-preface >/dev/null
+two_novels "$gen" a.txt b.txt
 mkdir -p one two books/sub books/empty
 cp a.txt one/ && cp b.txt two/ && printf '' > two/empty.txt
 cp a.txt books/x.TXT && cp b.txt books/sub/y.txt && cp a.txt books/sub/novel_1.txt

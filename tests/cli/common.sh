@@ -24,3 +24,9 @@ joined() {
     local i n=${2:-$(count_volumes "$1")}
     for i in $(seq 1 "$n"); do cat "$1/novel_$i.txt"; done
 }
+# two_novels FK_GENNOVEL GBK UTF8: the pair of novels the splits are checked on: GBK with a
+# preface and 40 headings, UTF-8 without a preface and 23 headings, CRLF lines.
+two_novels() {
+    "$1" "$2" --encoding gbk --chapters 40 --seed 3 >/dev/null
+    "$1" "$3" --encoding utf8 --chapters 23 --seed 5 --no-preface >/dev/null
+}

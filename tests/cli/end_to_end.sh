@@ -8,8 +8,7 @@ gen=$(realpath "$2")
 source "$(dirname "$0")/common.sh"
 
 # Novels: GBK with a preface and UTF-8 without, headings in numerals and digits, CRLF lines.
-"$gen" gbk.txt --encoding gbk --chapters 40 --seed 3 >/dev/null
-"$gen" utf8.txt --encoding utf8 --chapters 23 --seed 5 --no-preface >/dev/null
+two_novels "$gen" gbk.txt utf8.txt
 
 # 1. Splits join back to the novel, with ceil((headings + 1) / N) files.
 for case in "gbk.txt GBK 7 40" "gbk.txt GBK 1 40" "gbk.txt GBK 41 40" "utf8.txt UTF-8 10 23" "utf8.txt UTF-8 1 23"; do
