@@ -1,6 +1,8 @@
 #include "cli/CliEpub.h"
 
+#include <optional>
 #include <tuple>
+#include <vector>
 
 #include "cli/Catalogue.h"
 #include "epub/EpubBook.h"
@@ -49,16 +51,18 @@ bool isEpubName(const std::string& path) {
     return end == ".epub";
 }
 
-int writeEpub(const EpubRun& run) {
-    const std::string& codePage = programCodePage();
-    const auto inUtf8 = [&](const Text& text) {
-        return convertForDisplay(text, codePage, "UTF-8");
-    };
+namespace {
+
+std::string inUtf8(const Text& text) { return convertForDisplay(text, programCodePage(), "UTF-8"); }
+
+// What the book says of itself, from the options and the novel's first lines; nothing, the
+// reason reported, when an option is no use.
+std::optional<BookInfo> bookInfo(const EpubRun& run, const std::vector<std::int64_t>& headings) {
     const CliOptions& options = run.options;
     if (!isLanguageTag(options.language)) {
         run.report(trf("--lang takes a language tag such as zh, zh-TW or en-US, not {1}",
                        {convertForDisplay(options.language, run.terminal, "UTF-8")}));
-        return kExitUsage;
+        return std::nullopt;
     }
     BookInfo info;
     info.language = options.language;
@@ -67,47 +71,23 @@ int writeEpub(const EpubRun& run) {
         const std::optional<std::string> utf8 = convertText(*typed, run.terminal, "UTF-8");
         if (!utf8) {
             run.report(trf("{1} is not text in the terminal's encoding", {name}));
-            return kExitUsage;
+            return std::nullopt;
         }
         *into = std::string(trimmed(*utf8));
     }
-
-    const std::string_view text = run.document.text();
-    const DocumentEncoding& encoding = run.document.encoding();
-    // Where each heading's line is; a volume line that went with a heading is found again.
-    std::vector<std::int64_t> headings;
-    headings.reserve(run.search.headings.size());
-    for (std::size_t k = 0; k < run.search.headings.size(); ++k) {
-        headings.push_back(k < run.search.details.size() ? run.search.details[k].match.offset
-                                                         : run.search.headings[k].offset);
-    }
-    const NamedInFront named = titleAndAuthorIn(text, encoding, headings);
+    const NamedInFront named =
+        titleAndAuthorIn(run.document.text(), run.document.encoding(), headings);
     if (info.title.empty()) info.title = named.title;
     if (info.title.empty()) {
         info.title = inUtf8(novelStem(run.novel, nativePathStyle() == PathStyle::Windows));
     }
     if (info.author.empty()) info.author = named.author;
     info.modified = modificationTime();
+    return info;
+}
 
-    const std::optional<FileIdentity> novel = run.files.identify(run.novel);
-    if (novel && novel == run.files.identify(run.book)) {
-        run.report(trf("the EPUB would replace the novel itself: {1}", {inUtf8(run.book)}));
-        return kExitRefused;
-    }
-    if (headings.empty()) {
-        run.report(
-            tr("no chapter heading found: the EPUB's documents are cut at line ends about "
-               "every 100 KB"));
-    }
-    Book book(text, encoding, planBook(text, encoding, headings), info);
-    const std::vector<ArchiveEntry> entries = book.entries();
-    const std::optional<EpubFailure> failure =
-        installEpub(run.files, run.book, folderOf(run.book, nativePathStyle()), entries);
-    if (failure) {
-        run.report(trf("cannot write {1}: {2}", {inUtf8(run.book), inUtf8(failure->reason)}));
-        return kExitFileError;
-    }
-
+// The characters the book could not convert, the first few with their places.
+void reportUnconvertible(const EpubRun& run, Book& book) {
     book.countLines();
     for (const Unconvertible& u : book.unconvertible()) {
         run.report(
@@ -120,27 +100,64 @@ int writeEpub(const EpubRun& run) {
     if (unshown > 0) {
         run.report(trf("and {1} more such character(s)", {std::to_string(unshown)}));
     }
+}
 
-    std::string source = tr("source kept (--delete-source not given)");
-    if (options.deleteSource) {
-        const SourceDeletion deletion =
-            deleteSourceIfEpubHolds(run.files, run.novel, run.book, text, encoding);
-        switch (deletion.fate) {
-            case SourceFate::Deleted:
-                source = tr("source deleted");
-                break;
-            case SourceFate::Differs:
-                source = trf("source kept: {1}", {describe(deletion.difference)});
-                break;
-            case SourceFate::IsOutput:
-                source = trf("source kept: {1}", {tr("it is the EPUB itself")});
-                break;
-            case SourceFate::Failed:
-                source = trf("source kept: {1}", {inUtf8(deletion.reason)});
-                break;
-        }
-        if (deletion.fate != SourceFate::Deleted) run.report(source);
+// The novel deleted when asked and the book read back holds it; what became of it, in words.
+std::string deleteNovel(const EpubRun& run) {
+    if (!run.options.deleteSource) return tr("source kept (--delete-source not given)");
+    const SourceDeletion deletion = deleteSourceIfEpubHolds(
+        run.files, run.novel, run.book, run.document.text(), run.document.encoding());
+    std::string source;
+    switch (deletion.fate) {
+        case SourceFate::Deleted:
+            return tr("source deleted");
+        case SourceFate::Differs:
+            source = trf("source kept: {1}", {describe(deletion.difference)});
+            break;
+        case SourceFate::IsOutput:
+            source = trf("source kept: {1}", {tr("it is the EPUB itself")});
+            break;
+        case SourceFate::Failed:
+            source = trf("source kept: {1}", {inUtf8(deletion.reason)});
+            break;
     }
+    run.report(source);
+    return source;
+}
+
+}  // namespace
+
+int writeEpub(const EpubRun& run) {
+    // Where each heading's line is; a volume line that went with a heading is found again.
+    std::vector<std::int64_t> headings;
+    headings.reserve(run.search.headings.size());
+    for (std::size_t k = 0; k < run.search.headings.size(); ++k) {
+        headings.push_back(k < run.search.details.size() ? run.search.details[k].match.offset
+                                                         : run.search.headings[k].offset);
+    }
+    const std::optional<BookInfo> info = bookInfo(run, headings);
+    if (!info) return kExitUsage;
+    const std::optional<FileIdentity> novel = run.files.identify(run.novel);
+    if (novel && novel == run.files.identify(run.book)) {
+        run.report(trf("the EPUB would replace the novel itself: {1}", {inUtf8(run.book)}));
+        return kExitRefused;
+    }
+    if (headings.empty()) {
+        run.report(
+            tr("no chapter heading found: the EPUB's documents are cut at line ends about "
+               "every 100 KB"));
+    }
+    const std::string_view text = run.document.text();
+    const DocumentEncoding& encoding = run.document.encoding();
+    Book book(text, encoding, planBook(text, encoding, headings), *info);
+    const std::vector<ArchiveEntry> entries = book.entries();
+    if (const std::optional<EpubFailure> failure =
+            installEpub(run.files, run.book, folderOf(run.book, nativePathStyle()), entries)) {
+        run.report(trf("cannot write {1}: {2}", {inUtf8(run.book), inUtf8(failure->reason)}));
+        return kExitFileError;
+    }
+    reportUnconvertible(run, book);
+    const std::string source = deleteNovel(run);
     std::int64_t counts[4] = {};
     for (const BookPart& part : book.parts()) ++counts[static_cast<int>(part.kind)];
     run.out << convertForDisplay(

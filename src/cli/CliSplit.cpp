@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -19,6 +20,7 @@
 #include "splitter/Path.h"
 #include "splitter/SourceDocument.h"
 #include "splitter/SplitFlow.h"
+#include "splitter/SplitPlan.h"
 #include "splitter/TextToInteger.h"
 #include "splitter/VolumeFiles.h"
 #include "splitter/VolumeNames.h"
@@ -355,424 +357,406 @@ bool isStatefulCodePage(const std::string& codePage) {
     return false;
 }
 
-int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
-    const std::string terminal = systemCodePage();
-    const auto say = [&](const std::string& utf8) {
-        return convertForDisplay(utf8, "UTF-8", terminal);
-    };
-    const auto complain = [&](const std::string& utf8) {
-        err << "folioknife-split: " << say(utf8) << "\n";
-    };
-    const std::string codePage = options.codePage.empty() ? terminal : options.codePage;
-    if (!convertText("", terminal, codePage)) {
-        complain(trf("unknown code page: {1}",
-                     {convertForDisplay(options.codePage, terminal, "UTF-8")}));
-        return kExitUsage;
+namespace {
+
+// The line on which a heading stands, in UTF-8; a "line" may be megabytes long: its start,
+// cut between characters.
+std::string headingLine(const SplitPlan& plan, const ExpressionMatch& m) {
+    const DocumentEncoding& encoding = plan.encoding;
+    Text line(lineAt(plan.text.view(), static_cast<std::size_t>(m.offset), encoding.characters));
+    constexpr std::size_t kShown = 160;
+    if (line.size() > kShown) {
+        std::size_t cut = 0;
+        for (std::size_t next = 0; next <= kShown;
+             next = nextCharacterBoundary(line, next, encoding.characters)) {
+            cut = next;
+        }
+        line = line.substr(0, cut) + "...";
+    }
+    if (encoding.characters == CharacterSet::Utf16Le ||
+        encoding.characters == CharacterSet::Utf16Be)
+        return utf16ToUtf8(line, encoding.characters == CharacterSet::Utf16Be);
+    return convertForDisplay(line, encoding.codePage, "UTF-8");
+}
+
+// One call of folioknife-split: its checks, then each novel split, listed or made a book.
+class CliRun {
+public:
+    CliRun(CliOptions& options, std::ostream& out, std::ostream& err)
+        : o_(options), out_(out), err_(err), terminal_(systemCodePage()) {}
+    int run();
+
+private:
+    std::string say(const std::string& utf8) const {
+        return convertForDisplay(utf8, "UTF-8", terminal_);
+    }
+    // A text as typed in the terminal, in UTF-8.
+    std::string typed(const std::string& text) const {
+        return convertForDisplay(text, terminal_, "UTF-8");
+    }
+    std::string inUtf8(const Text& text) const {
+        return convertForDisplay(text, codePage_, "UTF-8");
+    }
+    std::string localize(const Text& text) const {
+        return localizeSplitterMessage(text, codePage_, chinese_);
+    }
+    void complain(const std::string& utf8) { err_ << "folioknife-split: " << say(utf8) << "\n"; }
+    // A novel's own message, naming it when there are several.
+    void report(const std::string& utf8) {
+        err_ << say(several_ ? trf("{1}: {2}", {inUtf8(novel_), utf8}) : utf8) << "\n";
+    }
+    void fail(int status) { worst_ = std::max(worst_, status); }
+    bool checkOptions();
+    bool takeTypedTexts();
+    std::vector<Text> collectAll();
+    Text folderFor(const Text& path);
+    bool loadNovel(SourceDocument& document, CountingFileService& counting, const Text& folder);
+    void doNovel(const Text& path);
+    void makeBook(SourceDocument& document, CliSettings& settings);
+    void listNovel(SourceDocument& document, CliSettings& settings);
+    void listInJson(const SplitPlan& plan, const std::vector<std::string>& notes);
+    void splitNovel(SourceDocument& document, CliSettings& settings, const Text& folder,
+                    CountingFileService& counting);
+    void printJson();
+
+    CliOptions& o_;
+    std::ostream& out_;
+    std::ostream& err_;
+    const std::string terminal_;
+    std::string codePage_;
+    bool chinese_ = false;
+    FileService* files_ = nullptr;
+    std::unique_ptr<PathConvertingFileService> converting_;
+    std::string separator_;
+    bool windows_ = nativePathStyle() == PathStyle::Windows;
+    bool several_ = false;
+    int worst_ = kExitDone;
+    Text novel_;                                          // the novel at hand
+    std::set<Text> folders_;                              // the folders novels are split into
+    nlohmann::json documents_ = nlohmann::json::array();  // --list --json
+};
+
+// The code page and the options that need no novel; false when one is unusable.
+bool CliRun::checkOptions() {
+    codePage_ = o_.codePage.empty() ? terminal_ : o_.codePage;
+    if (!convertText("", terminal_, codePage_)) {
+        complain(trf("unknown code page: {1}", {typed(o_.codePage)}));
+        return false;
     }
     // Paths, separators, digits and the expression's syntax are ASCII bytes: a code page that
     // writes ASCII otherwise would build names outside the output folder.
-    if (!asciiMeansAscii(codePage)) {
+    if (!asciiMeansAscii(codePage_)) {
         complain(
             trf("code page {1} cannot be used: its ASCII characters are not ASCII bytes "
                 "(UTF-16, UTF-32, UCS-2 and UCS-4 are refused; GBK, GB18030, Big5 and UTF-8 "
                 "work)",
-                {codePage}));
-        return kExitUsage;
+                {codePage_}));
+        return false;
     }
-    if (isStatefulCodePage(codePage)) {
+    if (isStatefulCodePage(codePage_)) {
         complain(
             trf("code page {1} cannot be used: it shifts between character sets, so bytes of its "
                 "characters can be \"/\" or other ASCII (ISO-2022-*, HZ and UTF-7 are refused; "
                 "GBK, GB18030, Big5, Shift-JIS, EUC-* and UTF-8 work)",
-                {codePage}));
-        return kExitUsage;
+                {codePage_}));
+        return false;
     }
-    if (!options.maxSize.empty() && !parseSize(options.maxSize)) {
+    if (!o_.maxSize.empty() && !parseSize(o_.maxSize)) {
         complain(trf("--max-size {1}: give a size of at least 64 bytes, such as 500K or 2M",
-                     {convertForDisplay(options.maxSize, terminal, "UTF-8")}));
-        return kExitUsage;
+                     {typed(o_.maxSize)}));
+        return false;
     }
-    if (!options.to.empty() && volumeEncodingNamed(options.to).empty()) {
-        complain(trf("--to {1}: the volumes can be written in utf-8, gbk or utf-16le",
-                     {convertForDisplay(options.to, terminal, "UTF-8")}));
-        return kExitUsage;
+    if (!o_.to.empty() && volumeEncodingNamed(o_.to).empty()) {
+        complain(
+            trf("--to {1}: the volumes can be written in utf-8, gbk or utf-16le", {typed(o_.to)}));
+        return false;
     }
-    setProgramCodePage(codePage);
-    const bool chinese = chineseMessages();
-    const auto show = [&](const Text& text) { return convertForDisplay(text, codePage, terminal); };
-    const auto inUtf8 = [&](const Text& text) {
-        return convertForDisplay(text, codePage, "UTF-8");
-    };
-    const auto localize = [&](const Text& text) {
-        return localizeSplitterMessage(text, codePage, chinese);
-    };
+    return true;
+}
 
-    // Texts typed in the terminal go to the code page in which the expression is matched.
-    const bool convert = !sameCodePage(codePage, terminal);
-    struct Field {
-        std::string* text;
-        const char* name;
-    };
-    std::vector<Field> fields = {
-        {&options.prefix, "--prefix"},          {&options.suffix, "--suffix"},
-        {&options.expression, "--expression"},  {&options.perFile, "--per-file"},
-        {&options.outputDirectory, "--output"}, {&options.name, "--name"},
-        {&options.epubPath, "--epub"}};
-    for (std::string& file : options.files) fields.push_back({&file, "FILE"});
-    if (convert) {
-        for (const Field& f : fields) {
-            auto converted = convertText(*f.text, terminal, codePage);
+// Texts typed in the terminal go to the code page in which the expression is matched.
+bool CliRun::takeTypedTexts() {
+    std::vector<std::pair<std::string*, const char*>> fields = {
+        {&o_.prefix, "--prefix"},          {&o_.suffix, "--suffix"},
+        {&o_.expression, "--expression"},  {&o_.perFile, "--per-file"},
+        {&o_.outputDirectory, "--output"}, {&o_.name, "--name"},
+        {&o_.epubPath, "--epub"}};
+    for (std::string& file : o_.files) fields.emplace_back(&file, "FILE");
+    if (!sameCodePage(codePage_, terminal_)) {
+        for (const auto& [text, name] : fields) {
+            auto converted = convertText(*text, terminal_, codePage_);
             if (!converted) {
-                complain(trf("{1} cannot be written in code page {2}", {f.name, codePage}));
-                return kExitUsage;
+                complain(trf("{1} cannot be written in code page {2}", {name, codePage_}));
+                return false;
             }
-            *f.text = *converted;
+            *text = *converted;
         }
     }
-    if (!options.name.empty()) {
-        if (const Text bad = volumePatternError(options.name); !bad.empty()) {
+    if (!o_.name.empty()) {
+        if (const Text bad = volumePatternError(o_.name); !bad.empty()) {
             complain(
                 trf("--name {1}: a file name with {name}, {k}, {k0} or {title} in it, "
                     "without a folder; not usable: {2}",
-                    {inUtf8(options.name), inUtf8(bad)}));
-            return kExitUsage;
+                    {inUtf8(o_.name), inUtf8(bad)}));
+            return false;
         }
     }
-    if (!options.prefixGiven) options.prefix = programText("第");
-    if (!options.suffixGiven) options.suffix = programText("章");
-    FileService& system = systemFileService();
-    PathConvertingFileService converting(system, codePage, terminal);
-    FileService& files = convert ? static_cast<FileService&>(converting) : system;
-    const std::string separator = files.separator();
-    const bool windows = nativePathStyle() == PathStyle::Windows;
+    return true;
+}
 
-    // Every novel into a folder of its own as soon as there may be more than one.
-    int worst = kExitDone;
+// The novels given and those in the folders given; every novel into a folder of its own as
+// soon as there may be more than one.
+std::vector<Text> CliRun::collectAll() {
     std::vector<Text> novels;
-    bool several = options.files.size() > 1;
-    for (const Text& given : options.files) {
-        if (files.kindOf(given) != FileKind::Directory) {
+    several_ = o_.files.size() > 1;
+    for (const Text& given : o_.files) {
+        if (files_->kindOf(given) != FileKind::Directory) {
             novels.push_back(given);
             continue;
         }
-        several = true;
+        several_ = true;
         const std::size_t before = novels.size();
         std::set<std::pair<std::uint64_t, std::uint64_t>> seen;
-        collectNovels(files, given, options.recursive, seen, novels);
+        collectNovels(*files_, given, o_.recursive, seen, novels);
         if (novels.size() == before) {
             complain(trf("no .txt file in the folder {1}", {inUtf8(given)}));
-            worst = std::max(worst, kExitFileError);
+            fail(kExitFileError);
         }
     }
-    if (several && options.epub && !options.epubPath.empty()) {
+    return novels;
+}
+
+// The folder the novel's volumes go into; empty when another novel of this call took it.
+Text CliRun::folderFor(const Text& path) {
+    const Text base = o_.outputGiven ? o_.outputDirectory : folderOf(path, nativePathStyle());
+    if (!several_) return base;
+    const Text folder = insideFolder(base, novelStem(path, windows_), separator_);
+    // Two novels of one name would replace each other's volumes.
+    if (!folders_.insert(folder).second) {
+        report(trf("left out: another novel of this call is split into {1}", {inUtf8(folder)}));
+        fail(kExitRefused);
+        return {};
+    }
+    return folder;
+}
+
+bool CliRun::loadNovel(SourceDocument& document, CountingFileService& counting,
+                       const Text& folder) {
+    // A split killed while it wrote into the output folder is undone before the novel is
+    // loaded: the novel may be one of the names it changed (novel_1.txt split into its own
+    // folder).
+    if (!o_.list) {
+        bool busy = false;
+        if (std::unique_ptr<FolderLock> lock = files_->lockFolder(folder, kFolderLockWait, busy)) {
+            recoverFolder(*files_, folder, std::nullopt);
+        } else if (busy) {
+            report(localize(messages::folderBusy() + folder));
+            fail(kExitFileError);
+            return false;
+        }
+    }
+    if (loadSourceDocument(document, counting, novel_, Loading::Map)) return true;
+    const FileKind kind = files_->kindOf(novel_);
+    if (kind == FileKind::Directory || kind == FileKind::Other) {
+        report(trf("not a regular file: {1}", {inUtf8(novel_)}));
+    } else {
+        // The path, then the system's reason on a line of its own.
+        const Text reason = files_->lastFailure();
+        report(localize(messages::openFailedAt() + novel_) +
+               (reason.empty() ? std::string() : "\n" + inUtf8(reason)));
+    }
+    fail(kExitFileError);
+    return false;
+}
+
+void CliRun::makeBook(SourceDocument& document, CliSettings& settings) {
+    const SplitPlan plan = planSplit(document, settings, PlanUse::Book);
+    if (!plan.ready()) {
+        report(localize(plan.refusal));
+        fail(kExitRefused);
+        return;
+    }
+    if (!plan.suffixNote.empty()) report(localize(plan.suffixNote));
+    // Beside the novel, or in the -o folder; never in a folder of its own.
+    const Text book = !o_.epubPath.empty()
+                          ? o_.epubPath
+                          : insideFolder(o_.outputGiven ? o_.outputDirectory
+                                                        : folderOf(novel_, nativePathStyle()),
+                                         novelStem(novel_, windows_) + ".epub", separator_);
+    const std::function<void(const std::string&)> say = [&](const std::string& utf8) {
+        report(utf8);
+    };
+    fail(writeEpub({o_, novel_, book, document, plan.search, *files_, terminal_, out_, say}));
+}
+
+void CliRun::listInJson(const SplitPlan& plan, const std::vector<std::string>& notes) {
+    nlohmann::json headings = nlohmann::json::array();
+    std::vector<std::size_t> inVolume(plan.volumes.size() + 1, 0);
+    for (std::size_t i = 0; i < plan.headings().size(); ++i) {
+        const ExpressionMatch& m = plan.headings()[i];
+        const std::size_t k = plan.volumeAt(m.offset);
+        ++inVolume[k];
+        headings.push_back(nlohmann::json{{"number", i + 1},
+                                          {"offset", m.offset},
+                                          {"text", headingLine(plan, m)},
+                                          {"volume", k}});
+    }
+    nlohmann::json volumes = nlohmann::json::array();
+    for (std::size_t k = 1; k <= plan.volumes.size(); ++k) {
+        volumes.push_back(nlohmann::json{{"number", k},
+                                         {"file", inUtf8(plan.names[k - 1])},
+                                         {"offset", plan.starts[k - 1]},
+                                         {"length", plan.volumes[k - 1].size()},
+                                         {"headings", inVolume[k]}});
+    }
+    documents_.push_back(nlohmann::json{{"file", inUtf8(novel_)},
+                                        {"encoding", plan.encoding.codePage},
+                                        {"bytes", plan.text.size()},
+                                        {"headings", headings},
+                                        {"volumes", volumes},
+                                        {"notes", notes}});
+}
+
+void CliRun::listNovel(SourceDocument& document, CliSettings& settings) {
+    const SplitPlan plan = planSplit(document, settings, PlanUse::Listing);
+    if (!plan.ready()) {
+        report(localize(plan.refusal));
+        fail(kExitRefused);
+        return;
+    }
+    const HeadingSearch& search = plan.search;
+    std::vector<std::string> notes;
+    if (!plan.suffixNote.empty()) notes.push_back(localize(plan.suffixNote));
+    if (search.leftOutInText + search.leftOutAsContents > 0) {
+        notes.push_back(
+            trf("left out {1} match(es) inside running text and {2} "
+                "table-of-contents entr(ies); --anywhere keeps them",
+                {std::to_string(search.leftOutInText), std::to_string(search.leftOutAsContents)}));
+    }
+    if (search.leftOutRepeated > 0) {
+        notes.push_back(
+            trf("left out {1} repeat(s) of the heading before it (page "
+                "headers, running titles); --anywhere keeps them",
+                {std::to_string(search.leftOutRepeated)}));
+    }
+    if (!plan.headingsNote.empty()) notes.push_back(localize(plan.headingsNote));
+    if (o_.json) return listInJson(plan, notes);
+    if (several_) out_ << "file: " << convertForDisplay(novel_, codePage_, terminal_) << '\n';
+    out_ << "encoding: " << plan.encoding.codePage << '\n';
+    // Which suffix the headings were found with, when not the one asked for: in the header.
+    if (!plan.suffixNote.empty()) out_ << say(notes.front()) << '\n';
+    for (std::size_t i = 0; i < plan.headings().size(); ++i) {
+        const ExpressionMatch& m = plan.headings()[i];
+        out_ << i + 1 << '\t' << m.offset << '\t'
+             << say(inUtf8(plan.names[plan.volumeAt(m.offset) - 1])) << '\t'
+             << say(headingLine(plan, m)) << '\n';
+    }
+    for (const std::string& note : notes) report(note);
+}
+
+void CliRun::splitNovel(SourceDocument& document, CliSettings& settings, const Text& folder,
+                        CountingFileService& counting) {
+    RecordedMessages reports(o_.replace);
+    SplitOutcome outcome;
+    {
+        ProgressLine progress(err_, o_.progress && !o_.quiet, inUtf8(novel_),
+                              document.text().size(), counting);
+        outcome = runSplit(document, settings, counting, reports);
+    }
+    if (outcome.status == SplitOutcome::Status::Declined) {
+        report(localize(messages::otherVolumesFound() + outcome.failedFile) + "\n" +
+               localize(messages::replaceHint()));
+        return fail(kExitFileError);
+    }
+    if (outcome.unconvertibleAt) {
+        report(
+            trf("split failed: {1} cannot hold the character at byte {2} (line {3}) "
+                "without loss",
+                {volumeEncodingNamed(o_.to), std::to_string(*outcome.unconvertibleAt),
+                 std::to_string(outcome.unconvertibleLine)}));
+    } else if (outcome.status != SplitOutcome::Status::Done) {
+        for (const Text& t : reports.texts) report(localize(t));
+    }
+    if (outcome.status != SplitOutcome::Status::Done) {
+        return fail(outcome.status == SplitOutcome::Status::Refused ? kExitRefused
+                                                                    : kExitFileError);
+    }
+    // The first report is the success; the others are notes, and the last, when the source
+    // was kept, says why: on standard error too, as a warning.
+    for (std::size_t i = 1; i < reports.texts.size(); ++i) report(localize(reports.texts[i]));
+    std::string source = tr("source kept (--delete-source not given)");
+    if (outcome.sourceDeleted) {
+        source = tr("source deleted");
+    } else if (outcome.sourceKept) {
+        source = localize(reports.texts.back());
+    }
+    out_ << say(trf("{1}: split done: {2} headings, {3} files in {4}; {5}",
+                    {inUtf8(novel_), std::to_string(outcome.headings),
+                     std::to_string(outcome.volumesWritten), inUtf8(folder), source}))
+         << "\n";
+}
+
+void CliRun::doNovel(const Text& path) {
+    novel_ = path;
+    const Text folder = folderFor(path);
+    if (folder.empty() && several_) return;
+    CountingFileService counting(*files_);
+    // The novel is split at once, so it is mapped rather than copied into memory: a 100 MB
+    // novel loads in milliseconds. Also when the source may be deleted: the check before
+    // deleting compares the volumes on disk with the source on disk, not with memory.
+    exitOnLostMapping(say(trf("{1} was cut short by another program during the split; the "
+                              "output files may be incomplete",
+                              {inUtf8(path)})) +
+                          "\n",
+                      kExitFileError);
+    SourceDocument document;
+    if (!loadNovel(document, counting, folder)) return;
+    CliSettings settings(o_, path, folder);
+    if (o_.epub) return makeBook(document, settings);
+    if (o_.list) return listNovel(document, settings);
+    splitNovel(document, settings, folder, counting);
+}
+
+void CliRun::printJson() {
+    // JSON is UTF-8; a terminal of another encoding gets every other character escaped.
+    const bool utf8Terminal = sameCodePage(terminal_, "UTF-8");
+    const nlohmann::json& document =
+        several_ || documents_.size() != 1 ? documents_ : documents_.front();
+    if (!documents_.empty() || several_) {
+        out_ << document.dump(2, ' ', !utf8Terminal, nlohmann::json::error_handler_t::replace)
+             << '\n';
+    }
+}
+
+int CliRun::run() {
+    if (!checkOptions()) return kExitUsage;
+    setProgramCodePage(codePage_);
+    chinese_ = chineseMessages();
+    if (!takeTypedTexts()) return kExitUsage;
+    if (!o_.prefixGiven) o_.prefix = programText("第");
+    if (!o_.suffixGiven) o_.suffix = programText("章");
+    FileService& system = systemFileService();
+    files_ = &system;
+    if (!sameCodePage(codePage_, terminal_)) {
+        converting_ = std::make_unique<PathConvertingFileService>(system, codePage_, terminal_);
+        files_ = converting_.get();
+    }
+    separator_ = files_->separator();
+    const std::vector<Text> novels = collectAll();
+    if (several_ && o_.epub && !o_.epubPath.empty()) {
         complain(tr("--epub names one EPUB: give one novel with it, or several without a name"));
         return kExitUsage;
     }
-    if (several && options.outputGiven && !novels.empty())
-        files.createDirectory(options.outputDirectory);
+    if (several_ && o_.outputGiven && !novels.empty()) files_->createDirectory(o_.outputDirectory);
+    for (const Text& path : novels) doNovel(path);
+    if (o_.list && o_.json) printJson();
+    return worst_;
+}
 
-    nlohmann::json documents = nlohmann::json::array();
-    std::set<Text> folders;
-    for (const Text& path : novels) {
-        // A novel's own messages name it when there are several.
-        const auto report = [&](const std::string& utf8) {
-            err << say(several ? trf("{1}: {2}", {inUtf8(path), utf8}) : utf8) << "\n";
-        };
-        Text folder;
-        if (!several) {
-            folder =
-                options.outputGiven ? options.outputDirectory : folderOf(path, nativePathStyle());
-        } else {
-            folder = insideFolder(
-                options.outputGiven ? options.outputDirectory : folderOf(path, nativePathStyle()),
-                novelStem(path, windows), separator);
-            // Two novels of one name would replace each other's volumes.
-            if (!folders.insert(folder).second) {
-                report(trf("left out: another novel of this call is split into {1}",
-                           {inUtf8(folder)}));
-                worst = std::max(worst, kExitRefused);
-                continue;
-            }
-        }
+}  // namespace
 
-        CountingFileService counting(files);
-        // The novel is split at once, so it is mapped rather than copied into memory: a 100 MB
-        // novel loads in milliseconds. Also when the source may be deleted: the check before
-        // deleting compares the volumes on disk with the source on disk, not with memory.
-        exitOnLostMapping(say(trf("{1} was cut short by another program during the split; the "
-                                  "output files may be incomplete",
-                                  {inUtf8(path)})) +
-                              "\n",
-                          kExitFileError);
-        // A split killed while it wrote into the output folder is undone before the novel is
-        // loaded: the novel may be one of the names it changed (novel_1.txt split into its own
-        // folder).
-        if (!options.list) {
-            bool busy = false;
-            if (std::unique_ptr<FolderLock> lock =
-                    files.lockFolder(folder, kFolderLockWait, busy)) {
-                recoverFolder(files, folder, std::nullopt);
-            } else if (busy) {
-                report(localize(messages::folderBusy() + folder));
-                worst = std::max(worst, kExitFileError);
-                continue;
-            }
-        }
-        SourceDocument document;
-        if (!loadSourceDocument(document, counting, path, Loading::Map)) {
-            const FileKind kind = files.kindOf(path);
-            if (kind == FileKind::Directory || kind == FileKind::Other) {
-                report(trf("not a regular file: {1}", {inUtf8(path)}));
-            } else {
-                // The path, then the system's reason on a line of its own.
-                const Text reason = files.lastFailure();
-                report(localize(messages::openFailedAt() + path) +
-                       (reason.empty() ? std::string() : "\n" + inUtf8(reason)));
-            }
-            worst = std::max(worst, kExitFileError);
-            continue;
-        }
-        CliSettings settings(options, path, folder);
-
-        // The headings as the split would take them, for --list and --epub; nothing, the
-        // reason reported, when a check refuses.
-        const auto findHeadings = [&]() -> std::optional<HeadingSearch> {
-            const std::string_view text = document.text();
-            if (text.empty()) {
-                report(localize(messages::noDocument()));
-                return std::nullopt;
-            }
-            const Text expression = buildChapterExpression(settings);
-            if (expression.empty()) {
-                report(localize(messages::noExpression()));
-                return std::nullopt;
-            }
-            const DocumentEncoding& encoding = document.encoding();
-            const HeadingRules rules = headingRulesFor(!options.customMode, options.anywhere);
-            HeadingSearch search =
-                options.customMode
-                    ? searchCustomHeadings(expression, text, encoding, rules)
-                    : searchDefaultHeadings(options.prefix, options.suffix, text, encoding, rules);
-            if (search.status != HeadingSearch::Status::Done) {
-                report(search.status == HeadingSearch::Status::InvalidExpression
-                           ? localize(messages::invalidExpression()) + search.reason
-                           : localize(messages::tooComplex()));
-                return std::nullopt;
-            }
-            return search;
-        };
-
-        if (options.epub) {
-            const std::optional<HeadingSearch> search = findHeadings();
-            if (!search) {
-                worst = std::max(worst, kExitRefused);
-                continue;
-            }
-            if (search->otherSuffix) {
-                report(localize(
-                    messages::otherSuffixUsed(options.suffix, search->suffix,
-                                              static_cast<std::int64_t>(search->headings.size()))));
-            }
-            // Beside the novel, or in the -o folder; never in a folder of its own.
-            const Text book =
-                !options.epubPath.empty()
-                    ? options.epubPath
-                    : insideFolder(options.outputGiven ? options.outputDirectory
-                                                       : folderOf(path, nativePathStyle()),
-                                   novelStem(path, windows) + ".epub", separator);
-            worst = std::max(worst, writeEpub({options, path, book, document, *search, files,
-                                               terminal, out, report}));
-            continue;
-        }
-
-        if (options.list) {
-            const std::string_view text = document.text();
-            const std::int32_t perVolume = textToInteger(options.perFile);
-            if (!text.empty() && perVolume < 1) {
-                report(localize(messages::badChaptersPerFile()));
-                worst = std::max(worst, kExitRefused);
-                continue;
-            }
-            const std::optional<HeadingSearch> found = findHeadings();
-            if (!found) {
-                worst = std::max(worst, kExitRefused);
-                continue;
-            }
-            const HeadingSearch& search = *found;
-            const DocumentEncoding& encoding = document.encoding();
-            const std::vector<ExpressionMatch>& matches = search.headings;
-            std::vector<std::string> notes;
-            // Which suffix the headings were found with, when not the one asked for: in the
-            // listing's header.
-            std::string otherSuffix;
-            if (search.otherSuffix) {
-                otherSuffix = localize(messages::otherSuffixUsed(
-                    options.suffix, search.suffix, static_cast<std::int64_t>(matches.size())));
-                notes.push_back(otherSuffix);
-            }
-            if (search.leftOutInText + search.leftOutAsContents > 0) {
-                notes.push_back(
-                    trf("left out {1} match(es) inside running text and {2} "
-                        "table-of-contents entr(ies); --anywhere keeps them",
-                        {std::to_string(search.leftOutInText),
-                         std::to_string(search.leftOutAsContents)}));
-            }
-            if (search.leftOutRepeated > 0) {
-                notes.push_back(
-                    trf("left out {1} repeat(s) of the heading before it (page "
-                        "headers, running titles); --anywhere keeps them",
-                        {std::to_string(search.leftOutRepeated)}));
-            }
-            if (matches.empty()) {
-                // Every match counting, the suffix stays the one asked for; name one that helps.
-                const auto better = options.customMode || !options.anywhere
-                                        ? std::nullopt
-                                        : suggestSuffix(options.prefix, text, encoding,
-                                                        headingRulesFor(true, options.anywhere));
-                notes.push_back(
-                    localize(better ? messages::suffixWouldFind(better->first, better->second)
-                                    : messages::noHeadings()));
-            }
-            const bool utf16 = encoding.characters == CharacterSet::Utf16Le ||
-                               encoding.characters == CharacterSet::Utf16Be;
-            // A heading's line in UTF-8; a "line" may be megabytes long: its start, cut
-            // between characters.
-            const auto headingLine = [&](const ExpressionMatch& m) {
-                Text line(lineAt(text, static_cast<std::size_t>(m.offset), encoding.characters));
-                constexpr std::size_t kShown = 160;
-                if (line.size() > kShown) {
-                    std::size_t cut = 0;
-                    for (std::size_t next = 0; next <= kShown;
-                         next = nextCharacterBoundary(line, next, encoding.characters)) {
-                        cut = next;
-                    }
-                    line = line.substr(0, cut) + "...";
-                }
-                return utf16 ? utf16ToUtf8(line, encoding.characters == CharacterSet::Utf16Be)
-                             : convertForDisplay(line, encoding.codePage, "UTF-8");
-            };
-            // The volumes the split would write, as byte ranges of the novel, and the volume
-            // each heading goes into.
-            std::vector<ChapterPiece> pieces;
-            std::int64_t cut = 0;
-            for (const ExpressionMatch& m : matches) {
-                pieces.push_back(text.substr(static_cast<std::size_t>(cut),
-                                             static_cast<std::size_t>(m.offset - cut)));
-                cut = m.offset;
-            }
-            pieces.push_back(text.substr(static_cast<std::size_t>(cut)));
-            const std::string to = settings.volumeEncoding();
-            const VolumeForm form = to.empty() ? VolumeForm() : volumeFormFor(text, encoding, to);
-            const std::vector<Volume> planned =
-                planVolumes(pieces, perVolume, settings.maxVolumeBytes(), encoding, form);
-            std::vector<std::uint64_t> starts;  // volume k begins at starts[k - 1]
-            std::uint64_t start = form.sourceMark.size();
-            for (const Volume& v : planned) {
-                starts.push_back(start);
-                start += v.size();
-            }
-            const auto volumeOf = [&](std::int64_t offset) {
-                const auto after = std::upper_bound(starts.begin(), starts.end(),
-                                                    static_cast<std::uint64_t>(offset));
-                return static_cast<std::size_t>(after - starts.begin());
-            };
-            const std::vector<Text> names =
-                volumeNames(settings, text, matches, planned, encoding, form.sourceMark.size());
-            const auto volumeName = [&](std::size_t k) { return inUtf8(names[k - 1]); };
-            if (options.json) {
-                nlohmann::json headings = nlohmann::json::array();
-                std::vector<std::size_t> inVolume(planned.size() + 1, 0);
-                for (std::size_t i = 0; i < matches.size(); ++i) {
-                    const std::size_t k = volumeOf(matches[i].offset);
-                    ++inVolume[k];
-                    headings.push_back(nlohmann::json{{"number", i + 1},
-                                                      {"offset", matches[i].offset},
-                                                      {"text", headingLine(matches[i])},
-                                                      {"volume", k}});
-                }
-                nlohmann::json volumes = nlohmann::json::array();
-                for (std::size_t k = 1; k <= planned.size(); ++k) {
-                    volumes.push_back(nlohmann::json{{"number", k},
-                                                     {"file", volumeName(k)},
-                                                     {"offset", starts[k - 1]},
-                                                     {"length", planned[k - 1].size()},
-                                                     {"headings", inVolume[k]}});
-                }
-                documents.push_back(nlohmann::json{{"file", inUtf8(path)},
-                                                   {"encoding", encoding.codePage},
-                                                   {"bytes", text.size()},
-                                                   {"headings", headings},
-                                                   {"volumes", volumes},
-                                                   {"notes", notes}});
-                continue;
-            }
-            if (several) out << "file: " << show(path) << '\n';
-            out << "encoding: " << encoding.codePage << '\n';
-            if (!otherSuffix.empty()) out << say(otherSuffix) << '\n';
-            for (std::size_t i = 0; i < matches.size(); ++i) {
-                out << i + 1 << '\t' << matches[i].offset << '\t'
-                    << say(volumeName(volumeOf(matches[i].offset))) << '\t'
-                    << say(headingLine(matches[i])) << '\n';
-            }
-            for (const std::string& note : notes) report(note);
-            continue;
-        }
-
-        RecordedMessages reports(options.replace);
-        SplitOutcome outcome;
-        {
-            ProgressLine progress(err, options.progress && !options.quiet, inUtf8(path),
-                                  document.text().size(), counting);
-            outcome = runSplit(document, settings, counting, reports);
-        }
-        if (outcome.status == SplitOutcome::Status::Declined) {
-            report(localize(messages::otherVolumesFound() + outcome.failedFile) + "\n" +
-                   localize(messages::replaceHint()));
-            worst = std::max(worst, kExitFileError);
-            continue;
-        }
-        if (outcome.unconvertibleAt) {
-            report(
-                trf("split failed: {1} cannot hold the character at byte {2} (line {3}) "
-                    "without loss",
-                    {volumeEncodingNamed(options.to), std::to_string(*outcome.unconvertibleAt),
-                     std::to_string(outcome.unconvertibleLine)}));
-        } else if (outcome.status != SplitOutcome::Status::Done) {
-            for (const Text& t : reports.texts) report(localize(t));
-        }
-        if (outcome.status != SplitOutcome::Status::Done) {
-            worst =
-                std::max(worst, outcome.status == SplitOutcome::Status::Refused ? kExitRefused
-                                                                                : kExitFileError);
-            continue;
-        }
-        // The first report is the success; the others are notes, and the last, when the source
-        // was kept, says why: on standard error too, as a warning.
-        for (std::size_t i = 1; i < reports.texts.size(); ++i) report(localize(reports.texts[i]));
-        std::string source;
-        if (outcome.sourceDeleted) {
-            source = tr("source deleted");
-        } else if (outcome.sourceKept) {
-            source = localize(reports.texts.back());
-        } else {
-            source = tr("source kept (--delete-source not given)");
-        }
-        out << say(trf("{1}: split done: {2} headings, {3} files in {4}; {5}",
-                       {inUtf8(path), std::to_string(outcome.headings),
-                        std::to_string(outcome.volumesWritten), inUtf8(folder), source}))
-            << "\n";
-    }
-    if (options.list && options.json) {
-        // JSON is UTF-8; a terminal of another encoding gets every other character escaped.
-        const bool utf8Terminal = sameCodePage(terminal, "UTF-8");
-        const nlohmann::json& document =
-            several || documents.size() != 1 ? documents : documents.front();
-        if (!documents.empty() || several) {
-            out << document.dump(2, ' ', !utf8Terminal, nlohmann::json::error_handler_t::replace)
-                << '\n';
-        }
-    }
-    return worst;
+int runCli(CliOptions options, std::ostream& out, std::ostream& err) {
+    return CliRun(options, out, err).run();
 }
 
 }  // namespace folioknife::cli

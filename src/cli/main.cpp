@@ -3,10 +3,12 @@
 
 #include <clocale>
 #include <csignal>
+#include <functional>
 #include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/Catalogue.h"
@@ -45,6 +47,205 @@ std::string usageError(const CLI::ParseError& e) {
     return trf("bad usage: {1}", {what});
 }
 
+using folioknife::cli::CliOptions;
+
+// Every text handed to CLI11, as the terminal shows it.
+using Say = std::function<std::string(const std::string&)>;
+
+// One option: its names, where its value goes (a text or a mark), its help and the name of its
+// value in the help.
+struct OptionEntry {
+    const char* names;
+    std::string CliOptions::*text;
+    bool CliOptions::*flag;
+    std::string help;
+    const char* typeName;
+};
+
+std::vector<OptionEntry> optionTable() {
+    using O = CliOptions;
+    return {
+        {"-p,--prefix", &O::prefix, nullptr, trf("heading prefix (default {1})", {"第"}), nullptr},
+        {"-s,--suffix", &O::suffix, nullptr, trf("heading suffix (default {1})", {"章"}), nullptr},
+        {"-e,--expression", &O::expression, nullptr,
+         tr("custom chapter expression (Perl syntax); selects custom mode"), nullptr},
+        {"-n,--per-file", &O::perFile, nullptr, tr("chapters per file (default 10)"), nullptr},
+        {"-o,--output", &O::outputDirectory, nullptr,
+         tr("output folder (default: the folder that holds FILE; with several novels, a "
+            "folder named after each novel beside it, or inside this one)"),
+         nullptr},
+        {"-r,--recursive", nullptr, &O::recursive,
+         tr("with a folder: the novels in its subfolders too"), nullptr},
+        {"--name", &O::name, nullptr,
+         tr("the files' names: {name} the novel's name without .txt, {k} the "
+            "number, {k0} the number with leading zeros, {title} the first heading "
+            "in the file (default novel_{k}.txt)"),
+         "PATTERN"},
+        {"--max-size", &O::maxSize, nullptr,
+         tr("at most SIZE bytes a file (500K, 2M): a file ends before the chapter "
+            "that would pass it, a longer chapter is cut at line ends"),
+         "SIZE"},
+        {"--to", &O::to, nullptr,
+         tr("write the files in utf-8, gbk or utf-16le (each utf-16le file with its "
+            "byte-order mark); the novel is deleted only when they convert back to "
+            "its bytes"),
+         "ENCODING"},
+        {"--delete-source", nullptr, &O::deleteSource,
+         tr("delete FILE after a complete split, only when the files hold all of it"), nullptr},
+        {"--replace", nullptr, &O::replace,
+         tr("replace the volumes of another novel found in the output folder "
+            "(without it the split stops and writes nothing)"),
+         nullptr},
+        {"--codepage", &O::codePage, nullptr,
+         tr("code page of the novel's headings: GBK, GB18030, UTF-8, ... (default: "
+            "the locale's)"),
+         nullptr},
+        {"--list", nullptr, &O::list,
+         tr("write nothing; print each heading: number, byte offset, the file it goes "
+            "into, its line; on stderr, how many matches were left out as no "
+            "headings"),
+         nullptr},
+        {"--json", nullptr, &O::json,
+         tr("with --list: print one JSON document (encoding, headings, volumes, "
+            "notes); for several novels, an array of them"),
+         nullptr},
+        {"-q,--quiet", nullptr, &O::quiet,
+         tr("no progress on standard error (shown on a terminal when a novel takes "
+            "longer than a second)"),
+         nullptr},
+        {"--anywhere", nullptr, &O::anywhere,
+         tr("every match of the expression is a heading, wherever it stands: also "
+            "inside a sentence or in a table of contents"),
+         nullptr},
+    };
+}
+
+// The options of the EPUB, in a build that writes EPUBs.
+std::vector<OptionEntry> epubOptionTable() {
+    using O = CliOptions;
+    return {
+        {"--epub", &O::epubPath, nullptr,
+         tr("write an EPUB of each novel instead of files of chapters, "
+            "its chapters and volumes as the table of contents "
+            "(default: the novel's name with .epub, beside it or in "
+            "the -o folder)"),
+         "[FILE.epub]"},
+        {"--title", &O::title, nullptr,
+         trf("the EPUB's title (default: the title of a line that begins "
+             "with it in {1} near the start, else the file name)",
+             {"《》"}),
+         nullptr},
+        {"--author", &O::author, nullptr,
+         tr("the EPUB's author (default: the name on an author line near the "
+            "start)"),
+         nullptr},
+        {"--lang", &O::language, nullptr, tr("the EPUB's language (default zh)"), nullptr},
+    };
+}
+
+void addOptions(CLI::App& app, CliOptions& options, const std::vector<OptionEntry>& table,
+                const Say& say) {
+    for (const OptionEntry& e : table) {
+        CLI::Option* option = e.flag ? app.add_flag(e.names, options.*e.flag, say(e.help))
+                                     : app.add_option(e.names, options.*e.text, say(e.help));
+        if (e.typeName) option->type_name(e.typeName);
+    }
+}
+
+std::string footer(const Say& say) {
+    return say(tr("Several novels, or a folder: each novel is split into a folder of its own named "
+                  "after "
+                  "it "
+                  "(novel.txt into novel/), beside it or inside the -o folder, and reported on a "
+                  "line of "
+                  "its own; one that fails does not stop the others.\n"
+                  "\n"
+                  "Examples:\n"
+                  "  folioknife-split --codepage GBK -n 20 -o out novel.txt\n"
+                  "  folioknife-split -r downloads\n"
+                  "  folioknife-split --list --json novel.txt\n"
+                  "  folioknife-split -e '^Chapter [0-9]+' --delete-source novel.txt\n"
+                  "\n"
+                  "Exit status:\n"
+                  "  0   done (with --list: the headings are listed)\n"
+                  "  1   a check refused a split: no text, an empty, invalid or too complex "
+                  "expression, "
+                  "a "
+                  "chapter count below 1, an empty output folder, two novels of one name into one "
+                  "folder\n"
+                  "  2   a novel could not be opened or is not a regular file, a folder holds no "
+                  ".txt "
+                  "file, "
+                  "an output file could not be written, or another split kept the output folder "
+                  "busy; "
+                  "the "
+                  "novel is never deleted then\n"
+                  "  64  bad usage: an unknown option, no FILE, an unknown code page or one that "
+                  "writes "
+                  "ASCII otherwise\n"
+                  "With several novels the status is the highest of theirs.")) +
+           (folioknife::cli::epubAvailable()
+                ? std::string()
+                : "\n\n" + say(tr("EPUB output (--epub) is not part of the Windows build: it "
+                                  "has no zip library; the Linux build writes EPUBs.")));
+}
+
+// The program's description, labels, help and version, options and footer.
+void describe(CLI::App& app, CliOptions& options, const Say& say) {
+    auto formatter = std::make_shared<CLI::Formatter>();
+    // Each label and its text, written out so that the catalogue's extraction finds them.
+    const std::pair<const char*, std::string> labels[] = {{"Usage", tr("Usage")},
+                                                          {"OPTIONS", tr("OPTIONS")},
+                                                          {"Positionals", tr("Positionals")},
+                                                          {"REQUIRED", tr("REQUIRED")},
+                                                          {"TEXT", tr("TEXT")},
+                                                          {"SIZE", tr("SIZE")},
+                                                          {"ENCODING", tr("ENCODING")},
+                                                          {"PATTERN", tr("PATTERN")}};
+    for (const auto& [label, text] : labels) formatter->label(label, say(text));
+    formatter->column_width(26);
+    app.formatter(formatter);
+    app.option_defaults()->group(say(tr("Options")));
+    app.set_help_flag("-h,--help", say(tr("print this help and exit")));
+    app.set_version_flag("--version", FOLIOKNIFE_VERSION, say(tr("print the version and exit")));
+    addOptions(app, options, optionTable(), say);
+    if (folioknife::cli::epubAvailable()) {
+        addOptions(app, options, epubOptionTable(), say);
+        app.get_option("--epub")->expected(0, 1);
+    }
+    // Not required here: "--epub novel.txt" hands the novel to --epub, and it is taken back
+    // below.
+    app.add_option("FILE", options.files,
+                   say(tr("novels (plain-text files), or folders: every .txt file in them")))
+        ->type_name("");
+    app.footer(footer(say));
+}
+
+// What --epub was given with; false, the reason said, when that is no use.
+bool takeEpubOptions(CliOptions& options, const Say& say) {
+    const auto refuse = [&](const std::string& why) {
+        std::cerr << "folioknife-split: " << say(why) << "\n";
+        return false;
+    };
+    options.epub = true;
+    if (options.list || options.json)
+        return refuse(tr("--epub writes an EPUB and --list writes nothing: give one of them"));
+    if (!options.to.empty() || !options.name.empty() || !options.maxSize.empty()) {
+        return refuse(
+            tr("--to, --name and --max-size shape files of chapters; an EPUB is always UTF-8, "
+               "one document a chapter"));
+    }
+    if (!options.epubPath.empty() && !folioknife::cli::isEpubName(options.epubPath)) {
+        options.files.insert(options.files.begin(), options.epubPath);
+        options.epubPath.clear();
+    }
+    if (!options.epubPath.empty() && options.files.size() > 1) {
+        return refuse(
+            tr("--epub names one EPUB: give one novel with it, or several without a name"));
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -60,135 +261,14 @@ int main(int argc, char** argv) {
 #endif
     folioknife::cli::openCatalogue();
     const std::string terminal = folioknife::splitter::systemCodePage();
-    // Every text below is handed to CLI11 as the terminal shows it.
-    const auto say = [&](const std::string& utf8) {
+    const Say say = [&](const std::string& utf8) {
         return folioknife::splitter::convertForDisplay(utf8, "UTF-8", terminal);
     };
-    using folioknife::cli::CliOptions;
     CliOptions options;
-
     CLI::App app{say(tr("Splits plain-text novels into files of N chapters at their chapter "
                         "headings.")),
                  "folioknife-split"};
-    auto formatter = std::make_shared<CLI::Formatter>();
-    formatter->label("Usage", say(tr("Usage")));
-    formatter->label("OPTIONS", say(tr("OPTIONS")));
-    formatter->label("Positionals", say(tr("Positionals")));
-    formatter->label("REQUIRED", say(tr("REQUIRED")));
-    formatter->label("TEXT", say(tr("TEXT")));
-    formatter->label("SIZE", say(tr("SIZE")));
-    formatter->label("ENCODING", say(tr("ENCODING")));
-    formatter->label("PATTERN", say(tr("PATTERN")));
-    formatter->column_width(26);
-    app.formatter(formatter);
-    app.option_defaults()->group(say(tr("Options")));
-    app.set_help_flag("-h,--help", say(tr("print this help and exit")));
-    app.set_version_flag("--version", FOLIOKNIFE_VERSION, say(tr("print the version and exit")));
-
-    auto* prefix = app.add_option("-p,--prefix", options.prefix,
-                                  say(trf("heading prefix (default {1})", {"第"})));
-    auto* suffix = app.add_option("-s,--suffix", options.suffix,
-                                  say(trf("heading suffix (default {1})", {"章"})));
-    auto* expression =
-        app.add_option("-e,--expression", options.expression,
-                       say(tr("custom chapter expression (Perl syntax); selects custom mode")));
-    app.add_option("-n,--per-file", options.perFile, say(tr("chapters per file (default 10)")));
-    auto* output = app.add_option(
-        "-o,--output", options.outputDirectory,
-        say(tr("output folder (default: the folder that holds FILE; with several novels, a "
-               "folder named after each novel beside it, or inside this one)")));
-    app.add_flag("-r,--recursive", options.recursive,
-                 say(tr("with a folder: the novels in its subfolders too")));
-    app.add_option("--name", options.name,
-                   say(tr("the files' names: {name} the novel's name without .txt, {k} the "
-                          "number, {k0} the number with leading zeros, {title} the first heading "
-                          "in the file (default novel_{k}.txt)")))
-        ->type_name("PATTERN");
-    app.add_option("--max-size", options.maxSize,
-                   say(tr("at most SIZE bytes a file (500K, 2M): a file ends before the chapter "
-                          "that would pass it, a longer chapter is cut at line ends")))
-        ->type_name("SIZE");
-    app.add_option("--to", options.to,
-                   say(tr("write the files in utf-8, gbk or utf-16le (each utf-16le file with its "
-                          "byte-order mark); the novel is deleted only when they convert back to "
-                          "its bytes")))
-        ->type_name("ENCODING");
-    app.add_flag("--delete-source", options.deleteSource,
-                 say(tr("delete FILE after a complete split, only when the files hold all of it")));
-    app.add_flag("--replace", options.replace,
-                 say(tr("replace the volumes of another novel found in the output folder "
-                        "(without it the split stops and writes nothing)")));
-    app.add_option("--codepage", options.codePage,
-                   say(tr("code page of the novel's headings: GBK, GB18030, UTF-8, ... (default: "
-                          "the locale's)")));
-    app.add_flag("--list", options.list,
-                 say(tr("write nothing; print each heading: number, byte offset, the file it goes "
-                        "into, its line; on stderr, how many matches were left out as no "
-                        "headings")));
-    app.add_flag("--json", options.json,
-                 say(tr("with --list: print one JSON document (encoding, headings, volumes, "
-                        "notes); for several novels, an array of them")));
-    app.add_flag("-q,--quiet", options.quiet,
-                 say(tr("no progress on standard error (shown on a terminal when a novel takes "
-                        "longer than a second)")));
-    app.add_flag("--anywhere", options.anywhere,
-                 say(tr("every match of the expression is a heading, wherever it stands: also "
-                        "inside a sentence or in a table of contents")));
-    CLI::Option* epub = nullptr;
-    if (folioknife::cli::epubAvailable()) {
-        epub = app.add_option("--epub", options.epubPath,
-                              say(tr("write an EPUB of each novel instead of files of chapters, "
-                                     "its chapters and volumes as the table of contents "
-                                     "(default: the novel's name with .epub, beside it or in "
-                                     "the -o folder)")))
-                   ->expected(0, 1)
-                   ->type_name("[FILE.epub]");
-        app.add_option("--title", options.title,
-                       say(trf("the EPUB's title (default: the title of a line that begins "
-                               "with it in {1} near the start, else the file name)",
-                               {"《》"})));
-        app.add_option("--author", options.author,
-                       say(tr("the EPUB's author (default: the name on an author line near the "
-                              "start)")));
-        app.add_option("--lang", options.language, say(tr("the EPUB's language (default zh)")));
-    }
-    // Not required here: "--epub novel.txt" hands the novel to --epub, and it is taken back
-    // below.
-    auto* files =
-        app.add_option("FILE", options.files,
-                       say(tr("novels (plain-text files), or folders: every .txt file in them")));
-    files->type_name("");
-    app.footer(
-        say(tr(
-            "Several novels, or a folder: each novel is split into a folder of its own named after "
-            "it "
-            "(novel.txt into novel/), beside it or inside the -o folder, and reported on a line of "
-            "its own; one that fails does not stop the others.\n"
-            "\n"
-            "Examples:\n"
-            "  folioknife-split --codepage GBK -n 20 -o out novel.txt\n"
-            "  folioknife-split -r downloads\n"
-            "  folioknife-split --list --json novel.txt\n"
-            "  folioknife-split -e '^Chapter [0-9]+' --delete-source novel.txt\n"
-            "\n"
-            "Exit status:\n"
-            "  0   done (with --list: the headings are listed)\n"
-            "  1   a check refused a split: no text, an empty, invalid or too complex expression, "
-            "a "
-            "chapter count below 1, an empty output folder, two novels of one name into one "
-            "folder\n"
-            "  2   a novel could not be opened or is not a regular file, a folder holds no .txt "
-            "file, "
-            "an output file could not be written, or another split kept the output folder busy; "
-            "the "
-            "novel is never deleted then\n"
-            "  64  bad usage: an unknown option, no FILE, an unknown code page or one that writes "
-            "ASCII otherwise\n"
-            "With several novels the status is the highest of theirs.")) +
-        (folioknife::cli::epubAvailable()
-             ? std::string()
-             : "\n\n" + say(tr("EPUB output (--epub) is not part of the Windows build: it "
-                               "has no zip library; the Linux build writes EPUBs."))));
+    describe(app, options, say);
 
     try {
         app.parse(argc, argv);
@@ -203,34 +283,9 @@ int main(int argc, char** argv) {
                   << say(tr("Run with --help for the options.")) << "\n";
         return folioknife::cli::kExitUsage;
     }
-    if (epub && epub->count() > 0) {
-        options.epub = true;
-        if (options.list || options.json) {
-            std::cerr << "folioknife-split: "
-                      << say(tr("--epub writes an EPUB and --list writes nothing: give one of "
-                                "them"))
-                      << "\n";
-            return folioknife::cli::kExitUsage;
-        }
-        if (!options.to.empty() || !options.name.empty() || !options.maxSize.empty()) {
-            std::cerr << "folioknife-split: "
-                      << say(tr("--to, --name and --max-size shape files of chapters; an EPUB "
-                                "is always UTF-8, one document a chapter"))
-                      << "\n";
-            return folioknife::cli::kExitUsage;
-        }
-        if (!options.epubPath.empty() && !folioknife::cli::isEpubName(options.epubPath)) {
-            options.files.insert(options.files.begin(), options.epubPath);
-            options.epubPath.clear();
-        }
-        if (!options.epubPath.empty() && options.files.size() > 1) {
-            std::cerr << "folioknife-split: "
-                      << say(tr("--epub names one EPUB: give one novel with it, or several "
-                                "without a name"))
-                      << "\n";
-            return folioknife::cli::kExitUsage;
-        }
-    }
+    if (const CLI::Option* epub = app.get_option_no_throw("--epub");
+        epub && epub->count() > 0 && !takeEpubOptions(options, say))
+        return folioknife::cli::kExitUsage;
     if (options.files.empty()) {
         std::cerr << "folioknife-split: "
                   << say(trf("{1} is missing: give one or more novels, or folders of novels",
@@ -239,10 +294,10 @@ int main(int argc, char** argv) {
                   << say(tr("Run with --help for the options.")) << "\n";
         return folioknife::cli::kExitUsage;
     }
-    options.customMode = expression->count() > 0;
-    options.prefixGiven = prefix->count() > 0;
-    options.suffixGiven = suffix->count() > 0;
-    options.outputGiven = output->count() > 0;
+    options.customMode = app.get_option("--expression")->count() > 0;
+    options.prefixGiven = app.get_option("--prefix")->count() > 0;
+    options.suffixGiven = app.get_option("--suffix")->count() > 0;
+    options.outputGiven = app.get_option("--output")->count() > 0;
     options.progress = folioknife::cli::errorIsTerminal();
     options.list = options.list || options.json;
     return folioknife::cli::runCli(options, std::cout, std::cerr);

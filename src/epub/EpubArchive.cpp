@@ -203,23 +203,17 @@ zip_int64_t readPacked(void* state, void* data, zip_uint64_t length, zip_source_
 
 std::string describe(zip_error_t* error) { return zip_error_strerror(error); }
 
-}  // namespace
+// Why the archive failed; it is given up.
+std::string discarded(zip_t* archive) {
+    std::string why = describe(zip_get_error(archive));
+    zip_discard(archive);
+    return why;
+}
 
-bool archivesAvailable() { return true; }
-
-std::optional<std::string> writeArchive(const std::vector<ArchiveEntry>& entries,
-                                        const std::function<bool(std::string_view)>& sink) {
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
-    if (!buffer) return describe(&error);
-    const std::unique_ptr<zip_source_t, void (*)(zip_source_t*)> owned(buffer, zip_source_free);
-    zip_t* archive = zip_open_from_source(buffer, ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (!archive) return describe(&error);
-    // The archive frees its source when it is closed; the bytes are still to be read from it.
-    zip_source_keep(buffer);
-
-    Packer packer(entries);
+// Every entry added to the archive, read from the packer when the archive is closed; the
+// reason when one cannot be (the archive given up then).
+std::optional<std::string> addEntries(zip_t* archive, const std::vector<ArchiveEntry>& entries,
+                                      Packer& packer) {
     for (std::size_t k = 0; k < entries.size(); ++k) {
         const ArchiveEntry& entry = entries[k];
         auto* state = new PackedSource;
@@ -231,26 +225,22 @@ std::optional<std::string> writeArchive(const std::vector<ArchiveEntry>& entries
         if (!source) {
             zip_error_fini(&state->error);
             delete state;
-            std::string why = describe(zip_get_error(archive));
-            zip_discard(archive);
-            return why;
+            return discarded(archive);
         }
         const zip_int64_t index = zip_file_add(archive, entry.name.c_str(), source, 0);
         if (index < 0 || zip_set_file_compression(archive, static_cast<zip_uint64_t>(index),
                                                   entry.compressed ? ZIP_CM_DEFLATE : ZIP_CM_STORE,
                                                   entry.compressed ? kDeflateLevel : 0) != 0) {
             if (index < 0) zip_source_free(source);
-            std::string why = describe(zip_get_error(archive));
-            zip_discard(archive);
-            return why;
+            return discarded(archive);
         }
     }
-    if (zip_close(archive) != 0) {
-        std::string why = describe(zip_get_error(archive));
-        zip_discard(archive);
-        return why;
-    }
+    return std::nullopt;
+}
 
+// The bytes of the finished archive handed to 'sink' a piece at a time.
+std::optional<std::string> drain(zip_source_t* buffer,
+                                 const std::function<bool(std::string_view)>& sink) {
     if (zip_source_open(buffer) != 0) return describe(zip_source_error(buffer));
     std::optional<std::string> failure;
     std::unique_ptr<char[]> piece(new char[1 << 20]);
@@ -268,6 +258,28 @@ std::optional<std::string> writeArchive(const std::vector<ArchiveEntry>& entries
     }
     zip_source_close(buffer);
     return failure;
+}
+
+}  // namespace
+
+bool archivesAvailable() { return true; }
+
+std::optional<std::string> writeArchive(const std::vector<ArchiveEntry>& entries,
+                                        const std::function<bool(std::string_view)>& sink) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+    if (!buffer) return describe(&error);
+    const std::unique_ptr<zip_source_t, void (*)(zip_source_t*)> owned(buffer, zip_source_free);
+    zip_t* archive = zip_open_from_source(buffer, ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (!archive) return describe(&error);
+    // The archive frees its source when it is closed; the bytes are still to be read from it.
+    zip_source_keep(buffer);
+
+    Packer packer(entries);
+    if (std::optional<std::string> failure = addEntries(archive, entries, packer)) return failure;
+    if (zip_close(archive) != 0) return discarded(archive);
+    return drain(buffer, sink);
 }
 
 ArchiveReader::ArchiveReader(std::string_view archive) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <utility>
 
 #include "splitter/CodePage.h"
@@ -122,30 +123,75 @@ const char* const kStyle =
 
 }  // namespace
 
+namespace {
+
+// A novel without headings: pieces of about 'pieceBytes', cut at line ends.
+std::vector<BookPart> piecesOf(std::string_view text, const Lines& lines, std::size_t start,
+                               std::int64_t pieceBytes) {
+    std::vector<BookPart> parts;
+    std::size_t at = start;
+    do {
+        const std::size_t target = std::min(text.size(), at + static_cast<std::size_t>(pieceBytes));
+        const std::size_t end = target == text.size() ? target : lines.nextLineStart(target);
+        BookPart piece;
+        piece.kind = BookPart::Kind::Piece;
+        piece.begin = static_cast<std::int64_t>(at);
+        piece.end = static_cast<std::int64_t>(end);
+        piece.label = std::to_string(parts.size() + 1);
+        parts.push_back(piece);
+        at = end;
+    } while (at < text.size());
+    return parts;
+}
+
+// The nearest line above the chapter's at 'line' that is not blank, within a few lines and
+// not above 'floor', when it is a volume line.
+std::optional<BookPart> volumeLineAbove(const Lines& lines, const DocumentEncoding& encoding,
+                                        std::size_t line, std::size_t floor, std::size_t start) {
+    std::size_t above = line;
+    for (int tries = 0; tries < 8 && above > floor; ++tries) {
+        const std::size_t previous = std::max(lines.lineStartOf(above - lines.unit), start);
+        if (previous < floor) break;
+        const std::string previousLine = lineInUtf8(lines, previous, encoding);
+        above = previous;
+        if (trimmed(previousLine).empty()) continue;
+        if (!isVolumeLine(previousLine)) break;
+        BookPart volume;
+        volume.kind = BookPart::Kind::Volume;
+        volume.begin = static_cast<std::int64_t>(previous);
+        volume.label = previousLine;
+        return volume;
+    }
+    return std::nullopt;
+}
+
+// Where each part ends, its level and its label.
+void finishParts(std::vector<BookPart>& parts, std::size_t textSize) {
+    // A novel divided into volumes only has them as its chapters.
+    const bool chapters = std::any_of(parts.begin(), parts.end(), [](const BookPart& p) {
+        return p.kind == BookPart::Kind::Chapter;
+    });
+    bool inVolume = false;
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        BookPart& part = parts[k];
+        part.end = k + 1 < parts.size() ? parts[k + 1].begin : static_cast<std::int64_t>(textSize);
+        if (!chapters) part.kind = BookPart::Kind::Chapter;
+        if (part.kind == BookPart::Kind::Volume) inVolume = true;
+        part.level = part.kind == BookPart::Kind::Chapter && inVolume ? 2 : 1;
+        part.label = labelOf(part.label, k + 1);
+    }
+}
+
+}  // namespace
+
 std::vector<BookPart> planBook(std::string_view text, const DocumentEncoding& encoding,
                                const std::vector<std::int64_t>& headings, std::int64_t pieceBytes) {
     const Lines lines(text, encoding.characters);
     const std::size_t start = contentStart(text, encoding);
-    std::vector<BookPart> parts;
-
-    if (headings.empty()) {
-        std::size_t at = start;
-        do {
-            const std::size_t target =
-                std::min(text.size(), at + static_cast<std::size_t>(pieceBytes));
-            const std::size_t end = target == text.size() ? target : lines.nextLineStart(target);
-            BookPart piece;
-            piece.kind = BookPart::Kind::Piece;
-            piece.begin = static_cast<std::int64_t>(at);
-            piece.end = static_cast<std::int64_t>(end);
-            piece.label = std::to_string(parts.size() + 1);
-            parts.push_back(piece);
-            at = end;
-        } while (at < text.size());
-        return parts;
-    }
+    if (headings.empty()) return piecesOf(text, lines, start, pieceBytes);
 
     // One part per heading line, a volume line alone before it taking a part of its own.
+    std::vector<BookPart> parts;
     for (const std::int64_t heading : headings) {
         std::size_t line = lines.lineStartOf(static_cast<std::size_t>(heading));
         line = std::max(line, start);
@@ -156,41 +202,13 @@ std::vector<BookPart> planBook(std::string_view text, const DocumentEncoding& en
         part.kind = isVolumeLine(own) ? BookPart::Kind::Volume : BookPart::Kind::Chapter;
         part.label = own;
         if (part.kind == BookPart::Kind::Chapter) {
-            // The nearest line above that is not blank, within a few lines.
             const std::size_t floor = parts.empty() ? start : parts.back().begin + lines.unit;
-            std::size_t above = line;
-            for (int tries = 0; tries < 8 && above > floor; ++tries) {
-                const std::size_t previous = std::max(lines.lineStartOf(above - lines.unit), start);
-                if (previous < floor) break;
-                const std::string previousLine = lineInUtf8(lines, previous, encoding);
-                above = previous;
-                if (trimmed(previousLine).empty()) continue;
-                if (isVolumeLine(previousLine)) {
-                    BookPart volume;
-                    volume.kind = BookPart::Kind::Volume;
-                    volume.begin = static_cast<std::int64_t>(previous);
-                    volume.label = previousLine;
-                    parts.push_back(volume);
-                }
-                break;
-            }
+            if (auto volume = volumeLineAbove(lines, encoding, line, floor, start))
+                parts.push_back(*volume);
         }
         parts.push_back(part);
     }
-    // A novel divided into volumes only has them as its chapters.
-    const bool chapters = std::any_of(parts.begin(), parts.end(), [](const BookPart& p) {
-        return p.kind == BookPart::Kind::Chapter;
-    });
-    bool inVolume = false;
-    for (std::size_t k = 0; k < parts.size(); ++k) {
-        BookPart& part = parts[k];
-        part.end =
-            k + 1 < parts.size() ? parts[k + 1].begin : static_cast<std::int64_t>(text.size());
-        if (!chapters) part.kind = BookPart::Kind::Chapter;
-        if (part.kind == BookPart::Kind::Volume) inVolume = true;
-        part.level = part.kind == BookPart::Kind::Chapter && inVolume ? 2 : 1;
-        part.label = labelOf(part.label, k + 1);
-    }
+    finishParts(parts, text.size());
     const std::size_t first = static_cast<std::size_t>(parts.front().begin);
     if (first > start && holdsText(splitter::convertForDisplay(text.substr(start, first - start),
                                                                encoding.codePage, "UTF-8"))) {
@@ -588,6 +606,58 @@ bool paragraphsOf(std::string_view xhtml, std::vector<std::string>& paragraphs) 
     return true;
 }
 
+// The package document the container names, and the folder it stands in; nothing when
+// there is none.
+std::optional<std::string> packageOf(const ArchiveReader& archive, std::string& folder) {
+    const std::optional<std::string> container = archive.read("META-INF/container.xml");
+    const std::size_t rootfile = container ? container->find("<rootfile ") : std::string::npos;
+    const std::string packagePath = rootfile == std::string::npos
+                                        ? std::string()
+                                        : attributeOf(*container, rootfile, "full-path");
+    if (packagePath.empty()) return std::nullopt;
+    folder = packagePath.substr(0, packagePath.rfind('/') + 1);
+    return archive.read(packagePath);
+}
+
+// The paragraphs of the document 'name' against the novel's next lines; nothing while they
+// agree.
+std::optional<Difference> compareDocument(NovelLines& novel, const std::string& name,
+                                          const std::vector<std::string>& paragraphs,
+                                          const DocumentEncoding& encoding) {
+    // Back to the novel's encoding in one conversion per document.
+    std::string joined;
+    for (const std::string& p : paragraphs) (joined += p) += '\n';
+    const std::optional<std::string> back =
+        splitter::convertText(joined, "UTF-8", encoding.codePage);
+    std::size_t k = 0;  // the paragraph compared
+    std::size_t from = 0;
+    std::string_view line;
+    while (k < paragraphs.size()) {
+        const auto at = [&](Difference::Kind kind) {
+            return Difference{kind, novel.number(), static_cast<std::int64_t>(k + 1), name};
+        };
+        if (!novel.next(line)) return at(Difference::Kind::MoreInBook);
+        std::string_view got;
+        std::string single;
+        if (back) {
+            std::size_t feed = from;
+            while (feed < back->size() && !novel.isLineFeed(*back, feed)) feed += novel.unit();
+            got = std::string_view(*back).substr(from, feed - from);
+            from = feed + novel.unit();
+        } else {
+            // Some paragraph does not convert: this one, or one further on.
+            std::optional<std::string> converted =
+                splitter::convertText(paragraphs[k], "UTF-8", encoding.codePage);
+            if (!converted) return at(Difference::Kind::Unconvertible);
+            single = std::move(*converted);
+            got = single;
+        }
+        if (got != line) return at(Difference::Kind::Differs);
+        ++k;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 Difference compareWithNovel(std::string_view epub, std::string_view text,
@@ -603,15 +673,9 @@ Difference compareWithNovel(std::string_view epub, std::string_view text,
         !mimetype || *mimetype != "application/epub+zip") {
         return unreadable("mimetype, stored first");
     }
-    const std::optional<std::string> container = archive.read("META-INF/container.xml");
-    const std::size_t rootfile = container ? container->find("<rootfile ") : std::string::npos;
-    const std::string packagePath = rootfile == std::string::npos
-                                        ? std::string()
-                                        : attributeOf(*container, rootfile, "full-path");
-    const std::optional<std::string> package =
-        packagePath.empty() ? std::nullopt : archive.read(packagePath);
+    std::string folder;
+    const std::optional<std::string> package = packageOf(archive, folder);
     if (!package) return unreadable("the package document");
-    const std::string folder = packagePath.substr(0, packagePath.rfind('/') + 1);
 
     std::vector<std::pair<std::string, std::string>> manifest;  // id, href
     for (std::size_t at = package->find("<item "); at != std::string::npos;
@@ -632,37 +696,8 @@ Difference compareWithNovel(std::string_view epub, std::string_view text,
         std::vector<std::string> paragraphs;
         if (!xhtml || !paragraphsOf(*xhtml, paragraphs)) return unreadable(name);
         if (paragraphs.empty()) continue;
-        // Back to the novel's encoding in one conversion per document.
-        std::string joined;
-        for (const std::string& p : paragraphs) (joined += p) += '\n';
-        const std::optional<std::string> back =
-            splitter::convertText(joined, "UTF-8", encoding.codePage);
-        std::size_t k = 0;  // the paragraph compared
-        std::size_t from = 0;
-        std::string_view line;
-        while (k < paragraphs.size()) {
-            const auto at = [&](Difference::Kind kind) {
-                return Difference{kind, novel.number(), static_cast<std::int64_t>(k + 1), name};
-            };
-            if (!novel.next(line)) return at(Difference::Kind::MoreInBook);
-            std::string_view got;
-            std::string single;
-            if (back) {
-                std::size_t feed = from;
-                while (feed < back->size() && !novel.isLineFeed(*back, feed)) feed += novel.unit();
-                got = std::string_view(*back).substr(from, feed - from);
-                from = feed + novel.unit();
-            } else {
-                // Some paragraph does not convert: this one, or one further on.
-                std::optional<std::string> converted =
-                    splitter::convertText(paragraphs[k], "UTF-8", encoding.codePage);
-                if (!converted) return at(Difference::Kind::Unconvertible);
-                single = std::move(*converted);
-                got = single;
-            }
-            if (got != line) return at(Difference::Kind::Differs);
-            ++k;
-        }
+        if (auto difference = compareDocument(novel, name, paragraphs, encoding))
+            return *difference;
     }
     if (spineItems == 0) return unreadable("the spine");
     std::string_view rest;

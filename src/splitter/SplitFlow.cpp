@@ -18,92 +18,6 @@
 
 namespace folioknife::splitter {
 
-HeadingRules headingRulesFor(bool defaultMode, bool anywhere) {
-    HeadingRules rules;
-    rules.lineRule = defaultMode && !anywhere;
-    rules.contentsRule = !anywhere;
-    return rules;
-}
-
-std::optional<std::pair<Text, std::int64_t>> suggestSuffix(const Text& prefix,
-                                                           std::string_view text,
-                                                           const DocumentEncoding& encoding,
-                                                           HeadingRules rules) {
-    // About one novel in ten heads its chapters 第…回 or the like.
-    constexpr std::int64_t kFewest = 3;
-    std::optional<std::pair<Text, std::int64_t>> best;
-    for (const char* suffix : {"回", "节", "卷", "集", "部", "篇"}) {
-        const Text inCodePage = programText(suffix);
-        const HeadingSearch search =
-            searchDefaultHeadings(prefix, inCodePage, text, encoding, rules);
-        const auto found = static_cast<std::int64_t>(search.headings.size());
-        if (search.status == HeadingSearch::Status::Done && found >= kFewest &&
-            (!best || found > best->second)) {
-            best.emplace(inCodePage, found);
-        }
-    }
-    return best;
-}
-
-std::vector<Text> volumeNames(SplitSettings& settings, std::string_view text,
-                              const std::vector<ExpressionMatch>& matches,
-                              const std::vector<Volume>& volumes, const DocumentEncoding& encoding,
-                              std::uint64_t start) {
-    Text pattern = settings.volumeNamePattern();
-    if (pattern.empty()) pattern = kDefaultVolumePattern;
-    const bool titled = pattern.find("{title}") != Text::npos;
-    const Text name = settings.novelName();
-    std::vector<Text> names;
-    for (std::size_t k = 1; k <= volumes.size(); ++k) {
-        const std::uint64_t end = start + volumes[k - 1].size();
-        Text title;
-        if (titled) {
-            const auto first =
-                std::lower_bound(matches.begin(), matches.end(), start,
-                                 [](const ExpressionMatch& m, std::uint64_t at) {
-                                     return static_cast<std::uint64_t>(m.offset) < at;
-                                 });
-            std::size_t at = start;
-            if (first != matches.end() && static_cast<std::uint64_t>(first->offset) < end) {
-                at = static_cast<std::size_t>(first->offset);
-            } else if (first != matches.begin()) {
-                at = static_cast<std::size_t>(std::prev(first)->offset);
-            } else {
-                // The preface: its first line that holds more than blanks.
-                const std::size_t unit = byteOrderMarkOf(encoding.characters).empty() ? 1 : 2;
-                const std::size_t low = encoding.characters == CharacterSet::Utf16Be ? 1 : 0;
-                while (at + unit <= end && std::strchr(" \t\r\n", text[at + low]) != nullptr &&
-                       (unit == 1 || text[at + 1 - low] == '\0'))
-                    at += unit;
-            }
-            title = volumeTitle(text, at, encoding);
-            if (title.empty()) title = std::to_string(k);
-        }
-        names.push_back(expandVolumePattern(pattern, name, k, volumes.size(), title));
-        start = end;
-    }
-    return names;
-}
-
-std::vector<Volume> planVolumes(std::vector<ChapterPiece> pieces, std::int64_t perVolume,
-                                std::uint64_t maxBytes, const DocumentEncoding& encoding,
-                                const VolumeForm& form) {
-    // Volumes in another encoding: the novel's byte-order mark is no part of their text.
-    if (!form.sourceMark.empty() && !pieces.empty())
-        pieces.front().remove_prefix(form.sourceMark.size());
-    if (maxBytes == 0) return groupVolumes(pieces, perVolume);
-    MeasureBytes measure;
-    if (!form.to.empty()) {
-        measure = [&](std::string_view part) -> std::uint64_t {
-            const auto converted = recode(part, encoding.codePage, form.to);
-            return converted ? converted->size() : part.size();
-        };
-    }
-    const std::size_t reserve =
-        form.to.empty() ? byteOrderMarkOf(encoding.characters).size() : form.mark.size();
-    return groupVolumesWithin(pieces, perVolume, maxBytes, reserve, encoding.characters, measure);
-}
-
 namespace {
 
 // The name of a file in a folder, after the folder's separator.
@@ -148,249 +62,237 @@ std::vector<FoundVolume> volumesInTheWay(FileService& files, const Text& folder,
     return found;
 }
 
+// One split of the plan: what it writes, where, and what it tells the user.
+class SplitRun {
+public:
+    SplitRun(SourceDocument& document, SplitSettings& settings, FileService& files,
+             MessageBoxService& boxes)
+        : document_(document), settings_(settings), files_(files), boxes_(boxes) {}
+    SplitOutcome run();
+
+private:
+    SplitOutcome refuse(const Text& message);
+    // Ends the split early: the stream closed, the folder let go.
+    SplitOutcome stop(SplitOutcome::Status status);
+    void addMarks();
+    bool convertVolumes();
+    bool clearFolder();
+    bool writeVolumes();
+    void deleteSource();
+    Text whySourceKept(const Text& path);
+
+    SourceDocument& document_;
+    SplitSettings& settings_;
+    FileService& files_;
+    MessageBoxService& boxes_;
+    SplitPlan plan_;
+    SplitOutcome outcome_;
+    Text folder_;
+    std::string separator_;
+    std::vector<Text> names_;  // the volumes' paths
+    bool converting_ = false;
+    std::string_view mark_;  // what every volume after the first begins with
+    std::uint64_t marksAdded_ = 0;
+    std::vector<std::string> converted_;  // the volumes' bytes when converted
+    std::vector<Text> removed_;           // volumes replaced that this split does not write
+    std::unique_ptr<FolderLock> lock_;
+};
+
+SplitOutcome SplitRun::refuse(const Text& message) {
+    showMessageBox(boxes_, message);
+    outcome_.status = SplitOutcome::Status::Refused;
+    return outcome_;
+}
+
+SplitOutcome SplitRun::stop(SplitOutcome::Status status) {
+    document_.stream().close();
+    lock_.reset();
+    outcome_.status = status;
+    return outcome_;
+}
+
+void SplitRun::addMarks() {
+    // A UTF-16 file is only read as such when it begins with its byte-order mark: every
+    // volume after the first gets the novel's own, so that each opens on its own.
+    mark_ = converting_ ? std::string_view() : byteOrderMarkOf(plan_.encoding.characters);
+    if (mark_.empty()) return;
+    for (std::size_t k = 1; k < plan_.volumes.size(); ++k) {
+        plan_.volumes[k].spans.insert(plan_.volumes[k].spans.begin(), mark_);
+        marksAdded_ += mark_.size();
+    }
+}
+
+// Converted whole before anything is written: text the encoding cannot hold is refused with
+// its place, and the folder is left as it was.
+bool SplitRun::convertVolumes() {
+    const std::string& to = plan_.form.to;
+    const std::string_view all = plan_.text.view();
+    converted_.reserve(plan_.volumes.size());
+    std::uint64_t before = plan_.form.sourceMark.size();
+    for (Volume& volume : plan_.volumes) {
+        std::string joined;
+        joined.reserve(volume.size());
+        for (std::string_view span : volume.spans) joined.append(span);
+        std::optional<std::string> bytes = recode(joined, plan_.encoding.codePage, to);
+        if (!bytes) {
+            stop(SplitOutcome::Status::Refused);
+            const std::uint64_t at = before + firstUnconvertible(joined, plan_.encoding, to);
+            std::uint64_t line = 1;
+            for (std::size_t i = 0; i < at;
+                 i = nextCharacterBoundary(all, i, plan_.encoding.characters)) {
+                if (all[i] == '\n') ++line;
+            }
+            outcome_.unconvertibleAt = at;
+            outcome_.unconvertibleLine = line;
+            refuse(messages::cannotConvert(programText(to), line, at));
+            return false;
+        }
+        before += joined.size();
+        converted_.push_back(std::move(*bytes));
+        volume.spans.clear();
+        if (!plan_.form.mark.empty()) volume.spans.push_back(plan_.form.mark);
+        if (!converted_.back().empty()) volume.spans.push_back(converted_.back());
+    }
+    return true;
+}
+
+// One split at a time in a folder, or two novels would end up mixed in it. Volumes already
+// there are replaced without asking only when they are an earlier split of this novel; the
+// lock is not held while the user is asked. True with the folder locked and clear.
+bool SplitRun::clearFolder() {
+    std::vector<Text> approved;  // the volumes the user agreed to replace
+    for (;;) {
+        bool busy = false;
+        lock_ = files_.lockFolder(folder_, kFolderLockWait, busy);
+        if (!lock_) {
+            Text message = (busy ? messages::folderBusy() : messages::folderLockFailed()) + folder_;
+            const Text reason = files_.lastFailure();
+            if (!busy && !reason.empty()) message += "\n" + reason;
+            stop(busy ? SplitOutcome::Status::FolderBusy : SplitOutcome::Status::LockFailed);
+            showMessageBox(boxes_, message);
+            return false;
+        }
+        // A split killed while it wrote here is undone first.
+        recoverFolder(files_, folder_, document_.identity());
+        const std::vector<FoundVolume> found =
+            volumesInTheWay(files_, folder_, names_, settings_, separator_, document_.identity());
+        std::vector<Text> paths;
+        removed_.clear();
+        for (const FoundVolume& v : found) {
+            paths.push_back(v.path);
+            if (std::find(names_.begin(), names_.end(), v.path) == names_.end())
+                removed_.push_back(v.path);
+        }
+        if (found.empty() || paths == approved ||
+            isEarlierSplitOf(files_, found, plan_.text.view(), mark_,
+                             converting_ ? &plan_.form : nullptr)) {
+            return true;
+        }
+        lock_.reset();
+        const Text first = nameIn(found.front().path, separator_);
+        if (showMessageBox(boxes_, messages::replaceOtherVolumes(first, found.size()), Text(),
+                           MessageBoxButtons::YesNo) != MessageBoxAnswer::Yes) {
+            stop(SplitOutcome::Status::Declined);
+            outcome_.failedFile = found.front().path;
+            return false;
+        }
+        approved = paths;
+    }
+}
+
+bool SplitRun::writeVolumes() {
+    if (std::optional<FileFailure> failure =
+            installVolumes(files_, folder_, names_, plan_.volumes, removed_)) {
+        stop(SplitOutcome::Status::WriteFailed);
+        Text message = messages::writeFailed() + failure->file;
+        if (!failure->reason.empty()) message += "\n" + failure->reason;
+        showMessageBox(boxes_, message);
+        outcome_.failedFile = failure->file;
+        return false;
+    }
+    outcome_.volumesWritten = static_cast<std::int64_t>(plan_.volumes.size());
+    return true;
+}
+
+// Why the source at 'path' stays; empty when it was deleted.
+Text SplitRun::whySourceKept(const Text& path) {
+    std::uint64_t bytesWritten = 0;
+    for (const Volume& volume : plan_.volumes) bytesWritten += volume.size();
+    if (!converting_ && bytesWritten - marksAdded_ != plan_.text.size())
+        return messages::sourceKept();
+    bool busy = false;
+    if (!(lock_ = files_.lockFolder(folder_, kFolderLockWait, busy))) {
+        return messages::sourceNotDeleted() +
+               (busy ? messages::folderBusyReason() + folder_ : files_.lastFailure());
+    }
+    // Held again so that no other split changes the volumes between the check and the
+    // deletion.
+    const SourceDeletion deletion = deleteSourceIfWhole(files_, path, names_, folder_, mark_,
+                                                        converting_ ? &plan_.form : nullptr);
+    switch (deletion.verdict) {
+        case SourceVerdict::Deleted:
+            outcome_.sourceDeleted = true;
+            return {};
+        case SourceVerdict::NotWhole:
+            return messages::sourceKept();
+        case SourceVerdict::IsOutput:
+            return messages::sourceIsOutput();
+        case SourceVerdict::Failed:
+            return messages::sourceNotDeleted() + deletion.reason;
+        case SourceVerdict::Unreadable:
+            return messages::cannotReadBack() + nameIn(deletion.file, separator_) +
+                   programText("：") + deletion.reason;
+    }
+    return {};
+}
+
+void SplitRun::deleteSource() {
+    const Text path = settings_.sourcePath();
+    Text kept;
+    if (!path.empty()) {
+        kept = whySourceKept(path);
+    } else if (settings_.sourceFromCommandLine()) {
+        // A novel handed over on the command line (the context-menu entry) is not deleted.
+        kept = messages::notChosenWithOpen();
+    }
+    if (!kept.empty()) {
+        outcome_.sourceKept = true;
+        showMessageBox(boxes_, kept);
+    }
+}
+
+SplitOutcome SplitRun::run() {
+    plan_ = planSplit(document_, settings_);
+    outcome_.headings = static_cast<std::int64_t>(plan_.headings().size());
+    if (!plan_.ready()) return refuse(plan_.refusal);
+    folder_ = settings_.outputDirectory();
+    separator_ = files_.separator();
+    for (const Text& name : plan_.names)
+        names_.push_back(settings_.outputDirectory() + separator_ + name);
+    converting_ = !plan_.form.to.empty();
+    addMarks();
+    if (converting_ && !convertVolumes()) return outcome_;
+    // One level only; an existing folder, or one that cannot be made, changes nothing here:
+    // locking or writing will tell.
+    files_.createDirectory(folder_);
+    if (!clearFolder() || !writeVolumes()) return outcome_;
+    // Not held while the user reads the message: another split may go on meanwhile.
+    lock_.reset();
+    document_.stream().close();
+    showMessageBox(boxes_, messages::splitDone());
+    outcome_.status = SplitOutcome::Status::Done;
+    for (const Text* note : {&plan_.suffixNote, &plan_.headingsNote}) {
+        if (!note->empty()) showMessageBox(boxes_, *note);
+    }
+    if (settings_.deleteSource()) deleteSource();
+    return outcome_;
+}
+
 }  // namespace
 
 SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileService& files,
                       MessageBoxService& boxes) {
-    SplitOutcome outcome;
-    const auto refuse = [&](const Text& message) {
-        showMessageBox(boxes, message);
-        outcome.status = SplitOutcome::Status::Refused;
-        return outcome;
-    };
-
-    // The checks, in this order; the first that fails is the only one reported.
-    if (document.text().empty()) return refuse(messages::noDocument());
-    const bool defaultMode = !settings.customMode();
-    Text prefix;
-    Text suffix;
-    Text expression;
-    if (defaultMode) {
-        prefix = settings.prefix();
-        suffix = settings.suffix();
-        expression = defaultChapterExpression(prefix, suffix);
-    } else {
-        expression = settings.expressionText();
-    }
-    if (expression.empty()) return refuse(messages::noExpression());
-    // The split works on this text and its encoding to its end, even if a nested Open replaces
-    // the document while one of its message boxes is shown.
-    const SharedBytes text = document.sharedText();
-    const DocumentEncoding encoding = document.encoding();
-    if (std::string reason = defaultMode ? defaultExpressionError(prefix, suffix, encoding)
-                                         : customExpressionError(expression);
-        !reason.empty())
-        return refuse(messages::invalidExpression() + programText(reason));
-    const std::int32_t perVolume = textToInteger(settings.chaptersPerFileText());
-    if (perVolume < 1) return refuse(messages::badChaptersPerFile());
-    if (settings.outputDirectory().empty()) return refuse(messages::noOutputDirectory());
-
-    const HeadingRules rules = headingRulesFor(defaultMode, settings.anywhere());
-    const HeadingSearch search =
-        defaultMode ? searchDefaultHeadings(prefix, suffix, text.view(), encoding, rules)
-                    : searchCustomHeadings(expression, text.view(), encoding, rules);
-    // An engine that gave up would leave chapters uncut: nothing is written.
-    if (search.status != HeadingSearch::Status::Done) return refuse(messages::tooComplex());
-    const std::vector<ExpressionMatch>& matches = search.headings;
-    outcome.headings = static_cast<std::int64_t>(matches.size());
-
-    const Text folder = settings.outputDirectory();
-    std::unique_ptr<FolderLock> lock;
-    document.reopenStream();
-    DocumentStream& stream = document.stream();
-    const std::string to = settings.volumeEncoding();
-    const bool converting = !to.empty();
-    const VolumeForm form = converting ? volumeFormFor(text.view(), encoding, to) : VolumeForm();
-    std::vector<Volume> volumes = planVolumes(segmentChapters(stream, matches), perVolume,
-                                              settings.maxVolumeBytes(), encoding, form);
-    // The names, before anything is written: two volumes of one name would lose one of them.
-    const std::string separator = files.separator();
-    std::vector<Text> names =
-        volumeNames(settings, text.view(), matches, volumes, encoding, form.sourceMark.size());
-    {
-        std::set<Text> taken;
-        for (const Text& name : names) {
-            Text key = name;
-            // Windows and macOS take names without regard to case.
-            for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            if (!taken.insert(key).second) {
-                stream.close();
-                lock.reset();
-                return refuse(messages::duplicateVolumeName() + name);
-            }
-        }
-    }
-    for (Text& name : names) name = settings.outputDirectory() + separator + name;
-    // A UTF-16 file is only read as such when it begins with its byte-order mark: every
-    // volume after the first gets the novel's own, so that each opens on its own.
-    const std::string_view mark =
-        converting ? std::string_view() : byteOrderMarkOf(encoding.characters);
-    std::uint64_t marksAdded = 0;
-    if (!mark.empty()) {
-        for (std::size_t k = 1; k < volumes.size(); ++k) {
-            volumes[k].spans.insert(volumes[k].spans.begin(), mark);
-            marksAdded += mark.size();
-        }
-    }
-    // Converted whole before anything is written: text the encoding cannot hold is refused
-    // with its place, and the folder is left as it was.
-    std::vector<std::string> converted;
-    if (converting) {
-        converted.reserve(volumes.size());
-        std::uint64_t before = form.sourceMark.size();
-        for (Volume& volume : volumes) {
-            std::string joined;
-            joined.reserve(volume.size());
-            for (std::string_view span : volume.spans) joined.append(span);
-            std::optional<std::string> bytes = recode(joined, encoding.codePage, to);
-            if (!bytes) {
-                stream.close();
-                lock.reset();
-                const std::uint64_t at = before + firstUnconvertible(joined, encoding, to);
-                std::uint64_t line = 1;
-                const std::string_view all = text.view();
-                for (std::size_t i = 0; i < at;
-                     i = nextCharacterBoundary(all, i, encoding.characters)) {
-                    if (all[i] == '\n') ++line;
-                }
-                outcome.unconvertibleAt = at;
-                outcome.unconvertibleLine = line;
-                return refuse(messages::cannotConvert(programText(to), line, at));
-            }
-            before += joined.size();
-            converted.push_back(std::move(*bytes));
-            volume.spans.clear();
-            if (!form.mark.empty()) volume.spans.push_back(form.mark);
-            if (!converted.back().empty()) volume.spans.push_back(converted.back());
-        }
-    }
-
-    // One level only; an existing folder, or one that cannot be made, changes nothing here:
-    // locking or writing will tell.
-    files.createDirectory(folder);
-    // One split at a time in a folder, or two novels would end up mixed in it. Volumes already
-    // there are replaced without asking only when they are an earlier split of this novel; the
-    // lock is not held while the user is asked.
-    std::vector<Text> approved;  // the volumes the user agreed to replace
-    std::vector<Text> removed;   // those of them this split does not write
-    for (;;) {
-        bool busy = false;
-        lock = files.lockFolder(folder, kFolderLockWait, busy);
-        if (!lock) {
-            stream.close();
-            Text message = (busy ? messages::folderBusy() : messages::folderLockFailed()) + folder;
-            const Text reason = files.lastFailure();
-            if (!busy && !reason.empty()) message += "\n" + reason;
-            showMessageBox(boxes, message);
-            outcome.status =
-                busy ? SplitOutcome::Status::FolderBusy : SplitOutcome::Status::LockFailed;
-            return outcome;
-        }
-        // A split killed while it wrote here is undone first.
-        recoverFolder(files, folder, document.identity());
-        const std::vector<FoundVolume> found =
-            volumesInTheWay(files, folder, names, settings, separator, document.identity());
-        std::vector<Text> paths;
-        removed.clear();
-        for (const FoundVolume& v : found) {
-            paths.push_back(v.path);
-            if (std::find(names.begin(), names.end(), v.path) == names.end())
-                removed.push_back(v.path);
-        }
-        if (found.empty() || paths == approved ||
-            isEarlierSplitOf(files, found, text.view(), mark, converting ? &form : nullptr)) {
-            break;
-        }
-        lock.reset();
-        const Text first = nameIn(found.front().path, separator);
-        if (showMessageBox(boxes, messages::replaceOtherVolumes(first, found.size()), Text(),
-                           MessageBoxButtons::YesNo) != MessageBoxAnswer::Yes) {
-            stream.close();
-            outcome.status = SplitOutcome::Status::Declined;
-            outcome.failedFile = found.front().path;
-            return outcome;
-        }
-        approved = paths;
-    }
-
-    std::uint64_t bytesWritten = 0;
-    for (const Volume& volume : volumes) bytesWritten += volume.size();
-    if (std::optional<FileFailure> failure =
-            installVolumes(files, folder, names, volumes, removed)) {
-        stream.close();
-        lock.reset();
-        Text message = messages::writeFailed() + failure->file;
-        if (!failure->reason.empty()) message += "\n" + failure->reason;
-        showMessageBox(boxes, message);
-        outcome.status = SplitOutcome::Status::WriteFailed;
-        outcome.failedFile = failure->file;
-        return outcome;
-    }
-    outcome.volumesWritten = static_cast<std::int64_t>(volumes.size());
-    // Not held while the user reads the message: another split may go on meanwhile.
-    lock.reset();
-    stream.close();
-    showMessageBox(boxes, messages::splitDone());
-    outcome.status = SplitOutcome::Status::Done;
-    if (search.otherSuffix) {
-        showMessageBox(boxes, messages::otherSuffixUsed(suffix, search.suffix, outcome.headings));
-    } else if (matches.empty()) {
-        // The whole novel went into one file; say so. Every match counting, name the suffix
-        // that would have found headings.
-        const auto better = defaultMode && settings.anywhere()
-                                ? suggestSuffix(prefix, text.view(), encoding, rules)
-                                : std::nullopt;
-        showMessageBox(boxes, better ? messages::suffixWouldFind(better->first, better->second)
-                                     : messages::noHeadings());
-    }
-
-    if (settings.deleteSource()) {
-        const Text path = settings.sourcePath();
-        if (path.empty()) {
-            // A novel handed over on the command line (the context-menu entry) is not deleted.
-            if (settings.sourceFromCommandLine()) {
-                outcome.sourceKept = true;
-                showMessageBox(boxes, messages::notChosenWithOpen());
-            }
-        } else {
-            Text kept;
-            if (!converting && bytesWritten - marksAdded != text.size()) {
-                kept = messages::sourceKept();
-            } else if (bool busy = false;
-                       !(lock = files.lockFolder(folder, kFolderLockWait, busy))) {
-                kept = messages::sourceNotDeleted() +
-                       (busy ? messages::folderBusyReason() + folder : files.lastFailure());
-            } else {
-                // Held again so that no other split changes the volumes between the check and
-                // the deletion.
-                const SourceDeletion deletion = deleteSourceIfWhole(
-                    files, path, names, folder, mark, converting ? &form : nullptr);
-                switch (deletion.verdict) {
-                    case SourceVerdict::Deleted:
-                        outcome.sourceDeleted = true;
-                        break;
-                    case SourceVerdict::NotWhole:
-                        kept = messages::sourceKept();
-                        break;
-                    case SourceVerdict::IsOutput:
-                        kept = messages::sourceIsOutput();
-                        break;
-                    case SourceVerdict::Failed:
-                        kept = messages::sourceNotDeleted() + deletion.reason;
-                        break;
-                    case SourceVerdict::Unreadable:
-                        kept = messages::cannotReadBack() + nameIn(deletion.file, separator) +
-                               programText("：") + deletion.reason;
-                        break;
-                }
-            }
-            if (!kept.empty()) {
-                outcome.sourceKept = true;
-                showMessageBox(boxes, kept);
-            }
-        }
-    }
-    return outcome;
+    return SplitRun(document, settings, files, boxes).run();
 }
 
 }  // namespace folioknife::splitter

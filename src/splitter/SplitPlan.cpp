@@ -1,0 +1,220 @@
+#include "splitter/SplitPlan.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <iterator>
+#include <set>
+
+#include "splitter/ChapterExpression.h"
+#include "splitter/Messages.h"
+#include "splitter/TextToInteger.h"
+#include "splitter/VolumeNames.h"
+
+namespace folioknife::splitter {
+
+HeadingRules headingRulesFor(bool defaultMode, bool anywhere) {
+    HeadingRules rules;
+    rules.lineRule = defaultMode && !anywhere;
+    rules.contentsRule = !anywhere;
+    return rules;
+}
+
+std::optional<std::pair<Text, std::int64_t>> suggestSuffix(const Text& prefix,
+                                                           std::string_view text,
+                                                           const DocumentEncoding& encoding,
+                                                           HeadingRules rules) {
+    // About one novel in ten heads its chapters 第…回 or the like.
+    constexpr std::int64_t kFewest = 3;
+    std::optional<std::pair<Text, std::int64_t>> best;
+    for (const char* suffix : {"回", "节", "卷", "集", "部", "篇"}) {
+        const Text inCodePage = programText(suffix);
+        const HeadingSearch search =
+            searchDefaultHeadings(prefix, inCodePage, text, encoding, rules);
+        const auto found = static_cast<std::int64_t>(search.headings.size());
+        if (search.status == HeadingSearch::Status::Done && found >= kFewest &&
+            (!best || found > best->second)) {
+            best.emplace(inCodePage, found);
+        }
+    }
+    return best;
+}
+
+std::vector<Text> volumeNames(SplitSettings& settings, std::string_view text,
+                              const std::vector<ExpressionMatch>& matches,
+                              const std::vector<Volume>& volumes, const DocumentEncoding& encoding,
+                              std::uint64_t start) {
+    Text pattern = settings.volumeNamePattern();
+    if (pattern.empty()) pattern = kDefaultVolumePattern;
+    const bool titled = pattern.find("{title}") != Text::npos;
+    const Text name = settings.novelName();
+    std::vector<Text> names;
+    for (std::size_t k = 1; k <= volumes.size(); ++k) {
+        const std::uint64_t end = start + volumes[k - 1].size();
+        Text title;
+        if (titled) {
+            const auto first =
+                std::lower_bound(matches.begin(), matches.end(), start,
+                                 [](const ExpressionMatch& m, std::uint64_t at) {
+                                     return static_cast<std::uint64_t>(m.offset) < at;
+                                 });
+            std::size_t at = start;
+            if (first != matches.end() && static_cast<std::uint64_t>(first->offset) < end) {
+                at = static_cast<std::size_t>(first->offset);
+            } else if (first != matches.begin()) {
+                at = static_cast<std::size_t>(std::prev(first)->offset);
+            } else {
+                // The preface: its first line that holds more than blanks.
+                const std::size_t unit = byteOrderMarkOf(encoding.characters).empty() ? 1 : 2;
+                const std::size_t low = encoding.characters == CharacterSet::Utf16Be ? 1 : 0;
+                while (at + unit <= end && std::strchr(" \t\r\n", text[at + low]) != nullptr &&
+                       (unit == 1 || text[at + 1 - low] == '\0'))
+                    at += unit;
+            }
+            title = volumeTitle(text, at, encoding);
+            if (title.empty()) title = std::to_string(k);
+        }
+        names.push_back(expandVolumePattern(pattern, name, k, volumes.size(), title));
+        start = end;
+    }
+    return names;
+}
+
+std::vector<Volume> planVolumes(std::vector<ChapterPiece> pieces, std::int64_t perVolume,
+                                std::uint64_t maxBytes, const DocumentEncoding& encoding,
+                                const VolumeForm& form) {
+    // Volumes in another encoding: the novel's byte-order mark is no part of their text.
+    if (!form.sourceMark.empty() && !pieces.empty())
+        pieces.front().remove_prefix(form.sourceMark.size());
+    if (maxBytes == 0) return groupVolumes(pieces, perVolume);
+    MeasureBytes measure;
+    if (!form.to.empty()) {
+        measure = [&](std::string_view part) -> std::uint64_t {
+            const auto converted = recode(part, encoding.codePage, form.to);
+            return converted ? converted->size() : part.size();
+        };
+    }
+    const std::size_t reserve =
+        form.to.empty() ? byteOrderMarkOf(encoding.characters).size() : form.mark.size();
+    return groupVolumesWithin(pieces, perVolume, maxBytes, reserve, encoding.characters, measure);
+}
+
+std::size_t SplitPlan::volumeAt(std::int64_t offset) const {
+    const auto after =
+        std::upper_bound(starts.begin(), starts.end(), static_cast<std::uint64_t>(offset));
+    return static_cast<std::size_t>(after - starts.begin());
+}
+
+namespace {
+
+SplitPlan refused(SplitPlan& plan, const Text& message) {
+    plan.refusal = message;
+    return plan;
+}
+
+// The expression the settings ask for, and whether it compiles; false when a check failed.
+bool planExpression(SplitPlan& plan, SplitSettings& settings) {
+    plan.defaultMode = !settings.customMode();
+    if (plan.defaultMode) {
+        plan.prefix = settings.prefix();
+        plan.suffix = settings.suffix();
+        plan.expression = defaultChapterExpression(plan.prefix, plan.suffix);
+    } else {
+        plan.expression = settings.expressionText();
+    }
+    if (plan.expression.empty()) {
+        plan.refusal = messages::noExpression();
+        return false;
+    }
+    if (std::string reason = plan.defaultMode
+                                 ? defaultExpressionError(plan.prefix, plan.suffix, plan.encoding)
+                                 : customExpressionError(plan.expression);
+        !reason.empty()) {
+        plan.refusal = messages::invalidExpression() + programText(reason);
+        return false;
+    }
+    return true;
+}
+
+// What the user is told about the headings once the volumes are written or listed.
+void planHeadingNotes(SplitPlan& plan, SplitSettings& settings) {
+    const auto found = static_cast<std::int64_t>(plan.headings().size());
+    if (plan.search.otherSuffix) {
+        plan.suffixNote = messages::otherSuffixUsed(plan.suffix, plan.search.suffix, found);
+    } else if (found == 0) {
+        // The whole novel goes into one file. Every match counting, name the suffix that would
+        // have found headings.
+        const auto better =
+            plan.defaultMode && settings.anywhere()
+                ? suggestSuffix(plan.prefix, plan.text.view(), plan.encoding, plan.rules)
+                : std::nullopt;
+        plan.headingsNote = better ? messages::suffixWouldFind(better->first, better->second)
+                                   : messages::noHeadings();
+    }
+}
+
+// The volumes, where each begins, and their names; false when two names are one.
+bool planFiles(SplitPlan& plan, SourceDocument& document, SplitSettings& settings, PlanUse use) {
+    const std::string_view text = plan.text.view();
+    const std::string to = settings.volumeEncoding();
+    plan.form = to.empty() ? VolumeForm() : volumeFormFor(text, plan.encoding, to);
+    document.reopenStream();
+    plan.volumes = planVolumes(segmentChapters(document.stream(), plan.headings()), plan.perVolume,
+                               settings.maxVolumeBytes(), plan.encoding, plan.form);
+    std::uint64_t start = plan.form.sourceMark.size();
+    for (const Volume& v : plan.volumes) {
+        plan.starts.push_back(start);
+        start += v.size();
+    }
+    plan.names = volumeNames(settings, text, plan.headings(), plan.volumes, plan.encoding,
+                             plan.form.sourceMark.size());
+    if (use != PlanUse::Volumes) return true;
+    // Two volumes of one name would lose one of them.
+    std::set<Text> taken;
+    for (const Text& name : plan.names) {
+        Text key = name;
+        // Windows and macOS take names without regard to case.
+        for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (!taken.insert(key).second) {
+            document.stream().close();
+            plan.refusal = messages::duplicateVolumeName() + name;
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+SplitPlan planSplit(SourceDocument& document, SplitSettings& settings, PlanUse use) {
+    SplitPlan plan;
+    if (document.text().empty()) return refused(plan, messages::noDocument());
+    plan.text = document.sharedText();
+    plan.encoding = document.encoding();
+    if (!planExpression(plan, settings)) return plan;
+    if (use != PlanUse::Book) {
+        plan.perVolume = textToInteger(settings.chaptersPerFileText());
+        if (plan.perVolume < 1) return refused(plan, messages::badChaptersPerFile());
+    }
+    if (use == PlanUse::Volumes && settings.outputDirectory().empty())
+        return refused(plan, messages::noOutputDirectory());
+
+    plan.rules = headingRulesFor(plan.defaultMode, settings.anywhere());
+    const std::string_view text = plan.text.view();
+    plan.search =
+        plan.defaultMode
+            ? searchDefaultHeadings(plan.prefix, plan.suffix, text, plan.encoding, plan.rules)
+            : searchCustomHeadings(plan.expression, text, plan.encoding, plan.rules);
+    // An engine that gave up would leave chapters uncut: nothing is written.
+    if (plan.search.status != HeadingSearch::Status::Done)
+        return refused(plan, messages::tooComplex());
+    if (use == PlanUse::Book) {
+        if (plan.search.otherSuffix) planHeadingNotes(plan, settings);
+        return plan;
+    }
+    planHeadingNotes(plan, settings);
+    planFiles(plan, document, settings, use);
+    return plan;
+}
+
+}  // namespace folioknife::splitter

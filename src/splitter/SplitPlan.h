@@ -1,0 +1,98 @@
+#pragma once
+// The one value between reading a novel and writing anything: what every front end's split,
+// listing and book is made from, so that the window and the command line never disagree.
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "splitter/ChapterHeadings.h"
+#include "splitter/CodePage.h"
+#include "splitter/DocumentEncoding.h"
+#include "splitter/ExpressionMatcher.h"
+#include "splitter/Recode.h"
+#include "splitter/SharedBytes.h"
+#include "splitter/SourceDocument.h"
+#include "splitter/SplitSettings.h"
+#include "splitter/Volumes.h"
+
+namespace folioknife::splitter {
+
+// What the plan is made for; each makes only the checks that concern it.
+enum class PlanUse {
+    Volumes,  // files of N chapters: every check
+    Listing,  // the volumes shown, nothing written: no output folder needed, no names compared
+    Book,     // one document a chapter: no volumes, so no chapter count
+};
+
+struct SplitPlan {
+    // The message of the first check that failed, in the program's code page; empty when the
+    // plan is ready.
+    Text refusal;
+    bool ready() const { return refusal.empty(); }
+
+    bool defaultMode = true;
+    Text prefix;  // default mode
+    Text suffix;
+    Text expression;
+    // The text planned and its encoding, kept alive for the plan's views: a message box of a
+    // split lets the user open another novel before the split is over.
+    SharedBytes text;
+    DocumentEncoding encoding;
+    HeadingRules rules;
+    // The headings, and what the rules left out.
+    HeadingSearch search;
+    std::int32_t perVolume = 0;
+    // How the volumes are written: in the novel's bytes, or converted.
+    VolumeForm form;
+    // The volumes, views into 'text'; volume k begins at starts[k - 1] in it; its file name
+    // (without a folder) is names[k - 1].
+    std::vector<Volume> volumes;
+    std::vector<std::uint64_t> starts;
+    std::vector<Text> names;
+    // For the user once the headings are known: the suffix that took the place of the one
+    // asked for, or that no heading was found (and, every match counting, which suffix would
+    // have found some). At most one of them.
+    Text suffixNote;
+    Text headingsNote;
+
+    const std::vector<ExpressionMatch>& headings() const { return search.headings; }
+    // The volume (1-based) that holds the byte at 'offset' of the text.
+    std::size_t volumeAt(std::int64_t offset) const;
+};
+
+// The checks in their order (the first that fails is the only one reported), the expression,
+// the headings, the volumes and their names, from the loaded novel and the settings, each
+// setting read once.
+SplitPlan planSplit(SourceDocument& document, SplitSettings& settings,
+                    PlanUse use = PlanUse::Volumes);
+
+// The rules that sort the matches: the line rule in default mode, the contents rule in both,
+// neither when every match is to count.
+HeadingRules headingRulesFor(bool defaultMode, bool anywhere);
+
+// When no heading is found: the suffix among 回, 节, 卷, 集, 部 and 篇 that finds the most
+// headings with the same prefix and rules, at least three, and how many it finds.
+std::optional<std::pair<Text, std::int64_t>> suggestSuffix(const Text& prefix,
+                                                           std::string_view text,
+                                                           const DocumentEncoding& encoding,
+                                                           HeadingRules rules);
+
+// The volumes as a split writes them, before any byte-order mark is added or any conversion
+// made: the pieces grouped N at a time, and within 'maxBytes' (0: no limit) as the volumes'
+// files count them in the encoding 'form' writes.
+std::vector<Volume> planVolumes(std::vector<ChapterPiece> pieces, std::int64_t perVolume,
+                                std::uint64_t maxBytes, const DocumentEncoding& encoding,
+                                const VolumeForm& form);
+
+// The file names of the volumes (without their folder), from the settings' pattern; 'start' is
+// the offset in 'text' at which the first volume begins. A volume's title is that of the first
+// heading in it; a volume without one continues the chapter before it and takes its title,
+// and the preface takes its first line's.
+std::vector<Text> volumeNames(SplitSettings& settings, std::string_view text,
+                              const std::vector<ExpressionMatch>& matches,
+                              const std::vector<Volume>& volumes, const DocumentEncoding& encoding,
+                              std::uint64_t start);
+
+}  // namespace folioknife::splitter
