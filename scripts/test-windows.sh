@@ -259,6 +259,24 @@ gui=$!
 split_in_window "a novel" "$work/书库" 长篇小说.txt "$shots/screenshot-split.png"
 end_session
 
+# Closed while the box after 分割 is up (the box has no owner, so the window takes Alt+F4):
+# the box goes with it, the program ends with 0, and the novel is as it was.
+mkdir -p "$work/书库丙"
+"$gennovel" "$work/书库丙/小说.txt" --encoding gbk --chapters 25 --seed 9 >/dev/null
+cp "$work/书库丙/小说.txt" "$work/novel-before-close.txt"
+begin_session
+wine "$gui_exe" "$(windows_path "$work/书库丙/小说.txt")" </dev/null >"$work/gui.out" 2>&1 &
+gui=$!
+wid=$(wait_window 600 "$title") || fail "closed during the box: no window titled $title"
+until_ok 50 x windowactivate --sync "$wid" || fail "closed during the box: no active window"
+x mousemove --window "$wid" 377 75 click 1
+wait_window 600 信息 >/dev/null || fail "closed during the box: no box after clicking 分割"
+x windowactivate --sync "$wid" key alt+F4
+ends "$gui" "folioknife.exe closed while 分割成功！ was up"
+cmp -s "$work/书库丙/小说.txt" "$work/novel-before-close.txt" ||
+    fail "closed during the box: the novel is not as it was"
+end_session
+
 # Started as Explorer starts the context-menu entry: the registered command leaves the path
 # unquoted, so a path with blanks reaches the program as several items; the program still loads
 # the whole path and presets its folder. fk-wintest hands the command line over as it stands
