@@ -2,8 +2,6 @@
 
 #include "TestText.h"
 #include "splitter/ChapterExpression.h"
-#include "splitter/HalfWidth.h"
-#include "splitter/TextToInteger.h"
 
 namespace folioknife::splitter {
 namespace {
@@ -66,54 +64,6 @@ TEST(BuildChapterExpression, CustomModeTakesTheTextAsTyped) {
     EXPECT_EQ(buildChapterExpression(s), "  ^Chapter \\d+ ");
     s.expression = "";
     EXPECT_EQ(buildChapterExpression(s), "");
-}
-
-TEST(TextToInteger, ReadsALeadingIntegerAndWrapsIn32Bits) {
-    CodePageScope scope("GBK");
-    struct Case {
-        std::string text;
-        std::int32_t value;
-    } cases[] = {
-        {"10abc", 10},
-        {" 7", 7},
-        {"\t\n\v\f\r 8", 8},
-        {"-3", -3},
-        {"+5", 5},
-        {"", 0},
-        {"abc", 0},
-        {"2.9", 2},
-        {"+-1", 0},
-        {"- 1", 0},
-        {"4294967297", 1},          // 2^32 + 1 wraps to 1
-        {"2147483648", INT32_MIN},  // 2^31 wraps to a negative number
-        {"4294967295", -1},
-        {gbk("１０"), 10},  // full-width digits
-        {gbk("－３"), -3},  // full-width minus
-        {gbk("＋２"), 2},
-        {gbk("　１２章"), 12},  // ideographic space, then full-width digits
-        {gbk("十"), 0},
-        {std::string("1\0"
-                     "2",
-                     3),
-         1},
-    };
-    for (const auto& c : cases) EXPECT_EQ(textToInteger(c.text), c.value) << hex(c.text);
-}
-
-TEST(TextToInteger, FoldsFullWidthFormsInUtf8Too) {
-    CodePageScope scope("UTF-8");
-    EXPECT_EQ(textToInteger("１０"), 10);
-    EXPECT_EQ(textToInteger("　－２"), -2);
-    EXPECT_EQ(textToInteger("＋７"), 7);
-}
-
-TEST(FoldHalfWidth, RespectsGbkCharacterBoundaries) {
-    // B0 A3 is one character; the A3 B0 that straddles it and the next byte is no digit.
-    const std::string text = std::string("\xB0\xA3") +
-                             "\xB0"
-                             "A";
-    EXPECT_EQ(foldHalfWidth(text, "GBK"), text);
-    EXPECT_EQ(foldHalfWidth(gbk("Ａ１"), "GBK"), gbk("Ａ") + "1");
 }
 
 }  // namespace

@@ -99,6 +99,35 @@ struct DefaultSettings : SplitSettings {
     Text sourcePath() override { return ""; }
 };
 
+TEST(DocumentEncodingDamage, RareDamageLeavesAUtf8NovelUtf8) {
+    const std::string para = "天地玄黄，宇宙洪荒。日月盈昃，辰宿列张。\r\n";  // 62 bytes
+    std::string big;
+    while (big.size() < 25000) big += para;
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* expected;
+    } cases[] = {
+        {"one damaged byte in 25,000", big.substr(0, 9000) + "\xFF" + big.substr(9000), "UTF-8"},
+        {"two in 25,000", "\x80" + big + "\xC3\x28", "UTF-8"},
+        {"three in 25,000",
+         "\x80"
+         "a\x80" +
+             big + "\x80",
+         "GBK"},
+        {"a run of bad bytes is one damage", big + "\x80\xFF\xC3", "UTF-8"},
+        {"one in a short text", "\x80" + para, "GBK"},
+        {"GBK in English, one character like UTF-8",
+         std::string(30000, 'a') + "\xC4\xB3" + "\xD6\xD0", "GBK"},
+        {"cut off at the very end", para + "\xE5\xA4", "UTF-8"},
+        {"BOM of UTF-16LE", "\xFF\xFE" + para, "UTF-16LE"},
+        {"BOM of UTF-16BE", "\xFE\xFF" + para, "UTF-16BE"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(detectDocumentEncoding(c.text, "GBK").codePage, c.expected) << c.name;
+    }
+}
+
 std::vector<ExpressionMatch> headingsOf(const Text& expression, std::string_view text,
                                         const DocumentEncoding& encoding) {
     return searchChapterHeadings(expression, text, encoding, HeadingRules{}).headings;
