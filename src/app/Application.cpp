@@ -179,10 +179,10 @@ void Application::openNovel(const Text& path) {
     Text failed = splitter::messages::openFailedAt() + path;
     {
         BusyScope busy(window_);
-        loaded = splitter::loadSourceDocument(document_, files_, path);
+        const splitter::FileStatus status = splitter::loadSourceDocument(document_, files_, path);
+        loaded = static_cast<bool>(status);
         // The path, then the system's reason on a line of its own.
-        if (const Text reason = files_.lastFailure(); !loaded && !reason.empty())
-            failed += "\n" + reason;
+        if (!loaded && !status.error().reason.empty()) failed += "\n" + status.error().reason;
     }
     splitter::showMessageBox(window_, loaded ? splitter::messages::openSucceeded() : failed);
 }
@@ -203,7 +203,7 @@ void Application::onSplitClicked() {
     WindowSplitSettings settings(window_, sourcePath, openedFromCommandLine_, splitsRunning_ > 0);
     BusyWork work(window_);
     ++splitsRunning_;
-    splitter::runSplit(document_, settings, files_, work);
+    splitter::runSplit(document_, settings, files_, work, platform_.pathStyle);
     --splitsRunning_;
 }
 

@@ -141,8 +141,8 @@ int writeEpub(const EpubRun& run) {
     }
     const std::optional<BookInfo> info = bookInfo(run, headings);
     if (!info) return kExitUsage;
-    const std::optional<FileIdentity> novel = run.files.identify(run.novel);
-    if (novel && novel == run.files.identify(run.book)) {
+    const std::optional<FileIdentity> novel = run.files.identify(run.novel).ok();
+    if (novel && novel == run.files.identify(run.book).ok()) {
         run.report(trf("the EPUB would replace the novel itself: {1}", {inUtf8(run.book)}));
         return kExitRefused;
     }

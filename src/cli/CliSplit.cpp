@@ -38,51 +38,62 @@ class PathConvertingFileService : public FileService {
 public:
     PathConvertingFileService(FileService& inner, std::string codePage, std::string terminal)
         : inner_(inner), codePage_(std::move(codePage)), terminal_(std::move(terminal)) {}
-    std::unique_ptr<InputFile> openForReading(const std::string& path) override {
-        return inner_.openForReading(native(path));
+    Expected<std::unique_ptr<InputFile>> openForReading(const std::string& path) override {
+        return named(inner_.openForReading(native(path)));
     }
-    std::unique_ptr<OutputFile> createTemporary(const std::string& prefix,
-                                                std::string& path) override {
+    Expected<std::unique_ptr<OutputFile>> createTemporary(const std::string& prefix,
+                                                          std::string& path) override {
         std::string made;
         auto file = inner_.createTemporary(native(prefix), made);
         // The characters added are ASCII, the same in either code page.
         if (file) path = prefix + made.substr(native(prefix).size());
-        return file;
+        return named(std::move(file));
     }
-    bool replaceFile(const std::string& from, const std::string& to) override {
-        return inner_.replaceFile(native(from), native(to));
+    FileStatus replaceFile(const std::string& from, const std::string& to) override {
+        return named(inner_.replaceFile(native(from), native(to)));
     }
-    bool createDirectory(const std::string& path) override {
-        return inner_.createDirectory(native(path));
+    FileStatus createDirectory(const std::string& path) override {
+        return named(inner_.createDirectory(native(path)));
     }
-    bool deleteFile(const std::string& path) override { return inner_.deleteFile(native(path)); }
+    FileStatus deleteFile(const std::string& path) override {
+        return named(inner_.deleteFile(native(path)));
+    }
     FileKind kindOf(const std::string& path) override { return inner_.kindOf(native(path)); }
     FileKind entryKind(const std::string& path) override { return inner_.entryKind(native(path)); }
     std::vector<std::string> listFolder(const std::string& path) override {
         std::vector<std::string> names = inner_.listFolder(native(path));
-        for (std::string& name : names) {
-            auto converted = convertText(name, terminal_, codePage_);
-            if (converted) name = *converted;
-        }
+        for (std::string& name : names) name = back(name);
         return names;
     }
-    std::optional<FileIdentity> identify(const std::string& path) override {
-        return inner_.identify(native(path));
+    Expected<FileIdentity> identify(const std::string& path) override {
+        return named(inner_.identify(native(path)));
     }
-    bool flushFiles(const std::vector<std::string>& paths) override {
+    FileStatus flushFiles(const std::vector<std::string>& paths) override {
         std::vector<std::string> converted;
         for (const std::string& path : paths) converted.push_back(native(path));
-        return inner_.flushFiles(converted);
+        return named(inner_.flushFiles(converted));
     }
-    bool flushFolder(const std::string& path) override { return inner_.flushFolder(native(path)); }
-    std::unique_ptr<FolderLock> lockFolder(const std::string& path, int waitMilliseconds,
-                                           bool& busy) override {
-        return inner_.lockFolder(native(path), waitMilliseconds, busy);
+    FileStatus flushFolder(const std::string& path) override {
+        return named(inner_.flushFolder(native(path)));
     }
-    std::string lastFailure() const override { return inner_.lastFailure(); }
-    std::string separator() const override { return inner_.separator(); }
+    Expected<std::unique_ptr<FolderLock>> lockFolder(const std::string& path, int waitMilliseconds,
+                                                     bool& busy) override {
+        return named(inner_.lockFolder(native(path), waitMilliseconds, busy));
+    }
 
 private:
+    // A failure names its path in the caller's code page.
+    template <typename Result>
+    Result named(Result result) const {
+        if (result) return result;
+        FileError error = result.error();
+        error.path = back(error.path);
+        return error;
+    }
+    std::string back(const std::string& path) const {
+        auto converted = convertText(path, terminal_, codePage_);
+        return converted ? *converted : path;
+    }
     std::string native(const std::string& path) const {
         auto converted = convertText(path, codePage_, terminal_);
         return converted ? *converted : path;
@@ -213,7 +224,7 @@ void collectNovels(FileService& files, const Text& folder, bool recursive,
     for (const Text& name : names) {
         if (isTextFileName(name)) stems.insert(name.substr(0, name.size() - 4));
     }
-    const std::string separator = files.separator();
+    const std::string separator = pathSeparator(nativePathStyle());
     std::vector<Text> subfolders;
     for (const Text& name : names) {
         const Text path = insideFolder(folder, name, separator);
@@ -549,21 +560,23 @@ bool CliRun::loadNovel(SourceDocument& document, CountingFileService& counting,
     // folder).
     if (!o_.list) {
         bool busy = false;
-        if (std::unique_ptr<FolderLock> lock = files_->lockFolder(folder, kFolderLockWait, busy)) {
-            recoverFolder(*files_, folder, std::nullopt);
+        if (Expected<std::unique_ptr<FolderLock>> lock =
+                files_->lockFolder(folder, kFolderLockWait, busy)) {
+            recoverFolder(*files_, nativePathStyle(), folder, std::nullopt);
         } else if (busy) {
             report(localize(messages::folderBusy() + folder));
             fail(kExitFileError);
             return false;
         }
     }
-    if (loadSourceDocument(document, counting, novel_, Loading::Map)) return true;
+    const FileStatus loaded = loadSourceDocument(document, counting, novel_, Loading::Map);
+    if (loaded) return true;
     const FileKind kind = files_->kindOf(novel_);
     if (kind == FileKind::Directory || kind == FileKind::Other) {
         report(trf("not a regular file: {1}", {inUtf8(novel_)}));
     } else {
         // The path, then the system's reason on a line of its own.
-        const Text reason = files_->lastFailure();
+        const Text& reason = loaded.error().reason;
         report(localize(messages::openFailedAt() + novel_) +
                (reason.empty() ? std::string() : "\n" + inUtf8(reason)));
     }
@@ -666,7 +679,7 @@ void CliRun::splitNovel(SourceDocument& document, CliSettings& settings, const T
     {
         ProgressLine progress(err_, o_.progress && !o_.quiet, inUtf8(novel_),
                               document.text().size(), counting);
-        outcome = runSplit(document, settings, counting, reports);
+        outcome = runSplit(document, settings, counting, reports, nativePathStyle());
     }
     if (outcome.status == SplitOutcome::Status::Declined) {
         report(localize(messages::otherVolumesFound() + outcome.failedFile) + "\n" +
@@ -746,7 +759,7 @@ int CliRun::run() {
         converting_ = std::make_unique<PathConvertingFileService>(system, codePage_, terminal_);
         files_ = converting_.get();
     }
-    separator_ = files_->separator();
+    separator_ = pathSeparator(nativePathStyle());
     const std::vector<Text> novels = collectAll();
     if (several_ && o_.epub && !o_.epubPath.empty()) {
         complain(tr("--epub names one EPUB: give one novel with it, or several without a name"));

@@ -14,9 +14,9 @@ public:
     CountingInput(std::unique_ptr<splitter::InputFile> inner, std::atomic<std::uint64_t>& count)
         : inner_(std::move(inner)), count_(count) {}
     std::optional<std::uint64_t> size() override { return inner_->size(); }
-    std::int64_t read(char* buffer, std::size_t capacity) override {
-        const std::int64_t n = inner_->read(buffer, capacity);
-        if (n > 0) count_ += static_cast<std::uint64_t>(n);
+    splitter::Expected<std::size_t> read(char* buffer, std::size_t capacity) override {
+        splitter::Expected<std::size_t> n = inner_->read(buffer, capacity);
+        if (n) count_ += *n;
         return n;
     }
     std::optional<splitter::SharedBytes> mapWhole() override { return inner_->mapWhole(); }
@@ -30,12 +30,12 @@ class CountingOutput : public splitter::OutputFile {
 public:
     CountingOutput(std::unique_ptr<splitter::OutputFile> inner, std::atomic<std::uint64_t>& count)
         : inner_(std::move(inner)), count_(count) {}
-    bool write(std::string_view bytes) override {
-        const bool ok = inner_->write(bytes);
-        if (ok) count_ += bytes.size();
-        return ok;
+    splitter::FileStatus write(std::string_view bytes) override {
+        splitter::FileStatus written = inner_->write(bytes);
+        if (written) count_ += bytes.size();
+        return written;
     }
-    bool close() override { return inner_->close(); }
+    splitter::FileStatus close() override { return inner_->close(); }
 
 private:
     std::unique_ptr<splitter::OutputFile> inner_;
@@ -44,17 +44,18 @@ private:
 
 }  // namespace
 
-std::unique_ptr<splitter::InputFile> CountingFileService::openForReading(const std::string& path) {
+splitter::Expected<std::unique_ptr<splitter::InputFile>> CountingFileService::openForReading(
+    const std::string& path) {
     auto file = inner_.openForReading(path);
     if (!file) return file;
-    return std::make_unique<CountingInput>(std::move(file), read);
+    return std::make_unique<CountingInput>(std::move(*file), read);
 }
 
-std::unique_ptr<splitter::OutputFile> CountingFileService::createTemporary(
+splitter::Expected<std::unique_ptr<splitter::OutputFile>> CountingFileService::createTemporary(
     const std::string& prefix, std::string& path) {
     auto file = inner_.createTemporary(prefix, path);
     if (!file) return file;
-    return std::make_unique<CountingOutput>(std::move(file), written);
+    return std::make_unique<CountingOutput>(std::move(*file), written);
 }
 
 ProgressLine::ProgressLine(std::ostream& err, bool enabled, std::string name, std::uint64_t size,

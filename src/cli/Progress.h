@@ -19,14 +19,19 @@ namespace folioknife::cli {
 class CountingFileService : public splitter::FileService {
 public:
     explicit CountingFileService(splitter::FileService& inner) : inner_(inner) {}
-    std::unique_ptr<splitter::InputFile> openForReading(const std::string& path) override;
-    std::unique_ptr<splitter::OutputFile> createTemporary(const std::string& prefix,
-                                                          std::string& path) override;
-    bool replaceFile(const std::string& from, const std::string& to) override {
+    splitter::Expected<std::unique_ptr<splitter::InputFile>> openForReading(
+        const std::string& path) override;
+    splitter::Expected<std::unique_ptr<splitter::OutputFile>> createTemporary(
+        const std::string& prefix, std::string& path) override;
+    splitter::FileStatus replaceFile(const std::string& from, const std::string& to) override {
         return inner_.replaceFile(from, to);
     }
-    bool createDirectory(const std::string& path) override { return inner_.createDirectory(path); }
-    bool deleteFile(const std::string& path) override { return inner_.deleteFile(path); }
+    splitter::FileStatus createDirectory(const std::string& path) override {
+        return inner_.createDirectory(path);
+    }
+    splitter::FileStatus deleteFile(const std::string& path) override {
+        return inner_.deleteFile(path);
+    }
     splitter::FileKind kindOf(const std::string& path) override { return inner_.kindOf(path); }
     splitter::FileKind entryKind(const std::string& path) override {
         return inner_.entryKind(path);
@@ -34,19 +39,20 @@ public:
     std::vector<std::string> listFolder(const std::string& path) override {
         return inner_.listFolder(path);
     }
-    std::optional<splitter::FileIdentity> identify(const std::string& path) override {
+    splitter::Expected<splitter::FileIdentity> identify(const std::string& path) override {
         return inner_.identify(path);
     }
-    bool flushFiles(const std::vector<std::string>& paths) override {
+    splitter::FileStatus flushFiles(const std::vector<std::string>& paths) override {
         return inner_.flushFiles(paths);
     }
-    bool flushFolder(const std::string& path) override { return inner_.flushFolder(path); }
-    std::unique_ptr<splitter::FolderLock> lockFolder(const std::string& path, int waitMilliseconds,
-                                                     bool& busy) override {
+    splitter::FileStatus flushFolder(const std::string& path) override {
+        return inner_.flushFolder(path);
+    }
+    splitter::Expected<std::unique_ptr<splitter::FolderLock>> lockFolder(const std::string& path,
+                                                                         int waitMilliseconds,
+                                                                         bool& busy) override {
         return inner_.lockFolder(path, waitMilliseconds, busy);
     }
-    std::string lastFailure() const override { return inner_.lastFailure(); }
-    std::string separator() const override { return inner_.separator(); }
 
     std::atomic<std::uint64_t> written{0};
     std::atomic<std::uint64_t> read{0};

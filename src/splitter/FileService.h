@@ -6,19 +6,86 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "splitter/SharedBytes.h"
 
 namespace folioknife::splitter {
 
+// Which call on the file system failed.
+enum class FileOperation {
+    Open,
+    Read,
+    Create,
+    Write,
+    Close,
+    Rename,
+    CreateFolder,
+    Delete,
+    Identify,
+    Flush,
+    Lock,
+};
+
+// A failed file operation as a value: what was done to which path, the system's error code
+// (errno, GetLastError()) and its reason in the system's words, in the program's code page. The
+// reason may be empty when the system gave none; the code is 0 when the program itself refused
+// (an empty path, for one).
+struct FileError {
+    FileOperation operation = FileOperation::Open;
+    std::string path;
+    int code = 0;
+    std::string reason;
+};
+
+// The outcome of a file operation that returns nothing: true when it was done.
+class FileStatus {
+public:
+    FileStatus() = default;
+    FileStatus(FileError error) : error_(std::move(error)) {}
+    explicit operator bool() const { return !error_; }
+    // Only for a failure.
+    const FileError& error() const { return *error_; }
+
+private:
+    std::optional<FileError> error_;
+};
+
+// A value or the error that kept it from being made, for file operations that return one.
+template <typename T>
+class Expected {
+public:
+    // Anything that makes a T but a bare null: a failure is an error, never an empty value.
+    template <typename U,
+              typename = std::enable_if_t<std::is_constructible_v<T, U&&> &&
+                                          !std::is_same_v<std::decay_t<U>, FileError> &&
+                                          !std::is_same_v<std::decay_t<U>, std::nullptr_t>>>
+    Expected(U&& value) : value_(std::forward<U>(value)) {}
+    Expected(FileError error) : error_(std::move(error)) {}
+    explicit operator bool() const { return value_.has_value(); }
+    T& operator*() { return *value_; }
+    const T& operator*() const { return *value_; }
+    T* operator->() { return &*value_; }
+    const T* operator->() const { return &*value_; }
+    // Only for a failure.
+    const FileError& error() const { return error_; }
+    // The value, or nothing when the failure does not matter to the caller.
+    std::optional<T> ok() const { return value_; }
+
+private:
+    std::optional<T> value_;
+    FileError error_;
+};
+
 class InputFile {
 public:
     virtual ~InputFile() = default;
     // The file's size in bytes, when the platform can tell.
     virtual std::optional<std::uint64_t> size() = 0;
-    // Reads up to 'capacity' bytes; returns the count read, 0 at the end, -1 on error.
-    virtual std::int64_t read(char* buffer, std::size_t capacity) = 0;
+    // Reads up to 'capacity' bytes; the count read, 0 at the end.
+    virtual Expected<std::size_t> read(char* buffer, std::size_t capacity) = 0;
     // The whole file mapped into memory, read-only, where the platform can; nothing where it
     // cannot (or the file is empty or not a regular file). The mapping shows the file as it
     // is, not as it was: see exitOnLostMapping.
@@ -28,10 +95,10 @@ public:
 class OutputFile {
 public:
     virtual ~OutputFile() = default;
-    // Writes all the bytes or reports failure; a short write is a failure.
-    virtual bool write(std::string_view bytes) = 0;
-    // Closes the file; false when the system reports that the data may not have reached it.
-    virtual bool close() = 0;
+    // Writes all the bytes or fails; a short write is a failure.
+    virtual FileStatus write(std::string_view bytes) = 0;
+    // Closes the file; a failure when the system reports that the data may not have reached it.
+    virtual FileStatus close() = 0;
 };
 
 // What a name in the file system is, links followed.
@@ -58,41 +125,35 @@ public:
     // Opens an existing regular file for reading only, letting others read and write it
     // meanwhile. Anything else (a folder, a FIFO, a device, a socket) does not open, and
     // opening never waits for a writer.
-    virtual std::unique_ptr<InputFile> openForReading(const std::string& path) = 0;
+    virtual Expected<std::unique_ptr<InputFile>> openForReading(const std::string& path) = 0;
     // Creates a new file whose name is 'prefix' followed by a few characters that make it
     // unique, never replacing anything; 'path' receives its name.
-    virtual std::unique_ptr<OutputFile> createTemporary(const std::string& prefix,
-                                                        std::string& path) = 0;
+    virtual Expected<std::unique_ptr<OutputFile>> createTemporary(const std::string& prefix,
+                                                                  std::string& path) = 0;
     // Gives the file 'from' the name 'to' in one step, replacing whatever 'to' named (the
     // name itself: a link or a device there is replaced, never written through). Both names
-    // lie in one folder. Fails when 'to' is a folder.
-    virtual bool replaceFile(const std::string& from, const std::string& to) = 0;
-    // Creates one directory (the last component only). True when it was created.
-    virtual bool createDirectory(const std::string& path) = 0;
-    virtual bool deleteFile(const std::string& path) = 0;
+    // lie in one folder. Fails when 'to' is a folder. A failure names 'to'.
+    virtual FileStatus replaceFile(const std::string& from, const std::string& to) = 0;
+    // Creates one directory (the last component only); fails when it exists.
+    virtual FileStatus createDirectory(const std::string& path) = 0;
+    virtual FileStatus deleteFile(const std::string& path) = 0;
     virtual FileKind kindOf(const std::string& path) = 0;
     // What the name itself is, links not followed: a link (to anything, or to nothing) is
     // Other.
     virtual FileKind entryKind(const std::string& path) = 0;
     // The names in a folder (not "." and ".."), without the folder; nothing when it cannot be
-    // read.
+    // read (a folder that may be written but not read is asked name by name instead).
     virtual std::vector<std::string> listFolder(const std::string& path) = 0;
-    virtual std::optional<FileIdentity> identify(const std::string& path) = 0;
+    virtual Expected<FileIdentity> identify(const std::string& path) = 0;
     // Makes the files' bytes, or the folder's names, reach stable storage. Many files at once,
     // so that the platform can have the disk write them together.
-    virtual bool flushFiles(const std::vector<std::string>& paths) = 0;
-    virtual bool flushFolder(const std::string& path) = 0;
+    virtual FileStatus flushFiles(const std::vector<std::string>& paths) = 0;
+    virtual FileStatus flushFolder(const std::string& path) = 0;
     // Takes the folder's lock, waiting up to 'waitMilliseconds' for another split to let go.
-    // Nothing when it cannot be had: 'busy' then tells whether another split holds it (false:
-    // the folder does not exist, may not be written, or its file system keeps no locks; the
-    // reason is the last failure).
-    virtual std::unique_ptr<FolderLock> lockFolder(const std::string& path, int waitMilliseconds,
-                                                   bool& busy) = 0;
-    // Why the last call of this thread that failed failed, in the system's words and the
-    // program's code page; empty when the system gave no reason.
-    virtual std::string lastFailure() const = 0;
-    // The separator between a folder and a file name: "\" on Windows, "/" elsewhere.
-    virtual std::string separator() const = 0;
+    // On failure 'busy' tells whether another split holds it (false: the folder does not
+    // exist, may not be written, or its file system keeps no locks).
+    virtual Expected<std::unique_ptr<FolderLock>> lockFolder(const std::string& path,
+                                                             int waitMilliseconds, bool& busy) = 0;
 };
 
 // The platform's file service (POSIX or Win32, chosen by the build).

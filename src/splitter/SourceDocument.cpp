@@ -70,8 +70,8 @@ void SourceDocument::reopenStream() {
 }
 
 namespace {
-// Reads the whole file, block by block; nothing when a read fails (never a shorter text).
-std::optional<Text> readText(InputFile& file) {
+// Reads the whole file, block by block; the error when a read fails (never a shorter text).
+Expected<Text> readText(InputFile& file) {
     Text text;
     // One byte more than the file holds, so that the read which finds the end needs no growth.
     if (auto size = file.size()) {
@@ -84,10 +84,10 @@ std::optional<Text> readText(InputFile& file) {
         std::size_t room = text.capacity() - used;
         std::size_t want = room == 0 || room > kBlock ? kBlock : room;
         text.resize(used + want);
-        std::int64_t n = file.read(&text[used], want);
-        if (n < 0) return std::nullopt;
-        text.resize(used + static_cast<std::size_t>(n));
-        if (n == 0) break;
+        const Expected<std::size_t> n = file.read(&text[used], want);
+        if (!n) return n.error();
+        text.resize(used + *n);
+        if (*n == 0) break;
     }
     // A file that was cut short after its size was taken should not keep the whole buffer.
     if (text.capacity() - text.size() > (std::size_t{1} << 20)) text.shrink_to_fit();
@@ -95,31 +95,32 @@ std::optional<Text> readText(InputFile& file) {
 }
 }  // namespace
 
-bool loadSourceDocument(SourceDocument& document, FileService& files, const Text& path,
-                        Loading loading) {
-    std::unique_ptr<InputFile> file = files.openForReading(path);
-    if (!file) {
+FileStatus loadSourceDocument(SourceDocument& document, FileService& files, const Text& path,
+                              Loading loading) {
+    Expected<std::unique_ptr<InputFile>> opened = files.openForReading(path);
+    if (!opened) {
         document.replace(Text());
-        return false;
+        return opened.error();
     }
+    std::unique_ptr<InputFile> file = std::move(*opened);
     std::optional<SharedBytes> mapped;
     if (loading == Loading::Map) mapped = file->mapWhole();
-    const std::optional<FileIdentity> identity = files.identify(path);
+    const std::optional<FileIdentity> identity = files.identify(path).ok();
     if (mapped) {
         file.reset();  // the mapping outlives the file's handle
         document.replace(std::move(*mapped));
         document.setIdentity(identity);
-        return true;
+        return {};
     }
-    std::optional<Text> text = readText(*file);
+    Expected<Text> text = readText(*file);
     file.reset();  // the file is closed before the document takes its text
     if (!text) {
         document.replace(Text());
-        return false;
+        return text.error();
     }
     document.replace(std::move(*text));
     document.setIdentity(identity);
-    return true;
+    return {};
 }
 
 SourceDocument& theSourceDocument() {

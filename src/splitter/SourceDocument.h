@@ -79,10 +79,10 @@ enum class Loading { Read, Map };
 // Loads the file at 'path' into the document: every byte of it. 0x00 and 0x1A are bytes like
 // any other (many downloaded novels end in NUL padding or carry a stray old end-of-file
 // mark), so the volumes joined always give back the whole file. The file is opened for
-// reading only and closed at once. On failure the document is left empty. True when the file
-// was opened and read to its end (the reason of a failure is the last failure).
-bool loadSourceDocument(SourceDocument& document, FileService& files, const Text& path,
-                        Loading loading = Loading::Read);
+// reading only and closed at once. On failure the document is left empty, and the open or read
+// that failed is returned: a file that opens but cannot be read is no empty novel.
+FileStatus loadSourceDocument(SourceDocument& document, FileService& files, const Text& path,
+                              Loading loading = Loading::Read);
 
 // The process-wide document.
 SourceDocument& theSourceDocument();

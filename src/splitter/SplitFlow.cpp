@@ -32,9 +32,9 @@ Text nameIn(const Text& path, const std::string& separator) {
 // or would be.
 std::vector<FoundVolume> volumesInTheWay(FileService& files, const Text& folder,
                                          const std::vector<Text>& names, SplitSettings& settings,
-                                         const std::string& separator,
-                                         std::optional<FileIdentity> novelFile) {
-    std::vector<FoundVolume> found = findVolumes(files, folder);
+                                         PathStyle style, std::optional<FileIdentity> novelFile) {
+    std::vector<FoundVolume> found = findVolumes(files, style, folder);
+    const Text separator = pathSeparator(style);
     const Text pattern = settings.volumeNamePattern();
     if (!pattern.empty() && pattern != kDefaultVolumePattern) {
         const Text novel = settings.novelName();
@@ -45,7 +45,7 @@ std::vector<FoundVolume> volumesInTheWay(FileService& files, const Text& folder,
             // Never the novel itself ("1984.txt" under "{k}{title}").
             if (const auto k = volumeNumberIn(pattern, novel, file);
                 k && !listed && files.entryKind(path) == FileKind::Regular &&
-                (!novelFile || files.identify(path) != novelFile)) {
+                (!novelFile || files.identify(path).ok() != novelFile)) {
                 found.push_back({*k, path});
             }
         }
@@ -66,8 +66,13 @@ std::vector<FoundVolume> volumesInTheWay(FileService& files, const Text& folder,
 class SplitRun {
 public:
     SplitRun(SourceDocument& document, SplitSettings& settings, FileService& files,
-             MessageBoxService& boxes)
-        : document_(document), settings_(settings), files_(files), boxes_(boxes) {}
+             MessageBoxService& boxes, PathStyle style)
+        : document_(document),
+          settings_(settings),
+          files_(files),
+          boxes_(boxes),
+          style_(style),
+          separator_(pathSeparator(style)) {}
     SplitOutcome run();
 
 private:
@@ -85,10 +90,11 @@ private:
     SplitSettings& settings_;
     FileService& files_;
     MessageBoxService& boxes_;
+    PathStyle style_;
+    std::string separator_;
     SplitPlan plan_;
     SplitOutcome outcome_;
     Text folder_;
-    std::string separator_;
     std::vector<Text> names_;  // the volumes' paths
     bool converting_ = false;
     std::string_view mark_;  // what every volume after the first begins with
@@ -163,19 +169,21 @@ bool SplitRun::clearFolder() {
     std::vector<Text> approved;  // the volumes the user agreed to replace
     for (;;) {
         bool busy = false;
-        lock_ = files_.lockFolder(folder_, kFolderLockWait, busy);
-        if (!lock_) {
+        Expected<std::unique_ptr<FolderLock>> locked =
+            files_.lockFolder(folder_, kFolderLockWait, busy);
+        if (!locked) {
             Text message = (busy ? messages::folderBusy() : messages::folderLockFailed()) + folder_;
-            const Text reason = files_.lastFailure();
+            const Text& reason = locked.error().reason;
             if (!busy && !reason.empty()) message += "\n" + reason;
             stop(busy ? SplitOutcome::Status::FolderBusy : SplitOutcome::Status::LockFailed);
             showMessageBox(boxes_, message);
             return false;
         }
+        lock_ = std::move(*locked);
         // A split killed while it wrote here is undone first.
-        recoverFolder(files_, folder_, document_.identity());
+        recoverFolder(files_, style_, folder_, document_.identity());
         const std::vector<FoundVolume> found =
-            volumesInTheWay(files_, folder_, names_, settings_, separator_, document_.identity());
+            volumesInTheWay(files_, folder_, names_, settings_, style_, document_.identity());
         std::vector<Text> paths;
         removed_.clear();
         for (const FoundVolume& v : found) {
@@ -202,7 +210,7 @@ bool SplitRun::clearFolder() {
 
 bool SplitRun::writeVolumes() {
     if (std::optional<FileFailure> failure =
-            installVolumes(files_, folder_, names_, plan_.volumes, removed_)) {
+            installVolumes(files_, style_, folder_, names_, plan_.volumes, removed_)) {
         stop(SplitOutcome::Status::WriteFailed);
         Text message = messages::writeFailed() + failure->file;
         if (!failure->reason.empty()) message += "\n" + failure->reason;
@@ -221,10 +229,13 @@ Text SplitRun::whySourceKept(const Text& path) {
     if (!converting_ && bytesWritten - marksAdded_ != plan_.text.size())
         return messages::sourceKept();
     bool busy = false;
-    if (!(lock_ = files_.lockFolder(folder_, kFolderLockWait, busy))) {
+    Expected<std::unique_ptr<FolderLock>> locked =
+        files_.lockFolder(folder_, kFolderLockWait, busy);
+    if (!locked) {
         return messages::sourceNotDeleted() +
-               (busy ? messages::folderBusyReason() + folder_ : files_.lastFailure());
+               (busy ? messages::folderBusyReason() + folder_ : locked.error().reason);
     }
+    lock_ = std::move(*locked);
     // Held again so that no other split changes the volumes between the check and the
     // deletion.
     const SourceDeletion deletion = deleteSourceIfWhole(files_, path, names_, folder_, mark_,
@@ -266,7 +277,6 @@ SplitOutcome SplitRun::run() {
     outcome_.headings = static_cast<std::int64_t>(plan_.headings().size());
     if (!plan_.ready()) return refuse(plan_.refusal);
     folder_ = settings_.outputDirectory();
-    separator_ = files_.separator();
     for (const Text& name : plan_.names)
         names_.push_back(settings_.outputDirectory() + separator_ + name);
     converting_ = !plan_.form.to.empty();
@@ -291,8 +301,8 @@ SplitOutcome SplitRun::run() {
 }  // namespace
 
 SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileService& files,
-                      MessageBoxService& boxes) {
-    return SplitRun(document, settings, files, boxes).run();
+                      MessageBoxService& boxes, PathStyle style) {
+    return SplitRun(document, settings, files, boxes, style).run();
 }
 
 }  // namespace folioknife::splitter

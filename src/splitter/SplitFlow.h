@@ -11,6 +11,7 @@
 #include "splitter/ExpressionMatcher.h"
 #include "splitter/FileService.h"
 #include "splitter/MessageBox.h"
+#include "splitter/Path.h"
 #include "splitter/Recode.h"
 #include "splitter/SplitPlan.h"
 #include "splitter/SourceDocument.h"
@@ -44,7 +45,8 @@ constexpr int kFolderLockWait = 10000;  // milliseconds
 
 // The whole split: the checks in order, the output directory, the headings, the pieces, the
 // volumes and their files, the report, and the deletion of the source when asked for and safe.
+// 'style': the paths' style, that of the output folder the settings give.
 SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileService& files,
-                      MessageBoxService& boxes);
+                      MessageBoxService& boxes, PathStyle style);
 
 }  // namespace folioknife::splitter

@@ -23,11 +23,17 @@ constexpr const char* kRecordName = ".folioknife-record";
 constexpr const char* kRecordHeader = "folioknife record 1\n";
 constexpr std::size_t kTokenLength = 8;
 
-bool writeSpans(OutputFile& file, const Volume& volume) {
+FileStatus writeSpans(OutputFile& file, const Volume& volume) {
     for (std::string_view span : volume.spans) {
-        if (!file.write(span)) return false;
+        if (FileStatus written = file.write(span); !written) return written;
     }
-    return true;
+    return {};
+}
+
+// The name that a failed step was for, and the system's reason; nothing when it succeeded.
+std::optional<FileFailure> failedAt(const Text& name, const FileStatus& status) {
+    if (status) return std::nullopt;
+    return FileFailure{name, status.error().reason};
 }
 
 std::string newToken() {
@@ -69,14 +75,14 @@ std::string recordText(const Record& record, const std::string& sep) {
 // The record as the folder holds it; only names of our own making are taken from it, so a
 // record that someone wrote by hand can touch no other file.
 std::optional<Record> readRecord(FileService& files, const Text& folder, const std::string& sep) {
-    std::unique_ptr<InputFile> file = files.openForReading(folder + sep + kRecordName);
+    Expected<std::unique_ptr<InputFile>> file = files.openForReading(folder + sep + kRecordName);
     if (!file) return std::nullopt;
     std::string text;
     char buffer[65536];
     for (;;) {
-        const std::int64_t n = file->read(buffer, sizeof buffer);
-        if (n <= 0 || text.size() > (std::size_t{64} << 20)) break;
-        text.append(buffer, static_cast<std::size_t>(n));
+        const Expected<std::size_t> n = (*file)->read(buffer, sizeof buffer);
+        if (!n || *n == 0 || text.size() > (std::size_t{64} << 20)) break;
+        text.append(buffer, *n);
     }
     if (text.rfind(kRecordHeader, 0) != 0) return std::nullopt;
     Record record;
@@ -115,21 +121,22 @@ std::optional<Record> readRecord(FileService& files, const Text& folder, const s
 }
 
 // Writes the record in one step: a temporary file that takes the record's name.
-bool writeRecord(FileService& files, const Text& folder, const Record& record, bool durable) {
-    const std::string sep = files.separator();
+FileStatus writeRecord(FileService& files, PathStyle style, const Text& folder,
+                       const Record& record, bool durable) {
+    const std::string sep = pathSeparator(style);
     std::string temporary;
-    std::unique_ptr<OutputFile> file =
+    Expected<std::unique_ptr<OutputFile>> file =
         files.createTemporary(folder + sep + kRecordName + kNewSuffix + record.token, temporary);
-    if (!file) return false;
-    bool ok = file->write(recordText(record, sep));
-    ok = file->close() && ok;
-    if (ok && durable) ok = files.flushFiles({temporary});
-    if (ok) ok = files.replaceFile(temporary, folder + sep + kRecordName);
-    if (!ok) {
+    if (!file) return file.error();
+    FileStatus status = (*file)->write(recordText(record, sep));
+    if (FileStatus closed = (*file)->close(); status) status = closed;
+    if (status && durable) status = files.flushFiles({temporary});
+    if (status) status = files.replaceFile(temporary, folder + sep + kRecordName);
+    if (!status) {
         files.deleteFile(temporary);
-        return false;
+        return status;
     }
-    return !durable || files.flushFolder(folder);
+    return durable ? files.flushFolder(folder) : FileStatus();
 }
 
 class Undo {
@@ -140,7 +147,7 @@ public:
     }
     bool isKept(const Text& path) {
         if (!keep_) return false;
-        const std::optional<FileIdentity> id = files_.identify(path);
+        const Expected<FileIdentity> id = files_.identify(path);
         return id && *id == *keep_;
     }
     void remove(const Text& path) {
@@ -173,12 +180,11 @@ private:
 
 }  // namespace
 
-std::vector<FoundVolume> findVolumes(FileService& files, const Text& folder) {
-    const std::string sep = files.separator();
+std::vector<FoundVolume> findVolumes(FileService& files, PathStyle style, const Text& folder) {
+    const std::string sep = pathSeparator(style);
     std::vector<FoundVolume> found;
     for (const std::string& name : files.listFolder(folder)) {
-        if (const std::uint64_t k =
-                volumeNumberOf(name, sep == "\\" ? PathStyle::Windows : PathStyle::Posix))
+        if (const std::uint64_t k = volumeNumberOf(name, style))
             found.push_back({k, folder + sep + name});
     }
     if (found.empty()) {
@@ -194,91 +200,105 @@ std::vector<FoundVolume> findVolumes(FileService& files, const Text& folder) {
     return found;
 }
 
-std::optional<FileFailure> installVolumes(FileService& files, const Text& folder,
+namespace {
+
+// Each volume into a temporary file beside its name, which its step records.
+std::optional<FileFailure> writeTemporaries(FileService& files, const std::vector<Text>& names,
+                                            const std::vector<Volume>& volumes, Record& record) {
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        record.steps.push_back({names[k], Text(), Text()});
+        Expected<std::unique_ptr<OutputFile>> file =
+            files.createTemporary(names[k] + kNewSuffix + record.token, record.steps[k].temporary);
+        if (!file) return failedAt(names[k], file.error());
+        const FileStatus written = writeSpans(**file, volumes[k]);
+        // A failed close may mean the data never reached the disk.
+        const FileStatus closed = (*file)->close();
+        if (auto failure = failedAt(names[k], written ? closed : written)) return failure;
+    }
+    return std::nullopt;
+}
+
+// A placeholder for what stands at each name, which the rename out of the way replaces. A
+// folder cannot be set aside: the rename into its name fails and says why. A link is set aside
+// like a file, so that a failed split gives it back. 'replacing' tells whether any was made.
+std::optional<FileFailure> makePlaceholders(FileService& files, Record& record, bool& replacing) {
+    for (Placement& step : record.steps) {
+        const FileKind kind = files.entryKind(step.name);
+        if (kind == FileKind::Missing || kind == FileKind::Directory) continue;
+        Expected<std::unique_ptr<OutputFile>> placeholder =
+            files.createTemporary(step.name + kOldSuffix + record.token, step.setAside);
+        if (!placeholder) return failedAt(step.name, placeholder.error());
+        (*placeholder)->close();
+        replacing = true;
+    }
+    return std::nullopt;
+}
+
+// Each name's old file set aside, then its new one given the name.
+std::optional<FileFailure> placeVolumes(FileService& files, const std::vector<Placement>& steps) {
+    for (const Placement& step : steps) {
+        if (!step.setAside.empty()) {
+            if (auto failure = failedAt(step.name, files.replaceFile(step.name, step.setAside)))
+                return failure;
+        }
+        if (!step.temporary.empty()) {
+            if (auto failure = failedAt(step.name, files.replaceFile(step.temporary, step.name)))
+                return failure;
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<Text> temporariesOf(const std::vector<Placement>& steps) {
+    std::vector<Text> temporaries;
+    for (const Placement& step : steps)
+        if (!step.temporary.empty()) temporaries.push_back(step.temporary);
+    return temporaries;
+}
+
+}  // namespace
+
+std::optional<FileFailure> installVolumes(FileService& files, PathStyle style, const Text& folder,
                                           const std::vector<Text>& names,
                                           const std::vector<Volume>& volumes,
                                           const std::vector<Text>& removed) {
-    const std::string sep = files.separator();
-    const Text recordPath = folder + sep + kRecordName;
+    const Text recordPath = folder + pathSeparator(style) + kRecordName;
     Record record;
     record.token = newToken();
-    std::vector<Placement>& steps = record.steps;
-    std::optional<FileFailure> failure;
-    const auto failAt = [&](const Text& name) { failure = FileFailure{name, files.lastFailure()}; };
-
     // Before the first temporary file: the next split must know which are ours.
-    if (!writeRecord(files, folder, record, false)) {
-        failAt(recordPath);
+    if (auto failure = failedAt(recordPath, writeRecord(files, style, folder, record, false))) {
         files.deleteFile(recordPath);
         return failure;
     }
-    std::vector<Text> temporaries;
-    for (std::size_t k = 0; k < names.size() && !failure; ++k) {
-        steps.push_back({names[k], Text(), Text()});
-        std::unique_ptr<OutputFile> file =
-            files.createTemporary(names[k] + kNewSuffix + record.token, steps[k].temporary);
-        if (!file) {
-            failAt(names[k]);
-            break;
-        }
-        temporaries.push_back(steps[k].temporary);
-        const bool written = writeSpans(*file, volumes[k]);
-        if (!written) failAt(names[k]);
-        // A failed close may mean the data never reached the disk.
-        if (!file->close() && written) failAt(names[k]);
-    }
-    for (const Text& name : removed) steps.push_back({name, Text(), Text()});
-
-    // A placeholder for what stands at each name, which the rename below replaces. A folder
-    // cannot be set aside: the rename into its name fails and says why. A link is set aside
-    // like a file, so that a failed split gives it back.
+    std::optional<FileFailure> failure = writeTemporaries(files, names, volumes, record);
+    for (const Text& name : removed) record.steps.push_back({name, Text(), Text()});
     bool replacing = false;
-    for (std::size_t k = 0; k < steps.size() && !failure; ++k) {
-        Placement& step = steps[k];
-        const FileKind kind = files.entryKind(step.name);
-        if (kind == FileKind::Missing || kind == FileKind::Directory) continue;
-        std::unique_ptr<OutputFile> placeholder =
-            files.createTemporary(step.name + kOldSuffix + record.token, step.setAside);
-        if (!placeholder) {
-            failAt(step.name);
-            break;
-        }
-        placeholder->close();
-        replacing = true;
-    }
+    if (!failure) failure = makePlaceholders(files, record, replacing);
     // What is set aside is unlinked later, so the new bytes reach the disk before any name
     // changes, and the record before the first rename.
-    if (!failure && replacing && !files.flushFiles(temporaries)) failAt(names.front());
-    if (!failure && !writeRecord(files, folder, record, replacing)) failAt(recordPath);
-
-    for (std::size_t k = 0; k < steps.size() && !failure; ++k) {
-        const Placement& step = steps[k];
-        if (!step.setAside.empty() && !files.replaceFile(step.name, step.setAside)) {
-            failAt(step.name);
-            break;
-        }
-        if (!step.temporary.empty() && !files.replaceFile(step.temporary, step.name)) {
-            failAt(step.name);
-            break;
-        }
-    }
-    if (!failure && replacing && !files.flushFolder(folder)) failAt(folder);
+    if (!failure && replacing)
+        failure = failedAt(names.front(), files.flushFiles(temporariesOf(record.steps)));
+    if (!failure)
+        failure = failedAt(recordPath, writeRecord(files, style, folder, record, replacing));
+    if (!failure) failure = placeVolumes(files, record.steps);
+    if (!failure && replacing) failure = failedAt(folder, files.flushFolder(folder));
 
     if (failure) {
-        Undo(files, std::nullopt).run(steps);
+        Undo(files, std::nullopt).run(record.steps);
         files.deleteFile(recordPath);
         return failure;
     }
     // What stood at the names is no longer wanted.
-    for (const Placement& step : steps) {
+    for (const Placement& step : record.steps) {
         if (!step.setAside.empty()) files.deleteFile(step.setAside);
     }
     files.deleteFile(recordPath);
     return std::nullopt;
 }
 
-void recoverFolder(FileService& files, const Text& folder, std::optional<FileIdentity> keep) {
-    const std::string sep = files.separator();
+void recoverFolder(FileService& files, PathStyle style, const Text& folder,
+                   std::optional<FileIdentity> keep) {
+    const std::string sep = pathSeparator(style);
     const Text recordPath = folder + sep + kRecordName;
     Undo undo(files, keep);
     // A record a split was killed while writing, before it took its name.
@@ -340,13 +360,14 @@ public:
         for (;;) {
             if (!current_) {
                 if (next_ == names_.size()) return 0;
-                current_ = files_.openForReading(names_[next_++]);
-                if (!current_) return unreadable();
+                Expected<std::unique_ptr<InputFile>> file = files_.openForReading(names_[next_++]);
+                if (!file) return unreadable(file.error());
+                current_ = std::move(*file);
                 if (next_ > 1 && !skipMark()) return -1;
             }
-            const std::int64_t n = current_->read(buffer, capacity);
-            if (n < 0) return unreadable();
-            if (n != 0) return n;
+            const Expected<std::size_t> n = current_->read(buffer, capacity);
+            if (!n) return unreadable(n.error());
+            if (*n != 0) return static_cast<std::int64_t>(*n);
             current_.reset();
         }
     }
@@ -356,9 +377,9 @@ public:
     Text failedReason;
 
 private:
-    std::int64_t unreadable() {
+    std::int64_t unreadable(const FileError& error) {
         failedName = names_[next_ - 1];
-        failedReason = files_.lastFailure();
+        failedReason = error.reason;
         return -1;
     }
     // A volume in another encoding is read whole and converted back at once (a character
@@ -366,15 +387,15 @@ private:
     std::int64_t readConverted(char* buffer, std::size_t capacity) {
         while (at_ == back_.size()) {
             if (next_ == names_.size()) return 0;
-            std::unique_ptr<InputFile> file = files_.openForReading(names_[next_++]);
-            if (!file) return unreadable();
+            Expected<std::unique_ptr<InputFile>> file = files_.openForReading(names_[next_++]);
+            if (!file) return unreadable(file.error());
             std::string written;
             char block[1 << 16];
             for (;;) {
-                const std::int64_t n = file->read(block, sizeof block);
-                if (n < 0) return unreadable();
-                if (n == 0) break;
-                written.append(block, static_cast<std::size_t>(n));
+                const Expected<std::size_t> n = (*file)->read(block, sizeof block);
+                if (!n) return unreadable(n.error());
+                if (*n == 0) break;
+                written.append(block, *n);
             }
             std::optional<std::string> back = readBackVolume(*form_, next_, written);
             if (!back) return -1;
@@ -390,10 +411,10 @@ private:
         std::string head(addedMark_.size(), '\0');
         std::size_t got = 0;
         while (got < head.size()) {
-            const std::int64_t n = current_->read(&head[got], head.size() - got);
-            if (n < 0) return unreadable(), false;
-            if (n == 0) return false;
-            got += static_cast<std::size_t>(n);
+            const Expected<std::size_t> n = current_->read(&head[got], head.size() - got);
+            if (!n) return unreadable(n.error()), false;
+            if (*n == 0) return false;
+            got += *n;
         }
         return head == addedMark_;
     }
@@ -453,15 +474,16 @@ struct Comparison {
 Comparison volumesEqualSource(FileService& files, const Text& source,
                               const std::vector<Text>& names, std::string_view addedMark,
                               const VolumeForm* form) {
-    std::unique_ptr<InputFile> original = files.openForReading(source);
-    if (!original) return {false, source, files.lastFailure()};
+    Expected<std::unique_ptr<InputFile>> original = files.openForReading(source);
+    if (!original) return {false, source, original.error().reason};
     JoinedVolumes joined(files, names, addedMark, form);
     Comparison result;
     result.equal = sameBytes(
-        [&](char* p, std::size_t c) {
-            const std::int64_t n = original->read(p, c);
-            if (n < 0) result = {false, source, files.lastFailure()};
-            return n;
+        [&](char* p, std::size_t c) -> std::int64_t {
+            const Expected<std::size_t> n = (*original)->read(p, c);
+            if (n) return static_cast<std::int64_t>(*n);
+            result = {false, source, n.error().reason};
+            return -1;
         },
         [&](char* p, std::size_t c) { return joined.read(p, c); });
     if (result.unreadable.empty() && !joined.failedName.empty())
@@ -487,16 +509,17 @@ bool isEarlierSplitOf(FileService& files, const std::vector<FoundVolume>& found,
 SourceDeletion deleteSourceIfWhole(FileService& files, const Text& source,
                                    const std::vector<Text>& names, const Text& folder,
                                    std::string_view addedMark, const VolumeForm* form) {
-    const auto failed = [&] {
-        return SourceDeletion{SourceVerdict::Failed, files.lastFailure(), Text()};
+    const auto failed = [](const FileError& error) {
+        return SourceDeletion{SourceVerdict::Failed, error.reason, Text()};
     };
     // On stable storage before anything else: what a power cut could still take must not be
     // what the source is deleted for, nor what stands in for older bytes that are gone.
-    if (!files.flushFiles(names) || !files.flushFolder(folder)) return failed();
-    const std::optional<FileIdentity> original = files.identify(source);
-    if (!original) return failed();
+    if (FileStatus flushed = files.flushFiles(names); !flushed) return failed(flushed.error());
+    if (FileStatus flushed = files.flushFolder(folder); !flushed) return failed(flushed.error());
+    const Expected<FileIdentity> original = files.identify(source);
+    if (!original) return failed(original.error());
     for (const Text& name : names) {
-        const std::optional<FileIdentity> volume = files.identify(name);
+        const Expected<FileIdentity> volume = files.identify(name);
         if (!volume) return {SourceVerdict::NotWhole, Text(), Text()};
         if (*volume == *original) return {SourceVerdict::IsOutput, Text(), Text()};
     }
@@ -504,7 +527,7 @@ SourceDeletion deleteSourceIfWhole(FileService& files, const Text& source,
     if (!comparison.unreadable.empty())
         return {SourceVerdict::Unreadable, comparison.reason, comparison.unreadable};
     if (!comparison.equal) return {SourceVerdict::NotWhole, Text(), Text()};
-    if (!files.deleteFile(source)) return failed();
+    if (FileStatus deleted = files.deleteFile(source); !deleted) return failed(deleted.error());
     return {SourceVerdict::Deleted, Text(), Text()};
 }
 

@@ -8,6 +8,7 @@
 
 #include "splitter/CodePage.h"
 #include "splitter/FileService.h"
+#include "splitter/Path.h"
 #include "splitter/Recode.h"
 #include "splitter/Volumes.h"
 
@@ -27,7 +28,8 @@ struct FoundVolume {
 
 // The novel_K.txt names in the folder, in the order of K. A folder that may be written but
 // not read (a drop box) is asked name by name, from novel_1.txt up to the first one missing.
-std::vector<FoundVolume> findVolumes(FileService& files, const Text& folder);
+// 'style': the paths' (and so the names' case rule).
+std::vector<FoundVolume> findVolumes(FileService& files, PathStyle style, const Text& folder);
 
 // True when the volumes found are numbered 1 to M with no gap, and joined (each after the first
 // without 'addedMark', or turned back from 'form') they hold exactly 'text': an earlier split
@@ -44,7 +46,7 @@ bool isEarlierSplitOf(FileService& files, const std::vector<FoundVolume>& found,
 // the folder are on stable storage. Should any step fail, the names get back what they had,
 // so the folder is as it was, and every temporary file is removed. Nothing when every volume
 // is in place.
-std::optional<FileFailure> installVolumes(FileService& files, const Text& folder,
+std::optional<FileFailure> installVolumes(FileService& files, PathStyle style, const Text& folder,
                                           const std::vector<Text>& names,
                                           const std::vector<Volume>& volumes,
                                           const std::vector<Text>& removed = {});
@@ -53,7 +55,8 @@ std::optional<FileFailure> installVolumes(FileService& files, const Text& folder
 // the record that split left, and removes that split's temporary files; a split killed after
 // its last rename is finished instead. Nothing else is touched, and never the file 'keep' (the
 // novel about to be split). For a caller that holds the folder's lock.
-void recoverFolder(FileService& files, const Text& folder, std::optional<FileIdentity> keep);
+void recoverFolder(FileService& files, PathStyle style, const Text& folder,
+                   std::optional<FileIdentity> keep);
 
 // Why a source was kept, or that it is gone.
 enum class SourceVerdict {

@@ -247,6 +247,25 @@ holder=$!
 until_ok 50 locked held || fail "briefly held folder: the lock was not taken"
 run root --codepage GBK -n 7 -o held held/src.txt || fail "briefly held folder: $(cat err.txt)"
 wait "$holder"
+# A file system that keeps no locks (NFS without its lock service: flock fails with ENOLCK):
+# the split does not run unlocked. It stops before anything is written, says why, and keeps
+# the novel; the lock file it made goes too.
+if command -v strace >/dev/null &&
+    strace -f -qq -o /dev/null -e inject=flock:error=ENOLCK true 2>/dev/null; then
+    fresh nolocks
+    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
+        strace -f -qq -o /dev/null -e inject=flock:error=ENOLCK \
+        "$split" --codepage GBK -n 7 --delete-source -o nolocks nolocks/src.txt >out.txt 2>err.txt
+    status=$?
+    [ "$status" = 2 ] || fail "no locks: status $status, expected 2: $(cat err.txt)"
+    grep -q '分割失败！无法锁定输出文件夹：nolocks' err.txt || fail "no locks: message: $(cat err.txt)"
+    grep -qE 'No locks available|没有可用的锁' err.txt || fail "no locks: reason: $(cat err.txt)"
+    grep -q '分割成功' out.txt err.txt && fail "no locks: success reported"
+    cmp -s nolocks/src.txt novel.txt || fail "no locks: the source was deleted or changed"
+    [ "$(ls -A nolocks)" = src.txt ] || fail "no locks: files written: $(ls -A nolocks)"
+else
+    echo "skipped the folder without locks: strace cannot inject a flock failure here"
+fi
 # Two splits of two novels with --delete-source into one folder at once: one splits and
 # deletes its novel, the other finds its volumes, stops and keeps its own; no mix of the two.
 # Also in a folder that may be written but not read (a drop box), as the unprivileged user.

@@ -34,18 +34,18 @@ public:
     int writes = 0;
     int closes = 0;
     int temporaries = 0;
-    std::string sep = "/";
-    std::string failure;  // what lastFailure() says
+    std::string sep = "/";  // between a folder and its names, as the tests write paths
 
-    std::unique_ptr<splitter::InputFile> openForReading(const std::string& path) override;
-    std::unique_ptr<splitter::OutputFile> createTemporary(const std::string& prefix,
-                                                          std::string& path) override;
-    bool replaceFile(const std::string& from, const std::string& to) override {
+    splitter::Expected<std::unique_ptr<splitter::InputFile>> openForReading(
+        const std::string& path) override;
+    splitter::Expected<std::unique_ptr<splitter::OutputFile>> createTemporary(
+        const std::string& prefix, std::string& path) override;
+    splitter::FileStatus replaceFile(const std::string& from, const std::string& to) override {
         change();
         log.push_back("rename " + from + " " + to);
         if (irreplaceable.count(from) || irreplaceable.count(to) || !files.count(from) ||
             directories.count(to)) {
-            return fail("cannot rename");
+            return fail(Op::Rename, to, "cannot rename");
         }
         files[to] = files[from];
         ids[to] = ids[from];
@@ -56,18 +56,20 @@ public:
             links[to] = links[from];
             links.erase(from);
         }
-        return true;
+        return {};
     }
-    bool createDirectory(const std::string& path) override {
+    splitter::FileStatus createDirectory(const std::string& path) override {
         log.push_back("mkdir " + path);
-        return directories.insert(path).second;
+        if (!directories.insert(path).second) return fail(Op::CreateFolder, path, "exists");
+        return {};
     }
-    bool deleteFile(const std::string& path) override {
+    splitter::FileStatus deleteFile(const std::string& path) override {
         change();
         log.push_back("delete " + path);
-        if (undeletable.count(path)) return fail("cannot delete");
+        if (undeletable.count(path)) return fail(Op::Delete, path, "cannot delete");
         ids.erase(path);
-        return files.erase(path) > 0 || fail("no such file");
+        if (files.erase(path) == 0) return fail(Op::Delete, path, "no such file");
+        return {};
     }
     splitter::FileKind kindOf(const std::string& path) override {
         if (directories.count(path)) return splitter::FileKind::Directory;
@@ -89,27 +91,28 @@ public:
         }
         return names;
     }
-    std::optional<splitter::FileIdentity> identify(const std::string& path) override {
+    splitter::Expected<splitter::FileIdentity> identify(const std::string& path) override {
         const std::string real = resolve(path);
-        if (!files.count(real)) return fail("no such file"), std::nullopt;
+        if (!files.count(real)) return fail(Op::Identify, path, "no such file");
         if (!ids.count(real)) ids[real] = ++lastId;
         return splitter::FileIdentity{1, ids[real]};
     }
-    bool flushFiles(const std::vector<std::string>& paths) override {
+    splitter::FileStatus flushFiles(const std::vector<std::string>& paths) override {
         for (const auto& path : paths) {
-            if (!flushFolder(path)) return false;
+            if (splitter::FileStatus flushed = flushFolder(path); !flushed) return flushed;
         }
-        return true;
+        return {};
     }
-    bool flushFolder(const std::string& path) override {
+    splitter::FileStatus flushFolder(const std::string& path) override {
         log.push_back("flush " + path);
-        return !unflushable.count(path) || fail("cannot flush");
+        if (unflushable.count(path)) return fail(Op::Flush, path, "cannot flush");
+        return {};
     }
-    std::unique_ptr<splitter::FolderLock> lockFolder(const std::string& path, int,
-                                                     bool& busy) override {
+    splitter::Expected<std::unique_ptr<splitter::FolderLock>> lockFolder(const std::string& path,
+                                                                         int, bool& busy) override {
         log.push_back("lock " + path);
         busy = busyFolders.count(path) > 0;
-        if (busy) return nullptr;
+        if (busy) return fail(Op::Lock, path, "busy");
         struct Held : splitter::FolderLock {
             Held(FakeFileService& fs, std::string p) : fs_(fs), p_(std::move(p)) {}
             ~Held() override { fs_.log.push_back("unlock " + p_); }
@@ -118,8 +121,6 @@ public:
         };
         return std::make_unique<Held>(*this, path);
     }
-    std::string lastFailure() const override { return failure; }
-    std::string separator() const override { return sep; }
 
     bool logged(const std::string& prefix) const {
         for (const auto& l : log)
@@ -140,9 +141,10 @@ public:
     void change() {
         if (++changes == killAtChange) throw Killed{};
     }
-    bool fail(const std::string& why) {
-        failure = why;
-        return false;
+    using Op = splitter::FileOperation;
+    // An injected failure: no system code, 'why' for the system's reason.
+    static splitter::FileError fail(Op operation, const std::string& path, const std::string& why) {
+        return splitter::FileError{operation, path, 0, why};
     }
 
 private:
@@ -153,42 +155,46 @@ private:
 namespace detail {
 class FakeInput : public splitter::InputFile {
 public:
-    FakeInput(std::string bytes, FakeFileService* failing)
-        : bytes_(std::move(bytes)), failing_(failing) {}
+    FakeInput(std::string bytes, std::string path, bool failing)
+        : bytes_(std::move(bytes)), path_(std::move(path)), failing_(failing) {}
     std::optional<std::uint64_t> size() override { return bytes_.size(); }
-    std::int64_t read(char* buffer, std::size_t capacity) override {
-        if (failing_) return failing_->fail("cannot read"), -1;
+    splitter::Expected<std::size_t> read(char* buffer, std::size_t capacity) override {
+        if (failing_) return FakeFileService::fail(FakeFileService::Op::Read, path_, "cannot read");
         std::size_t n = std::min(capacity, bytes_.size() - pos_);
         bytes_.copy(buffer, n, pos_);
         pos_ += n;
-        return static_cast<std::int64_t>(n);
+        return n;
     }
 
 private:
     std::string bytes_;
-    FakeFileService* failing_;  // set when every read fails
+    std::string path_;
+    bool failing_;  // every read fails
     std::size_t pos_ = 0;
 };
 
 class FakeOutput : public splitter::OutputFile {
 public:
     FakeOutput(FakeFileService& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
-    bool write(std::string_view bytes) override {
+    splitter::FileStatus write(std::string_view bytes) override {
+        using Op = FakeFileService::Op;
         fs_.change();
         int n = ++fs_.writes;
         fs_.log.push_back("write " + path_ + " " + std::to_string(bytes.size()));
-        if (n == fs_.failWriteNumber) return fs_.fail("write failed");
+        if (n == fs_.failWriteNumber) return fs_.fail(Op::Write, path_, "write failed");
         if (n == fs_.shortWriteNumber) {
             fs_.files[path_].append(bytes.substr(0, bytes.size() / 2));
-            return fs_.fail("no space left");
+            return fs_.fail(Op::Write, path_, "no space left");
         }
         fs_.files[path_].append(bytes);
-        return true;
+        return {};
     }
-    bool close() override {
+    splitter::FileStatus close() override {
         int n = ++fs_.closes;
         fs_.log.push_back("close " + path_);
-        return n != fs_.failCloseNumber || fs_.fail("close failed");
+        if (n == fs_.failCloseNumber)
+            return fs_.fail(FakeFileService::Op::Close, path_, "close failed");
+        return {};
     }
 
 private:
@@ -197,23 +203,23 @@ private:
 };
 }  // namespace detail
 
-inline std::unique_ptr<splitter::InputFile> FakeFileService::openForReading(
+inline splitter::Expected<std::unique_ptr<splitter::InputFile>> FakeFileService::openForReading(
     const std::string& path) {
     log.push_back("open " + path);
     const std::string real = resolve(path);
     auto it = files.find(real);
-    if (it == files.end() || unopenable.count(path)) return fail("cannot open"), nullptr;
-    return std::make_unique<detail::FakeInput>(it->second, unreadable.count(path) ? this : nullptr);
+    if (it == files.end() || unopenable.count(path)) return fail(Op::Open, path, "cannot open");
+    return std::make_unique<detail::FakeInput>(it->second, path, unreadable.count(path) > 0);
 }
 
 // Temporary names are the prefix and a counter, so tests can tell them apart.
-inline std::unique_ptr<splitter::OutputFile> FakeFileService::createTemporary(
+inline splitter::Expected<std::unique_ptr<splitter::OutputFile>> FakeFileService::createTemporary(
     const std::string& prefix, std::string& path) {
     // Creation fails where the final name may not be created (the prefix begins with it).
     for (const auto& name : unopenable) {
         if (prefix.rfind(name, 0) == 0) {
             log.push_back("create " + name);
-            return fail("cannot create"), nullptr;
+            return fail(Op::Create, prefix, "cannot create");
         }
     }
     change();

@@ -219,7 +219,7 @@ TEST(HeadingRules, AGbkSuffixEndingInASyntaxByteIsOneCharacter) {
             settings.pre = programText("第");
             settings.suf = programText(suffix);
             Boxes boxes;
-            const SplitOutcome outcome = runSplit(document, settings, fs, boxes);
+            const SplitOutcome outcome = runSplit(document, settings, fs, boxes, PathStyle::Posix);
             EXPECT_EQ(outcome.status, SplitOutcome::Status::Done) << suffix << " " << programPage;
             EXPECT_EQ(outcome.headings, 2) << suffix << " " << programPage;
             ASSERT_EQ(fs.files.size(), 3u);

@@ -229,7 +229,8 @@ TEST(Headings, ANovelSplitsAtItsRealHeadingsInEveryEncoding) {
         document.replace(text);
         DefaultSettings settings;
         QuietBoxes boxes;
-        EXPECT_EQ(runSplit(document, settings, fs, boxes).status, SplitOutcome::Status::Done);
+        EXPECT_EQ(runSplit(document, settings, fs, boxes, PathStyle::Posix).status,
+                  SplitOutcome::Status::Done);
         ASSERT_EQ(fs.files.size(), 4u);  // 7 pieces, 2 a file
         const std::string mark(byteOrderMarkOf(encoding.characters));
         std::string joined;

@@ -197,7 +197,7 @@ TEST(Headings, ANovelSplitsAlikeUnderEitherCodePage) {
                     return MessageBoxAnswer::Ok;
                 }
             } quiet;
-            runSplit(document, settings, fs, quiet);
+            runSplit(document, settings, fs, quiet, PathStyle::Posix);
             outputs[i++] = fs.files;
         }
         EXPECT_EQ(outputs[0].size(), 4u) << testing::hex(novel.substr(0, 4));

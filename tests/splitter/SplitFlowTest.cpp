@@ -61,7 +61,7 @@ protected:
     // A preface and five headings <1> .. <5>, with a default expression of prefix "<", suffix ">".
     const std::string novel = "preface\n<1>one\n<2>two\n<3>three\n<4>four\n<5>five\n";
 
-    SplitOutcome split() { return runSplit(doc, settings, fs, boxes); }
+    SplitOutcome split() { return runSplit(doc, settings, fs, boxes, PathStyle::Posix); }
     std::string joinedOutputs(const std::string& dir, int count) {
         std::string all;
         for (int k = 1; k <= count; ++k)
@@ -98,7 +98,7 @@ TEST_F(SplitFlowTest, ChecksRunInOrderAndOnlyTheFirstFailureIsReported) {
         s.dir = c.dir;
         SourceDocument d;
         d.replace(c.text);
-        SplitOutcome outcome = runSplit(d, s, files, shown);
+        SplitOutcome outcome = runSplit(d, s, files, shown, PathStyle::Posix);
         EXPECT_EQ(outcome.status, SplitOutcome::Status::Refused) << c.name;
         EXPECT_EQ(shown.texts(), std::vector<Text>{c.message}) << c.name;
         EXPECT_EQ(shown.shown[0].second, messages::defaultTitle()) << c.name;
@@ -323,7 +323,7 @@ TEST_F(SplitFlowTest, VolumesOfAnotherNovelAreReplacedOnlyWhenTheUserSaysSo) {
         shown.answer = c.answer;
         settings.perFile = "1";  // six volumes
         doc.replace(novel);
-        const SplitOutcome outcome = runSplit(doc, settings, files, shown);
+        const SplitOutcome outcome = runSplit(doc, settings, files, shown, PathStyle::Posix);
         EXPECT_EQ(shown.questions,
                   c.question.empty() ? std::vector<Text>{} : std::vector<Text>{c.question});
         if (!c.written) {
@@ -382,7 +382,7 @@ TEST_F(SplitFlowTest, AFailedWriteLeavesTheFolderAsItWasAndSaysWhy) {
         s.source = "novel.txt";
         SourceDocument d;
         ASSERT_TRUE(loadSourceDocument(d, files, "novel.txt"));
-        SplitOutcome outcome = runSplit(d, s, files, shown);
+        SplitOutcome outcome = runSplit(d, s, files, shown, PathStyle::Posix);
         EXPECT_EQ(outcome.status, SplitOutcome::Status::WriteFailed) << c.name;
         EXPECT_EQ(outcome.failedFile, "out/novel_2.txt") << c.name;
         EXPECT_EQ(shown.texts(),
@@ -433,22 +433,24 @@ TEST_F(SplitFlowTest, ASplitKilledAtAnyChangeIsUndoneByTheNextOne) {
         doc.replace(novel);
         FakeFileService finished;
         finished.files = c.before;
-        ASSERT_EQ(runSplit(doc, settings, finished, boxes).status, SplitOutcome::Status::Done);
+        ASSERT_EQ(runSplit(doc, settings, finished, boxes, PathStyle::Posix).status,
+                  SplitOutcome::Status::Done);
         for (int n = 1;; ++n) {
             SCOPED_TRACE(std::string(c.name) + ", killed at change " + std::to_string(n));
             FakeFileService files;
             files.files = c.before;
             files.killAtChange = n;
             try {
-                runSplit(doc, settings, files, boxes);
+                runSplit(doc, settings, files, boxes, PathStyle::Posix);
                 break;  // it got to its end
             } catch (const Killed&) {
             }
             files.killAtChange = 0;
-            recoverFolder(files, "out", std::nullopt);
+            recoverFolder(files, PathStyle::Posix, "out", std::nullopt);
             EXPECT_TRUE(files.files == c.before || files.files == finished.files);
             files.files = files.files;
-            EXPECT_EQ(runSplit(doc, settings, files, boxes).status, SplitOutcome::Status::Done);
+            EXPECT_EQ(runSplit(doc, settings, files, boxes, PathStyle::Posix).status,
+                      SplitOutcome::Status::Done);
             EXPECT_EQ(files.files, finished.files);
         }
     }
@@ -475,7 +477,7 @@ TEST_F(SplitFlowTest, OnlyWhatAKilledSplitRecordedIsRemovedAndNeverTheNovel) {
     files.files["x.txt"] = "outside the folder";
     SourceDocument d;
     ASSERT_TRUE(loadSourceDocument(d, files, "out/novel_1.txt"));
-    recoverFolder(files, "out", d.identity());
+    recoverFolder(files, PathStyle::Posix, "out", d.identity());
     EXPECT_EQ(files.files.at("out/novel_1.txt"), novel);
     EXPECT_EQ(files.files.at("x.txt"), "outside the folder");
     EXPECT_EQ(files.files.count("out/.folioknife-record"), 0u);
@@ -533,7 +535,7 @@ TEST_F(SplitFlowTest, DeletesTheSourceOnlyWhenTheVolumesHoldAllOfIt) {
         SourceDocument d;
         ASSERT_TRUE(loadSourceDocument(d, files, "novel.txt"));
         if (!c.changedTo.empty()) files.files["novel.txt"] = c.changedTo;
-        SplitOutcome outcome = runSplit(d, s, files, shown);
+        SplitOutcome outcome = runSplit(d, s, files, shown, PathStyle::Posix);
         EXPECT_EQ(outcome.status, SplitOutcome::Status::Done) << c.name;
         EXPECT_EQ(files.files.count("novel.txt") == 0, c.deleted) << c.name;
         std::vector<Text> expected{messages::splitDone()};
@@ -606,7 +608,8 @@ TEST_F(SplitFlowTest, TheSourceIsKeptWhenTheDeletionCannotBeMadeSafeAndTheUserIs
             }
         } shown;
         if (!c.arrange) shown.fs = &files;
-        EXPECT_EQ(runSplit(d, s, files, shown).status, SplitOutcome::Status::Done) << c.name;
+        EXPECT_EQ(runSplit(d, s, files, shown, PathStyle::Posix).status, SplitOutcome::Status::Done)
+            << c.name;
         EXPECT_EQ(shown.texts(), (std::vector<Text>{messages::splitDone(), c.message})) << c.name;
         EXPECT_TRUE(files.files.count(files.resolve(c.source))) << c.name;
         std::string joined;

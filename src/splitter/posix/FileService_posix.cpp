@@ -17,20 +17,16 @@
 #include "splitter/CodePage.h"
 #include "splitter/FileService.h"
 #include "splitter/Messages.h"
-#include "splitter/Path.h"
 
 namespace folioknife::splitter {
 
 namespace {
 
-// Why the last failed call of this thread failed, as the system says it.
-thread_local std::string lastFailureText;
-
 // The file in an output folder whose lock is the folder's.
 constexpr const char* kLockName = ".folioknife-lock";
 
-// Records errno's reason and returns false, for "return fail();".
-bool fail(int error = errno) {
+// The failure of 'operation' on 'path', with errno's reason as the system says it.
+FileError fail(FileOperation operation, const std::string& path, int error = errno) {
     char buffer[256];
     // The GNU strerror_r: the text is in the buffer or a static string. It follows the
     // locale's messages and codeset; the program may work in another code page.
@@ -38,10 +34,10 @@ bool fail(int error = errno) {
     const char* codeset = ::nl_langinfo(CODESET);
     const std::string from =
         codeset && *codeset && std::strcmp(codeset, "ANSI_X3.4-1968") != 0 ? codeset : "UTF-8";
-    lastFailureText = sameCodePage(from, programCodePage())
-                          ? std::string(text)
-                          : convertForDisplay(text, from, programCodePage());
-    return false;
+    return FileError{operation, path, error,
+                     sameCodePage(from, programCodePage())
+                         ? std::string(text)
+                         : convertForDisplay(text, from, programCodePage())};
 }
 
 // Opens without ever waiting: a FIFO would otherwise block until some writer comes.
@@ -53,18 +49,18 @@ int openNonBlocking(const std::string& path, int flags) {
 
 class PosixInputFile : public InputFile {
 public:
-    explicit PosixInputFile(int fd) : fd_(fd) {}
+    PosixInputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
     ~PosixInputFile() override { ::close(fd_); }
     std::optional<std::uint64_t> size() override {
         struct stat st;
         if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
         return static_cast<std::uint64_t>(st.st_size);
     }
-    std::int64_t read(char* buffer, std::size_t capacity) override {
+    Expected<std::size_t> read(char* buffer, std::size_t capacity) override {
         for (;;) {
             ssize_t n = ::read(fd_, buffer, capacity);
-            if (n >= 0) return n;
-            if (errno != EINTR) return fail(), -1;
+            if (n >= 0) return static_cast<std::size_t>(n);
+            if (errno != EINTR) return fail(FileOperation::Read, path_);
         }
     }
     std::optional<SharedBytes> mapWhole() override {
@@ -86,15 +82,16 @@ public:
 
 private:
     int fd_;
+    std::string path_;
 };
 
 class PosixOutputFile : public OutputFile {
 public:
-    explicit PosixOutputFile(int fd) : fd_(fd) {}
+    PosixOutputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
     ~PosixOutputFile() override {
         if (fd_ >= 0) ::close(fd_);
     }
-    bool write(std::string_view bytes) override {
+    FileStatus write(std::string_view bytes) override {
         const char* p = bytes.data();
         std::size_t left = bytes.size();
         while (left > 0) {
@@ -105,27 +102,28 @@ public:
                 if (errno == EINTR) continue;
                 // The bytes come from the mapped novel: a part that another program cut off
                 // is no longer there to be written.
-                if (errno == EFAULT) {
-                    lastFailureText = messages::cutShortDuringSplit();
-                    return false;
-                }
-                return fail();
+                if (errno == EFAULT)
+                    return FileError{FileOperation::Write, path_, EFAULT,
+                                     messages::cutShortDuringSplit()};
+                return fail(FileOperation::Write, path_);
             }
-            if (n == 0) return fail(ENOSPC);
+            if (n == 0) return fail(FileOperation::Write, path_, ENOSPC);
             p += n;
             left -= static_cast<std::size_t>(n);
         }
-        return true;
+        return {};
     }
-    bool close() override {
+    FileStatus close() override {
         // close() is not retried after EINTR: the descriptor is gone either way on Linux.
         int r = ::close(fd_);
         fd_ = -1;
-        return r == 0 || fail();
+        if (r != 0) return fail(FileOperation::Close, path_);
+        return {};
     }
 
 private:
     int fd_;
+    std::string path_;
 };
 
 class PosixFolderLock : public FolderLock {
@@ -146,23 +144,24 @@ private:
 
 class PosixFileService : public FileService {
 public:
-    std::unique_ptr<InputFile> openForReading(const std::string& path) override {
-        if (path.empty()) return fail(ENOENT), nullptr;
+    Expected<std::unique_ptr<InputFile>> openForReading(const std::string& path) override {
+        constexpr FileOperation kOpen = FileOperation::Open;
+        if (path.empty()) return fail(kOpen, path, ENOENT);
         // Looked at before it is opened: opening some devices does something (a tape rewinds).
         struct stat st;
-        if (::stat(path.c_str(), &st) != 0) return fail(), nullptr;
-        if (!S_ISREG(st.st_mode)) return fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL), nullptr;
+        if (::stat(path.c_str(), &st) != 0) return fail(kOpen, path);
+        if (!S_ISREG(st.st_mode)) return fail(kOpen, path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
         int fd = openNonBlocking(path, O_RDONLY);
-        if (fd < 0) return fail(), nullptr;
+        if (fd < 0) return fail(kOpen, path);
         // And again once open: the name may have been given to something else meanwhile.
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::close(fd);
-            return fail(EINVAL), nullptr;
+            return fail(kOpen, path, EINVAL);
         }
-        return std::make_unique<PosixInputFile>(fd);
+        return std::make_unique<PosixInputFile>(fd, path);
     }
-    std::unique_ptr<OutputFile> createTemporary(const std::string& prefix,
-                                                std::string& path) override {
+    Expected<std::unique_ptr<OutputFile>> createTemporary(const std::string& prefix,
+                                                          std::string& path) override {
         static const char kLetters[] =
             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
         static thread_local std::mt19937_64 random{std::random_device{}() ^
@@ -173,21 +172,26 @@ public:
             // O_EXCL: a name someone put there meanwhile, even a link, is never opened.
             int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd >= 0) {
-                path = std::move(name);
-                return std::make_unique<PosixOutputFile>(fd);
+                path = name;
+                return std::make_unique<PosixOutputFile>(fd, std::move(name));
             }
-            if (errno != EEXIST) return fail(), nullptr;
+            if (errno != EEXIST) return fail(FileOperation::Create, name);
         }
-        return fail(EEXIST), nullptr;
+        return fail(FileOperation::Create, prefix, EEXIST);
     }
-    bool replaceFile(const std::string& from, const std::string& to) override {
-        return ::rename(from.c_str(), to.c_str()) == 0 || fail();
+    FileStatus replaceFile(const std::string& from, const std::string& to) override {
+        if (::rename(from.c_str(), to.c_str()) != 0) return fail(FileOperation::Rename, to);
+        return {};
     }
-    bool createDirectory(const std::string& path) override {
-        return !path.empty() && (::mkdir(path.c_str(), 0777) == 0 || fail());
+    FileStatus createDirectory(const std::string& path) override {
+        if (path.empty()) return FileError{FileOperation::CreateFolder, path, 0, {}};
+        if (::mkdir(path.c_str(), 0777) != 0) return fail(FileOperation::CreateFolder, path);
+        return {};
     }
-    bool deleteFile(const std::string& path) override {
-        return !path.empty() && (::unlink(path.c_str()) == 0 || fail());
+    FileStatus deleteFile(const std::string& path) override {
+        if (path.empty()) return FileError{FileOperation::Delete, path, 0, {}};
+        if (::unlink(path.c_str()) != 0) return fail(FileOperation::Delete, path);
+        return {};
     }
     FileKind kindOf(const std::string& path) override {
         struct stat st;
@@ -204,7 +208,7 @@ public:
     std::vector<std::string> listFolder(const std::string& path) override {
         std::vector<std::string> names;
         DIR* dir = ::opendir(path.c_str());
-        if (!dir) return fail(), names;
+        if (!dir) return names;
         while (const dirent* entry = ::readdir(dir)) {
             const std::string name = entry->d_name;
             if (name != "." && name != "..") names.push_back(name);
@@ -212,24 +216,19 @@ public:
         ::closedir(dir);
         return names;
     }
-    std::optional<FileIdentity> identify(const std::string& path) override {
+    Expected<FileIdentity> identify(const std::string& path) override {
         struct stat st;
-        if (path.empty() || ::stat(path.c_str(), &st) != 0) return fail(), std::nullopt;
+        if (path.empty()) return fail(FileOperation::Identify, path, ENOENT);
+        if (::stat(path.c_str(), &st) != 0) return fail(FileOperation::Identify, path);
         return FileIdentity{static_cast<std::uint64_t>(st.st_dev),
                             static_cast<std::uint64_t>(st.st_ino)};
     }
-    bool flushFiles(const std::vector<std::string>& paths) override {
+    FileStatus flushFiles(const std::vector<std::string>& paths) override {
         // Many files: one flush of their whole file system (one journal commit) costs far
         // less than one fsync, and one commit, each. It returns writeback errors since Linux
         // 5.8. The files lie in one folder, so on one file system.
         constexpr std::size_t kManyFiles = 32;
-        if (paths.size() >= kManyFiles) {
-            int fd = openNonBlocking(paths.front(), O_RDONLY);
-            if (fd < 0) return fail();
-            const bool ok = ::syncfs(fd) == 0 || fail();
-            ::close(fd);
-            return ok;
-        }
+        if (paths.size() >= kManyFiles) return flushFileSystem(paths.front());
         // First every file's writing is started, then each is waited for: the disk gets all
         // of it at once instead of one file per round trip.
         for (const std::string& path : paths) {
@@ -239,44 +238,42 @@ public:
             ::close(fd);
         }
         for (const std::string& path : paths) {
-            int fd = openNonBlocking(path, O_RDONLY);
-            if (fd < 0) return fail();
-            const bool ok = ::fsync(fd) == 0 || fail();
-            ::close(fd);
-            if (!ok) return false;
+            if (FileStatus flushed = flush(path, O_RDONLY); !flushed) return flushed;
         }
-        return true;
+        return {};
     }
-    bool flushFolder(const std::string& path) override {
-        int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return fail();
-        // Some file systems cannot flush a folder and say EINVAL: their names need no flush.
-        const bool ok = ::fsync(fd) == 0 || errno == EINVAL || fail();
-        ::close(fd);
-        return ok;
+    FileStatus flushFolder(const std::string& path) override {
+        return flush(path, O_RDONLY | O_DIRECTORY);
     }
-    std::unique_ptr<FolderLock> lockFolder(const std::string& path, int waitMilliseconds,
-                                           bool& busy) override {
+    Expected<std::unique_ptr<FolderLock>> lockFolder(const std::string& path, int waitMilliseconds,
+                                                     bool& busy) override {
         busy = false;
         // flock on a file of the folder's own: one that may be written but not read (a drop
         // box) is locked as well, and the lock goes with the process however it ends. The file
-        // is removed when the lock is let go. Read-only when another user's split left it and
-        // it may not be written.
+        // is removed when the lock is let go, and by a split that made it but could not lock it
+        // (a file system without locks). Read-only when another user's split left it and it may
+        // not be written.
         const std::string name = path + "/" + kLockName;
+        constexpr FileOperation kLock = FileOperation::Lock;
         const int flags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
         for (;;) {
-            int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | flags, 0666);
+            int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | flags, 0666);
+            const bool created = fd >= 0;
+            if (fd < 0 && errno == EEXIST) {
+                fd = ::open(name.c_str(), O_WRONLY | flags);
+                if (fd < 0 && errno == ENOENT) continue;  // let go meanwhile: made afresh
+            }
             if (fd < 0 && errno == EACCES) {
                 fd = ::open(name.c_str(), O_RDONLY | flags);
-                if (fd < 0 && errno == ENOENT) return fail(EACCES), nullptr;  // the folder's
+                if (fd < 0 && errno == ENOENT) return fail(kLock, path, EACCES);  // the folder's
             }
-            if (fd < 0) return fail(), nullptr;
+            if (fd < 0) return fail(kLock, path);
             struct stat held;
             if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
                 ::close(fd);
-                return fail(EINVAL), nullptr;
+                return fail(kLock, path, EINVAL);
             }
             for (;;) {
                 if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
@@ -288,24 +285,43 @@ public:
                         return std::make_unique<PosixFolderLock>(fd, name);
                     break;
                 }
-                if (errno != EWOULDBLOCK && errno != EINTR) {  // ENOLCK: no lock service
-                    fail();
+                // ENOLCK: no lock service.
+                const int error = errno;
+                const bool waiting = error == EWOULDBLOCK || error == EINTR;
+                if (!waiting || std::chrono::steady_clock::now() >= deadline) {
+                    busy = waiting;
+                    const FileError failed = fail(kLock, path, error);
+                    if (created && !waiting) ::unlink(name.c_str());
                     ::close(fd);
-                    return nullptr;
-                }
-                if (std::chrono::steady_clock::now() >= deadline) {
-                    busy = true;
-                    fail();
-                    ::close(fd);
-                    return nullptr;
+                    return failed;
                 }
                 ::usleep(20000);
             }
             ::close(fd);
         }
     }
-    std::string lastFailure() const override { return lastFailureText; }
-    std::string separator() const override { return pathSeparator(PathStyle::Posix); }
+
+private:
+    // fsync on a file or folder opened with 'flags'.
+    static FileStatus flush(const std::string& path, int flags) {
+        int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) return fail(FileOperation::Flush, path);
+        // Some file systems cannot flush a folder and say EINVAL: their names need no flush.
+        const bool folder = (flags & O_DIRECTORY) != 0;
+        FileStatus status;
+        if (::fsync(fd) != 0 && !(folder && errno == EINVAL))
+            status = fail(FileOperation::Flush, path);
+        ::close(fd);
+        return status;
+    }
+    static FileStatus flushFileSystem(const std::string& path) {
+        int fd = openNonBlocking(path, O_RDONLY);
+        if (fd < 0) return fail(FileOperation::Flush, path);
+        FileStatus status;
+        if (::syncfs(fd) != 0) status = fail(FileOperation::Flush, path);
+        ::close(fd);
+        return status;
+    }
 };
 
 // What a fault in a lost mapping writes and returns; set once, before anything is mapped,

@@ -2,20 +2,19 @@
 #include <windows.h>
 
 #include <random>
+#include <string>
+#include <utility>
 
 #include "splitter/CodePage.h"
 #include "splitter/FileService.h"
-#include "splitter/Path.h"
 
 namespace folioknife::splitter {
 
 namespace {
 
-// Why the last failed call of this thread failed, as the system says it.
-thread_local std::string lastFailureText;
-
-// Records the reason for GetLastError()'s code and returns false, for "return fail();".
-bool fail(DWORD error = GetLastError()) {
+// The failure of 'operation' on 'path', with the reason for GetLastError()'s code as the system
+// says it.
+FileError fail(FileOperation operation, const std::string& path, DWORD error = GetLastError()) {
     char* text = nullptr;
     // In the user's language, in the ANSI code page (which the program may have left).
     const DWORD n = FormatMessageA(
@@ -28,10 +27,10 @@ bool fail(DWORD error = GetLastError()) {
         reason.pop_back();
     }
     if (reason.empty()) reason = "error " + std::to_string(error);
-    lastFailureText = sameCodePage(systemCodePage(), programCodePage())
-                          ? reason
-                          : convertForDisplay(reason, systemCodePage(), programCodePage());
-    return false;
+    return FileError{operation, path, static_cast<int>(error),
+                     sameCodePage(systemCodePage(), programCodePage())
+                         ? reason
+                         : convertForDisplay(reason, systemCodePage(), programCodePage())};
 }
 
 // A handle on the file or folder itself, for asking what it is; no access to its content.
@@ -47,7 +46,7 @@ constexpr std::size_t kTransferLimit = std::size_t{32} << 20;
 
 class Win32InputFile : public InputFile {
 public:
-    explicit Win32InputFile(HANDLE h) : h_(h) {}
+    Win32InputFile(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
     ~Win32InputFile() override { CloseHandle(h_); }
     std::optional<std::uint64_t> size() override {
         DWORD high = 0;
@@ -57,28 +56,31 @@ public:
         if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return std::nullopt;
         return (static_cast<std::uint64_t>(high) << 32) | low;
     }
-    std::int64_t read(char* buffer, std::size_t capacity) override {
+    Expected<std::size_t> read(char* buffer, std::size_t capacity) override {
         const DWORD want =
             static_cast<DWORD>(capacity < kTransferLimit ? capacity : kTransferLimit);
         DWORD got = 0;
         if (!ReadFile(h_, buffer, want, &got, nullptr)) {
             // A pipe whose writer has gone reports its end this way.
-            return GetLastError() == ERROR_BROKEN_PIPE ? 0 : (fail(), -1);
+            const DWORD error = GetLastError();
+            if (error == ERROR_BROKEN_PIPE) return std::size_t{0};
+            return fail(FileOperation::Read, path_, error);
         }
-        return got;
+        return std::size_t{got};
     }
 
 private:
     HANDLE h_;
+    std::string path_;
 };
 
 class Win32OutputFile : public OutputFile {
 public:
-    explicit Win32OutputFile(HANDLE h) : h_(h) {}
+    Win32OutputFile(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
     ~Win32OutputFile() override {
         if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
     }
-    bool write(std::string_view bytes) override {
+    FileStatus write(std::string_view bytes) override {
         const char* p = bytes.data();
         std::size_t left = bytes.size();
         while (left > 0) {
@@ -86,21 +88,24 @@ public:
             DWORD written = 0;
             // A disk that fills up may report success with fewer bytes written; that is a
             // failure too, not a reason to try again.
-            if (!WriteFile(h_, p, chunk, &written, nullptr)) return fail();
-            if (written != chunk) return fail(ERROR_DISK_FULL);
+            if (!WriteFile(h_, p, chunk, &written, nullptr))
+                return fail(FileOperation::Write, path_);
+            if (written != chunk) return fail(FileOperation::Write, path_, ERROR_DISK_FULL);
             p += written;
             left -= written;
         }
-        return true;
+        return {};
     }
-    bool close() override {
+    FileStatus close() override {
         const BOOL ok = CloseHandle(h_);
         h_ = INVALID_HANDLE_VALUE;
-        return ok != FALSE || fail();
+        if (!ok) return fail(FileOperation::Close, path_);
+        return {};
     }
 
 private:
     HANDLE h_;
+    std::string path_;
 };
 
 // The file in an output folder whose lock is the folder's.
@@ -120,23 +125,24 @@ private:
 
 class Win32FileService : public FileService {
 public:
-    std::unique_ptr<InputFile> openForReading(const std::string& path) override {
-        if (path.empty()) return fail(ERROR_FILE_NOT_FOUND), nullptr;
+    Expected<std::unique_ptr<InputFile>> openForReading(const std::string& path) override {
+        constexpr FileOperation kOpen = FileOperation::Open;
+        if (path.empty()) return fail(kOpen, path, ERROR_FILE_NOT_FOUND);
         // Others may keep reading and writing the novel while it is loaded (an editor that has
         // it open, for one). Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open
         // (ERROR_ACCESS_DENIED), so a folder never passes for a novel.
         HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return fail(), nullptr;
+        if (h == INVALID_HANDLE_VALUE) return fail(kOpen, path);
         // A pipe, the console or a device (NUL, COM1) is no novel: reading it may never end.
         if (GetFileType(h) != FILE_TYPE_DISK) {
             CloseHandle(h);
-            return fail(ERROR_INVALID_FUNCTION), nullptr;
+            return fail(kOpen, path, ERROR_INVALID_FUNCTION);
         }
-        return std::make_unique<Win32InputFile>(h);
+        return std::make_unique<Win32InputFile>(h, path);
     }
-    std::unique_ptr<OutputFile> createTemporary(const std::string& prefix,
-                                                std::string& path) override {
+    Expected<std::unique_ptr<OutputFile>> createTemporary(const std::string& prefix,
+                                                          std::string& path) override {
         static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
         static thread_local std::mt19937 random{std::random_device{}() ^ GetCurrentProcessId() ^
                                                 GetTickCount()};
@@ -148,27 +154,33 @@ public:
             HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE, nullptr);
             if (h != INVALID_HANDLE_VALUE) {
-                path = std::move(name);
-                return std::make_unique<Win32OutputFile>(h);
+                path = name;
+                return std::make_unique<Win32OutputFile>(h, std::move(name));
             }
             const DWORD error = GetLastError();
             if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
-                return fail(error), nullptr;
+                return fail(FileOperation::Create, name, error);
         }
-        return fail(ERROR_FILE_EXISTS), nullptr;
+        return fail(FileOperation::Create, prefix, ERROR_FILE_EXISTS);
     }
-    bool replaceFile(const std::string& from, const std::string& to) override {
+    FileStatus replaceFile(const std::string& from, const std::string& to) override {
         // MOVEFILE_WRITE_THROUGH: the call returns once the new name is on the disk, so the
         // source is never deleted while its volumes' names may still be lost.
-        return MoveFileExA(from.c_str(), to.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE ||
-               fail();
+        if (!MoveFileExA(from.c_str(), to.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return fail(FileOperation::Rename, to);
+        return {};
     }
-    bool createDirectory(const std::string& path) override {
-        return !path.empty() && (CreateDirectoryA(path.c_str(), nullptr) != FALSE || fail());
+    FileStatus createDirectory(const std::string& path) override {
+        if (path.empty()) return FileError{FileOperation::CreateFolder, path, 0, {}};
+        if (!CreateDirectoryA(path.c_str(), nullptr))
+            return fail(FileOperation::CreateFolder, path);
+        return {};
     }
-    bool deleteFile(const std::string& path) override {
-        return !path.empty() && (DeleteFileA(path.c_str()) != FALSE || fail());
+    FileStatus deleteFile(const std::string& path) override {
+        if (path.empty()) return FileError{FileOperation::Delete, path, 0, {}};
+        if (!DeleteFileA(path.c_str())) return fail(FileOperation::Delete, path);
+        return {};
     }
     FileKind kindOf(const std::string& path) override {
         if (path.empty()) return FileKind::Missing;
@@ -195,7 +207,7 @@ public:
         std::vector<std::string> names;
         WIN32_FIND_DATAA found;
         HANDLE h = FindFirstFileA((path + "\\*").c_str(), &found);
-        if (h == INVALID_HANDLE_VALUE) return fail(), names;
+        if (h == INVALID_HANDLE_VALUE) return names;
         do {
             const std::string name = found.cFileName;
             if (name != "." && name != "..") names.push_back(name);
@@ -203,34 +215,37 @@ public:
         FindClose(h);
         return names;
     }
-    std::optional<FileIdentity> identify(const std::string& path) override {
-        if (path.empty()) return fail(ERROR_FILE_NOT_FOUND), std::nullopt;
+    Expected<FileIdentity> identify(const std::string& path) override {
+        constexpr FileOperation kIdentify = FileOperation::Identify;
+        if (path.empty()) return fail(kIdentify, path, ERROR_FILE_NOT_FOUND);
         HANDLE h = openForQuery(path);
-        if (h == INVALID_HANDLE_VALUE) return fail(), std::nullopt;
+        if (h == INVALID_HANDLE_VALUE) return fail(kIdentify, path);
         BY_HANDLE_FILE_INFORMATION info;
-        const bool ok = GetFileInformationByHandle(h, &info) != FALSE || fail();
+        const bool ok = GetFileInformationByHandle(h, &info) != FALSE;
+        const DWORD error = GetLastError();
         CloseHandle(h);
-        if (!ok) return std::nullopt;
+        if (!ok) return fail(kIdentify, path, error);
         return FileIdentity{
             info.dwVolumeSerialNumber,
             (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
     }
-    bool flushFiles(const std::vector<std::string>& paths) override {
+    FileStatus flushFiles(const std::vector<std::string>& paths) override {
         for (const std::string& path : paths) {
             HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (h == INVALID_HANDLE_VALUE) return fail();
-            const bool ok = FlushFileBuffers(h) != FALSE || fail();
+            if (h == INVALID_HANDLE_VALUE) return fail(FileOperation::Flush, path);
+            const bool ok = FlushFileBuffers(h) != FALSE;
+            const DWORD error = GetLastError();
             CloseHandle(h);
-            if (!ok) return false;
+            if (!ok) return fail(FileOperation::Flush, path, error);
         }
-        return true;
+        return {};
     }
     // The volumes' names were written through when they were given (replaceFile).
-    bool flushFolder(const std::string&) override { return true; }
-    std::unique_ptr<FolderLock> lockFolder(const std::string& path, int waitMilliseconds,
-                                           bool& busy) override {
+    FileStatus flushFolder(const std::string&) override { return {}; }
+    Expected<std::unique_ptr<FolderLock>> lockFolder(const std::string& path, int waitMilliseconds,
+                                                     bool& busy) override {
         busy = false;
         // A folder that may be written but not read (a drop box) is locked as well. Read access
         // when another user made the file and it may not be written.
@@ -245,20 +260,18 @@ public:
             if (h != INVALID_HANDLE_VALUE) {
                 if (GetFileType(h) == FILE_TYPE_DISK) return std::make_unique<Win32FolderLock>(h);
                 CloseHandle(h);
-                return fail(ERROR_INVALID_FUNCTION), nullptr;
+                return fail(FileOperation::Lock, path, ERROR_INVALID_FUNCTION);
             }
             const DWORD error = GetLastError();
             if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
-                return fail(error), nullptr;
+                return fail(FileOperation::Lock, path, error);
             if (GetTickCount() - started >= static_cast<DWORD>(waitMilliseconds)) {
                 busy = true;
-                return fail(error), nullptr;
+                return fail(FileOperation::Lock, path, error);
             }
             Sleep(20);
         }
     }
-    std::string lastFailure() const override { return lastFailureText; }
-    std::string separator() const override { return pathSeparator(PathStyle::Windows); }
 };
 
 }  // namespace

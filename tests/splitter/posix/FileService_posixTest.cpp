@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <gtest/gtest.h>
@@ -115,8 +117,8 @@ TEST(PosixFileService, AReplacedFileKeepsNoBytesOfItsLongerPredecessor) {
     std::string temporary;
     auto out = systemFileService().createTemporary(std::string(path) + ".new-", temporary);
     ASSERT_TRUE(out);
-    EXPECT_TRUE(out->write("new"));
-    EXPECT_TRUE(out->close());
+    EXPECT_TRUE((*out)->write("new"));
+    EXPECT_TRUE((*out)->close());
     EXPECT_TRUE(systemFileService().replaceFile(temporary, path));
     std::ifstream in(path, std::ios::binary);
     std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -163,12 +165,13 @@ TEST(PosixFileService, OnlyRegularFilesOpenAndNothingWaitsForAWriter) {
     FileService& files = systemFileService();
     for (const auto& c : cases) {
         EXPECT_EQ(files.kindOf(c.path), c.kind) << c.path;
-        EXPECT_EQ(files.openForReading(c.path) != nullptr, c.opens) << c.path;
+        const auto opened = files.openForReading(c.path);
+        EXPECT_EQ(static_cast<bool>(opened), c.opens) << c.path;
         if (!c.opens) {
-            EXPECT_FALSE(files.lastFailure().empty()) << c.path;
+            EXPECT_FALSE(opened.error().reason.empty()) << c.path;
         }
         SourceDocument doc;
-        EXPECT_EQ(loadSourceDocument(doc, files, c.path), c.opens) << c.path;
+        EXPECT_EQ(static_cast<bool>(loadSourceDocument(doc, files, c.path)), c.opens) << c.path;
     }
 }
 
@@ -183,8 +186,8 @@ TEST(PosixFileService, ARenameReplacesTheNameNotWhatItLinksTo) {
         std::string temporary;
         auto out = files.createTemporary(dir.in(name) + ".new-", temporary);
         ASSERT_TRUE(out);
-        ASSERT_TRUE(out->write(name));
-        ASSERT_TRUE(out->close());
+        ASSERT_TRUE((*out)->write(name));
+        ASSERT_TRUE((*out)->close());
         EXPECT_TRUE(files.replaceFile(temporary, dir.in(name))) << name;
         struct stat st;
         ASSERT_EQ(lstat(dir.in(name).c_str(), &st), 0);
@@ -193,9 +196,10 @@ TEST(PosixFileService, ARenameReplacesTheNameNotWhatItLinksTo) {
     }
     EXPECT_EQ(get(dir.in("target")), "someone else's");
     std::string temporary;
-    files.createTemporary(dir.in("x"), temporary)->close();
-    EXPECT_FALSE(files.replaceFile(temporary, dir.in("novel_3.txt")));
-    EXPECT_EQ(files.lastFailure(), "Is a directory");
+    (*files.createTemporary(dir.in("x"), temporary))->close();
+    const FileStatus renamed = files.replaceFile(temporary, dir.in("novel_3.txt"));
+    ASSERT_FALSE(renamed);
+    EXPECT_EQ(renamed.error().reason, "Is a directory");
 }
 
 TEST(PosixFileService, LinksAndOtherSpellingsAreTheSameFile) {
@@ -205,14 +209,15 @@ TEST(PosixFileService, LinksAndOtherSpellingsAreTheSameFile) {
     put(dir.in("b"), "x");
     ASSERT_EQ(link(dir.in("a").c_str(), dir.in("hard").c_str()), 0);
     ASSERT_EQ(symlink("a", dir.in("soft").c_str()), 0);
-    const auto a = files.identify(dir.in("a"));
+    const auto a = files.identify(dir.in("a")).ok();
     ASSERT_TRUE(a);
-    EXPECT_EQ(files.identify(dir.in("hard")), a);
-    EXPECT_EQ(files.identify(dir.in("soft")), a);
-    EXPECT_EQ(files.identify(std::string(dir.path) + "/./b/../a"), std::nullopt);  // b is no folder
-    EXPECT_EQ(files.identify(std::string(dir.path) + "//./a"), a);
-    EXPECT_NE(files.identify(dir.in("b")), a);
-    EXPECT_FALSE(files.identify(dir.in("missing")));
+    const auto id = [&](const std::string& path) { return files.identify(path).ok(); };
+    EXPECT_EQ(id(dir.in("hard")), a);
+    EXPECT_EQ(id(dir.in("soft")), a);
+    EXPECT_EQ(id(std::string(dir.path) + "/./b/../a"), std::nullopt);  // b is no folder
+    EXPECT_EQ(id(std::string(dir.path) + "//./a"), a);
+    EXPECT_NE(id(dir.in("b")), a);
+    EXPECT_FALSE(id(dir.in("missing")));
 }
 
 TEST(PosixFileService, AFolderLockIsHeldAgainstEveryOtherTakerUntilItIsLetGo) {
@@ -225,7 +230,7 @@ TEST(PosixFileService, AFolderLockIsHeldAgainstEveryOtherTakerUntilItIsLetGo) {
     // Another spelling of the same folder is the same lock.
     EXPECT_FALSE(files.lockFolder(std::string(dir.path) + "/.", 100, busy));
     EXPECT_TRUE(busy);
-    first.reset();
+    first->reset();
     EXPECT_TRUE(files.lockFolder(dir.path, 0, busy));
     EXPECT_FALSE(files.lockFolder(dir.in("missing"), 0, busy));
     EXPECT_FALSE(busy);
@@ -239,8 +244,69 @@ TEST(PosixFileService, FlushingNeverWaitsOnAFifo) {
     EXPECT_TRUE(files.flushFiles({dir.in("file"), dir.in("file")}));
     files.flushFiles({dir.in("fifo")});  // whatever it says, it returns
     EXPECT_TRUE(files.flushFolder(dir.path));
-    EXPECT_FALSE(files.flushFiles({dir.in("file"), dir.in("missing")}));
-    EXPECT_EQ(files.lastFailure(), "No such file or directory");
+    const FileStatus flushed = files.flushFiles({dir.in("file"), dir.in("missing")});
+    ASSERT_FALSE(flushed);
+    EXPECT_EQ(flushed.error().reason, "No such file or directory");
+}
+
+// Each failure says which call failed on which path, with the system's code and its words.
+TEST(PosixFileService, AFailureIsAValueWithItsOperationPathCodeAndReason) {
+    ScratchFolder dir;
+    put(dir.in("file"), "x");
+    FileService& files = systemFileService();
+    std::string made;
+    bool busy = false;
+    const std::string missing = dir.in("missing"), file = dir.in("file"), inFile = file + "/x";
+    const struct {
+        const char* call;
+        FileStatus status;
+        FileOperation operation;
+        std::string path;
+        int code;
+    } cases[] = {
+        {"open", FileStatus(files.openForReading(missing).error()), FileOperation::Open, missing,
+         ENOENT},
+        {"open a folder", FileStatus(files.openForReading(dir.path).error()), FileOperation::Open,
+         dir.path, EISDIR},
+        {"create", FileStatus(files.createTemporary(inFile, made).error()), FileOperation::Create,
+         "", ENOTDIR},
+        {"rename", files.replaceFile(missing, dir.in("to")), FileOperation::Rename, dir.in("to"),
+         ENOENT},
+        {"mkdir", files.createDirectory(file), FileOperation::CreateFolder, file, EEXIST},
+        {"delete", files.deleteFile(missing), FileOperation::Delete, missing, ENOENT},
+        {"identify", FileStatus(files.identify(missing).error()), FileOperation::Identify, missing,
+         ENOENT},
+        {"flush", files.flushFolder(missing), FileOperation::Flush, missing, ENOENT},
+        {"lock", FileStatus(files.lockFolder(missing, 0, busy).error()), FileOperation::Lock,
+         missing, ENOENT},
+    };
+    for (const auto& c : cases) {
+        ASSERT_FALSE(c.status) << c.call;
+        const FileError& e = c.status.error();
+        EXPECT_EQ(e.operation, c.operation) << c.call;
+        // A temporary name ends in characters of its own.
+        if (c.operation == FileOperation::Create) {
+            EXPECT_EQ(e.path.rfind(inFile, 0), 0u) << c.call;
+        } else {
+            EXPECT_EQ(e.path, c.path) << c.call;
+        }
+        EXPECT_EQ(e.code, c.code) << c.call;
+        EXPECT_EQ(e.reason, std::strerror(c.code)) << c.call;
+    }
+}
+
+TEST(PosixFileService, AReadFailureNamesTheFileItWasOpenedAs) {
+    FileService& files = systemFileService();
+    // /proc/self/mem opens as a regular file, but reading its first page fails.
+    auto mem = files.openForReading("/proc/self/mem");
+    ASSERT_TRUE(mem);
+    char buffer[16];
+    const Expected<std::size_t> n = (*mem)->read(buffer, sizeof buffer);
+    ASSERT_FALSE(n);
+    EXPECT_EQ(n.error().operation, FileOperation::Read);
+    EXPECT_EQ(n.error().path, "/proc/self/mem");
+    EXPECT_EQ(n.error().code, EIO);
+    EXPECT_EQ(n.error().reason, std::strerror(EIO));
 }
 
 }  // namespace

@@ -26,12 +26,14 @@ void writeAll(const std::string& path, const std::string& bytes) {
 }
 
 // Writes a file the way a split does: a temporary file beside it, then renamed into place.
-bool writeReplacing(FileService& files, const std::string& path, const std::string& bytes) {
+FileStatus writeReplacing(FileService& files, const std::string& path, const std::string& bytes) {
     std::string temporary;
     auto out = files.createTemporary(path + ".new-", temporary);
-    if (!out) return false;
-    const bool written = out->write(bytes) && out->write("");
-    return out->close() && written && files.replaceFile(temporary, path);
+    if (!out) return out.error();
+    FileStatus status = (*out)->write(bytes);
+    if (status) status = (*out)->write("");
+    if (FileStatus closed = (*out)->close(); status) status = closed;
+    return status ? files.replaceFile(temporary, path) : status;
 }
 
 std::wstring wide(const std::string& ansi) {
@@ -130,8 +132,12 @@ TEST_F(Win32FileServiceTest, CreatesFoldersAndDeletesFilesOnlyWhenTheyCanBe) {
         std::string path;
         bool result;
     };
-    auto mkdir = [](FileService& f, const std::string& p) { return f.createDirectory(p); };
-    auto remove = [](FileService& f, const std::string& p) { return f.deleteFile(p); };
+    auto mkdir = [](FileService& f, const std::string& p) {
+        return static_cast<bool>(f.createDirectory(p));
+    };
+    auto remove = [](FileService& f, const std::string& p) {
+        return static_cast<bool>(f.deleteFile(p));
+    };
     const Step steps[] = {
         {"new folder", mkdir, in("out"), true},
         {"existing folder", mkdir, in("out"), false},
@@ -193,9 +199,13 @@ TEST_F(Win32FileServiceTest, OnlyFilesOnDiskOpenAsNovels) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(files.kindOf(c.path), c.kind) << c.path;
-        EXPECT_EQ(files.openForReading(c.path) != nullptr, c.opens) << c.path;
+        const auto opened = files.openForReading(c.path);
+        EXPECT_EQ(static_cast<bool>(opened), c.opens) << c.path;
         if (!c.opens) {
-            EXPECT_FALSE(files.lastFailure().empty()) << c.path;
+            EXPECT_FALSE(opened.error().reason.empty()) << c.path;
+            EXPECT_EQ(opened.error().operation, FileOperation::Open) << c.path;
+            EXPECT_EQ(opened.error().path, c.path);
+            EXPECT_NE(opened.error().code, 0) << c.path;
         }
     }
     if (pipe != INVALID_HANDLE_VALUE) {
@@ -209,21 +219,26 @@ TEST_F(Win32FileServiceTest, ARenameReplacesAFileButNeverAFolder) {
     ASSERT_TRUE(CreateDirectoryA(in("novel_2.txt").c_str(), nullptr));
     EXPECT_TRUE(writeReplacing(files, in("novel_1.txt"), "new"));
     EXPECT_EQ(readAll(in("novel_1.txt")), "new");
-    EXPECT_FALSE(writeReplacing(files, in("novel_2.txt"), "new"));
-    EXPECT_FALSE(files.lastFailure().empty());
+    const FileStatus replaced = writeReplacing(files, in("novel_2.txt"), "new");
+    ASSERT_FALSE(replaced);
+    EXPECT_FALSE(replaced.error().reason.empty());
+    EXPECT_EQ(replaced.error().operation, FileOperation::Rename);
+    EXPECT_EQ(replaced.error().path, in("novel_2.txt"));
+    EXPECT_NE(replaced.error().code, 0);
     EXPECT_TRUE(GetFileAttributesA(in("novel_2.txt").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 TEST_F(Win32FileServiceTest, AFileIsTheSameFileWhateverItsSpelling) {
     writeAll(in("a.txt"), "x");
     writeAll(in("b.txt"), "x");
-    const auto a = files.identify(in("a.txt"));
+    const auto id = [&](const std::string& path) { return files.identify(path).ok(); };
+    const auto a = id(in("a.txt"));
     ASSERT_TRUE(a);
-    EXPECT_EQ(files.identify(in("A.TXT")), a);
-    EXPECT_EQ(files.identify(dir + "\\.\\a.txt"), a);
-    EXPECT_EQ(files.identify(dir + "/a.txt"), a);
-    EXPECT_NE(files.identify(in("b.txt")), a);
-    EXPECT_FALSE(files.identify(in("missing.txt")));
+    EXPECT_EQ(id(in("A.TXT")), a);
+    EXPECT_EQ(id(dir + "\\.\\a.txt"), a);
+    EXPECT_EQ(id(dir + "/a.txt"), a);
+    EXPECT_NE(id(in("b.txt")), a);
+    EXPECT_FALSE(id(in("missing.txt")));
 }
 
 TEST_F(Win32FileServiceTest, AFolderLockIsHeldAgainstEveryOtherTakerUntilItIsLetGo) {
@@ -235,7 +250,7 @@ TEST_F(Win32FileServiceTest, AFolderLockIsHeldAgainstEveryOtherTakerUntilItIsLet
     // first one's message box): it waits, then gives up.
     EXPECT_FALSE(files.lockFolder(dir + "\\.", 100, busy));
     EXPECT_TRUE(busy);
-    first.reset();
+    first->reset();
     EXPECT_TRUE(files.lockFolder(dir, 0, busy));
     EXPECT_FALSE(files.lockFolder(in("missing"), 0, busy));
     EXPECT_FALSE(busy);
@@ -250,8 +265,8 @@ TEST_F(Win32FileServiceTest, AVolumeOfManyMegabytesIsWrittenAndReadWhole) {
     ASSERT_TRUE(writeReplacing(files, path, bytes));
     auto reading = files.openForReading(path);
     ASSERT_TRUE(reading);
-    EXPECT_EQ(reading->size(), bytes.size());
-    reading.reset();
+    EXPECT_EQ((*reading)->size(), bytes.size());
+    reading->reset();
     SourceDocument doc;
     ASSERT_TRUE(loadSourceDocument(doc, files, path));
     EXPECT_TRUE(doc.text() == bytes) << "read back " << doc.text().size() << " bytes";
@@ -273,7 +288,7 @@ TEST_F(Win32FileServiceTest, TheSizeOfAFileOverFourGigabytesIsWhole) {
     if (!sized) GTEST_SKIP() << "the file system cannot hold a file of 5 GiB";
     auto reading = files.openForReading(path);
     ASSERT_TRUE(reading);
-    EXPECT_EQ(reading->size(), size);
+    EXPECT_EQ((*reading)->size(), size);
 }
 
 // An output folder past the ANSI path limit: the volumes are either written whole or the split
@@ -302,7 +317,8 @@ TEST_F(Win32FileServiceTest, AnOutputPathPastTheLimitWorksOrIsReported) {
     writeAll(settings.source, "preface CH1 one CH2 two");
     SourceDocument document;
     ASSERT_TRUE(loadSourceDocument(document, systemFileService(), settings.source));
-    const SplitOutcome outcome = runSplit(document, settings, systemFileService(), boxes);
+    const SplitOutcome outcome =
+        runSplit(document, settings, systemFileService(), boxes, PathStyle::Windows);
     if (outcome.status == SplitOutcome::Status::Done) {
         EXPECT_EQ(outcome.volumesWritten, 3);
     } else {
