@@ -181,6 +181,13 @@ for novel in fifo.txt /dev/zero /dev/null books-folder sock.txt; do
     [ -e "$novel" ] || fail "$novel as the novel: deleted"
 done
 [ -e from-special ] && fail "a novel that is no regular file created the output folder"
+# A file that opens but cannot be read is no empty novel: its open failure with the reason.
+run root --list /proc/self/mem
+status=$?
+[ "$status" = 2 ] || fail "an unreadable novel: status $status"
+if ! grep -qx '打开失败：/proc/self/mem' err.txt || ! grep -qxE 'Input/output error|输入/输出错误' err.txt; then
+    fail "an unreadable novel: message: $(cat err.txt)"
+fi
 # An endless writer at the FIFO's other end changes nothing.
 (timeout 20 yes '第1章 没完没了' > fifo.txt 2>/dev/null &)
 run root -o from-fifo fifo.txt
