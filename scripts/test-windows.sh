@@ -47,7 +47,6 @@ wine regedit /S "$(windows_path "$work/fonts.reg")" </dev/null >/dev/null 2>&1 |
 ctest --test-dir build-win --output-on-failure --no-tests=error -j2 | tee "$work/ctest.log"
 # A window test that skips has tested nothing: here, where the window must be tested, a skip
 # fails the stage, and the reason the test gave is shown.
-# (A parametrised test's name goes on with "  # GetParam() = ...": the first word is the name.)
 window_tests=$(ctest --test-dir build-win -N -L window | sed -n 's/^ *Test *#[0-9]*: \([^ ]*\).*/\1/p')
 skipped=$(sed -n 's/^ *[0-9]*\/[0-9]* Test *#[0-9]*: \([^ ]*\) .*\*\*\*Skipped.*/\1/p' "$work/ctest.log" |
     grep -Fxf <(printf '%s\n' "$window_tests") || true)

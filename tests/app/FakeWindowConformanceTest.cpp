@@ -58,6 +58,7 @@ public:
     }
     std::string whyNoWindow() override { return folder_.empty() ? "no temporary folder" : ""; }
     void click(Control c) override { window_.click(c); }
+    void closeWindow() override { window_.destroyed(); }
     void postClick(Control c) override { window_.postClick(c); }
     void postSpaceBar(Control c) override { window_.postClick(c); }
     bool isEnabled(Control c) override { return window_.controls[c].enabled; }
@@ -113,7 +114,8 @@ private:
 
 std::unique_ptr<WindowDriver> makeFakeDriver() { return std::make_unique<FakeDriver>(); }
 
-INSTANTIATE_TEST_SUITE_P(Fake, WindowConformance, ::testing::Values(&makeFakeDriver), driverName);
+INSTANTIATE_TEST_SUITE_P(Fake, WindowConformance, ::testing::Values(&makeFakeDriver),
+                         NamedAfter{"Fake"});
 
 }  // namespace
 }  // namespace folioknife::testing

@@ -20,6 +20,7 @@ protected:
         log.push_back("create");
         windowTitle = title;
         controls.clear();
+        closed = false;
     }
     void createControl(const app::ControlLayout& layout, int id) override {
         controls[layout.control] = State{layout.caption,
@@ -67,6 +68,7 @@ public:
     int loopRuns = 0;
     int quitCode = -1;
     bool busy = false;
+    bool closed = false;   // destroyed(): the controls are gone with the window
     int unpairedBusy = 0;  // setBusy calls that did not alternate, true first
 
     app::Text title() override { return windowTitle; }
@@ -74,19 +76,21 @@ public:
         log.push_back("setTitle " + t);
         windowTitle = t;
     }
-    app::Text text(app::Control c) override { return controls[c].text; }
+    // A control that is gone reads empty and unchecked, and takes nothing, as a destroyed
+    // Windows control does.
+    app::Text text(app::Control c) override { return closed ? app::Text() : controls[c].text; }
     void setText(app::Control c, const app::Text& t) override {
         log.push_back(std::string("setText ") + app::controlName(c) + " " + t);
-        controls[c].text = t.substr(0, t.find('\0'));  // a control's text ends at a NUL
+        if (!closed) controls[c].text = t.substr(0, t.find('\0'));  // it ends at a NUL
     }
-    bool isChecked(app::Control c) override { return controls[c].checked; }
+    bool isChecked(app::Control c) override { return !closed && controls[c].checked; }
     void setChecked(app::Control c, bool on) override {
         log.push_back(std::string("setChecked ") + app::controlName(c) + (on ? " 1" : " 0"));
-        controls[c].checked = on;
+        if (!closed) controls[c].checked = on;
     }
     void setEnabled(app::Control c, bool on) override {
         log.push_back(std::string(on ? "enable " : "disable ") + app::controlName(c));
-        controls[c].enabled = on;
+        if (!closed) controls[c].enabled = on;
     }
     void bindClick(app::Control c, std::function<void()> handler) override {
         log.push_back(std::string("bind ") + app::controlName(c));
@@ -162,7 +166,10 @@ public:
     bool dragOver(const DroppedFiles& files) const { return fileDropWanted(files); }
     void drop(const DroppedFiles& files) { filesDropped(files); }
     // The window's destruction, as the toolkit reports it.
-    void destroyed() { windowDestroyed(); }
+    void destroyed() {
+        closed = true;
+        windowDestroyed();
+    }
     std::vector<app::Text> boxTexts() const {
         std::vector<app::Text> t;
         for (const auto& b : boxes) t.push_back(b.text);

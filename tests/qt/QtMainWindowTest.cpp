@@ -74,6 +74,20 @@ private:
     std::set<QWidget*> seen_;
 };
 
+// Closes the boxes when the first call queued for the application comes to be handled.
+struct CloseOnFirstCall : QObject {
+    explicit CloseOnFirstCall(fk::app::qt::QtMessageBoxes& boxes) : boxes(boxes) {}
+    bool eventFilter(QObject* receiver, QEvent* event) override {
+        if (receiver == qApp && event->type() == QEvent::MetaCall && !closedWhileQueued) {
+            boxes.close();
+            closedWhileQueued = true;
+        }
+        return false;
+    }
+    fk::app::qt::QtMessageBoxes& boxes;
+    bool closedWhileQueued = false;
+};
+
 }  // namespace
 
 class QtMainWindowTest : public QObject {
@@ -408,14 +422,17 @@ private slots:
         };
         const Text text = programText("有新版本"), title = programText("更新");
         std::atomic<int> before{-2}, after{-2};
+        // The boxes are closed once the request is in the queue, just before it is handled.
+        QCoreApplication::sendPostedEvents(qApp, QEvent::MetaCall);  // nothing else queued
+        CloseOnFirstCall closer(boxes);
+        qApp->installEventFilter(&closer);
         std::thread early([&] {
             before = int(boxes.showMessageBox(text, title, fk::app::MessageBoxButtons::YesNo));
         });
-        // No events are handled meanwhile: the request waits in the queue.
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        boxes.close();
         QTRY_VERIFY_WITH_TIMEOUT(before != -2, 10000);
+        qApp->removeEventFilter(&closer);
         early.join();
+        QVERIFY(closer.closedWhileQueued);
         std::thread late([&] {
             after = int(boxes.showMessageBox(text, title, fk::app::MessageBoxButtons::YesNo));
         });

@@ -63,6 +63,7 @@ public:
         QTest::mouseClick(window_.widget()->windowHandle(), Qt::LeftButton, {},
                           window_.control(c)->geometry().center());
     }
+    void closeWindow() override { window_.widget()->windowHandle()->close(); }
     void postClick(Control c) override {
         QWidget* w = window_.control(c);
         const QPointF at(5, 5);
@@ -187,7 +188,7 @@ private:
 
 std::unique_ptr<WindowDriver> makeQtDriver() { return std::make_unique<QtDriver>(); }
 
-INSTANTIATE_TEST_SUITE_P(Qt, WindowConformance, ::testing::Values(&makeQtDriver), driverName);
+INSTANTIATE_TEST_SUITE_P(Qt, WindowConformance, ::testing::Values(&makeQtDriver), NamedAfter{"Qt"});
 
 }  // namespace
 }  // namespace folioknife::testing

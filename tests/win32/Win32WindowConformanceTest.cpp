@@ -82,9 +82,15 @@ HDROP makeDrop(const std::vector<std::string>& paths) {
     return static_cast<HDROP>(memory);
 }
 
+// Handles what is queued. A quit is left for the loop it ends, as a modal loop leaves it: a
+// window closed while a box was up ends the program's loop after the handler returns.
 void pump() {
     MSG m;
     while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+        if (m.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(m.wParam));
+            return;
+        }
         TranslateMessage(&m);
         DispatchMessageA(&m);
     }
@@ -102,6 +108,7 @@ public:
         watcher_ = std::thread([this] { watch(); });
     }
     ~Win32Driver() override {
+        for (UINT_PTR id : watchdogs_) KillTimer(nullptr, id);
         stop_ = true;
         watcher_.join();
         for (auto& t : answerers_) t.join();
@@ -127,6 +134,9 @@ public:
         SendMessageA(window_.controlHandle(c), BM_CLICK, 0, 0);
         if (GetCurrentThreadId() == uiThread_) pump();
     }
+    // Sent, not posted: from the thread that answers a box it returns once the window's thread,
+    // in the box's loop, has taken the window down.
+    void closeWindow() override { SendMessageA(window_.handle(), WM_CLOSE, 0, 0); }
     void postClick(Control c) override {
         HWND h = window_.controlHandle(c);
         PostMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
@@ -191,6 +201,11 @@ public:
             if (steps) steps();
             PostMessageA(self->window_.handle(), WM_CLOSE, 0, 0);
         });
+        // A loop that does not end fails the test with its own code instead of hanging.
+        watchdogs_.push_back(SetTimer(nullptr, 0, 20000, [](HWND, UINT, UINT_PTR id, DWORD) {
+            KillTimer(nullptr, id);
+            PostQuitMessage(99);
+        }));
     }
     Text folder() override { return folder_; }
 
@@ -299,12 +314,14 @@ private:
     std::thread watcher_;
     std::vector<std::thread> answerers_;  // touched by the watcher only, until it has ended
     std::function<void()> steps_;
+    std::vector<UINT_PTR> watchdogs_;
     static inline Win32Driver* looping_ = nullptr;
 };
 
 std::unique_ptr<WindowDriver> makeWin32Driver() { return std::make_unique<Win32Driver>(); }
 
-INSTANTIATE_TEST_SUITE_P(Win32, WindowConformance, ::testing::Values(&makeWin32Driver), driverName);
+INSTANTIATE_TEST_SUITE_P(Win32, WindowConformance, ::testing::Values(&makeWin32Driver),
+                         NamedAfter{"Win32"});
 
 }  // namespace
 }  // namespace folioknife::testing

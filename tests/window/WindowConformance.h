@@ -6,7 +6,7 @@
 //
 // Each test program instantiates the suite with its driver:
 //   INSTANTIATE_TEST_SUITE_P(Qt, WindowConformance, ::testing::Values(&makeQtDriver),
-//                            driverName);
+//                            NamedAfter{"Qt"});
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -73,6 +73,9 @@ public:
     // A user's click on the control, handled before this returns (mouse, or BM_CLICK). May be
     // called while a box or dialog is up, from within Reply::whileUp.
     virtual void click(app::Control control) = 0;
+    // The window closed with its close button, handled before this returns; may be called from
+    // within Reply::whileUp, while a box is up.
+    virtual void closeWindow() = 0;
     // A click, or the space bar on the focused control, that comes through the input queue:
     // handled once events are processed.
     virtual void postClick(app::Control control) = 0;
@@ -106,9 +109,13 @@ public:
 };
 
 using DriverFactory = std::unique_ptr<WindowDriver> (*)();
-// Names the tests after the suite's prefix alone ("Qt/WindowConformance.X/window"), not after
-// the factory's address.
-inline std::string driverName(const ::testing::TestParamInfo<DriverFactory>&) { return "window"; }
+// Names the tests after their window ("Qt/WindowConformance.X/Qt") instead of an index, so that
+// a failure says which window failed. CTest takes the name as it is (NO_PRETTY_VALUES), not
+// with the factory's address.
+struct NamedAfter {
+    const char* window;
+    std::string operator()(const ::testing::TestParamInfo<DriverFactory>&) const { return window; }
+};
 
 struct NoContextMenu : app::ContextMenuEntry {
     bool entryPresent() override { return false; }

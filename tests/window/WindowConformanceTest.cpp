@@ -32,6 +32,30 @@ std::optional<Text> readFile(const Text& path) {
     if (!in) return std::nullopt;
     return Text(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+// A preface and numbered chapters of a line each, ten to a volume by default.
+Text novelOfChapters(int chapters) {
+    Text novel = programText("序言\n");
+    for (int i = 1; i <= chapters; ++i)
+        novel += programText("第") + std::to_string(i) + programText("章 标题\n正文，正文。\n");
+    return novel;
+}
+// The volumes novel_1.txt, novel_2.txt, ... in the folder (given with its separator), up to the
+// first missing one, removed once read.
+std::vector<Text> takeVolumes(const Text& folder) {
+    std::vector<Text> volumes;
+    for (int k = 1;; ++k) {
+        const Text name = folder + "novel_" + std::to_string(k) + ".txt";
+        std::optional<Text> volume = readFile(name);
+        if (!volume) return volumes;
+        volumes.push_back(std::move(*volume));
+        std::remove(name.c_str());
+    }
+}
+Text joined(const std::vector<Text>& volumes) {
+    Text all;
+    for (const Text& v : volumes) all += v;
+    return all;
+}
 std::vector<Text> boxTexts(WindowDriver& driver) {
     std::vector<Text> texts;
     for (const auto& b : driver.boxes()) texts.push_back(b.text);
@@ -376,9 +400,8 @@ TEST_P(WindowConformance, ClicksWhileBusyAreNotReplayed) {
 // click, the window closed with its close button. The second novel has no 第…章 headings: it is
 // split by 回 (five pieces at ten a file: one volume), and a second box says so.
 TEST_P(WindowConformance, ANovelFromTheCommandLineIsSplitByOneClick) {
-    Text chapters = programText("序言\n"), rounds = programText("序言\n");
-    for (int i = 1; i <= 25; ++i)
-        chapters += programText("第") + std::to_string(i) + programText("章 标题\n正文，正文。\n");
+    const Text chapters = novelOfChapters(25);
+    Text rounds = programText("序言\n");
     for (int i = 1; i <= 4; ++i) {
         rounds += programText("第") + std::to_string(i) + programText("回 标题\n");
         for (int k = 0; k < 300; ++k) rounds += programText("正文。");
@@ -419,17 +442,65 @@ TEST_P(WindowConformance, ANovelFromTheCommandLineIsSplitByOneClick) {
             EXPECT_EQ(shown[i].text, c.boxes[i]);
             EXPECT_EQ(shown[i].title, programText("信息"));
         }
-        Text joined;
-        for (int k = 1; k <= c.volumes; ++k)
-            joined += readFile(inFolder(("novel_" + std::to_string(k) + ".txt").c_str()))
-                          .value_or("<missing>");
-        EXPECT_EQ(joined, c.novel);
-        EXPECT_FALSE(
-            readFile(inFolder(("novel_" + std::to_string(c.volumes + 1) + ".txt").c_str())));
+        const std::vector<Text> volumes = takeVolumes(driver->folder() + separator());
+        EXPECT_EQ(int(volumes.size()), c.volumes);
+        EXPECT_EQ(joined(volumes), c.novel);
         EXPECT_FALSE(openEnabled);
         EXPECT_EQ(openShown, programText("文件已打开"));
-        for (int k = 1; k <= c.volumes; ++k)
-            std::remove(inFolder(("novel_" + std::to_string(k) + ".txt").c_str()).c_str());
+    }
+}
+
+// With 分割完成后删除源文件 checked, the split whose 分割成功！ box is up decides on the source
+// once that box is closed, and only with the window still there: closed with the window, the check
+// box is gone and the novel stays. A second 分割 meanwhile splits again but leaves the source to
+// the first, which then deletes it without a word: no false "源文件未删除：…".
+TEST_P(WindowConformance, OnlyTheSplitWhoseBoxClosesInAnOpenWindowDeletesTheSource) {
+    const Text novel = novelOfChapters(25), path = inFolder("novel.txt");
+    struct Case {
+        const char* what;
+        std::function<void()> whileUp;
+        std::vector<Text> boxes;
+        bool sourceKept;
+    } cases[] = {
+        {"the window closed",
+         [&] { driver->closeWindow(); },
+         {messages::openSucceeded(), messages::splitDone()},
+         true},
+        {"分割 again",
+         [&] {
+             driver->expect(Reply::box(MessageBoxAnswer::Ok));
+             driver->click(Control::SplitButton);
+             EXPECT_TRUE(readFile(path) == novel) << "deleted by the split started second";
+         },
+         {messages::openSucceeded(), messages::splitDone(), messages::splitDone()},
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFile(path, novel);
+        program.buildMainWindow();
+        program.bindEventHandlers();
+        const std::size_t before = driver->boxes().size();
+        driver->expect(Reply::openFile(path));
+        driver->expect(Reply::box(MessageBoxAnswer::Ok));
+        driver->expect(Reply::box(MessageBoxAnswer::Ok, c.whileUp));
+        driver->whileLooping([&] {
+            driver->click(Control::OpenButton);
+            window.setText(Control::OutputDirEdit, driver->folder() + separator());
+            window.setChecked(Control::DeleteSourceCheck, true);
+            driver->click(Control::SplitButton);
+        });
+        EXPECT_EQ(window.runMessageLoop(), 0);
+        std::vector<Text> shown = boxTexts(*driver);
+        shown.erase(shown.begin(), shown.begin() + before);
+        EXPECT_EQ(shown, c.boxes);
+        const std::optional<Text> source = readFile(path);
+        EXPECT_EQ(source.has_value(), c.sourceKept) << "the source is there afterwards";
+        if (source) {
+            EXPECT_TRUE(*source == novel) << "the source was changed";
+        }
+        EXPECT_TRUE(joined(takeVolumes(driver->folder() + separator())) == novel)
+            << "the volumes are not the novel";
     }
 }
 

@@ -4,6 +4,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace folioknife::app::win32 {
@@ -181,14 +183,20 @@ void Win32MainWindow::setBusy(bool busy) {
         return;
     }
     // No message was handled while busy, so the clicks and keys of that time wait in the
-    // queue; take them out unhandled, or each would run once the work is done.
+    // queue; take them out unhandled, or each would run once the work is done. PeekMessage
+    // hands out a pending quit whatever range it is asked for: the quit of a window closed
+    // while a box of the split was up goes back, or the loop would never end.
+    const std::pair<UINT, UINT> input[] = {{WM_KEYFIRST, WM_KEYLAST},
+                                           {WM_MOUSEFIRST, WM_MOUSELAST},
+                                           {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK}};
+    std::optional<WPARAM> quit;
     MSG message;
-    while (PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    for (const auto& [first, last] : input) {
+        while (PeekMessageA(&message, nullptr, first, last, PM_REMOVE)) {
+            if (message.message == WM_QUIT) quit = message.wParam;
+        }
     }
-    while (PeekMessageA(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
-    }
-    while (PeekMessageA(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {
-    }
+    if (quit) PostQuitMessage(static_cast<int>(*quit));
     // No cursor before (none set yet) would hide it; the arrow is the window's own.
     SetCursor(cursorBeforeBusy_ ? cursorBeforeBusy_
                                 : LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
