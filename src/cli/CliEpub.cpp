@@ -128,12 +128,16 @@ std::string deleteNovel(const EpubRun& run) {
 }  // namespace
 
 int writeEpub(const EpubRun& run) {
-    // Where each heading's line is; a volume line that went with a heading is found again.
+    // Where each heading's line is, and where the volume line that went with it begins.
+    const HeadingSearch& search = run.plan.search;
     std::vector<std::int64_t> headings;
-    headings.reserve(run.search.headings.size());
-    for (std::size_t k = 0; k < run.search.headings.size(); ++k) {
-        headings.push_back(k < run.search.details.size() ? run.search.details[k].match.offset
-                                                         : run.search.headings[k].offset);
+    std::vector<std::int64_t> volumeLines;
+    headings.reserve(search.headings.size());
+    for (std::size_t k = 0; k < search.headings.size(); ++k) {
+        const bool detailed = k < search.details.size();
+        headings.push_back(detailed ? search.details[k].match.offset : search.headings[k].offset);
+        volumeLines.push_back(
+            detailed && search.details[k].volumeLine > 0 ? search.headings[k].offset : -1);
     }
     const std::optional<BookInfo> info = bookInfo(run, headings);
     if (!info) return kExitUsage;
@@ -149,7 +153,10 @@ int writeEpub(const EpubRun& run) {
     }
     const std::string_view text = run.document.text();
     const DocumentEncoding& encoding = run.document.encoding();
-    Book book(text, encoding, planBook(text, encoding, headings), *info);
+    // The search looks for volume lines only when it sorts headings by their lines (default
+    // mode); for a custom expression the book looks for them itself.
+    const std::vector<std::int64_t>* volumes = run.plan.rules.lineRule ? &volumeLines : nullptr;
+    Book book(text, encoding, planBook(text, encoding, headings, kPieceBytes, volumes), *info);
     const std::vector<ArchiveEntry> entries = book.entries();
     if (const std::optional<EpubFailure> failure =
             installEpub(run.files, run.book, folderOf(run.book, nativePathStyle()), entries)) {

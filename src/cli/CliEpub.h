@@ -4,9 +4,9 @@
 #include <string>
 
 #include "cli/CliSplit.h"
-#include "splitter/ChapterHeadings.h"
 #include "splitter/FileService.h"
 #include "splitter/SourceDocument.h"
+#include "splitter/SplitPlan.h"
 
 namespace folioknife::cli {
 
@@ -23,14 +23,14 @@ struct EpubRun {
     const splitter::Text& novel;
     const splitter::Text& book;
     const splitter::SourceDocument& document;
-    const splitter::HeadingSearch& search;
+    const splitter::SplitPlan& plan;  // its headings and the volume lines that go with them
     splitter::FileService& files;
     const std::string& terminal;
     std::ostream& out;
     const std::function<void(const std::string&)>& report;  // a UTF-8 message for stderr
 };
 
-// Writes the EPUB of the loaded novel with the headings found in it, and deletes the novel
+// Writes the EPUB of the loaded novel with the headings planned in it, and deletes the novel
 // when asked and the book read back holds it; returns the exit status.
 int writeEpub(const EpubRun& run);
 

@@ -423,6 +423,8 @@ private:
     Text folderFor(const Text& path);
     bool loadNovel(SourceDocument& document, CountingFileService& counting, const Text& folder);
     void doNovel(const Text& path);
+    // The plan for the use; nothing, the refusal reported, when a check fails.
+    std::optional<SplitPlan> plan(SourceDocument& document, CliSettings& settings, PlanUse use);
     void makeBook(SourceDocument& document, CliSettings& settings);
     void listNovel(SourceDocument& document, CliSettings& settings);
     void listInJson(const SplitPlan& plan, const std::vector<std::string>& notes);
@@ -582,13 +584,19 @@ bool CliRun::loadNovel(SourceDocument& document, CountingFileService& counting,
     return false;
 }
 
+std::optional<SplitPlan> CliRun::plan(SourceDocument& document, CliSettings& settings,
+                                      PlanUse use) {
+    SplitPlan planned = planSplit(document, settings, use);
+    if (planned.ready()) return planned;
+    report(localize(planned.refusal));
+    fail(kExitRefused);
+    return std::nullopt;
+}
+
 void CliRun::makeBook(SourceDocument& document, CliSettings& settings) {
-    const SplitPlan plan = planSplit(document, settings, PlanUse::Book);
-    if (!plan.ready()) {
-        report(localize(plan.refusal));
-        fail(kExitRefused);
-        return;
-    }
+    const std::optional<SplitPlan> planned = plan(document, settings, PlanUse::Book);
+    if (!planned) return;
+    const SplitPlan& plan = *planned;
     if (!plan.suffixNote.empty()) report(localize(plan.suffixNote));
     // Beside the novel, or in the -o folder; never in a folder of its own.
     const Text book = !o_.epubPath.empty()
@@ -599,7 +607,7 @@ void CliRun::makeBook(SourceDocument& document, CliSettings& settings) {
     const std::function<void(const std::string&)> say = [&](const std::string& utf8) {
         report(utf8);
     };
-    fail(writeEpub({o_, novel_, book, document, plan.search, *files_, terminal_, out_, say}));
+    fail(writeEpub({o_, novel_, book, document, plan, *files_, terminal_, out_, say}));
 }
 
 void CliRun::listInJson(const SplitPlan& plan, const std::vector<std::string>& notes) {
@@ -631,12 +639,9 @@ void CliRun::listInJson(const SplitPlan& plan, const std::vector<std::string>& n
 }
 
 void CliRun::listNovel(SourceDocument& document, CliSettings& settings) {
-    const SplitPlan plan = planSplit(document, settings, PlanUse::Listing);
-    if (!plan.ready()) {
-        report(localize(plan.refusal));
-        fail(kExitRefused);
-        return;
-    }
+    const std::optional<SplitPlan> planned = plan(document, settings, PlanUse::Listing);
+    if (!planned) return;
+    const SplitPlan& plan = *planned;
     const HeadingSearch& search = plan.search;
     std::vector<std::string> notes;
     if (!plan.suffixNote.empty()) notes.push_back(localize(plan.suffixNote));

@@ -165,6 +165,19 @@ std::optional<BookPart> volumeLineAbove(const Lines& lines, const DocumentEncodi
     return std::nullopt;
 }
 
+// The volume line the heading search found at 'at' (-1: none), as a part.
+std::optional<BookPart> reportedVolumeLine(const Lines& lines, const DocumentEncoding& encoding,
+                                           std::int64_t at, std::size_t floor, std::size_t start) {
+    if (at < 0) return std::nullopt;
+    const std::size_t line = std::max(lines.lineStartOf(static_cast<std::size_t>(at)), start);
+    if (line < floor) return std::nullopt;
+    BookPart volume;
+    volume.kind = BookPart::Kind::Volume;
+    volume.begin = static_cast<std::int64_t>(line);
+    volume.label = lineInUtf8(lines, line, encoding);
+    return volume;
+}
+
 // Where each part ends, its level and its label.
 void finishParts(std::vector<BookPart>& parts, std::size_t textSize) {
     // A novel divided into volumes only has them as its chapters.
@@ -185,15 +198,16 @@ void finishParts(std::vector<BookPart>& parts, std::size_t textSize) {
 }  // namespace
 
 std::vector<BookPart> planBook(std::string_view text, const DocumentEncoding& encoding,
-                               const std::vector<std::int64_t>& headings, std::int64_t pieceBytes) {
+                               const std::vector<std::int64_t>& headings, std::int64_t pieceBytes,
+                               const std::vector<std::int64_t>* volumeLines) {
     const Lines lines(text, encoding.characters);
     const std::size_t start = contentStart(text, encoding);
     if (headings.empty()) return piecesOf(text, lines, start, pieceBytes);
 
     // One part per heading line, a volume line alone before it taking a part of its own.
     std::vector<BookPart> parts;
-    for (const std::int64_t heading : headings) {
-        std::size_t line = lines.lineStartOf(static_cast<std::size_t>(heading));
+    for (std::size_t k = 0; k < headings.size(); ++k) {
+        std::size_t line = lines.lineStartOf(static_cast<std::size_t>(headings[k]));
         line = std::max(line, start);
         if (!parts.empty() && static_cast<std::size_t>(parts.back().begin) >= line) continue;
         const std::string own = lineInUtf8(lines, line, encoding);
@@ -203,8 +217,10 @@ std::vector<BookPart> planBook(std::string_view text, const DocumentEncoding& en
         part.label = own;
         if (part.kind == BookPart::Kind::Chapter) {
             const std::size_t floor = parts.empty() ? start : parts.back().begin + lines.unit;
-            if (auto volume = volumeLineAbove(lines, encoding, line, floor, start))
-                parts.push_back(*volume);
+            const std::optional<BookPart> volume =
+                volumeLines ? reportedVolumeLine(lines, encoding, (*volumeLines)[k], floor, start)
+                            : volumeLineAbove(lines, encoding, line, floor, start);
+            if (volume) parts.push_back(*volume);
         }
         parts.push_back(part);
     }

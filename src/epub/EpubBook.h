@@ -54,9 +54,14 @@ struct Unconvertible {
 // heading (headings on one line make one), with a volume line alone before a chapter's
 // heading as a document of its own, one level above the chapters that follow; without
 // headings, pieces cut at line ends. 'headings' are byte offsets, ascending.
+// 'volumeLines', when given, holds for each heading where the volume line that went with it
+// begins (-1: none), as the heading search found it; without it the line is looked for here,
+// a few lines above the heading (a custom expression, or every match counting: the search
+// reports none then).
 std::vector<BookPart> planBook(std::string_view text, const splitter::DocumentEncoding& encoding,
                                const std::vector<std::int64_t>& headings,
-                               std::int64_t pieceBytes = kPieceBytes);
+                               std::int64_t pieceBytes = kPieceBytes,
+                               const std::vector<std::int64_t>* volumeLines = nullptr);
 
 // The title and author the novel's first lines name, when it names them (see
 // findTitleAndAuthor); the first heading ends the search.

@@ -142,6 +142,36 @@ TEST(EpubBook, PlansThePrefaceVolumesAndChapters) {
     EXPECT_EQ(noPreface[0].level, 1);
 }
 
+// The volume lines the heading search reported are taken as they are; without a report the
+// book looks for them above each heading.
+TEST(EpubBook, TakesTheVolumeLinesTheSearchReported) {
+    const std::string text =
+        gbk("【第一卷】\r\n第一章 起\r\n正文\r\n第二卷 庙堂\r\n第二章 承\r\n正文\r\n");
+    const auto at = [&](const char* s) { return static_cast<std::int64_t>(text.find(gbk(s))); };
+    const std::vector<std::int64_t> headings = {at("第一章"), at("第二章")};
+    struct Case {
+        const char* name;
+        bool reported;
+        std::vector<std::int64_t> volumeLines;
+        std::vector<std::string> labels;
+    } cases[] = {
+        {"looked for", false, {}, {"前言", "第一章 起", "第二卷 庙堂", "第二章 承"}},
+        {"as reported",
+         true,
+         {0, at("第二卷")},
+         {"【第一卷】", "第一章 起", "第二卷 庙堂", "第二章 承"}},
+        {"none reported", true, {-1, -1}, {"前言", "第一章 起", "第二章 承"}},
+    };
+    for (const Case& c : cases) {
+        const std::vector<BookPart> parts = planBook(text, encodingOf("GBK"), headings, kPieceBytes,
+                                                     c.reported ? &c.volumeLines : nullptr);
+        std::vector<std::string> labels;
+        for (const BookPart& part : parts) labels.push_back(part.label);
+        EXPECT_EQ(labels, c.labels) << c.name;
+        EXPECT_EQ(parts.back().end, static_cast<std::int64_t>(text.size())) << c.name;
+    }
+}
+
 TEST(EpubBook, ANovelWithoutHeadingsIsCutAtLineEnds) {
     std::string text;
     for (int i = 0; i < 100; ++i) text += "0123456789\n";  // 1,100 bytes

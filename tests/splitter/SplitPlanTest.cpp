@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "TestText.h"
 #include "splitter/Messages.h"
 #include "splitter/SplitPlan.h"
@@ -8,10 +10,20 @@ namespace folioknife::splitter {
 namespace {
 using testing::CodePageScope;
 
-struct PlanSettings : SplitSettings {
-    bool custom = false;
-    Text expression, perFile = "2", dir = "out", pattern;
-    bool customMode() override { return custom; }
+// What the settings answer; a custom expression selects custom mode.
+struct Given {
+    Given(Text e = {}, Text n = "2", Text d = "out", Text p = {})
+        : expression(std::move(e)),
+          perFile(std::move(n)),
+          dir(std::move(d)),
+          pattern(std::move(p)) {}
+    Text expression, perFile, dir, pattern;
+};
+
+struct PlanSettings : SplitSettings, Given {
+    PlanSettings() = default;
+    explicit PlanSettings(Given given) : Given(std::move(given)) {}
+    bool customMode() override { return !expression.empty(); }
     Text expressionText() override { return expression; }
     Text prefix() override { return "<"; }
     Text suffix() override { return ">"; }
@@ -28,34 +40,31 @@ const std::string kNovel = "preface\n<1>one\n<2>two\n<3>three\n<4>four\n<5>five\
 // Each use makes the checks that concern it, in the split's order.
 TEST(SplitPlan, EachUseMakesTheChecksThatConcernIt) {
     CodePageScope codePage{"UTF-8"};
+    using U = PlanUse;
+    namespace m = messages;
     struct Case {
         const char* name;
         PlanUse use;
-        std::string text, expression, perFile, dir, pattern;
+        std::string text;
+        Given given;
         Text refusal;  // empty: the plan is ready
     } cases[] = {
-        {"no text", PlanUse::Book, "", "", "2", "out", "", messages::noDocument()},
-        {"expression before count", PlanUse::Listing, kNovel, "(", "0", "out", "",
-         messages::invalidExpression()},
-        {"count before folder", PlanUse::Volumes, kNovel, "", "0", "", "",
-         messages::badChaptersPerFile()},
-        {"listing counts chapters", PlanUse::Listing, kNovel, "", "0", "", "",
-         messages::badChaptersPerFile()},
-        {"listing needs no folder", PlanUse::Listing, kNovel, "", "2", "", "", ""},
-        {"a book has no count", PlanUse::Book, kNovel, "", "0", "", "", ""},
-        {"split needs a folder", PlanUse::Volumes, kNovel, "", "2", "", "",
-         messages::noOutputDirectory()},
-        {"two names alike", PlanUse::Volumes, kNovel, "", "2", "out", "same.txt",
-         messages::duplicateVolumeName() + "same.txt"},
-        {"listed all the same", PlanUse::Listing, kNovel, "", "2", "out", "same.txt", ""},
+        {"no text", U::Book, "", {"", "2", "out"}, m::noDocument()},
+        {"expression before count", U::Listing, kNovel, {"(", "0", "out"}, m::invalidExpression()},
+        {"count before folder", U::Volumes, kNovel, {"", "0", ""}, m::badChaptersPerFile()},
+        {"listing counts chapters", U::Listing, kNovel, {"", "0", ""}, m::badChaptersPerFile()},
+        {"listing needs no folder", U::Listing, kNovel, {"", "2", ""}, ""},
+        {"a book has no count", U::Book, kNovel, {"", "0", ""}, ""},
+        {"split needs a folder", U::Volumes, kNovel, {"", "2", ""}, m::noOutputDirectory()},
+        {"two names alike",
+         U::Volumes,
+         kNovel,
+         {"", "2", "out", "same.txt"},
+         m::duplicateVolumeName() + "same.txt"},
+        {"listed all the same", U::Listing, kNovel, {"", "2", "out", "same.txt"}, ""},
     };
     for (const Case& c : cases) {
-        PlanSettings settings;
-        settings.custom = !c.expression.empty();
-        settings.expression = c.expression;
-        settings.perFile = c.perFile;
-        settings.dir = c.dir;
-        settings.pattern = c.pattern;
+        PlanSettings settings(c.given);
         SourceDocument document;
         document.replace(c.text);
         const SplitPlan plan = planSplit(document, settings, c.use);
