@@ -272,7 +272,7 @@ private:
         if (!o_.reader) return core;
         switch (n % 5) {
             case 1:
-                return encode("　　") + core;
+                return indent_ + core;
             case 2:
                 return encode("【") + core + encode("】");
             case 3:

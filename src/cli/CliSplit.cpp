@@ -162,9 +162,19 @@ std::string_view lineAt(std::string_view text, std::size_t offset, CharacterSet 
     return text.substr(start, end - start);
 }
 
-}  // namespace
-
-namespace {
+// True when the code page shifts between character sets with escape or shift bytes
+// (ISO-2022-*, HZ, UTF-7): the bytes of its characters may be ASCII bytes ("/" among them).
+bool isStatefulCodePage(const std::string& codePage) {
+    // Characters of the scripts these code pages shift into; a shift shows as ESC, SO or SI
+    // (ISO-2022), "~{" (HZ) or "+" (UTF-7).
+    for (const char* sample : {"中文", "日本語", "カナ", "한국어"}) {
+        const std::optional<std::string> converted = convertText(sample, "UTF-8", codePage);
+        if (converted && (converted->find_first_of("\x1B\x0E\x0F+") != std::string::npos ||
+                          converted->find("~{") != std::string::npos))
+            return true;
+    }
+    return false;
+}
 
 // The splitter's messages, each with its English text. A message that a folder, a file or a
 // reason follows is recognised by its beginning; the longer ones come first where one begins
@@ -192,7 +202,6 @@ const SplitterMessage kSplitterMessages[] = {
     {messages::sourceNotDeleted, "source kept: "},
     {messages::folderBusy, "split failed: another split is using the output folder "},
     {messages::folderBusyReason, "another split is using the output folder "},
-    {messages::openFailed, "cannot open"},
     {messages::openFailedAt, "cannot open: "},
     {messages::folderLockFailed, "split failed: cannot lock the output folder "},
     {messages::otherVolumesFound,
@@ -354,18 +363,6 @@ std::string localizeSplitterMessage(const Text& text, const std::string& codePag
     }
     if (!best) return utf8(text);
     return best->english + localizeSplitterMessage(text.substr(bestLength), codePage, false);
-}
-
-bool isStatefulCodePage(const std::string& codePage) {
-    // Characters of the scripts these code pages shift into; a shift shows as ESC, SO or SI
-    // (ISO-2022), "~{" (HZ) or "+" (UTF-7).
-    for (const char* sample : {"中文", "日本語", "カナ", "한국어"}) {
-        const std::optional<std::string> converted = convertText(sample, "UTF-8", codePage);
-        if (converted && (converted->find_first_of("\x1B\x0E\x0F+") != std::string::npos ||
-                          converted->find("~{") != std::string::npos))
-            return true;
-    }
-    return false;
 }
 
 namespace {
@@ -604,10 +601,10 @@ void CliRun::makeBook(SourceDocument& document, CliSettings& settings) {
                           : insideFolder(o_.outputGiven ? o_.outputDirectory
                                                         : folderOf(novel_, nativePathStyle()),
                                          novelStem(novel_, windows_) + ".epub", separator_);
-    const std::function<void(const std::string&)> say = [&](const std::string& utf8) {
+    const std::function<void(const std::string&)> toStderr = [&](const std::string& utf8) {
         report(utf8);
     };
-    fail(writeEpub({o_, novel_, book, document, plan, *files_, terminal_, out_, say}));
+    fail(writeEpub({o_, novel_, book, document, plan, *files_, terminal_, out_, toStderr}));
 }
 
 void CliRun::listInJson(const SplitPlan& plan, const std::vector<std::string>& notes) {

@@ -57,10 +57,6 @@ std::string volumeEncodingNamed(const std::string& text);
 // not UTF-16 or UCS-4).
 bool asciiMeansAscii(const std::string& codePage);
 
-// True when the code page shifts between character sets with escape or shift bytes
-// (ISO-2022-*, HZ, UTF-7): the bytes of its characters may be ASCII bytes ("/" among them).
-bool isStatefulCodePage(const std::string& codePage);
-
 // The novel's name without its folder and its ".txt" (in any case): the folder of its own that
 // it is split into when several are split at once. '/' separates on Windows too.
 splitter::Text novelStem(const splitter::Text& path, bool windows);

@@ -144,6 +144,15 @@ std::vector<BookPart> piecesOf(std::string_view text, const Lines& lines, std::s
     return parts;
 }
 
+// A volume that begins at the line at 'begin', titled by that line.
+BookPart volumePart(std::size_t begin, std::string label) {
+    BookPart volume;
+    volume.kind = BookPart::Kind::Volume;
+    volume.begin = static_cast<std::int64_t>(begin);
+    volume.label = std::move(label);
+    return volume;
+}
+
 // The nearest line above the chapter's at 'line' that is not blank, within a few lines and
 // not above 'floor', when it is a volume line.
 std::optional<BookPart> volumeLineAbove(const Lines& lines, const DocumentEncoding& encoding,
@@ -156,11 +165,7 @@ std::optional<BookPart> volumeLineAbove(const Lines& lines, const DocumentEncodi
         above = previous;
         if (trimmed(previousLine).empty()) continue;
         if (!isVolumeLine(previousLine)) break;
-        BookPart volume;
-        volume.kind = BookPart::Kind::Volume;
-        volume.begin = static_cast<std::int64_t>(previous);
-        volume.label = previousLine;
-        return volume;
+        return volumePart(previous, previousLine);
     }
     return std::nullopt;
 }
@@ -171,11 +176,7 @@ std::optional<BookPart> reportedVolumeLine(const Lines& lines, const DocumentEnc
     if (at < 0) return std::nullopt;
     const std::size_t line = std::max(lines.lineStartOf(static_cast<std::size_t>(at)), start);
     if (line < floor) return std::nullopt;
-    BookPart volume;
-    volume.kind = BookPart::Kind::Volume;
-    volume.begin = static_cast<std::int64_t>(line);
-    volume.label = lineInUtf8(lines, line, encoding);
-    return volume;
+    return volumePart(line, lineInUtf8(lines, line, encoding));
 }
 
 // Where each part ends, its level and its label.

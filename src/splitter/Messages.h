@@ -66,7 +66,6 @@ inline Text notChosenWithOpen() {
 }
 inline Text cutShortDuringSplit() { return programText("小说在分割时被其他程序截短"); }
 inline Text openSucceeded() { return programText("打开成功"); }
-inline Text openFailed() { return programText("打开失败"); }
 // Followed by the path and, on a line of its own, the reason.
 inline Text openFailedAt() { return programText("打开失败："); }
 inline Text defaultTitle() { return programText("信息"); }

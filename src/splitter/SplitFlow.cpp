@@ -1,17 +1,12 @@
 #include "splitter/SplitFlow.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstring>
-#include <iterator>
 #include <memory>
 #include <optional>
-#include <set>
 
 #include "splitter/ChapterHeadings.h"
 #include "splitter/Messages.h"
 #include "splitter/Recode.h"
-#include "splitter/TextToInteger.h"
 #include "splitter/VolumeFiles.h"
 #include "splitter/VolumeNames.h"
 #include "splitter/Volumes.h"

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iterator>
 #include <set>
+#include <utility>
 
 #include "splitter/ChapterExpression.h"
 #include "splitter/Messages.h"
@@ -107,9 +108,10 @@ std::size_t SplitPlan::volumeAt(std::int64_t offset) const {
 
 namespace {
 
+// The plan, refused with 'message': for the caller to return at once.
 SplitPlan refused(SplitPlan& plan, const Text& message) {
     plan.refusal = message;
-    return plan;
+    return std::move(plan);
 }
 
 // The expression the settings ask for, and whether it compiles; false when a check failed.
@@ -153,8 +155,8 @@ void planHeadingNotes(SplitPlan& plan, SplitSettings& settings) {
     }
 }
 
-// The volumes, where each begins, and their names; false when two names are one.
-bool planFiles(SplitPlan& plan, SourceDocument& document, SplitSettings& settings, PlanUse use) {
+// The volumes, where each begins, and their names; refused when two names are one.
+void planFiles(SplitPlan& plan, SourceDocument& document, SplitSettings& settings, PlanUse use) {
     const std::string_view text = plan.text.view();
     const std::string to = settings.volumeEncoding();
     plan.form = to.empty() ? VolumeForm() : volumeFormFor(text, plan.encoding, to);
@@ -168,7 +170,7 @@ bool planFiles(SplitPlan& plan, SourceDocument& document, SplitSettings& setting
     }
     plan.names = volumeNames(settings, text, plan.headings(), plan.volumes, plan.encoding,
                              plan.form.sourceMark.size());
-    if (use != PlanUse::Volumes) return true;
+    if (use != PlanUse::Volumes) return;
     // Two volumes of one name would lose one of them.
     std::set<Text> taken;
     for (const Text& name : plan.names) {
@@ -178,10 +180,9 @@ bool planFiles(SplitPlan& plan, SourceDocument& document, SplitSettings& setting
         if (!taken.insert(key).second) {
             document.stream().close();
             plan.refusal = messages::duplicateVolumeName() + name;
-            return false;
+            return;
         }
     }
-    return true;
 }
 
 }  // namespace
