@@ -303,6 +303,9 @@ TEST_F(ApplicationTest, ADocumentFromTheCommandLineIsNeverDeleted) {
     window.click(Control::SplitButton);
     EXPECT_EQ(fs.files.count("/books/novel.txt"), 1u);
     EXPECT_EQ(fs.files.count("/books//novel_1.txt"), 1u);  // the derived folder keeps its "/"
+    // The note after the success says why the novel was kept.
+    EXPECT_EQ(window.boxTexts(),
+              (std::vector<Text>{messages::splitDone(), messages::notChosenWithOpen()}));
 }
 
 TEST_F(ApplicationTest, AClickWhileAMessageBoxIsUpRunsNested) {
@@ -335,9 +338,8 @@ TEST_F(ApplicationTest, AnOpenNestedInTheSuccessBoxDoesNotDisturbTheFinishingSpl
 }
 
 // With the delete box checked: a split started from the first one's success box leaves the
-// source to the first, which deletes it without a false message; a novel from the command line
-// (the context-menu entry) is kept, and the note after the success says why.
-TEST_F(ApplicationTest, TheSourceIsDeletedOnceAndANovelFromTheCommandLineIsKeptWithANote) {
+// source to the first, which deletes it without a false message.
+TEST_F(ApplicationTest, TheSourceIsDeletedOnceWhenASplitRunsInsideTheFirstOnesBox) {
     app.startProgram({});
     window.openDialogAnswers = {std::string("/books/novel.txt")};
     window.click(Control::OpenButton);
@@ -354,20 +356,6 @@ TEST_F(ApplicationTest, TheSourceIsDeletedOnceAndANovelFromTheCommandLineIsKeptW
     EXPECT_EQ(fs.files.count("/books/novel.txt"), 0u);
     EXPECT_EQ(window.boxTexts(), (std::vector<Text>{messages::openSucceeded(),
                                                     messages::splitDone(), messages::splitDone()}));
-
-    FakeFileService files;
-    files.files["/books/novel.txt"] = novel;
-    FakeWindow other;
-    Application fromEntry{document,    files,  other,
-                          contextMenu, update, Platform{splitter::PathStyle::Posix, "/o"}};
-    contextMenu.window = &other;
-    update.window = &other;
-    fromEntry.startProgram({"/books/novel.txt"});
-    other.controls[Control::DeleteSourceCheck].checked = true;
-    other.click(Control::SplitButton);
-    EXPECT_EQ(files.files.count("/books/novel.txt"), 1u);
-    EXPECT_EQ(other.boxTexts(),
-              (std::vector<Text>{messages::splitDone(), messages::notChosenWithOpen()}));
 }
 
 }  // namespace

@@ -30,7 +30,8 @@ run() {
     local who=$1 as=()
     shift
     [ "$who" = nobody ] && as=("${as_nobody[@]}")
-    timeout 30 "${memory_limit[@]}" "${as[@]}" "$split" "$@" >out.txt 2>err.txt
+    # Two runs at once give each its own files (run_out, run_err).
+    timeout 30 "${memory_limit[@]}" "${as[@]}" "$split" "$@" >"${run_out:-out.txt}" 2>"${run_err:-err.txt}"
 }
 users=(root)
 [ ${#as_nobody[@]} -gt 0 ] && users+=(nobody) || echo "skipped the unprivileged runs (needs root and setpriv)"
@@ -194,21 +195,20 @@ run root -o from-fifo fifo.txt
 [ $? = 2 ] || fail "a FIFO with a writer: status"
 timeout 2 cat fifo.txt >/dev/null  # lets the writer go
 
-# 5. Code pages in which ASCII is not ASCII would build the names elsewhere: refused, 64.
+# 5. Code pages in which ASCII is not ASCII would build the names elsewhere: refused, 64. Those
+# that shift into other character sets count too: bytes of their characters are ASCII ("/").
+refused_codepage() {  # CODEPAGE MESSAGE-PATTERN
+    fresh "cp-$1"
+    run root --codepage "$1" --delete-source -o "cp-$1/out" "cp-$1/src.txt"
+    [ $? = 64 ] || fail "--codepage $1: status"
+    grep -qE "$2" err.txt || fail "--codepage $1: message: $(cat err.txt)"
+    [ "$(ls "cp-$1")" = src.txt ] || fail "--codepage $1: files written: $(ls "cp-$1")"
+}
 for cp in UTF-16LE UTF-16 UCS-2 UTF-32 UCS-4 UTF-7; do
-    fresh "cp-$cp"
-    run root --codepage "$cp" --delete-source -o "cp-$cp/out" "cp-$cp/src.txt"
-    [ $? = 64 ] || fail "--codepage $cp: status"
-    grep -q '不接受 UTF-16、UTF-32、UCS-2 和 UCS-4' err.txt || fail "--codepage $cp: message: $(cat err.txt)"
-    [ "$(ls "cp-$cp")" = src.txt ] || fail "--codepage $cp: files written: $(ls "cp-$cp")"
+    refused_codepage "$cp" '不接受 UTF-16、UTF-32、UCS-2 和 UCS-4'
 done
-# Code pages that shift into other character sets: bytes of their characters are ASCII ("/").
 for cp in ISO-2022-CN ISO-2022-CN-EXT ISO-2022-JP ISO-2022-JP-2; do
-    fresh "cp-$cp"
-    run root --codepage "$cp" --delete-source -o "cp-$cp/out" "cp-$cp/src.txt"
-    [ $? = 64 ] || fail "--codepage $cp: status"
-    grep -qE 'ISO-2022-\*, HZ and UTF-7 are refused|不接受 ISO-2022-\*、HZ 和 UTF-7' err.txt || fail "--codepage $cp: message: $(cat err.txt)"
-    [ "$(ls "cp-$cp")" = src.txt ] || fail "--codepage $cp: files written: $(ls "cp-$cp")"
+    refused_codepage "$cp" 'ISO-2022-\*, HZ and UTF-7 are refused|不接受 ISO-2022-\*、HZ 和 UTF-7'
 done
 for cp in GBK GB18030 BIG5 UTF-8 SHIFT_JIS EUC-JP; do
     fresh "cp-$cp"
@@ -288,7 +288,7 @@ for round in 1 2 3 dropbox; do
     chmod 666 "both$round/b.txt"
     mkdir -m 777 "both$round/out"
     [ "$round" = dropbox ] && chmod 333 "both$round/out"
-    (run "$who" --codepage GBK -n 7 --delete-source -o "both$round/out" "both$round/a.txt"; echo $? > a.status; mv err.txt a.err) &
+    (run_out=a.out run_err=a.err run "$who" --codepage GBK -n 7 --delete-source -o "both$round/out" "both$round/a.txt"; echo $? > a.status) &
     first=$!
     sleep 0.0$RANDOM
     run "$who" --codepage GBK -n 7 --delete-source -o "both$round/out" "both$round/b.txt"
@@ -296,7 +296,7 @@ for round in 1 2 3 dropbox; do
     wait "$first"
     case "$(cat a.status) $second" in
         "0 2") winner=novel.txt loser=both$round/b.txt ;;
-        "2 0") winner=other.txt loser=both$round/a.txt; mv err.txt a.err ;;
+        "2 0") winner=other.txt loser=both$round/a.txt ;;
         *) fail "two at once ($round): statuses $(cat a.status) and $second: $(cat a.err err.txt)"; continue ;;
     esac
     grep -q '分割失败！输出文件夹中已有其他小说的分卷文件：' a.err err.txt || fail "two at once ($round): message: $(cat a.err err.txt)"

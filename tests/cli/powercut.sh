@@ -86,6 +86,8 @@ span=$((($(date +%s%N) - started) / 1000000))
 volumes=$(count_volumes mnt/book)
 echo "novel $(stat -c %s novel.txt) bytes, $volumes volumes, a split takes ${span} ms"
 
+# The folder holds the whole novel in its volumes, as a finished split leaves it.
+whole() { [ "$(count_volumes mnt/book)" = "$volumes" ] && joined mnt/book | cmp -s - novel.txt; }
 for i in $(seq 1 "$cuts"); do
     kind=own
     [ $((i % 2)) = 0 ] && kind=delete
@@ -110,7 +112,6 @@ for i in $(seq 1 "$cuts"); do
     touch mnt/after-the-cut 2>/dev/null && fail "cut $i: the file system still takes writes"
     remount
     state="$(count_volumes mnt/book) volumes, $(($(count_named mnt/book folioknife-new) + $(count_named mnt/book folioknife-old))) temporary files"
-    whole() { [ "$(count_volumes mnt/book)" = "$volumes" ] && joined mnt/book | cmp -s - novel.txt; }
     # The same command again, unless the split got to its end (run again, the split of
     # novel_1.txt would find its own volumes and rightly refuse to split the first one): it
     # puts back what the cut split left half done, then splits.
