@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <string>
 
-#include "splitter/ChapterExpression.h"
 #include "splitter/ChapterHeadings.h"
 #include "splitter/CodePage.h"
 #include "splitter/DocumentEncoding.h"
@@ -17,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The first byte chooses the encoding, the rest is the novel.
     static const char* const kCodePages[] = {"UTF-8", "GB18030", "UTF-16LE", "UTF-16BE"};
     const std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
-    static const Text expression = defaultChapterExpression("第", "章");
+    static const Text expression = defaultExpressionFor("第", "章", encodingOf("UTF-8"));
     {
         const DocumentEncoding encoding = encodingOf(kCodePages[data[0] % 4]);
         const HeadingSearch sorted =
@@ -36,8 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // end (a stray UTF-8 continuation byte is "inside" no character, yet no boundary
         // either): a cut right after a line feed or a lone CR splits no character all the same.
         const auto atLineStart = [&](std::int64_t at) {
-            const bool utf16 = encoding.characters == CharacterSet::Utf16Le ||
-                               encoding.characters == CharacterSet::Utf16Be;
+            const bool utf16 = isUtf16(encoding.characters);
             if (at == 0) return true;
             const auto lineEnd = [](char c) { return c == '\n' || c == '\r'; };
             if (!utf16) return lineEnd(input[static_cast<std::size_t>(at - 1)]);

@@ -148,12 +148,9 @@ private:
 // The line on which a heading stands, without its line end. In UTF-16 a line feed is a unit
 // of two bytes, at an even offset.
 std::string_view lineAt(std::string_view text, std::size_t offset, CharacterSet characters) {
-    const bool utf16 = characters == CharacterSet::Utf16Le || characters == CharacterSet::Utf16Be;
-    const std::size_t unit = utf16 ? 2 : 1;
-    const std::size_t low = characters == CharacterSet::Utf16Be ? 1 : 0;  // the ASCII byte
-    const auto isAt = [&](std::size_t at, char c) {
-        return text[at + low] == c && (!utf16 || text[at + 1 - low] == '\0');
-    };
+    const AsciiUnits units(characters);
+    const std::size_t unit = units.size;
+    const auto isAt = [&](std::size_t at, char c) { return units.isAt(text, at, c); };
     std::size_t start = offset;
     while (start >= unit && !isAt(start - unit, '\n')) start -= unit;
     std::size_t end = offset;
@@ -381,8 +378,7 @@ std::string headingLine(const SplitPlan& plan, const ExpressionMatch& m) {
         }
         line = line.substr(0, cut) + "...";
     }
-    if (encoding.characters == CharacterSet::Utf16Le ||
-        encoding.characters == CharacterSet::Utf16Be)
+    if (isUtf16(encoding.characters))
         return utf16ToUtf8(line, encoding.characters == CharacterSet::Utf16Be);
     return convertForDisplay(line, encoding.codePage, "UTF-8");
 }

@@ -29,8 +29,9 @@ struct Lines {
     std::size_t low = 0;  // where the unit holds its ASCII byte
 
     Lines(std::string_view t, CharacterSet characters) : text(t) {
-        if (characters == CharacterSet::Utf16Le || characters == CharacterSet::Utf16Be) unit = 2;
-        if (characters == CharacterSet::Utf16Be) low = 1;
+        const splitter::AsciiUnits units(characters);
+        unit = units.size;
+        low = units.low;
     }
     bool isAt(std::size_t at, char c) const {
         return text[at + low] == c && (unit == 1 || text[at + 1 - low] == '\0');

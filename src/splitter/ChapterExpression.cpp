@@ -27,31 +27,15 @@ Text numeralGroup(const std::string& codePage) {
     return group + ")";
 }
 
-Text blanksGroup() {
-    // Up to four blanks, the ideographic space among them: 第 1 章, 第　二　章.
-    return programText("([ \\t]|　){0,4}");
-}
-
-Text buildChapterExpression(SplitSettings& settings) {
-    if (settings.customMode()) return settings.expressionText();
-    const Text prefix = settings.prefix();
-    return defaultChapterExpression(prefix, settings.suffix());
-}
-
-Text defaultChapterExpression(const Text& prefix, const Text& suffix) {
-    // Plain groups only, no (?:...): the matcher then sees that every match begins with the
-    // prefix and scans for it instead of running the engine over the whole novel.
-    Text expression = "(";
-    expression += prefix;
-    expression += ")";
-    expression += blanksGroup();
-    expression += "(";
-    expression += numeralGroup();
-    expression += "+)";
-    expression += blanksGroup();
-    expression += "(";
-    expression += suffix;
-    expression += ")";
+ChapterExpression buildChapterExpression(SplitSettings& settings) {
+    ChapterExpression expression;
+    expression.defaultMode = !settings.customMode();
+    if (expression.defaultMode) {
+        expression.prefix = settings.prefix();
+        expression.suffix = settings.suffix();
+    } else {
+        expression.custom = settings.expressionText();
+    }
     return expression;
 }
 

@@ -1,6 +1,5 @@
 #pragma once
-// The chapter expression: the numeral group and the default expression built from a
-// prefix and a suffix, or the custom one as typed.
+// The chapter expression the settings ask for, and the numeral group of the default one.
 #include <string>
 
 #include "splitter/CodePage.h"
@@ -13,10 +12,17 @@ namespace folioknife::splitter {
 Text numeralGroup();
 Text numeralGroup(const std::string& codePage);
 
-// Custom mode: the expression text as typed. Default mode: "(" prefix ")" blanks "(" numeral
-// "+)" blanks "(" suffix ")", where blanks are up to four spaces, tabs or ideographic spaces.
-// Prefix and suffix go in raw, so their syntax bytes keep their meaning.
-Text buildChapterExpression(SplitSettings& settings);
-Text defaultChapterExpression(const Text& prefix, const Text& suffix);
+// Default mode: prefix, numeral and suffix (defaultExpressionFor builds it in the novel's
+// encoding). Custom mode: the expression text as typed.
+struct ChapterExpression {
+    bool defaultMode = true;
+    Text prefix;  // default mode, in the program's code page
+    Text suffix;
+    Text custom;  // custom mode
+};
+
+// The one place that tells the modes apart: reads the mode, then the default mode's prefix and
+// suffix or the custom text, each once and never the other mode's.
+ChapterExpression buildChapterExpression(SplitSettings& settings);
 
 }  // namespace folioknife::splitter

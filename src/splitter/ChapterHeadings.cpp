@@ -20,9 +20,6 @@ namespace {
 constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
 
 // A UTF-16 novel is matched in a UTF-8 copy.
-bool isUtf16(CharacterSet characters) {
-    return characters == CharacterSet::Utf16Le || characters == CharacterSet::Utf16Be;
-}
 DocumentEncoding matchingEncoding(const DocumentEncoding& encoding) {
     return isUtf16(encoding.characters) ? encodingOf("UTF-8") : encoding;
 }
@@ -831,6 +828,9 @@ Text defaultExpressionFor(const Text& prefix, const Text& suffix,
                              : convertText(text, from, matched.codePage);
         return converted ? *converted : text;
     };
+    // Up to four blanks, the ideographic space among them: 第 1 章, 第　二　章. Plain groups
+    // only, no (?:...): the matcher then sees that every match begins with the prefix and scans
+    // for it instead of running the engine over the whole novel.
     const Text blanks = in("([ \\t]|\u3000){0,4}", "UTF-8");
     return "(" + wholeCharacters(in(prefix, programCodePage()), matched.characters) + ")" + blanks +
            "(" + numeralGroup(matched.codePage) + "+)" + blanks + "(" +

@@ -85,9 +85,10 @@ HeadingSearch searchCustomHeadings(const Text& expression, std::string_view text
 // Empty when the custom expression compiles; else why not.
 std::string customExpressionError(const Text& expression);
 
-// The default expression for a novel, in the encoding it is matched in: prefix and suffix keep
-// their syntax, but every character of them is whole (the second byte of 淺, DC 5C, is no
-// backslash).
+// The default expression for a novel, in the encoding it is matched in: "(" prefix ")" blanks
+// "(" numeral "+)" blanks "(" suffix ")", where blanks are up to four spaces, tabs or
+// ideographic spaces. Prefix and suffix keep their syntax, but every character of them is
+// whole (the second byte of 淺, DC 5C, is no backslash).
 Text defaultExpressionFor(const Text& prefix, const Text& suffix, const DocumentEncoding& encoding);
 std::string defaultExpressionError(const Text& prefix, const Text& suffix,
                                    const DocumentEncoding& encoding);

@@ -132,10 +132,6 @@ const Utf8View::Table* tableFor(const DocumentEncoding& encoding) {
     return table.get();
 }
 
-bool isUtf16(CharacterSet characters) {
-    return characters == CharacterSet::Utf16Le || characters == CharacterSet::Utf16Be;
-}
-
 }  // namespace
 
 Utf8View::Utf8View(std::string_view novel, const DocumentEncoding& encoding)

@@ -2,6 +2,7 @@
 // A novel is either UTF-8 or in a legacy code page, whatever the system's code page is. Its
 // bytes are never converted; only the chapter expression is carried over to the novel's
 // encoding, and headings are only accepted where they begin and end between characters.
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,28 @@ struct DocumentEncoding {
     CharacterSet characters = CharacterSet::SingleByte;
     bool operator==(const DocumentEncoding& o) const {
         return codePage == o.codePage && characters == o.characters;
+    }
+};
+
+// Two bytes a unit, little or big endian.
+inline bool isUtf16(CharacterSet characters) {
+    return characters == CharacterSet::Utf16Le || characters == CharacterSet::Utf16Be;
+}
+
+// Where the text holds an ASCII character (a line end, a blank): a byte, or in UTF-16 a unit
+// of two bytes at an even offset whose other byte is 0.
+struct AsciiUnits {
+    explicit AsciiUnits(CharacterSet characters)
+        : size(isUtf16(characters) ? 2 : 1), low(characters == CharacterSet::Utf16Be ? 1 : 0) {}
+    std::size_t size;
+    std::size_t low;  // where the unit holds its ASCII byte
+    // The byte of the unit at 'at'; 0xFF, which no ASCII character is, for a UTF-16 unit
+    // beyond U+00FF.
+    char asciiAt(std::string_view text, std::size_t at) const {
+        return size == 1 || text[at + 1 - low] == '\0' ? text[at + low] : '\xFF';
+    }
+    bool isAt(std::string_view text, std::size_t at, char c) const {
+        return asciiAt(text, at) == c;
     }
 };
 

@@ -1,7 +1,9 @@
 #pragma once
 // The file calls the splitter makes, behind one small interface: POSIX and Win32 implement
 // it, tests replace it with a fake that can fail on demand.
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -91,6 +93,11 @@ public:
     // is, not as it was: see exitOnLostMapping.
     virtual std::optional<SharedBytes> mapWhole() { return std::nullopt; }
 };
+
+// Reads the file from where it stands to its end onto 'text', or until 'text' holds more than
+// 'limit' bytes. On a failed read, the error, with 'text' holding what came before it.
+FileStatus readToEnd(InputFile& file, std::string& text,
+                     std::size_t limit = std::numeric_limits<std::size_t>::max());
 
 class OutputFile {
 public:

@@ -4,8 +4,6 @@
 #include <optional>
 #include <vector>
 
-#include "splitter/LargeBuffer.h"
-
 namespace folioknife::splitter {
 
 DocumentStream::DocumentStream() = default;
@@ -69,32 +67,6 @@ void SourceDocument::reopenStream() {
     stream_ = DocumentStream::holding(text_);
 }
 
-namespace {
-// Reads the whole file, block by block; the error when a read fails (never a shorter text).
-Expected<Text> readText(InputFile& file) {
-    Text text;
-    // One byte more than the file holds, so that the read which finds the end needs no growth.
-    if (auto size = file.size()) {
-        text.reserve(static_cast<std::size_t>(*size) + 1);
-        adviseLargeBuffer(&text[0], text.capacity());
-    }
-    constexpr std::size_t kBlock = std::size_t{8} << 20;
-    for (;;) {
-        std::size_t used = text.size();
-        std::size_t room = text.capacity() - used;
-        std::size_t want = room == 0 || room > kBlock ? kBlock : room;
-        text.resize(used + want);
-        const Expected<std::size_t> n = file.read(&text[used], want);
-        if (!n) return n.error();
-        text.resize(used + *n);
-        if (*n == 0) break;
-    }
-    // A file that was cut short after its size was taken should not keep the whole buffer.
-    if (text.capacity() - text.size() > (std::size_t{1} << 20)) text.shrink_to_fit();
-    return text;
-}
-}  // namespace
-
 FileStatus loadSourceDocument(SourceDocument& document, FileService& files, const Text& path,
                               Loading loading) {
     Expected<std::unique_ptr<InputFile>> opened = files.openForReading(path);
@@ -112,13 +84,14 @@ FileStatus loadSourceDocument(SourceDocument& document, FileService& files, cons
         document.setIdentity(identity);
         return {};
     }
-    Expected<Text> text = readText(*file);
+    Text text;
+    const FileStatus read = readToEnd(*file, text);
     file.reset();  // the file is closed before the document takes its text
-    if (!text) {
+    if (!read) {
         document.replace(Text());
-        return text.error();
+        return read;
     }
-    document.replace(std::move(*text));
+    document.replace(std::move(text));
     document.setIdentity(identity);
     return {};
 }

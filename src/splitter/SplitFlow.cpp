@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "splitter/ChapterHeadings.h"
 #include "splitter/Messages.h"
@@ -21,35 +22,37 @@ Text nameIn(const Text& path, const std::string& separator) {
     return at == Text::npos ? path : path.substr(at + separator.size());
 }
 
-// What stands in the way of the volumes: the novel_K.txt files of the folder, the files that
-// a numbered pattern names with any number (an earlier split under it may have had more
-// volumes), and the files at the names this split writes, numbered as the volumes they are
-// or would be.
+// What stands in the way of the volumes, among the folder's names 'listed': the novel_K.txt
+// files, the files that a numbered pattern names with any number (an earlier split under it
+// may have had more volumes), and the files at the names this split writes, numbered as the
+// volumes they are or would be.
 std::vector<FoundVolume> volumesInTheWay(FileService& files, const Text& folder,
+                                         const std::vector<std::string>& listed,
                                          const std::vector<Text>& names, SplitSettings& settings,
                                          PathStyle style, std::optional<FileIdentity> novelFile) {
-    std::vector<FoundVolume> found = findVolumes(files, style, folder);
+    std::vector<FoundVolume> found = findVolumes(files, style, folder, listed);
+    std::set<Text> paths;
+    for (const FoundVolume& v : found) paths.insert(v.path);
     const Text separator = pathSeparator(style);
     const Text pattern = settings.volumeNamePattern();
     if (!pattern.empty() && pattern != kDefaultVolumePattern) {
         const Text novel = settings.novelName();
-        for (const Text& file : files.listFolder(folder)) {
+        for (const Text& file : listed) {
             const Text path = folder + separator + file;
-            const bool listed = std::any_of(found.begin(), found.end(),
-                                            [&](const FoundVolume& v) { return v.path == path; });
             // Never the novel itself ("1984.txt" under "{k}{title}").
             if (const auto k = volumeNumberIn(pattern, novel, file);
-                k && !listed && files.entryKind(path) == FileKind::Regular &&
+                k && paths.count(path) == 0 && files.entryKind(path) == FileKind::Regular &&
                 (!novelFile || files.identify(path).ok() != novelFile)) {
                 found.push_back({*k, path});
+                paths.insert(path);
             }
         }
     }
     for (std::size_t k = 0; k < names.size(); ++k) {
-        const bool listed = std::any_of(found.begin(), found.end(),
-                                        [&](const FoundVolume& v) { return v.path == names[k]; });
-        if (!listed && files.entryKind(names[k]) != FileKind::Missing)
+        if (paths.count(names[k]) == 0 && files.entryKind(names[k]) != FileKind::Missing) {
             found.push_back({k + 1, names[k]});
+            paths.insert(names[k]);
+        }
     }
     std::stable_sort(found.begin(), found.end(), [](const FoundVolume& a, const FoundVolume& b) {
         return a.number < b.number;
@@ -162,6 +165,7 @@ bool SplitRun::convertVolumes() {
 // lock is not held while the user is asked. True with the folder locked and clear.
 bool SplitRun::clearFolder() {
     std::vector<Text> approved;  // the volumes the user agreed to replace
+    const std::set<Text> written(names_.begin(), names_.end());
     for (;;) {
         bool busy = false;
         Expected<std::unique_ptr<FolderLock>> locked =
@@ -176,15 +180,15 @@ bool SplitRun::clearFolder() {
         }
         lock_ = std::move(*locked);
         // A split killed while it wrote here is undone first.
-        recoverFolder(files_, style_, folder_, document_.identity());
-        const std::vector<FoundVolume> found =
-            volumesInTheWay(files_, folder_, names_, settings_, style_, document_.identity());
+        const std::vector<std::string> listed =
+            recoverFolder(files_, style_, folder_, document_.identity());
+        const std::vector<FoundVolume> found = volumesInTheWay(
+            files_, folder_, listed, names_, settings_, style_, document_.identity());
         std::vector<Text> paths;
         removed_.clear();
         for (const FoundVolume& v : found) {
             paths.push_back(v.path);
-            if (std::find(names_.begin(), names_.end(), v.path) == names_.end())
-                removed_.push_back(v.path);
+            if (written.count(v.path) == 0) removed_.push_back(v.path);
         }
         if (found.empty() || paths == approved ||
             isEarlierSplitOf(files_, found, plan_.text.view(), mark_,

@@ -43,14 +43,16 @@ std::optional<std::pair<Text, std::int64_t>> suggestSuffix(const Text& prefix,
 
 std::vector<Text> volumeNames(SplitSettings& settings, std::string_view text,
                               const std::vector<ExpressionMatch>& matches,
-                              const std::vector<Volume>& volumes, const DocumentEncoding& encoding,
-                              std::uint64_t start) {
+                              const std::vector<Volume>& volumes,
+                              const std::vector<std::uint64_t>& starts,
+                              const DocumentEncoding& encoding) {
     Text pattern = settings.volumeNamePattern();
     if (pattern.empty()) pattern = kDefaultVolumePattern;
     const bool titled = pattern.find("{title}") != Text::npos;
     const Text name = settings.novelName();
     std::vector<Text> names;
     for (std::size_t k = 1; k <= volumes.size(); ++k) {
+        const std::uint64_t start = starts[k - 1];
         const std::uint64_t end = start + volumes[k - 1].size();
         Text title;
         if (titled) {
@@ -66,17 +68,15 @@ std::vector<Text> volumeNames(SplitSettings& settings, std::string_view text,
                 at = static_cast<std::size_t>(std::prev(first)->offset);
             } else {
                 // The preface: its first line that holds more than blanks.
-                const std::size_t unit = byteOrderMarkOf(encoding.characters).empty() ? 1 : 2;
-                const std::size_t low = encoding.characters == CharacterSet::Utf16Be ? 1 : 0;
-                while (at + unit <= end && std::strchr(" \t\r\n", text[at + low]) != nullptr &&
-                       (unit == 1 || text[at + 1 - low] == '\0'))
-                    at += unit;
+                const AsciiUnits units(encoding.characters);
+                while (at + units.size <= end &&
+                       std::strchr(" \t\r\n", units.asciiAt(text, at)) != nullptr)
+                    at += units.size;
             }
             title = volumeTitle(text, at, encoding);
             if (title.empty()) title = std::to_string(k);
         }
         names.push_back(expandVolumePattern(pattern, name, k, volumes.size(), title));
-        start = end;
     }
     return names;
 }
@@ -116,21 +116,15 @@ SplitPlan refused(SplitPlan& plan, const Text& message) {
 
 // The expression the settings ask for, and whether it compiles; false when a check failed.
 bool planExpression(SplitPlan& plan, SplitSettings& settings) {
-    plan.defaultMode = !settings.customMode();
-    if (plan.defaultMode) {
-        plan.prefix = settings.prefix();
-        plan.suffix = settings.suffix();
-        plan.expression = defaultChapterExpression(plan.prefix, plan.suffix);
-    } else {
-        plan.expression = settings.expressionText();
-    }
-    if (plan.expression.empty()) {
+    plan.expression = buildChapterExpression(settings);
+    const ChapterExpression& e = plan.expression;
+    if (!e.defaultMode && e.custom.empty()) {
         plan.refusal = messages::noExpression();
         return false;
     }
-    if (std::string reason = plan.defaultMode
-                                 ? defaultExpressionError(plan.prefix, plan.suffix, plan.encoding)
-                                 : customExpressionError(plan.expression);
+    if (std::string reason = e.defaultMode
+                                 ? defaultExpressionError(e.prefix, e.suffix, plan.encoding)
+                                 : customExpressionError(e.custom);
         !reason.empty()) {
         plan.refusal = messages::invalidExpression() + programText(reason);
         return false;
@@ -142,13 +136,14 @@ bool planExpression(SplitPlan& plan, SplitSettings& settings) {
 void planHeadingNotes(SplitPlan& plan, SplitSettings& settings) {
     const auto found = static_cast<std::int64_t>(plan.headings().size());
     if (plan.search.otherSuffix) {
-        plan.suffixNote = messages::otherSuffixUsed(plan.suffix, plan.search.suffix, found);
+        plan.suffixNote =
+            messages::otherSuffixUsed(plan.expression.suffix, plan.search.suffix, found);
     } else if (found == 0) {
         // The whole novel goes into one file. Every match counting, name the suffix that would
         // have found headings.
         const auto better =
-            plan.defaultMode && settings.anywhere()
-                ? suggestSuffix(plan.prefix, plan.text.view(), plan.encoding, plan.rules)
+            plan.expression.defaultMode && settings.anywhere()
+                ? suggestSuffix(plan.expression.prefix, plan.text.view(), plan.encoding, plan.rules)
                 : std::nullopt;
         plan.headingsNote = better ? messages::suffixWouldFind(better->first, better->second)
                                    : messages::noHeadings();
@@ -168,8 +163,8 @@ void planFiles(SplitPlan& plan, SourceDocument& document, SplitSettings& setting
         plan.starts.push_back(start);
         start += v.size();
     }
-    plan.names = volumeNames(settings, text, plan.headings(), plan.volumes, plan.encoding,
-                             plan.form.sourceMark.size());
+    plan.names =
+        volumeNames(settings, text, plan.headings(), plan.volumes, plan.starts, plan.encoding);
     if (use != PlanUse::Volumes) return;
     // Two volumes of one name would lose one of them.
     std::set<Text> taken;
@@ -200,12 +195,12 @@ SplitPlan planSplit(SourceDocument& document, SplitSettings& settings, PlanUse u
     if (use == PlanUse::Volumes && settings.outputDirectory().empty())
         return refused(plan, messages::noOutputDirectory());
 
-    plan.rules = headingRulesFor(plan.defaultMode, settings.anywhere());
+    const ChapterExpression& e = plan.expression;
+    plan.rules = headingRulesFor(e.defaultMode, settings.anywhere());
     const std::string_view text = plan.text.view();
-    plan.search =
-        plan.defaultMode
-            ? searchDefaultHeadings(plan.prefix, plan.suffix, text, plan.encoding, plan.rules)
-            : searchCustomHeadings(plan.expression, text, plan.encoding, plan.rules);
+    plan.search = e.defaultMode
+                      ? searchDefaultHeadings(e.prefix, e.suffix, text, plan.encoding, plan.rules)
+                      : searchCustomHeadings(e.custom, text, plan.encoding, plan.rules);
     // An engine that gave up would leave chapters uncut: nothing is written.
     if (plan.search.status != HeadingSearch::Status::Done)
         return refused(plan, messages::tooComplex());

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "splitter/ChapterExpression.h"
 #include "splitter/ChapterHeadings.h"
 #include "splitter/CodePage.h"
 #include "splitter/DocumentEncoding.h"
@@ -32,10 +33,7 @@ struct SplitPlan {
     Text refusal;
     bool ready() const { return refusal.empty(); }
 
-    bool defaultMode = true;
-    Text prefix;  // default mode
-    Text suffix;
-    Text expression;
+    ChapterExpression expression;
     // The text planned and its encoding, kept alive for the plan's views: a message box of a
     // split lets the user open another novel before the split is over.
     SharedBytes text;
@@ -86,13 +84,14 @@ std::vector<Volume> planVolumes(std::vector<ChapterPiece> pieces, std::int64_t p
                                 std::uint64_t maxBytes, const DocumentEncoding& encoding,
                                 const VolumeForm& form);
 
-// The file names of the volumes (without their folder), from the settings' pattern; 'start' is
-// the offset in 'text' at which the first volume begins. A volume's title is that of the first
-// heading in it; a volume without one continues the chapter before it and takes its title,
-// and the preface takes its first line's.
+// The file names of the volumes (without their folder), from the settings' pattern; volume k
+// begins at starts[k - 1] in 'text'. A volume's title is that of the first heading in it; a
+// volume without one continues the chapter before it and takes its title, and the preface
+// takes its first line's.
 std::vector<Text> volumeNames(SplitSettings& settings, std::string_view text,
                               const std::vector<ExpressionMatch>& matches,
-                              const std::vector<Volume>& volumes, const DocumentEncoding& encoding,
-                              std::uint64_t start);
+                              const std::vector<Volume>& volumes,
+                              const std::vector<std::uint64_t>& starts,
+                              const DocumentEncoding& encoding);
 
 }  // namespace folioknife::splitter

@@ -77,13 +77,9 @@ std::string recordText(const Record& record, const std::string& sep) {
 std::optional<Record> readRecord(FileService& files, const Text& folder, const std::string& sep) {
     Expected<std::unique_ptr<InputFile>> file = files.openForReading(folder + sep + kRecordName);
     if (!file) return std::nullopt;
+    // What was read before a read failed still counts: a line cut short is passed over.
     std::string text;
-    char buffer[65536];
-    for (;;) {
-        const Expected<std::size_t> n = (*file)->read(buffer, sizeof buffer);
-        if (!n || *n == 0 || text.size() > (std::size_t{64} << 20)) break;
-        text.append(buffer, *n);
-    }
+    (void)readToEnd(**file, text, std::size_t{64} << 20);
     if (text.rfind(kRecordHeader, 0) != 0) return std::nullopt;
     Record record;
     std::size_t at = std::strlen(kRecordHeader);
@@ -180,10 +176,11 @@ private:
 
 }  // namespace
 
-std::vector<FoundVolume> findVolumes(FileService& files, PathStyle style, const Text& folder) {
+std::vector<FoundVolume> findVolumes(FileService& files, PathStyle style, const Text& folder,
+                                     const std::vector<std::string>& listed) {
     const std::string sep = pathSeparator(style);
     std::vector<FoundVolume> found;
-    for (const std::string& name : files.listFolder(folder)) {
+    for (const std::string& name : listed) {
         if (const std::uint64_t k = volumeNumberOf(name, style))
             found.push_back({k, folder + sep + name});
     }
@@ -296,20 +293,24 @@ std::optional<FileFailure> installVolumes(FileService& files, PathStyle style, c
     return std::nullopt;
 }
 
-void recoverFolder(FileService& files, PathStyle style, const Text& folder,
-                   std::optional<FileIdentity> keep) {
+std::vector<std::string> recoverFolder(FileService& files, PathStyle style, const Text& folder,
+                                       std::optional<FileIdentity> keep) {
     const std::string sep = pathSeparator(style);
     const Text recordPath = folder + sep + kRecordName;
     Undo undo(files, keep);
     // A record a split was killed while writing, before it took its name.
     const std::string recordTemporary = std::string(kRecordName) + kNewSuffix;
-    const std::vector<std::string> names = files.listFolder(folder);
+    std::vector<std::string> names = files.listFolder(folder);
+    bool changed = false;
     for (const std::string& name : names) {
         if (name.rfind(recordTemporary, 0) == 0 &&
-            name.size() > recordTemporary.size() + kTokenLength)
+            name.size() > recordTemporary.size() + kTokenLength) {
             undo.remove(folder + sep + name);
+            changed = true;
+        }
     }
-    if (files.entryKind(recordPath) == FileKind::Missing) return;
+    if (files.entryKind(recordPath) == FileKind::Missing)
+        return changed ? files.listFolder(folder) : names;
     const std::optional<Record> record = readRecord(files, folder, sep);
     if (record) {
         // Every new volume placed: the split got past its last rename, only the unlinking was
@@ -341,6 +342,7 @@ void recoverFolder(FileService& files, PathStyle style, const Text& folder,
         }
     }
     files.deleteFile(recordPath);
+    return files.listFolder(folder);
 }
 
 namespace {
@@ -390,13 +392,8 @@ private:
             Expected<std::unique_ptr<InputFile>> file = files_.openForReading(names_[next_++]);
             if (!file) return unreadable(file.error());
             std::string written;
-            char block[1 << 16];
-            for (;;) {
-                const Expected<std::size_t> n = (*file)->read(block, sizeof block);
-                if (!n) return unreadable(n.error());
-                if (*n == 0) break;
-                written.append(block, *n);
-            }
+            if (const FileStatus read = readToEnd(**file, written); !read)
+                return unreadable(read.error());
             std::optional<std::string> back = readBackVolume(*form_, next_, written);
             if (!back) return -1;
             back_ = std::move(*back);

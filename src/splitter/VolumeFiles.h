@@ -26,10 +26,11 @@ struct FoundVolume {
     Text path;
 };
 
-// The novel_K.txt names in the folder, in the order of K. A folder that may be written but
-// not read (a drop box) is asked name by name, from novel_1.txt up to the first one missing.
-// 'style': the paths' (and so the names' case rule).
-std::vector<FoundVolume> findVolumes(FileService& files, PathStyle style, const Text& folder);
+// The novel_K.txt names among the folder's names 'listed', in the order of K. A folder that
+// may be written but not read (a drop box, listed as empty) is asked name by name, from
+// novel_1.txt up to the first one missing. 'style': the paths' (and so the names' case rule).
+std::vector<FoundVolume> findVolumes(FileService& files, PathStyle style, const Text& folder,
+                                     const std::vector<std::string>& listed);
 
 // True when the volumes found are numbered 1 to M with no gap, and joined (each after the first
 // without 'addedMark', or turned back from 'form') they hold exactly 'text': an earlier split
@@ -54,9 +55,10 @@ std::optional<FileFailure> installVolumes(FileService& files, PathStyle style, c
 // Puts the folder back as it was before a split that was killed while it wrote into it, from
 // the record that split left, and removes that split's temporary files; a split killed after
 // its last rename is finished instead. Nothing else is touched, and never the file 'keep' (the
-// novel about to be split). For a caller that holds the folder's lock.
-void recoverFolder(FileService& files, PathStyle style, const Text& folder,
-                   std::optional<FileIdentity> keep);
+// novel about to be split). For a caller that holds the folder's lock. The folder's names as
+// they are afterwards (listed again only when something was changed).
+std::vector<std::string> recoverFolder(FileService& files, PathStyle style, const Text& folder,
+                                       std::optional<FileIdentity> keep);
 
 // Why a source was kept, or that it is gone.
 enum class SourceVerdict {

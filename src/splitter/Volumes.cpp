@@ -72,12 +72,9 @@ namespace {
 // that does (at least one character, so that every cut moves on).
 std::size_t cutWithin(std::string_view text, std::uint64_t limit, CharacterSet characters,
                       const MeasureBytes& measure) {
-    const bool utf16 = characters == CharacterSet::Utf16Le || characters == CharacterSet::Utf16Be;
-    const std::size_t unit = utf16 ? 2 : 1;
-    const std::size_t low = characters == CharacterSet::Utf16Be ? 1 : 0;
-    const auto lineEndAt = [&](std::size_t at) {  // a line feed unit starts at 'at'
-        return text[at + low] == '\n' && (!utf16 || text[at + 1 - low] == '\0');
-    };
+    const AsciiUnits units(characters);
+    const std::size_t unit = units.size;
+    const auto lineEndAt = [&](std::size_t at) { return units.isAt(text, at, '\n'); };
     const auto sizeOf = [&](std::string_view part) -> std::uint64_t {
         return measure ? measure(part) : part.size();
     };
@@ -172,15 +169,11 @@ namespace {
 // A title needs no more than its first 40 characters: 200 bytes of any encoding hold them.
 std::string_view titleLine(std::string_view text, std::size_t offset,
                            const DocumentEncoding& encoding) {
-    const bool utf16 = encoding.characters == CharacterSet::Utf16Le ||
-                       encoding.characters == CharacterSet::Utf16Be;
-    const std::size_t unit = utf16 ? 2 : 1;
-    const std::size_t low = encoding.characters == CharacterSet::Utf16Be ? 1 : 0;
+    const AsciiUnits units(encoding.characters);
     std::size_t end = offset;
-    while (end + unit <= text.size() && end - offset < 400 &&
-           !((text[end + low] == '\n' || text[end + low] == '\r') &&
-             (!utf16 || text[end + 1 - low] == '\0'))) {
-        end += unit;
+    while (end + units.size <= text.size() && end - offset < 400 && !units.isAt(text, end, '\n') &&
+           !units.isAt(text, end, '\r')) {
+        end += units.size;
     }
     while (end > offset && !isCharacterBoundary(text, end, encoding.characters)) --end;
     return text.substr(offset, end - offset);
@@ -235,8 +228,7 @@ std::string trimmedName(std::string t) {
 Text volumeTitle(std::string_view text, std::size_t offset, const DocumentEncoding& encoding) {
     const std::string_view line = titleLine(text, offset, encoding);
     // In UTF-8 first: there the characters to replace are easy to tell.
-    const bool utf16 = encoding.characters == CharacterSet::Utf16Le ||
-                       encoding.characters == CharacterSet::Utf16Be;
+    const bool utf16 = isUtf16(encoding.characters);
     const std::string utf8 = utf16 ? utf16ToUtf8(line, encoding.characters == CharacterSet::Utf16Be)
                                    : convertForDisplay(line, encoding.codePage, "UTF-8");
     const std::string clean = trimmedName(fortyNameCharacters(utf8));

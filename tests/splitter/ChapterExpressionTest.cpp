@@ -2,6 +2,7 @@
 
 #include "TestText.h"
 #include "splitter/ChapterExpression.h"
+#include "splitter/ChapterHeadings.h"
 
 namespace folioknife::splitter {
 namespace {
@@ -12,10 +13,11 @@ using testing::hex;
 struct FixedSettings : SplitSettings {
     bool custom = false;
     Text expression, pre, suf;
-    bool customMode() override { return custom; }
-    Text expressionText() override { return expression; }
-    Text prefix() override { return pre; }
-    Text suffix() override { return suf; }
+    std::vector<std::string> reads;
+    bool customMode() override { return reads.push_back("mode"), custom; }
+    Text expressionText() override { return reads.push_back("expression"), expression; }
+    Text prefix() override { return reads.push_back("prefix"), pre; }
+    Text suffix() override { return reads.push_back("suffix"), suf; }
     Text chaptersPerFileText() override { return "10"; }
     Text outputDirectory() override { return "out"; }
     bool deleteSource() override { return false; }
@@ -33,7 +35,9 @@ TEST(BuildChapterExpression, DefaultModeGivesTheExactGbkBytes) {
                               "八|九|十|廿|卅|百|千|万|"
                               "壹|贰|叁|肆|伍|陆|柒|捌|玖|拾|佰|仟)+)" +
                               blanks + "(章)");
-    EXPECT_EQ(hex(buildChapterExpression(s)), hex(expected));
+    const ChapterExpression e = buildChapterExpression(s);
+    ASSERT_TRUE(e.defaultMode);
+    EXPECT_EQ(hex(defaultExpressionFor(e.prefix, e.suffix, encodingOf("GBK"))), hex(expected));
 }
 
 TEST(BuildChapterExpression, PrefixAndSuffixGoInRawAndMayBeEmpty) {
@@ -41,7 +45,8 @@ TEST(BuildChapterExpression, PrefixAndSuffixGoInRawAndMayBeEmpty) {
     FixedSettings s;
     s.pre = "(";
     s.suf = "";
-    const Text e = buildChapterExpression(s);
+    const ChapterExpression chosen = buildChapterExpression(s);
+    const Text e = defaultExpressionFor(chosen.prefix, chosen.suffix, encodingOf("UTF-8"));
     EXPECT_EQ(e.substr(0, 4), "(()(");
     EXPECT_EQ(e.substr(e.size() - 7), "{0,4}()");
 }
@@ -56,14 +61,29 @@ TEST(BuildChapterExpression, ANumeralTheCodePageLacksIsLeftOutAndTheRestStay) {
     EXPECT_EQ(group.substr(0, 7), "([0-9]|");
 }
 
-TEST(BuildChapterExpression, CustomModeTakesTheTextAsTyped) {
+TEST(BuildChapterExpression, CustomModeTakesTheTextAsTypedAndNeverReadsTheDefaultOnes) {
     FixedSettings s;
     s.custom = true;
     s.expression = "  ^Chapter \\d+ ";
     s.pre = "ignored";
-    EXPECT_EQ(buildChapterExpression(s), "  ^Chapter \\d+ ");
+    ChapterExpression e = buildChapterExpression(s);
+    EXPECT_FALSE(e.defaultMode);
+    EXPECT_EQ(e.custom, "  ^Chapter \\d+ ");
+    EXPECT_EQ(e.prefix, "");
+    EXPECT_EQ(s.reads, (std::vector<std::string>{"mode", "expression"}));
     s.expression = "";
-    EXPECT_EQ(buildChapterExpression(s), "");
+    EXPECT_EQ(buildChapterExpression(s).custom, "");
+}
+
+TEST(BuildChapterExpression, DefaultModeReadsPrefixAndSuffixOnly) {
+    FixedSettings s;
+    s.pre = "P";
+    s.suf = "S";
+    s.expression = "ignored";
+    const ChapterExpression e = buildChapterExpression(s);
+    EXPECT_EQ(e.custom, "");
+    EXPECT_EQ(e.prefix + e.suffix, "PS");
+    EXPECT_EQ(s.reads, (std::vector<std::string>{"mode", "prefix", "suffix"}));
 }
 
 }  // namespace

@@ -51,8 +51,9 @@ const char* const kEncodings[] = {"UTF-8", "GBK", "UTF-16LE", "UTF-16BE"};
 HeadingSearch searchDefault(const std::string& text, HeadingRules rules = HeadingRules{},
                             const std::string& suffix = "章") {
     const DocumentEncoding encoding = detectDocumentEncoding(text, programCodePage());
-    return searchChapterHeadings(defaultChapterExpression(programText("第"), programText(suffix)),
-                                 text, encoding, rules);
+    const Text expression =
+        defaultExpressionFor(programText("第"), programText(suffix), encodingOf(programCodePage()));
+    return searchChapterHeadings(expression, text, encoding, rules);
 }
 
 // One line between two others: is what the default expression finds in it a heading?
@@ -207,10 +208,7 @@ TEST(Headings, ANovelSplitsAtItsRealHeadingsInEveryEncoding) {
         const HeadingSearch found = searchDefault(text);
         ASSERT_EQ(found.headings.size(), headings.size());
         EXPECT_EQ(found.leftOutAsContents, 4);
-        const std::size_t unit = encoding.characters == CharacterSet::Utf16Le ||
-                                         encoding.characters == CharacterSet::Utf16Be
-                                     ? 2
-                                     : 1;
+        const std::size_t unit = isUtf16(encoding.characters) ? 2 : 1;
         for (std::size_t i = 0; i < headings.size(); ++i) {
             const ExpressionMatch& m = found.details[i].match;
             const std::string got =

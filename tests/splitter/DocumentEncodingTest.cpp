@@ -135,7 +135,8 @@ std::vector<ExpressionMatch> headingsOf(const Text& expression, std::string_view
 
 Text defaultExpression() {
     DefaultSettings s;
-    return buildChapterExpression(s);
+    const ChapterExpression e = buildChapterExpression(s);
+    return defaultExpressionFor(e.prefix, e.suffix, encodingOf(programCodePage()));
 }
 
 TEST(Headings, NeverBeginInsideAGbkCharacter) {

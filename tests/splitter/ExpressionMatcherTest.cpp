@@ -2,6 +2,7 @@
 
 #include "TestText.h"
 #include "splitter/ChapterExpression.h"
+#include "splitter/ChapterHeadings.h"
 #include "splitter/ExpressionMatcher.h"
 
 namespace folioknife::splitter {
@@ -168,7 +169,8 @@ TEST(DefaultExpression, FindsHeadingsWithNumeralsAndDigitRuns) {
         bool deleteSource() override { return false; }
         Text sourcePath() override { return ""; }
     } settings;
-    const Text expression = buildChapterExpression(settings);
+    const ChapterExpression e = buildChapterExpression(settings);
+    const Text expression = defaultExpressionFor(e.prefix, e.suffix, encodingOf("GBK"));
     struct Case {
         std::string text;
         std::size_t headings;

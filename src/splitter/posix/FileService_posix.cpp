@@ -47,6 +47,14 @@ int openNonBlocking(const std::string& path, int flags) {
     return fd;
 }
 
+// What 'path' names, as stat or lstat (links not followed) sees it.
+FileKind kindBy(int (*statOf)(const char*, struct stat*), const std::string& path) {
+    struct stat st;
+    if (path.empty() || statOf(path.c_str(), &st) != 0) return FileKind::Missing;
+    if (S_ISREG(st.st_mode)) return FileKind::Regular;
+    return S_ISDIR(st.st_mode) ? FileKind::Directory : FileKind::Other;
+}
+
 class PosixInputFile : public InputFile {
 public:
     PosixInputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
@@ -193,18 +201,8 @@ public:
         if (::unlink(path.c_str()) != 0) return fail(FileOperation::Delete, path);
         return {};
     }
-    FileKind kindOf(const std::string& path) override {
-        struct stat st;
-        if (path.empty() || ::stat(path.c_str(), &st) != 0) return FileKind::Missing;
-        if (S_ISREG(st.st_mode)) return FileKind::Regular;
-        return S_ISDIR(st.st_mode) ? FileKind::Directory : FileKind::Other;
-    }
-    FileKind entryKind(const std::string& path) override {
-        struct stat st;
-        if (path.empty() || ::lstat(path.c_str(), &st) != 0) return FileKind::Missing;
-        if (S_ISREG(st.st_mode)) return FileKind::Regular;
-        return S_ISDIR(st.st_mode) ? FileKind::Directory : FileKind::Other;
-    }
+    FileKind kindOf(const std::string& path) override { return kindBy(::stat, path); }
+    FileKind entryKind(const std::string& path) override { return kindBy(::lstat, path); }
     std::vector<std::string> listFolder(const std::string& path) override {
         std::vector<std::string> names;
         DIR* dir = ::opendir(path.c_str());
