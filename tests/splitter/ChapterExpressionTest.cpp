@@ -1,28 +1,16 @@
 #include <gtest/gtest.h>
 
 #include "TestText.h"
+#include "fakes/FakeSplitSettings.h"
 #include "splitter/ChapterExpression.h"
 #include "splitter/ChapterHeadings.h"
 
 namespace folioknife::splitter {
 namespace {
 using testing::CodePageScope;
+using testing::FixedSettings;
 using testing::gbk;
 using testing::hex;
-
-struct FixedSettings : SplitSettings {
-    bool custom = false;
-    Text expression, pre, suf;
-    std::vector<std::string> reads;
-    bool customMode() override { return reads.push_back("mode"), custom; }
-    Text expressionText() override { return reads.push_back("expression"), expression; }
-    Text prefix() override { return reads.push_back("prefix"), pre; }
-    Text suffix() override { return reads.push_back("suffix"), suf; }
-    Text chaptersPerFileText() override { return "10"; }
-    Text outputDirectory() override { return "out"; }
-    bool deleteSource() override { return false; }
-    Text sourcePath() override { return ""; }
-};
 
 TEST(BuildChapterExpression, DefaultModeGivesTheExactGbkBytes) {
     CodePageScope scope("GBK");
@@ -61,29 +49,30 @@ TEST(BuildChapterExpression, ANumeralTheCodePageLacksIsLeftOutAndTheRestStay) {
     EXPECT_EQ(group.substr(0, 7), "([0-9]|");
 }
 
-TEST(BuildChapterExpression, CustomModeTakesTheTextAsTypedAndNeverReadsTheDefaultOnes) {
-    FixedSettings s;
-    s.custom = true;
-    s.expression = "  ^Chapter \\d+ ";
-    s.pre = "ignored";
-    ChapterExpression e = buildChapterExpression(s);
-    EXPECT_FALSE(e.defaultMode);
-    EXPECT_EQ(e.custom, "  ^Chapter \\d+ ");
-    EXPECT_EQ(e.prefix, "");
-    EXPECT_EQ(s.reads, (std::vector<std::string>{"mode", "expression"}));
-    s.expression = "";
-    EXPECT_EQ(buildChapterExpression(s).custom, "");
-}
-
-TEST(BuildChapterExpression, DefaultModeReadsPrefixAndSuffixOnly) {
-    FixedSettings s;
-    s.pre = "P";
-    s.suf = "S";
-    s.expression = "ignored";
-    const ChapterExpression e = buildChapterExpression(s);
-    EXPECT_EQ(e.custom, "");
-    EXPECT_EQ(e.prefix + e.suffix, "PS");
-    EXPECT_EQ(s.reads, (std::vector<std::string>{"mode", "prefix", "suffix"}));
+// Each mode's settings as given, and the other mode's never read.
+TEST(BuildChapterExpression, TakesTheChosenModesSettingsAsTyped) {
+    struct Case {
+        bool custom;
+        Text typed;
+        ChapterExpression expected;
+        std::vector<std::string> reads;
+    } cases[] = {
+        {false, "ignored", {true, "P(", "", ""}, {"mode", "prefix", "suffix"}},
+        {true, "  ^Chapter \\d+ ", {false, "", "", "  ^Chapter \\d+ "}, {"mode", "expression"}},
+        {true, "", {false, "", "", ""}, {"mode", "expression"}},
+    };
+    for (const Case& c : cases) {
+        FixedSettings s;
+        s.custom = c.custom;
+        s.expression = c.typed;
+        s.pre = "P(";
+        s.suf = "";
+        const ChapterExpression e = buildChapterExpression(s);
+        EXPECT_EQ(e.defaultMode, c.expected.defaultMode) << c.typed;
+        EXPECT_EQ(e.prefix + "|" + e.suffix + "|" + e.custom,
+                  c.expected.prefix + "|" + c.expected.suffix + "|" + c.expected.custom);
+        EXPECT_EQ(s.reads, c.reads) << c.typed;
+    }
 }
 
 }  // namespace

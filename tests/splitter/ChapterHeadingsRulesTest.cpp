@@ -4,6 +4,8 @@
 
 #include "TestText.h"
 #include "fakes/FakeFileService.h"
+#include "fakes/FakeMessageBoxes.h"
+#include "fakes/FakeSplitSettings.h"
 #include "splitter/ChapterHeadings.h"
 #include "splitter/Messages.h"
 #include "splitter/SplitFlow.h"
@@ -183,26 +185,6 @@ TEST(HeadingRules, AnotherSuffixIsTakenWhenTheOneAskedForFindsTooFew) {
               "未找到“章”章节标题，已按“回”分割：共 120 个章节标题");
 }
 
-struct Boxes : MessageBoxService {
-    std::vector<Text> shown;
-    MessageBoxAnswer showMessageBox(const Text& text, const Text&, MessageBoxButtons) override {
-        shown.push_back(text);
-        return MessageBoxAnswer::Ok;
-    }
-};
-
-struct Settings : SplitSettings {
-    Text pre, suf;
-    bool customMode() override { return false; }
-    Text expressionText() override { return ""; }
-    Text prefix() override { return pre; }
-    Text suffix() override { return suf; }
-    Text chaptersPerFileText() override { return "1"; }
-    Text outputDirectory() override { return "out"; }
-    bool deleteSource() override { return false; }
-    Text sourcePath() override { return ""; }
-};
-
 // In GBK 淺 ends in 5C "\", 億 in 7C "|", 嘯 in 5B "[", 區 in 5E "^": such a second byte stays
 // part of its character in the prefix and the suffix, whatever code page the program works in.
 TEST(HeadingRules, AGbkSuffixEndingInASyntaxByteIsOneCharacter) {
@@ -215,10 +197,9 @@ TEST(HeadingRules, AGbkSuffixEndingInASyntaxByteIsOneCharacter) {
             FakeFileService fs;
             SourceDocument document;
             document.replace(text);
-            Settings settings;
-            settings.pre = programText("第");
+            testing::FixedSettings settings;
             settings.suf = programText(suffix);
-            Boxes boxes;
+            testing::ShownBoxes boxes;
             const SplitOutcome outcome = runSplit(document, settings, fs, boxes, PathStyle::Posix);
             EXPECT_EQ(outcome.status, SplitOutcome::Status::Done) << suffix << " " << programPage;
             EXPECT_EQ(outcome.headings, 2) << suffix << " " << programPage;

@@ -2,48 +2,27 @@
 
 #include "TestText.h"
 #include "fakes/FakeFileService.h"
+#include "fakes/FakeMessageBoxes.h"
+#include "fakes/FakeSplitSettings.h"
 #include "splitter/ChapterExpression.h"
 #include "splitter/ChapterHeadings.h"
 #include "splitter/Messages.h"
+#include "splitter/Recode.h"
 #include "splitter/SplitFlow.h"
 
 namespace folioknife::splitter {
 namespace {
 using testing::CodePageScope;
 using testing::FakeFileService;
+using testing::FixedSettings;
 using testing::hex;
-
-// UTF-8 to UTF-16 by hand: not every system's converter knows UTF-16 by name.
-std::string utf16Of(const std::string& utf8, bool bigEndian) {
-    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-    const auto unit = [&](unsigned u) {
-        const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
-        out += bigEndian ? hi : lo;
-        out += bigEndian ? lo : hi;
-    };
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        const std::size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-        unsigned cp = n == 1 ? c : c & (0x7F >> n);
-        for (std::size_t k = 1; k < n; ++k) cp = cp << 6 | (utf8[i + k] & 0x3F);
-        if (cp >= 0x10000) {
-            unit(0xD800 + ((cp - 0x10000) >> 10));
-            unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        } else {
-            unit(cp);
-        }
-        i += n;
-    }
-    return out;
-}
+using testing::ShownBoxes;
 
 // A novel in UTF-8 carried to 'codePage'; UTF-16 gets its byte-order mark.
 std::string inEncoding(const std::string& utf8, const std::string& codePage) {
-    if (codePage == "UTF-16LE" || codePage == "UTF-16BE")
-        return utf16Of(utf8, codePage == "UTF-16BE");
-    const auto converted = convertText(utf8, "UTF-8", codePage);
+    const auto converted = recode(utf8, "UTF-8", codePage);
     if (!converted) throw std::runtime_error("not representable in " + codePage);
-    return *converted;
+    return std::string(byteOrderMarkOf(characterSetOf(codePage))) + *converted;
 }
 
 const char* const kEncodings[] = {"UTF-8", "GBK", "UTF-16LE", "UTF-16BE"};
@@ -164,25 +143,6 @@ TEST(Utf16, CharacterBoundariesKeepSurrogatePairsWhole) {
     EXPECT_EQ(utf16ToUtf8(std::string("\x00\xD8\x41", 3), false), "\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
-struct QuietBoxes : MessageBoxService {
-    std::vector<Text> shown;
-    MessageBoxAnswer showMessageBox(const Text& text, const Text&, MessageBoxButtons) override {
-        shown.push_back(text);
-        return MessageBoxAnswer::Ok;
-    }
-};
-
-struct DefaultSettings : SplitSettings {
-    bool customMode() override { return false; }
-    Text expressionText() override { return ""; }
-    Text prefix() override { return programText("第"); }
-    Text suffix() override { return programText("章"); }
-    Text chaptersPerFileText() override { return "2"; }
-    Text outputDirectory() override { return "out"; }
-    bool deleteSource() override { return false; }
-    Text sourcePath() override { return ""; }
-};
-
 // A novel of our own in every encoding: in-sentence references, a contents table, prefixed
 // headings, blanks, full-width and 两/万 numerals, a character outside the basic plane.
 TEST(Headings, ANovelSplitsAtItsRealHeadingsInEveryEncoding) {
@@ -225,8 +185,9 @@ TEST(Headings, ANovelSplitsAtItsRealHeadingsInEveryEncoding) {
         FakeFileService fs;
         SourceDocument document;
         document.replace(text);
-        DefaultSettings settings;
-        QuietBoxes boxes;
+        FixedSettings settings;
+        settings.perFile = "2";
+        ShownBoxes boxes;
         EXPECT_EQ(runSplit(document, settings, fs, boxes, PathStyle::Posix).status,
                   SplitOutcome::Status::Done);
         ASSERT_EQ(fs.files.size(), 4u);  // 7 pieces, 2 a file

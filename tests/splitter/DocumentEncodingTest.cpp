@@ -2,7 +2,8 @@
 
 #include "TestText.h"
 #include "fakes/FakeFileService.h"
-#include "splitter/ChapterExpression.h"
+#include "fakes/FakeMessageBoxes.h"
+#include "fakes/FakeSplitSettings.h"
 #include "splitter/ChapterHeadings.h"
 #include "splitter/DocumentEncoding.h"
 #include "splitter/SplitFlow.h"
@@ -87,18 +88,6 @@ TEST(CharacterBoundary, KnowsWhereGbkAndUtf8CharactersBeginAndEnd) {
     EXPECT_EQ(nextCharacterBoundary(utf8, 0, CharacterSet::Utf8), 3u);
 }
 
-struct DefaultSettings : SplitSettings {
-    Text dir = "out";
-    bool customMode() override { return false; }
-    Text expressionText() override { return ""; }
-    Text prefix() override { return programText("第"); }
-    Text suffix() override { return programText("章"); }
-    Text chaptersPerFileText() override { return "1"; }
-    Text outputDirectory() override { return dir; }
-    bool deleteSource() override { return false; }
-    Text sourcePath() override { return ""; }
-};
-
 TEST(DocumentEncodingDamage, RareDamageLeavesAUtf8NovelUtf8) {
     const std::string para = "天地玄黄，宇宙洪荒。日月盈昃，辰宿列张。\r\n";  // 62 bytes
     std::string big;
@@ -134,9 +123,8 @@ std::vector<ExpressionMatch> headingsOf(const Text& expression, std::string_view
 }
 
 Text defaultExpression() {
-    DefaultSettings s;
-    const ChapterExpression e = buildChapterExpression(s);
-    return defaultExpressionFor(e.prefix, e.suffix, encodingOf(programCodePage()));
+    return defaultExpressionFor(programText("第"), programText("章"),
+                                encodingOf(programCodePage()));
 }
 
 TEST(Headings, NeverBeginInsideAGbkCharacter) {
@@ -191,13 +179,8 @@ TEST(Headings, ANovelSplitsAlikeUnderEitherCodePage) {
             FakeFileService fs;
             SourceDocument document;
             document.replace(novel);
-            DefaultSettings settings;
-            struct : MessageBoxService {
-                MessageBoxAnswer showMessageBox(const Text&, const Text&,
-                                                MessageBoxButtons) override {
-                    return MessageBoxAnswer::Ok;
-                }
-            } quiet;
+            testing::FixedSettings settings;
+            testing::ShownBoxes quiet;
             runSplit(document, settings, fs, quiet, PathStyle::Posix);
             outputs[i++] = fs.files;
         }

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "TestText.h"
-#include "splitter/ChapterExpression.h"
 #include "splitter/ChapterHeadings.h"
 #include "splitter/ExpressionMatcher.h"
 
@@ -159,18 +158,7 @@ TEST(ExpressionMatcher, ManyFailingCandidatesGiveTheSameMatchesAndEnd) {
 
 TEST(DefaultExpression, FindsHeadingsWithNumeralsAndDigitRuns) {
     CodePageScope scope("GBK");
-    struct S : SplitSettings {
-        bool customMode() override { return false; }
-        Text expressionText() override { return ""; }
-        Text prefix() override { return gbk("第"); }
-        Text suffix() override { return gbk("章"); }
-        Text chaptersPerFileText() override { return "1"; }
-        Text outputDirectory() override { return "o"; }
-        bool deleteSource() override { return false; }
-        Text sourcePath() override { return ""; }
-    } settings;
-    const ChapterExpression e = buildChapterExpression(settings);
-    const Text expression = defaultExpressionFor(e.prefix, e.suffix, encodingOf("GBK"));
+    const Text expression = defaultExpressionFor(gbk("第"), gbk("章"), encodingOf("GBK"));
     struct Case {
         std::string text;
         std::size_t headings;
