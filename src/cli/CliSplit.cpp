@@ -368,19 +368,17 @@ namespace {
 // cut between characters.
 std::string headingLine(const SplitPlan& plan, const ExpressionMatch& m) {
     const DocumentEncoding& encoding = plan.encoding;
-    Text line(lineAt(plan.text.view(), static_cast<std::size_t>(m.offset), encoding.characters));
+    std::string_view line =
+        lineAt(plan.text.view(), static_cast<std::size_t>(m.offset), encoding.characters);
     constexpr std::size_t kShown = 160;
-    if (line.size() > kShown) {
-        std::size_t cut = 0;
-        for (std::size_t next = 0; next <= kShown;
-             next = nextCharacterBoundary(line, next, encoding.characters)) {
-            cut = next;
-        }
-        line = line.substr(0, cut) + "...";
+    if (line.size() <= kShown) return readableUtf8(line, encoding);
+    std::size_t cut = 0;
+    for (std::size_t next = 0; next <= kShown;
+         next = nextCharacterBoundary(line, next, encoding.characters)) {
+        cut = next;
     }
-    if (isUtf16(encoding.characters))
-        return utf16ToUtf8(line, encoding.characters == CharacterSet::Utf16Be);
-    return convertForDisplay(line, encoding.codePage, "UTF-8");
+    // The dots in UTF-8, after the conversion: in UTF-16 three bytes would be no characters.
+    return readableUtf8(line.substr(0, cut), encoding) + "...";
 }
 
 // One call of folioknife-split: its checks, then each novel split, listed or made a book.

@@ -90,6 +90,12 @@ std::optional<std::string> recode(std::string_view text, const std::string& from
     return sameCodePage(to, "UTF-8") ? utf8 : convertText(*utf8, "UTF-8", to);
 }
 
+std::string readableUtf8(std::string_view text, const DocumentEncoding& encoding) {
+    if (isUtf16(encoding.characters))
+        return utf16ToUtf8(text, encoding.characters == CharacterSet::Utf16Be);
+    return convertForDisplay(text, encoding.codePage, "UTF-8");
+}
+
 std::size_t firstUnconvertible(std::string_view text, const DocumentEncoding& from,
                                const std::string& to) {
     // Line by line to the line that fails, then character by character in it.

@@ -18,6 +18,10 @@ namespace folioknife::splitter {
 std::optional<std::string> recode(std::string_view text, const std::string& from,
                                   const std::string& to);
 
+// The novel's bytes in UTF-8, for the user to read: UTF-16 decoded (a unit that is no
+// character becomes U+FFFD), the other encodings as convertForDisplay shows them.
+std::string readableUtf8(std::string_view text, const DocumentEncoding& encoding);
+
 // Where the first character that cannot be converted stands (a byte offset in 'text'); the
 // text's size when every one can.
 std::size_t firstUnconvertible(std::string_view text, const DocumentEncoding& from,

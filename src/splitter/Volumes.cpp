@@ -1,6 +1,7 @@
 #include "splitter/Volumes.h"
 
 #include "splitter/ChapterHeadings.h"
+#include "splitter/Recode.h"
 
 #include <algorithm>
 #include <cstring>
@@ -228,9 +229,7 @@ std::string trimmedName(std::string t) {
 Text volumeTitle(std::string_view text, std::size_t offset, const DocumentEncoding& encoding) {
     const std::string_view line = titleLine(text, offset, encoding);
     // In UTF-8 first: there the characters to replace are easy to tell.
-    const bool utf16 = isUtf16(encoding.characters);
-    const std::string utf8 = utf16 ? utf16ToUtf8(line, encoding.characters == CharacterSet::Utf16Be)
-                                   : convertForDisplay(line, encoding.codePage, "UTF-8");
+    const std::string utf8 = readableUtf8(line, encoding);
     const std::string clean = trimmedName(fortyNameCharacters(utf8));
     // What the program's code page cannot hold becomes "?", which no file system takes.
     Text title = convertForDisplay(clean, "UTF-8", programCodePage());

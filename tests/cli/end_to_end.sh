@@ -61,6 +61,15 @@ first=$(sed -n 2p out.txt)
 case "$first" in 1$'\t'*$'\t'第一章*) ;; *) fail "--list first line: $first" ;; esac
 offset=$(echo "$first" | cut -f 2)
 tail -c +$((offset + 1)) gbk.txt | head -c 2 | cmp -s - <(printf '\xb5\xda') || fail "--list offset $offset is not at 第"
+# A heading line too long to show whole ends in "..." in every encoding, UTF-16 too.
+title=$(printf '很长的标题%.0s' $(seq 1 20))
+for enc in UTF-8 UTF-16LE UTF-16BE; do
+    { [ "$enc" = UTF-8 ] || printf '\xff\xfe' | iconv -f UTF-16LE -t "$enc"
+      printf '序\n第1章 %s\n正文。\n第2章 短\n' "$title" | iconv -f UTF-8 -t "$enc"; } > "long-$enc.txt"
+    expect_status 0 "$split" --list "long-$enc.txt"
+    line=$(sed -n 2p out.txt | cut -f 4)
+    case "$line" in 第1章\ 很长的标题*...) ;; *) fail "--list of a long $enc line: $line" ;; esac
+done
 
 # 4. Checks, in order, with their messages and status 1.
 printf '' > empty.txt
