@@ -14,7 +14,6 @@ split=$(realpath "$1")
 gen=$(realpath "$2")
 cuts=${3:-12}
 source "$(dirname "$0")/common.sh"
-seed_random
 
 skip() {
     echo "skipped the power-cut test: $*"
@@ -90,6 +89,7 @@ echo "novel $(stat -c %s novel.txt) bytes, $volumes volumes, a split takes ${spa
 
 # The folder holds the whole novel in its volumes, as a finished split leaves it.
 whole() { [ "$(count_volumes mnt/book)" = "$volumes" ] && joined mnt/book | cmp -s - novel.txt; }
+seed_random
 for i in $(seq 1 "$cuts"); do
     kind=own
     [ $((i % 2)) = 0 ] && kind=delete
