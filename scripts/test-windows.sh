@@ -44,17 +44,21 @@ wine regedit /S "$(windows_path "$work/fonts.reg")" </dev/null >/dev/null 2>&1 |
     fail "the font replacements could not be imported"
 
 # --- Unit tests -----------------------------------------------------------------------------
-ctest --test-dir build-win --output-on-failure --no-tests=error -j2 | tee "$work/ctest.log"
 # A window test that skips has tested nothing: here, where the window must be tested, a skip
-# fails the stage, and the reason the test gave is shown.
+# fails the stage, and the reason the test gave is shown. (Listed first: any ctest run, a
+# listing too, writes LastTest.log anew, and the reasons are read from the run's.)
 window_tests=$(ctest --test-dir build-win -N -L window | sed -n 's/^ *Test *#[0-9]*: \([^ ]*\).*/\1/p')
+ctest --test-dir build-win --output-on-failure --no-tests=error -j2 | tee "$work/ctest.log"
 skipped=$(sed -n 's/^ *[0-9]*\/[0-9]* Test *#[0-9]*: \([^ ]*\) .*\*\*\*Skipped.*/\1/p' "$work/ctest.log" |
     grep -Fxf <(printf '%s\n' "$window_tests") || true)
 if [ -n "$skipped" ]; then
-    # GoogleTest prints "<file>:<line>: Skipped" and the reason on the next line; ctest keeps
-    # every test's output of the run in LastTest.log.
-    why=$(grep -h -A1 ': Skipped$' build-win/Testing/Temporary/LastTest.log |
-        grep -v -e ': Skipped$' -e '^--$' | sort -u | head -n 3 | tr '\n' ' ' || true)
+    # ctest keeps each test's output of the run in LastTest.log under "N/M Testing: NAME";
+    # GoogleTest prints "<file>:<line>: Skipped" and the reason on the next line.
+    why=$(tr -d '\r' <build-win/Testing/Temporary/LastTest.log | awk -v names="$skipped" '
+        BEGIN { n = split(names, list, "\n"); for (i = 1; i <= n; i++) window[list[i]] = 1 }
+        / Testing: / { test = $3 }
+        reason { print; reason = 0 }
+        / Skipped$/ { reason = test in window }' | sort -u | head -n 3 | tr '\n' ' ')
     fail "$(wc -l <<<"$skipped") window test(s) skipped, which is no pass: $(tr '\n' ' ' <<<"$skipped")" \
         "-- the reasons given: ${why:-none}"
 fi
