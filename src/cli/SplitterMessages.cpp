@@ -86,8 +86,7 @@ std::string englishText(const splitter::Message& message, const std::string& cod
     };
     std::vector<std::string> args;
     for (const Text& arg : message.args) args.push_back(utf8(arg));
-    return splitter::fillInMessage(englishPattern(message.id), args, utf8(message.reason),
-                                   asItIs);
+    return splitter::fillInMessage(englishPattern(message.id), args, utf8(message.reason), asItIs);
 }
 
 std::string messageText(const splitter::Message& message, const std::string& codePage,
