@@ -49,7 +49,7 @@ wine "$(windows_path "$folder/folioknife-split.exe")" --version </dev/null >out.
     fail "folioknife-split.exe --version: $(cat out.txt)"
 [ "$(tr -d '\r' <out.txt)" = "$version" ] || fail "folioknife-split.exe --version says $(cat out.txt)"
 wine "$(windows_path "$folder/folioknife-split.exe")" -n 20 -o "分卷" "小说.txt" </dev/null \
-    >out.txt 2>err.txt || fail "folioknife-split.exe exited $?: $(iconv -f GBK -t UTF-8 err.txt)"
+    >out.txt 2>err.txt || fail "folioknife-split.exe exited $?: $(gbk_of err.txt)"
 cat 分卷/novel_{1,2,3,4}.txt | cmp -s - 小说.txt || fail "the volumes do not join back to the novel"
 [ ! -e 分卷/novel_5.txt ] || fail "more volumes than 61 pieces in files of 20 give"
 

@@ -44,17 +44,23 @@ wine regedit /S "$(windows_path "$work/fonts.reg")" </dev/null >/dev/null 2>&1 |
     fail "the font replacements could not be imported"
 
 # --- Unit tests -----------------------------------------------------------------------------
-ctest --test-dir build-win --output-on-failure --no-tests=error -j2 | tee "$work/ctest.log"
 # A window test that skips has tested nothing: here, where the window must be tested, a skip
-# fails the stage, and the reason the test gave is shown.
+# fails the stage, and the reason the test gave is shown. (Listed first: any ctest run, a
+# listing too, writes LastTest.log anew, and the reasons are read from the run's.)
 window_tests=$(ctest --test-dir build-win -N -L window | sed -n 's/^ *Test *#[0-9]*: \([^ ]*\).*/\1/p')
+ctest --test-dir build-win --output-on-failure --no-tests=error -j2 | tee "$work/ctest.log"
 skipped=$(sed -n 's/^ *[0-9]*\/[0-9]* Test *#[0-9]*: \([^ ]*\) .*\*\*\*Skipped.*/\1/p' "$work/ctest.log" |
     grep -Fxf <(printf '%s\n' "$window_tests") || true)
 if [ -n "$skipped" ]; then
-    first=$(head -n 1 <<<"$skipped")
-    why=$(ctest --test-dir build-win -V -R "^${first//./\\.}\$" 2>&1 | grep -A1 'Skipped$' | tail -n 1)
+    # ctest keeps each test's output of the run in LastTest.log under "N/M Testing: NAME";
+    # GoogleTest prints "<file>:<line>: Skipped" and the reason on the next line.
+    why=$(tr -d '\r' <build-win/Testing/Temporary/LastTest.log | awk -v names="$skipped" '
+        BEGIN { n = split(names, list, "\n"); for (i = 1; i <= n; i++) window[list[i]] = 1 }
+        / Testing: / { test = $3 }
+        reason { print; reason = 0 }
+        / Skipped$/ { reason = test in window }' | sort -u | head -n 3 | tr '\n' ' ')
     fail "$(wc -l <<<"$skipped") window test(s) skipped, which is no pass: $(tr '\n' ' ' <<<"$skipped")" \
-        "-- $first says: ${why:-no reason given}"
+        "-- the reasons given: ${why:-none}"
 fi
 
 # --- The command-line splitter on a novel ---------------------------------------------------
@@ -67,18 +73,18 @@ per_file=7
 want=$(( (chapters + 1 + per_file - 1) / per_file ))  # the preface is a piece of its own
 
 wine "$split_exe" -n "$per_file" -o "分卷" "小说.txt" >out.txt 2>err.txt ||
-    fail "folioknife-split.exe exited $?: $(iconv -f GBK -t UTF-8 err.txt)"
+    fail "folioknife-split.exe exited $?: $(gbk_of err.txt)"
 got=$(find "分卷" -name 'novel_*.txt' | wc -l)
 [ "$got" = "$want" ] || fail "$got volumes, expected $want"
 for i in $(seq 1 "$want"); do cat "分卷/novel_$i.txt"; done | cmp - "小说.txt" ||
     fail "the volumes do not join back to the novel"
-iconv -f GBK -t UTF-8 out.txt | grep -q "章节标题：$chapters，输出文件：$want" ||
-    fail "unexpected report: $(iconv -f GBK -t UTF-8 out.txt)"
+gbk_of out.txt | grep -q "章节标题：$chapters，输出文件：$want" ||
+    fail "unexpected report: $(gbk_of out.txt)"
 
 # With --delete-source the novel goes once the volumes hold all of it.
 cp "小说.txt" "原稿.txt"
 wine "$split_exe" -n 50 -o "再分" --delete-source "原稿.txt" >out.txt 2>err.txt ||
-    fail "folioknife-split.exe --delete-source exited $?: $(iconv -f GBK -t UTF-8 err.txt)"
+    fail "folioknife-split.exe --delete-source exited $?: $(gbk_of err.txt)"
 [ ! -e "原稿.txt" ] || fail "the source was not deleted"
 want=$(( (chapters + 1 + 49) / 50 ))
 for i in $(seq 1 "$want"); do cat "再分/novel_$i.txt"; done | cmp - "小说.txt" ||
@@ -95,7 +101,7 @@ slashed=${slashed//\\//}
 #  folder  | novel as the program is given it
 while IFS='|' read -r folder given; do
     (cd "别处" && wine "$split_exe" -n 50 "$given" >../out.txt 2>../err.txt) ||
-        fail "without -o ($given): exited $?: $(iconv -f GBK -t UTF-8 err.txt)"
+        fail "without -o ($given): exited $?: $(gbk_of err.txt)"
     want=$(( (chapters + 1 + 49) / 50 ))
     for i in $(seq 1 "$want"); do cat "$folder/novel_$i.txt"; done | cmp -s - "小说.txt" ||
         fail "without -o ($given): the volumes are not beside the novel"
@@ -112,17 +118,17 @@ mkdir -p "挡路/novel_2.txt"
 cp "小说.txt" "挡路/novel_1.txt"
 wine "$split_exe" -n 50 --delete-source --replace "挡路/novel_1.txt" >out.txt 2>err.txt &&
     fail "a folder at a volume's name: the split succeeded"
-iconv -f GBK -t UTF-8 err.txt | grep -q '分割失败！无法写入文件：挡路.novel_2.txt' ||
-    fail "a folder at a volume's name: $(iconv -f GBK -t UTF-8 err.txt)"
-[ "$(iconv -f GBK -t UTF-8 err.txt | grep -c .)" -ge 2 ] || fail "a folder at a volume's name: no reason"
+gbk_of err.txt | grep -q '分割失败！无法写入文件：挡路.novel_2.txt' ||
+    fail "a folder at a volume's name: $(gbk_of err.txt)"
+[ "$(gbk_of err.txt | grep -c .)" -ge 2 ] || fail "a folder at a volume's name: no reason"
 cmp -s "挡路/novel_1.txt" "小说.txt" || fail "a folder at a volume's name: the novel changed"
 [ "$(ls "挡路")" = "$(printf 'novel_1.txt\nnovel_2.txt')" ] || fail "files left: $(ls "挡路")"
 # The novel is one of the outputs: split, kept, and the user is told.
 rmdir "挡路/novel_2.txt"
 wine "$split_exe" -n 1000 --delete-source "挡路/novel_1.txt" >out.txt 2>err.txt ||
     fail "the novel as its own volume: exited $?"
-iconv -f GBK -t UTF-8 err.txt | grep -q '源文件未删除：源文件就是输出文件之一' ||
-    fail "the novel as its own volume: $(iconv -f GBK -t UTF-8 err.txt)"
+gbk_of err.txt | grep -q '源文件未删除：源文件就是输出文件之一' ||
+    fail "the novel as its own volume: $(gbk_of err.txt)"
 cmp -s "挡路/novel_1.txt" "小说.txt" || fail "the novel as its own volume: not whole"
 # Refused code pages.
 status=0
@@ -133,7 +139,7 @@ wine "$split_exe" --codepage UTF-16LE "小说.txt" >out.txt 2>err.txt || status=
 # heading is found and the volumes join back to the novel.
 "$gennovel" "utf8.txt" --encoding utf8 --chapters "$chapters" --seed 11 >/dev/null
 wine "$split_exe" -n "$per_file" -o "utf8-volumes" "utf8.txt" >out.txt 2>err.txt ||
-    fail "folioknife-split.exe on a UTF-8 novel exited $?: $(iconv -f GBK -t UTF-8 err.txt)"
+    fail "folioknife-split.exe on a UTF-8 novel exited $?: $(gbk_of err.txt)"
 want=$(( (chapters + 1 + per_file - 1) / per_file ))
 got=$(find "utf8-volumes" -name 'novel_*.txt' | wc -l)
 [ "$got" = "$want" ] || fail "UTF-8 novel: $got volumes, expected $want"
@@ -153,9 +159,9 @@ for case in "gbk -" "utf8 --damage" "utf16le fffe" "utf16be feff"; do
     if [ "$mark" = --damage ]; then extra=(--damage); fi
     "$gennovel" "$novel" --encoding "$encoding" --chapters 30 --reader --seed 7 "${extra[@]}" >/dev/null
     wine "$split_exe" -n 4 -o "reader-$encoding" "$novel" >out.txt 2>err.txt ||
-        fail "reader novel $encoding: exited $?: $(iconv -f GBK -t UTF-8 err.txt)"
-    iconv -f GBK -t UTF-8 out.txt | grep -q "章节标题：30，输出文件：8" ||
-        fail "reader novel $encoding: $(iconv -f GBK -t UTF-8 out.txt)"
+        fail "reader novel $encoding: exited $?: $(gbk_of err.txt)"
+    gbk_of out.txt | grep -q "章节标题：30，输出文件：8" ||
+        fail "reader novel $encoding: $(gbk_of out.txt)"
     { cat "reader-$encoding/novel_1.txt"
       for k in $(seq 2 8); do
           if [ "$mark" = fffe ] || [ "$mark" = feff ]; then
@@ -170,15 +176,14 @@ done
 # An invalid expression is refused before anything is written.
 status=0
 wine "$split_exe" -e '第(' -o "invalid" "utf8.txt" >out.txt 2>err.txt || status=$?
-if ! { [ "$status" = 1 ] && iconv -f GBK -t UTF-8 err.txt | grep -q '^章节表达式无效：' &&
+if ! { [ "$status" = 1 ] && gbk_of err.txt | grep -q '^章节表达式无效：' &&
        [ ! -e invalid ]; }; then
-    fail "invalid expression: status $status, $(iconv -f GBK -t UTF-8 err.txt)"
+    fail "invalid expression: status $status, $(gbk_of err.txt)"
 fi
 
 # The reader's features on this Chinese system: Chinese messages and help; several novels
 # with one failing, each into a folder of its own; names that sort; a size limit; UTF-8
 # volumes that convert back before the source goes; the listing as JSON.
-gbk_of() { iconv -f GBK -t UTF-8 "$1"; }
 status=0
 wine "$split_exe" --no-such "小说.txt" >out.txt 2>err.txt || status=$?
 if ! { [ "$status" = 64 ] && gbk_of err.txt | grep -q '未知的选项或参数：--no-such'; }; then
@@ -215,28 +220,34 @@ assert len(d["headings"]) == int(sys.argv[1]) and sum(v["length"] for v in d["vo
 end_session
 title="Tarvelle V$version"
 probe() { wine "$probe_exe" "$@" </dev/null; }
-# ends PID WHAT: waits (bounded) for the program to end and fails unless its exit code is 0.
-ends() {
-    until_ok 300 ended "$1" || fail "$2: still running after Alt+F4"
+# close_window WHAT: Alt+F4 on the window $wid ends the program $gui, within a bound, with 0.
+close_window() {
+    x windowactivate --sync "$wid" key alt+F4
+    until_ok 300 ended "$gui" || fail "$1: still running after Alt+F4"
     local rc=0
-    wait "$1" || rc=$?
-    [ "$rc" = 0 ] || fail "$2: exit code $rc"
+    wait "$gui" || rc=$?
+    [ "$rc" = 0 ] || fail "$1: exit code $rc"
 }
-# split_in_window WHAT FOLDER NOVEL [SCREENSHOT]: the program, just started with NOVEL of
-# FOLDER, shows the novel loaded, Open disabled and the output folder preset to FOLDER; one
-# click on 分割, the box says so, Return closes it, the volumes beside the novel join back to
-# it, and Alt+F4 ends the program with 0.
-split_in_window() {
-    local what=$1 folder=$2 novel=$3 wid box shown
+# click_split WHAT FOLDER: the program, just started with a novel of FOLDER, shows the novel
+# loaded, Open disabled and the output folder preset to FOLDER; one click on 分割 brings up a
+# box. Sets wid (the window) and box.
+click_split() {
+    local what=$1 folder=$2
     wid=$(wait_window 600 "$title") || fail "$what: no window titled $title"
     probe check "OpenButton.text=文件已打开" OpenButton.enabled=0 \
         "OutputDirEdit.text=$(windows_path "$folder/")" >"$work/probe.out" ||
-        fail "$what: $(iconv -f GBK -t UTF-8 "$work/probe.out")"
+        fail "$what: $(gbk_of "$work/probe.out")"
     until_ok 50 x windowactivate --sync "$wid" || fail "$what: the window cannot be activated"
     # SplitButton stands at 333,59 and is 88x32 in the client area.
     x mousemove --window "$wid" 377 75 click 1
     box=$(wait_window 600 信息) || fail "$what: no box titled 信息 after clicking 分割"
-    shown=$(probe box 信息 | iconv -f GBK -t UTF-8)
+}
+# split_in_window WHAT FOLDER NOVEL [SCREENSHOT]: click_split, the box says the split is done,
+# Return closes it, the volumes beside the novel join back to it, and Alt+F4 ends the program.
+split_in_window() {
+    local what=$1 folder=$2 novel=$3 shown
+    click_split "$what" "$folder"
+    shown=$(probe box 信息 | gbk_of)
     [ "$shown" = "分割成功！" ] || fail "$what: the box after clicking 分割 says: $shown"
     if [ -n "${4:-}" ]; then snap "$4" || fail "no screenshot $4"; fi
     x windowactivate --sync "$box" key Return
@@ -245,8 +256,7 @@ split_in_window() {
     [ "$got" = 3 ] || fail "$what: $got volumes beside the novel, expected 3 (26 pieces, 10 a file)"
     cat "$folder"/novel_{1,2,3}.txt | cmp - "$folder/$novel" ||
         fail "$what: the volumes do not join back to the novel"
-    x windowactivate --sync "$wid" key alt+F4
-    ends "$gui" "folioknife.exe with $what"
+    close_window "folioknife.exe with $what"
 }
 
 # Started with a novel, as the context-menu entry starts it: the file is loaded, Open is
@@ -267,12 +277,8 @@ cp "$work/书库丙/小说.txt" "$work/novel-before-close.txt"
 begin_session
 wine "$gui_exe" "$(windows_path "$work/书库丙/小说.txt")" </dev/null >"$work/gui.out" 2>&1 &
 gui=$!
-wid=$(wait_window 600 "$title") || fail "closed during the box: no window titled $title"
-until_ok 50 x windowactivate --sync "$wid" || fail "closed during the box: no active window"
-x mousemove --window "$wid" 377 75 click 1
-wait_window 600 信息 >/dev/null || fail "closed during the box: no box after clicking 分割"
-x windowactivate --sync "$wid" key alt+F4
-ends "$gui" "folioknife.exe closed while 分割成功！ was up"
+click_split "closed during the box" "$work/书库丙"
+close_window "folioknife.exe closed while 分割成功！ was up"
 cmp -s "$work/书库丙/小说.txt" "$work/novel-before-close.txt" ||
     fail "closed during the box: the novel is not as it was"
 end_session
@@ -297,10 +303,9 @@ wine "$gui_exe" </dev/null >"$work/gui.out" 2>&1 &
 gui=$!
 wid=$(wait_window 600 "$title") || fail "no window titled $title after a plain start"
 probe check >"$work/probe.out" ||
-    fail "the window after a plain start: $(iconv -f GBK -t UTF-8 "$work/probe.out")"
+    fail "the window after a plain start: $(gbk_of "$work/probe.out")"
 snap "$shots/screenshot-presets.png" || fail "no screenshot of the presets"
-x windowactivate --sync "$wid" key alt+F4
-ends "$gui" "folioknife.exe started plainly"
+close_window "folioknife.exe started plainly"
 end_session
 
 echo "test-windows: all passed in $(( $(date +%s) - started )) s"

@@ -24,6 +24,8 @@ at_exit remove_wine_folders
 
 # windows_path PATH: the name Wine's programs know a file of this machine by (drive Z: is /).
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+# gbk_of [FILE]: what a program wrote under code page 936 (FILE, or standard input), in UTF-8.
+gbk_of() { iconv -f GBK -t UTF-8 "$@"; }
 
 # begin_session: a display of our own with openbox on it, and a persistent Wine server whose
 # desktop lives on that display. Each program start under test gets a session of its own, so

@@ -2,8 +2,8 @@
 // rely on behaves as the real windows do.
 #include <chrono>
 #include <cstdlib>
-#include <thread>
 #include <deque>
+#include <thread>
 
 #include "fakes/FakeWindow.h"
 #include "window/WindowConformance.h"
@@ -85,6 +85,11 @@ public:
             if (std::chrono::steady_clock::now() >= end) return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
+    }
+    // The fake's one queue is its queued clicks, handled in order.
+    bool settle() override {
+        window_.handleQueuedClicks();
+        return true;
     }
     void whileLooping(std::function<void()> steps) override {
         window_.duringLoop = [this, steps] {

@@ -19,6 +19,13 @@ expect_status() {
     local got=$?
     [ "$got" = "$want" ] || fail "'$*' exited $got, expected $want; stderr: $(cat err.txt)"
 }
+# seed_random: seeds $RANDOM for a test whose moments are drawn at random, and prints the
+# seed; FK_SEED=<seed> draws the same ones again, so that a failure can be reproduced.
+seed_random() {
+    local seed=${FK_SEED:-$(($(date +%s%N) % 32768))}
+    RANDOM=$seed
+    echo "seed $seed (FK_SEED=$seed draws the same moments again)"
+}
 # joined DIR [COUNT]: the volumes 1..COUNT of DIR (by default all of them), in order.
 joined() {
     local i n=${2:-$(count_volumes "$1")}

@@ -11,6 +11,7 @@ set -u
 split=$(realpath "$1")
 gen=$(realpath "$2")
 source "$(dirname "$0")/common.sh"
+seed_random
 
 "$gen" novel.txt --encoding gbk --chapters 60 --chapter-bytes 20000 >/dev/null
 size=$(stat -c %s novel.txt)
@@ -237,6 +238,8 @@ cmp -s hardlinked/alias.txt novel.txt || fail "the source's second name lost its
 #    without writing; held briefly: wait, then split.
 fresh held
 locked() { ! flock -n "$1/.folioknife-lock" true; }
+# Each holder keeps the lock for as long as its sleep: 12 s, beyond the 10 s a split waits,
+# then 2 s, within them.
 flock held/.folioknife-lock sleep 12 &
 holder=$!
 until_ok 50 locked held || fail "held folder: the lock was not taken"
@@ -290,7 +293,9 @@ for round in 1 2 3 dropbox; do
     [ "$round" = dropbox ] && chmod 333 "both$round/out"
     (run_out=a.out run_err=a.err run "$who" --codepage GBK -n 7 --delete-source -o "both$round/out" "both$round/a.txt"; echo $? > a.status) &
     first=$!
-    sleep 0.0$RANDOM
+    # Not a wait for something: a head start of 0 to 99 ms drawn at random, so that either
+    # split may take the folder first over the rounds.
+    sleep "$(printf '0.%03d' $((RANDOM % 100)))"
     run "$who" --codepage GBK -n 7 --delete-source -o "both$round/out" "both$round/b.txt"
     second=$?
     wait "$first"

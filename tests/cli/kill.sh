@@ -12,9 +12,7 @@ split=$(realpath "$1")
 gen=$(realpath "$2")
 kills=${3:-20}
 source "$(dirname "$0")/common.sh"
-seed=${FK_SEED:-$(($(date +%s%N) % 32768))}
-RANDOM=$seed
-echo "seed $seed"
+seed_random
 
 # About 6 KB a chapter, ten chapters a file: some 690 volumes.
 "$gen" novel.txt --encoding gbk --chapters 6900 --chapter-bytes 6000 >/dev/null
@@ -49,6 +47,7 @@ for i in $(seq 1 "$kills"); do
     at=$((RANDOM * span * 12 / 10 / 32767))
     "$split" --codepage GBK --delete-source -o run/out run/src.txt >/dev/null 2>&1 &
     pid=$!
+    # Not a wait for something: the moment of the kill, drawn at random within the split.
     sleep "$(printf '%d.%03d' $((at / 1000)) $((at % 1000)))"
     kill -KILL "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null

@@ -52,7 +52,8 @@ while True:
     committer=$!
 }
 remount() {
-    umount mnt || { sleep 1; umount mnt; } || fail "the image could not be unmounted"
+    # The committer's last write may still hold the file system for a moment.
+    until_ok 50 umount mnt 2>/dev/null || fail "the image could not be unmounted"
     mount -o loop disk.img mnt || { echo "the image could not be mounted again"; exit 1; }
 }
 
@@ -88,6 +89,7 @@ echo "novel $(stat -c %s novel.txt) bytes, $volumes volumes, a split takes ${spa
 
 # The folder holds the whole novel in its volumes, as a finished split leaves it.
 whole() { [ "$(count_volumes mnt/book)" = "$volumes" ] && joined mnt/book | cmp -s - novel.txt; }
+seed_random
 for i in $(seq 1 "$cuts"); do
     kind=own
     [ $((i % 2)) = 0 ] && kind=delete
@@ -103,6 +105,7 @@ for i in $(seq 1 "$cuts"); do
         pid=$!
         ms=$((RANDOM * span / 32767))
         at="${ms} ms"
+        # Not a wait for something: the moment of the cut, drawn at random within the split.
         sleep "$(printf '%d.%03d' $((ms / 1000)) $((ms % 1000)))"
         cut_power
         wait "$pid" 2>/dev/null

@@ -23,6 +23,7 @@
 #include <set>
 #include <thread>
 
+#include "Settle.h"
 #include "app/Application.h"
 #include "app/qt/QtMainWindow.h"
 #include "folioknife/Version.h"
@@ -48,6 +49,12 @@ struct NoUpdate : fk::app::UpdateCheck {
 
 QString utf8(const char* s) { return QString::fromUtf8(s); }
 Text bytes(const QString& s) { return programText(s.toStdString()); }  // in the code page
+// A novel of one chapter, 第1章, in the program's code page.
+bool writeNovel(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) &&
+           file.write(QByteArray::fromStdString(bytes(utf8("第1章")))) > 0;
+}
 
 // Answers the message boxes and file dialogs that appear, each once, outside the tick that
 // found it: an answer may click the main window and so open a box nested in this one, which
@@ -437,7 +444,7 @@ private slots:
             after = int(boxes.showMessageBox(text, title, fk::app::MessageBoxButtons::YesNo));
         });
         late.join();
-        QTest::qWait(100);
+        QVERIFY(fk::testing::settle());
         QCOMPARE(before.load(), int(fk::app::MessageBoxAnswer::None));
         QCOMPARE(after.load(), int(fk::app::MessageBoxAnswer::None));
         QCOMPARE(seen, QStringList{});
@@ -459,10 +466,7 @@ private slots:
         QTemporaryDir dir;
         // An ASCII name: Qt reads file names as UTF-8 whatever the locale, so under GBK a
         // Chinese name chosen in the dialog names a different file.
-        QFile novel(dir.filePath("novel.txt"));
-        QVERIFY(novel.open(QIODevice::WriteOnly));
-        novel.write(QByteArray::fromStdString(bytes(utf8("第1章"))));
-        novel.close();
+        QVERIFY(writeNovel(dir.filePath("novel.txt")));
         QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo.txt")).constData(), 0600), 0);
         document.replace("kept");
         QStringList seen;
@@ -519,10 +523,7 @@ private slots:
         QFETCH(QString, report);
         QFETCH(QString, text);
         QTemporaryDir dir;
-        QFile file(dir.filePath("novel.txt"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray::fromStdString(bytes(utf8("第1章"))));
-        file.close();
+        QVERIFY(writeNovel(dir.filePath("novel.txt")));
         app->buildMainWindow();
         app->bindEventHandlers();
         QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
@@ -551,7 +552,7 @@ private slots:
         QCoreApplication::sendEvent(window.widget(), &drop);
         QCOMPARE(drop.isAccepted(), taken);
         if (taken) QTRY_COMPARE(seen.size(), 1);
-        QTest::qWait(50);
+        QVERIFY(fk::testing::settle());  // and no box after it
         QCOMPARE(seen, report.isEmpty() ? QStringList{} : QStringList{report});
         QCOMPARE(document.text(), bytes(text));
     }

@@ -14,6 +14,7 @@
 #include <QtTest>
 #include <deque>
 
+#include "Settle.h"
 #include "app/qt/QtMainWindow.h"
 #include "splitter/CodePage.h"
 #include "window/WindowConformance.h"
@@ -118,6 +119,7 @@ public:
     bool waitUntil(const std::function<bool()>& done, int milliseconds) override {
         return QTest::qWaitFor(done, milliseconds);
     }
+    bool settle() override { return folioknife::testing::settle(); }
     void whileLooping(std::function<void()> steps) override {
         watchdog_.start(20000);  // a loop that does not end fails the test instead of hanging
         runInLoop(std::move(steps));

@@ -96,6 +96,38 @@ void pump() {
     }
 }
 
+// A message-only window whose one message marks how far the thread's queue has been handled:
+// posted messages are handled in the order they were posted, whichever loop (ours, a box's)
+// takes them.
+class QueueMarker {
+public:
+    QueueMarker() {
+        WNDCLASSA c{};
+        c.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+            if (m == kMarked) handled_ = static_cast<long>(l);
+            return DefWindowProcA(h, m, w, l);
+        };
+        c.hInstance = GetModuleHandleA(nullptr);
+        c.lpszClassName = "FolioknifeTestQueueMarker";
+        RegisterClassA(&c);  // fails harmlessly once registered
+        window_ = CreateWindowExA(0, c.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  c.hInstance, nullptr);
+    }
+    ~QueueMarker() { DestroyWindow(window_); }
+    // Posts a marker; handled(marker) holds once the queue has been handled up to it.
+    long post() {
+        PostMessageA(window_, kMarked, 0, ++posted_);
+        return posted_;
+    }
+    static bool handled(long marker) { return handled_ >= marker; }
+
+private:
+    static constexpr UINT kMarked = WM_APP + 1;
+    static inline long handled_ = 0;
+    static inline long posted_ = 0;
+    HWND window_ = nullptr;
+};
+
 class Win32Driver : public WindowDriver {
 public:
     Win32Driver() {
@@ -189,6 +221,10 @@ public:
                 return done();
             },
             milliseconds);
+    }
+    bool settle() override {
+        const long marker = marker_.post();
+        return waitUntil([marker] { return QueueMarker::handled(marker); }, 10000);
     }
     void whileLooping(std::function<void()> steps) override {
         // A thread timer is dispatched by the loop to its procedure: the steps run in the loop.
@@ -303,6 +339,7 @@ private:
     }
 
     app::win32::Win32MainWindow window_{GetModuleHandleA(nullptr)};
+    QueueMarker marker_;
     const DWORD uiThread_ = GetCurrentThreadId();
     std::string folder_;
     std::mutex mutex_;

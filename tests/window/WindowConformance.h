@@ -99,6 +99,11 @@ public:
 
     // Handles events until 'done' holds or the bound passes; true when it holds.
     virtual bool waitUntil(const std::function<bool()>& done, int milliseconds = 10000) = 0;
+    // Handles what is queued now: a marker is posted behind it through the same queue and
+    // events are handled until the marker is (true), or the bound passes (false). Events are
+    // handled in order, so whatever the actions before had queued (a click, a deferred
+    // handler, a box) has then been handled too: what must not follow them has had its chance.
+    virtual bool settle() = 0;
     // Arranges that once the window's loop runs, 'steps' run in it and then the window is
     // closed as with its close button.
     virtual void whileLooping(std::function<void()> steps) = 0;
