@@ -175,16 +175,14 @@ void Application::onOpenClicked() {
 void Application::openNovel(const Text& path) {
     openFileDialogPath_ = path;
     openedFromCommandLine_ = false;
-    bool loaded = false;
-    Text failed = splitter::messages::openFailedAt() + path;
+    splitter::Message said(splitter::MessageId::OpenSucceeded);
     {
         BusyScope busy(window_);
         const splitter::FileStatus status = splitter::loadSourceDocument(document_, files_, path);
-        loaded = static_cast<bool>(status);
         // The path, then the system's reason on a line of its own.
-        if (!loaded && !status.error().reason.empty()) failed += "\n" + status.error().reason;
+        if (!status) said = {splitter::MessageId::OpenFailed, {path}, status.error().reason};
     }
-    splitter::showMessageBox(window_, loaded ? splitter::messages::openSucceeded() : failed);
+    splitter::showMessageBox(window_, said);
 }
 
 bool Application::takesDroppedFiles(const std::vector<Text>& paths) const {

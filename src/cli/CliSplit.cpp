@@ -13,10 +13,10 @@
 #include "cli/Catalogue.h"
 #include "cli/CliEpub.h"
 #include "cli/Progress.h"
+#include "cli/SplitterMessages.h"
 
 #include "splitter/ChapterExpression.h"
 #include "splitter/CodePage.h"
-#include "splitter/Messages.h"
 #include "splitter/Path.h"
 #include "splitter/SourceDocument.h"
 #include "splitter/SplitFlow.h"
@@ -127,22 +127,32 @@ private:
     Text folder_;
 };
 
-// Collects what the split reports; the caller prints it where it belongs. The one question,
-// whether to replace another novel's volumes, is answered by --replace.
+// Collects what the split reports, in the run's language as UTF-8; the caller prints it where
+// it belongs. The one question, whether to replace another novel's volumes, is answered by
+// --replace.
 class RecordedMessages : public MessageBoxService {
 public:
-    explicit RecordedMessages(bool replace) : replace_(replace) {}
+    RecordedMessages(bool replace, std::string codePage, bool chinese)
+        : replace_(replace), codePage_(std::move(codePage)), chinese_(chinese) {}
+    MessageBoxAnswer showMessage(const Message& message, MessageBoxButtons buttons) override {
+        return record(messageText(message, codePage_, chinese_), buttons);
+    }
     MessageBoxAnswer showMessageBox(const Text& text, const Text&,
                                     MessageBoxButtons buttons) override {
-        if (buttons == MessageBoxButtons::YesNo)
-            return replace_ ? MessageBoxAnswer::Yes : MessageBoxAnswer::No;
-        texts.push_back(text);
-        return MessageBoxAnswer::Ok;
+        return record(convertForDisplay(text, codePage_, "UTF-8"), buttons);
     }
-    std::vector<Text> texts;
+    std::vector<std::string> texts;
 
 private:
+    MessageBoxAnswer record(std::string utf8, MessageBoxButtons buttons) {
+        if (buttons == MessageBoxButtons::YesNo)
+            return replace_ ? MessageBoxAnswer::Yes : MessageBoxAnswer::No;
+        texts.push_back(std::move(utf8));
+        return MessageBoxAnswer::Ok;
+    }
     bool replace_;
+    std::string codePage_;
+    bool chinese_;
 };
 
 // The line on which a heading stands, without its line end. In UTF-16 a line feed is a unit
@@ -172,41 +182,6 @@ bool isStatefulCodePage(const std::string& codePage) {
     }
     return false;
 }
-
-// The splitter's messages, each with its English text. A message that a folder, a file or a
-// reason follows is recognised by its beginning; the longer ones come first where one begins
-// like another.
-struct SplitterMessage {
-    Text (*chinese)();
-    const char* english;
-};
-const SplitterMessage kSplitterMessages[] = {
-    {messages::noDocument, "the novel holds no text"},
-    {messages::noExpression, "give a chapter expression (a regular expression)"},
-    {messages::badChaptersPerFile,
-     "error: the chapters per file are not a number, or fewer than 1"},
-    {messages::noOutputDirectory, "error: give an output folder"},
-    {messages::invalidExpression, "invalid chapter expression: "},
-    {messages::tooComplex, "the chapter expression is too complex to search to its end"},
-    {messages::noHeadings,
-     "no chapter heading found: the whole text went into one file. Check the prefix, the "
-     "suffix (such as 回, 节, 卷) or the expression"},
-    {messages::splitDone, "split done"},
-    {messages::writeFailed, "split failed: cannot write the file "},
-    {messages::duplicateVolumeName, "split failed: two files would get one name: "},
-    {messages::sourceKept, "source kept: the output files do not hold all of the source"},
-    {messages::sourceIsOutput, "source kept: the source is one of the output files"},
-    {messages::sourceNotDeleted, "source kept: "},
-    {messages::folderBusy, "split failed: another split is using the output folder "},
-    {messages::folderBusyReason, "another split is using the output folder "},
-    {messages::openFailedAt, "cannot open: "},
-    {messages::folderLockFailed, "split failed: cannot lock the output folder "},
-    {messages::otherVolumesFound,
-     "split failed: the output folder holds volumes of another novel: "},
-    {messages::replaceHint, "choose another output folder, or replace them with --replace"},
-    {messages::cannotReadBack, "source kept: cannot read back "},
-    {messages::cutShortDuringSplit, "the novel was cut short by another program during the split"},
-};
 
 // The folder 'name' inside 'folder', with one separator between them.
 Text insideFolder(const Text& folder, const Text& name, const std::string& separator) {
@@ -312,56 +287,6 @@ Text novelStem(const Text& path, bool windows) {
     return name;
 }
 
-std::string localizeSplitterMessage(const Text& text, const std::string& codePage, bool chinese) {
-    const auto utf8 = [&](const Text& t) { return convertForDisplay(t, codePage, "UTF-8"); };
-    if (chinese || text.empty()) return utf8(text);
-    // The suggestion of another suffix: the suffix and the count sit inside the text.
-    for (const char* suffix : {"回", "节", "卷", "集", "部", "篇"}) {
-        const Text pattern = messages::suffixWouldFind(programText(suffix), 0);
-        const std::size_t zero = pattern.rfind('0');
-        const Text head = pattern.substr(0, zero);
-        const Text tail = pattern.substr(zero + 1);
-        if (text.size() > head.size() + tail.size() && text.rfind(head, 0) == 0 &&
-            text.compare(text.size() - tail.size(), tail.size(), tail) == 0) {
-            return trf(
-                "no chapter heading found: the whole text went into one file. The suffix "
-                "\"{1}\" would find {2} chapter headings",
-                {utf8(programText(suffix)),
-                 text.substr(head.size(), text.size() - head.size() - tail.size())});
-        }
-    }
-    // The split by another suffix: both suffixes and the count sit inside the text.
-    const Text marks[] = {programText("未找到“"), programText("”章节标题，已按“"),
-                          programText("”分割：共 "), programText(" 个章节标题")};
-    if (text.rfind(marks[0], 0) == 0 && text.size() > marks[0].size() + marks[3].size() &&
-        text.compare(text.size() - marks[3].size(), marks[3].size(), marks[3]) == 0) {
-        const std::size_t asked = marks[0].size();
-        const std::size_t used = text.find(marks[1], asked);
-        const std::size_t count = used == Text::npos ? used : text.find(marks[2], used);
-        if (count != Text::npos) {
-            const std::size_t usedFrom = used + marks[1].size();
-            const std::size_t countFrom = count + marks[2].size();
-            return trf(
-                "no chapter heading with \"{1}\" found; split by \"{2}\": {3} chapter "
-                "headings",
-                {utf8(text.substr(asked, used - asked)),
-                 utf8(text.substr(usedFrom, count - usedFrom)),
-                 text.substr(countFrom, text.size() - marks[3].size() - countFrom)});
-        }
-    }
-    const SplitterMessage* best = nullptr;
-    std::size_t bestLength = 0;
-    for (const SplitterMessage& m : kSplitterMessages) {
-        const Text known = m.chinese();
-        if (known.size() > bestLength && text.rfind(known, 0) == 0) {
-            best = &m;
-            bestLength = known.size();
-        }
-    }
-    if (!best) return utf8(text);
-    return best->english + localizeSplitterMessage(text.substr(bestLength), codePage, false);
-}
-
 namespace {
 
 // The line on which a heading stands, in UTF-8; a "line" may be megabytes long: its start,
@@ -399,8 +324,8 @@ private:
     std::string inUtf8(const Text& text) const {
         return convertForDisplay(text, codePage_, "UTF-8");
     }
-    std::string localize(const Text& text) const {
-        return localizeSplitterMessage(text, codePage_, chinese_);
+    std::string localize(const Message& message) const {
+        return messageText(message, codePage_, chinese_);
     }
     void complain(const std::string& utf8) { err_ << "folioknife-split: " << say(utf8) << "\n"; }
     // A novel's own message, naming it when there are several.
@@ -555,7 +480,7 @@ bool CliRun::loadNovel(SourceDocument& document, CountingFileService& counting,
                 files_->lockFolder(folder, kFolderLockWait, busy)) {
             recoverFolder(*files_, nativePathStyle(), folder, std::nullopt);
         } else if (busy) {
-            report(localize(messages::folderBusy() + folder));
+            report(localize(Message(MessageId::FolderBusy, {folder})));
             fail(kExitFileError);
             return false;
         }
@@ -567,9 +492,7 @@ bool CliRun::loadNovel(SourceDocument& document, CountingFileService& counting,
         report(trf("not a regular file: {1}", {inUtf8(novel_)}));
     } else {
         // The path, then the system's reason on a line of its own.
-        const Text& reason = loaded.error().reason;
-        report(localize(messages::openFailedAt() + novel_) +
-               (reason.empty() ? std::string() : "\n" + inUtf8(reason)));
+        report(localize(Message(MessageId::OpenFailed, {novel_}, loaded.error().reason)));
     }
     fail(kExitFileError);
     return false;
@@ -579,7 +502,7 @@ std::optional<SplitPlan> CliRun::plan(SourceDocument& document, CliSettings& set
                                       PlanUse use) {
     SplitPlan planned = planSplit(document, settings, use);
     if (planned.ready()) return planned;
-    report(localize(planned.refusal));
+    report(localize(*planned.refusal));
     fail(kExitRefused);
     return std::nullopt;
 }
@@ -588,7 +511,7 @@ void CliRun::makeBook(SourceDocument& document, CliSettings& settings) {
     const std::optional<SplitPlan> planned = plan(document, settings, PlanUse::Book);
     if (!planned) return;
     const SplitPlan& plan = *planned;
-    if (!plan.suffixNote.empty()) report(localize(plan.suffixNote));
+    if (plan.suffixNote) report(localize(*plan.suffixNote));
     // Beside the novel, or in the -o folder; never in a folder of its own.
     const Text book = !o_.epubPath.empty()
                           ? o_.epubPath
@@ -635,7 +558,7 @@ void CliRun::listNovel(SourceDocument& document, CliSettings& settings) {
     const SplitPlan& plan = *planned;
     const HeadingSearch& search = plan.search;
     std::vector<std::string> notes;
-    if (!plan.suffixNote.empty()) notes.push_back(localize(plan.suffixNote));
+    if (plan.suffixNote) notes.push_back(localize(*plan.suffixNote));
     if (search.leftOutInText + search.leftOutAsContents > 0) {
         notes.push_back(
             trf("left out {1} match(es) inside running text and {2} "
@@ -648,12 +571,12 @@ void CliRun::listNovel(SourceDocument& document, CliSettings& settings) {
                 "headers, running titles); --anywhere keeps them",
                 {std::to_string(search.leftOutRepeated)}));
     }
-    if (!plan.headingsNote.empty()) notes.push_back(localize(plan.headingsNote));
+    if (plan.headingsNote) notes.push_back(localize(*plan.headingsNote));
     if (o_.json) return listInJson(plan, notes);
     if (several_) out_ << "file: " << convertForDisplay(novel_, codePage_, terminal_) << '\n';
     out_ << "encoding: " << plan.encoding.codePage << '\n';
     // Which suffix the headings were found with, when not the one asked for: in the header.
-    if (!plan.suffixNote.empty()) out_ << say(notes.front()) << '\n';
+    if (plan.suffixNote) out_ << say(notes.front()) << '\n';
     for (std::size_t i = 0; i < plan.headings().size(); ++i) {
         const ExpressionMatch& m = plan.headings()[i];
         out_ << i + 1 << '\t' << m.offset << '\t'
@@ -665,7 +588,7 @@ void CliRun::listNovel(SourceDocument& document, CliSettings& settings) {
 
 void CliRun::splitNovel(SourceDocument& document, CliSettings& settings, const Text& folder,
                         CountingFileService& counting) {
-    RecordedMessages reports(o_.replace);
+    RecordedMessages reports(o_.replace, codePage_, chinese_);
     SplitOutcome outcome;
     {
         ProgressLine progress(err_, o_.progress && !o_.quiet, inUtf8(novel_),
@@ -673,8 +596,7 @@ void CliRun::splitNovel(SourceDocument& document, CliSettings& settings, const T
         outcome = runSplit(document, settings, counting, reports, nativePathStyle());
     }
     if (outcome.status == SplitOutcome::Status::Declined) {
-        report(localize(messages::otherVolumesFound() + outcome.failedFile) + "\n" +
-               localize(messages::replaceHint()));
+        report(localize(Message(MessageId::OtherVolumesFound, {outcome.failedFile})));
         return fail(kExitFileError);
     }
     if (outcome.unconvertibleAt) {
@@ -684,7 +606,7 @@ void CliRun::splitNovel(SourceDocument& document, CliSettings& settings, const T
                 {volumeEncodingNamed(o_.to), std::to_string(*outcome.unconvertibleAt),
                  std::to_string(outcome.unconvertibleLine)}));
     } else if (outcome.status != SplitOutcome::Status::Done) {
-        for (const Text& t : reports.texts) report(localize(t));
+        for (const std::string& text : reports.texts) report(text);
     }
     if (outcome.status != SplitOutcome::Status::Done) {
         return fail(outcome.status == SplitOutcome::Status::Refused ? kExitRefused
@@ -692,12 +614,12 @@ void CliRun::splitNovel(SourceDocument& document, CliSettings& settings, const T
     }
     // The first report is the success; the others are notes, and the last, when the source
     // was kept, says why: on standard error too, as a warning.
-    for (std::size_t i = 1; i < reports.texts.size(); ++i) report(localize(reports.texts[i]));
+    for (std::size_t i = 1; i < reports.texts.size(); ++i) report(reports.texts[i]);
     std::string source = tr("source kept (--delete-source not given)");
     if (outcome.sourceDeleted) {
         source = tr("source deleted");
     } else if (outcome.sourceKept) {
-        source = localize(reports.texts.back());
+        source = reports.texts.back();
     }
     out_ << say(trf("{1}: split done: {2} headings, {3} files in {4}; {5}",
                     {inUtf8(novel_), std::to_string(outcome.headings),

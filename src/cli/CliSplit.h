@@ -64,12 +64,6 @@ splitter::Text novelStem(const splitter::Text& path, bool windows);
 // True for a name that ends in ".txt", in any case.
 bool isTextFileName(const splitter::Text& name);
 
-// One of the splitter's messages (in 'codePage') in the run's language, as UTF-8: itself under
-// Chinese, else the English catalogue text, with what follows a known beginning (a folder, a
-// file, a reason) kept as it is.
-std::string localizeSplitterMessage(const splitter::Text& text, const std::string& codePage,
-                                    bool chinese);
-
 // Runs a split or a listing as the options say; returns the exit status. Texts arrive in the
 // terminal's encoding and are printed in it.
 int runCli(CliOptions options, std::ostream& out, std::ostream& err);

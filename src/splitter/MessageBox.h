@@ -2,6 +2,7 @@
 // Where the program reports: a message box in the window, the terminal in the command-line
 // splitter. The split, the window's handlers and the update check all report through this.
 #include "splitter/CodePage.h"
+#include "splitter/Messages.h"
 
 namespace folioknife::splitter {
 
@@ -26,12 +27,17 @@ public:
     virtual ~MessageBoxService() = default;
     virtual MessageBoxAnswer showMessageBox(const Text& text, const Text& title,
                                             MessageBoxButtons buttons) = 0;
+    // One of the splitter's messages, under the title "信息": in its Chinese text, unless the
+    // service says it in words of its own.
+    virtual MessageBoxAnswer showMessage(const Message& message, MessageBoxButtons buttons);
 };
 
 // The one way every report is made: the title "信息" when none is given, an OK button by
 // default.
 MessageBoxAnswer showMessageBox(MessageBoxService& boxes, const Text& text,
                                 const Text& title = Text(),
+                                MessageBoxButtons buttons = MessageBoxButtons::Ok);
+MessageBoxAnswer showMessageBox(MessageBoxService& boxes, const Message& message,
                                 MessageBoxButtons buttons = MessageBoxButtons::Ok);
 
 }  // namespace folioknife::splitter

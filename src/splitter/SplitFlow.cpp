@@ -6,7 +6,6 @@
 #include <set>
 
 #include "splitter/ChapterHeadings.h"
-#include "splitter/Messages.h"
 #include "splitter/Recode.h"
 #include "splitter/VolumeFiles.h"
 #include "splitter/VolumeNames.h"
@@ -74,7 +73,7 @@ public:
     SplitOutcome run();
 
 private:
-    SplitOutcome refuse(const Text& message);
+    SplitOutcome refuse(const Message& message);
     // Ends the split early: the stream closed, the folder let go.
     SplitOutcome stop(SplitOutcome::Status status);
     void addMarks();
@@ -82,7 +81,7 @@ private:
     bool clearFolder();
     bool writeVolumes();
     void deleteSource();
-    Text whySourceKept(const Text& path);
+    std::optional<Message> whySourceKept(const Text& path);
 
     SourceDocument& document_;
     SplitSettings& settings_;
@@ -102,7 +101,7 @@ private:
     std::unique_ptr<FolderLock> lock_;
 };
 
-SplitOutcome SplitRun::refuse(const Text& message) {
+SplitOutcome SplitRun::refuse(const Message& message) {
     showMessageBox(boxes_, message);
     outcome_.status = SplitOutcome::Status::Refused;
     return outcome_;
@@ -148,7 +147,8 @@ bool SplitRun::convertVolumes() {
             }
             outcome_.unconvertibleAt = at;
             outcome_.unconvertibleLine = line;
-            refuse(messages::cannotConvert(programText(to), line, at));
+            refuse(Message(MessageId::CannotConvert,
+                           {programText(to), std::to_string(line), std::to_string(at)}));
             return false;
         }
         before += joined.size();
@@ -171,9 +171,9 @@ bool SplitRun::clearFolder() {
         Expected<std::unique_ptr<FolderLock>> locked =
             files_.lockFolder(folder_, kFolderLockWait, busy);
         if (!locked) {
-            Text message = (busy ? messages::folderBusy() : messages::folderLockFailed()) + folder_;
-            const Text& reason = locked.error().reason;
-            if (!busy && !reason.empty()) message += "\n" + reason;
+            const Message message =
+                busy ? Message(MessageId::FolderBusy, {folder_})
+                     : Message(MessageId::FolderLockFailed, {folder_}, locked.error().reason);
             stop(busy ? SplitOutcome::Status::FolderBusy : SplitOutcome::Status::LockFailed);
             showMessageBox(boxes_, message);
             return false;
@@ -197,8 +197,10 @@ bool SplitRun::clearFolder() {
         }
         lock_.reset();
         const Text first = nameIn(found.front().path, separator_);
-        if (showMessageBox(boxes_, messages::replaceOtherVolumes(first, found.size()), Text(),
-                           MessageBoxButtons::YesNo) != MessageBoxAnswer::Yes) {
+        if (showMessageBox(
+                boxes_,
+                Message(MessageId::ReplaceOtherVolumes, {first, std::to_string(found.size())}),
+                MessageBoxButtons::YesNo) != MessageBoxAnswer::Yes) {
             stop(SplitOutcome::Status::Declined);
             outcome_.failedFile = found.front().path;
             return false;
@@ -211,9 +213,7 @@ bool SplitRun::writeVolumes() {
     if (std::optional<FileFailure> failure =
             installVolumes(files_, style_, folder_, names_, plan_.volumes, removed_)) {
         stop(SplitOutcome::Status::WriteFailed);
-        Text message = messages::writeFailed() + failure->file;
-        if (!failure->reason.empty()) message += "\n" + failure->reason;
-        showMessageBox(boxes_, message);
+        showMessageBox(boxes_, Message(MessageId::WriteFailed, {failure->file}, failure->reason));
         outcome_.failedFile = failure->file;
         return false;
     }
@@ -221,18 +221,18 @@ bool SplitRun::writeVolumes() {
     return true;
 }
 
-// Why the source at 'path' stays; empty when it was deleted.
-Text SplitRun::whySourceKept(const Text& path) {
+// Why the source at 'path' stays; nothing when it was deleted.
+std::optional<Message> SplitRun::whySourceKept(const Text& path) {
     std::uint64_t bytesWritten = 0;
     for (const Volume& volume : plan_.volumes) bytesWritten += volume.size();
     if (!converting_ && bytesWritten - marksAdded_ != plan_.text.size())
-        return messages::sourceKept();
+        return MessageId::SourceKept;
     bool busy = false;
     Expected<std::unique_ptr<FolderLock>> locked =
         files_.lockFolder(folder_, kFolderLockWait, busy);
     if (!locked) {
-        return messages::sourceNotDeleted() +
-               (busy ? messages::folderBusyReason() + folder_ : locked.error().reason);
+        return busy ? Message(MessageId::SourceFolderBusy, {folder_})
+                    : Message(MessageId::SourceNotDeleted, {locked.error().reason});
     }
     lock_ = std::move(*locked);
     // Held again so that no other split changes the volumes between the check and the
@@ -242,39 +242,39 @@ Text SplitRun::whySourceKept(const Text& path) {
     switch (deletion.verdict) {
         case SourceVerdict::Deleted:
             outcome_.sourceDeleted = true;
-            return {};
+            return std::nullopt;
         case SourceVerdict::NotWhole:
-            return messages::sourceKept();
+            return MessageId::SourceKept;
         case SourceVerdict::IsOutput:
-            return messages::sourceIsOutput();
+            return MessageId::SourceIsOutput;
         case SourceVerdict::Failed:
-            return messages::sourceNotDeleted() + deletion.reason;
+            return Message(MessageId::SourceNotDeleted, {deletion.reason});
         case SourceVerdict::Unreadable:
-            return messages::cannotReadBack() + nameIn(deletion.file, separator_) +
-                   programText("：") + deletion.reason;
+            return Message(MessageId::CannotReadBack,
+                           {nameIn(deletion.file, separator_), deletion.reason});
     }
-    return {};
+    return std::nullopt;
 }
 
 void SplitRun::deleteSource() {
     const Text path = settings_.sourcePath();
-    Text kept;
+    std::optional<Message> kept;
     if (!path.empty()) {
         kept = whySourceKept(path);
     } else if (settings_.sourceFromCommandLine()) {
         // A novel handed over on the command line (the context-menu entry) is not deleted.
-        kept = messages::notChosenWithOpen();
+        kept = MessageId::NotChosenWithOpen;
     }
-    if (!kept.empty()) {
+    if (kept) {
         outcome_.sourceKept = true;
-        showMessageBox(boxes_, kept);
+        showMessageBox(boxes_, *kept);
     }
 }
 
 SplitOutcome SplitRun::run() {
     plan_ = planSplit(document_, settings_);
     outcome_.headings = static_cast<std::int64_t>(plan_.headings().size());
-    if (!plan_.ready()) return refuse(plan_.refusal);
+    if (!plan_.ready()) return refuse(*plan_.refusal);
     folder_ = settings_.outputDirectory();
     for (const Text& name : plan_.names)
         names_.push_back(settings_.outputDirectory() + separator_ + name);
@@ -288,10 +288,10 @@ SplitOutcome SplitRun::run() {
     // Not held while the user reads the message: another split may go on meanwhile.
     lock_.reset();
     document_.stream().close();
-    showMessageBox(boxes_, messages::splitDone());
+    showMessageBox(boxes_, Message(MessageId::SplitDone));
     outcome_.status = SplitOutcome::Status::Done;
-    for (const Text* note : {&plan_.suffixNote, &plan_.headingsNote}) {
-        if (!note->empty()) showMessageBox(boxes_, *note);
+    for (const std::optional<Message>* note : {&plan_.suffixNote, &plan_.headingsNote}) {
+        if (*note) showMessageBox(boxes_, **note);
     }
     if (settings_.deleteSource()) deleteSource();
     return outcome_;

@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "splitter/ChapterExpression.h"
-#include "splitter/Messages.h"
 #include "splitter/TextToInteger.h"
 #include "splitter/VolumeNames.h"
 
@@ -109,8 +108,8 @@ std::size_t SplitPlan::volumeAt(std::int64_t offset) const {
 namespace {
 
 // The plan, refused with 'message': for the caller to return at once.
-SplitPlan refused(SplitPlan& plan, const Text& message) {
-    plan.refusal = message;
+SplitPlan refused(SplitPlan& plan, MessageId message) {
+    plan.refusal = Message(message);
     return std::move(plan);
 }
 
@@ -119,14 +118,14 @@ bool planExpression(SplitPlan& plan, SplitSettings& settings) {
     plan.expression = buildChapterExpression(settings);
     const ChapterExpression& e = plan.expression;
     if (!e.defaultMode && e.custom.empty()) {
-        plan.refusal = messages::noExpression();
+        plan.refusal = Message{MessageId::NoExpression};
         return false;
     }
     if (std::string reason = e.defaultMode
                                  ? defaultExpressionError(e.prefix, e.suffix, plan.encoding)
                                  : customExpressionError(e.custom);
         !reason.empty()) {
-        plan.refusal = messages::invalidExpression() + programText(reason);
+        plan.refusal = Message{MessageId::InvalidExpression, {programText(reason)}};
         return false;
     }
     return true;
@@ -137,7 +136,8 @@ void planHeadingNotes(SplitPlan& plan, SplitSettings& settings) {
     const auto found = static_cast<std::int64_t>(plan.headings().size());
     if (plan.search.otherSuffix) {
         plan.suffixNote =
-            messages::otherSuffixUsed(plan.expression.suffix, plan.search.suffix, found);
+            Message{MessageId::OtherSuffixUsed,
+                    {plan.expression.suffix, plan.search.suffix, std::to_string(found)}};
     } else if (found == 0) {
         // The whole novel goes into one file. Every match counting, name the suffix that would
         // have found headings.
@@ -145,8 +145,9 @@ void planHeadingNotes(SplitPlan& plan, SplitSettings& settings) {
             plan.expression.defaultMode && settings.anywhere()
                 ? suggestSuffix(plan.expression.prefix, plan.text.view(), plan.encoding, plan.rules)
                 : std::nullopt;
-        plan.headingsNote = better ? messages::suffixWouldFind(better->first, better->second)
-                                   : messages::noHeadings();
+        plan.headingsNote = better ? Message{MessageId::SuffixWouldFind,
+                                             {better->first, std::to_string(better->second)}}
+                                   : Message{MessageId::NoHeadings};
     }
 }
 
@@ -174,7 +175,7 @@ void planFiles(SplitPlan& plan, SourceDocument& document, SplitSettings& setting
         for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         if (!taken.insert(key).second) {
             document.stream().close();
-            plan.refusal = messages::duplicateVolumeName() + name;
+            plan.refusal = Message{MessageId::DuplicateVolumeName, {name}};
             return;
         }
     }
@@ -184,16 +185,16 @@ void planFiles(SplitPlan& plan, SourceDocument& document, SplitSettings& setting
 
 SplitPlan planSplit(SourceDocument& document, SplitSettings& settings, PlanUse use) {
     SplitPlan plan;
-    if (document.text().empty()) return refused(plan, messages::noDocument());
+    if (document.text().empty()) return refused(plan, MessageId::NoDocument);
     plan.text = document.sharedText();
     plan.encoding = document.encoding();
     if (!planExpression(plan, settings)) return plan;
     if (use != PlanUse::Book) {
         plan.perVolume = textToInteger(settings.chaptersPerFileText());
-        if (plan.perVolume < 1) return refused(plan, messages::badChaptersPerFile());
+        if (plan.perVolume < 1) return refused(plan, MessageId::BadChaptersPerFile);
     }
     if (use == PlanUse::Volumes && settings.outputDirectory().empty())
-        return refused(plan, messages::noOutputDirectory());
+        return refused(plan, MessageId::NoOutputDirectory);
 
     const ChapterExpression& e = plan.expression;
     plan.rules = headingRulesFor(e.defaultMode, settings.anywhere());
@@ -203,7 +204,7 @@ SplitPlan planSplit(SourceDocument& document, SplitSettings& settings, PlanUse u
                       : searchCustomHeadings(e.custom, text, plan.encoding, plan.rules);
     // An engine that gave up would leave chapters uncut: nothing is written.
     if (plan.search.status != HeadingSearch::Status::Done)
-        return refused(plan, messages::tooComplex());
+        return refused(plan, MessageId::TooComplex);
     if (use == PlanUse::Book) {
         if (plan.search.otherSuffix) planHeadingNotes(plan, settings);
         return plan;

@@ -12,6 +12,7 @@
 #include "splitter/CodePage.h"
 #include "splitter/DocumentEncoding.h"
 #include "splitter/ExpressionMatcher.h"
+#include "splitter/Messages.h"
 #include "splitter/Recode.h"
 #include "splitter/SharedBytes.h"
 #include "splitter/SourceDocument.h"
@@ -28,10 +29,9 @@ enum class PlanUse {
 };
 
 struct SplitPlan {
-    // The message of the first check that failed, in the program's code page; empty when the
-    // plan is ready.
-    Text refusal;
-    bool ready() const { return refusal.empty(); }
+    // The message of the first check that failed; nothing when the plan is ready.
+    std::optional<Message> refusal;
+    bool ready() const { return !refusal; }
 
     ChapterExpression expression;
     // The text planned and its encoding, kept alive for the plan's views: a message box of a
@@ -52,8 +52,8 @@ struct SplitPlan {
     // For the user once the headings are known: the suffix that took the place of the one
     // asked for, or that no heading was found (and, every match counting, which suffix would
     // have found some). At most one of them.
-    Text suffixNote;
-    Text headingsNote;
+    std::optional<Message> suffixNote;
+    std::optional<Message> headingsNote;
 
     const std::vector<ExpressionMatch>& headings() const { return search.headings; }
     // The volume (1-based) that holds the byte at 'offset' of the text.

@@ -9,10 +9,11 @@
 
 namespace folioknife::app {
 namespace {
+using splitter::chineseText;
+using splitter::MessageId;
 using testing::CodePageScope;
 using testing::FakeFileService;
 using testing::FakeWindow;
-namespace messages = splitter::messages;
 
 struct RecordingContextMenu : ContextMenuEntry {
     FakeWindow* window;
@@ -139,7 +140,7 @@ TEST_F(ApplicationTest, AFileThatCannotBeLoadedFromTheCommandLineIsReportedOnlyB
     EXPECT_TRUE(window.boxes.empty());
     EXPECT_EQ(window.controls[Control::OutputDirEdit].text, "");
     window.click(Control::SplitButton);
-    EXPECT_EQ(window.boxTexts(), std::vector<Text>{messages::noDocument()});
+    EXPECT_EQ(window.boxTexts(), std::vector<Text>{chineseText(MessageId::NoDocument)});
 }
 
 TEST_F(ApplicationTest, OpenReportsTheLoadAndCancelChangesNothing) {
@@ -154,9 +155,10 @@ TEST_F(ApplicationTest, OpenReportsTheLoadAndCancelChangesNothing) {
     EXPECT_EQ(document.text(), novel);
     window.click(Control::OpenButton);
     EXPECT_EQ(document.text(), "");
-    EXPECT_EQ(window.boxTexts(),
-              (std::vector<Text>{messages::openSucceeded(),
-                                 messages::openFailedAt() + "/gone.txt\ncannot open"}));
+    EXPECT_EQ(
+        window.boxTexts(),
+        (std::vector<Text>{chineseText(MessageId::OpenSucceeded),
+                           chineseText({MessageId::OpenFailed, {"/gone.txt"}, "cannot open"})}));
     EXPECT_EQ(window.boxes[0].title, "信息");
     EXPECT_EQ(window.boxes[0].buttons, MessageBoxButtons::Ok);
 }
@@ -167,15 +169,16 @@ TEST_F(ApplicationTest, OpenAndSplitAreBusyOnlyUntilTheirBoxes) {
     window.openDialogAnswers = {std::string("/books/novel.txt")};
     window.log.clear();
     window.click(Control::OpenButton);
-    EXPECT_EQ(window.log, (std::vector<std::string>{"openDialog", "busy", "idle",
-                                                    "box " + messages::openSucceeded()}));
+    EXPECT_EQ(window.log,
+              (std::vector<std::string>{"openDialog", "busy", "idle",
+                                        "box " + chineseText(MessageId::OpenSucceeded)}));
     struct Case {
         Text outputDirectory;
         std::vector<std::string> log;
     } cases[] = {
-        {"/out", {"busy", "idle", "box " + messages::splitDone(), "busy", "idle"}},
+        {"/out", {"busy", "idle", "box " + chineseText(MessageId::SplitDone), "busy", "idle"}},
         // A check that fails shows its box with the ordinary cursor too.
-        {"", {"busy", "idle", "box " + messages::noOutputDirectory(), "busy", "idle"}},
+        {"", {"busy", "idle", "box " + chineseText(MessageId::NoOutputDirectory), "busy", "idle"}},
     };
     for (const auto& c : cases) {
         window.controls[Control::OutputDirEdit].text = c.outputDirectory;
@@ -197,14 +200,24 @@ TEST_F(ApplicationTest, ADroppedTxtFileLoadsAsOpenDoesWhileNoNovelIsLoaded) {
         Text text;  // the document afterwards
         std::vector<Text> boxes;
     } cases[] = {
-        {"one novel", "", {"/books/novel.txt"}, true, novel, {messages::openSucceeded()}},
-        {"upper case", "", {"/books/B.TXT"}, true, "第1章 upper", {messages::openSucceeded()}},
+        {"one novel",
+         "",
+         {"/books/novel.txt"},
+         true,
+         novel,
+         {chineseText(MessageId::OpenSucceeded)}},
+        {"upper case",
+         "",
+         {"/books/B.TXT"},
+         true,
+         "第1章 upper",
+         {chineseText(MessageId::OpenSucceeded)}},
         {"cannot be read",
          "",
          {"/gone.txt"},
          true,
          "",
-         {messages::openFailedAt() + "/gone.txt\ncannot open"}},
+         {chineseText({MessageId::OpenFailed, {"/gone.txt"}, "cannot open"})}},
         {"a novel is loaded", "kept", {"/books/novel.txt"}, false, "kept", {}},
         {"not a .txt", "", {"/books/novel.epub"}, false, "", {}},
         {"no extension", "", {"/books/txt"}, false, "", {}},
@@ -293,8 +306,9 @@ TEST_F(ApplicationTest, SplitReadsTheControlsAfreshAndDeletesOnlyTheDialogsFile)
     window.click(Control::SplitButton);  // a second split of the same document, fresh settings
     EXPECT_EQ(fs.files.at("/out/novel_2.txt"), "第2章 b\n第3章 c\n");
     EXPECT_EQ(fs.files.count("/books/novel.txt"), 0u);
-    EXPECT_EQ(window.boxTexts(), (std::vector<Text>{messages::openSucceeded(),
-                                                    messages::splitDone(), messages::splitDone()}));
+    EXPECT_EQ(window.boxTexts(), (std::vector<Text>{chineseText(MessageId::OpenSucceeded),
+                                                    chineseText(MessageId::SplitDone),
+                                                    chineseText(MessageId::SplitDone)}));
 }
 
 TEST_F(ApplicationTest, ADocumentFromTheCommandLineIsNeverDeleted) {
@@ -304,8 +318,8 @@ TEST_F(ApplicationTest, ADocumentFromTheCommandLineIsNeverDeleted) {
     EXPECT_EQ(fs.files.count("/books/novel.txt"), 1u);
     EXPECT_EQ(fs.files.count("/books//novel_1.txt"), 1u);  // the derived folder keeps its "/"
     // The note after the success says why the novel was kept.
-    EXPECT_EQ(window.boxTexts(),
-              (std::vector<Text>{messages::splitDone(), messages::notChosenWithOpen()}));
+    EXPECT_EQ(window.boxTexts(), (std::vector<Text>{chineseText(MessageId::SplitDone),
+                                                    chineseText(MessageId::NotChosenWithOpen)}));
 }
 
 TEST_F(ApplicationTest, AClickWhileAMessageBoxIsUpRunsNested) {
@@ -314,8 +328,8 @@ TEST_F(ApplicationTest, AClickWhileAMessageBoxIsUpRunsNested) {
     window.controls[Control::OutputDirEdit].text = "/out";
     window.whileBoxShown = [&](const FakeWindow::Box&) { window.click(Control::SplitButton); };
     window.click(Control::OpenButton);
-    EXPECT_EQ(window.boxTexts(),
-              (std::vector<Text>{messages::openSucceeded(), messages::splitDone()}));
+    EXPECT_EQ(window.boxTexts(), (std::vector<Text>{chineseText(MessageId::OpenSucceeded),
+                                                    chineseText(MessageId::SplitDone)}));
     EXPECT_EQ(fs.files.at("/out/novel_1.txt"), novel);
 }
 
@@ -327,7 +341,7 @@ TEST_F(ApplicationTest, AnOpenNestedInTheSuccessBoxDoesNotDisturbTheFinishingSpl
     window.controls[Control::OutputDirEdit].text = "/out";
     window.controls[Control::DeleteSourceCheck].checked = true;
     window.whileBoxShown = [&](const FakeWindow::Box& box) {
-        if (box.text == messages::splitDone()) window.click(Control::OpenButton);
+        if (box.text == chineseText(MessageId::SplitDone)) window.click(Control::OpenButton);
     };
     window.click(Control::SplitButton);
     // The split deletes the novel it wrote out, not the file opened meanwhile.
@@ -347,15 +361,16 @@ TEST_F(ApplicationTest, TheSourceIsDeletedOnceWhenASplitRunsInsideTheFirstOnesBo
     window.controls[Control::DeleteSourceCheck].checked = true;
     bool nested = false;
     window.whileBoxShown = [&](const FakeWindow::Box& box) {
-        if (box.text == messages::splitDone() && !nested) {
+        if (box.text == chineseText(MessageId::SplitDone) && !nested) {
             nested = true;
             window.click(Control::SplitButton);
         }
     };
     window.click(Control::SplitButton);
     EXPECT_EQ(fs.files.count("/books/novel.txt"), 0u);
-    EXPECT_EQ(window.boxTexts(), (std::vector<Text>{messages::openSucceeded(),
-                                                    messages::splitDone(), messages::splitDone()}));
+    EXPECT_EQ(window.boxTexts(), (std::vector<Text>{chineseText(MessageId::OpenSucceeded),
+                                                    chineseText(MessageId::SplitDone),
+                                                    chineseText(MessageId::SplitDone)}));
 }
 
 }  // namespace

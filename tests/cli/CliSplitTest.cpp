@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "cli/CliSplit.h"
-#include "splitter/Messages.h"
 #include "splitter/Path.h"
 
 namespace folioknife::cli {
@@ -76,26 +75,6 @@ TEST(Options, SizesEncodingsAndNovelNames) {
     EXPECT_EQ(novelStem("D:/books\\x.txt", true), "x");
     EXPECT_EQ(novelStem("D:x.txt", true), "x");
     EXPECT_EQ(novelStem("notes", false), "notes");
-}
-
-TEST(Messages, SplitterTextsSayTheirEnglishWithWhatFollowsThem) {
-    EXPECT_EQ(localizeSplitterMessage(splitter::messages::splitDone(), "UTF-8", false),
-              "split done");
-    EXPECT_EQ(localizeSplitterMessage(splitter::messages::sourceNotDeleted() +
-                                          splitter::messages::folderBusyReason() + "out",
-                                      "UTF-8", false),
-              "source kept: another split is using the output folder out");
-    EXPECT_EQ(localizeSplitterMessage(splitter::messages::sourceKept(), "UTF-8", false),
-              "source kept: the output files do not hold all of the source");
-    EXPECT_NE(
-        localizeSplitterMessage(
-            splitter::messages::suffixWouldFind(splitter::programText("回"), 12), "UTF-8", false)
-            .find("would find 12 chapter headings"),
-        std::string::npos);
-    // Under Chinese, the text itself, from the program's code page (GBK under Wine) to UTF-8.
-    EXPECT_EQ(
-        localizeSplitterMessage(splitter::messages::splitDone(), splitter::programCodePage(), true),
-        "分割成功！");
 }
 
 }  // namespace

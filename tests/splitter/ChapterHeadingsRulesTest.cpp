@@ -181,7 +181,7 @@ TEST(HeadingRules, AnotherSuffixIsTakenWhenTheOneAskedForFindsTooFew) {
         EXPECT_EQ(found.otherSuffix, std::string(c.asked) != c.used) << c.name;
         EXPECT_EQ(found.headings.size(), c.headings) << c.name;
     }
-    EXPECT_EQ(messages::otherSuffixUsed("章", "回", 120),
+    EXPECT_EQ(chineseText({MessageId::OtherSuffixUsed, {"章", "回", "120"}}),
               "未找到“章”章节标题，已按“回”分割：共 120 个章节标题");
 }
 

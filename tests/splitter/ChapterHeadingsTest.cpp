@@ -124,7 +124,7 @@ TEST(HeadingRules, UnknownSuffixesAreSuggestedOnlyWhenTheyFindThree) {
     EXPECT_EQ(best->first, "回");
     EXPECT_EQ(best->second, 3);
     EXPECT_FALSE(suggestSuffix("第", "第一回\n第二回\n", encodingOf("UTF-8"), HeadingRules{}));
-    EXPECT_EQ(messages::suffixWouldFind("回", 120),
+    EXPECT_EQ(chineseText({MessageId::SuffixWouldFind, {"回", "120"}}),
               "未找到章节标题：全文写入了一个文件。后缀改为“回”可找到 120 个章节标题");
 }
 

@@ -78,15 +78,16 @@ TEST_F(SplitFlowTest, ChecksRunInOrderAndOnlyTheFirstFailureIsReported) {
         std::string expression, perFile, dir;
         Text message;
     } cases[] = {
-        {"no text", "", true, "", "0", "", messages::noDocument()},
-        {"empty custom expression", "x", true, "", "0", "", messages::noExpression()},
-        {"zero per file", "x", false, "", "0", "", messages::badChaptersPerFile()},
-        {"negative", "x", false, "", "-3", "out", messages::badChaptersPerFile()},
-        {"not a number", "x", false, "", "abc", "out", messages::badChaptersPerFile()},
-        {"empty per file", "x", false, "", "", "out", messages::badChaptersPerFile()},
+        {"no text", "", true, "", "0", "", chineseText(MessageId::NoDocument)},
+        {"empty custom expression", "x", true, "", "0", "", chineseText(MessageId::NoExpression)},
+        {"zero per file", "x", false, "", "0", "", chineseText(MessageId::BadChaptersPerFile)},
+        {"negative", "x", false, "", "-3", "out", chineseText(MessageId::BadChaptersPerFile)},
+        {"not a number", "x", false, "", "abc", "out", chineseText(MessageId::BadChaptersPerFile)},
+        {"empty per file", "x", false, "", "", "out", chineseText(MessageId::BadChaptersPerFile)},
         {"2^31 wraps negative", "x", false, "", "2147483648", "out",
-         messages::badChaptersPerFile()},
-        {"no output folder", "x", false, "", "10abc", "", messages::noOutputDirectory()},
+         chineseText(MessageId::BadChaptersPerFile)},
+        {"no output folder", "x", false, "", "10abc", "",
+         chineseText(MessageId::NoOutputDirectory)},
     };
     for (const auto& c : cases) {
         FakeFileService files;
@@ -101,7 +102,7 @@ TEST_F(SplitFlowTest, ChecksRunInOrderAndOnlyTheFirstFailureIsReported) {
         SplitOutcome outcome = runSplit(d, s, files, shown, PathStyle::Posix);
         EXPECT_EQ(outcome.status, SplitOutcome::Status::Refused) << c.name;
         EXPECT_EQ(shown.texts(), std::vector<Text>{c.message}) << c.name;
-        EXPECT_EQ(shown.shown[0].second, messages::defaultTitle()) << c.name;
+        EXPECT_EQ(shown.shown[0].second, defaultTitle()) << c.name;
         EXPECT_TRUE(files.log.empty()) << c.name << ": nothing created or written";
     }
 }
@@ -126,7 +127,7 @@ TEST_F(SplitFlowTest, WritesVolumesThatJoinBackToTheNovel) {
     EXPECT_EQ(fs.files.at("out/novel_3.txt"), "<4>four\n<5>five\n");
     EXPECT_EQ(joinedOutputs("out", 3), novel);
     EXPECT_TRUE(fs.directories.count("out"));
-    EXPECT_EQ(boxes.texts(), std::vector<Text>{messages::splitDone()});
+    EXPECT_EQ(boxes.texts(), std::vector<Text>{chineseText(MessageId::SplitDone)});
     EXPECT_FALSE(doc.stream().isOpen());
 }
 
@@ -136,8 +137,9 @@ TEST_F(SplitFlowTest, ExpressionFailuresAndMissingHeadingsAreReported) {
     const std::string noHeadings = "preface\nno chapters here\n";
     const std::string huis = "序\n第一回 甲\n第二回 乙\n第三回 丙\n第一节\n";
     const std::string runaway(3000, 'a');
-    const Text invalid = messages::invalidExpression();
-    const std::vector<Text> oneVolume{messages::splitDone(), messages::noHeadings()};
+    const Text invalid = chineseText({MessageId::InvalidExpression, {""}});
+    const std::vector<Text> oneVolume{chineseText(MessageId::SplitDone),
+                                      chineseText(MessageId::NoHeadings)};
     // A split that runs shows 分割成功 first and writes the one volume; a refused one, nothing.
     struct Case {
         const char* name;
@@ -149,7 +151,13 @@ TEST_F(SplitFlowTest, ExpressionFailuresAndMissingHeadingsAreReported) {
         {"unbalanced parenthesis", novel, "<(", "", "", "2", {invalid}},
         {"checked before chapters per file", novel, "*", "", "", "0", {invalid}},
         {"a prefix that breaks the default expression", novel, nullptr, "(", "", "2", {invalid}},
-        {"engine gives up", runaway, "(a*)*(b|c)", "", "", "2", {messages::tooComplex()}},
+        {"engine gives up",
+         runaway,
+         "(a*)*(b|c)",
+         "",
+         "",
+         "2",
+         {chineseText(MessageId::TooComplex)}},
         {"no heading, custom", noHeadings, "^Chapter", "", "", "2", oneVolume},
         {"no heading, no other suffix helps", noHeadings, nullptr, "第", "章", "2", oneVolume},
         {"回 finds three, too close together to be taken instead", huis, nullptr, "第", "章", "2",
@@ -166,11 +174,11 @@ TEST_F(SplitFlowTest, ExpressionFailuresAndMissingHeadingsAreReported) {
         settings.pre = c.pre;
         settings.suf = c.suf;
         settings.perFile = c.perFile;
-        const bool written = c.shown.front() == messages::splitDone();
+        const bool written = c.shown.front() == chineseText(MessageId::SplitDone);
         const SplitOutcome outcome = split();
         EXPECT_EQ(outcome.status,
                   written ? SplitOutcome::Status::Done : SplitOutcome::Status::Refused);
-        if (c.shown.front() == messages::invalidExpression()) {
+        if (c.shown.front() == chineseText({MessageId::InvalidExpression, {""}})) {
             // The engine's own words follow; they are its to choose.
             ASSERT_EQ(boxes.shown.size(), 1u);
             EXPECT_EQ(boxes.shown[0].first.rfind(c.shown.front(), 0), 0u);
@@ -229,27 +237,27 @@ TEST_F(SplitFlowTest, VolumesOfAnotherNovelAreReplacedOnlyWhenTheUserSaysSo) {
         {"another novel, 否",
          {{"out/novel_1.txt", "a"}, {"out/novel_2.txt", "b"}},
          MessageBoxAnswer::No,
-         messages::replaceOtherVolumes("novel_1.txt", 2),
+         chineseText({MessageId::ReplaceOtherVolumes, {"novel_1.txt", "2"}}),
          false},
         {"another novel, 是",
          {{"out/novel_1.txt", "a"}, {"out/novel_12.txt", "b"}},
          MessageBoxAnswer::Yes,
-         messages::replaceOtherVolumes("novel_1.txt", 2),
+         chineseText({MessageId::ReplaceOtherVolumes, {"novel_1.txt", "2"}}),
          true},
         {"this novel with one more volume",
          {{"out/novel_1.txt", v1}, {"out/novel_2.txt", v2}, {"out/novel_3.txt", "x"}},
          MessageBoxAnswer::No,
-         messages::replaceOtherVolumes("novel_1.txt", 3),
+         chineseText({MessageId::ReplaceOtherVolumes, {"novel_1.txt", "3"}}),
          false},
         {"this novel with a gap",
          {{"out/novel_2.txt", v1}, {"out/novel_3.txt", v2}},
          MessageBoxAnswer::No,
-         messages::replaceOtherVolumes("novel_2.txt", 2),
+         chineseText({MessageId::ReplaceOtherVolumes, {"novel_2.txt", "2"}}),
          false},
         {"the box closed without an answer",
          {{"out/novel_9.txt", "z"}},
          MessageBoxAnswer::None,
-         messages::replaceOtherVolumes("novel_9.txt", 1),
+         chineseText({MessageId::ReplaceOtherVolumes, {"novel_9.txt", "1"}}),
          false},
         {"other names are no volumes",
          {{"out/novel_01.txt", "x"}, {"out/novel_1.txt.bak", "x"}, {"out/Novel_1.txt", "x"}},
@@ -327,8 +335,9 @@ TEST_F(SplitFlowTest, AFailedWriteLeavesTheFolderAsItWasAndSaysWhy) {
         SplitOutcome outcome = runSplit(d, s, files, shown, PathStyle::Posix);
         EXPECT_EQ(outcome.status, SplitOutcome::Status::WriteFailed) << c.name;
         EXPECT_EQ(outcome.failedFile, "out/novel_2.txt") << c.name;
-        EXPECT_EQ(shown.texts(),
-                  std::vector<Text>{messages::writeFailed() + "out/novel_2.txt\n" + c.reason})
+        EXPECT_EQ(
+            shown.texts(),
+            std::vector<Text>{chineseText({MessageId::WriteFailed, {"out/novel_2.txt"}, c.reason})})
             << c.name;
         if (!*c.irreplaceable && !*c.folderAtName) {
             EXPECT_FALSE(files.logged("create out/novel_3.txt")) << c.name << ": stops there";
@@ -345,7 +354,7 @@ TEST_F(SplitFlowTest, AnotherSplitInTheFolderStopsThisOneBeforeItWritesAnything)
     doc.replace(novel);
     fs.busyFolders.insert("out");
     EXPECT_EQ(split().status, SplitOutcome::Status::FolderBusy);
-    EXPECT_EQ(boxes.texts(), std::vector<Text>{messages::folderBusy() + "out"});
+    EXPECT_EQ(boxes.texts(), std::vector<Text>{chineseText({MessageId::FolderBusy, {"out"}})});
     EXPECT_FALSE(fs.logged("create"));
 }
 
@@ -481,8 +490,8 @@ TEST_F(SplitFlowTest, DeletesTheSourceOnlyWhenTheVolumesHoldAllOfIt) {
         SplitOutcome outcome = runSplit(d, s, files, shown, PathStyle::Posix);
         EXPECT_EQ(outcome.status, SplitOutcome::Status::Done) << c.name;
         EXPECT_EQ(files.files.count("novel.txt") == 0, c.deleted) << c.name;
-        std::vector<Text> expected{messages::splitDone()};
-        if (c.warned) expected.push_back(messages::sourceKept());
+        std::vector<Text> expected{chineseText(MessageId::SplitDone)};
+        if (c.warned) expected.push_back(chineseText(MessageId::SourceKept));
         EXPECT_EQ(shown.texts(), expected) << c.name;
     }
 }
@@ -496,7 +505,7 @@ TEST_F(SplitFlowTest, TheSourceIsKeptWhenItIsOneOfTheOutputs) {
     EXPECT_EQ(split().status, SplitOutcome::Status::Done);
     EXPECT_TRUE(fs.files.count("out/novel_1.txt"));
     EXPECT_EQ(joinedOutputs("out", 3), novel);
-    EXPECT_EQ(boxes.texts().back(), messages::sourceIsOutput());
+    EXPECT_EQ(boxes.texts().back(), chineseText(MessageId::SourceIsOutput));
 }
 
 TEST_F(SplitFlowTest, TheSourceIsKeptWhenTheDeletionCannotBeMadeSafeAndTheUserIsToldWhy) {
@@ -510,25 +519,25 @@ TEST_F(SplitFlowTest, TheSourceIsKeptWhenTheDeletionCannotBeMadeSafeAndTheUserIs
         {"one volume, split into its own name",
          "out/novel_1.txt",
          [](FakeFileService&) {},
-         messages::sourceIsOutput(),
+         chineseText(MessageId::SourceIsOutput),
          {"out/novel_1.txt"}},
         {"a link to an output", "link.txt",
          [](FakeFileService& f) { f.links["link.txt"] = "out/novel_2.txt"; },
-         messages::sourceIsOutput()},
+         chineseText(MessageId::SourceIsOutput)},
         {"a volume cannot be flushed", "novel.txt",
          [](FakeFileService& f) { f.unflushable.insert("out/novel_2.txt"); },
-         messages::sourceNotDeleted() + "cannot flush"},
+         chineseText({MessageId::SourceNotDeleted, {"cannot flush"}})},
         {"the folder cannot be flushed", "novel.txt",
          [](FakeFileService& f) { f.unflushable.insert("out"); },
-         messages::sourceNotDeleted() + "cannot flush"},
+         chineseText({MessageId::SourceNotDeleted, {"cannot flush"}})},
         {"the deletion fails", "novel.txt",
          [](FakeFileService& f) { f.undeletable.insert("novel.txt"); },
-         messages::sourceNotDeleted() + "cannot delete"},
+         chineseText({MessageId::SourceNotDeleted, {"cannot delete"}})},
         {"a volume cannot be read back", "novel.txt",
          [](FakeFileService& f) { f.unreadable.insert("out/novel_3.txt"); },
-         messages::cannotReadBack() + "novel_3.txt" + programText("：") + "cannot read"},
+         chineseText({MessageId::CannotReadBack, {"novel_3.txt", "cannot read"}})},
         {"another split holds the folder", "novel.txt", nullptr,
-         messages::sourceNotDeleted() + messages::folderBusyReason() + "out"},
+         chineseText({MessageId::SourceFolderBusy, {"out"}})},
     };
     for (auto& c : cases) {
         FakeFileService files;
@@ -553,7 +562,8 @@ TEST_F(SplitFlowTest, TheSourceIsKeptWhenTheDeletionCannotBeMadeSafeAndTheUserIs
         if (!c.arrange) shown.fs = &files;
         EXPECT_EQ(runSplit(d, s, files, shown, PathStyle::Posix).status, SplitOutcome::Status::Done)
             << c.name;
-        EXPECT_EQ(shown.texts(), (std::vector<Text>{messages::splitDone(), c.message})) << c.name;
+        EXPECT_EQ(shown.texts(), (std::vector<Text>{chineseText(MessageId::SplitDone), c.message}))
+            << c.name;
         EXPECT_TRUE(files.files.count(files.resolve(c.source))) << c.name;
         std::string joined;
         for (std::size_t k = 1; k <= c.volumes.size(); ++k)

@@ -41,35 +41,49 @@ const std::string kNovel = "preface\n<1>one\n<2>two\n<3>three\n<4>four\n<5>five\
 TEST(SplitPlan, EachUseMakesTheChecksThatConcernIt) {
     CodePageScope codePage{"UTF-8"};
     using U = PlanUse;
-    namespace m = messages;
     struct Case {
         const char* name;
         PlanUse use;
         std::string text;
         Given given;
-        Text refusal;  // empty: the plan is ready
+        std::optional<MessageId> refusal;  // nothing: the plan is ready
+        std::vector<Text> args = {};
     } cases[] = {
-        {"no text", U::Book, "", {"", "2", "out"}, m::noDocument()},
-        {"expression before count", U::Listing, kNovel, {"(", "0", "out"}, m::invalidExpression()},
-        {"count before folder", U::Volumes, kNovel, {"", "0", ""}, m::badChaptersPerFile()},
-        {"listing counts chapters", U::Listing, kNovel, {"", "0", ""}, m::badChaptersPerFile()},
-        {"listing needs no folder", U::Listing, kNovel, {"", "2", ""}, ""},
-        {"a book has no count", U::Book, kNovel, {"", "0", ""}, ""},
-        {"split needs a folder", U::Volumes, kNovel, {"", "2", ""}, m::noOutputDirectory()},
+        {"no text", U::Book, "", {"", "2", "out"}, MessageId::NoDocument},
+        {"expression before count",
+         U::Listing,
+         kNovel,
+         {"(", "0", "out"},
+         MessageId::InvalidExpression},
+        {"count before folder", U::Volumes, kNovel, {"", "0", ""}, MessageId::BadChaptersPerFile},
+        {"listing counts chapters",
+         U::Listing,
+         kNovel,
+         {"", "0", ""},
+         MessageId::BadChaptersPerFile},
+        {"listing needs no folder", U::Listing, kNovel, {"", "2", ""}, std::nullopt},
+        {"a book has no count", U::Book, kNovel, {"", "0", ""}, std::nullopt},
+        {"split needs a folder", U::Volumes, kNovel, {"", "2", ""}, MessageId::NoOutputDirectory},
         {"two names alike",
          U::Volumes,
          kNovel,
          {"", "2", "out", "same.txt"},
-         m::duplicateVolumeName() + "same.txt"},
-        {"listed all the same", U::Listing, kNovel, {"", "2", "out", "same.txt"}, ""},
+         MessageId::DuplicateVolumeName,
+         {"same.txt"}},
+        {"listed all the same", U::Listing, kNovel, {"", "2", "out", "same.txt"}, std::nullopt},
     };
     for (const Case& c : cases) {
         PlanSettings settings(c.given);
         SourceDocument document;
         document.replace(c.text);
         const SplitPlan plan = planSplit(document, settings, c.use);
-        EXPECT_EQ(plan.refusal.substr(0, c.refusal.size()), c.refusal) << c.name;
-        EXPECT_EQ(plan.ready(), c.refusal.empty()) << c.name;
+        EXPECT_EQ(plan.ready(), !c.refusal) << c.name;
+        if (!c.refusal || !plan.refusal) continue;
+        EXPECT_EQ(plan.refusal->id, c.refusal) << c.name;
+        // The engine's words on an invalid expression are its own to choose.
+        if (c.refusal != MessageId::InvalidExpression) {
+            EXPECT_EQ(plan.refusal->args, c.args) << c.name;
+        }
     }
 }
 
@@ -90,13 +104,14 @@ TEST(SplitPlan, VolumesAreByteRangesOfTheNovelWithTheirNamesAndHeadings) {
     std::vector<std::size_t> volumes;
     for (const ExpressionMatch& m : plan.headings()) volumes.push_back(plan.volumeAt(m.offset));
     EXPECT_EQ(volumes, (std::vector<std::size_t>{1, 2, 2, 3, 3}));
-    EXPECT_TRUE(plan.suffixNote.empty());
-    EXPECT_TRUE(plan.headingsNote.empty());
+    EXPECT_FALSE(plan.suffixNote);
+    EXPECT_FALSE(plan.headingsNote);
 
     document.replace("no headings here\n");
     const SplitPlan none = planSplit(document, settings, PlanUse::Volumes);
     ASSERT_TRUE(none.ready());
-    EXPECT_EQ(none.headingsNote, messages::noHeadings());
+    ASSERT_TRUE(none.headingsNote);
+    EXPECT_EQ(none.headingsNote->id, MessageId::NoHeadings);
     EXPECT_EQ(none.names, std::vector<Text>{"novel_1.txt"});
 }
 

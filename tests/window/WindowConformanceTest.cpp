@@ -21,8 +21,9 @@ using app::Control;
 using app::MessageBoxAnswer;
 using app::MessageBoxButtons;
 using app::Text;
+using splitter::chineseText;
+using splitter::MessageId;
 using splitter::programText;
-namespace messages = splitter::messages;
 
 void writeFile(const Text& path, const Text& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -198,7 +199,7 @@ TEST_P(WindowConformance, MessageBoxesAreOwnerlessAndAnswerTheButtonPressed) {
         {MessageBoxButtons::OkCancel, MessageBoxAnswer::Cancel},
         {MessageBoxButtons::AbortRetryIgnore, MessageBoxAnswer::Retry},
     };
-    const Text text = messages::splitDone(), title = programText("信息");
+    const Text text = chineseText(MessageId::SplitDone), title = programText("信息");
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.press));
         driver->expect(Reply::box(c.press));
@@ -275,7 +276,7 @@ TEST_P(WindowConformance, TheOpenFileDialogIsModalAndGivesThePathOrNothing) {
 
 // "打开失败：" and the path; the system's reason follows on a line of its own, in the system's
 // language.
-Text openFailedAt(const Text& path) { return messages::openFailedAt() + path + "\n"; }
+Text openFailedAt(const Text& path) { return chineseText({MessageId::OpenFailed, {path}}) + "\n"; }
 
 // The boxes shown are those expected; an expected text that ends in a line end is the
 // beginning of one that goes on.
@@ -302,7 +303,7 @@ TEST_P(WindowConformance, OpenLoadsTheChosenNovelAndSaysSo) {
         Text document;
     } cases[] = {
         {std::nullopt, {}, "kept"},
-        {inFolder("novel.txt"), {messages::openSucceeded()}, chapter},
+        {inFolder("novel.txt"), {chineseText(MessageId::OpenSucceeded)}, chapter},
         {inFolder("missing.txt"), {openFailedAt(inFolder("missing.txt"))}, ""},
     };
     for (const auto& c : cases) {
@@ -352,7 +353,7 @@ TEST_P(WindowConformance, ADroppedNovelLoadsWhileNoneIsLoaded) {
         std::vector<Text> boxes;
         Text document;  // after
     } cases[] = {
-        {"a novel", "", {novel}, {messages::openSucceeded()}, chapter},
+        {"a novel", "", {novel}, {chineseText(MessageId::OpenSucceeded)}, chapter},
         {"unreadable", "", {inFolder("missing.txt")}, {openFailedAt(inFolder("missing.txt"))}, ""},
         {"a novel is loaded", "kept", {novel}, {}, "kept"},
         {"not a .txt", "", {inFolder("novel.doc")}, {}, ""},
@@ -412,11 +413,11 @@ TEST_P(WindowConformance, ANovelFromTheCommandLineIsSplitByOneClick) {
         int volumes;
         std::vector<Text> boxes;
     } cases[] = {
-        {chapters, 3, {messages::splitDone()}},
+        {chapters, 3, {chineseText(MessageId::SplitDone)}},
         {rounds,
          1,
-         {messages::splitDone(),
-          messages::otherSuffixUsed(programText("章"), programText("回"), 4)}},
+         {chineseText(MessageId::SplitDone),
+          chineseText({MessageId::OtherSuffixUsed, {programText("章"), programText("回"), "4"}})}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.volumes);
@@ -464,7 +465,7 @@ TEST_P(WindowConformance, OnlyTheSplitWhoseBoxClosesInAnOpenWindowDeletesTheSour
     } cases[] = {
         {"the window closed",
          [&] { driver->closeWindow(); },
-         {messages::openSucceeded(), messages::splitDone()},
+         {chineseText(MessageId::OpenSucceeded), chineseText(MessageId::SplitDone)},
          true},
         {"分割 again",
          [&] {
@@ -472,7 +473,8 @@ TEST_P(WindowConformance, OnlyTheSplitWhoseBoxClosesInAnOpenWindowDeletesTheSour
              driver->click(Control::SplitButton);
              EXPECT_TRUE(readFile(path) == novel) << "deleted by the split started second";
          },
-         {messages::openSucceeded(), messages::splitDone(), messages::splitDone()},
+         {chineseText(MessageId::OpenSucceeded), chineseText(MessageId::SplitDone),
+          chineseText(MessageId::SplitDone)},
          false},
     };
     for (const auto& c : cases) {

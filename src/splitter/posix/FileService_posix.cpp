@@ -112,7 +112,7 @@ public:
                 // is no longer there to be written.
                 if (errno == EFAULT)
                     return FileError{FileOperation::Write, path_, EFAULT,
-                                     messages::cutShortDuringSplit()};
+                                     chineseText(MessageId::CutShortDuringSplit)};
                 return fail(FileOperation::Write, path_);
             }
             if (n == 0) return fail(FileOperation::Write, path_, ENOSPC);

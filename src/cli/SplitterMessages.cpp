@@ -1,0 +1,98 @@
+#include "cli/SplitterMessages.h"
+
+#include <vector>
+
+namespace folioknife::cli {
+
+using splitter::MessageId;
+using splitter::Text;
+
+namespace {
+
+// A switch without a default, so that the compiler names an id left out.
+const char* englishPattern(MessageId id) {
+    switch (id) {
+        case MessageId::NoDocument:
+            return "the novel holds no text";
+        case MessageId::NoExpression:
+            return "give a chapter expression (a regular expression)";
+        case MessageId::BadChaptersPerFile:
+            return "error: the chapters per file are not a number, or fewer than 1";
+        case MessageId::NoOutputDirectory:
+            return "error: give an output folder";
+        case MessageId::InvalidExpression:
+            return "invalid chapter expression: {1}";
+        case MessageId::TooComplex:
+            return "the chapter expression is too complex to search to its end";
+        case MessageId::NoHeadings:
+            return "no chapter heading found: the whole text went into one file. Check the "
+                   "prefix, the suffix (such as 回, 节, 卷) or the expression";
+        case MessageId::SuffixWouldFind:
+            return "no chapter heading found: the whole text went into one file. The suffix "
+                   "\"{1}\" would find {2} chapter headings";
+        case MessageId::OtherSuffixUsed:
+            return "no chapter heading with \"{1}\" found; split by \"{2}\": {3} chapter "
+                   "headings";
+        case MessageId::SplitDone:
+            return "split done";
+        case MessageId::CannotConvert:
+            return "split failed: {1} cannot hold the character at byte {3} (line {2}) without "
+                   "loss";
+        case MessageId::DuplicateVolumeName:
+            return "split failed: two files would get one name: {1}";
+        case MessageId::WriteFailed:
+            return "split failed: cannot write the file {1}";
+        case MessageId::SourceKept:
+            return "source kept: the output files do not hold all of the source";
+        case MessageId::SourceIsOutput:
+            return "source kept: the source is one of the output files";
+        case MessageId::SourceNotDeleted:
+            return "source kept: {1}";
+        case MessageId::SourceFolderBusy:
+            return "source kept: another split is using the output folder {1}";
+        case MessageId::FolderBusy:
+            return "split failed: another split is using the output folder {1}";
+        case MessageId::FolderLockFailed:
+            return "split failed: cannot lock the output folder {1}";
+        case MessageId::ReplaceOtherVolumes:
+            return "the output folder holds volumes of another novel ({1} and {2} in all). "
+                   "Replace them?";
+        case MessageId::OtherVolumesFound:
+            return "split failed: the output folder holds volumes of another novel: {1}\n"
+                   "choose another output folder, or replace them with --replace";
+        case MessageId::CannotReadBack:
+            // The full-width colon is the one the Chinese text has; it has always been shown.
+            return "source kept: cannot read back {1}：{2}";
+        case MessageId::NotChosenWithOpen:
+            return "source kept: the novel came from the context menu; only a novel chosen "
+                   "with Open is deleted";
+        case MessageId::CutShortDuringSplit:
+            return "the novel was cut short by another program during the split";
+        case MessageId::OpenSucceeded:
+            return "opened";
+        case MessageId::OpenFailed:
+            return "cannot open: {1}";
+    }
+    return "";
+}
+
+Text asItIs(std::string_view utf8) { return Text(utf8); }
+
+}  // namespace
+
+std::string englishText(const splitter::Message& message, const std::string& codePage) {
+    const auto utf8 = [&](const Text& text) {
+        return splitter::convertForDisplay(text, codePage, "UTF-8");
+    };
+    std::vector<std::string> args;
+    for (const Text& arg : message.args) args.push_back(utf8(arg));
+    return splitter::fillInMessage(englishPattern(message.id), args, utf8(message.reason), asItIs);
+}
+
+std::string messageText(const splitter::Message& message, const std::string& codePage,
+                        bool chinese) {
+    if (!chinese) return englishText(message, codePage);
+    return splitter::convertForDisplay(splitter::chineseText(message), codePage, "UTF-8");
+}
+
+}  // namespace folioknife::cli
