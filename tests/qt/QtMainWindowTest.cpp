@@ -29,7 +29,6 @@
 #include "folioknife/Version.h"
 #include "splitter/CodePage.h"
 #include "splitter/FileService.h"
-#include "splitter/Messages.h"
 
 namespace fk = folioknife;
 using fk::app::Control;

@@ -17,7 +17,6 @@
 #include "WindowDriver.h"
 #include "app/Application.h"
 #include "app/win32/Win32MainWindow.h"
-#include "splitter/Messages.h"
 
 namespace folioknife::app::win32 {
 namespace {
