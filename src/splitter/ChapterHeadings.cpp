@@ -769,12 +769,6 @@ Text expressionForDocument(const Text& expression, const DocumentEncoding& encod
     return converted ? *converted : expression;
 }
 
-std::string expressionError(const Text& expression, const DocumentEncoding& encoding) {
-    ExpressionMatcher matcher;
-    if (matcher.compile(expressionForDocument(expression, encoding))) return {};
-    return matcher.compileError().empty() ? std::string("?") : matcher.compileError();
-}
-
 std::string defaultExpressionError(const Text& prefix, const Text& suffix,
                                    const DocumentEncoding& encoding) {
     ExpressionMatcher matcher;

@@ -68,9 +68,6 @@ struct HeadingSearch {
 // UTF-8 (see searchChapterHeadings), so its expression is UTF-8.
 Text expressionForDocument(const Text& expression, const DocumentEncoding& encoding);
 
-// Empty when the expression compiles in the document's encoding; else the engine's reason.
-std::string expressionError(const Text& expression, const DocumentEncoding& encoding);
-
 // Compiles the expression into a fresh matcher, lists its matches in the text that begin and
 // end between characters, and keeps those the rules call headings. A UTF-16 text is read as
 // characters: it is matched in a UTF-8 copy and the offsets are carried back, so that a cut
