@@ -25,20 +25,13 @@ constexpr std::ptrdiff_t kShown = 20;
 // UTF-8 holds.
 struct Lines {
     std::string_view text;
-    std::size_t unit = 1;
-    std::size_t low = 0;  // where the unit holds its ASCII byte
+    splitter::AsciiUnits units;
 
-    Lines(std::string_view t, CharacterSet characters) : text(t) {
-        const splitter::AsciiUnits units(characters);
-        unit = units.size;
-        low = units.low;
-    }
-    bool isAt(std::size_t at, char c) const {
-        return text[at + low] == c && (unit == 1 || text[at + 1 - low] == '\0');
-    }
+    Lines(std::string_view t, CharacterSet characters) : text(t), units(characters) {}
+    bool isAt(std::size_t at, char c) const { return units.isAt(text, at, c); }
     // The offset of the next line feed at or after 'from', or the end of the text.
     std::size_t lineFeedFrom(std::size_t from) const {
-        if (unit == 1) {
+        if (units.size == 1) {
             const void* found = std::memchr(text.data() + from, '\n', text.size() - from);
             return found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data())
                          : text.size();
@@ -50,18 +43,17 @@ struct Lines {
     }
     std::size_t nextLineStart(std::size_t from) const {
         const std::size_t feed = lineFeedFrom(from);
-        return feed == text.size() ? feed : feed + unit;
+        return feed == text.size() ? feed : feed + units.size;
     }
     std::size_t lineStartOf(std::size_t offset) const {
-        std::size_t start = offset - offset % unit;
-        while (start >= unit && !isAt(start - unit, '\n')) start -= unit;
+        std::size_t start = offset - offset % units.size;
+        while (start >= units.size && !isAt(start - units.size, '\n')) start -= units.size;
         return start;
     }
     // A control character XML cannot hold: a unit below 0x20 but tab, line feed and return.
     bool isForbidden(std::size_t at) const {
-        const unsigned char c = static_cast<unsigned char>(text[at + low]);
-        return c < 0x20 && c != '\t' && c != '\n' && c != '\r' &&
-               (unit == 1 || text[at + 1 - low] == '\0');
+        const auto c = static_cast<unsigned char>(units.asciiAt(text, at));
+        return c < 0x20 && c != '\t' && c != '\n' && c != '\r';
     }
 };
 
@@ -160,7 +152,7 @@ std::optional<BookPart> volumeLineAbove(const Lines& lines, const DocumentEncodi
                                         std::size_t line, std::size_t floor, std::size_t start) {
     std::size_t above = line;
     for (int tries = 0; tries < 8 && above > floor; ++tries) {
-        const std::size_t previous = std::max(lines.lineStartOf(above - lines.unit), start);
+        const std::size_t previous = std::max(lines.lineStartOf(above - lines.units.size), start);
         if (previous < floor) break;
         const std::string previousLine = lineInUtf8(lines, previous, encoding);
         above = previous;
@@ -218,7 +210,7 @@ std::vector<BookPart> planBook(std::string_view text, const DocumentEncoding& en
         part.kind = isVolumeLine(own) ? BookPart::Kind::Volume : BookPart::Kind::Chapter;
         part.label = own;
         if (part.kind == BookPart::Kind::Chapter) {
-            const std::size_t floor = parts.empty() ? start : parts.back().begin + lines.unit;
+            const std::size_t floor = parts.empty() ? start : parts.back().begin + lines.units.size;
             const std::optional<BookPart> volume =
                 volumeLines ? reportedVolumeLine(lines, encoding, (*volumeLines)[k], floor, start)
                             : volumeLineAbove(lines, encoding, line, floor, start);
@@ -341,11 +333,11 @@ std::string Book::toUtf8(std::int64_t begin, std::int64_t end) {
     const Lines lines(text_, encoding_.characters);
     // Control characters that XML cannot hold are cut out first; the rest converts in one go.
     std::int64_t from = begin;
-    for (std::int64_t at = begin; at < end; at += static_cast<std::int64_t>(lines.unit)) {
+    for (std::int64_t at = begin; at < end; at += static_cast<std::int64_t>(lines.units.size)) {
         if (!lines.isForbidden(static_cast<std::size_t>(at))) continue;
         convertPiece(from, at, out);
         markUnconvertible(at, out);
-        from = at + static_cast<std::int64_t>(lines.unit);
+        from = at + static_cast<std::int64_t>(lines.units.size);
     }
     convertPiece(from, end, out);
     return out;
@@ -362,7 +354,7 @@ void Book::countLines() {
         for (;;) {
             const std::size_t feed = lines.lineFeedFrom(at);
             if (feed >= static_cast<std::size_t>(u.offset)) break;
-            at = feed + lines.unit;
+            at = feed + lines.units.size;
             ++line;
         }
         u.line = line;
@@ -558,16 +550,16 @@ public:
                 if (!converted->empty()) blanks_.push_back(*converted);
             }
         }
-        carriageReturn_ = lines_.unit == 1  ? std::string("\r")
-                          : lines_.low == 0 ? std::string("\r\0", 2)
-                                            : std::string("\0\r", 2);
+        carriageReturn_ = lines_.units.size == 1  ? std::string("\r")
+                          : lines_.units.low == 0 ? std::string("\r\0", 2)
+                                                  : std::string("\0\r", 2);
     }
     // The next line that is not blank; false at the end.
     bool next(std::string_view& line) {
         while (at_ < lines_.text.size()) {
             const std::size_t feed = lines_.lineFeedFrom(at_);
             line = lines_.text.substr(at_, feed - at_);
-            at_ = feed == lines_.text.size() ? feed : feed + lines_.unit;
+            at_ = feed == lines_.text.size() ? feed : feed + lines_.units.size;
             ++number_;
             if (line.size() >= carriageReturn_.size() &&
                 line.substr(line.size() - carriageReturn_.size()) == carriageReturn_) {
@@ -587,11 +579,11 @@ public:
         return false;
     }
     std::int64_t number() const { return number_; }
-    std::size_t unit() const { return lines_.unit; }
+    std::size_t unit() const { return lines_.units.size; }
     bool isLineFeed(std::string_view bytes, std::size_t at) const {
-        return Lines(bytes, lines_.unit == 1  ? CharacterSet::Utf8
-                            : lines_.low == 0 ? CharacterSet::Utf16Le
-                                              : CharacterSet::Utf16Be)
+        return Lines(bytes, lines_.units.size == 1  ? CharacterSet::Utf8
+                            : lines_.units.low == 0 ? CharacterSet::Utf16Le
+                                                    : CharacterSet::Utf16Be)
             .isAt(at, '\n');
     }
 
