@@ -2,9 +2,11 @@
 # Builds PCRE2 (the custom expression's engine) as a static library for the Windows cross build
 # and installs it into the MinGW tree, /usr/x86_64-w64-mingw32. Debian packages no MinGW PCRE2,
 # so its sources come from Debian's own pcre2 source package (the same 10.42 as libpcre2-dev),
-# through a deb-src entry that this script adds when the system has none. Run as root, by
-# scripts/setup.sh windows; does nothing when the library is there.
+# through a deb-src entry that this script adds when the system has none, for the archive the
+# system's own apt sources name. Run as root, by scripts/setup.sh windows; does nothing when the
+# library is there.
 set -euo pipefail
+source "$(dirname "$0")/lib/archive.sh"
 prefix=/usr/x86_64-w64-mingw32
 [ -f "$prefix/lib/libpcre2-8.a" ] && [ -f "$prefix/include/pcre2.h" ] && exit 0
 
@@ -13,10 +15,11 @@ cleanup() { [ "$BASHPID" = "$$" ] && rm -rf "$work"; }
 trap cleanup EXIT
 
 if ! apt-get source --download-only --print-uris pcre2 >/dev/null 2>&1; then
-    echo "setup: adding Debian's source packages (deb-src) for pcre2"
-    cat >/etc/apt/sources.list.d/folioknife-src.sources <<'EOF'
+    archive=$(debian_archive bookworm)
+    echo "setup: adding Debian's source packages (deb-src) for pcre2 from $archive"
+    cat >/etc/apt/sources.list.d/folioknife-src.sources <<EOF
 Types: deb-src
-URIs: http://deb.debian.org/debian
+URIs: $archive
 Suites: bookworm
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg

@@ -4,11 +4,11 @@
 # default Boost.Regex (1.74) packages.
 set -euo pipefail
 # strace kills the splitter at each of its renames; e2fsprogs and python3 make and shut down
-# the file system image of the power-cut test.
+# the file system image of the power-cut test; git lists the files the format check reads.
 packages=(
     build-essential cmake ninja-build pkg-config time clang-format shellcheck help2man
     libboost1.81-dev libcli11-dev libgtest-dev libgmock-dev nlohmann-json3-dev gettext locales
-    libzip-dev strace e2fsprogs python3
+    libzip-dev libpcre2-dev git strace e2fsprogs python3
 )
 # Extra groups, asked for by the scripts that need them.
 for group in "$@"; do

@@ -12,6 +12,14 @@ split=$(realpath "$1")
 gen=$(realpath "$2")
 source "$(dirname "$0")/common.sh"
 seed_random
+# The program and its catalogue, copied where the unprivileged user may read them: the
+# checkout may lie in a folder only root can enter (/root), and the user would then get the
+# English texts.
+mkdir -m 755 program
+cp "$split" program/
+[ -d "$(dirname "$split")/locale" ] && cp -r "$(dirname "$split")/locale" program/
+chmod -R a+rX program
+split=$work/program/$(basename "$split")
 
 "$gen" novel.txt --encoding gbk --chapters 60 --chapter-bytes 20000 >/dev/null
 size=$(stat -c %s novel.txt)
@@ -101,6 +109,14 @@ output-is-a-file|root|10|file-as-folder|Not a directory|不是目录
 volume-2-is-a-folder|root|5|folder-at-2|Is a directory|是一个目录
 locked-folder|nobody|10|locked-folder|Permission denied|权限不够
 TABLE
+# Without its catalogue (a Chinese user who may not read it), the system's reason is English too:
+# one message is never in two languages.
+mkdir -m 755 bare && cp "$split" bare/
+fresh no-catalogue
+touch no-catalogue/taken
+timeout 30 bare/"$(basename "$split")" -o no-catalogue/taken no-catalogue/src.txt >out.txt 2>err.txt
+{ grep -q '^split failed: ' err.txt && grep -q 'Not a directory' err.txt; } || fail "no catalogue: not all English: $(cat err.txt)"
+LC_ALL=C grep -q $'[\x80-\xff]' err.txt && fail "no catalogue: a Chinese word in: $(cat err.txt)"
 # The unprivileged user can split into a folder of its own and delete the source: the test is fair.
 if [ ${#as_nobody[@]} -gt 0 ]; then
     fresh fair

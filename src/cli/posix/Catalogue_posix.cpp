@@ -3,6 +3,8 @@
 #include <libintl.h>
 #include <unistd.h>
 
+#include <clocale>
+
 #include <sys/stat.h>
 
 #include "cli/Catalogue.h"
@@ -29,6 +31,10 @@ void openCatalogue() {
     // the user's language: the only one there is is Chinese.
     const char* header = dgettext(kDomain, "");
     chinese = header != nullptr && *header != '\0';
+    // The system's reasons (strerror, libzip) follow LC_MESSAGES. Without our catalogue (not
+    // a Chinese user, or one who may not read the installed files) every text is English, so
+    // theirs must be too: one message never mixes two languages.
+    if (!chinese) std::setlocale(LC_MESSAGES, "C");
 }
 
 bool chineseMessages() { return chinese; }
