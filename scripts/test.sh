@@ -6,7 +6,8 @@
 #   2. the Windows build under Wine (then its zip, unpacked and run): unit tests, the command-line splitter, the window;
 #   3. the native tests again under AddressSanitizer and UndefinedBehaviorSanitizer, then
 #      every fuzz target for FUZZ_SECONDS (default 60) seconds.
-# `scripts/test.sh native` runs step 1 only, for a quick check during development.
+# `scripts/test.sh native` runs step 1 only; `scripts/test.sh quick` builds and runs only the
+# unit tests (ctest label "unit", seconds), the loop while working on the code.
 # Every stage prints the whole output of a test that fails; the last line says which stage
 # failed, so a CI log read from the bottom names it.
 set -euo pipefail
@@ -33,6 +34,15 @@ native() {
         ctest --test-dir build --output-on-failure -j2
 }
 
+quick() {
+    scripts/setup.sh gui && scripts/build.sh && ctest --test-dir build --output-on-failure -j2 -L unit
+}
+
+case ${1:-all} in
+    all | native) ;;
+    quick) stage quick quick; exit 0 ;;
+    *) echo "usage: scripts/test.sh [native|quick]" >&2; exit 64 ;;
+esac
 stage native native
 [ "${1:-all}" = native ] && exit 0
 stage package scripts/test-package.sh
