@@ -158,8 +158,8 @@ int writeEpub(const EpubRun& run) {
     const std::vector<std::int64_t>* volumes = run.plan.rules.lineRule ? &volumeLines : nullptr;
     Book book(text, encoding, planBook(text, encoding, headings, kPieceBytes, volumes), *info);
     const std::vector<ArchiveEntry> entries = book.entries();
-    if (const std::optional<EpubFailure> failure =
-            installEpub(run.files, run.book, folderOf(run.book, nativePathStyle()), entries)) {
+    if (const std::optional<EpubFailure> failure = installEpub(
+            run.files, run.book, folderOf(run.book, nativePathStyle()), entries, novel)) {
         run.report(trf("cannot write {1}: {2}", {inUtf8(run.book), inUtf8(failure->reason)}));
         return kExitFileError;
     }

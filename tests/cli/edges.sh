@@ -75,4 +75,83 @@ run --max-size 64 --to gbk --delete-source -o sky sky.txt || fail "limit in GBK:
 [ -z "$(find sky -name 'novel_*.txt' -size +64c)" ] || fail "limit in GBK: a file past 64 bytes"
 [ -z "$(find sky -name 'novel_*.txt' -empty)" ] || fail "limit in GBK: an empty file"
 
+# 3. A flush that fails is a failed write: at every fsync of a split the run stops with status
+#    2 and the cause, the older volume or book is back, the source kept, nothing of ours left;
+#    once no fsync is left to fail, the split is done.
+if command -v strace >/dev/null &&
+    strace -f -qq -o /dev/null -e inject=fsync:error=EIO true 2>/dev/null; then
+    #    case      | options                             | what stands there before
+    while IFS='|' read -r name options before; do
+        points=0
+        for when in $(seq 1 12); do
+            rm -rf "$name" && mkdir -p "$name/out" && cp novel.txt "$name/"
+            case $before in
+                volume) printf 'an older volume' > "$name/out/novel_1.txt" ;;
+                book) printf 'an older book' > "$name/novel.epub" ;;
+            esac
+            # shellcheck disable=SC2086
+            ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
+                strace -f -qq -o /dev/null -e trace=fsync -e inject=fsync:error=EIO:when="$when" \
+                "$split" $options "$name/novel.txt" >out.txt 2>err.txt
+            status=$?
+            [ "$status" = 0 ] && break
+            points=$((points + 1))
+            [ "$status" = 2 ] || fail "$name, fsync $when: status $status: $(cat err.txt)"
+            grep -qE '分割失败！无法(写入文件|同步输出文件夹)：|无法写入 .*novel.epub：' err.txt ||
+                fail "$name, fsync $when: message: $(cat err.txt)"
+            grep -qE 'Input/output error|输入/输出错误' err.txt || fail "$name, fsync $when: reason: $(cat err.txt)"
+            cmp -s "$name/novel.txt" novel.txt || fail "$name, fsync $when: the source is gone"
+            case $before in
+                volume) [ "$(cat "$name/out/novel_1.txt")" = 'an older volume' ] || fail "$name, fsync $when: the older volume is not back" ;;
+                book) [ "$(cat "$name/novel.epub")" = 'an older book' ] || fail "$name, fsync $when: the older book is not back" ;;
+                *) [ "$(count_entries "$name/out")" = 0 ] || fail "$name, fsync $when: files left: $(ls "$name/out")" ;;
+            esac
+            [ "$(count_named "$name" folioknife-)" = 0 ] || fail "$name, fsync $when: ours left: $(ls -aR "$name")"
+        done
+        [ "$status" = 0 ] || fail "$name: still failing after 12 fsyncs"
+        [ "$points" -ge 2 ] || fail "$name: only $points fsync(s) to fail"
+        echo "$name: $points fsyncs failed, each a failed write"
+    done <<TABLE
+first|-o first/out --delete-source|
+replacing|-o replacing/out --replace|volume
+replacing-deleting|-o replacing-deleting/out --replace --delete-source|volume
+book|--epub --delete-source|
+book-over-book|--epub --delete-source|book
+TABLE
+else
+    echo "skipped the failed flushes: strace cannot inject an fsync failure here"
+fi
+
+# 4. What a killed --epub run leaves beside its book goes with the next run; only names of our
+#    making that hold a book's beginning (or nothing), never the novel.
+"$split" --epub -o . novel.txt >/dev/null 2>&1 && mv novel.epub book.bytes
+#    leftover                          | its bytes | the book there | after the next run
+while IFS='|' read -r leftover bytes present after; do
+    rm -rf left && mkdir left && cp novel.txt left/
+    case $bytes in
+        book) cp book.bytes "left/$leftover" ;;
+        none) : > "left/$leftover" ;;
+        text) printf 'a reader kept this' > "left/$leftover" ;;
+    esac
+    [ "$present" = yes ] && printf 'an older book' > left/novel.epub
+    run --epub left/novel.txt || fail "leftover $leftover: $(cat err.txt)"
+    case $after in
+        gone) [ -e "left/$leftover" ] && fail "leftover $leftover was not removed" ;;
+        kept) [ "$(cat "left/$leftover")" = 'a reader kept this' ] || fail "leftover $leftover was touched" ;;
+        kept-book) cmp -s "left/$leftover" book.bytes || fail "leftover $leftover was touched" ;;
+    esac
+done <<'TABLE'
+novel.epub.folioknife-new-AbCd1234|book|yes|gone
+novel.epub.folioknife-new-AbCd1234|none|no|gone
+novel.epub.folioknife-old-AbCd1234|book|no|gone
+novel.epub.folioknife-old-AbCd1234|book|yes|gone
+novel.epub.folioknife-new-AbCd1234|text|yes|kept
+novel.epub.folioknife-new-AbCd12345|book|yes|kept-book
+novel.epub.folioknife-new-|book|yes|kept-book
+TABLE
+# The novel itself, named like a temporary book of its own EPUB, is never removed.
+rm -rf self && mkdir self && cp book.bytes self/x.epub.folioknife-new-Self1234
+run --epub self/x.epub self/x.epub.folioknife-new-Self1234 || fail "a novel named like a temporary book: $(cat err.txt)"
+cmp -s self/x.epub.folioknife-new-Self1234 book.bytes || fail "a novel named like a temporary book was removed"
+
 finish edge
