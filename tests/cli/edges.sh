@@ -154,4 +154,78 @@ rm -rf self && mkdir self && cp book.bytes self/x.epub.folioknife-new-Self1234
 run --epub self/x.epub self/x.epub.folioknife-new-Self1234 || fail "a novel named like a temporary book: $(cat err.txt)"
 cmp -s self/x.epub.folioknife-new-Self1234 book.bytes || fail "a novel named like a temporary book was removed"
 
+# 5. Characters XML 1.0 cannot hold (control characters, U+FFFE, U+FFFF) in a title line, a
+#    heading and the text: every XML file of the book is well-formed, and the user is told the
+#    true cause.
+python3 - <<'PY'
+text = '《书\x02名》\n作者：某\x1b人\n第一章 开\x01始\n正文\x07\n第二章 \ufffe终\uffff\n完\n'
+open('xml8.txt', 'w', encoding='utf-8').write(text)
+open('xml16.txt', 'wb').write(b'\xff\xfe' + text.encode('utf-16-le'))
+PY
+well_formed() {  # well_formed BOOK: every XML file in it parses
+    python3 - "$1" <<'PY'
+import sys, zipfile, xml.dom.minidom
+book = zipfile.ZipFile(sys.argv[1])
+names = [n for n in book.namelist() if n.endswith(('.xml', '.xhtml', '.opf', '.ncx'))]
+for name in names:
+    try:
+        xml.dom.minidom.parseString(book.read(name))
+    except Exception as e:
+        sys.exit(f'{name}: {e}')
+if len(names) < 6:
+    sys.exit(f'only {names}')
+PY
+}
+#    novel     | options
+while IFS='|' read -r novel options; do
+    rm -f "${novel%.txt}.epub"
+    # shellcheck disable=SC2086
+    run --epub $options "$novel" || fail "$novel $options: status $?: $(cat err.txt)"
+    well_formed "${novel%.txt}.epub" || fail "$novel $options: ill-formed XML"
+    grep -q 'XML 无法容纳的字符' err.txt || fail "$novel $options: cause: $(cat err.txt)"
+    grep -q '无法转换为 UTF-8' err.txt && fail "$novel $options: a convertible character said unconvertible"
+done <<'TABLE'
+xml8.txt|
+xml16.txt|
+xml8.txt|-e ^第.章
+TABLE
+# A title and an author typed with a control character in them.
+run --epub --title "$(printf 'a\001b')" --author "$(printf 'c\037d')" xml8.txt || fail "typed title: $(cat err.txt)"
+well_formed xml8.epub || fail "typed title: ill-formed XML"
+
+# 6. A folder that may be written but not read (a drop box, mode 333) is split into again and
+#    again, with --replace and --delete-source, as a user who may not read it: its names are
+#    flushed through its file system. (As root every folder may be read.)
+if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
+    # The program where the unprivileged user may run it.
+    mkdir -m 755 program && cp "$split" program/ && chmod 755 program/*
+    as_nobody() { timeout 30 setpriv --reuid=nobody --regid=nogroup --clear-groups "$@" >out.txt 2>err.txt; }
+    mkdir -m 777 drop && mkdir -m 777 drop/out
+    "$gen" other.txt --encoding gbk --chapters 20 --seed 12 >/dev/null
+    chmod 333 drop/out
+    #    novel       | options
+    while IFS='|' read -r novel options; do
+        cp "$novel" drop/ && chmod 666 "drop/$novel"
+        # shellcheck disable=SC2086
+        as_nobody program/folioknife-split $options -o drop/out "drop/$novel" ||
+            fail "drop box, $novel $options: status $?: $(cat err.txt)"
+    done <<'TABLE'
+novel.txt|
+novel.txt|
+novel.txt|--delete-source
+other.txt|--replace --delete-source
+TABLE
+    [ -e drop/other.txt ] && fail "drop box: the source was kept: $(cat err.txt)"
+    chmod 755 drop/out
+    joined drop/out | cmp -s - other.txt ||
+        fail "drop box: the volumes are not the last novel: $(ls -a drop/out)"
+    [ "$(count_named drop/out folioknife-)" = 0 ] || fail "drop box: ours left: $(ls -a drop/out)"
+    chmod 333 drop/out
+    cp novel.txt drop/ && chmod 666 drop/novel.txt
+    as_nobody program/folioknife-split --epub drop/out/book.epub drop/novel.txt ||
+        fail "drop box, EPUB: status $?: $(cat err.txt)"
+else
+    echo "skipped the drop box: needs root and setpriv"
+fi
+
 finish edge
