@@ -232,7 +232,13 @@ void Application::onContextMenuCheckClicked() {
     splitter::showMessageBox(window_, shell::warningText());
     // The box has no owner, so further clicks may have run while it was up: only the mark as it
     // stands now counts. Checked: the two REG ADD lines; clear: the REG DELETE line.
-    contextMenu_.setEntry(window_.isChecked(Control::ContextMenuCheck));
+    const bool present = window_.isChecked(Control::ContextMenuCheck);
+    if (const std::optional<Text> failed = contextMenu_.setEntry(present)) {
+        // Not done: the box goes back to what the entry is, and the user is told why.
+        window_.setChecked(Control::ContextMenuCheck, !present);
+        splitter::showMessageBox(
+            window_, programText(present ? "无法添加右键菜单：" : "无法删除右键菜单：") + *failed);
+    }
 }
 
 void Application::onMainWindowDestroyed() { window_.postQuit(0); }

@@ -10,17 +10,13 @@ bool ContextMenu::entryPresent() {
         platform_->readRegistryText(RegistryRoot::LocalMachine, probePath(), probeDefault()));
 }
 
-void ContextMenu::setEntry(bool present) {
-    if (!present) {
-        platform_->runCommandLine(deleteLine(), false, ShowMode::Hidden);
-        return;
-    }
-    platform_->runCommandLine(verbLine(), false, ShowMode::Hidden);
+std::optional<Text> ContextMenu::setEntry(bool present) {
+    if (!present) return platform_->runToEnd(deleteLine());
+    if (std::optional<Text> failed = platform_->runToEnd(verbLine())) return failed;
     const Text path = platform_->executablePath();
     const PathStyle style = platform_->pathStyle();
-    platform_->runCommandLine(
-        commandValueLine(programDirectory(path, style), programFileName(path, style), style), false,
-        ShowMode::Hidden);
+    return platform_->runToEnd(
+        commandValueLine(programDirectory(path, style), programFileName(path, style), style));
 }
 
 Text programDirectory() { return programDirectory(executablePath(), splitter::nativePathStyle()); }

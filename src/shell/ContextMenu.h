@@ -2,6 +2,7 @@
 // The context-menu entry "一键分割": whether it is there, and adding or removing it. The window's
 // check box and its warning are the application's; this knows no window.
 #include <memory>
+#include <optional>
 
 #include "shell/ShellPlatform.h"
 
@@ -14,15 +15,17 @@ public:
     // Whether the entry's menu text is there: anything but "no" read from the registry.
     virtual bool entryPresent() = 0;
     // Adds the entry (the verb line, then the command-value line) or removes it (the delete
-    // line). Nothing is waited for or looked at.
-    virtual void setEntry(bool present) = 0;
+    // line), each line run to its end. Nothing when it was done; otherwise why (REG refuses a
+    // user who is no administrator; the entry's file may not be writable), and the lines after
+    // the one that failed are not run.
+    [[nodiscard]] virtual std::optional<Text> setEntry(bool present) = 0;
 };
 
 class ContextMenu : public ContextMenuEntry {
 public:
     explicit ContextMenu(std::unique_ptr<ShellPlatform> platform);
     bool entryPresent() override;
-    void setEntry(bool present) override;
+    [[nodiscard]] std::optional<Text> setEntry(bool present) override;
 
 private:
     std::unique_ptr<ShellPlatform> platform_;

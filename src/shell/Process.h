@@ -1,5 +1,7 @@
 #pragma once
 // Starting other programs and finding our own executable: one implementation per platform.
+#include <optional>
+
 #include "splitter/CodePage.h"
 
 namespace folioknife::shell {
@@ -13,6 +15,10 @@ enum class ShowMode { Hidden, Maximized };
 // returns when the program has ended. The show mode is the new program's window state on
 // Windows; Linux has no such state to hand over.
 bool runCommandLine(const Text& commandLine, bool wait, ShowMode show);
+
+// Runs the command line as runCommandLine does, hidden, and waits for its end. Nothing when the
+// program started and ended with status 0; otherwise why, in the program's code page.
+std::optional<Text> runToEnd(const Text& commandLine);
 
 // The running executable's full path in the program's code page; empty when the system
 // cannot tell.

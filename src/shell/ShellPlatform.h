@@ -18,6 +18,8 @@ public:
     // value is missing, empty, or not a string.
     virtual Text readRegistryText(RegistryRoot root, const Text& path, const Text& defaultText) = 0;
     virtual bool runCommandLine(const Text& commandLine, bool wait, ShowMode show) = 0;
+    // Runs the command line hidden to its end: nothing when it succeeded, otherwise why.
+    virtual std::optional<Text> runToEnd(const Text& commandLine) = 0;
     virtual Text executablePath() = 0;
     virtual PathStyle pathStyle() = 0;
 };

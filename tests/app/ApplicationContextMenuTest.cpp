@@ -45,7 +45,7 @@ protected:
         window.log.clear();
     }
     void setMark(bool on) { window.controls[Control::ContextMenuCheck].checked = on; }
-    static std::string run(const std::string& line) { return "run " + line + " [nowait hidden]"; }
+    static std::string run(const std::string& line) { return "run " + line + " [to its end]"; }
 };
 
 TEST_F(ContextMenuTest, ProbeSetsTheMarkForAnyTextButNoAndNeverClearsIt) {
@@ -104,6 +104,37 @@ TEST_F(ContextMenuTest, ANestedClickAndTheOuterOneBothActOnTheMarkAfterTheirBoxe
     window.click(Control::ContextMenuCheck);
     EXPECT_EQ(window.log,
               (std::vector<std::string>{box, box, run(deleteLine()), run(deleteLine())}));
+}
+
+// A change that fails is said, the lines after it are not run, and the box goes back to what
+// the entry is.
+TEST_F(ContextMenuTest, AFailedChangeIsSaidAndTheMarkGoesBack) {
+    const struct {
+        bool before;
+        std::string failing;
+        std::vector<std::string> log;
+        std::string message;
+    } cases[] = {
+        {false,
+         "REG ADD",
+         {box, run(verbLine()), "setChecked ContextMenuCheck 0"},
+         "无法添加右键菜单：denied"},
+        {true,
+         "REG DELETE",
+         {box, run(deleteLine()), "setChecked ContextMenuCheck 1"},
+         "无法删除右键菜单：denied"},
+    };
+    for (const auto& c : cases) {
+        setMark(c.before);
+        platform->failing = c.failing;
+        window.log.clear();
+        window.boxes.clear();
+        window.click(Control::ContextMenuCheck);
+        std::vector<std::string> log = c.log;
+        log.push_back("box " + gbk(c.message));
+        EXPECT_EQ(window.log, log) << c.failing;
+        EXPECT_EQ(window.isChecked(Control::ContextMenuCheck), c.before) << c.failing;
+    }
 }
 
 }  // namespace

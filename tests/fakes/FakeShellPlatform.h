@@ -30,6 +30,13 @@ public:
                        (show == shell::ShowMode::Hidden ? " hidden]" : " maximized]"));
         return true;
     }
+    // A command line that begins with 'failing' fails with the reason "denied".
+    shell::Text failing;
+    std::optional<shell::Text> runToEnd(const shell::Text& commandLine) override {
+        log_.push_back("run " + commandLine + " [to its end]");
+        if (!failing.empty() && commandLine.rfind(failing, 0) == 0) return shell::Text("denied");
+        return std::nullopt;
+    }
     shell::Text executablePath() override { return path; }
     shell::PathStyle pathStyle() override { return style; }
 

@@ -124,7 +124,7 @@ struct NamedAfter {
 
 struct NoContextMenu : app::ContextMenuEntry {
     bool entryPresent() override { return false; }
-    void setEntry(bool) override {}
+    std::optional<std::string> setEntry(bool) override { return std::nullopt; }
 };
 struct NoUpdate : app::UpdateCheck {
     void startUpdateCheck() override {}

@@ -1,10 +1,13 @@
 // Starting programs and finding our executable on Linux.
 #include <errno.h>
+#include <langinfo.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
+#include <string>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -12,6 +15,7 @@
 #include "shell/Process.h"
 
 #include "shell/CommandLineWords.h"
+#include "shell/posix/DesktopEntryShell.h"
 
 extern char** environ;
 
@@ -67,6 +71,37 @@ bool runCommandLine(const Text& commandLine, bool wait, ShowMode) {
     } catch (const std::system_error&) {
     }
     return true;
+}
+
+std::optional<Text> runToEnd(const Text& commandLine) {
+    std::vector<Text> words = splitIntoWords(commandLine);
+    if (words.empty()) return splitter::programText("空命令行");
+    std::vector<char*> argv;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (const int error = posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ))
+        return systemReason(error);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return systemReason(errno);
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return std::nullopt;
+    return words[0] + splitter::programText(" 以退出码 ") +
+           std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)) +
+           splitter::programText(" 结束");
+}
+
+Text systemReason(int error) {
+    char buffer[256];
+    // The GNU strerror_r: the text in the buffer or a static string, in the locale's codeset.
+    const char* text = ::strerror_r(error, buffer, sizeof buffer);
+    const char* codeset = ::nl_langinfo(CODESET);
+    const std::string from =
+        codeset && *codeset && std::strcmp(codeset, "ANSI_X3.4-1968") != 0 ? codeset : "UTF-8";
+    return splitter::sameCodePage(from, splitter::programCodePage())
+               ? Text(text)
+               : splitter::convertForDisplay(text, from, splitter::programCodePage());
 }
 
 Text executablePath() {

@@ -66,16 +66,19 @@ bool writeAll(int fd, const Text& bytes) {
 
 // A file manager may read the folder at any moment, so it sees the old entry or the new one,
 // never half of one: the text goes to a temporary file beside it, which is then renamed.
-bool replaceFile(const Text& path, const Text& bytes) {
+// Nothing when it was done; otherwise the system's reason.
+std::optional<Text> replaceFile(const Text& path, const Text& bytes) {
     makeFolders(splitter::parentPath(path, PathStyle::Posix));
     Text temporary = path + ".XXXXXX";
     const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = fchmod(fd, 0644) == 0 && writeAll(fd, bytes) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (ok && rename(temporary.c_str(), path.c_str()) == 0) return true;
+    if (fd < 0) return systemReason(errno);
+    int error = 0;
+    if (fchmod(fd, 0644) != 0 || !writeAll(fd, bytes) || fsync(fd) != 0) error = errno;
+    if (close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && rename(temporary.c_str(), path.c_str()) == 0) return std::nullopt;
+    if (error == 0) error = errno;
     unlink(temporary.c_str());
-    return false;
+    return systemReason(error);
 }
 
 Text toUtf8(const Text& text) {
@@ -116,6 +119,13 @@ bool DesktopEntryShell::runCommandLine(const Text& commandLine, bool wait, ShowM
     if (words.empty() || strcasecmp(words[0].c_str(), "REG") != 0) {
         return shell::runCommandLine(commandLine, wait, show);
     }
+    return !runToEnd(commandLine);
+}
+
+std::optional<Text> DesktopEntryShell::runToEnd(const Text& commandLine) {
+    const std::vector<Text> words = splitIntoWords(commandLine);
+    if (words.empty() || strcasecmp(words[0].c_str(), "REG") != 0)
+        return shell::runToEnd(commandLine);
     // Each REG ADD sets one value and keeps the other, as in the registry.
     const RegCommand command = readRegCommand(commandLine);
     DesktopEntryFields fields;
@@ -129,11 +139,12 @@ bool DesktopEntryShell::runCommandLine(const Text& commandLine, bool wait, ShowM
             fields.program = command.data;
             return replaceFile(desktopEntryPath(), desktopEntryText(fields));
         case RegCommand::Kind::DeleteEntry:
-            return unlink(desktopEntryPath().c_str()) == 0 || errno == ENOENT;
+            if (unlink(desktopEntryPath().c_str()) == 0 || errno == ENOENT) return std::nullopt;
+            return systemReason(errno);
         case RegCommand::Kind::Other:
             break;
     }
-    return false;
+    return splitter::programText("无法识别的 REG 命令");
 }
 
 Text DesktopEntryShell::executablePath() { return shell::executablePath(); }

@@ -2,6 +2,7 @@
 // are bytes in the ANSI code page.
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "shell/Process.h"
@@ -25,6 +26,54 @@ bool runCommandLine(const Text& commandLine, bool wait, ShowMode show) {
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     return true;
+}
+
+namespace {
+
+// The system's words for an error code, in the program's code page.
+Text reasonOf(DWORD error) {
+    char* text = nullptr;
+    const DWORD n = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string reason = n > 0 && text ? std::string(text, n) : std::string();
+    if (text) LocalFree(text);
+    while (!reason.empty() &&
+           (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
+        reason.pop_back();
+    if (reason.empty()) reason = "error " + std::to_string(error);
+    return splitter::sameCodePage(splitter::systemCodePage(), splitter::programCodePage())
+               ? reason
+               : splitter::convertForDisplay(reason, splitter::systemCodePage(),
+                                             splitter::programCodePage());
+}
+
+}  // namespace
+
+std::optional<Text> runToEnd(const Text& commandLine) {
+    STARTUPINFOA startup;
+    GetStartupInfoA(&startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        return reasonOf(GetLastError());
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    const bool known = GetExitCodeProcess(process.hProcess, &code) != FALSE;
+    const DWORD error = GetLastError();
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    if (!known) return reasonOf(error);
+    if (code == 0) return std::nullopt;
+    // REG says why on a console no one sees: its status is what is left to tell.
+    const std::size_t space = commandLine.find(' ');
+    return commandLine.substr(0, space) + splitter::programText(" 以退出码 ") +
+           std::to_string(code) + splitter::programText(" 结束");
 }
 
 Text executablePath() {

@@ -49,6 +49,9 @@ public:
     bool runCommandLine(const Text& commandLine, bool wait, ShowMode show) override {
         return shell::runCommandLine(commandLine, wait, show);
     }
+    std::optional<Text> runToEnd(const Text& commandLine) override {
+        return shell::runToEnd(commandLine);
+    }
     Text executablePath() override { return shell::executablePath(); }
     PathStyle pathStyle() override { return PathStyle::Windows; }
 };

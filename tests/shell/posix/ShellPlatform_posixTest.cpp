@@ -34,7 +34,9 @@ protected:
     }
     bool probeAtStart() { return makeContextMenuEntry()->entryPresent(); }
     // The check box's click toggles its mark; the entry follows the new mark.
-    void clickFrom(bool checked) { makeContextMenuEntry()->setEntry(!checked); }
+    void clickFrom(bool checked) {
+        EXPECT_EQ(makeContextMenuEntry()->setEntry(!checked), std::nullopt);
+    }
     std::string entryText() {
         std::stringstream all;
         all << std::ifstream(desktopEntryPath(), std::ios::binary).rdbuf();
@@ -112,6 +114,23 @@ TEST_F(DesktopEntryPosixTest, CommandLinesStartProgramsWithoutAShell) {
     EXPECT_TRUE(shell->runCommandLine("touch " + later, false, ShowMode::Maximized));
     for (int i = 0; i < 500 && !fs::exists(later); ++i) usleep(10000);
     EXPECT_TRUE(fs::exists(later));
+}
+
+// An entry that cannot be written or removed says why; a program run to its end says how it
+// ended.
+TEST_F(DesktopEntryPosixTest, AChangeThatFailsSaysWhy) {
+    // A file where the applications folder should be: nothing can be written below it.
+    fs::create_directories(root + "/data");
+    std::ofstream(root + "/data/applications") << "in the way";
+    const std::optional<std::string> added = makeContextMenuEntry()->setEntry(true);
+    ASSERT_TRUE(added);
+    EXPECT_EQ(*added, systemReason(ENOTDIR));
+    EXPECT_EQ(makeContextMenuEntry()->setEntry(false), systemReason(ENOTDIR));
+    auto shell = makeShellPlatform();
+    EXPECT_EQ(shell->runToEnd("true"), std::nullopt);
+    EXPECT_EQ(shell->runToEnd("false"),
+              "false" + splitter::programText(" 以退出码 ") + "1" + splitter::programText(" 结束"));
+    EXPECT_EQ(shell->runToEnd("folioknife-no-such-program"), systemReason(ENOENT));
 }
 
 }  // namespace

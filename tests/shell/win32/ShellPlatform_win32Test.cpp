@@ -63,14 +63,16 @@ TEST(ProcessTest, ProgramsStartWithAndWithoutWaiting) {
               executablePath());
 }
 
-// The REG processes are not waited for: the registry is watched until they are done.
+// The REG processes are waited for and their status looked at; the registry is watched too.
 TEST(ContextMenuWin32Test, CheckRestartClearThroughReg) {
     const auto read = [](const std::string& below) {
         return readRegistryText(HKEY_LOCAL_MACHINE, probePath() + below, "no");
     };
     const auto probeAtStart = [] { return makeContextMenuEntry()->entryPresent(); };
     // The check box's click toggles its mark; the entry follows the new mark.
-    const auto click = [](bool checkedBefore) { makeContextMenuEntry()->setEntry(!checkedBefore); };
+    const auto click = [](bool checkedBefore) {
+        EXPECT_EQ(makeContextMenuEntry()->setEntry(!checkedBefore), std::nullopt);
+    };
     runCommandLine(deleteLine(), true, ShowMode::Hidden);
     EXPECT_FALSE(probeAtStart());
     click(false);
