@@ -127,6 +127,15 @@ void Application::openFromCommandLine(const std::vector<Text>& arguments,
         path = commandLineRest;
     }
     buildMainWindow();
+    // A folder, a FIFO or a device is no novel: the window opens as without one, and says why.
+    const splitter::FileKind kind = files_.kindOf(path);
+    if (kind == splitter::FileKind::Directory || kind == splitter::FileKind::Other) {
+        openedFromCommandLine_ = false;
+        bindEventHandlers();
+        splitter::showMessageBox(window_,
+                                 splitter::Message(splitter::MessageId::NotRegularFile, {path}));
+        return;
+    }
     window_.setEnabled(Control::OpenButton, false);
     window_.setText(Control::OpenButton, programText("文件已打开"));
     window_.setText(Control::OutputDirEdit,
@@ -179,8 +188,12 @@ void Application::openNovel(const Text& path) {
     {
         BusyScope busy(window_);
         const splitter::FileStatus status = splitter::loadSourceDocument(document_, files_, path);
+        const splitter::FileKind kind = status ? splitter::FileKind::Regular : files_.kindOf(path);
         // The path, then the system's reason on a line of its own.
-        if (!status) said = {splitter::MessageId::OpenFailed, {path}, status.error().reason};
+        if (kind == splitter::FileKind::Directory || kind == splitter::FileKind::Other)
+            said = {splitter::MessageId::NotRegularFile, {path}};
+        else if (!status)
+            said = {splitter::MessageId::OpenFailed, {path}, status.error().reason};
     }
     splitter::showMessageBox(window_, said);
 }

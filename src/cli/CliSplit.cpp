@@ -190,10 +190,26 @@ Text insideFolder(const Text& folder, const Text& name, const std::string& separ
     return folder + separator + name;
 }
 
+// True when every .txt file of the folder 'name' (its names 'listed') is a volume that a split
+// into it made: novel_K.txt, or a name 'pattern' gives a novel of the folder's name. A split of
+// several novels writes each into a folder named after it, and may have deleted the novel.
+bool heldVolumesOnly(const Text& name, const std::vector<Text>& listed, const Text& pattern) {
+    bool any = false;
+    for (const Text& file : listed) {
+        if (!isTextFileName(file)) continue;
+        any = true;
+        if (volumeNumberOf(file, nativePathStyle()) == 0 &&
+            (pattern.empty() || !volumeNumberIn(pattern, name, file)))
+            return false;
+    }
+    return any;
+}
+
 // The novels of a folder, in the order of their names; with 'recursive', those of its
 // subfolders too, except the folders that splits of its novels made (named after a novel
-// beside them). A folder reached twice (through a link) is read once.
-void collectNovels(FileService& files, const Text& folder, bool recursive,
+// beside them, or holding only volumes of the novel they are named after, under the default
+// names or 'pattern'). A folder reached twice (through a link) is read once.
+void collectNovels(FileService& files, const Text& folder, bool recursive, const Text& pattern,
                    std::set<std::pair<std::uint64_t, std::uint64_t>>& seen,
                    std::vector<Text>& novels) {
     if (const auto id = files.identify(folder)) {
@@ -214,11 +230,12 @@ void collectNovels(FileService& files, const Text& folder, bool recursive,
             // Volumes of an earlier split into the folder of the novels are no novels.
             volumeNumberOf(name, nativePathStyle()) == 0) {
             novels.push_back(path);
-        } else if (kind == FileKind::Directory && recursive && stems.count(name) == 0) {
+        } else if (kind == FileKind::Directory && recursive && stems.count(name) == 0 &&
+                   !heldVolumesOnly(name, files.listFolder(path), pattern)) {
             subfolders.push_back(path);
         }
     }
-    for (const Text& sub : subfolders) collectNovels(files, sub, recursive, seen, novels);
+    for (const Text& sub : subfolders) collectNovels(files, sub, recursive, pattern, seen, novels);
 }
 
 }  // namespace
@@ -310,6 +327,43 @@ std::string headingLine(const SplitPlan& plan, const ExpressionMatch& m) {
     }
     // The dots in UTF-8, after the conversion: in UTF-16 three bytes would be no characters.
     return readableUtf8(line.substr(0, cut), encoding) + "...";
+}
+
+// The text with its control characters written as JSON writes them (\t, \u001b): a heading's
+// escape sequence would otherwise retitle or clear the terminal, and its tab split the columns.
+std::string visible(const std::string& utf8) {
+    std::string shown;
+    for (const char c : utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b != 0x7F) {
+            shown += c;
+            continue;
+        }
+        switch (c) {
+            case '\t':
+                shown += "\\t";
+                break;
+            case '\n':
+                shown += "\\n";
+                break;
+            case '\r':
+                shown += "\\r";
+                break;
+            case '\b':
+                shown += "\\b";
+                break;
+            case '\f':
+                shown += "\\f";
+                break;
+            default: {
+                static const char digits[] = "0123456789abcdef";
+                shown += "\\u00";
+                shown += digits[b >> 4];
+                shown += digits[b & 15];
+            }
+        }
+    }
+    return shown;
 }
 
 // One call of folioknife-split: its checks, then each novel split, listed or made a book.
@@ -452,7 +506,7 @@ std::vector<Text> CliRun::collectAll() {
         several_ = true;
         const std::size_t before = novels.size();
         std::set<std::pair<std::uint64_t, std::uint64_t>> seen;
-        collectNovels(*files_, given, o_.recursive, seen, novels);
+        collectNovels(*files_, given, o_.recursive, o_.name, seen, novels);
         if (novels.size() == before) {
             complain(trf("no .txt file in the folder {1}", {inUtf8(given)}));
             fail(kExitFileError);
@@ -477,6 +531,13 @@ Text CliRun::folderFor(const Text& path) {
 
 bool CliRun::loadNovel(SourceDocument& document, CountingFileService& counting,
                        const Text& folder) {
+    // No folder is locked or touched for what is no novel (/dev/stdin would have /dev).
+    const FileKind before = files_->kindOf(novel_);
+    if (before == FileKind::Directory || before == FileKind::Other) {
+        report(trf("not a regular file: {1}", {inUtf8(novel_)}));
+        fail(kExitFileError);
+        return false;
+    }
     // A split killed while it wrote into the output folder is undone before the novel is
     // loaded: the novel may be one of the names it changed (novel_1.txt split into its own
     // folder).
@@ -579,7 +640,7 @@ void CliRun::listNovel(SourceDocument& document, CliSettings& settings) {
     }
     if (plan.headingsNote) notes.push_back(localize(*plan.headingsNote));
     if (o_.json) return listInJson(plan, notes);
-    if (several_) out_ << "file: " << convertForDisplay(novel_, codePage_, terminal_) << '\n';
+    if (several_) out_ << "file: " << say(visible(inUtf8(novel_))) << '\n';
     out_ << "encoding: " << plan.encoding.codePage << '\n';
     // Which suffix the headings were found with, when not the one asked for: in the header.
     if (plan.suffixNote) out_ << say(notes.front()) << '\n';
@@ -587,7 +648,7 @@ void CliRun::listNovel(SourceDocument& document, CliSettings& settings) {
         const ExpressionMatch& m = plan.headings()[i];
         out_ << i + 1 << '\t' << m.offset << '\t'
              << say(inUtf8(plan.names[plan.volumeAt(m.offset) - 1])) << '\t'
-             << say(headingLine(plan, m)) << '\n';
+             << say(visible(headingLine(plan, m))) << '\n';
     }
     for (const std::string& note : notes) report(note);
 }

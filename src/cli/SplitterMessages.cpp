@@ -68,6 +68,10 @@ const char* englishPattern(MessageId id) {
                    "with Open is deleted";
         case MessageId::FolderFlushFailed:
             return "split failed: cannot flush the output folder {1} to the disk";
+        case MessageId::NotRegularFile:
+            return "not a regular file: {1}";
+        case MessageId::InvalidVolumeName:
+            return "split failed: not a file name: {1}";
         case MessageId::CutShortDuringSplit:
             return "the novel was cut short by another program during the split";
         case MessageId::OpenSucceeded:

@@ -37,6 +37,8 @@ enum class MessageId {
     CannotReadBack,       // {1} the volume's name, {2} the reason
     NotChosenWithOpen,
     FolderFlushFailed,  // {1} the output folder
+    NotRegularFile,     // {1} the path
+    InvalidVolumeName,  // {1} the name
     CutShortDuringSplit,
     OpenSucceeded,
     OpenFailed,  // {1} the path

@@ -99,6 +99,7 @@ private:
     std::vector<std::string> converted_;  // the volumes' bytes when converted
     std::vector<Text> removed_;           // volumes replaced that this split does not write
     bool flushed_ = false;                // the volumes were installed on stable storage
+    FileStatus made_;                     // the output folder's creation
     std::unique_ptr<FolderLock> lock_;
 };
 
@@ -172,9 +173,11 @@ bool SplitRun::clearFolder() {
         Expected<std::unique_ptr<FolderLock>> locked =
             files_.lockFolder(folder_, kFolderLockWait, busy);
         if (!locked) {
+            const bool missing = !made_ && files_.kindOf(folder_) == FileKind::Missing;
             const Message message =
                 busy ? Message(MessageId::FolderBusy, {folder_})
-                     : Message(MessageId::FolderLockFailed, {folder_}, locked.error().reason);
+                     : Message(MessageId::FolderLockFailed, {folder_},
+                               missing ? made_.error().reason : locked.error().reason);
             stop(busy ? SplitOutcome::Status::FolderBusy : SplitOutcome::Status::LockFailed);
             showMessageBox(boxes_, message);
             return false;
@@ -288,8 +291,8 @@ SplitOutcome SplitRun::run() {
     addMarks();
     if (converting_ && !convertVolumes()) return outcome_;
     // One level only; an existing folder, or one that cannot be made, changes nothing here:
-    // locking or writing will tell.
-    files_.createDirectory(folder_);
+    // locking will tell, with the reason the folder could not be made when it is missing.
+    made_ = files_.createDirectory(folder_);
     if (!clearFolder() || !writeVolumes()) return outcome_;
     // Not held while the user reads the message: another split may go on meanwhile.
     lock_.reset();

@@ -193,6 +193,14 @@ void planFiles(SplitPlan& plan, SourceDocument& document, SplitSettings& setting
     plan.names =
         volumeNames(settings, text, plan.headings(), plan.volumes, plan.starts, plan.encoding);
     if (use != PlanUse::Volumes) return;
+    // "." and ".." (a novel named "..txt" under {name}) name folders, never a file.
+    for (const Text& name : plan.names) {
+        if (name.empty() || name.find_first_not_of('.') == Text::npos) {
+            document.stream().close();
+            plan.refusal = Message{MessageId::InvalidVolumeName, {name}};
+            return;
+        }
+    }
     // Two volumes of one name would lose one of them.
     std::set<Text> taken;
     for (const Text& name : plan.names) {

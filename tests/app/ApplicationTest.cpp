@@ -146,6 +146,21 @@ TEST_F(ApplicationTest, AFileThatCannotBeLoadedFromTheCommandLineIsReportedOnlyB
     EXPECT_EQ(window.boxTexts(), std::vector<Text>{chineseText(MessageId::NoDocument)});
 }
 
+// A folder, a FIFO or a device is no novel: said on the command-line route, where the window
+// then opens as without one, and by Open.
+TEST_F(ApplicationTest, WhatIsNoRegularFileIsSaidOnEitherRoute) {
+    fs.directories.insert("/books/folder.txt");
+    app.startProgram({"/books/folder.txt"});
+    EXPECT_EQ(window.boxTexts(),
+              std::vector<Text>{chineseText({MessageId::NotRegularFile, {"/books/folder.txt"}})});
+    EXPECT_TRUE(window.controls[Control::OpenButton].enabled);
+    EXPECT_NE(window.controls[Control::OutputDirEdit].text, "/books/");
+    window.openDialogAnswers = {std::string("/books/folder.txt")};
+    window.click(Control::OpenButton);
+    EXPECT_EQ(window.boxTexts().back(),
+              chineseText({MessageId::NotRegularFile, {"/books/folder.txt"}}));
+}
+
 TEST_F(ApplicationTest, OpenReportsTheLoadAndCancelChangesNothing) {
     app.startProgram({});
     document.replace("kept");

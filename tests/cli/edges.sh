@@ -228,4 +228,55 @@ else
     echo "skipped the drop box: needs root and setpriv"
 fi
 
+# 7. Every cause true, nothing left over.
+#    A name of a process's descriptor or a device is no novel, even when it leads to one: its
+#    folder (/dev) is never locked or written.
+for novel in /dev/stdin /proc/self/fd/0 /dev/fd/0; do
+    [ -e "$novel" ] || continue
+    timeout 30 "$split" --delete-source "$novel" < novel.txt >out.txt 2>err.txt
+    status=$?
+    [ "$status" = 2 ] || fail "$novel: status $status: $(cat err.txt)"
+    grep -q "不是普通文件：$novel" err.txt || fail "$novel: message: $(cat err.txt)"
+done
+[ -z "$(find /dev -maxdepth 1 -name '*folioknife*' -o -maxdepth 1 -name 'novel_*')" ] || fail "files written into /dev"
+#    A novel named "..txt" under {name} would write the volume ".": refused, nothing written.
+mkdir dots && cp novel.txt dots/..txt
+run --name '{name}' -o dots/out dots/..txt
+[ $? = 1 ] || fail "..txt: status: $(cat err.txt)"
+grep -q '分割失败！输出文件名无效：\.$' err.txt || fail "..txt: message: $(cat err.txt)"
+[ -e dots/out ] && fail "..txt: the folder was made"
+#    A heading's control characters are listed as JSON writes them, never raw to the terminal.
+printf '第一章 \033]0;title\007标\t题\n文\n' > esc.txt
+run --list esc.txt || fail "--list with escapes: $(cat err.txt)"
+grep -q $'\x1b' out.txt && fail "--list printed an escape character raw"
+grep -qF '第一章 \u001b]0;title\u0007标\t题' out.txt || fail "--list: $(cat out.txt)"
+#    Folders that can be written by no one here: the folder that could not be made says why.
+if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
+    mkdir -m 777 ro && cp novel.txt ro/x.txt && chmod 644 ro/x.txt && chmod 555 ro
+    as_nobody program/folioknife-split -r ro
+    [ $? = 2 ] || fail "unwritable folder: status: $(cat err.txt)"
+    grep -qE 'Permission denied|权限不够' err.txt || fail "unwritable folder: reason: $(cat err.txt)"
+    grep -qE 'No such file|没有那个文件' err.txt && fail "unwritable folder: a false reason: $(cat err.txt)"
+    chmod 755 ro
+fi
+
+# 8. Folder mode passes over the folders that earlier splits of its novels made, whatever the
+#    names: twice the same command, the second finds nothing left to split.
+mkdir lib && cp novel.txt lib/x.txt && cp novel.txt lib/y.txt
+#    options
+while IFS='|' read -r options; do
+    rm -rf lib/*/ && cp novel.txt lib/x.txt && cp novel.txt lib/y.txt
+    for round in 1 2; do
+        # shellcheck disable=SC2086
+        run -r $options --delete-source lib
+        status=$?
+        [ "$round" = 1 ] && [ "$status" != 0 ] && fail "-r $options: first run: $(cat err.txt)"
+    done
+    [ "$status" = 2 ] || fail "-r $options: second run: status $status: $(cat out.txt err.txt)"
+    [ -n "$(find lib -mindepth 3)" ] && fail "-r $options: volumes split again: $(find lib)"
+done <<'TABLE'
+--name {name}-{k}.txt
+--name {k0}.txt
+TABLE
+
 finish edge

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <utility>
@@ -55,11 +56,27 @@ std::string parentFolderOf(std::string path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// True when the name is one of the system's devices or a process's descriptor (/dev/stdin,
+// /proc/self/fd/0, /dev/fd/3): it may lead to a regular file, but it is no file of the user's,
+// and its folder, where the volumes would go, is the system's.
+bool isSystemName(const std::string& path) {
+    char* folder = ::realpath(parentFolderOf(path).c_str(), nullptr);
+    if (!folder) return false;
+    const std::string real = folder;
+    ::free(folder);
+    const auto endsWith = [&](const std::string& end) {
+        return real.size() >= end.size() &&
+               real.compare(real.size() - end.size(), end.size(), end) == 0;
+    };
+    return real == "/dev" || real.rfind("/dev/", 0) == 0 ||
+           (real.rfind("/proc/", 0) == 0 && endsWith("/fd"));
+}
+
 // What 'path' names, as stat or lstat (links not followed) sees it.
 FileKind kindBy(int (*statOf)(const char*, struct stat*), const std::string& path) {
     struct stat st;
     if (path.empty() || statOf(path.c_str(), &st) != 0) return FileKind::Missing;
-    if (S_ISREG(st.st_mode)) return FileKind::Regular;
+    if (S_ISREG(st.st_mode)) return isSystemName(path) ? FileKind::Other : FileKind::Regular;
     return S_ISDIR(st.st_mode) ? FileKind::Directory : FileKind::Other;
 }
 
@@ -167,6 +184,7 @@ public:
         struct stat st;
         if (::stat(path.c_str(), &st) != 0) return fail(kOpen, path);
         if (!S_ISREG(st.st_mode)) return fail(kOpen, path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        if (isSystemName(path)) return fail(kOpen, path, EINVAL);
         int fd = openNonBlocking(path, O_RDONLY);
         if (fd < 0) return fail(kOpen, path);
         // And again once open: the name may have been given to something else meanwhile.
