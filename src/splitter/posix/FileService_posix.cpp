@@ -57,9 +57,12 @@ std::string parentFolderOf(std::string path) {
 }
 
 // True when the name is one of the system's devices or a process's descriptor (/dev/stdin,
-// /proc/self/fd/0, /dev/fd/3): it may lead to a regular file, but it is no file of the user's,
-// and its folder, where the volumes would go, is the system's.
+// /proc/self/fd/0, /dev/fd/3): a link that may lead to a regular file, but no file of the
+// user's, and its folder, where the volumes would go, is the system's. Only a link is looked
+// into further: a volume's name, asked about thousands of times, costs one lstat.
 bool isSystemName(const std::string& path) {
+    struct stat link;
+    if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return false;
     char* folder = ::realpath(parentFolderOf(path).c_str(), nullptr);
     if (!folder) return false;
     const std::string real = folder;
@@ -68,8 +71,7 @@ bool isSystemName(const std::string& path) {
         return real.size() >= end.size() &&
                real.compare(real.size() - end.size(), end.size(), end) == 0;
     };
-    return real == "/dev" || real.rfind("/dev/", 0) == 0 ||
-           (real.rfind("/proc/", 0) == 0 && endsWith("/fd"));
+    return real == "/dev" || (real.rfind("/proc/", 0) == 0 && endsWith("/fd"));
 }
 
 // What 'path' names, as stat or lstat (links not followed) sees it.
