@@ -40,6 +40,7 @@ enum class MessageId {
     RecordNameTaken,      // {1} the file
     CannotReadBack,       // {1} the volume's name, {2} the reason
     NotChosenWithOpen,
+    FolderFlushFailed,  // {1} the output folder
     CutShortDuringSplit,
     OpenSucceeded,
     OpenFailed,  // {1} the path
