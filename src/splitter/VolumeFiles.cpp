@@ -152,6 +152,22 @@ bool provesRecord(FileService& files, const Text& path, const std::string& token
     return head.compare(0, std::min(text.size(), head.size()), text, 0, head.size()) == 0;
 }
 
+// True when the file at the record's name is what a power cut or a kill leaves of a record of
+// ours that names nothing yet: empty, or its header (or the start of it) without a token line.
+// It holds nothing to lose or to put back.
+bool isRecordRemnant(FileService& files, const Text& path) {
+    Expected<std::unique_ptr<InputFile>> file = files.openForReading(path);
+    if (!file) return false;
+    std::string text;
+    const std::size_t size = std::strlen(kRecordHeader);
+    (void)readToEnd(**file, text, size + 1);
+    for (const char* header : {kRecordHeader, kFirstRecordHeader}) {
+        const std::size_t n = std::min(text.size(), size);
+        if (text.compare(0, n, header, n) == 0) return true;
+    }
+    return false;
+}
+
 // The record as the folder holds it, when it is one of ours; only names of our own making are
 // taken from it, so a record that someone wrote by hand can touch no other file.
 std::optional<Record> readRecord(FileService& files, const Text& folder, const std::string& sep,
@@ -461,8 +477,12 @@ Recovery recoverFolder(FileService& files, PathStyle style, const Text& folder,
     const std::optional<Record> record =
         undo.isKept(recordPath) ? std::nullopt : readRecord(files, folder, sep, style);
     if (!record) {
-        result.recordNameTaken = true;
-        return done(changed);
+        if (undo.isKept(recordPath) || !isRecordRemnant(files, recordPath)) {
+            result.recordNameTaken = true;
+            return done(changed);
+        }
+        undo.remove(recordPath);
+        return done(true);
     }
     // Every new volume placed: the split got past its last rename, only the unlinking was
     // left; finish it. Otherwise put back what it changed.

@@ -363,6 +363,29 @@ named-exactly-like-one|nobody|.folioknife-record.folioknife-new-abcdefgh12345678
 novel-5-fewer-volumes|root|novel_5.txt|-n 20 --replace|0|
 novel-5-fewer-volumes-nobody|nobody|novel_5.txt|-n 20 --replace|0|
 TABLE
+# What a kill or a power cut leaves of our own files before they say anything (an empty lock,
+# an empty record, a record cut after its header) holds nothing to lose: the next split removes
+# it and splits. Something else at the record's name is refused, as above.
+#   case                 | file at the name      | its bytes             | status
+while IFS='|' read -r name file bytes want; do
+    fresh "$name"
+    printf '%b' "$bytes" > "$name/$file"
+    run root --codepage GBK -n 20 "$name/src.txt"
+    status=$?
+    [ "$status" = "$want" ] || fail "$name: status $status, expected $want: $(cat err.txt)"
+    if [ "$want" = 0 ]; then
+        [ -e "$name/$file" ] && fail "$name: the remnant was left"
+        joined "$name" | cmp -s - novel.txt || fail "$name: the volumes are not the novel"
+    else
+        [ "$(cat "$name/$file")" = "$(printf '%b' "$bytes")" ] || fail "$name: the file was changed"
+    fi
+done <<'TABLE'
+empty-lock|.folioknife-lock||0
+empty-record|.folioknife-record||0
+record-cut-after-header|.folioknife-record|folioknife record 2\n|0
+record-cut-in-header|.folioknife-record|folioknife rec|0
+someone-elses-record|.folioknife-record|my notes\n|1
+TABLE
 # novel_2.txt split twice into its own folder with --replace: the first split replaces it with
 # its second volume, the second split replaces novel_1.txt with that volume's split and keeps
 # novel_2.txt as it was.

@@ -177,7 +177,8 @@ private:
     bool ours_;
 };
 
-// True when the open file begins as the lock files that splits make do.
+// True when the open file begins as the lock files that splits make do, or is empty: a split
+// killed between making it and writing its header leaves it so, and it holds nothing to lose.
 bool isLockFileOfOurs(int fd) {
     const std::size_t size = std::strlen(kLockFileHeader);
     std::string head(size, '\0');
@@ -185,7 +186,7 @@ bool isLockFileOfOurs(int fd) {
     do {
         n = ::pread(fd, &head[0], size, 0);
     } while (n < 0 && errno == EINTR);
-    return n == static_cast<ssize_t>(size) && head == kLockFileHeader;
+    return n == 0 || (n == static_cast<ssize_t>(size) && head == kLockFileHeader);
 }
 
 class PosixFileService : public FileService {
