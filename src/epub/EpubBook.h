@@ -90,6 +90,8 @@ public:
     // in their line numbers.
     const std::vector<Unconvertible>& unconvertible() const { return unconvertible_; }
     std::int64_t unconvertibleCount() const { return unconvertibleCount_; }
+    // How many characters the novel holds, as its encoding groups its bytes.
+    std::int64_t characterCount() const;
     void countLines();
 
     // The document of part k (0-based) as XHTML.
