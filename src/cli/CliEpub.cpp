@@ -164,8 +164,8 @@ int writeEpub(const EpubRun& run) {
     // More than one character in a hundred that does not convert is no damage: the novel was
     // read in the wrong encoding, and the book would be mojibake.
     const auto readable = [&book] {
-        return book.unconvertibleCount() == 0 ||
-               book.unconvertibleCount() * 100 <= book.characterCount();
+        return book.undecodableCount() == 0 ||
+               book.undecodableCount() * 100 <= book.characterCount();
     };
     if (const std::optional<EpubFailure> failure = installEpub(
             run.files, run.book, folderOf(run.book, nativePathStyle()), entries, novel, readable)) {

@@ -339,6 +339,7 @@ void Book::markUnconvertible(std::int64_t offset, std::string& out, bool unfitFo
     // kShown lie before it.
     std::lock_guard<std::mutex> lock(reportsMutex_);
     ++unconvertibleCount_;
+    if (!unfitForXml) ++undecodableCount_;
     const auto before = std::count_if(unconvertible_.begin(), unconvertible_.end(),
                                       [&](const Unconvertible& u) { return u.offset < offset; });
     if (before < kShown) unconvertible_.push_back({offset, 0, unfitForXml});
