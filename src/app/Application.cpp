@@ -241,8 +241,11 @@ void Application::onCustomModeClicked() {
 }
 
 void Application::onContextMenuCheckClicked() {
-    // The warning first, on every click, whatever the mark.
-    splitter::showMessageBox(window_, shell::warningText());
+    // The warning first, on every click, whatever the mark. Linux needs no administrator; its
+    // user is told where the entry will appear instead.
+    splitter::showMessageBox(window_, platform_.pathStyle == splitter::PathStyle::Windows
+                                          ? shell::warningText()
+                                          : shell::openWithNote());
     // The box has no owner, so further clicks may have run while it was up: only the mark as it
     // stands now counts. Checked: the two REG ADD lines; clear: the REG DELETE line.
     const bool present = window_.isChecked(Control::ContextMenuCheck);

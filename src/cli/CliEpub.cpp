@@ -107,7 +107,7 @@ void reportUnconvertible(const EpubRun& run, Book& book) {
 
 // The novel deleted when asked and the book read back holds it; what became of it, in words.
 std::string deleteNovel(const EpubRun& run) {
-    if (!run.options.deleteSource) return tr("source kept (--delete-source not given)");
+    if (!run.options.deleteSource) return {};
     const SourceDeletion deletion = deleteSourceIfEpubHolds(
         run.files, run.novel, run.book, run.document.text(), run.document.encoding());
     std::string source;
@@ -167,8 +167,13 @@ int writeEpub(const EpubRun& run) {
         return book.undecodableCount() == 0 ||
                book.undecodableCount() * 100 <= book.characterCount();
     };
-    if (const std::optional<EpubFailure> failure = installEpub(
-            run.files, run.book, folderOf(run.book, nativePathStyle()), entries, novel, readable)) {
+    // A missing folder is made, one level, as a split makes its -o folder; one that exists, or
+    // cannot be made, changes nothing here: writing the book tells.
+    const Text folder = folderOf(run.book, nativePathStyle());
+    if (!folder.empty() && run.files.kindOf(folder) == FileKind::Missing)
+        (void)run.files.createDirectory(folder);
+    if (const std::optional<EpubFailure> failure =
+            installEpub(run.files, run.book, folder, entries, novel, readable)) {
         if (failure->refused) {
             run.report(tr("cannot tell the novel's encoding: name it with --codepage"));
             return kExitRefused;
@@ -180,14 +185,14 @@ int writeEpub(const EpubRun& run) {
     const std::string source = deleteNovel(run);
     std::int64_t counts[4] = {};
     for (const BookPart& part : book.parts()) ++counts[static_cast<int>(part.kind)];
-    run.out << convertForDisplay(
-                   trf("{1}: EPUB written: {2} chapters, {3} volumes, {4} documents in {5}; {6}",
-                       {inUtf8(run.novel),
-                        std::to_string(counts[static_cast<int>(BookPart::Kind::Chapter)]),
-                        std::to_string(counts[static_cast<int>(BookPart::Kind::Volume)]),
-                        std::to_string(book.parts().size()), inUtf8(run.book), source}),
-                   "UTF-8", run.terminal)
-            << "\n";
+    std::string summary =
+        trf("{1}: EPUB written: {2} chapters, {3} volumes, {4} documents in {5}",
+            {inUtf8(run.novel), std::to_string(counts[static_cast<int>(BookPart::Kind::Chapter)]),
+             std::to_string(counts[static_cast<int>(BookPart::Kind::Volume)]),
+             std::to_string(book.parts().size()), inUtf8(run.book)});
+    // What became of the novel only when its deletion was asked for.
+    if (!source.empty()) summary = trf("{1}; {2}", {summary, source});
+    run.out << convertForDisplay(summary, "UTF-8", run.terminal) << "\n";
     return kExitDone;
 }
 

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,6 +18,7 @@
 
 #include "splitter/ChapterExpression.h"
 #include "splitter/CodePage.h"
+#include "splitter/HalfWidth.h"
 #include "splitter/Path.h"
 #include "splitter/SourceDocument.h"
 #include "splitter/SplitFlow.h"
@@ -111,7 +113,10 @@ public:
     Text expressionText() override { return o_.expression; }
     Text prefix() override { return o_.prefix; }
     Text suffix() override { return o_.suffix; }
-    Text chaptersPerFileText() override { return o_.perFile; }
+    // --max-size alone closes the files by their size only.
+    Text chaptersPerFileText() override {
+        return !o_.maxSize.empty() && !o_.perFileGiven ? "2147483647" : o_.perFile;
+    }
     Text outputDirectory() override { return folder_; }
     bool deleteSource() override { return o_.deleteSource; }
     Text sourcePath() override { return o_.deleteSource ? file_ : Text(); }
@@ -132,8 +137,8 @@ private:
 // --replace.
 class RecordedMessages : public MessageBoxService {
 public:
-    RecordedMessages(bool replace, std::string codePage, bool chinese)
-        : replace_(replace), codePage_(std::move(codePage)), chinese_(chinese) {}
+    RecordedMessages(bool replace, bool force, std::string codePage, bool chinese)
+        : replace_(replace), force_(force), codePage_(std::move(codePage)), chinese_(chinese) {}
     MessageBoxAnswer showMessage(const Message& message, MessageBoxButtons buttons) override {
         return record(messageText(message, codePage_, chinese_), buttons);
     }
@@ -147,10 +152,14 @@ private:
     MessageBoxAnswer record(std::string utf8, MessageBoxButtons buttons) {
         if (buttons == MessageBoxButtons::YesNo)
             return replace_ ? MessageBoxAnswer::Yes : MessageBoxAnswer::No;
+        // The other question: whether to write more than a thousand files.
+        if (buttons == MessageBoxButtons::YesNoDefaultNo)
+            return force_ ? MessageBoxAnswer::Yes : MessageBoxAnswer::No;
         texts.push_back(std::move(utf8));
         return MessageBoxAnswer::Ok;
     }
     bool replace_;
+    bool force_;
     std::string codePage_;
     bool chinese_;
 };
@@ -255,6 +264,17 @@ std::optional<std::uint64_t> parseSize(const std::string& text) {
         value = value * 10 + static_cast<std::uint64_t>(text[i] - '0');
     }
     if (i == 0) return std::nullopt;
+    // A fraction, of which nine digits count: 0.5M, 1.5M.
+    std::uint64_t fraction = 0, scale = 1;
+    if (i < text.size() && text[i] == '.') {
+        const std::size_t first = ++i;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+            if (scale >= 1000000000) continue;
+            fraction = fraction * 10 + static_cast<std::uint64_t>(text[i] - '0');
+            scale *= 10;
+        }
+        if (i == first) return std::nullopt;
+    }
     std::string unit = text.substr(i);
     for (char& c : unit) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
     if (!unit.empty() && unit.back() == 'B') unit.pop_back();
@@ -267,7 +287,7 @@ std::optional<std::uint64_t> parseSize(const std::string& text) {
         shift = 30;
     else if (!unit.empty())
         return std::nullopt;
-    value <<= shift;
+    value = (value << shift) + (fraction << shift) / scale;
     // Room for a byte-order mark and a character of four bytes, and then some.
     if (value < 64) return std::nullopt;
     return value;
@@ -388,11 +408,13 @@ private:
         return messageText(message, codePage_, chinese_);
     }
     void complain(const std::string& utf8) { err_ << "folioknife-split: " << say(utf8) << "\n"; }
+    void hint() { err_ << say(tr("Run with --help for the options.")) << "\n"; }
     // A novel's own message, naming it when there are several.
     void report(const std::string& utf8) {
         err_ << say(several_ ? trf("{1}: {2}", {inUtf8(novel_), utf8}) : utf8) << "\n";
     }
     void fail(int status) { worst_ = std::max(worst_, status); }
+    Text fullPath(const Text& folder) const;
     bool checkOptions();
     bool takeTypedTexts();
     std::vector<Text> collectAll();
@@ -425,6 +447,29 @@ private:
     std::set<Text> folders_;                              // the folders novels are split into
     nlohmann::json documents_ = nlohmann::json::array();  // --list --json
 };
+
+// The folder as the user finds it from anywhere: a relative one with the current folder before
+// it ("." is the current folder itself). As given when the current folder cannot be named.
+Text CliRun::fullPath(const Text& folder) const {
+    const bool absolute = windows_ ? folder.size() > 2 && (folder[1] == ':' || folder[0] == '\\')
+                                   : !folder.empty() && folder[0] == '/';
+    if (absolute) return folder;
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    if (error) return folder;
+    std::optional<std::string> inCodePage;
+    try {
+        inCodePage = convertText(here.string(), terminal_, codePage_);
+    } catch (const std::exception&) {
+        // A current folder that the narrow code page cannot name.
+    }
+    if (!inCodePage) return folder;
+    Text rest = folder;
+    while (rest.size() >= 2 && rest[0] == '.' && (rest[1] == '/' || rest[1] == separator_.back()))
+        rest.erase(0, 2);
+    if (rest.empty() || rest == ".") return *inCodePage;
+    return insideFolder(*inCodePage, rest, separator_);
+}
 
 // The code page and the options that need no novel; false when one is unusable.
 bool CliRun::checkOptions() {
@@ -459,8 +504,19 @@ bool CliRun::checkOptions() {
                 {codePage_}));
         return false;
     }
+    // The window takes "10abc" as 10 and "abc" as 0 and says so when it splits; a command
+    // line that is not what it means is a usage error before anything is read. Full-width
+    // digits count, as in the window.
+    const Text digits = foldHalfWidth(o_.perFile, terminal_);
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos ||
+        digits.size() > 10 || std::stoull(digits) < 1 || std::stoull(digits) > 2147483647) {
+        complain(trf("-n {1}: give a whole number of chapters per file, 1 or more",
+                     {typed(o_.perFile)}));
+        hint();
+        return false;
+    }
     if (!o_.maxSize.empty() && !parseSize(o_.maxSize)) {
-        complain(trf("--max-size {1}: give a size of at least 64 bytes, such as 500K or 2M",
+        complain(trf("--max-size {1}: give a size of at least 64 bytes, such as 500K, 0.5M or 2M",
                      {typed(o_.maxSize)}));
         return false;
     }
@@ -673,7 +729,7 @@ void CliRun::listNovel(SourceDocument& document, CliSettings& settings) {
 
 void CliRun::splitNovel(SourceDocument& document, CliSettings& settings, const Text& folder,
                         CountingFileService& counting) {
-    RecordedMessages reports(o_.replace, codePage_, chinese_);
+    RecordedMessages reports(o_.replace, o_.force, codePage_, chinese_);
     SplitOutcome outcome;
     {
         ProgressLine progress(err_, o_.progress && !o_.quiet, inUtf8(novel_),
@@ -685,6 +741,18 @@ void CliRun::splitNovel(SourceDocument& document, CliSettings& settings, const T
                                 {someNames(outcome.inTheWay, nativePathStyle(), true),
                                  std::to_string(outcome.inTheWay.size())})));
         return fail(kExitFileError);
+    }
+    if (outcome.status == SplitOutcome::Status::TooMany) {
+        const SplitPlan& plan = *outcome.plan;
+        std::string first;
+        for (std::size_t i = 0; i < plan.headings().size() && i < 3; ++i)
+            first += (i ? " | " : "") + visible(headingLine(plan, plan.headings()[i]));
+        report(
+            trf("{1} files would be written ({2} chapter headings), more than {3}: nothing "
+                "written; give --force to write them. The first headings: {4}",
+                {std::to_string(plan.volumes.size()), std::to_string(outcome.headings),
+                 std::to_string(kManyVolumes), first}));
+        return fail(kExitUsage);
     }
     if (outcome.unconvertibleAt) {
         report(
@@ -702,16 +770,17 @@ void CliRun::splitNovel(SourceDocument& document, CliSettings& settings, const T
     // The first report is the success; the others are notes, and the last, when the source
     // was kept, says why: on standard error too, as a warning.
     for (std::size_t i = 1; i < reports.texts.size(); ++i) report(reports.texts[i]);
-    std::string source = tr("source kept (--delete-source not given)");
+    std::string summary = trf("{1}: split done: {2} headings, {3} files in {4}",
+                              {inUtf8(novel_), std::to_string(outcome.headings),
+                               std::to_string(outcome.volumesWritten), inUtf8(fullPath(folder))});
     if (outcome.sourceDeleted) {
-        source = tr("source deleted");
+        summary = trf("{1}; {2}", {summary, tr("source deleted")});
     } else if (outcome.sourceKept) {
-        source = reports.texts.back();
+        summary = trf("{1}; {2}", {summary, reports.texts.back()});
     }
-    out_ << say(trf("{1}: split done: {2} headings, {3} files in {4}; {5}",
-                    {inUtf8(novel_), std::to_string(outcome.headings),
-                     std::to_string(outcome.volumesWritten), inUtf8(folder), source}))
-         << "\n";
+    out_ << say(summary) << "\n";
+    // Headings were asked for and none was found: the one file is no split.
+    if (outcome.headings == 0) fail(kExitNothingToSplit);
 }
 
 void CliRun::doNovel(const Text& path) {

@@ -11,8 +11,9 @@ namespace folioknife::cli {
 
 // With several novels the status is the worst of them: the highest.
 constexpr int kExitDone = 0;
-constexpr int kExitRefused = 1;    // a check refused the split; its message is on stderr
-constexpr int kExitFileError = 2;  // the novel could not be opened or a file not written
+constexpr int kExitRefused = 1;         // a check refused the split; its message is on stderr
+constexpr int kExitFileError = 2;       // the novel could not be opened or a file not written
+constexpr int kExitNothingToSplit = 3;  // no heading found: the novel whole in one file, kept
 constexpr int kExitUsage = 64;
 
 struct CliOptions {
@@ -23,10 +24,12 @@ struct CliOptions {
     std::string expression;
     bool customMode = false;
     std::string perFile = "10";
+    bool perFileGiven = false;
     std::string outputDirectory;
     bool outputGiven = false;
     bool deleteSource = false;
     bool replace = false;  // volumes of another novel in the output folder are replaced
+    bool force = false;    // more than a thousand files are written without asking
     std::string codePage;
     bool list = false;
     bool json = false;               // with list: one JSON document
@@ -45,7 +48,8 @@ struct CliOptions {
     std::string language = "zh";
 };
 
-// A size as typed: digits, then K, M or G (times 1024 each), an optional B; at least 64 bytes.
+// A size as typed: digits with an optional fraction, then K, M or G (times 1024 each), an
+// optional B; at least 64 bytes.
 // Nothing when it is none.
 std::optional<std::uint64_t> parseSize(const std::string& text);
 

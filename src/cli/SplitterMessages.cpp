@@ -83,6 +83,11 @@ const char* englishPattern(MessageId id) {
             return "split failed: not a file name: {1}";
         case MessageId::CutShortDuringSplit:
             return "the novel was cut short by another program during the split";
+        case MessageId::NoHeadingsSourceKept:
+            return "no chapter heading found: the whole text went into one file, the source is "
+                   "kept";
+        case MessageId::ManyVolumes:
+            return "{1} files will be written ({2} chapter headings). Go on?";
         case MessageId::OpenSucceeded:
             return "opened";
         case MessageId::OpenFailed:

@@ -82,8 +82,9 @@ std::vector<OptionEntry> optionTable() {
             "in the file (default novel_{k}.txt)"),
          "PATTERN"},
         {"--max-size", &O::maxSize, nullptr,
-         tr("at most SIZE bytes a file (500K, 2M): a file ends before the chapter "
-            "that would pass it, a longer chapter is cut at line ends"),
+         tr("at most SIZE bytes a file (500K, 0.5M, 2M): a file ends before the chapter "
+            "that would pass it, a longer chapter is cut at line ends; without -n, files are "
+            "closed by their size only"),
          "SIZE"},
         {"--to", &O::to, nullptr,
          tr("write the files in utf-8, gbk or utf-16le (each utf-16le file with its "
@@ -95,6 +96,10 @@ std::vector<OptionEntry> optionTable() {
         {"--replace", nullptr, &O::replace,
          tr("replace the volumes of another novel found in the output folder "
             "(without it the split stops and writes nothing)"),
+         nullptr},
+        {"--force", nullptr, &O::force,
+         tr("write a split of more than 1000 files (without it the split stops and writes "
+            "nothing)"),
          nullptr},
         {"--codepage", &O::codePage, nullptr,
          tr("code page of the novel's headings: GBK, GB18030, UTF-8, ... (default: "
@@ -181,9 +186,11 @@ std::string footer(const Say& say) {
            "busy; "
            "the "
            "novel is never deleted then\n"
+           "  3   nothing to split: no heading found; the novel went whole into one file "
+           "and is kept\n"
            "  64  bad usage: an unknown option, no FILE, an unknown code page or one that "
            "writes "
-           "ASCII otherwise\n"
+           "ASCII otherwise, a split of more than 1000 files without --force\n"
            "With several novels the status is the highest of theirs."));
 }
 
@@ -204,7 +211,8 @@ void describe(CLI::App& app, CliOptions& options, const Say& say) {
     app.formatter(formatter);
     app.option_defaults()->group(say(tr("Options")));
     app.set_help_flag("-h,--help", say(tr("print this help and exit")));
-    app.set_version_flag("--version", FOLIOKNIFE_VERSION, say(tr("print the version and exit")));
+    app.set_version_flag("--version", "folioknife-split " FOLIOKNIFE_VERSION,
+                         say(tr("print the version and exit")));
     addOptions(app, options, optionTable(), say);
     addOptions(app, options, epubOptionTable(), say);
     app.get_option("--epub")->expected(0, 1);
@@ -293,6 +301,7 @@ int main(int argc, char** argv) {
     options.prefixGiven = app.get_option("--prefix")->count() > 0;
     options.suffixGiven = app.get_option("--suffix")->count() > 0;
     options.outputGiven = app.get_option("--output")->count() > 0;
+    options.perFileGiven = app.get_option("--per-file")->count() > 0;
     options.progress = folioknife::cli::errorIsTerminal();
     options.list = options.list || options.json;
     return folioknife::cli::runCli(options, std::cout, std::cerr);

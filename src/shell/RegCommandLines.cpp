@@ -44,6 +44,8 @@ Text warningText() {
         "请确定您是在管理员模式下运行此程序，否则不能添加右键菜单。\r\n注：分割文件对权限无要求。");
 }
 
+Text openWithNote() { return splitter::programText("将在文件管理器的“打开方式”中添加“一键分割”"); }
+
 Text probePath() { return "SOFTWARE\\Classes\\txtfile\\shell\\folioknife\\"; }
 Text probeDefault() { return "no"; }
 bool entryPresent(const Text& probed) { return compareText(probed, probeDefault()) != 0; }

@@ -22,6 +22,9 @@ inline Text programFileName(const Text& path, PathStyle style) {
 // The menu text "一键分割" and the warning shown on every click of the check box.
 Text menuText();
 Text warningText();
+// What the box shows on Linux instead: no administrator is needed there, and the entry is an
+// application that file managers offer under "Open with".
+Text openWithNote();
 
 // Where the probe reads below HKEY_LOCAL_MACHINE: the default value of the verb key (the
 // path ends in "\"), and what it reads when nothing is there.

@@ -15,7 +15,9 @@ enum class MessageBoxButtons : unsigned {
     AbortRetryIgnore,
     YesNoCancel,
     YesNo,
-    RetryCancel
+    RetryCancel,
+    // Yes, No with No the default (MB_DEFBUTTON2): Enter declines what cannot be undone easily.
+    YesNoDefaultNo = 0x104,
 };
 
 // The button pressed: its Windows identifier minus one, so Ok is 0 (IDOK 1) and No is 6 (IDNO

@@ -71,6 +71,10 @@ const char* chinesePattern(MessageId id) {
             return "分割失败！输出文件名无效：{1}";
         case MessageId::CutShortDuringSplit:
             return "小说在分割时被其他程序截短";
+        case MessageId::NoHeadingsSourceKept:
+            return "未找到章节标题：全文写入了一个文件，源文件保留";
+        case MessageId::ManyVolumes:
+            return "将写入 {1} 个文件（{2} 个章节标题），继续吗？";
         case MessageId::OpenSucceeded:
             return "打开成功";
         case MessageId::OpenFailed:

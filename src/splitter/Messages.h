@@ -44,6 +44,8 @@ enum class MessageId {
     NotRegularFile,     // {1} the path
     InvalidVolumeName,  // {1} the name
     CutShortDuringSplit,
+    NoHeadingsSourceKept,
+    ManyVolumes,  // {1} the files, {2} the headings
     OpenSucceeded,
     OpenFailed,  // {1} the path
 };

@@ -127,8 +127,9 @@ void SplitRun::addMarks() {
     // A UTF-16 file is read as such at once when it begins with its byte-order mark: every
     // volume after the first gets the novel's own, so that each opens on its own. A novel
     // without one was told by its zero bytes, and so are its volumes: nothing is added.
-    mark_ = converting_ ? std::string_view() : byteOrderMarkOf(plan_.encoding.characters);
-    if (plan_.text.view().substr(0, mark_.size()) != mark_) mark_ = {};
+    // A UTF-8 novel that begins with its mark is read as UTF-8 by the readers that go by it:
+    // its volumes get it too, or they would be shown as GBK.
+    mark_ = converting_ ? std::string_view() : volumeMarkOf(plan_.text.view(), plan_.encoding);
     if (mark_.empty()) return;
     for (std::size_t k = 1; k < plan_.volumes.size(); ++k) {
         plan_.volumes[k].spans.insert(plan_.volumes[k].spans.begin(), mark_);
@@ -331,6 +332,16 @@ SplitOutcome SplitRun::run() {
     plan_ = planSplit(document_, settings_);
     outcome_.headings = static_cast<std::int64_t>(plan_.headings().size());
     if (!plan_.ready()) return refuse(*plan_.refusal);
+    if (plan_.volumes.size() > kManyVolumes &&
+        showMessageBox(boxes_,
+                       Message(MessageId::ManyVolumes, {std::to_string(plan_.volumes.size()),
+                                                        std::to_string(outcome_.headings)}),
+                       MessageBoxButtons::YesNoDefaultNo) != MessageBoxAnswer::Yes) {
+        document_.stream().close();
+        outcome_.status = SplitOutcome::Status::TooMany;
+        outcome_.plan = std::make_shared<const SplitPlan>(std::move(plan_));
+        return outcome_;
+    }
     folder_ = settings_.outputDirectory();
     for (const Text& name : plan_.names)
         names_.push_back(settings_.outputDirectory() + separator_ + name);
@@ -346,9 +357,15 @@ SplitOutcome SplitRun::run() {
     document_.stream().close();
     showMessageBox(boxes_, Message(MessageId::SplitDone));
     outcome_.status = SplitOutcome::Status::Done;
-    for (const std::optional<Message>* note : {&plan_.suffixNote, &plan_.headingsNote}) {
-        if (*note) showMessageBox(boxes_, **note);
+    // No heading found: the novel is whole in one file, which is no reason to delete it.
+    const bool keepWhole = plan_.headings().empty() && settings_.deleteSource();
+    if (plan_.suffixNote) showMessageBox(boxes_, *plan_.suffixNote);
+    if (keepWhole) {
+        outcome_.sourceKept = true;
+        showMessageBox(boxes_, Message(MessageId::NoHeadingsSourceKept));
+        return outcome_;
     }
+    if (plan_.headingsNote) showMessageBox(boxes_, *plan_.headingsNote);
     if (settings_.deleteSource()) deleteSource();
     return outcome_;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <string_view>
@@ -27,6 +28,7 @@ struct SplitOutcome {
         FolderBusy,   // another split kept the output folder; nothing was written
         LockFailed,   // the output folder could not be locked; nothing was written
         Declined,     // the folder holds another novel's volumes, not to be replaced
+        TooMany,      // more than kManyVolumes files, and the user would not have them
         NotRestored,  // a change to the folder could not be undone; the message says where the
                       // bytes are, and the record stays for the next split to try again
         Done,         // every volume written, "分割成功！" shown
@@ -43,7 +45,13 @@ struct SplitOutcome {
     // offset into the novel and its line (1-based).
     std::optional<std::uint64_t> unconvertibleAt;
     std::uint64_t unconvertibleLine = 0;
+    // With TooMany: the plan that would have written them, for the headings it found.
+    std::shared_ptr<const SplitPlan> plan;
 };
+
+// More files than this in one split is asked about before anything is written: an expression
+// that matches every few characters would otherwise fill the folder with thousands of them.
+constexpr std::size_t kManyVolumes = 1000;
 
 // What the user is told of a change that could not be undone.
 Message notRestoredMessage(const RestoreFailure& failure);

@@ -80,6 +80,12 @@ std::vector<Text> volumeNames(SplitSettings& settings, std::string_view text,
     return names;
 }
 
+std::string_view volumeMarkOf(std::string_view text, const DocumentEncoding& encoding) {
+    std::string_view mark = byteOrderMarkOf(encoding.characters);
+    if (encoding.characters == CharacterSet::Utf8) mark = "\xEF\xBB\xBF";
+    return text.substr(0, mark.size()) == mark ? mark : std::string_view();
+}
+
 std::vector<Volume> planVolumes(std::vector<ChapterPiece> pieces, std::int64_t perVolume,
                                 std::uint64_t maxBytes, const DocumentEncoding& encoding,
                                 const VolumeForm& form) {
@@ -111,8 +117,13 @@ std::vector<Volume> planVolumes(std::vector<ChapterPiece> pieces, std::int64_t p
             return bytes;
         };
     }
-    const std::size_t reserve =
-        form.to.empty() ? byteOrderMarkOf(encoding.characters).size() : form.mark.size();
+    // The first piece begins where the text does.
+    std::size_t reserve = form.mark.size();
+    if (form.to.empty()) {
+        reserve = byteOrderMarkOf(encoding.characters).size();
+        if (!pieces.empty())
+            reserve = std::max(reserve, volumeMarkOf(pieces.front(), encoding).size());
+    }
     return groupVolumesWithin(pieces, perVolume, maxBytes, reserve, encoding.characters, measure);
 }
 

@@ -77,6 +77,11 @@ std::optional<std::pair<Text, std::int64_t>> suggestSuffix(const Text& prefix,
                                                            const DocumentEncoding& encoding,
                                                            HeadingRules rules);
 
+// The byte-order mark that every volume after the first begins with, as the novel 'text' does:
+// UTF-16's whenever the novel is UTF-16 (its files are told by it), UTF-8's when the novel
+// begins with it; empty otherwise. The volumes joined without these marks are the novel.
+std::string_view volumeMarkOf(std::string_view text, const DocumentEncoding& encoding);
+
 // The volumes as a split writes them, before any byte-order mark is added or any conversion
 // made: the pieces grouped N at a time, and within 'maxBytes' (0: no limit) as the volumes'
 // files count them in the encoding 'form' writes.

@@ -62,7 +62,13 @@ TEST(Options, SizesEncodingsAndNovelNames) {
                  {"K", 0},
                  {"2X", 0},
                  {"-1K", 0},
-                 {"1.5M", 0},
+                 {"1.5M", 3 << 19},
+                 {"0.5M", 1 << 19},
+                 {"0.0001K", 0},
+                 {"100.9", 100},
+                 {"1.", 0},
+                 {".5M", 0},
+                 {"1.5.5M", 0},
                  {"99999999999999999999", 0}};
     for (const auto& c : sizes) EXPECT_EQ(parseSize(c.text).value_or(0), c.bytes) << c.text;
     EXPECT_EQ(volumeEncodingNamed("utf-8"), "UTF-8");

@@ -22,8 +22,9 @@ done
 joined one/a | cmp -s - keep-a.txt || fail "one/a/ does not join back to a.txt"
 joined two/b | cmp -s - b.txt || fail "two/b/ does not join back to b.txt"
 [ "$(count_volumes one/a)" = 5 ] || fail "one/a/: $(count_volumes one/a) files"
-grep -qx 'one/a.txt：分割成功！章节标题：40，输出文件：5，位于 one/a；源文件已删除' out.txt || fail "line of a: $(cat out.txt)"
-grep -q '^two/b.txt：分割成功！章节标题：23，输出文件：3，位于 two/b；源文件已删除$' out.txt || fail "line of b: $(cat out.txt)"
+# The folder named in full, as it is found from anywhere.
+grep -qxF "one/a.txt：分割成功！章节标题：40，输出文件：5，位于 $PWD/one/a；源文件已删除" out.txt || fail "line of a: $(cat out.txt)"
+grep -qxF "two/b.txt：分割成功！章节标题：23，输出文件：3，位于 $PWD/two/b；源文件已删除" out.txt || fail "line of b: $(cat out.txt)"
 if ! grep -qx 'missing.txt：打开失败：missing.txt' err.txt || ! grep -qxE 'No such file or directory|没有那个文件或目录' err.txt; then
     fail "missing novel: $(cat err.txt)"
 fi
@@ -73,11 +74,11 @@ C.UTF-8|--no-such a.txt|64|unknown option or argument: --no-such
 zh_CN.UTF-8|--no-such a.txt|64|未知的选项或参数：--no-such
 C.UTF-8||64|FILE is missing
 zh_CN.UTF-8||64|缺少 FILE
-C.UTF-8|-o en a.txt|0|a.txt: split done: 40 headings, 5 files in en; source kept
-C.UTF-8|-n 0 a.txt|1|error: the chapters per file are not a number, or fewer than 1
+C.UTF-8|-o en a.txt|0|a.txt: split done: 40 headings, 5 files in /
+C.UTF-8|-n 0 a.txt|64|-n 0: give a whole number of chapters per file, 1 or more
 C.UTF-8|-e 第( a.txt|1|invalid chapter expression: 
 C.UTF-8|-s 回 -o other a.txt|0|no chapter heading with "回" found; split by "章": 40 chapter headings
-C.UTF-8|-s 回 --anywhere -o none a.txt|0|no chapter heading found: the whole text went into one file
+C.UTF-8|-s 回 --anywhere -o none a.txt|3|no chapter heading found: the whole text went into one file
 C.UTF-8|a.txt/|2|cannot open: a.txt/
 C.UTF-8|--codepage UTF-16 a.txt|64|code page UTF-16 cannot be used
 C.UTF-8|--help|0|Exit status:

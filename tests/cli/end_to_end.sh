@@ -75,13 +75,14 @@ done
 printf '' > empty.txt
 expect_status 1 "$split" empty.txt
 grep -q '请先设定TXT文件位置' err.txt || fail "empty novel message"
-expect_status 1 "$split" -e '' -n 0 -o '' gbk.txt
+expect_status 1 "$split" -e '' -o '' gbk.txt
 grep -q '请定义章节表达式（正则表达式）' err.txt || fail "empty expression message"
-for n in 0 -3 abc ''; do
-    expect_status 1 "$split" -n "$n" -o x gbk.txt
-    grep -q '错误！您指定了每0个章节分为一个文件或该位置输入的不是数字！' err.txt || fail "-n '$n' message"
+# A count that is no whole number of 1 or more is a usage error, before anything is read.
+for n in 0 -3 abc '' 10abc; do
+    expect_status 64 "$split" -n "$n" -o x gbk.txt
+    grep -qF -- "-n $n：请给出每个文件的章节数" err.txt || fail "-n '$n' message: $(cat err.txt)"
 done
-expect_status 1 "$split" -n 10abc -o '' gbk.txt
+expect_status 1 "$split" -o '' gbk.txt
 grep -q '错误！请指定输出文件路径！' err.txt || fail "empty output message"
 [ -e x ] && fail "a refused split created its folder"
 expect_status 0 "$split" -n '１０' -o fw --codepage GBK gbk.txt   # full-width digits count

@@ -154,7 +154,8 @@ private:
             if (reply.whileUp) reply.whileUp();
             for (QAbstractButton* b : box->buttons())
                 if (b->text() == captionFor(reply.press)) return b->click();
-            ADD_FAILURE() << "no button " << captionFor(reply.press).toStdString();
+            ADD_FAILURE() << "no button " << captionFor(reply.press).toStdString()
+                          << " in: " << box->text().toStdString();
             return box->buttons().first()->click();
         }
         auto* dialog = static_cast<QFileDialog*>(w);

@@ -39,9 +39,12 @@ struct RecordingBoxes : MessageBoxService {
     std::vector<std::pair<Text, Text>> shown;
     std::vector<Text> questions;
     MessageBoxAnswer answer = MessageBoxAnswer::Yes;
+    MessageBoxAnswer manyAnswer = MessageBoxAnswer::No;  // whether to write a thousand files
     MessageBoxAnswer showMessageBox(const Text& text, const Text& title,
                                     MessageBoxButtons buttons) override {
         if (buttons == MessageBoxButtons::YesNo) return questions.push_back(text), answer;
+        if (buttons == MessageBoxButtons::YesNoDefaultNo)
+            return questions.push_back(text), manyAnswer;
         shown.emplace_back(text, title);
         return MessageBoxAnswer::Ok;
     }
@@ -607,6 +610,118 @@ TEST_F(SplitFlowTest, DeletesTheSourceOnlyWhenTheVolumesHoldAllOfIt) {
         std::vector<Text> expected{chineseText(MessageId::SplitDone)};
         if (c.warned) expected.push_back(chineseText(MessageId::SourceKept));
         EXPECT_EQ(shown.texts(), expected) << c.name;
+    }
+}
+
+// No heading found: the whole novel in one file is no split, and the source stays whatever
+// was asked; the note says so in place of the usual one.
+TEST_F(SplitFlowTest, NoHeadingFoundKeepsTheSourceEvenWhenItsDeletionWasAsked) {
+    struct Case {
+        const char* name;
+        bool remove;
+        std::vector<Text> shown;
+    } cases[] = {
+        {"deletion asked",
+         true,
+         {chineseText(MessageId::SplitDone), chineseText(MessageId::NoHeadingsSourceKept)}},
+        {"deletion not asked",
+         false,
+         {chineseText(MessageId::SplitDone), chineseText(MessageId::NoHeadings)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeFileService files;
+        files.files["novel.txt"] = "preface\nno chapters here\n";
+        RecordingBoxes shown;
+        RecordingSettings s;
+        s.remove = c.remove;
+        s.source = "novel.txt";
+        SourceDocument d;
+        ASSERT_TRUE(loadSourceDocument(d, files, "novel.txt"));
+        const SplitOutcome outcome = runSplit(d, s, files, shown, PathStyle::Posix);
+        EXPECT_EQ(outcome.status, SplitOutcome::Status::Done);
+        EXPECT_EQ(outcome.sourceKept, c.remove);
+        EXPECT_FALSE(outcome.sourceDeleted);
+        EXPECT_EQ(files.files.at("novel.txt"), "preface\nno chapters here\n");
+        EXPECT_EQ(files.files.at("out/novel_1.txt"), "preface\nno chapters here\n");
+        EXPECT_EQ(shown.texts(), c.shown);
+    }
+}
+
+// Every volume of a UTF-8 novel that begins with its mark begins with one; without the marks of
+// volumes 2 onwards they join back to the novel, which is then deleted as asked, and a split
+// again recognises them as this novel's.
+TEST_F(SplitFlowTest, EveryVolumeOfAUtf8NovelWithAMarkBeginsWithIt) {
+    const std::string bom = "\xEF\xBB\xBF";
+    for (const bool remove : {false, true}) {
+        SCOPED_TRACE(remove);
+        FakeFileService files;
+        files.files["novel.txt"] = bom + novel;
+        RecordingBoxes shown;
+        RecordingSettings s;
+        s.remove = remove;
+        s.source = "novel.txt";
+        s.perFile = "1";
+        SourceDocument d;
+        ASSERT_TRUE(loadSourceDocument(d, files, "novel.txt"));
+        ASSERT_EQ(runSplit(d, s, files, shown, PathStyle::Posix).status,
+                  SplitOutcome::Status::Done);
+        std::string joined;
+        for (int k = 1; k <= 6; ++k) {
+            const std::string& v = files.files.at("out/novel_" + std::to_string(k) + ".txt");
+            ASSERT_EQ(v.substr(0, 3), bom) << k;
+            joined += k == 1 ? v : v.substr(3);
+        }
+        EXPECT_EQ(joined, bom + novel);
+        EXPECT_EQ(files.files.count("novel.txt") == 0, remove);
+        EXPECT_EQ(shown.texts(), std::vector<Text>{chineseText(MessageId::SplitDone)});
+        // Fewer volumes over these: an earlier split of this novel, replaced without a question.
+        s.perFile = "4";
+        s.remove = false;
+        ASSERT_EQ(runSplit(d, s, files, shown, PathStyle::Posix).status,
+                  SplitOutcome::Status::Done);
+        EXPECT_TRUE(shown.questions.empty());
+        EXPECT_EQ(files.files.count("out/novel_3.txt"), 0u);
+        EXPECT_EQ(files.files.at("out/novel_2.txt").substr(0, 3), bom);
+    }
+}
+
+// More than a thousand files are asked about before anything is written; 否 writes nothing.
+TEST_F(SplitFlowTest, AThousandFilesAndMoreAreAskedAboutFirst) {
+    struct Case {
+        int headings;
+        MessageBoxAnswer answer;
+        bool asked, written;
+    } cases[] = {
+        {1000, MessageBoxAnswer::No, false, true},
+        {1001, MessageBoxAnswer::No, true, false},
+        {1001, MessageBoxAnswer::Yes, true, true},
+    };
+    settings.perFile = "1";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.headings);
+        fs.files.clear();
+        fs.directories.clear();
+        boxes = RecordingBoxes();
+        boxes.manyAnswer = c.answer;
+        std::string text;
+        for (int i = 1; i <= c.headings; ++i)
+            text += "<" + std::to_string(i) + ">" + std::string(300, 'x') + "\n";
+        doc.replace(text);
+        const SplitOutcome outcome = split();
+        EXPECT_EQ(outcome.status,
+                  c.written ? SplitOutcome::Status::Done : SplitOutcome::Status::TooMany);
+        EXPECT_EQ(boxes.questions,
+                  c.asked ? std::vector<Text>{chineseText(
+                                {MessageId::ManyVolumes,
+                                 {std::to_string(c.headings), std::to_string(c.headings)}})}
+                          : std::vector<Text>{});
+        EXPECT_EQ(fs.files.size(), c.written ? std::size_t(c.headings) : 0u);
+        if (!c.written) {
+            EXPECT_TRUE(fs.directories.empty());
+            ASSERT_TRUE(outcome.plan);
+            EXPECT_EQ(outcome.plan->headings().size(), 1001u);
+        }
     }
 }
 

@@ -506,5 +506,65 @@ TEST_P(WindowConformance, OnlyTheSplitWhoseBoxClosesInAnOpenWindowDeletesTheSour
     }
 }
 
+// What a reader is asked and told around a split: no heading found keeps the source even with
+// 分割完成后删除源文件 checked; more than a thousand files are asked about first, and 否 writes
+// nothing. The context-menu box says what the platform needs: the administrator on Windows,
+// where the entry appears on Linux.
+TEST_P(WindowConformance, ASplitOfNothingOrOfThousandsOfFilesIsNoSurprise) {
+    const Text path = inFolder("novel.txt"), noHeadings = programText("序言\n正文，正文。\n");
+    const Text many = novelOfChapters(1001);
+    struct Case {
+        const char* what;
+        Text novel;
+        MessageBoxAnswer answer;
+        std::vector<Text> boxes;
+        std::size_t volumes;
+    } cases[] = {
+        {"no heading",
+         noHeadings,
+         MessageBoxAnswer::Ok,
+         {chineseText(MessageId::SplitDone), chineseText(MessageId::NoHeadingsSourceKept)},
+         1},
+        {"1001 files, 否",
+         many,
+         MessageBoxAnswer::No,
+         // The preface counts as one of the first file's chapters: alone in it with 1.
+         {chineseText({MessageId::ManyVolumes, {"1002", "1001"}})},
+         0},
+    };
+    program.bindEventHandlers();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFile(path, c.novel);
+        driver->expect(Reply::openFile(path));
+        driver->expect(Reply::box(MessageBoxAnswer::Ok));
+        driver->click(Control::OpenButton);
+        window.setText(Control::OutputDirEdit, driver->folder() + separator());
+        window.setText(Control::ChaptersPerFileEdit, "1");
+        window.setChecked(Control::DeleteSourceCheck, true);
+        const std::size_t before = driver->boxes().size();
+        for (std::size_t i = 0; i < c.boxes.size(); ++i) driver->expect(Reply::box(c.answer));
+        driver->click(Control::SplitButton);
+        std::vector<Text> shown = boxTexts(*driver);
+        shown.erase(shown.begin(), shown.begin() + before);
+        EXPECT_EQ(shown, c.boxes);
+        EXPECT_TRUE(readFile(path) == c.novel) << "the source was not kept as it was";
+        const std::vector<Text> volumes = takeVolumes(driver->folder() + separator());
+        EXPECT_EQ(volumes.size(), c.volumes);
+        if (c.volumes) {
+            EXPECT_TRUE(joined(volumes) == c.novel);
+        }
+    }
+    const std::size_t before = driver->boxes().size();
+    driver->expect(Reply::box(MessageBoxAnswer::Ok));
+    driver->click(Control::ContextMenuCheck);
+    ASSERT_EQ(driver->boxes().size(), before + 1);
+    EXPECT_EQ(driver->boxes().back().text,
+              driver->platform().pathStyle == splitter::PathStyle::Windows
+                  ? programText("请确定您是在管理员模式下运行此程序，否则不能添加右键菜单。\r\n"
+                                "注：分割文件对权限无要求。")
+                  : programText("将在文件管理器的“打开方式”中添加“一键分割”"));
+}
+
 }  // namespace
 }  // namespace folioknife::testing

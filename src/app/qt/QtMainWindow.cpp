@@ -111,6 +111,8 @@ MessageBoxLayout messageBoxLayout(MessageBoxButtons buttons) {
             return {{{"是", A::Yes}, {"否", A::No}, {"取消", A::Cancel}}, A::Cancel};
         case B::YesNo:
             return {{{"是", A::Yes}, {"否", A::No}}, A::No};
+        case B::YesNoDefaultNo:
+            return {{{"是", A::Yes}, {"否", A::No}}, A::No, A::No};
         case B::RetryCancel:
             return {{{"重试", A::Retry}, {"取消", A::Cancel}}, A::Cancel};
         case B::Ok:
@@ -141,7 +143,9 @@ MessageBoxAnswer showMessageBoxHere(const Text& text, const Text& title,
         QPushButton* button =
             box->addButton(toQString(programText(b.caption)), QMessageBox::ActionRole);
         answers[button] = b.answer;
-        if (answers.size() == 1) box->setDefaultButton(button);
+        if (layout.defaultAnswer == MessageBoxAnswer::None ? answers.size() == 1
+                                                           : layout.defaultAnswer == b.answer)
+            box->setDefaultButton(button);
         if (layout.closeAnswer && *layout.closeAnswer == b.answer) box->setEscapeButton(button);
     }
     if (auto* buttonBox = box->findChild<QDialogButtonBox*>()) buttonBox->setCenterButtons(true);
