@@ -101,7 +101,8 @@ void reportUnconvertible(const EpubRun& run, Book& book) {
     const std::int64_t unshown =
         book.unconvertibleCount() - static_cast<std::int64_t>(book.unconvertible().size());
     if (unshown > 0) {
-        run.report(trf("and {1} more such character(s)", {std::to_string(unshown)}));
+        run.report(unshown == 1 ? tr("and 1 more such character")
+                                : trf("and {1} more such characters", {std::to_string(unshown)}));
     }
 }
 

@@ -386,6 +386,25 @@ std::string visible(const std::string& utf8) {
     return shown;
 }
 
+// The novel's code page under one name on every system: GB18030 for a novel that uses its
+// four-byte characters (a lead byte, then a digit), GBK for one that GBK holds, whatever name
+// the system's iconv or code page table gave it (GB18030 on Linux, CP936 on Windows).
+std::string codePageName(const SplitPlan& plan) {
+    const std::string& name = plan.encoding.codePage;
+    if (!sameCodePage(name, "GB18030") && !sameCodePage(name, "GBK") &&
+        !sameCodePage(name, "CP936"))
+        return name;
+    const std::string_view text = plan.text.view();
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x81 || b == 0xFF) continue;
+        const auto next = static_cast<unsigned char>(text[i + 1]);
+        if (next >= 0x30 && next <= 0x39) return "GB18030";
+        ++i;  // the second byte of a two-byte character
+    }
+    return "GBK";
+}
+
 // One call of folioknife-split: its checks, then each novel split, listed or made a book.
 class CliRun {
 public:
@@ -409,9 +428,17 @@ private:
     }
     void complain(const std::string& utf8) { err_ << "folioknife-split: " << say(utf8) << "\n"; }
     void hint() { err_ << say(tr("Run with --help for the options.")) << "\n"; }
-    // A novel's own message, naming it when there are several.
-    void report(const std::string& utf8) {
-        err_ << say(several_ ? trf("{1}: {2}", {inUtf8(novel_), utf8}) : utf8) << "\n";
+    // A novel's own message on one line, as GNU programs give it: the program, the novel, the
+    // message, its lines (a system's reason) joined.
+    void report(std::string utf8) {
+        for (std::size_t at = utf8.find('\n'); at != std::string::npos; at = utf8.find('\n', at))
+            utf8.replace(at, 1, ": ");
+        err_ << "folioknife-split: " << say(visible(inUtf8(novel_))) << ": " << say(utf8) << "\n";
+    }
+    // A failure to open: the system's reason is all there is to say after the file's name.
+    void reportOpenFailure(const Text& reason) {
+        if (reason.empty()) return report(localize(Message(MessageId::OpenFailed, {novel_})));
+        report(inUtf8(reason));
     }
     void fail(int status) { worst_ = std::max(worst_, status); }
     Text fullPath(const Text& folder) const;
@@ -599,7 +626,7 @@ bool CliRun::loadNovel(SourceDocument& document, CountingFileService& counting,
     // No folder is locked or touched for what is no novel (/dev/stdin would have /dev).
     const FileKind before = files_->kindOf(novel_);
     if (before == FileKind::Directory || before == FileKind::Other) {
-        report(trf("not a regular file: {1}", {inUtf8(novel_)}));
+        report(tr("not a regular file"));
         fail(kExitFileError);
         return false;
     }
@@ -630,10 +657,9 @@ bool CliRun::loadNovel(SourceDocument& document, CountingFileService& counting,
     if (loaded) return true;
     const FileKind kind = files_->kindOf(novel_);
     if (kind == FileKind::Directory || kind == FileKind::Other) {
-        report(trf("not a regular file: {1}", {inUtf8(novel_)}));
+        report(tr("not a regular file"));
     } else {
-        // The path, then the system's reason on a line of its own.
-        report(localize(Message(MessageId::OpenFailed, {novel_}, loaded.error().reason)));
+        reportOpenFailure(loaded.error().reason);
     }
     fail(kExitFileError);
     return false;
@@ -686,7 +712,7 @@ void CliRun::listInJson(const SplitPlan& plan, const std::vector<std::string>& n
                                          {"headings", inVolume[k]}});
     }
     documents_.push_back(nlohmann::json{{"file", inUtf8(novel_)},
-                                        {"encoding", plan.encoding.codePage},
+                                        {"encoding", codePageName(plan)},
                                         {"bytes", plan.text.size()},
                                         {"headings", headings},
                                         {"volumes", volumes},
@@ -701,21 +727,28 @@ void CliRun::listNovel(SourceDocument& document, CliSettings& settings) {
     std::vector<std::string> notes;
     if (plan.suffixNote) notes.push_back(localize(*plan.suffixNote));
     if (search.leftOutInText + search.leftOutAsContents > 0) {
-        notes.push_back(
-            trf("left out {1} match(es) inside running text and {2} "
-                "table-of-contents entr(ies); --anywhere keeps them",
-                {std::to_string(search.leftOutInText), std::to_string(search.leftOutAsContents)}));
+        const std::string inText =
+            search.leftOutInText == 1
+                ? tr("1 match inside running text")
+                : trf("{1} matches inside running text", {std::to_string(search.leftOutInText)});
+        const std::string contents =
+            search.leftOutAsContents == 1
+                ? tr("1 table-of-contents entry")
+                : trf("{1} table-of-contents entries", {std::to_string(search.leftOutAsContents)});
+        notes.push_back(trf("left out {1} and {2}; --anywhere keeps them", {inText, contents}));
     }
     if (search.leftOutRepeated > 0) {
-        notes.push_back(
-            trf("left out {1} repeat(s) of the heading before it (page "
-                "headers, running titles); --anywhere keeps them",
-                {std::to_string(search.leftOutRepeated)}));
+        notes.push_back(search.leftOutRepeated == 1
+                            ? tr("left out 1 repeat of the heading before it (page headers, "
+                                 "running titles); --anywhere keeps it")
+                            : trf("left out {1} repeats of the heading before them (page "
+                                  "headers, running titles); --anywhere keeps them",
+                                  {std::to_string(search.leftOutRepeated)}));
     }
     if (plan.headingsNote) notes.push_back(localize(*plan.headingsNote));
     if (o_.json) return listInJson(plan, notes);
     if (several_) out_ << "file: " << say(visible(inUtf8(novel_))) << '\n';
-    out_ << "encoding: " << plan.encoding.codePage << '\n';
+    out_ << say(trf("encoding: {1}", {codePageName(plan)})) << '\n';
     // Which suffix the headings were found with, when not the one asked for: in the header.
     if (plan.suffixNote) out_ << say(notes.front()) << '\n';
     for (std::size_t i = 0; i < plan.headings().size(); ++i) {
@@ -780,7 +813,7 @@ void CliRun::splitNovel(SourceDocument& document, CliSettings& settings, const T
     }
     out_ << say(summary) << "\n";
     // Headings were asked for and none was found: the one file is no split.
-    if (outcome.headings == 0) fail(kExitNothingToSplit);
+    if (outcome.headings == 0 && outcome.volumesWritten <= 1) fail(kExitNothingToSplit);
 }
 
 void CliRun::doNovel(const Text& path) {

@@ -49,6 +49,52 @@ std::string usageError(const CLI::ParseError& e) {
 
 using folioknife::cli::CliOptions;
 
+// The columns of the help as the terminal shows them: a CJK character of UTF-8 takes three bytes
+// and two columns, so CLI11's padding by bytes would leave the Chinese descriptions off by one
+// column per character. In a double-byte code page bytes and columns agree.
+class ColumnFormatter : public CLI::Formatter {
+public:
+    explicit ColumnFormatter(bool utf8) : utf8_(utf8) {}
+    std::string make_option(const CLI::Option* option, bool positional) const override {
+        std::string out = "  " + make_option_name(option, positional) + make_option_opts(option);
+        const std::string description = make_option_desc(option);
+        if (!description.empty()) {
+            const std::size_t shown = width(out);
+            const std::size_t column = get_column_width();
+            const std::string indent(column, ' ');
+            out += shown >= column ? "\n" + indent : std::string(column - shown, ' ');
+            for (const char c : description) {
+                out += c;
+                if (c == '\n') out += indent;
+            }
+        }
+        return out + "\n";
+    }
+
+private:
+    std::size_t width(const std::string& text) const {
+        if (!utf8_) return text.size();
+        std::size_t columns = 0;
+        for (std::size_t i = 0; i < text.size();) {
+            const auto b = static_cast<unsigned char>(text[i]);
+            const std::size_t n = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+            std::uint32_t c = n == 1 ? b : b & (0xFF >> (n + 1));
+            for (std::size_t k = 1; k < n && i + k < text.size(); ++k)
+                c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+            // East Asian wide and full-width characters: Hangul Jamo, CJK and its punctuation,
+            // Hangul syllables, compatibility ideographs, full-width forms, the planes above.
+            const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||
+                              (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+                              (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+                              (c >= 0xFFE0 && c <= 0xFFE6) || c >= 0x20000;
+            columns += wide ? 2 : 1;
+            i += n;
+        }
+        return columns;
+    }
+    bool utf8_;
+};
+
 // Every text handed to CLI11, as the terminal shows it.
 using Say = std::function<std::string(const std::string&)>;
 
@@ -65,15 +111,18 @@ struct OptionEntry {
 std::vector<OptionEntry> optionTable() {
     using O = CliOptions;
     return {
-        {"-p,--prefix", &O::prefix, nullptr, trf("heading prefix (default {1})", {"第"}), nullptr},
-        {"-s,--suffix", &O::suffix, nullptr, trf("heading suffix (default {1})", {"章"}), nullptr},
+        {"-p,--prefix", &O::prefix, nullptr, trf("heading prefix (default {1})", {"第"}), "TEXT"},
+        {"-s,--suffix", &O::suffix, nullptr, trf("heading suffix (default {1})", {"章"}), "TEXT"},
         {"-e,--expression", &O::expression, nullptr,
-         tr("custom chapter expression (Perl syntax); selects custom mode"), nullptr},
-        {"-n,--per-file", &O::perFile, nullptr, tr("chapters per file (default 10)"), nullptr},
+         tr("custom chapter expression (Perl syntax); selects custom mode"), "EXPRESSION"},
+        {"-n,--per-file", &O::perFile, nullptr,
+         tr("chapters per file (default 10); the text before the first heading counts as one "
+            "of the first file's N"),
+         "N"},
         {"-o,--output", &O::outputDirectory, nullptr,
          tr("output folder (default: the folder that holds FILE; with several novels, a "
             "folder named after each novel beside it, or inside this one)"),
-         nullptr},
+         "FOLDER"},
         {"-r,--recursive", nullptr, &O::recursive,
          tr("with a folder: the novels in its subfolders too"), nullptr},
         {"--name", &O::name, nullptr,
@@ -104,7 +153,7 @@ std::vector<OptionEntry> optionTable() {
         {"--codepage", &O::codePage, nullptr,
          tr("code page of the novel's headings: GBK, GB18030, UTF-8, ... (default: "
             "the locale's)"),
-         nullptr},
+         "CODEPAGE"},
         {"--list", nullptr, &O::list,
          tr("write nothing; print each heading: number, byte offset, the file it goes "
             "into, its line; on stderr, how many matches were left out as no "
@@ -139,12 +188,12 @@ std::vector<OptionEntry> epubOptionTable() {
          trf("the EPUB's title (default: the title of a line that begins "
              "with it in {1} near the start, else the file name)",
              {"《》"}),
-         nullptr},
+         "TEXT"},
         {"--author", &O::author, nullptr,
          tr("the EPUB's author (default: the name on an author line near the "
             "start)"),
-         nullptr},
-        {"--lang", &O::language, nullptr, tr("the EPUB's language (default zh)"), nullptr},
+         "NAME"},
+        {"--lang", &O::language, nullptr, tr("the EPUB's language (default zh)"), "LANGUAGE"},
     };
 }
 
@@ -196,7 +245,8 @@ std::string footer(const Say& say) {
 
 // The program's description, labels, help and version, options and footer.
 void describe(CLI::App& app, CliOptions& options, const Say& say) {
-    auto formatter = std::make_shared<CLI::Formatter>();
+    auto formatter = std::make_shared<ColumnFormatter>(
+        folioknife::splitter::sameCodePage(folioknife::splitter::systemCodePage(), "UTF-8"));
     // Each label and its text, written out so that the catalogue's extraction finds them.
     const std::pair<const char*, std::string> labels[] = {{"Usage", tr("Usage")},
                                                           {"OPTIONS", tr("OPTIONS")},
@@ -205,7 +255,13 @@ void describe(CLI::App& app, CliOptions& options, const Say& say) {
                                                           {"TEXT", tr("TEXT")},
                                                           {"SIZE", tr("SIZE")},
                                                           {"ENCODING", tr("ENCODING")},
-                                                          {"PATTERN", tr("PATTERN")}};
+                                                          {"PATTERN", tr("PATTERN")},
+                                                          {"N", tr("N")},
+                                                          {"FOLDER", tr("FOLDER")},
+                                                          {"EXPRESSION", tr("EXPRESSION")},
+                                                          {"CODEPAGE", tr("CODEPAGE")},
+                                                          {"NAME", tr("NAME")},
+                                                          {"LANGUAGE", tr("LANGUAGE")}};
     for (const auto& [label, text] : labels) formatter->label(label, say(text));
     formatter->column_width(26);
     app.formatter(formatter);

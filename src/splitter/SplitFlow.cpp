@@ -357,8 +357,10 @@ SplitOutcome SplitRun::run() {
     document_.stream().close();
     showMessageBox(boxes_, Message(MessageId::SplitDone));
     outcome_.status = SplitOutcome::Status::Done;
-    // No heading found: the novel is whole in one file, which is no reason to delete it.
-    const bool keepWhole = plan_.headings().empty() && settings_.deleteSource();
+    // No heading found: the novel is whole in one file, which is no reason to delete it. (Cut
+    // by size into several, it is split as asked.)
+    const bool keepWhole =
+        plan_.headings().empty() && plan_.volumes.size() <= 1 && settings_.deleteSource();
     if (plan_.suffixNote) showMessageBox(boxes_, *plan_.suffixNote);
     if (keepWhole) {
         outcome_.sourceKept = true;

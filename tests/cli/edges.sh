@@ -238,7 +238,7 @@ for novel in /dev/stdin /proc/self/fd/0 /dev/fd/0; do
     timeout 30 "$split" --delete-source "$novel" < novel.txt >out.txt 2>err.txt
     status=$?
     [ "$status" = 2 ] || fail "$novel: status $status: $(cat err.txt)"
-    grep -q "不是普通文件：$novel" err.txt || fail "$novel: message: $(cat err.txt)"
+    grep -qx "folioknife-split: $novel: 不是普通文件" err.txt || fail "$novel: message: $(cat err.txt)"
 done
 [ -z "$(find /dev -maxdepth 1 -name '*folioknife*' -o -maxdepth 1 -name 'novel_*')" ] || fail "files written into /dev"
 #    A novel named "..txt" under {name} would write the volume ".": refused, nothing written.

@@ -82,12 +82,12 @@ mkdir -p outdir
 # Damage: the character is reported with its line, and --delete-source keeps the novel.
 "$gen" damaged.txt --encoding utf8 --chapters 8 --damage --seed 8 >/dev/null
 "$split" --epub --delete-source damaged.txt >out.txt 2>err.txt || fail "damaged: exited $?"
-grep -qE '^第 [0-9]+ 行（第 [0-9]+ 字节）含有无法转换为 UTF-8 的字符' err.txt ||
+grep -qE '^folioknife-split: damaged.txt: 第 [0-9]+ 行（第 [0-9]+ 字节）含有无法转换为 UTF-8 的字符' err.txt ||
     fail "damaged: not reported: $(cat err.txt)"
-grep -qE '^源文件已保留：小说第 [0-9]+ 行与 EPUB 中 OEBPS/text/part[0-9]+.xhtml 的第 [0-9]+ 段不同' err.txt ||
+grep -qE '^folioknife-split: damaged.txt: 源文件已保留：小说第 [0-9]+ 行与 EPUB 中 OEBPS/text/part[0-9]+.xhtml 的第 [0-9]+ 段不同' err.txt ||
     fail "damaged: $(cat err.txt)"
 LC_ALL=C.UTF-8 "$split" --epub damaged.txt 2>&1 >/dev/null |
-    grep -qE '^line [0-9]+ \(byte [0-9]+\) holds a character that cannot be converted to UTF-8' ||
+    grep -qE '^folioknife-split: damaged.txt: line [0-9]+ \(byte [0-9]+\) holds a character that cannot be converted to UTF-8' ||
     fail "damaged: not reported in English"
 [ -f damaged.txt ] || fail "damaged: the novel was deleted"
 epubcheck_ok damaged.epub
@@ -111,7 +111,8 @@ expect 64 "$split" --list --epub gbk.txt
 expect 64 "$split" --epub --to utf-8 gbk.txt
 expect 64 "$split" --epub gbk.txt --lang 'zh cn'
 expect 64 "$split" --epub=one.epub gbk.txt gbk2.txt
-expect 2 "$split" --epub missing/x.epub gbk.txt
+# One missing folder is made, as a split makes its -o folder; two are not.
+expect 2 "$split" --epub missing/deeper/x.epub gbk.txt
 mkdir -p ro && cp gbk.epub ro/gbk.epub && chmod 555 ro
 if [ "$(id -u)" != 0 ]; then
     expect 2 "$split" --codepage GBK -o ro --epub gbk.txt

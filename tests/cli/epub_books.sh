@@ -53,7 +53,7 @@ TABLE
 # headings and the volumes joined are the novel, byte for byte.
 for order in le be; do
     "$split" --list "$order.txt" >out.txt 2>err.txt || fail "--list $order: exited $?"
-    [ "$(head -1 out.txt)" = "encoding: UTF-16${order^^}" ] || fail "--list $order: $(head -1 out.txt)"
+    [ "$(head -1 out.txt)" = "编码：UTF-16${order^^}" ] || fail "--list $order: $(head -1 out.txt)"
     [ "$(grep -c 第 out.txt)" = 4 ] || fail "--list $order: $(cat out.txt)"
     "$split" -n 2 -o "split-$order" "$order.txt" >out.txt 2>err.txt || fail "split $order: exited $?"
     [ "$(count_volumes "split-$order")" = 3 ] || fail "split $order: $(ls "split-$order")"
@@ -63,7 +63,7 @@ done
 # A novel that decodes in no encoding the program tells: refused, nothing written.
 head -c 300000 /dev/urandom >noise.txt
 expect_status 1 "$split" --epub noise.txt
-grep -qx '无法确定小说的编码：请用 --codepage 指定' err.txt || fail "noise: $(cat err.txt)"
+grep -qx 'folioknife-split: noise.txt: 无法确定小说的编码：请用 --codepage 指定' err.txt || fail "noise: $(cat err.txt)"
 [ ! -e noise.epub ] || fail "noise: a book was written"
 [ -z "$(find . -name '*folioknife-new*')" ] || fail "noise: a temporary file was left"
 # GBK read as UTF-16 under --codepage: as much mojibake, refused as well.

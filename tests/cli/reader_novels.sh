@@ -11,7 +11,7 @@ source "$(dirname "$0")/common.sh"
 
 chapters=30
 # encoding for fk-gennovel, extra options, the encoding --list names, its byte-order mark
-for case in "gbk - GB18030 -" "utf8 - UTF-8 -" "utf8 --damage UTF-8 -" \
+for case in "gbk - GBK -" "utf8 - UTF-8 -" "utf8 --damage UTF-8 -" \
             "utf16le - UTF-16LE fffe" "utf16be - UTF-16BE feff"; do
     read -r enc extra named mark <<<"$case"
     [ "$extra" = - ] && extra=
@@ -20,7 +20,7 @@ for case in "gbk - GB18030 -" "utf8 - UTF-8 -" "utf8 --damage UTF-8 -" \
 
     # The listing: every chapter, the contents entries and the references left out.
     "$split" --list "$novel" >list.txt 2>err.txt || fail "$case: --list exited $?"
-    [ "$(head -n 1 list.txt)" = "encoding: $named" ] || fail "$case: $(head -n 1 list.txt)"
+    [ "$(head -n 1 list.txt)" = "编码：$named" ] || fail "$case: $(head -n 1 list.txt)"
     [ "$(($(wc -l <list.txt) - 1))" = "$chapters" ] || fail "$case: $(($(wc -l <list.txt) - 1)) headings"
     grep -q "和 $chapters 个目录条目" err.txt || fail "$case: left-out count: $(cat err.txt)"
     "$split" --list --anywhere "$novel" >all.txt 2>err.txt || fail "$case: --anywhere exited $?"
@@ -52,14 +52,16 @@ done
 sed 's/章/回/g' plain.txt > hui.txt
 "$split" -o hui hui.txt >out.txt 2>err.txt || fail "回 novel: exited $?"
 grep -q '分割成功！' out.txt || fail "回 novel: no success message"
-grep -qx '未找到“章”章节标题，已按“回”分割：共 12 个章节标题' err.txt || fail "回 novel: $(cat err.txt)"
+grep -qx 'folioknife-split: hui.txt: 未找到“章”章节标题，已按“回”分割：共 12 个章节标题' err.txt || fail "回 novel: $(cat err.txt)"
 if [ "$(count_volumes hui)" != 2 ] || ! joined hui | cmp -s - hui.txt; then fail "回 novel: not 2 volumes"; fi
 "$split" --list hui.txt >list.txt 2>err.txt || fail "回 novel --list: exited $?"
 [ "$(sed -n 2p list.txt)" = '未找到“章”章节标题，已按“回”分割：共 12 个章节标题' ] ||
     fail "回 novel --list: $(sed -n 2p list.txt)"
 # Every match counting, the suffix is the one asked for, and the note names the one that helps.
-"$split" --anywhere -o hui-any hui.txt >out.txt 2>err.txt || fail "回 --anywhere: exited $?"
-grep -qx '未找到章节标题：全文写入了一个文件。后缀改为“回”可找到 12 个章节标题' err.txt ||
+"$split" --anywhere -o hui-any hui.txt >out.txt 2>err.txt
+status=$?
+[ "$status" = 3 ] || fail "回 --anywhere: exited $status, not 3 (no heading)"
+grep -qx 'folioknife-split: hui.txt: 未找到章节标题：全文写入了一个文件。后缀改为“回”可找到 12 个章节标题' err.txt ||
     fail "回 --anywhere: $(cat err.txt)"
 
 # A title before every heading and a volume line before every tenth chapter: the cuts fall at
@@ -88,8 +90,10 @@ for e in '^\s*第[0-9一二三四五六七八九十百千]+[章节回]' '^\s*第
     done
 done
 
-"$split" -e 'Chapter [0-9]+' -o custom hui.txt >out.txt 2>err.txt || fail "custom: exited $?"
-grep -qx '未找到章节标题：全文写入了一个文件。请检查前缀、后缀（如“回”“节”“卷”）或表达式' err.txt ||
+"$split" -e 'Chapter [0-9]+' -o custom hui.txt >out.txt 2>err.txt
+status=$?
+[ "$status" = 3 ] || fail "custom: exited $status, not 3 (no heading)"
+grep -qx 'folioknife-split: hui.txt: 未找到章节标题：全文写入了一个文件。请检查前缀、后缀（如“回”“节”“卷”）或表达式' err.txt ||
     fail "custom without headings: $(cat err.txt)"
 
 finish reader-novel

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTranslator>
@@ -575,15 +576,19 @@ private slots:
         QTest::addColumn<QString>("locale");
         QTest::addColumn<bool>("loaded");
         QTest::addColumn<QString>("buttons");
-        QTest::newRow("zh_CN") << "zh_CN" << true << utf8("打开(&O) 取消");
-        QTest::newRow("zh_TW") << "zh_TW" << true << utf8("開啟(&O) 取消");
-        QTest::newRow("no translation") << "en_US" << false << "&Open Cancel";
+        QTest::addColumn<QString>("folder");  // a folder's type in the dialog's list
+        QTest::newRow("zh_CN") << "zh_CN" << true << utf8("打开(&O) 取消") << utf8("文件夹");
+        QTest::newRow("zh_TW") << "zh_TW" << true << utf8("開啟(&O) 取消") << utf8("資料夾");
+        QTest::newRow("no translation") << "en_US" << false << "&Open Cancel"
+                                        << "Folder";
     }
     void theDialogsSpeakTheLocalesLanguage() {
         QFETCH(QString, locale);
         QFETCH(bool, loaded);
         QFETCH(QString, buttons);
+        QFETCH(QString, folder);
         QCOMPARE(fk::app::qt::loadQtTranslations(QLocale(locale)), loaded);
+        QCOMPARE(QCoreApplication::translate("QAbstractFileIconProvider", "Folder"), folder);
         QStringList seen;
         Answerer answerer;
         answerer.onDialog = [&](QFileDialog* d) {
@@ -599,6 +604,33 @@ private slots:
             delete t;
         }
         QCOMPARE(seen, QStringList{buttons});
+    }
+
+    // The folder browser opens at the folder 输出到 names, or the nearest one above it that
+    // exists.
+    void theFolderBrowserOpensAtTheOutputFolder() {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(utf8("书/西游记")));
+        const QString here = QDir(dir.path()).canonicalPath();
+        struct Case {
+            QString typed, opened;
+        } cases[] = {
+            {here + utf8("/书/西游记"), here + utf8("/书/西游记")},
+            {here + utf8("/书/红楼梦/卷一"), here + utf8("/书")},
+        };
+        for (const Case& c : cases) {
+            QString opened;
+            Answerer answerer;
+            answerer.onDialog = [&](QFileDialog* d) {
+                opened = d->directory().canonicalPath();
+                d->reject();
+            };
+            QVERIFY(runProgram({}, [&] {
+                window.setText(Control::OutputDirEdit, bytes(c.typed));
+                click(Control::BrowseButton);
+            }));
+            QCOMPARE(opened, c.opened);
+        }
     }
 };
 

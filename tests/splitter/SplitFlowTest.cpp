@@ -780,9 +780,10 @@ TEST_F(SplitFlowTest, AThousandFilesAndMoreAreAskedAboutFirst) {
         MessageBoxAnswer answer;
         bool asked, written;
     } cases[] = {
-        {1000, MessageBoxAnswer::No, false, true},
-        {1001, MessageBoxAnswer::No, true, false},
-        {1001, MessageBoxAnswer::Yes, true, true},
+        // The empty text before the first heading is the first file: headings + 1 files.
+        {999, MessageBoxAnswer::No, false, true},
+        {1000, MessageBoxAnswer::No, true, false},
+        {1000, MessageBoxAnswer::Yes, true, true},
     };
     settings.perFile = "1";
     for (const auto& c : cases) {
@@ -801,13 +802,13 @@ TEST_F(SplitFlowTest, AThousandFilesAndMoreAreAskedAboutFirst) {
         EXPECT_EQ(boxes.questions,
                   c.asked ? std::vector<Text>{chineseText(
                                 {MessageId::ManyVolumes,
-                                 {std::to_string(c.headings), std::to_string(c.headings)}})}
+                                 {std::to_string(c.headings + 1), std::to_string(c.headings)}})}
                           : std::vector<Text>{});
-        EXPECT_EQ(fs.files.size(), c.written ? std::size_t(c.headings) : 0u);
+        EXPECT_EQ(fs.files.size(), c.written ? std::size_t(c.headings + 1) : 0u);
         if (!c.written) {
             EXPECT_TRUE(fs.directories.empty());
             ASSERT_TRUE(outcome.plan);
-            EXPECT_EQ(outcome.plan->headings().size(), 1001u);
+            EXPECT_EQ(outcome.plan->headings().size(), 1000u);
         }
     }
 }

@@ -10,7 +10,9 @@
 #include <QDropEvent>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFont>
+#include <QHeaderView>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
@@ -22,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QThread>
+#include <QTreeView>
 #include <QTranslator>
 #include <QUrl>
 #include <QVariant>
@@ -90,13 +93,46 @@ std::vector<Text> droppedFiles(const QMimeData& data) {
     return files;
 }
 
+namespace {
+
+// The file types that Qt 6's dialogs ask for under a context its Chinese catalogues lack
+// ("Folder" stood untranslated in the type column).
+class FileTypeTranslator : public QTranslator {
+public:
+    explicit FileTypeTranslator(bool traditional, QObject* parent)
+        : QTranslator(parent), traditional_(traditional) {}
+    QString translate(const char* context, const char* source, const char*, int) const override {
+        if (qstrcmp(context, "QAbstractFileIconProvider") != 0) return {};
+        static const std::map<std::string, std::pair<const char*, const char*>> words = {
+            {"Folder", {"文件夹", "資料夾"}},    {"File Folder", {"文件夹", "資料夾"}},
+            {"Drive", {"驱动器", "磁碟機"}},     {"File", {"文件", "檔案"}},
+            {"%1 File", {"%1 文件", "%1 檔案"}}, {"Shortcut", {"快捷方式", "捷徑"}},
+            {"Alias", {"替身", "替身"}},         {"Unknown", {"未知", "未知"}}};
+        const auto it = words.find(source);
+        if (it == words.end()) return {};
+        return QString::fromUtf8(traditional_ ? it->second.second : it->second.first);
+    }
+    bool isEmpty() const override { return false; }
+
+private:
+    bool traditional_;
+};
+
+}  // namespace
+
 bool loadQtTranslations(const QLocale& locale) {
     // Kept for the rest of the process: an installed translator must outlive its use.
     auto translator = std::make_unique<QTranslator>(QCoreApplication::instance());
     if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         return false;
-    return QCoreApplication::installTranslator(translator.release());
+    if (!QCoreApplication::installTranslator(translator.release())) return false;
+    if (locale.language() == QLocale::Chinese) {
+        const bool traditional = locale.script() == QLocale::TraditionalChineseScript;
+        QCoreApplication::installTranslator(
+            new FileTypeTranslator(traditional, QCoreApplication::instance()));
+    }
+    return true;
 }
 
 MessageBoxLayout messageBoxLayout(MessageBoxButtons buttons) {
@@ -525,6 +561,11 @@ std::optional<Text> QtMainWindow::showOpenFileDialog() {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);  // like Windows here: the file need not exist
     dialog.setNameFilters(qtNameFilters(openFileDialog_.filters));
+    // The detail columns as wide as their texts ("793 KiB", "文本文件"), not cut to "793…".
+    if (auto* view = dialog.findChild<QTreeView*>()) {
+        for (int column = 1; column < 4; ++column)
+            view->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return fromQString(dialog.selectedFiles().constFirst());
 }
@@ -534,6 +575,13 @@ Text QtMainWindow::browseForFolder(const Text& title) {
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::ShowDirsOnly);
     dialog.setWindowModality(Qt::WindowModal);
     dialog.setFileMode(QFileDialog::Directory);
+    // Opens where 输出到 points, or at the nearest folder above it that exists.
+    QString start = toQString(text(Control::OutputDirEdit));
+    while (!start.isEmpty() && !QFileInfo(start).isDir()) {
+        const QString parent = QFileInfo(start).path();
+        start = parent == start ? QString() : parent;
+    }
+    if (!start.isEmpty()) dialog.setDirectory(start);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return Text();
     return fromQString(dialog.selectedFiles().constFirst());
 }
