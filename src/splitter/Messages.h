@@ -32,6 +32,7 @@ enum class MessageId {
     SourceFolderBusy,     // {1} the output folder
     FolderBusy,           // {1} the output folder
     FolderLockFailed,     // {1} the output folder
+    FolderCreateFailed,   // {1} the output folder
     ReplaceOtherVolumes,  // {1} the first volume's name, without the folder; {2} how many
     OtherVolumesFound,    // {1} the first volume's path
     CannotReadBack,       // {1} the volume's name, {2} the reason

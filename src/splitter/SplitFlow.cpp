@@ -16,10 +16,7 @@ namespace folioknife::splitter {
 namespace {
 
 // The name of a file in a folder, after the folder's separator.
-Text nameIn(const Text& path, const std::string& separator) {
-    const std::size_t at = path.rfind(separator);
-    return at == Text::npos ? path : path.substr(at + separator.size());
-}
+Text nameIn(const Text& path, PathStyle style) { return fileName(path, style); }
 
 // What stands in the way of the volumes, among the folder's names 'listed': the novel_K.txt
 // files, the files that a numbered pattern names with any number (an earlier split under it
@@ -196,11 +193,11 @@ bool SplitRun::clearFolder() {
             return true;
         }
         lock_.reset();
-        const Text first = nameIn(found.front().path, separator_);
+        const Text first = nameIn(found.front().path, style_);
         if (showMessageBox(
                 boxes_,
                 Message(MessageId::ReplaceOtherVolumes, {first, std::to_string(found.size())}),
-                MessageBoxButtons::YesNo) != MessageBoxAnswer::Yes) {
+                MessageBoxButtons::YesNoDefaultNo) != MessageBoxAnswer::Yes) {
             stop(SplitOutcome::Status::Declined);
             outcome_.failedFile = found.front().path;
             return false;
@@ -251,7 +248,7 @@ std::optional<Message> SplitRun::whySourceKept(const Text& path) {
             return Message(MessageId::SourceNotDeleted, {deletion.reason});
         case SourceVerdict::Unreadable:
             return Message(MessageId::CannotReadBack,
-                           {nameIn(deletion.file, separator_), deletion.reason});
+                           {nameIn(deletion.file, style_), deletion.reason});
     }
     return std::nullopt;
 }
@@ -281,9 +278,16 @@ SplitOutcome SplitRun::run() {
     converting_ = !plan_.form.to.empty();
     addMarks();
     if (converting_ && !convertVolumes()) return outcome_;
-    // One level only; an existing folder, or one that cannot be made, changes nothing here:
-    // locking or writing will tell.
-    files_.createDirectory(folder_);
+    // One level only. A folder still missing afterwards is reported with the system's reason
+    // (a drive that is not there, a parent that is not); anything else in the way is for the
+    // lock to report.
+    if (FileStatus made = files_.createDirectory(folder_);
+        !made && files_.kindOf(folder_) == FileKind::Missing) {
+        stop(SplitOutcome::Status::CreateFailed);
+        showMessageBox(boxes_,
+                       Message(MessageId::FolderCreateFailed, {folder_}, made.error().reason));
+        return outcome_;
+    }
     if (!clearFolder() || !writeVolumes()) return outcome_;
     // Not held while the user reads the message: another split may go on meanwhile.
     lock_.reset();
