@@ -130,7 +130,7 @@ void Application::openFromCommandLine(const std::vector<Text>& arguments,
     window_.setEnabled(Control::OpenButton, false);
     window_.setText(Control::OpenButton, programText("文件已打开"));
     window_.setText(Control::OutputDirEdit,
-                    deriveOutputDirectory(path, splitter::pathSeparator(platform_.pathStyle)));
+                    deriveOutputDirectory(path, platform_.pathStyle));
     bindEventHandlers();
 }
 
@@ -231,8 +231,14 @@ void Application::onContextMenuCheckClicked() {
     // The warning first, on every click, whatever the mark.
     splitter::showMessageBox(window_, shell::warningText());
     // The box has no owner, so further clicks may have run while it was up: only the mark as it
-    // stands now counts. Checked: the two REG ADD lines; clear: the REG DELETE line.
-    contextMenu_.setEntry(window_.isChecked(Control::ContextMenuCheck));
+    // stands now counts. An entry that could not be changed puts the mark back as it was, so
+    // that it shows what the system has.
+    const bool wanted = window_.isChecked(Control::ContextMenuCheck);
+    if (const std::optional<Text> failure = contextMenu_.setEntry(wanted)) {
+        window_.setChecked(Control::ContextMenuCheck, !wanted);
+        splitter::showMessageBox(
+            window_, programText(wanted ? "无法添加右键菜单：" : "无法删除右键菜单：") + *failure);
+    }
 }
 
 void Application::onMainWindowDestroyed() { window_.postQuit(0); }

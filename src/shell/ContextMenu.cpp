@@ -6,21 +6,46 @@ ContextMenu::ContextMenu(std::unique_ptr<ShellPlatform> platform)
     : platform_(std::move(platform)) {}
 
 bool ContextMenu::entryPresent() {
-    return shell::entryPresent(
-        platform_->readRegistryText(RegistryRoot::LocalMachine, probePath(), probeDefault()));
+    if (shell::entryPresent(
+            platform_->readRegistryText(RegistryRoot::LocalMachine, probePath(), probeDefault())))
+        return true;
+    return platform_->hasUserEntry() &&
+           shell::entryPresent(platform_->readRegistryText(RegistryRoot::CurrentUser,
+                                                           userProbePath(), probeDefault()));
 }
 
-void ContextMenu::setEntry(bool present) {
-    if (!present) {
-        platform_->runCommandLine(deleteLine(), false, ShowMode::Hidden);
-        return;
+std::optional<Text> ContextMenu::setEntry(bool present) {
+    if (present) {
+        // The machine's entry needs an administrator; anyone may write their own.
+        std::optional<Text> failure = platform_->writeEntry(RegistryRoot::LocalMachine);
+        if (failure && platform_->hasUserEntry())
+            failure = platform_->writeEntry(RegistryRoot::CurrentUser);
+        return failure;
     }
-    platform_->runCommandLine(verbLine(), false, ShowMode::Hidden);
-    const Text path = platform_->executablePath();
-    const PathStyle style = platform_->pathStyle();
-    platform_->runCommandLine(
+    std::optional<Text> failure = platform_->removeEntry(RegistryRoot::LocalMachine);
+    if (platform_->hasUserEntry()) {
+        std::optional<Text> user = platform_->removeEntry(RegistryRoot::CurrentUser);
+        if (!failure) failure = user;
+    }
+    return failure;
+}
+
+std::optional<Text> ShellPlatform::writeEntry(RegistryRoot root) {
+    if (root != RegistryRoot::LocalMachine) return Text();
+    const Text path = executablePath();
+    const PathStyle style = pathStyle();
+    const bool verb = runCommandLine(verbLine(), false, ShowMode::Hidden);
+    const bool command = runCommandLine(
         commandValueLine(programDirectory(path, style), programFileName(path, style), style), false,
         ShowMode::Hidden);
+    if (verb && command) return std::nullopt;
+    return Text();
+}
+
+std::optional<Text> ShellPlatform::removeEntry(RegistryRoot root) {
+    if (root != RegistryRoot::LocalMachine) return std::nullopt;
+    if (runCommandLine(deleteLine(), false, ShowMode::Hidden)) return std::nullopt;
+    return Text();
 }
 
 Text programDirectory() { return programDirectory(executablePath(), splitter::nativePathStyle()); }

@@ -13,16 +13,16 @@ public:
     virtual ~ContextMenuEntry() = default;
     // Whether the entry's menu text is there: anything but "no" read from the registry.
     virtual bool entryPresent() = 0;
-    // Adds the entry (the verb line, then the command-value line) or removes it (the delete
-    // line). Nothing is waited for or looked at.
-    virtual void setEntry(bool present) = 0;
+    // Adds the entry, the machine's or else the current user's, or removes every one there is.
+    // Nothing when done, else the system's reason; an entry half written is taken out again.
+    virtual std::optional<Text> setEntry(bool present) = 0;
 };
 
 class ContextMenu : public ContextMenuEntry {
 public:
     explicit ContextMenu(std::unique_ptr<ShellPlatform> platform);
     bool entryPresent() override;
-    void setEntry(bool present) override;
+    std::optional<Text> setEntry(bool present) override;
 
 private:
     std::unique_ptr<ShellPlatform> platform_;

@@ -18,7 +18,10 @@ using testing::FakeWindow;
 struct RecordingContextMenu : ContextMenuEntry {
     FakeWindow* window;
     bool entryPresent() override { return window->log.push_back("probe"), false; }
-    void setEntry(bool) override { window->log.push_back("context click"); }
+    std::optional<Text> setEntry(bool) override {
+        window->log.push_back("context click");
+        return std::nullopt;
+    }
 };
 struct RecordingUpdate : UpdateCheck {
     FakeWindow* window;
