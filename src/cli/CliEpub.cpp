@@ -90,10 +90,15 @@ std::optional<BookInfo> bookInfo(const EpubRun& run, const std::vector<std::int6
 void reportUnconvertible(const EpubRun& run, Book& book) {
     book.countLines();
     for (const Unconvertible& u : book.unconvertible()) {
-        run.report(
-            trf("line {1} (byte {2}) holds a character that cannot be converted to "
-                "UTF-8; the EPUB shows U+FFFD in its place",
-                {std::to_string(u.line), std::to_string(u.offset)}));
+        const std::string line = std::to_string(u.line), byte = std::to_string(u.offset);
+        run.report(u.unfitForXml
+                       ? trf("line {1} (byte {2}) holds a character that XML cannot hold (a "
+                             "control character, U+FFFE or U+FFFF); the EPUB shows U+FFFD in "
+                             "its place",
+                             {line, byte})
+                       : trf("line {1} (byte {2}) holds a character that cannot be converted to "
+                             "UTF-8; the EPUB shows U+FFFD in its place",
+                             {line, byte}));
     }
     const std::int64_t unshown =
         book.unconvertibleCount() - static_cast<std::int64_t>(book.unconvertible().size());
@@ -158,8 +163,8 @@ int writeEpub(const EpubRun& run) {
     const std::vector<std::int64_t>* volumes = run.plan.rules.lineRule ? &volumeLines : nullptr;
     Book book(text, encoding, planBook(text, encoding, headings, kPieceBytes, volumes), *info);
     const std::vector<ArchiveEntry> entries = book.entries();
-    if (const std::optional<EpubFailure> failure =
-            installEpub(run.files, run.book, folderOf(run.book, nativePathStyle()), entries)) {
+    if (const std::optional<EpubFailure> failure = installEpub(
+            run.files, run.book, folderOf(run.book, nativePathStyle()), entries, novel)) {
         run.report(trf("cannot write {1}: {2}", {inUtf8(run.book), inUtf8(failure->reason)}));
         return kExitFileError;
     }

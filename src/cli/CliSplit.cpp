@@ -306,6 +306,12 @@ std::string headingLine(const SplitPlan& plan, const ExpressionMatch& m) {
     const DocumentEncoding& encoding = plan.encoding;
     std::string_view line =
         lineAt(plan.text.view(), static_cast<std::size_t>(m.offset), encoding.characters);
+    // The novel's byte-order mark, before the first line, is no character of the heading.
+    if (line.data() == plan.text.view().data()) {
+        std::string_view mark = byteOrderMarkOf(encoding.characters);
+        if (encoding.characters == CharacterSet::Utf8) mark = "\xEF\xBB\xBF";
+        if (!mark.empty() && line.substr(0, mark.size()) == mark) line.remove_prefix(mark.size());
+    }
     constexpr std::size_t kShown = 160;
     if (line.size() <= kShown) return readableUtf8(line, encoding);
     std::size_t cut = 0;

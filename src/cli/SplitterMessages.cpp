@@ -68,6 +68,8 @@ const char* englishPattern(MessageId id) {
         case MessageId::NotChosenWithOpen:
             return "source kept: the novel came from the context menu; only a novel chosen "
                    "with Open is deleted";
+        case MessageId::FolderFlushFailed:
+            return "split failed: cannot flush the output folder {1} to the disk";
         case MessageId::CutShortDuringSplit:
             return "the novel was cut short by another program during the split";
         case MessageId::OpenSucceeded:

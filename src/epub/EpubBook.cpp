@@ -26,8 +26,9 @@ constexpr std::ptrdiff_t kShown = 20;
 struct Lines {
     std::string_view text;
     splitter::AsciiUnits units;
+    CharacterSet characters;
 
-    Lines(std::string_view t, CharacterSet characters) : text(t), units(characters) {}
+    Lines(std::string_view t, CharacterSet c) : text(t), units(c), characters(c) {}
     bool isAt(std::size_t at, char c) const { return units.isAt(text, at, c); }
     // The offset of the next line feed at or after 'from', or the end of the text.
     std::size_t lineFeedFrom(std::size_t from) const {
@@ -50,10 +51,25 @@ struct Lines {
         while (start >= units.size && !isAt(start - units.size, '\n')) start -= units.size;
         return start;
     }
-    // A control character XML cannot hold: a unit below 0x20 but tab, line feed and return.
-    bool isForbidden(std::size_t at) const {
+    // The bytes of a character XML cannot hold that begins at 'at' (a unit below 0x20 but
+    // tab, line feed and return; U+FFFE and U+FFFF in UTF-8 and UTF-16); 0 for any other.
+    std::size_t forbiddenAt(std::size_t at) const {
         const auto c = static_cast<unsigned char>(units.asciiAt(text, at));
-        return c < 0x20 && c != '\t' && c != '\n' && c != '\r';
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return units.size;
+        if (units.size == 2) {
+            // FFFE or FFFF, in either byte order: the two bytes FF FF, or FE and FF.
+            const std::string_view unit = text.substr(at, 2);
+            if (unit == "\xFF\xFF" || unit == "\xFE\xFF" || unit == "\xFF\xFE") {
+                const bool big = characters == CharacterSet::Utf16Be;
+                const auto value = big ? (static_cast<unsigned char>(unit[0]) << 8 |
+                                          static_cast<unsigned char>(unit[1]))
+                                       : (static_cast<unsigned char>(unit[1]) << 8 |
+                                          static_cast<unsigned char>(unit[0]));
+                if (value == 0xFFFE || value == 0xFFFF) return 2;
+            }
+            return 0;
+        }
+        return characters == CharacterSet::Utf8 ? unfitForXmlAt(text, at) : 0;
     }
 };
 
@@ -281,7 +297,7 @@ Book::Book(std::string_view text, DocumentEncoding encoding, std::vector<BookPar
 
 const std::string& Book::identifier() const { return identifier_.get(); }
 
-void Book::markUnconvertible(std::int64_t offset, std::string& out) {
+void Book::markUnconvertible(std::int64_t offset, std::string& out, bool unfitForXml) {
     out += kReplacement;
     // The first few places are kept to be shown, the rest counted. Documents are made in
     // parallel, so "first" is settled by countLines(): a place is kept while fewer than
@@ -290,7 +306,7 @@ void Book::markUnconvertible(std::int64_t offset, std::string& out) {
     ++unconvertibleCount_;
     const auto before = std::count_if(unconvertible_.begin(), unconvertible_.end(),
                                       [&](const Unconvertible& u) { return u.offset < offset; });
-    if (before < kShown) unconvertible_.push_back({offset, 0});
+    if (before < kShown) unconvertible_.push_back({offset, 0, unfitForXml});
 }
 
 void Book::convertPiece(std::int64_t begin, std::int64_t end, std::string& out) {
@@ -331,13 +347,15 @@ std::string Book::toUtf8(std::int64_t begin, std::int64_t end) {
     std::string out;
     out.reserve(static_cast<std::size_t>(end - begin) * 3 / 2 + 16);
     const Lines lines(text_, encoding_.characters);
-    // Control characters that XML cannot hold are cut out first; the rest converts in one go.
+    // Characters that XML cannot hold are cut out first; the rest converts in one go.
     std::int64_t from = begin;
     for (std::int64_t at = begin; at < end; at += static_cast<std::int64_t>(lines.units.size)) {
-        if (!lines.isForbidden(static_cast<std::size_t>(at))) continue;
+        const std::size_t forbidden = lines.forbiddenAt(static_cast<std::size_t>(at));
+        if (forbidden == 0) continue;
         convertPiece(from, at, out);
-        markUnconvertible(at, out);
-        from = at + static_cast<std::int64_t>(lines.units.size);
+        markUnconvertible(at, out, true);
+        from = at + static_cast<std::int64_t>(forbidden);
+        at = from - static_cast<std::int64_t>(lines.units.size);
     }
     convertPiece(from, end, out);
     return out;

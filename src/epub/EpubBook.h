@@ -48,6 +48,9 @@ constexpr std::int64_t kPieceBytes = 100 * 1024;
 struct Unconvertible {
     std::int64_t offset = 0;  // bytes into the novel
     std::int64_t line = 0;    // from 1
+    // A character that converts, but that XML 1.0 cannot hold (a control character, U+FFFE,
+    // U+FFFF), rather than one without a UTF-8 form.
+    bool unfitForXml = false;
 };
 
 // The documents of the novel: the preface when it holds more than blanks, then one per
@@ -93,7 +96,7 @@ public:
 private:
     std::string toUtf8(std::int64_t begin, std::int64_t end);
     void convertPiece(std::int64_t begin, std::int64_t end, std::string& out);
-    void markUnconvertible(std::int64_t offset, std::string& out);
+    void markUnconvertible(std::int64_t offset, std::string& out, bool unfitForXml = false);
     std::string packageDocument() const;
     std::string navigationDocument() const;
     std::string ncx() const;

@@ -2,13 +2,85 @@
 
 #include <memory>
 
+#include "splitter/Path.h"
+
 namespace folioknife::epub {
 
 using splitter::FileService;
 
+namespace {
+
+constexpr const char* kNewMark = ".folioknife-new-";
+constexpr const char* kOldMark = ".folioknife-old-";
+// The letters createTemporary adds.
+constexpr std::size_t kUniqueLength = 8;
+
+// What every EPUB begins with: the local header of its first entry, "mimetype", stored, and
+// its content. The header's time and checksum fields lie between.
+bool beginsLikeABook(std::string_view head) {
+    return head.size() >= 58 && head.substr(0, 4) == std::string_view("PK\x03\x04", 4) &&
+           head.substr(30, 28) == "mimetypeapplication/epub+zip";
+}
+
+// True when the file at 'path' holds no bytes or begins as a book does: made by a run of ours
+// (or so near to it that it holds nothing to lose).
+bool holdsABookOrNothing(FileService& files, const std::string& path) {
+    if (files.entryKind(path) != splitter::FileKind::Regular) return false;
+    splitter::Expected<std::unique_ptr<splitter::InputFile>> file = files.openForReading(path);
+    if (!file) return false;
+    std::string head;
+    if (!splitter::readToEnd(**file, head, 64)) return false;
+    return head.empty() || beginsLikeABook(head);
+}
+
+// The name 'book' + 'mark' + the letters createTemporary adds.
+bool isOurName(const std::string& name, const std::string& book, const char* mark) {
+    const std::string start = book + mark;
+    if (name.size() != start.size() + kUniqueLength || name.rfind(start, 0) != 0) return false;
+    for (std::size_t i = start.size(); i < name.size(); ++i) {
+        const char c = name[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void recoverEpub(FileService& files, const std::string& path, const std::string& folder,
+                 std::optional<splitter::FileIdentity> keep) {
+    // The book's name, after the last separator ("/" separates on Windows too; it is never
+    // the second byte of a double-byte character).
+    std::size_t cut = splitter::lastSeparator(path, splitter::nativePathStyle());
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos && (cut == std::string::npos || slash > cut)) cut = slash;
+    const std::string inFolder = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+    const std::string book = path.substr(inFolder.size());
+    const auto mine = [&](const std::string& name, const char* mark) {
+        if (!isOurName(name, book, mark)) return false;
+        const std::string full = inFolder + name;
+        if (keep && files.identify(full).ok() == keep) return false;
+        return holdsABookOrNothing(files, full);
+    };
+    for (const std::string& name : files.listFolder(folder)) {
+        const std::string full = inFolder + name;
+        if (mine(name, kNewMark)) {
+            (void)files.deleteFile(full);
+        } else if (mine(name, kOldMark)) {
+            // Set aside, and the new book never took the name: the older one goes back.
+            if (files.entryKind(path) == splitter::FileKind::Missing)
+                (void)files.replaceFile(full, path);
+            else
+                (void)files.deleteFile(full);
+        }
+    }
+}
+
 std::optional<EpubFailure> installEpub(FileService& files, const std::string& path,
                                        const std::string& folder,
-                                       const std::vector<ArchiveEntry>& entries) {
+                                       const std::vector<ArchiveEntry>& entries,
+                                       std::optional<splitter::FileIdentity> keep) {
+    recoverEpub(files, path, folder, keep);
     std::string temporary;
     splitter::Expected<std::unique_ptr<splitter::OutputFile>> file =
         files.createTemporary(path + ".folioknife-new-", temporary);
@@ -29,12 +101,36 @@ std::optional<EpubFailure> installEpub(FileService& files, const std::string& pa
     // On stable storage before it takes the name: a power cut must not leave a name that
     // points at a book cut short.
     if (!failure) step(files.flushFiles({temporary}));
+    // What stands at the name is set aside, not replaced, until the new name is on stable
+    // storage: a failed flush of the folder gives it back.
+    std::string aside;
+    if (!failure && files.entryKind(path) != splitter::FileKind::Missing) {
+        splitter::Expected<std::unique_ptr<splitter::OutputFile>> placeholder =
+            files.createTemporary(path + kOldMark, aside);
+        if (placeholder) (void)(*placeholder)->close();
+        if (!placeholder) step(placeholder.error());
+        if (!failure) step(files.replaceFile(path, aside));
+        if (failure && !aside.empty()) (void)files.deleteFile(aside);
+        if (failure) aside.clear();
+    }
     if (!failure) step(files.replaceFile(temporary, path));
+    if (!failure) {
+        step(files.flushFolder(folder));
+        if (failure) {
+            // The new book leaves the name again: it holds what it held before.
+            if (!aside.empty())
+                (void)files.replaceFile(aside, path);
+            else
+                (void)files.deleteFile(path);
+            return EpubFailure{*failure};
+        }
+    }
     if (failure) {
-        files.deleteFile(temporary);
+        (void)files.deleteFile(temporary);
+        if (!aside.empty()) (void)files.replaceFile(aside, path);
         return EpubFailure{*failure};
     }
-    files.flushFolder(folder);
+    if (!aside.empty()) (void)files.deleteFile(aside);
     return std::nullopt;
 }
 

@@ -19,11 +19,20 @@ struct EpubFailure {
 };
 
 // Writes the archive to 'path' (in 'folder') through a temporary file, which is flushed and
-// then given the name, replacing what stood there. On failure the name keeps what it had and
-// the temporary file is gone.
+// then given the name; what stood there is set aside until the folder's names are on stable
+// storage. On failure (a failed flush of the folder included) the name keeps what it had and
+// the temporary file is gone. First the leftovers of a run that was killed while it wrote this
+// book are dealt with (recoverEpub); 'keep' is the novel, never touched.
 std::optional<EpubFailure> installEpub(splitter::FileService& files, const std::string& path,
                                        const std::string& folder,
-                                       const std::vector<ArchiveEntry>& entries);
+                                       const std::vector<ArchiveEntry>& entries,
+                                       std::optional<splitter::FileIdentity> keep = std::nullopt);
+
+// The files a killed run left beside the book at 'path': a temporary book is removed, an older
+// book set aside is put back when the name is free and removed when the new book took it. Only
+// names of our making whose bytes are a book's beginning (or none) count; never 'keep'.
+void recoverEpub(splitter::FileService& files, const std::string& path, const std::string& folder,
+                 std::optional<splitter::FileIdentity> keep);
 
 enum class SourceFate {
     Deleted,

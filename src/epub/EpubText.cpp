@@ -60,11 +60,28 @@ bool isNumeral(char32_t c) {
 
 }  // namespace
 
+std::size_t unfitForXmlAt(std::string_view utf8, std::size_t at) {
+    const auto c = static_cast<unsigned char>(utf8[at]);
+    if (c < 0x20) return c == '\t' || c == '\n' || c == '\r' ? 0 : 1;
+    // U+FFFE and U+FFFF: EF BF BE and EF BF BF.
+    if (c == 0xEF && utf8.substr(at + 1, 1) == "\xBF" &&
+        (utf8.substr(at + 2, 1) == "\xBE" || utf8.substr(at + 2, 1) == "\xBF"))
+        return 3;
+    return 0;
+}
+
 void appendEscaped(std::string& out, std::string_view text) {
     std::size_t done = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         const char* entity = nullptr;
+        if (const std::size_t unfit = c != '\r' ? unfitForXmlAt(text, i) : 0) {
+            out.append(text, done, i - done);
+            out += "\xEF\xBF\xBD";  // U+FFFD
+            i += unfit - 1;
+            done = i + 1;
+            continue;
+        }
         switch (c) {
             case '&':
                 entity = "&amp;";

@@ -8,9 +8,15 @@
 
 namespace folioknife::epub {
 
-// Appends the text with &, < and > escaped. A carriage return that ends no line is written as
-// a character reference: an XML reader would otherwise turn it into a line feed.
+// Appends the text with &, < and > escaped: every text that goes into an XML file of the book
+// passes through here. A carriage return that ends no line is written as a character
+// reference: an XML reader would otherwise turn it into a line feed. The characters XML 1.0
+// cannot hold at all (control characters but tab, line feed and carriage return; U+FFFE and
+// U+FFFF) become U+FFFD.
 void appendEscaped(std::string& out, std::string_view text);
+
+// The length of the character at 'at' of UTF-8 text when XML 1.0 cannot hold it; 0 otherwise.
+std::size_t unfitForXmlAt(std::string_view utf8, std::size_t at);
 
 // The text of an element as an XML reader gives it back: the five named entities and
 // numeric character references replaced. Nothing when a reference is malformed.

@@ -57,6 +57,8 @@ const char* chinesePattern(MessageId id) {
             return "源文件未删除：无法读回 {1}：{2}";
         case MessageId::NotChosenWithOpen:
             return "源文件未删除：这部小说是从“一键分割”打开的，只有用“打开”选择的文件才会被删除";
+        case MessageId::FolderFlushFailed:
+            return "分割失败！无法同步输出文件夹：{1}";
         case MessageId::CutShortDuringSplit:
             return "小说在分割时被其他程序截短";
         case MessageId::OpenSucceeded:

@@ -37,6 +37,7 @@ enum class MessageId {
     OtherVolumesFound,    // {1} the first volume's path
     CannotReadBack,       // {1} the volume's name, {2} the reason
     NotChosenWithOpen,
+    FolderFlushFailed,  // {1} the output folder
     CutShortDuringSplit,
     OpenSucceeded,
     OpenFailed,  // {1} the path

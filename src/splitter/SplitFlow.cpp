@@ -95,6 +95,7 @@ private:
     std::uint64_t marksAdded_ = 0;
     std::vector<std::string> converted_;  // the volumes' bytes when converted
     std::vector<Text> removed_;           // volumes replaced that this split does not write
+    bool flushed_ = false;                // the volumes were installed on stable storage
     std::unique_ptr<FolderLock> lock_;
 };
 
@@ -207,10 +208,15 @@ bool SplitRun::clearFolder() {
 }
 
 bool SplitRun::writeVolumes() {
+    // A source to be deleted for the volumes: they reach stable storage before the split is
+    // done, so that a flush that fails is told as the failed write it is, the folder as it was.
+    flushed_ = settings_.deleteSource();
     if (std::optional<FileFailure> failure =
-            installVolumes(files_, style_, folder_, names_, plan_.volumes, removed_)) {
+            installVolumes(files_, style_, folder_, names_, plan_.volumes, removed_, flushed_)) {
         stop(SplitOutcome::Status::WriteFailed);
-        showMessageBox(boxes_, Message(MessageId::WriteFailed, {failure->file}, failure->reason));
+        showMessageBox(boxes_, Message(failure->folderFlush ? MessageId::FolderFlushFailed
+                                                            : MessageId::WriteFailed,
+                                       {failure->file}, failure->reason));
         outcome_.failedFile = failure->file;
         return false;
     }
@@ -234,8 +240,8 @@ std::optional<Message> SplitRun::whySourceKept(const Text& path) {
     lock_ = std::move(*locked);
     // Held again so that no other split changes the volumes between the check and the
     // deletion.
-    const SourceDeletion deletion = deleteSourceIfWhole(files_, path, names_, folder_, mark_,
-                                                        converting_ ? &plan_.form : nullptr);
+    const SourceDeletion deletion = deleteSourceIfWhole(
+        files_, path, names_, folder_, mark_, converting_ ? &plan_.form : nullptr, flushed_);
     switch (deletion.verdict) {
         case SourceVerdict::Deleted:
             outcome_.sourceDeleted = true;

@@ -83,15 +83,32 @@ std::vector<Text> volumeNames(SplitSettings& settings, std::string_view text,
 std::vector<Volume> planVolumes(std::vector<ChapterPiece> pieces, std::int64_t perVolume,
                                 std::uint64_t maxBytes, const DocumentEncoding& encoding,
                                 const VolumeForm& form) {
-    // Volumes in another encoding: the novel's byte-order mark is no part of their text.
-    if (!form.sourceMark.empty() && !pieces.empty())
-        pieces.front().remove_prefix(form.sourceMark.size());
+    // Volumes in another encoding: the novel's byte-order mark is no part of their text. A
+    // heading right after the mark begins its line with it, and the preface is then empty.
+    std::size_t mark = form.sourceMark.size();
+    for (ChapterPiece& piece : pieces) {
+        const std::size_t n = std::min(mark, piece.size());
+        piece.remove_prefix(n);
+        mark -= n;
+        if (mark == 0) break;
+    }
     if (maxBytes == 0) return groupVolumes(pieces, perVolume);
     MeasureBytes measure;
     if (!form.to.empty()) {
         measure = [&](std::string_view part) -> std::uint64_t {
-            const auto converted = recode(part, encoding.codePage, form.to);
-            return converted ? converted->size() : part.size();
+            if (const auto converted = recode(part, encoding.codePage, form.to))
+                return converted->size();
+            // A character the encoding cannot hold (the split refuses it later, naming its
+            // place): the others still count at their size in the encoding, so that the
+            // sizes of the parts add up to that of the whole.
+            std::uint64_t bytes = 0;
+            for (std::size_t at = 0; at < part.size();) {
+                const std::size_t next = nextCharacterBoundary(part, at, encoding.characters);
+                const auto one = recode(part.substr(at, next - at), encoding.codePage, form.to);
+                bytes += one ? one->size() : next - at;
+                at = next;
+            }
+            return bytes;
         };
     }
     const std::size_t reserve =
@@ -102,7 +119,8 @@ std::vector<Volume> planVolumes(std::vector<ChapterPiece> pieces, std::int64_t p
 std::size_t SplitPlan::volumeAt(std::int64_t offset) const {
     const auto after =
         std::upper_bound(starts.begin(), starts.end(), static_cast<std::uint64_t>(offset));
-    return static_cast<std::size_t>(after - starts.begin());
+    // Before the first volume's start lies only a byte-order mark the volumes do not hold.
+    return std::max<std::size_t>(1, static_cast<std::size_t>(after - starts.begin()));
 }
 
 namespace {
@@ -156,6 +174,14 @@ void planFiles(SplitPlan& plan, SourceDocument& document, SplitSettings& setting
     const std::string_view text = plan.text.view();
     const std::string to = settings.volumeEncoding();
     plan.form = to.empty() ? VolumeForm() : volumeFormFor(text, plan.encoding, to);
+    // A heading whose line begins with the novel's byte-order mark begins after it there: the
+    // mark is no character of the converted text.
+    const auto mark = static_cast<std::int64_t>(plan.form.sourceMark.size());
+    for (ExpressionMatch& m : plan.search.headings) {
+        if (m.offset >= mark) break;
+        m.length = std::max<std::int64_t>(0, m.length - (mark - m.offset));
+        m.offset = mark;
+    }
     document.reopenStream();
     plan.volumes = planVolumes(segmentChapters(document.stream(), plan.headings()), plan.perVolume,
                                settings.maxVolumeBytes(), plan.encoding, plan.form);

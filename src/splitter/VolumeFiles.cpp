@@ -253,12 +253,27 @@ std::vector<Text> temporariesOf(const std::vector<Placement>& steps) {
     return temporaries;
 }
 
+// A failed flush as the user is told it: the volume whose bytes did not reach the disk, or the
+// folder whose names did not; 'other' for a failure of any other step.
+std::optional<FileFailure> failedFlush(const FileStatus& status, const Text& folder,
+                                       const std::vector<Placement>& steps, const Text& other) {
+    if (status) return std::nullopt;
+    const FileError& error = status.error();
+    if (error.operation == FileOperation::Flush) {
+        if (error.path == folder) return FileFailure{folder, error.reason, true};
+        for (const Placement& step : steps) {
+            if (step.temporary == error.path) return FileFailure{step.name, error.reason};
+        }
+    }
+    return FileFailure{other, error.reason};
+}
+
 }  // namespace
 
 std::optional<FileFailure> installVolumes(FileService& files, PathStyle style, const Text& folder,
                                           const std::vector<Text>& names,
                                           const std::vector<Volume>& volumes,
-                                          const std::vector<Text>& removed) {
+                                          const std::vector<Text>& removed, bool durable) {
     const Text recordPath = folder + pathSeparator(style) + kRecordName;
     Record record;
     record.token = newToken();
@@ -273,12 +288,16 @@ std::optional<FileFailure> installVolumes(FileService& files, PathStyle style, c
     if (!failure) failure = makePlaceholders(files, record, replacing);
     // What is set aside is unlinked later, so the new bytes reach the disk before any name
     // changes, and the record before the first rename.
-    if (!failure && replacing)
-        failure = failedAt(names.front(), files.flushFiles(temporariesOf(record.steps)));
+    durable = durable || replacing;
+    if (!failure && durable)
+        failure = failedFlush(files.flushFiles(temporariesOf(record.steps)), folder, record.steps,
+                              names.front());
     if (!failure)
-        failure = failedAt(recordPath, writeRecord(files, style, folder, record, replacing));
+        failure = failedFlush(writeRecord(files, style, folder, record, durable), folder,
+                              record.steps, recordPath);
     if (!failure) failure = placeVolumes(files, record.steps);
-    if (!failure && replacing) failure = failedAt(folder, files.flushFolder(folder));
+    if (!failure && durable)
+        failure = failedFlush(files.flushFolder(folder), folder, record.steps, folder);
 
     if (failure) {
         Undo(files, std::nullopt).run(record.steps);
@@ -505,14 +524,17 @@ bool isEarlierSplitOf(FileService& files, const std::vector<FoundVolume>& found,
 
 SourceDeletion deleteSourceIfWhole(FileService& files, const Text& source,
                                    const std::vector<Text>& names, const Text& folder,
-                                   std::string_view addedMark, const VolumeForm* form) {
+                                   std::string_view addedMark, const VolumeForm* form,
+                                   bool flushed) {
     const auto failed = [](const FileError& error) {
         return SourceDeletion{SourceVerdict::Failed, error.reason, Text()};
     };
     // On stable storage before anything else: what a power cut could still take must not be
     // what the source is deleted for, nor what stands in for older bytes that are gone.
-    if (FileStatus flushed = files.flushFiles(names); !flushed) return failed(flushed.error());
-    if (FileStatus flushed = files.flushFolder(folder); !flushed) return failed(flushed.error());
+    if (!flushed) {
+        if (FileStatus status = files.flushFiles(names); !status) return failed(status.error());
+        if (FileStatus status = files.flushFolder(folder); !status) return failed(status.error());
+    }
     const Expected<FileIdentity> original = files.identify(source);
     if (!original) return failed(original.error());
     for (const Text& name : names) {

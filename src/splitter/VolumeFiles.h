@@ -18,6 +18,8 @@ namespace folioknife::splitter {
 struct FileFailure {
     Text file;
     Text reason;
+    // The folder's names could not be flushed to stable storage ('file' is the folder).
+    bool folderFlush = false;
 };
 
 // A volume file found in a folder: novel_K.txt.
@@ -46,11 +48,14 @@ bool isEarlierSplitOf(FileService& files, const std::vector<FoundVolume>& found,
 // the next one (recoverFolder). What was set aside is unlinked only once the new volumes and
 // the folder are on stable storage. Should any step fail, the names get back what they had,
 // so the folder is as it was, and every temporary file is removed. Nothing when every volume
-// is in place.
+// is in place. 'durable': the new volumes and the folder reach stable storage before this
+// returns, also when nothing is set aside (a source is to be deleted for them); a flush that
+// fails is a failed write like any other.
 std::optional<FileFailure> installVolumes(FileService& files, PathStyle style, const Text& folder,
                                           const std::vector<Text>& names,
                                           const std::vector<Volume>& volumes,
-                                          const std::vector<Text>& removed = {});
+                                          const std::vector<Text>& removed = {},
+                                          bool durable = false);
 
 // Puts the folder back as it was before a split that was killed while it wrote into it, from
 // the record that split left, and removes that split's temporary files; a split killed after
@@ -80,10 +85,11 @@ struct SourceDeletion {
 // been set aside and unlinked). 'addedMark' is the byte-order mark every volume after the
 // first begins with although the source does not hold it there (empty when none was added).
 // With 'form', the volumes are in another encoding: each is read whole and turned back into
-// the novel's bytes (readBackVolume) before it is compared.
+// the novel's bytes (readBackVolume) before it is compared. 'flushed': the volumes and the
+// folder are on stable storage already (installed durable), and are not flushed again.
 SourceDeletion deleteSourceIfWhole(FileService& files, const Text& source,
                                    const std::vector<Text>& names, const Text& folder,
                                    std::string_view addedMark = {},
-                                   const VolumeForm* form = nullptr);
+                                   const VolumeForm* form = nullptr, bool flushed = false);
 
 }  // namespace folioknife::splitter

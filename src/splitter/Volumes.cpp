@@ -4,6 +4,7 @@
 #include "splitter/Recode.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <string>
 
@@ -144,18 +145,27 @@ std::vector<Volume> groupVolumesWithin(const std::vector<ChapterPiece>& pieces,
         if (count > 0 && used > 0 && used + bytes > limit) close();
         if (count == 0) currentHeading = p;
         // Longer than the limit (the volume is empty here): its parts fill volumes of their
-        // own, and the last part stays open for what follows.
+        // own, and the last part stays open for what follows. The loop ends with the piece,
+        // whatever the sizes say: a measure whose parts do not add up to the whole (text the
+        // encoding cannot hold) must not leave it cutting nothing for ever.
         std::uint64_t left = bytes;
-        while (used + left > limit) {
+        bool cutUp = false;
+        while (!piece.empty() && used + left > limit) {
             const std::size_t cut = cutWithin(piece, limit, characters, measure);
+            // Every cut takes at least one character: no volume is closed empty here.
+            assert(cut > 0);
+            if (cut == 0) break;
             const std::string_view part = piece.substr(0, cut);
             appendPiece(current, part);
-            left -= sizeOf(part);
+            left -= std::min(left, sizeOf(part));
             piece.remove_prefix(cut);
             count = 1;
             close();
             currentHeading = p;
+            cutUp = true;
         }
+        // Cut to its end: its last part closed a volume, and nothing of it stays open.
+        if (cutUp && piece.empty()) continue;
         appendPiece(current, piece);
         used += left;
         if (++count == perVolume) close();
@@ -199,11 +209,15 @@ std::string fortyNameCharacters(const std::string& utf8) {
 }
 
 // Without blanks at either end (ASCII and the ideographic space), nor the dots at the end that
-// Windows drops from a name.
+// Windows drops from a name, nor the byte-order mark a novel's first line begins with.
 std::string trimmedName(std::string t) {
     const std::string ideographic = "\xE3\x80\x80";
     for (bool changed = true; changed;) {
         changed = false;
+        if (t.rfind("\xEF\xBB\xBF", 0) == 0) {
+            t.erase(0, 3);
+            changed = true;
+        }
         if (!t.empty() && (t.front() == ' ' || t.front() == '\t')) {
             t.erase(0, 1);
             changed = true;

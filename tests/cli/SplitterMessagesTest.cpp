@@ -114,6 +114,11 @@ TEST(SplitterMessages, EveryMessageHasItsChineseAndItsEnglishText) {
          "源文件未删除：这部小说是从“一键分割”打开的，只有用“打开”选择的文件才会被删除",
          "source kept: the novel came from the context menu; only a novel chosen with Open is "
          "deleted"},
+        {MessageId::FolderFlushFailed,
+         "分割失败！无法同步输出文件夹：out\n权限不够",
+         "split failed: cannot flush the output folder out to the disk\n权限不够",
+         {"out"},
+         "权限不够"},
         {MessageId::CutShortDuringSplit, "小说在分割时被其他程序截短",
          "the novel was cut short by another program during the split"},
         {MessageId::OpenSucceeded, "打开成功", "opened"},

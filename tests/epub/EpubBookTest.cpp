@@ -38,6 +38,21 @@ TEST(EpubText, EscapesWhatXmlReadsOtherwiseAndReadsItBack) {
     for (const char* bad : {"&", "&nbsp;", "&#xZZ;", "&#;", "&#1114112;"}) {
         EXPECT_FALSE(unescapeInto(back, bad)) << bad;
     }
+    // What XML 1.0 cannot hold at all becomes U+FFFD; tab, line feed and U+FFFD itself stay.
+    const std::pair<std::string, std::string> unfit[] = {
+        {"a\x01"
+         "b\x1B",
+         "a\uFFFD"
+         "b\uFFFD"},
+        {"\uFFFE\uFFFF\uFFFD", "\uFFFD\uFFFD\uFFFD"},
+        {"\t\n", "\t\n"},
+        {std::string("x\0y", 3), "x\uFFFDy"},
+    };
+    for (const auto& [text, escaped] : unfit) {
+        std::string out;
+        appendEscaped(out, text);
+        EXPECT_EQ(out, escaped) << text;
+    }
 }
 
 TEST(EpubText, ParagraphsLoseLeadingBlanksAndTheLineEnd) {
@@ -250,13 +265,17 @@ TEST(EpubBook, ReportsWhatDoesNotConvertWithItsPlace) {
         std::string text;
         std::string codePage;
         std::int64_t offset, line;
+        bool unfitForXml = false;
     } cases[] = {
         // A control character XML cannot hold, in GBK.
-        {gbk("第一章\r\n正文") + "\x01" + gbk("后\r\n"), "GBK", 12, 2},
+        {gbk("第一章\r\n正文") + "\x01" + gbk("后\r\n"), "GBK", 12, 2, true},
         // A byte that is no UTF-8.
         {"第一章\n正\xFF文\n", "UTF-8", 13, 2},
         // A lone surrogate in UTF-16.
         {std::string("\xFF\xFE\x2C\x7B\x00\xD8\x0A\x00", 8), "UTF-16LE", 4, 1},
+        // Characters that convert, but that XML cannot hold: U+FFFF in UTF-8 and UTF-16.
+        {"第一章\n正\uFFFF文\n", "UTF-8", 13, 2, true},
+        {std::string("\xFF\xFE\x2C\x7B\xFE\xFF\x0A\x00", 8), "UTF-16LE", 4, 1, true},
     };
     for (const Case& c : cases) {
         Book* book = nullptr;
@@ -265,6 +284,7 @@ TEST(EpubBook, ReportsWhatDoesNotConvertWithItsPlace) {
         ASSERT_EQ(book->unconvertibleCount(), 1) << c.codePage;
         EXPECT_EQ(book->unconvertible()[0].offset, c.offset) << c.codePage;
         EXPECT_EQ(book->unconvertible()[0].line, c.line) << c.codePage;
+        EXPECT_EQ(book->unconvertible()[0].unfitForXml, c.unfitForXml) << c.codePage;
         EXPECT_NE(book->document(0).find("\xEF\xBF\xBD"), std::string::npos);
         const auto encoding =
             c.codePage == "UTF-16LE"

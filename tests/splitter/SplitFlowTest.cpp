@@ -111,10 +111,11 @@ TEST_F(SplitFlowTest, ReadsEachSettingWhenItNeedsIt) {
     doc.replace(novel);
     split();
     // mode, then the default mode's prefix and suffix (never the custom text), the count, the
-    // folder for the check, for creating it and once per volume, the delete mark last.
+    // folder for the check, for creating it and once per volume, the delete mark before the
+    // volumes are written (they are flushed for a deletion) and last.
     EXPECT_EQ(settings.reads,
               (std::vector<std::string>{"mode", "prefix", "suffix", "perFile", "dir", "dir", "dir",
-                                        "dir", "dir", "delete"}));
+                                        "dir", "dir", "delete", "delete"}));
 }
 
 TEST_F(SplitFlowTest, WritesVolumesThatJoinBackToTheNovel) {
@@ -536,12 +537,6 @@ TEST_F(SplitFlowTest, TheSourceIsKeptWhenTheDeletionCannotBeMadeSafeAndTheUserIs
         {"a link to an output", "link.txt",
          [](FakeFileService& f) { f.links["link.txt"] = "out/novel_2.txt"; },
          chineseText(MessageId::SourceIsOutput)},
-        {"a volume cannot be flushed", "novel.txt",
-         [](FakeFileService& f) { f.unflushable.insert("out/novel_2.txt"); },
-         chineseText({MessageId::SourceNotDeleted, {"cannot flush"}})},
-        {"the folder cannot be flushed", "novel.txt",
-         [](FakeFileService& f) { f.unflushable.insert("out"); },
-         chineseText({MessageId::SourceNotDeleted, {"cannot flush"}})},
         {"the deletion fails", "novel.txt",
          [](FakeFileService& f) { f.undeletable.insert("novel.txt"); },
          chineseText({MessageId::SourceNotDeleted, {"cannot delete"}})},
@@ -581,6 +576,78 @@ TEST_F(SplitFlowTest, TheSourceIsKeptWhenTheDeletionCannotBeMadeSafeAndTheUserIs
         for (std::size_t k = 1; k <= c.volumes.size(); ++k)
             joined += files.files.at(files.resolve("out/novel_" + std::to_string(k) + ".txt"));
         EXPECT_EQ(joined, novel) << c.name;
+    }
+}
+
+// A volume or the folder that cannot be flushed for a deletion is a failed write: the folder
+// as it was (an older volume back), the source kept, the cause said.
+TEST_F(SplitFlowTest, AFailedFlushIsAFailedWrite) {
+    // Fails the flush of any file whose name begins with 'prefix' (temporary names included).
+    struct FlushFailing : FakeFileService {
+        std::string prefix;
+        FileStatus flushFiles(const std::vector<std::string>& paths) override {
+            for (const std::string& path : paths)
+                if (!prefix.empty() && path.rfind(prefix, 0) == 0)
+                    return FileError{FileOperation::Flush, path, 5, "EIO"};
+            return FakeFileService::flushFiles(paths);
+        }
+    };
+    const struct {
+        const char* name;
+        std::string failing;  // a file's name, or the folder
+        bool replace;
+        Message message;
+    } cases[] = {
+        {"a volume",
+         "out/novel_2.txt",
+         false,
+         {MessageId::WriteFailed, {"out/novel_2.txt"}, "EIO"}},
+        {"a volume replacing",
+         "out/novel_3.txt",
+         true,
+         {MessageId::WriteFailed, {"out/novel_3.txt"}, "EIO"}},
+        {"the folder", "out", false, {MessageId::FolderFlushFailed, {"out"}, "cannot flush"}},
+        {"the folder replacing",
+         "out",
+         true,
+         {MessageId::FolderFlushFailed, {"out"}, "cannot flush"}},
+    };
+    for (const auto& c : cases) {
+        FlushFailing files;
+        files.files["novel.txt"] = novel;
+        files.directories.insert("out");
+        if (c.failing == "out") {
+            files.unflushable.insert("out");
+        } else {
+            files.prefix = c.failing;
+        }
+        if (c.replace) files.files["out/novel_1.txt"] = "an older volume";
+        RecordingBoxes shown;
+        RecordingSettings s;
+        s.remove = true;
+        s.source = "novel.txt";
+        s.perFile = "2";
+        SourceDocument d;
+        ASSERT_TRUE(loadSourceDocument(d, files, "novel.txt"));
+        struct Yes : RecordingBoxes {
+            MessageBoxAnswer showMessageBox(const Text& t, const Text& title,
+                                            MessageBoxButtons f) override {
+                RecordingBoxes::showMessageBox(t, title, f);
+                return MessageBoxAnswer::Yes;
+            }
+        } yes;
+        const SplitOutcome outcome = runSplit(d, s, files, yes, PathStyle::Posix);
+        EXPECT_EQ(outcome.status, SplitOutcome::Status::WriteFailed) << c.name;
+        EXPECT_EQ(yes.texts().back(), chineseText(c.message)) << c.name;
+        EXPECT_EQ(files.files.at("novel.txt"), novel) << c.name;
+        std::vector<std::string> left;
+        for (const auto& [name, bytes] : files.files) left.push_back(name);
+        EXPECT_EQ(left, c.replace ? (std::vector<std::string>{"novel.txt", "out/novel_1.txt"})
+                                  : std::vector<std::string>{"novel.txt"})
+            << c.name;
+        if (c.replace) {
+            EXPECT_EQ(files.files.at("out/novel_1.txt"), "an older volume") << c.name;
+        }
     }
 }
 

@@ -115,5 +115,61 @@ TEST(SplitPlan, VolumesAreByteRangesOfTheNovelWithTheirNamesAndHeadings) {
     EXPECT_EQ(none.names, std::vector<Text>{"novel_1.txt"});
 }
 
+// Volumes in another encoding: the novel's byte-order mark stays out of them, also when a
+// heading follows it at once, and a size limit never cuts for ever, even at a character the
+// encoding cannot hold (the split refuses it later, naming its place).
+TEST(SplitPlan, ConvertedVolumesLeaveTheMarkOutAndAlwaysEnd) {
+    CodePageScope codePage{"UTF-8"};
+    struct Converting : PlanSettings {
+        Converting(Given g, std::uint64_t max) : PlanSettings(std::move(g)), max(max) {}
+        std::string volumeEncoding() override { return "GBK"; }
+        std::uint64_t maxVolumeBytes() override { return max; }
+        std::uint64_t max;
+    };
+    const std::string bom = "\xEF\xBB\xBF";
+    std::string sky;
+    for (int i = 0; i < 60; ++i) sky += "天";
+    const struct {
+        const char* name;
+        std::string text;
+        Text perFile;
+        std::uint64_t max;
+        std::size_t volumes;
+    } cases[] = {
+        {"mark, then a heading", bom + "<1>one\n<2>two\n", "2", 0, 2},
+        {"each piece a volume", bom + "<1>one\n<2>two\n", "1", 0, 3},
+        {"with a limit", bom + "<1>one\n<2>two\n", "1", 64, 3},
+        {"unconvertible in a long line", "<1>\n" + sky + "\xF0\x9F\x98\x80" + sky + "\n", "10", 64,
+         0},
+    };
+    for (const auto& c : cases) {
+        Converting settings(Given{"", c.perFile}, c.max);
+        SourceDocument document;
+        document.replace(c.text);
+        const SplitPlan plan = planSplit(document, settings, PlanUse::Listing);
+        ASSERT_TRUE(plan.ready()) << c.name;
+        if (c.volumes != 0) {
+            EXPECT_EQ(plan.volumes.size(), c.volumes) << c.name;
+        }
+        std::string joined;
+        for (std::size_t k = 0; k < plan.volumes.size(); ++k) {
+            // Only the preface may be an empty volume.
+            if (k > 0) {
+                EXPECT_GT(plan.volumes[k].size(), 0U) << c.name << " volume " << k + 1;
+            }
+            for (std::string_view span : plan.volumes[k].spans) joined += span;
+        }
+        const std::size_t mark = c.text.rfind(bom, 0) == 0 ? bom.size() : 0;
+        EXPECT_EQ(joined, c.text.substr(mark)) << c.name;
+        for (const ExpressionMatch& m : plan.headings()) {
+            EXPECT_GE(m.offset, static_cast<std::int64_t>(mark)) << c.name;
+            EXPECT_GE(plan.volumeAt(m.offset), 1U) << c.name;
+        }
+        if (c.perFile == "2") {
+            EXPECT_EQ(plan.volumeAt(plan.headings().front().offset), 1U) << c.name;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace folioknife::splitter

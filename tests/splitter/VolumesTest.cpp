@@ -110,6 +110,28 @@ TEST(GroupVolumesWithin, ClosesBeforeTheLimitAndCutsLongChaptersAtLineEnds) {
     EXPECT_EQ(plan("P|aaaa", 10, 6, 2), "P|aaaa");  // the byte-order mark counts
 }
 
+// A measure whose parts do not add up to the whole (text the volumes' encoding cannot hold
+// is measured so) still ends, and adds no empty volume.
+TEST(GroupVolumesWithin, EndsWhenThePartsDoNotAddUp) {
+    const std::string text = "P|abcdefghij|k";
+    const std::vector<ChapterPiece> pieces{std::string_view(text).substr(0, 1),
+                                           std::string_view(text).substr(2, 10),
+                                           std::string_view(text).substr(13)};
+    const MeasureBytes overcounted = [](std::string_view part) -> std::uint64_t {
+        return part.size() + (part.size() > 5 ? 10 : 0);
+    };
+    for (std::int64_t n : {1, 10}) {
+        std::string out;
+        for (const Volume& v :
+             groupVolumesWithin(pieces, n, 4, 0, CharacterSet::Utf8, overcounted)) {
+            EXPECT_GT(v.size(), 0U) << n;
+            for (auto s : v.spans) out += s;
+            out += '|';
+        }
+        EXPECT_EQ(out, "P|abcd|efgh|ij|k|") << n;
+    }
+}
+
 TEST(VolumeTitle, TakesTheLineWithoutWhatFileSystemsRefuse) {
     const DocumentEncoding utf8{"UTF-8", CharacterSet::Utf8};
     const std::string forty(40 * 3, 'x');
@@ -121,6 +143,7 @@ TEST(VolumeTitle, TakesTheLineWithoutWhatFileSystemsRefuse) {
         {"pre\n第1章 开始\r\nbody", 4, "第1章 开始"},
         {"第2章 a/b\\c:d*e?f\"g<h>i|j\tk.\n", 0, "第2章 a_b_c_d_e_f_g_h_i_j_k"},
         {"\xE3\x80\x80 第3章 \n", 0, "第3章"},
+        {"\xEF\xBB\xBF第4章 始\n", 0, "第4章 始"},  // a novel's byte-order mark
         {std::string(50, 'y'), 0, std::string(40, 'y')},
     };
     // Titles are names in the program's code page (GBK under Wine).

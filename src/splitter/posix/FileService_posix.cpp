@@ -47,6 +47,14 @@ int openNonBlocking(const std::string& path, int flags) {
     return fd;
 }
 
+// The folder that holds 'path' ("." for a bare name, "/" for one at the root).
+std::string parentFolderOf(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return path == "." ? ".." : ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 // What 'path' names, as stat or lstat (links not followed) sees it.
 FileKind kindBy(int (*statOf)(const char*, struct stat*), const std::string& path) {
     struct stat st;
@@ -241,7 +249,25 @@ public:
         return {};
     }
     FileStatus flushFolder(const std::string& path) override {
-        return flush(path, O_RDONLY | O_DIRECTORY);
+        const FileStatus flushed = flush(path, O_RDONLY | O_DIRECTORY);
+        if (flushed || (flushed.error().code != EACCES && flushed.error().code != EPERM))
+            return flushed;
+        // A folder that may be written but not read (a drop box) cannot be opened to be
+        // flushed. A flush of its whole file system makes its names durable as well: through
+        // any file of that file system that opens, the folder's lock file or its parent.
+        struct stat folder;
+        if (::stat(path.c_str(), &folder) != 0) return flushed;
+        for (const std::string& other : {path + "/" + kLockName, parentFolderOf(path)}) {
+            int fd = openNonBlocking(other, O_RDONLY | O_NOFOLLOW);
+            if (fd < 0) continue;
+            struct stat st;
+            FileStatus status = flushed;
+            if (::fstat(fd, &st) == 0 && st.st_dev == folder.st_dev)
+                status = ::syncfs(fd) == 0 ? FileStatus() : fail(FileOperation::Flush, path);
+            ::close(fd);
+            if (status || status.error().code != flushed.error().code) return status;
+        }
+        return flushed;
     }
     Expected<std::unique_ptr<FolderLock>> lockFolder(const std::string& path, int waitMilliseconds,
                                                      bool& busy) override {
