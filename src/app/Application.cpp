@@ -129,8 +129,7 @@ void Application::openFromCommandLine(const std::vector<Text>& arguments,
     buildMainWindow();
     window_.setEnabled(Control::OpenButton, false);
     window_.setText(Control::OpenButton, programText("文件已打开"));
-    window_.setText(Control::OutputDirEdit,
-                    deriveOutputDirectory(path, platform_.pathStyle));
+    window_.setText(Control::OutputDirEdit, deriveOutputDirectory(path, platform_.pathStyle));
     bindEventHandlers();
 }
 

@@ -85,8 +85,12 @@ TEST(DefaultCodePage, AWesternWindowsReadsNovelsAsUtf8OrGb18030) {
         bool windows;
         const char* used;
     } cases[] = {
-        {"GBK", true, "GBK"},     {"GB18030", true, "GB18030"}, {"CP950", true, "CP950"},
-        {"UTF-8", true, "UTF-8"}, {"CP1252", true, "UTF-8"},    {"CP1251", true, "UTF-8"},
+        {"GBK", true, "GBK"},
+        {"GB18030", true, "GB18030"},
+        {"CP950", true, "CP950"},
+        {"UTF-8", true, "UTF-8"},
+        {"CP1252", true, "UTF-8"},
+        {"CP1251", true, "UTF-8"},
         {"ISO-8859-1", false, "ISO-8859-1"},
     };
     for (const auto& c : cases) EXPECT_EQ(defaultCodePage(c.terminal, c.windows), c.used);
