@@ -306,11 +306,19 @@ private:
             if (reply.whileUp) reply.whileUp();
             if (reply.enter) {
                 // To the box's focus, as a key typed there: the box's own loop takes it
-                // through IsDialogMessage, which presses the focused push button.
-                GUITHREADINFO thread{};
-                thread.cbSize = sizeof thread;
-                GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &thread);
-                HWND focus = thread.hwndFocus ? thread.hwndFocus : defaultButton;
+                // through IsDialogMessage, which presses the focused push button. The box
+                // shares its thread with the main window, whose control may still have the
+                // focus for a moment.
+                const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+                HWND focus = nullptr;
+                pollUntil([&] {
+                    GUITHREADINFO info{};
+                    info.cbSize = sizeof info;
+                    GetGUIThreadInfo(thread, &info);
+                    focus = info.hwndFocus;
+                    return focus && IsChild(dialog, focus);
+                });
+                if (!focus || !IsChild(dialog, focus)) focus = defaultButton;
                 PostMessageA(focus ? focus : dialog, WM_KEYDOWN, VK_RETURN, 0);
             } else {
                 PostMessageA(dialog, WM_COMMAND, static_cast<int>(reply.press) + 1, 0);
