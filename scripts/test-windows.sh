@@ -149,6 +149,21 @@ wine "$split_exe" --list "utf8.txt" >out.txt 2>err.txt || fail "--list on the UT
 head -n 1 out.txt | tr -d '\r' | grep -qx 'encoding: UTF-8' || fail "--list: $(head -n 1 out.txt)"
 [ "$(wc -l < out.txt)" = $((chapters + 1)) ] || fail "--list found $(($(wc -l < out.txt) - 1)) headings"
 
+# A Western system (code page 1252, as Wine takes it from LANG=C.UTF-8): without --codepage
+# the splitter tells GBK and UTF-8 novels apart by their content and finds every heading (it
+# used to read them in code page 1252 and find none, as --codepage CP1252 still does).
+[ "$(LANG=C.UTF-8 wine cmd /c chcp </dev/null 2>/dev/null | tr -dc '0-9')" != 936 ] ||
+    fail "LANG=C.UTF-8 gives code page 936 under Wine"
+for encoding in gbk utf8; do
+    "$gennovel" "west-$encoding.txt" --encoding "$encoding" --chapters 40 --seed 17 >/dev/null
+    LANG=C.UTF-8 wine "$split_exe" -n 10 -o "west-$encoding" "west-$encoding.txt" >out.txt 2>err.txt ||
+        fail "code page 1252, $encoding novel: exited $?: $(cat err.txt)"
+    got=$(find "west-$encoding" -name 'novel_*.txt' | wc -l)
+    [ "$got" = 5 ] || fail "code page 1252, $encoding novel: $got volumes, expected 5: $(cat out.txt)"
+    cat "west-$encoding"/novel_{1,2,3,4,5}.txt | cmp -s - "west-$encoding.txt" ||
+        fail "code page 1252, $encoding novel: the volumes do not join back to it"
+done
+
 # Novels as readers download them: a table of contents, headings in many forms, references
 # inside sentences; GBK, UTF-8 with one damaged byte, UTF-16 in both byte orders. Only the
 # chapters are headings; UTF-16 volumes after the first begin with the byte-order mark.
@@ -302,9 +317,9 @@ done
 mkdir -p "$work/乗盶"
 "$gennovel" "$work/乗盶/乗.txt" --encoding gbk --chapters 25 --seed 3 >/dev/null
 begin_session
-(cd "$work" && wine "$split_exe" -n 10 -o "乗盶/分卷乗" "乗盶/乗.txt" >out.txt 2>err.txt) ||
+(cd "$work" && wine "$split_exe" -n 10 -o "分卷乗盶" "乗盶/乗.txt" >out.txt 2>err.txt) ||
     fail "0x5C folder: the CLI exited $?: $(gbk_of "$work/err.txt")"
-cat "$work/乗盶/分卷乗"/novel_{1,2,3}.txt | cmp -s - "$work/乗盶/乗.txt" ||
+cat "$work/分卷乗盶"/novel_{1,2,3}.txt | cmp -s - "$work/乗盶/乗.txt" ||
     fail "0x5C folder: the CLI's volumes do not join back to the novel"
 wine "$gui_exe" "$(windows_path "$work/乗盶/乗.txt")" </dev/null >"$work/gui.out" 2>&1 &
 gui=$!
