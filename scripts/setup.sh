@@ -19,8 +19,11 @@ for group in "$@"; do
                         fonts-wqy-microhei fonts-wqy-zenhei libcurl4-openssl-dev locales
                         epubcheck python3) ;;
         # googletest: the sources, built by the cross toolchain for the Windows tests.
+        # libz-mingw-w64-dev: zlib for libzip and the EPUB writer; nsis: the installer;
+        # epubcheck and python3 check the EPUB that the Windows program writes.
         windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest xvfb xdotool
-                            openbox imagemagick fonts-wqy-microhei locales) ;;
+                            openbox imagemagick fonts-wqy-microhei locales libz-mingw-w64-dev
+                            nsis epubcheck python3) ;;
         # llvm-14: llvm-symbolizer, without which the leak suppressions cannot match.
         sanitizers) packages+=(clang-14 libclang-rt-14-dev llvm-14) ;;
         # Checking the Debian package, and installing it as a user would (gio launches a
@@ -45,7 +48,11 @@ if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf-\?8'; then
     echo "setup: making the locale zh_CN.UTF-8"
     localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
 fi
-# The custom expression's engine for the Windows build: built from Debian's PCRE2 sources.
+# The custom expression's engine and the EPUB's zip library for the Windows build: built
+# from Debian's PCRE2 and libzip sources.
 for group in "$@"; do
-    if [ "$group" = windows ]; then "$(dirname "$0")/build-pcre2-mingw.sh"; fi
+    if [ "$group" = windows ]; then
+        "$(dirname "$0")/build-pcre2-mingw.sh"
+        "$(dirname "$0")/build-libzip-mingw.sh"
+    fi
 done

@@ -2,9 +2,10 @@
 # Builds the Windows programs with MinGW-w64 and tests them under Wine: the unit tests through
 # ctest (Wine is the toolchain's emulator; the window's tests get a virtual display), then
 # folioknife-split.exe on a generated GBK novel, whose volumes must join back to it byte for
-# byte, then folioknife.exe itself on that display, driven with xdotool and read with
-# fk-wintest. As root on Debian 12; installs what is missing. Builds in build-win/ (the novel
-# generator, which needs iconv, for this machine in build-win/tools/host/) and leaves two
+# byte and whose EPUB must pass epubcheck and equal the Linux program's, then folioknife.exe
+# itself on that display, driven with xdotool and read with fk-wintest. As root on Debian 12;
+# installs what is missing. Builds in build-win/ (the novel generator, which needs iconv, for
+# this machine in build-win/tools/host/; the Linux folioknife-split in build/) and leaves two
 # screenshots there; each run gets a fresh Wine prefix under /tmp, removed at the end with
 # every process it started.
 set -euo pipefail
@@ -25,11 +26,21 @@ gui_exe=$PWD/build-win/src/app/win32/folioknife.exe
 probe_exe=$PWD/build-win/tests/win32/fk-wintest.exe
 gennovel=$PWD/build-win/tools/host/fk-gennovel
 shots=$PWD/build-win
+# The Linux folioknife-split, whose EPUB the Windows one's must equal: the one target of the
+# native build (nothing to do after scripts/test.sh's native stage).
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build --target folioknife-split >/dev/null
+native_split=$PWD/build/src/cli/folioknife-split
 
-# The window program stands alone: a GUI program that needs no DLL but the system's.
+# Both programs stand alone, needing no DLL but the system's (libstdc++, zlib and libzip are
+# linked in); the window is a GUI program.
 imports=$(x86_64-w64-mingw32-objdump -p "$gui_exe")
 grep -q 'Subsystem.*Windows GUI' <<<"$imports" || fail "folioknife.exe is not a GUI program"
-if grep -i 'DLL Name: *lib' <<<"$imports"; then fail "folioknife.exe needs DLLs beside it"; fi
+for exe in "$gui_exe" "$split_exe"; do
+    if x86_64-w64-mingw32-objdump -p "$exe" | grep -iE 'DLL Name: *(lib|zlib)'; then
+        fail "$(basename "$exe") needs DLLs beside it"
+    fi
+done
 
 # --- Wine -----------------------------------------------------------------------------------
 # A fresh prefix, code page 936, and begin_session/end_session: a display and a Wine server.
@@ -230,6 +241,36 @@ wine "$split_exe" --json -n 10 "utf8.txt" >out.txt 2>err.txt || fail "--json exi
 python3 -c 'import json, sys; d = json.load(open("out.txt", encoding="utf-8"))
 assert len(d["headings"]) == int(sys.argv[1]) and sum(v["length"] for v in d["volumes"]) == d["bytes"]' \
     "$chapters" || fail "--json: $(head -c 300 out.txt)"
+
+# --- EPUB -----------------------------------------------------------------------------------
+# The GBK novel and the UTF-16 one made into books here and by the Linux program: epubcheck
+# finds nothing to say, and with the time fixed (SOURCE_DATE_EPOCH) the two books are the same
+# bytes. Then --delete-source, which reads the book back from disk before the novel goes.
+export SOURCE_DATE_EPOCH=1767225600
+mkdir -p linux-epub
+for novel in "小说.txt" "reader-utf16le.txt"; do
+    book=${novel%.txt}.epub
+    wine "$split_exe" --epub "$novel" >out.txt 2>err.txt ||
+        fail "--epub $novel exited $?: $(gbk_of err.txt)"
+    gbk_of out.txt | grep -q "$novel：已写出 EPUB：" || fail "--epub $novel: $(gbk_of out.txt)"
+    java -jar /usr/share/java/epubcheck.jar "$book" >check.txt 2>&1 ||
+        fail "epubcheck $book: $(grep -E 'ERROR|WARNING|FATAL' check.txt | head -n 3)"
+    grep -q 'No errors or warnings detected' check.txt || fail "epubcheck $book: $(cat check.txt)"
+    (cd linux-epub && "$native_split" --epub -o . "../$novel" >../out.txt 2>../err.txt) ||
+        fail "the Linux folioknife-split --epub $novel exited $?: $(cat err.txt)"
+    if ! cmp -s "$book" "linux-epub/$book"; then
+        fail "the EPUBs of $novel on Windows and Linux differ: $(python3 -c 'import sys, zipfile
+a, b = (zipfile.ZipFile(f) for f in sys.argv[1:])
+print(" ".join(n for n in sorted(set(a.namelist()) | set(b.namelist()))
+      if n not in a.namelist() or n not in b.namelist() or a.read(n) != b.read(n)) or "in the zip only")' \
+            "$book" "linux-epub/$book")"
+    fi
+done
+cp "reader-utf16le.txt" "书稿.txt"
+wine "$split_exe" --epub --delete-source "书稿.txt" >out.txt 2>err.txt ||
+    fail "--epub --delete-source exited $?: $(gbk_of err.txt)"
+{ [ ! -e "书稿.txt" ] && [ -f "书稿.epub" ]; } || fail "--epub --delete-source: $(gbk_of out.txt)"
+unset SOURCE_DATE_EPOCH
 
 # --- The window program ---------------------------------------------------------------------
 end_session

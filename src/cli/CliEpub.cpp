@@ -42,8 +42,6 @@ std::string describe(const Difference& d) {
 
 }  // namespace
 
-bool epubAvailable() { return archivesAvailable(); }
-
 bool isEpubName(const std::string& path) {
     if (path.size() < 5) return false;
     std::string end = path.substr(path.size() - 5);

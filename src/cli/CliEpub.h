@@ -10,9 +10,6 @@
 
 namespace folioknife::cli {
 
-// False in a build that writes no EPUB (the Windows build: no zip library there).
-bool epubAvailable();
-
 // True when the name ends in ".epub", in any case: how --epub tells its own value from the
 // novel that follows it.
 bool isEpubName(const std::string& path);

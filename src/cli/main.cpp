@@ -153,41 +153,38 @@ void addOptions(CLI::App& app, CliOptions& options, const std::vector<OptionEntr
 }
 
 std::string footer(const Say& say) {
-    return say(tr("Several novels, or a folder: each novel is split into a folder of its own named "
-                  "after "
-                  "it "
-                  "(novel.txt into novel/), beside it or inside the -o folder, and reported on a "
-                  "line of "
-                  "its own; one that fails does not stop the others.\n"
-                  "\n"
-                  "Examples:\n"
-                  "  folioknife-split --codepage GBK -n 20 -o out novel.txt\n"
-                  "  folioknife-split -r downloads\n"
-                  "  folioknife-split --list --json novel.txt\n"
-                  "  folioknife-split -e '^Chapter [0-9]+' --delete-source novel.txt\n"
-                  "\n"
-                  "Exit status:\n"
-                  "  0   done (with --list: the headings are listed)\n"
-                  "  1   a check refused a split: no text, an empty, invalid or too complex "
-                  "expression, "
-                  "a "
-                  "chapter count below 1, an empty output folder, two novels of one name into one "
-                  "folder\n"
-                  "  2   a novel could not be opened or is not a regular file, a folder holds no "
-                  ".txt "
-                  "file, "
-                  "an output file could not be written, or another split kept the output folder "
-                  "busy; "
-                  "the "
-                  "novel is never deleted then\n"
-                  "  64  bad usage: an unknown option, no FILE, an unknown code page or one that "
-                  "writes "
-                  "ASCII otherwise\n"
-                  "With several novels the status is the highest of theirs.")) +
-           (folioknife::cli::epubAvailable()
-                ? std::string()
-                : "\n\n" + say(tr("EPUB output (--epub) is not part of the Windows build: it "
-                                  "has no zip library; the Linux build writes EPUBs.")));
+    return say(
+        tr("Several novels, or a folder: each novel is split into a folder of its own named "
+           "after "
+           "it "
+           "(novel.txt into novel/), beside it or inside the -o folder, and reported on a "
+           "line of "
+           "its own; one that fails does not stop the others.\n"
+           "\n"
+           "Examples:\n"
+           "  folioknife-split --codepage GBK -n 20 -o out novel.txt\n"
+           "  folioknife-split -r downloads\n"
+           "  folioknife-split --list --json novel.txt\n"
+           "  folioknife-split -e '^Chapter [0-9]+' --delete-source novel.txt\n"
+           "\n"
+           "Exit status:\n"
+           "  0   done (with --list: the headings are listed)\n"
+           "  1   a check refused a split: no text, an empty, invalid or too complex "
+           "expression, "
+           "a "
+           "chapter count below 1, an empty output folder, two novels of one name into one "
+           "folder\n"
+           "  2   a novel could not be opened or is not a regular file, a folder holds no "
+           ".txt "
+           "file, "
+           "an output file could not be written, or another split kept the output folder "
+           "busy; "
+           "the "
+           "novel is never deleted then\n"
+           "  64  bad usage: an unknown option, no FILE, an unknown code page or one that "
+           "writes "
+           "ASCII otherwise\n"
+           "With several novels the status is the highest of theirs."));
 }
 
 // The program's description, labels, help and version, options and footer.
@@ -209,10 +206,8 @@ void describe(CLI::App& app, CliOptions& options, const Say& say) {
     app.set_help_flag("-h,--help", say(tr("print this help and exit")));
     app.set_version_flag("--version", FOLIOKNIFE_VERSION, say(tr("print the version and exit")));
     addOptions(app, options, optionTable(), say);
-    if (folioknife::cli::epubAvailable()) {
-        addOptions(app, options, epubOptionTable(), say);
-        app.get_option("--epub")->expected(0, 1);
-    }
+    addOptions(app, options, epubOptionTable(), say);
+    app.get_option("--epub")->expected(0, 1);
     // Not required here: "--epub novel.txt" hands the novel to --epub, and it is taken back
     // below.
     app.add_option("FILE", options.files,

@@ -1,5 +1,6 @@
 #pragma once
-// The zip container of an EPUB, over a zip library where the build has one.
+// The zip container of an EPUB, over libzip.
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -14,10 +15,8 @@ struct ArchiveEntry {
     std::string name;
     bool compressed = true;  // false: stored as it is (the mimetype must be)
     std::function<std::string()> bytes;
+    std::int64_t modified = 0;  // the file's time, seconds since 1970 (UTC)
 };
-
-// False in a build without a zip library; then writeArchive and ArchiveReader fail.
-bool archivesAvailable();
 
 // Builds the archive, entries in order, and hands its bytes to 'sink' piece by piece. On
 // failure, nothing and the reason (the zip library's words, or the sink's refusal).

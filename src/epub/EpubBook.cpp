@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "splitter/CodePage.h"
+#include "splitter/Recode.h"
 
 namespace folioknife::epub {
 
@@ -81,7 +82,7 @@ std::size_t contentStart(std::string_view text, const DocumentEncoding& encoding
 }
 
 // A line of the text in UTF-8, for labels and for recognising volume lines: at most its first
-// 1,000 bytes, characters that do not convert shown as '?'.
+// 1,000 bytes, characters that do not convert shown as '?' (in UTF-16 as U+FFFD).
 std::string lineInUtf8(const Lines& lines, std::size_t start, const DocumentEncoding& encoding) {
     std::size_t end = lines.lineFeedFrom(start);
     if (end - start > 1000) {
@@ -89,8 +90,7 @@ std::string lineInUtf8(const Lines& lines, std::size_t start, const DocumentEnco
         while (end > start && !splitter::isCharacterBoundary(lines.text, end, encoding.characters))
             --end;
     }
-    return splitter::convertForDisplay(lines.text.substr(start, end - start), encoding.codePage,
-                                       "UTF-8");
+    return splitter::readableUtf8(lines.text.substr(start, end - start), encoding);
 }
 
 std::string labelOf(const std::string& line, std::size_t number) {
@@ -236,8 +236,8 @@ std::vector<BookPart> planBook(std::string_view text, const DocumentEncoding& en
     }
     finishParts(parts, text.size());
     const std::size_t first = static_cast<std::size_t>(parts.front().begin);
-    if (first > start && holdsText(splitter::convertForDisplay(text.substr(start, first - start),
-                                                               encoding.codePage, "UTF-8"))) {
+    if (first > start &&
+        holdsText(splitter::readableUtf8(text.substr(start, first - start), encoding))) {
         BookPart preface;
         preface.kind = BookPart::Kind::Preface;
         preface.begin = static_cast<std::int64_t>(start);
@@ -260,31 +260,42 @@ NamedInFront titleAndAuthorIn(std::string_view text, const DocumentEncoding& enc
     while (end > 0 && !splitter::isCharacterBoundary(text, end, encoding.characters)) --end;
     const std::size_t start = contentStart(text, encoding);
     if (end <= start) return {};
-    return findTitleAndAuthor(
-        splitter::convertForDisplay(text.substr(start, end - start), encoding.codePage, "UTF-8"));
+    return findTitleAndAuthor(splitter::readableUtf8(text.substr(start, end - start), encoding));
 }
 
-std::string modificationTime() {
-    std::time_t now = std::time(nullptr);
+std::int64_t modificationTime() {
+    std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
     // Reproducible builds of a book: the time the build names.
     if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
         char* end = nullptr;
         const long long seconds = std::strtoll(epoch, &end, 10);
-        if (end && *end == '\0' && end != epoch) now = static_cast<std::time_t>(seconds);
+        if (end && *end == '\0' && end != epoch) now = seconds;
     }
+    return now;
+}
+
+namespace {
+
+// Seconds since 1970 as EPUB writes a time. gmtime's result is shared by every thread, and
+// documents are made on several: this runs once, before them.
+std::string epubTime(std::int64_t seconds) {
+    const std::time_t t = static_cast<std::time_t>(seconds);
     char buffer[32] = "1970-01-01T00:00:00Z";
-    if (const std::tm* utc = std::gmtime(&now)) {
+    if (const std::tm* utc = std::gmtime(&t)) {
         std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", utc);
     }
     return buffer;
 }
+
+}  // namespace
 
 Book::Book(std::string_view text, DocumentEncoding encoding, std::vector<BookPart> parts,
            BookInfo info)
     : text_(text),
       encoding_(std::move(encoding)),
       parts_(std::move(parts)),
-      info_(std::move(info)) {
+      info_(std::move(info)),
+      modified_(epubTime(info_.modified)) {
     // Hashing a big novel takes about as long as converting it: it runs alongside.
     if (info_.identifier.empty()) {
         identifier_ = std::async(std::launch::async, [t = text_] { return identifierOf(t); });
@@ -313,7 +324,7 @@ void Book::convertPiece(std::int64_t begin, std::int64_t end, std::string& out) 
     if (begin >= end) return;
     const std::string_view piece =
         text_.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
-    if (auto converted = splitter::convertText(piece, encoding_.codePage, "UTF-8")) {
+    if (auto converted = splitter::recode(piece, encoding_.codePage, "UTF-8")) {
         out += *converted;
         return;
     }
@@ -323,14 +334,14 @@ void Book::convertPiece(std::int64_t begin, std::int64_t end, std::string& out) 
          line < static_cast<std::size_t>(end);) {
         const std::size_t next = std::min(lines.nextLineStart(line), static_cast<std::size_t>(end));
         const std::string_view whole = text_.substr(line, next - line);
-        if (auto converted = splitter::convertText(whole, encoding_.codePage, "UTF-8")) {
+        if (auto converted = splitter::recode(whole, encoding_.codePage, "UTF-8")) {
             out += *converted;
         } else {
             for (std::size_t at = line; at < next;) {
                 const std::size_t after = std::min(
                     splitter::nextCharacterBoundary(text_, at, encoding_.characters), next);
-                auto character = splitter::convertText(text_.substr(at, after - at),
-                                                       encoding_.codePage, "UTF-8");
+                auto character =
+                    splitter::recode(text_.substr(at, after - at), encoding_.codePage, "UTF-8");
                 if (character) {
                     out += *character;
                 } else {
@@ -434,7 +445,7 @@ std::string Book::packageDocument() const {
         appendEscaped(out, info_.author);
         out += "</dc:creator>\n";
     }
-    out += "<meta property=\"dcterms:modified\">" + info_.modified + "</meta>\n</metadata>\n";
+    out += "<meta property=\"dcterms:modified\">" + modified_ + "</meta>\n</metadata>\n";
     out +=
         "<manifest>\n"
         "<item id=\"nav\" href=\"nav.xhtml\" media-type=\"application/xhtml+xml\" "
@@ -537,7 +548,8 @@ std::string Book::ncx() const {
 std::vector<ArchiveEntry> Book::entries() {
     std::vector<ArchiveEntry> entries;
     const auto fixed = [&](std::string name, std::string bytes, bool compressed = true) {
-        entries.push_back({std::move(name), compressed, [b = std::move(bytes)] { return b; }});
+        entries.push_back(
+            {std::move(name), compressed, [b = std::move(bytes)] { return b; }, info_.modified});
     };
     fixed("mimetype", "application/epub+zip", false);
     fixed("META-INF/container.xml",
@@ -547,11 +559,14 @@ std::vector<ArchiveEntry> Book::entries() {
           "media-type=\"application/oebps-package+xml\"/>\n</rootfiles>\n</container>\n");
     fixed("OEBPS/style.css", kStyle);
     for (std::size_t k = 0; k < parts_.size(); ++k) {
-        entries.push_back({"OEBPS/" + href(k), true, [this, k] { return document(k); }});
+        entries.push_back(
+            {"OEBPS/" + href(k), true, [this, k] { return document(k); }, info_.modified});
     }
-    entries.push_back({"OEBPS/content.opf", true, [this] { return packageDocument(); }});
-    entries.push_back({"OEBPS/nav.xhtml", true, [this] { return navigationDocument(); }});
-    entries.push_back({"OEBPS/toc.ncx", true, [this] { return ncx(); }});
+    entries.push_back(
+        {"OEBPS/content.opf", true, [this] { return packageDocument(); }, info_.modified});
+    entries.push_back(
+        {"OEBPS/nav.xhtml", true, [this] { return navigationDocument(); }, info_.modified});
+    entries.push_back({"OEBPS/toc.ncx", true, [this] { return ncx(); }, info_.modified});
     return entries;
 }
 
@@ -564,7 +579,7 @@ public:
     NovelLines(std::string_view text, const DocumentEncoding& encoding)
         : lines_(text, encoding.characters), at_(contentStart(text, encoding)) {
         for (const char* blank : {" ", "\t", "\xE3\x80\x80", "\xC2\xA0"}) {
-            if (auto converted = splitter::convertText(blank, "UTF-8", encoding.codePage)) {
+            if (auto converted = splitter::recode(blank, "UTF-8", encoding.codePage)) {
                 if (!converted->empty()) blanks_.push_back(*converted);
             }
         }
@@ -655,8 +670,7 @@ std::optional<Difference> compareDocument(NovelLines& novel, const std::string& 
     // Back to the novel's encoding in one conversion per document.
     std::string joined;
     for (const std::string& p : paragraphs) (joined += p) += '\n';
-    const std::optional<std::string> back =
-        splitter::convertText(joined, "UTF-8", encoding.codePage);
+    const std::optional<std::string> back = splitter::recode(joined, "UTF-8", encoding.codePage);
     std::size_t k = 0;  // the paragraph compared
     std::size_t from = 0;
     std::string_view line;
@@ -675,7 +689,7 @@ std::optional<Difference> compareDocument(NovelLines& novel, const std::string& 
         } else {
             // Some paragraph does not convert: this one, or one further on.
             std::optional<std::string> converted =
-                splitter::convertText(paragraphs[k], "UTF-8", encoding.codePage);
+                splitter::recode(paragraphs[k], "UTF-8", encoding.codePage);
             if (!converted) return at(Difference::Kind::Unconvertible);
             single = std::move(*converted);
             got = single;

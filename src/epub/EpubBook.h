@@ -22,7 +22,9 @@ struct BookInfo {
     std::string author;  // none when empty
     std::string language = "zh";
     std::string identifier;  // urn:uuid:…; when empty, the book finds it (identifierOf)
-    std::string modified;    // CCYY-MM-DDThh:mm:ssZ
+    // Seconds since 1970 (UTC): the book's dcterms:modified and the time of every file in
+    // its archive, so that a book made again at another time is the same bytes.
+    std::int64_t modified = 0;
 };
 
 // One document of the book: a stretch of the novel from a line start.
@@ -71,8 +73,8 @@ std::vector<BookPart> planBook(std::string_view text, const splitter::DocumentEn
 NamedInFront titleAndAuthorIn(std::string_view text, const splitter::DocumentEncoding& encoding,
                               const std::vector<std::int64_t>& headings);
 
-// The current time as EPUB writes it, or SOURCE_DATE_EPOCH's when that is set.
-std::string modificationTime();
+// The current time, or SOURCE_DATE_EPOCH's when that is set.
+std::int64_t modificationTime();
 
 class Book {
 public:
@@ -107,6 +109,7 @@ private:
     splitter::DocumentEncoding encoding_;
     std::vector<BookPart> parts_;
     BookInfo info_;
+    std::string modified_;  // info_.modified as EPUB writes it, CCYY-MM-DDThh:mm:ssZ
     std::shared_future<std::string> identifier_;
     std::mutex reportsMutex_;
     std::vector<Unconvertible> unconvertible_;
