@@ -272,6 +272,36 @@ wine "$split_exe" --epub --delete-source "书稿.txt" >out.txt 2>err.txt ||
 { [ ! -e "书稿.txt" ] && [ -f "书稿.epub" ]; } || fail "--epub --delete-source: $(gbk_of out.txt)"
 unset SOURCE_DATE_EPOCH
 
+# A novel named like the program's lock or record, or like a volume, in its own folder: never
+# removed. The record's name is one the split needs: refused with the reason. novel_2.txt split
+# twice with --replace: the second split replaces novel_1.txt and keeps novel_2.txt.
+volumes=$(( (chapters + 1 + 49) / 50 ))
+for own in .folioknife-lock .folioknife-record; do
+    rm -rf "自名" && mkdir "自名" && cp "小说.txt" "自名/$own"
+    status=0
+    wine "$split_exe" -n 50 "自名/$own" >out.txt 2>err.txt || status=$?
+    cmp -s "自名/$own" "小说.txt" || fail "a novel named $own: removed or changed"
+    if [ "$own" = .folioknife-record ]; then
+        { [ "$status" = 1 ] && gbk_of err.txt | grep -q '不是本程序的记录文件'; } ||
+            fail "a novel named $own: status $status: $(gbk_of err.txt)"
+    else
+        [ "$status" = 0 ] || fail "a novel named $own: exited $status: $(gbk_of err.txt)"
+        for i in $(seq 1 "$volumes"); do cat "自名/novel_$i.txt"; done | cmp -s - "小说.txt" ||
+            fail "a novel named $own: the volumes are not the novel"
+    fi
+done
+rm -rf "二号" && mkdir "二号" && cp "小说.txt" "二号/novel_2.txt"
+wine "$split_exe" -n 300 --replace "二号/novel_2.txt" >out.txt 2>err.txt ||
+    fail "novel_2.txt: exited $?: $(gbk_of err.txt)"
+cat "二号/novel_1.txt" "二号/novel_2.txt" | cmp -s - "小说.txt" || fail "novel_2.txt: not the novel"
+cp "二号/novel_2.txt" "第二卷.txt"
+wine "$split_exe" -n 300 --replace "二号/novel_2.txt" >out.txt 2>err.txt ||
+    fail "novel_2.txt again: exited $?: $(gbk_of err.txt)"
+cmp -s "二号/novel_2.txt" "第二卷.txt" || fail "novel_2.txt again: the novel was removed or changed"
+cmp -s "二号/novel_1.txt" "第二卷.txt" || fail "novel_2.txt again: novel_1.txt is not its split"
+[ -z "$(find "二号" "自名" -name '*folioknife-*' ! -name '.folioknife-lock' ! -name '.folioknife-record')" ] ||
+    fail "files of ours left: $(ls -A "二号" "自名")"
+
 # --- The window program ---------------------------------------------------------------------
 end_session
 title="Tarvelle V$version"

@@ -3,7 +3,8 @@
 #   1. the format check (with shellcheck), then the native build: unit tests, the window's tests,
 #      end-to-end and fault tests;
 #   1b. the Debian package: built, lintian, installed with apt-get, run, purged;
-#   2. the Windows build under Wine (then its zip, unpacked and run): unit tests, the command-line splitter, the window;
+#   2. the Windows build under Wine (then its zip, unpacked and run, and its installer, installed,
+#      run and uninstalled): unit tests, the command-line splitter, the window;
 #   3. the native tests again under AddressSanitizer and UndefinedBehaviorSanitizer, then
 #      every fuzz target for FUZZ_SECONDS (default 60) seconds.
 # `scripts/test.sh native` runs step 1 only; `scripts/test.sh quick` builds and runs only the
@@ -48,5 +49,6 @@ stage native native
 stage package scripts/test-package.sh
 stage windows scripts/test-windows.sh
 stage windows-zip scripts/test-windows-zip.sh
+stage windows-setup scripts/test-windows-setup.sh
 stage sanitizers-and-fuzzing scripts/test-hardening.sh "${FUZZ_SECONDS:-60}"
 echo "all tests passed in $(( $(date +%s) - started )) s"

@@ -491,11 +491,19 @@ bool CliRun::loadNovel(SourceDocument& document, CountingFileService& counting,
     // A split killed while it wrote into the output folder is undone before the novel is
     // loaded: the novel may be one of the names it changed (novel_1.txt split into its own
     // folder).
+    // Whatever name the novel has, recovery never removes it, nor moves it away from its
+    // name; it may put back over it bytes that the killed split set aside from there.
     if (!o_.list) {
         bool busy = false;
         if (Expected<std::unique_ptr<FolderLock>> lock =
                 files_->lockFolder(folder, kFolderLockWait, busy)) {
-            recoverFolder(*files_, nativePathStyle(), folder, std::nullopt);
+            const Recovery recovery =
+                recoverFolder(*files_, nativePathStyle(), folder, files_->identify(novel_).ok());
+            if (recovery.failure) {
+                report(localize(notRestoredMessage(*recovery.failure)));
+                fail(kExitFileError);
+                return false;
+            }
         } else if (busy) {
             report(localize(Message(MessageId::FolderBusy, {folder})));
             fail(kExitFileError);
@@ -613,7 +621,9 @@ void CliRun::splitNovel(SourceDocument& document, CliSettings& settings, const T
         outcome = runSplit(document, settings, counting, reports, nativePathStyle());
     }
     if (outcome.status == SplitOutcome::Status::Declined) {
-        report(localize(Message(MessageId::OtherVolumesFound, {outcome.failedFile})));
+        report(localize(Message(MessageId::OtherVolumesFound,
+                                {someNames(outcome.inTheWay, nativePathStyle(), true),
+                                 std::to_string(outcome.inTheWay.size())})));
         return fail(kExitFileError);
     }
     if (outcome.unconvertibleAt) {

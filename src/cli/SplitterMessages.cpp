@@ -40,6 +40,8 @@ const char* englishPattern(MessageId id) {
                    "loss";
         case MessageId::DuplicateVolumeName:
             return "split failed: two files would get one name: {1}";
+        case MessageId::ReservedVolumeName:
+            return "split failed: the output name {1} is one the program keeps for its own files";
         case MessageId::WriteFailed:
             return "split failed: cannot write the file {1}";
         case MessageId::SourceKept:
@@ -57,11 +59,18 @@ const char* englishPattern(MessageId id) {
         case MessageId::FolderCreateFailed:
             return "split failed: cannot create the output folder {1}";
         case MessageId::ReplaceOtherVolumes:
-            return "the output folder holds volumes of another novel ({1} and {2} in all). "
+            return "the output folder holds volumes of another novel ({1}; {2} in all). "
                    "Replace them?";
         case MessageId::OtherVolumesFound:
-            return "split failed: the output folder holds volumes of another novel: {1}\n"
-                   "choose another output folder, or replace them with --replace";
+            return "split failed: the output folder holds volumes of another novel: {1} ({2} in "
+                   "all)\nchoose another output folder, or replace them with --replace";
+        case MessageId::RestoreFailed:
+            return "split failed: cannot restore {1}: its old content is in {2}";
+        case MessageId::LeftoverNotRemoved:
+            return "split failed: cannot remove {1}, left by a split";
+        case MessageId::RecordNameTaken:
+            return "split failed: {1} is no record of this program, and the split needs its "
+                   "name: move or rename it";
         case MessageId::CannotReadBack:
             // The full-width colon is the one the Chinese text has; it has always been shown.
             return "source kept: cannot read back {1}：{2}";

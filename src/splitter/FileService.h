@@ -120,6 +120,11 @@ struct FileIdentity {
     bool operator!=(const FileIdentity& o) const { return !(*this == o); }
 };
 
+// The file in an output folder whose lock is the folder's, and what a lock file that a split
+// made begins with: a file of that name without it is someone else's and is never removed.
+constexpr const char* kLockFileName = ".folioknife-lock";
+constexpr const char* kLockFileHeader = "folioknife lock 1\n";
+
 // Held while it lives: the right to write into one folder, shared with no other split.
 class FolderLock {
 public:
@@ -157,6 +162,8 @@ public:
     virtual FileStatus flushFiles(const std::vector<std::string>& paths) = 0;
     virtual FileStatus flushFolder(const std::string& path) = 0;
     // Takes the folder's lock, waiting up to 'waitMilliseconds' for another split to let go.
+    // The lock file is made exclusively and begins with kLockFileHeader; letting go removes it
+    // only when it was made by a split, never a file of that name that someone else put there.
     // On failure 'busy' tells whether another split holds it (false: the folder does not
     // exist, may not be written, or its file system keeps no locks).
     virtual Expected<std::unique_ptr<FolderLock>> lockFolder(const std::string& path,

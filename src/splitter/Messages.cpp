@@ -32,6 +32,8 @@ const char* chinesePattern(MessageId id) {
             return "分割失败！无法无损转换为 {1}：第 {2} 行（字节偏移 {3}）";
         case MessageId::DuplicateVolumeName:
             return "分割失败！两个输出文件的名称相同：{1}";
+        case MessageId::ReservedVolumeName:
+            return "分割失败！输出文件名 {1} 是本程序自用的文件名";
         case MessageId::WriteFailed:
             return "分割失败！无法写入文件：{1}";
         case MessageId::SourceKept:
@@ -49,10 +51,16 @@ const char* chinesePattern(MessageId id) {
         case MessageId::FolderCreateFailed:
             return "分割失败！无法创建输出文件夹：{1}";
         case MessageId::ReplaceOtherVolumes:
-            return "输出文件夹中已有其他小说的分卷文件（{1} 等 {2} 个）。替换它们吗？";
+            return "输出文件夹中已有其他小说的分卷文件（{1}，共 {2} 个）。替换它们吗？";
         case MessageId::OtherVolumesFound:
-            return "分割失败！输出文件夹中已有其他小说的分卷文件：{1}\n"
+            return "分割失败！输出文件夹中已有其他小说的分卷文件：{1}（共 {2} 个）\n"
                    "请选择其他输出文件夹，或用 --replace 替换它们";
+        case MessageId::RestoreFailed:
+            return "分割失败！无法恢复 {1}：旧内容在 {2} 中";
+        case MessageId::LeftoverNotRemoved:
+            return "分割失败！无法删除分割留下的文件：{1}";
+        case MessageId::RecordNameTaken:
+            return "分割失败！{1} 不是本程序的记录文件，而分割要用这个名称：请移走它或给它改名";
         case MessageId::CannotReadBack:
             return "源文件未删除：无法读回 {1}：{2}";
         case MessageId::NotChosenWithOpen:

@@ -25,6 +25,7 @@ enum class MessageId {
     SplitDone,
     CannotConvert,        // {1} the volumes' encoding, {2} the line, {3} the byte offset
     DuplicateVolumeName,  // {1} the name
+    ReservedVolumeName,   // {1} the name
     WriteFailed,          // {1} the file
     SourceKept,
     SourceIsOutput,
@@ -33,8 +34,11 @@ enum class MessageId {
     FolderBusy,           // {1} the output folder
     FolderLockFailed,     // {1} the output folder
     FolderCreateFailed,   // {1} the output folder
-    ReplaceOtherVolumes,  // {1} the first volume's name, without the folder; {2} how many
-    OtherVolumesFound,    // {1} the first volume's path
+    ReplaceOtherVolumes,  // {1} up to three names, without the folder; {2} how many
+    OtherVolumesFound,    // {1} up to three paths; {2} how many
+    RestoreFailed,        // {1} the file, {2} the file that holds its old bytes
+    LeftoverNotRemoved,   // {1} the file
+    RecordNameTaken,      // {1} the file
     CannotReadBack,       // {1} the volume's name, {2} the reason
     NotChosenWithOpen,
     FolderFlushFailed,  // {1} the output folder

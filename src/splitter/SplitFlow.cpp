@@ -18,37 +18,43 @@ namespace {
 // The name of a file in a folder, after the folder's separator.
 Text nameIn(const Text& path, PathStyle style) { return fileName(path, style); }
 
-// What stands in the way of the volumes, among the folder's names 'listed': the novel_K.txt
-// files, the files that a numbered pattern names with any number (an earlier split under it
-// may have had more volumes), and the files at the names this split writes, numbered as the
-// volumes they are or would be.
+// What stands in the way of the volumes, among the folder's names 'listed': the files that the
+// split's name pattern names with any number (an earlier split under it may have had more
+// volumes; novel_K.txt under the default one), and the files at the names this split writes,
+// numbered as the volumes they are or would be. Never the novel itself, whatever its name
+// ("novel_2.txt" split into its own folder, "1984.txt" under "{k}{title}").
 std::vector<FoundVolume> volumesInTheWay(FileService& files, const Text& folder,
                                          const std::vector<std::string>& listed,
                                          const std::vector<Text>& names, SplitSettings& settings,
                                          PathStyle style, std::optional<FileIdentity> novelFile) {
-    std::vector<FoundVolume> found = findVolumes(files, style, folder, listed);
-    std::set<Text> paths;
-    for (const FoundVolume& v : found) paths.insert(v.path);
-    const Text separator = pathSeparator(style);
     const Text pattern = settings.volumeNamePattern();
-    if (!pattern.empty() && pattern != kDefaultVolumePattern) {
+    std::vector<FoundVolume> found;
+    if (pattern.empty() || pattern == kDefaultVolumePattern) {
+        found = findVolumes(files, style, folder, listed);
+    } else {
+        const Text separator = pathSeparator(style);
         const Text novel = settings.novelName();
         for (const Text& file : listed) {
             const Text path = folder + separator + file;
-            // Never the novel itself ("1984.txt" under "{k}{title}").
             if (const auto k = volumeNumberIn(pattern, novel, file);
-                k && paths.count(path) == 0 && files.entryKind(path) == FileKind::Regular &&
-                (!novelFile || files.identify(path).ok() != novelFile)) {
+                k && files.entryKind(path) == FileKind::Regular)
                 found.push_back({*k, path});
-                paths.insert(path);
-            }
         }
     }
+    std::set<Text> paths;
+    for (const FoundVolume& v : found) paths.insert(v.path);
     for (std::size_t k = 0; k < names.size(); ++k) {
         if (paths.count(names[k]) == 0 && files.entryKind(names[k]) != FileKind::Missing) {
             found.push_back({k + 1, names[k]});
             paths.insert(names[k]);
         }
+    }
+    if (novelFile) {
+        found.erase(std::remove_if(found.begin(), found.end(),
+                                   [&](const FoundVolume& v) {
+                                       return files.identify(v.path).ok() == novelFile;
+                                   }),
+                    found.end());
     }
     std::stable_sort(found.begin(), found.end(), [](const FoundVolume& a, const FoundVolume& b) {
         return a.number < b.number;
@@ -76,6 +82,7 @@ private:
     void addMarks();
     bool convertVolumes();
     bool clearFolder();
+    std::size_t earlierSplitLength(const std::vector<FoundVolume>& found);
     bool writeVolumes();
     void deleteSource();
     std::optional<Message> whySourceKept(const Text& path);
@@ -178,33 +185,69 @@ bool SplitRun::clearFolder() {
         }
         lock_ = std::move(*locked);
         // A split killed while it wrote here is undone first.
-        const std::vector<std::string> listed =
-            recoverFolder(files_, style_, folder_, document_.identity());
+        const Recovery recovery = recoverFolder(files_, style_, folder_, document_.identity());
+        if (recovery.failure) {
+            stop(SplitOutcome::Status::NotRestored);
+            showMessageBox(boxes_, notRestoredMessage(*recovery.failure));
+            return false;
+        }
+        if (recovery.recordNameTaken) {
+            stop(SplitOutcome::Status::Refused);
+            showMessageBox(boxes_, Message(MessageId::RecordNameTaken,
+                                           {folder_ + separator_ + kRecordFileName}));
+            return false;
+        }
         const std::vector<FoundVolume> found = volumesInTheWay(
-            files_, folder_, listed, names_, settings_, style_, document_.identity());
+            files_, folder_, recovery.names, names_, settings_, style_, document_.identity());
         std::vector<Text> paths;
         removed_.clear();
         for (const FoundVolume& v : found) {
             paths.push_back(v.path);
             if (written.count(v.path) == 0) removed_.push_back(v.path);
         }
-        if (found.empty() || paths == approved ||
-            isEarlierSplitOf(files_, found, plan_.text.view(), mark_,
-                             converting_ ? &plan_.form : nullptr)) {
-            return true;
-        }
+        const std::size_t earlier = earlierSplitLength(found);
+        std::vector<Text> others;
+        for (std::size_t i = earlier; i < found.size(); ++i) others.push_back(found[i].path);
+        if (others.empty() || paths == approved) return true;
         lock_.reset();
-        const Text first = nameIn(found.front().path, style_);
-        if (showMessageBox(
-                boxes_,
-                Message(MessageId::ReplaceOtherVolumes, {first, std::to_string(found.size())}),
-                MessageBoxButtons::YesNoDefaultNo) != MessageBoxAnswer::Yes) {
+        if (showMessageBox(boxes_,
+                           Message(MessageId::ReplaceOtherVolumes,
+                                   {someNames(others, style_), std::to_string(others.size())}),
+                           MessageBoxButtons::YesNoDefaultNo) != MessageBoxAnswer::Yes) {
             stop(SplitOutcome::Status::Declined);
-            outcome_.failedFile = found.front().path;
+            outcome_.failedFile = others.front();
+            outcome_.inTheWay = others;
             return false;
         }
         approved = paths;
     }
+}
+
+// How many of the volumes found, from the first, are an earlier split of this novel: numbered
+// 1 to M, one of each, and joined its text (their sizes tell which M may be, unless they are
+// converted). 0 when none are.
+std::size_t SplitRun::earlierSplitLength(const std::vector<FoundVolume>& found) {
+    std::size_t numbered = 0;
+    while (numbered < found.size() && found[numbered].number == numbered + 1 &&
+           (numbered + 1 == found.size() || found[numbered + 1].number != numbered + 1))
+        ++numbered;
+    std::size_t m = numbered;
+    if (!converting_) {
+        std::uint64_t bytes = 0;
+        for (m = 0; m < numbered && bytes < plan_.text.size(); ++m) {
+            Expected<std::unique_ptr<InputFile>> file = files_.openForReading(found[m].path);
+            const std::optional<std::uint64_t> size = file ? (*file)->size() : std::nullopt;
+            if (!size) return 0;
+            bytes += *size - (m > 0 && *size >= mark_.size() ? mark_.size() : 0);
+        }
+        if (bytes != plan_.text.size()) return 0;
+    }
+    if (m == 0) return 0;
+    const std::vector<FoundVolume> volumes(found.begin(), found.begin() + m);
+    return isEarlierSplitOf(files_, volumes, plan_.text.view(), mark_,
+                            converting_ ? &plan_.form : nullptr)
+               ? m
+               : 0;
 }
 
 bool SplitRun::writeVolumes() {
@@ -213,10 +256,12 @@ bool SplitRun::writeVolumes() {
     flushed_ = settings_.deleteSource();
     if (std::optional<FileFailure> failure =
             installVolumes(files_, style_, folder_, names_, plan_.volumes, removed_, flushed_)) {
-        stop(SplitOutcome::Status::WriteFailed);
+        stop(failure->notRestored ? SplitOutcome::Status::NotRestored
+                                  : SplitOutcome::Status::WriteFailed);
         showMessageBox(boxes_, Message(failure->folderFlush ? MessageId::FolderFlushFailed
                                                             : MessageId::WriteFailed,
                                        {failure->file}, failure->reason));
+        if (failure->notRestored) showMessageBox(boxes_, notRestoredMessage(*failure->notRestored));
         outcome_.failedFile = failure->file;
         return false;
     }
@@ -308,6 +353,20 @@ SplitOutcome SplitRun::run() {
 }
 
 }  // namespace
+
+Message notRestoredMessage(const RestoreFailure& failure) {
+    if (failure.oldBytes.empty())
+        return Message(MessageId::LeftoverNotRemoved, {failure.name}, failure.reason);
+    return Message(MessageId::RestoreFailed, {failure.name, failure.oldBytes}, failure.reason);
+}
+
+Text someNames(const std::vector<Text>& paths, PathStyle style, bool withFolder) {
+    Text names;
+    for (std::size_t i = 0; i < paths.size() && i < 3; ++i) {
+        names += (i == 0 ? "" : ", ") + (withFolder ? paths[i] : nameIn(paths[i], style));
+    }
+    return names;
+}
 
 SplitOutcome runSplit(SourceDocument& document, SplitSettings& settings, FileService& files,
                       MessageBoxService& boxes, PathStyle style) {

@@ -15,6 +15,7 @@
 #include "splitter/Recode.h"
 #include "splitter/SplitPlan.h"
 #include "splitter/SourceDocument.h"
+#include "splitter/VolumeFiles.h"
 #include "splitter/Volumes.h"
 
 namespace folioknife::splitter {
@@ -27,12 +28,16 @@ struct SplitOutcome {
         LockFailed,    // the output folder could not be locked; nothing was written
         CreateFailed,  // the output folder is missing and could not be made; nothing written
         Declined,      // the folder holds another novel's volumes, not to be replaced
+        NotRestored,   // a change to the folder could not be undone; the message says where the
+                       // bytes are, and the record stays for the next split to try again
         Done,          // every volume written, "分割成功！" shown
     };
     Status status = Status::Refused;
     std::int64_t headings = 0;
     std::int64_t volumesWritten = 0;
-    Text failedFile;             // with WriteFailed; with Declined, the first volume found
+    Text failedFile;  // with WriteFailed; with Declined, the first file in the way
+    // With Declined: the files in the way that are no earlier split of this novel (paths).
+    std::vector<Text> inTheWay;
     bool sourceDeleted = false;  // with Done
     bool sourceKept = false;     // deletion asked for but not done; the message says why
     // With Refused: the first character that the volumes' encoding cannot hold, as a byte
@@ -40,6 +45,13 @@ struct SplitOutcome {
     std::optional<std::uint64_t> unconvertibleAt;
     std::uint64_t unconvertibleLine = 0;
 };
+
+// What the user is told of a change that could not be undone.
+Message notRestoredMessage(const RestoreFailure& failure);
+
+// The first three of the files (paths), with or without their folder, for a message that
+// names them with their count.
+Text someNames(const std::vector<Text>& paths, PathStyle style, bool withFolder = false);
 
 // How long a split waits for another split to let go of its output folder.
 constexpr int kFolderLockWait = 10000;  // milliseconds

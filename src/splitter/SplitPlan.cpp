@@ -193,9 +193,15 @@ void planFiles(SplitPlan& plan, SourceDocument& document, SplitSettings& setting
     plan.names =
         volumeNames(settings, text, plan.headings(), plan.volumes, plan.starts, plan.encoding);
     if (use != PlanUse::Volumes) return;
-    // Two volumes of one name would lose one of them.
+    // Two volumes of one name would lose one of them; a volume under the name of one of the
+    // program's own files would be taken for it and removed.
     std::set<Text> taken;
     for (const Text& name : plan.names) {
+        if (isProgramFileName(name)) {
+            document.stream().close();
+            plan.refusal = Message{MessageId::ReservedVolumeName, {name}};
+            return;
+        }
         Text key = name;
         // Windows and macOS take names without regard to case.
         for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

@@ -1,6 +1,8 @@
 #include "splitter/VolumeFiles.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <random>
@@ -14,14 +16,13 @@ namespace folioknife::splitter {
 namespace {
 
 // Temporary files carry the volume's name, so that one left by a split that was killed shows
-// what it is, and the split's token, so that the next split removes only what this one left.
-constexpr const char* kNewSuffix = ".folioknife-new-";
-constexpr const char* kOldSuffix = ".folioknife-old-";
-// The record of a split in progress; a fixed name, so that it is found in a folder that cannot
-// be listed.
-constexpr const char* kRecordName = ".folioknife-record";
-constexpr const char* kRecordHeader = "folioknife record 1\n";
+// what it is, and the split's token, so that the next split removes only what this one left:
+// name, kNewFileMark or kOldFileMark, token, then the characters createTemporary adds.
+constexpr const char* kRecordHeader = "folioknife record 2\n";
+// The first form of the record named only novel_K.txt, which reads the same way.
+constexpr const char* kFirstRecordHeader = "folioknife record 1\n";
 constexpr std::size_t kTokenLength = 8;
+constexpr std::size_t kUniqueLength = 8;  // what createTemporary adds to a prefix
 
 FileStatus writeSpans(OutputFile& file, const Volume& volume) {
     for (std::string_view span : volume.spans) {
@@ -45,6 +46,31 @@ std::string newToken() {
     return token;
 }
 
+bool isLetterOrDigit(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// True when 'fileName' is 'base', 'mark', 'token' and the characters that made it unique.
+bool isOurName(const std::string& fileName, const std::string& base, const char* mark,
+               const std::string& token) {
+    const std::string head = base + mark + token;
+    return !base.empty() && fileName.size() == head.size() + kUniqueLength &&
+           fileName.compare(0, head.size(), head) == 0 &&
+           std::all_of(fileName.end() - kUniqueLength, fileName.end(), isLetterOrDigit);
+}
+
+// True when 'fileName' is a temporary or set-aside name of the split with 'token', for any
+// name.
+bool isTokenName(const std::string& fileName, const std::string& token) {
+    for (const char* mark : {kNewFileMark, kOldFileMark}) {
+        const std::size_t tail = std::strlen(mark) + kTokenLength + kUniqueLength;
+        if (fileName.size() > tail &&
+            isOurName(fileName, fileName.substr(0, fileName.size() - tail), mark, token))
+            return true;
+    }
+    return false;
+}
+
 // One name's way into place: the new bytes at 'temporary' until they take the name, what stood
 // at the name at 'setAside' until it is no longer wanted. Names without the folder in the
 // record, with it here.
@@ -59,12 +85,54 @@ struct Record {
     std::vector<Placement> steps;
 };
 
+// A name as the record holds it: the bytes that would end or cut a line, '%', and a '-' that
+// begins it ("-" alone is no file) as %XX; every other byte as it is, in any code page.
+std::string escapedName(const std::string& name) {
+    std::string out;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c <= 0x20 || c == '%' || c == 0x7F || (i == 0 && c == '-')) {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", c);
+            out += hex;
+        } else {
+            out += name[i];
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> unescapedName(const std::string& field) {
+    std::string out;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '%') {
+            out += field[i];
+            continue;
+        }
+        if (i + 2 >= field.size() || !std::isxdigit(static_cast<unsigned char>(field[i + 1])) ||
+            !std::isxdigit(static_cast<unsigned char>(field[i + 2])))
+            return std::nullopt;
+        out += static_cast<char>(std::stoi(field.substr(i + 1, 2), nullptr, 16));
+        i += 2;
+    }
+    return out;
+}
+
+// A name a record may hold: one name in the folder, none of the program's own.
+bool isPlainName(const std::string& name, PathStyle style) {
+    if (name.empty() || name == "." || name == ".." || isProgramFileName(name)) return false;
+    const char* separators = style == PathStyle::Windows ? "/\\:" : "/";
+    return name.find_first_of(separators) == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
 std::string recordText(const Record& record, const std::string& sep) {
     std::string text = kRecordHeader;
     text += "token " + record.token + "\n";
-    // The names are ASCII, so the last separator is the folder's end in any code page.
     const auto bare = [&](const Text& path) {
-        return path.empty() ? Text("-") : path.substr(path.rfind(sep) + sep.size());
+        // The folder is the same for every path, so its length tells where the name begins
+        // (a separator's byte may end a double-byte character of a name).
+        return path.empty() ? Text("-") : escapedName(path.substr(path.rfind(sep) + sep.size()));
     };
     for (const Placement& step : record.steps)
         text += "step\t" + bare(step.name) + "\t" + bare(step.temporary) + "\t" +
@@ -72,15 +140,30 @@ std::string recordText(const Record& record, const std::string& sep) {
     return text;
 }
 
-// The record as the folder holds it; only names of our own making are taken from it, so a
-// record that someone wrote by hand can touch no other file.
-std::optional<Record> readRecord(FileService& files, const Text& folder, const std::string& sep) {
-    Expected<std::unique_ptr<InputFile>> file = files.openForReading(folder + sep + kRecordName);
+// True when the file begins as a record of the split with 'token' does, or is what a split
+// killed while it wrote that record left of its beginning (at the temporary name that carries
+// the token, given by the caller): an empty file there holds nothing to lose.
+bool provesRecord(FileService& files, const Text& path, const std::string& token) {
+    Expected<std::unique_ptr<InputFile>> file = files.openForReading(path);
+    if (!file) return false;
+    std::string text;
+    const std::string head = kRecordHeader + ("token " + token + "\n");
+    (void)readToEnd(**file, text, head.size());
+    return head.compare(0, std::min(text.size(), head.size()), text, 0, head.size()) == 0;
+}
+
+// The record as the folder holds it, when it is one of ours; only names of our own making are
+// taken from it, so a record that someone wrote by hand can touch no other file.
+std::optional<Record> readRecord(FileService& files, const Text& folder, const std::string& sep,
+                                 PathStyle style) {
+    Expected<std::unique_ptr<InputFile>> file =
+        files.openForReading(folder + sep + kRecordFileName);
     if (!file) return std::nullopt;
     // What was read before a read failed still counts: a line cut short is passed over.
     std::string text;
     (void)readToEnd(**file, text, std::size_t{64} << 20);
-    if (text.rfind(kRecordHeader, 0) != 0) return std::nullopt;
+    if (text.rfind(kRecordHeader, 0) != 0 && text.rfind(kFirstRecordHeader, 0) != 0)
+        return std::nullopt;
     Record record;
     std::size_t at = std::strlen(kRecordHeader);
     while (at < text.size()) {
@@ -88,29 +171,30 @@ std::optional<Record> readRecord(FileService& files, const Text& folder, const s
         if (end == std::string::npos) break;  // a line cut short by a power cut
         const std::string line = text.substr(at, end - at);
         at = end + 1;
+        if (line.rfind("token ", 0) == 0 && line.size() == 6 + kTokenLength) {
+            if (record.token.empty()) record.token = line.substr(6);
+            continue;
+        }
         std::vector<std::string> fields;
         for (std::size_t from = 0;;) {
-            const std::size_t tab = line.find_first_of("\t ", from);
+            const std::size_t tab = line.find('\t', from);
             fields.push_back(line.substr(from, tab - from));
             if (tab == std::string::npos) break;
             from = tab + 1;
         }
-        if (fields.size() == 2 && fields[0] == "token" && fields[1].size() == kTokenLength) {
-            record.token = fields[1];
-        } else if (fields.size() == 4 && fields[0] == "step" && !record.token.empty() &&
-                   volumeNumberOf(fields[1], PathStyle::Posix) != 0) {
-            const auto ours = [&](const std::string& f, const char* suffix) {
-                return f == "-" || f.rfind(fields[1] + suffix + record.token, 0) == 0;
-            };
-            if (!ours(fields[2], kNewSuffix) || !ours(fields[3], kOldSuffix) ||
-                fields[2].find_first_of("/\\") != std::string::npos ||
-                fields[3].find_first_of("/\\") != std::string::npos)
-                continue;
-            const auto full = [&](const std::string& f) {
-                return f == "-" ? Text() : folder + sep + f;
-            };
-            record.steps.push_back({folder + sep + fields[1], full(fields[2]), full(fields[3])});
-        }
+        if (fields.size() != 4 || fields[0] != "step" || record.token.empty()) continue;
+        std::optional<std::string> names[3];
+        for (int i = 0; i < 3; ++i)
+            names[i] = fields[i + 1] == "-" ? std::string() : unescapedName(fields[i + 1]);
+        if (!names[0] || !names[1] || !names[2] || !isPlainName(*names[0], style)) continue;
+        const auto ours = [&](const std::string& f, const char* mark) {
+            return f.empty() || isOurName(f, *names[0], mark, record.token);
+        };
+        if (!ours(*names[1], kNewFileMark) || !ours(*names[2], kOldFileMark)) continue;
+        const auto full = [&](const std::string& f) {
+            return f.empty() ? Text() : folder + sep + f;
+        };
+        record.steps.push_back({full(*names[0]), full(*names[1]), full(*names[2])});
     }
     if (record.token.empty()) return std::nullopt;
     return record;
@@ -121,20 +205,23 @@ FileStatus writeRecord(FileService& files, PathStyle style, const Text& folder,
                        const Record& record, bool durable) {
     const std::string sep = pathSeparator(style);
     std::string temporary;
-    Expected<std::unique_ptr<OutputFile>> file =
-        files.createTemporary(folder + sep + kRecordName + kNewSuffix + record.token, temporary);
+    Expected<std::unique_ptr<OutputFile>> file = files.createTemporary(
+        folder + sep + kRecordFileName + kNewFileMark + record.token, temporary);
     if (!file) return file.error();
     FileStatus status = (*file)->write(recordText(record, sep));
     if (FileStatus closed = (*file)->close(); status) status = closed;
     if (status && durable) status = files.flushFiles({temporary});
-    if (status) status = files.replaceFile(temporary, folder + sep + kRecordName);
+    if (status) status = files.replaceFile(temporary, folder + sep + kRecordFileName);
     if (!status) {
-        files.deleteFile(temporary);
+        (void)files.deleteFile(temporary);
         return status;
     }
     return durable ? files.flushFolder(folder) : FileStatus();
 }
 
+// Puts names back as a record tells, and removes files of ours; every step's result is looked
+// at, and the first that failed is kept (one that leaves old bytes elsewhere before any
+// other).
 class Undo {
 public:
     Undo(FileService& files, std::optional<FileIdentity> keep) : files_(files), keep_(keep) {}
@@ -146,13 +233,21 @@ public:
         const Expected<FileIdentity> id = files_.identify(path);
         return id && *id == *keep_;
     }
+    // Removes a file of ours; never the novel.
     void remove(const Text& path) {
-        if (there(path) && !isKept(path)) files_.deleteFile(path);
+        if (!there(path) || isKept(path)) return;
+        if (FileStatus removed = files_.deleteFile(path); !removed)
+            note({path, Text(), removed.error().reason});
     }
     // Back as it was, the latest change first. A rename is all or nothing, so each name's state
     // shows how far it got: the new bytes still at their temporary name were not placed; a
     // name missing while its old bytes are set aside was cleared but not yet given the new.
+    // First every name gets back what it held; only then are the placeholders removed, and
+    // then the temporary files: should a step fail, the names and the files of ours still
+    // tell the next split (which reads the same record) how far this one got.
     void run(const std::vector<Placement>& steps) {
+        std::vector<Text> placeholders;
+        std::vector<Text> temporaries;
         for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
             const bool waiting = there(it->temporary);
             const bool placed = !it->temporary.empty() && !waiting;
@@ -160,18 +255,36 @@ public:
                 remove(it->name);
             } else if (there(it->setAside)) {
                 if (placed || !there(it->name)) {
-                    if (!isKept(it->name)) files_.replaceFile(it->setAside, it->name);
+                    restore(*it);
                 } else {
-                    remove(it->setAside);  // still the empty placeholder
+                    placeholders.push_back(it->setAside);  // still the empty placeholder
                 }
             }
-            if (waiting) remove(it->temporary);
+            if (waiting) temporaries.push_back(it->temporary);
+        }
+        for (const std::vector<Text>* files : {&placeholders, &temporaries}) {
+            if (failure_) return;
+            for (const Text& file : *files) remove(file);
         }
     }
+    void note(RestoreFailure failure) {
+        if (!failure_ || (failure_->oldBytes.empty() && !failure.oldBytes.empty()))
+            failure_ = std::move(failure);
+    }
+    const std::optional<RestoreFailure>& failure() const { return failure_; }
 
 private:
+    // What the name holds now is what the split placed there (its temporary is gone), or
+    // nothing: the old bytes go back over it. The novel is never moved away from its name.
+    void restore(const Placement& step) {
+        if (isKept(step.setAside)) return note({step.name, step.setAside, Text()});
+        if (FileStatus back = files_.replaceFile(step.setAside, step.name); !back)
+            note({step.name, step.setAside, back.error().reason});
+    }
+
     FileService& files_;
     std::optional<FileIdentity> keep_;
+    std::optional<RestoreFailure> failure_;
 };
 
 }  // namespace
@@ -204,8 +317,8 @@ std::optional<FileFailure> writeTemporaries(FileService& files, const std::vecto
                                             const std::vector<Volume>& volumes, Record& record) {
     for (std::size_t k = 0; k < names.size(); ++k) {
         record.steps.push_back({names[k], Text(), Text()});
-        Expected<std::unique_ptr<OutputFile>> file =
-            files.createTemporary(names[k] + kNewSuffix + record.token, record.steps[k].temporary);
+        Expected<std::unique_ptr<OutputFile>> file = files.createTemporary(
+            names[k] + kNewFileMark + record.token, record.steps[k].temporary);
         if (!file) return failedAt(names[k], file.error());
         const FileStatus written = writeSpans(**file, volumes[k]);
         // A failed close may mean the data never reached the disk.
@@ -223,7 +336,7 @@ std::optional<FileFailure> makePlaceholders(FileService& files, Record& record, 
         const FileKind kind = files.entryKind(step.name);
         if (kind == FileKind::Missing || kind == FileKind::Directory) continue;
         Expected<std::unique_ptr<OutputFile>> placeholder =
-            files.createTemporary(step.name + kOldSuffix + record.token, step.setAside);
+            files.createTemporary(step.name + kOldFileMark + record.token, step.setAside);
         if (!placeholder) return failedAt(step.name, placeholder.error());
         (*placeholder)->close();
         replacing = true;
@@ -274,14 +387,13 @@ std::optional<FileFailure> installVolumes(FileService& files, PathStyle style, c
                                           const std::vector<Text>& names,
                                           const std::vector<Volume>& volumes,
                                           const std::vector<Text>& removed, bool durable) {
-    const Text recordPath = folder + pathSeparator(style) + kRecordName;
+    const Text recordPath = folder + pathSeparator(style) + kRecordFileName;
     Record record;
     record.token = newToken();
-    // Before the first temporary file: the next split must know which are ours.
-    if (auto failure = failedAt(recordPath, writeRecord(files, style, folder, record, false))) {
-        files.deleteFile(recordPath);
+    // Before the first temporary file: the next split must know which are ours. Nothing took
+    // the record's name when this fails.
+    if (auto failure = failedAt(recordPath, writeRecord(files, style, folder, record, false)))
         return failure;
-    }
     std::optional<FileFailure> failure = writeTemporaries(files, names, volumes, record);
     for (const Text& name : removed) record.steps.push_back({name, Text(), Text()});
     bool replacing = false;
@@ -300,68 +412,87 @@ std::optional<FileFailure> installVolumes(FileService& files, PathStyle style, c
         failure = failedFlush(files.flushFolder(folder), folder, record.steps, folder);
 
     if (failure) {
-        Undo(files, std::nullopt).run(record.steps);
-        files.deleteFile(recordPath);
+        Undo undo(files, std::nullopt);
+        undo.run(record.steps);
+        // What could not be put back stays in the record, for the next split to try again.
+        failure->notRestored = undo.failure();
+        if (!failure->notRestored) (void)files.deleteFile(recordPath);
         return failure;
     }
-    // What stood at the names is no longer wanted.
+    // What stood at the names is no longer wanted. One that cannot be unlinked keeps the
+    // record, so that the next split into the folder removes it.
+    bool left = false;
     for (const Placement& step : record.steps) {
-        if (!step.setAside.empty()) files.deleteFile(step.setAside);
+        if (!step.setAside.empty() && !files.deleteFile(step.setAside)) left = true;
     }
-    files.deleteFile(recordPath);
+    if (!left) (void)files.deleteFile(recordPath);
     return std::nullopt;
 }
 
-std::vector<std::string> recoverFolder(FileService& files, PathStyle style, const Text& folder,
-                                       std::optional<FileIdentity> keep) {
+Recovery recoverFolder(FileService& files, PathStyle style, const Text& folder,
+                       std::optional<FileIdentity> keep) {
     const std::string sep = pathSeparator(style);
-    const Text recordPath = folder + sep + kRecordName;
+    const Text recordPath = folder + sep + kRecordFileName;
     Undo undo(files, keep);
-    // A record a split was killed while writing, before it took its name.
-    const std::string recordTemporary = std::string(kRecordName) + kNewSuffix;
-    std::vector<std::string> names = files.listFolder(folder);
+    Recovery result;
+    result.names = files.listFolder(folder);
+    // A record a split was killed while writing, before it took its name: its own header and
+    // the token its name carries prove it ours.
     bool changed = false;
-    for (const std::string& name : names) {
-        if (name.rfind(recordTemporary, 0) == 0 &&
-            name.size() > recordTemporary.size() + kTokenLength) {
-            undo.remove(folder + sep + name);
+    const std::string recordTemporary = std::string(kRecordFileName) + kNewFileMark;
+    for (const std::string& name : result.names) {
+        if (name.size() != recordTemporary.size() + kTokenLength + kUniqueLength ||
+            name.rfind(recordTemporary, 0) != 0)
+            continue;
+        const std::string token = name.substr(recordTemporary.size(), kTokenLength);
+        const Text path = folder + sep + name;
+        if (isOurName(name, kRecordFileName, kNewFileMark, token) &&
+            provesRecord(files, path, token)) {
+            undo.remove(path);
             changed = true;
         }
     }
-    if (files.entryKind(recordPath) == FileKind::Missing)
-        return changed ? files.listFolder(folder) : names;
-    const std::optional<Record> record = readRecord(files, folder, sep);
-    if (record) {
-        // Every new volume placed: the split got past its last rename, only the unlinking was
-        // left; finish it. Otherwise put back what it changed.
-        bool allPlaced = false;
-        for (const Placement& step : record->steps) {
-            if (step.temporary.empty()) continue;
-            allPlaced = true;
-            if (undo.there(step.temporary)) {
-                allPlaced = false;
-                break;
-            }
-        }
-        if (allPlaced) {
-            for (const Placement& step : record->steps) {
-                // A name that was only to be cleared may not have been set aside yet.
-                if (step.temporary.empty() && undo.there(step.setAside)) undo.remove(step.name);
-                undo.remove(step.setAside);
-            }
-        } else {
-            undo.run(record->steps);
-        }
-        // Temporary files written before the record named them.
-        const std::string newMark = kNewSuffix + record->token;
-        const std::string oldMark = kOldSuffix + record->token;
-        for (const std::string& name : names) {
-            if (name.find(newMark) != std::string::npos || name.find(oldMark) != std::string::npos)
-                undo.remove(folder + sep + name);
+    const auto done = [&](bool relist) {
+        result.failure = undo.failure();
+        if (relist) result.names = files.listFolder(folder);
+        return result;
+    };
+    if (files.entryKind(recordPath) == FileKind::Missing) return done(changed);
+    const std::optional<Record> record =
+        undo.isKept(recordPath) ? std::nullopt : readRecord(files, folder, sep, style);
+    if (!record) {
+        result.recordNameTaken = true;
+        return done(changed);
+    }
+    // Every new volume placed: the split got past its last rename, only the unlinking was
+    // left; finish it. Otherwise put back what it changed.
+    bool allPlaced = false;
+    for (const Placement& step : record->steps) {
+        if (step.temporary.empty()) continue;
+        allPlaced = true;
+        if (undo.there(step.temporary)) {
+            allPlaced = false;
+            break;
         }
     }
-    files.deleteFile(recordPath);
-    return files.listFolder(folder);
+    if (allPlaced) {
+        for (const Placement& step : record->steps) {
+            // A name that was only to be cleared may not have been set aside yet.
+            if (step.temporary.empty() && undo.there(step.setAside)) undo.remove(step.name);
+            undo.remove(step.setAside);
+        }
+    } else {
+        undo.run(record->steps);
+    }
+    // Temporary files written before the record named them.
+    for (const std::string& name : result.names) {
+        if (!undo.failure() && isTokenName(name, record->token)) undo.remove(folder + sep + name);
+    }
+    if (!undo.failure()) {
+        if (FileStatus removed = files.deleteFile(recordPath); !removed)
+            undo.note({recordPath, Text(), removed.error().reason});
+    }
+    return done(true);
 }
 
 namespace {

@@ -14,12 +14,23 @@
 
 namespace folioknife::splitter {
 
-// A file that could not be written, and why, in the system's words (may be empty).
+// A change of a split that could not be undone: the name, where the bytes it held before the
+// split now are (empty when it held none: a file the split made there could not be removed),
+// and the system's reason. The split's record stays, so that the next split tries again.
+struct RestoreFailure {
+    Text name;
+    Text oldBytes;
+    Text reason;
+};
+
+// A file that could not be written, and why, in the system's words (may be empty); and what
+// could not be put back afterwards, when something could not.
 struct FileFailure {
     Text file;
     Text reason;
     // The folder's names could not be flushed to stable storage ('file' is the folder).
     bool folderFlush = false;
+    std::optional<RestoreFailure> notRestored = std::nullopt;
 };
 
 // A volume file found in a folder: novel_K.txt.
@@ -57,13 +68,23 @@ std::optional<FileFailure> installVolumes(FileService& files, PathStyle style, c
                                           const std::vector<Text>& removed = {},
                                           bool durable = false);
 
+// What recoverFolder did: the folder's names as they are afterwards (listed again only when
+// something was changed); what it could not undo; whether a file that is no record of ours
+// holds the record's name (a split cannot write there then).
+struct Recovery {
+    std::vector<std::string> names;
+    std::optional<RestoreFailure> failure;
+    bool recordNameTaken = false;
+};
+
 // Puts the folder back as it was before a split that was killed while it wrote into it, from
 // the record that split left, and removes that split's temporary files; a split killed after
-// its last rename is finished instead. Nothing else is touched, and never the file 'keep' (the
-// novel about to be split). For a caller that holds the folder's lock. The folder's names as
-// they are afterwards (listed again only when something was changed).
-std::vector<std::string> recoverFolder(FileService& files, PathStyle style, const Text& folder,
-                                       std::optional<FileIdentity> keep);
+// its last rename is finished instead. Only files that prove to be ours are removed (a record
+// by its header and token, the others by their names and the token of a record), and never
+// the file 'keep' (the novel about to be split), whatever its name. When a step fails, the
+// record stays for the next split. For a caller that holds the folder's lock.
+Recovery recoverFolder(FileService& files, PathStyle style, const Text& folder,
+                       std::optional<FileIdentity> keep);
 
 // Why a source was kept, or that it is gone.
 enum class SourceVerdict {

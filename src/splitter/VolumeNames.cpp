@@ -1,6 +1,9 @@
 #include "splitter/VolumeNames.h"
 
+#include <cctype>
 #include <cstring>
+
+#include "splitter/FileService.h"
 
 namespace folioknife::splitter {
 
@@ -109,6 +112,14 @@ std::uint64_t volumeNumberOf(const Text& fileName, PathStyle style) {
     const auto k = volumeNumberIn(kDefaultVolumePattern, "", name);
     // "novel_01.txt" fits the pattern but is no name of ours.
     return k && volumeName(*k) == name ? *k : 0;
+}
+
+bool isProgramFileName(const Text& fileName) {
+    Text name = fileName;
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name == kLockFileName || name == kRecordFileName ||
+           name.find(kNewFileMark) != Text::npos || name.find(kOldFileMark) != Text::npos;
 }
 
 Text volumeFileName(const Text& outputDirectory, std::uint64_t k, const std::string& separator) {

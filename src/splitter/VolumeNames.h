@@ -14,6 +14,13 @@ namespace folioknife::splitter {
 // The default pattern.
 constexpr const char* kDefaultVolumePattern = "novel_{k}.txt";
 
+// The record of a split in progress (a fixed name, so that it is found in a folder that cannot
+// be listed), and what a temporary and a set-aside file carry after the name they are for,
+// followed by the split's token.
+constexpr const char* kRecordFileName = ".folioknife-record";
+constexpr const char* kNewFileMark = ".folioknife-new-";
+constexpr const char* kOldFileMark = ".folioknife-old-";
+
 // A pattern of volume file names: {name} the novel's name without ".txt", {k} the volume's
 // number, {k0} the number with as many leading zeros as the last one has digits, {title} the
 // volume's title. Empty when the pattern is fit for names; else the part that is not (a
@@ -33,6 +40,11 @@ Text volumeName(std::uint64_t k);
 // The K of a default name "novel_K.txt" exactly as volumeName writes it (no leading zero, at
 // most 18 digits), or 0 for any other name. Windows names match whatever their case.
 std::uint64_t volumeNumberOf(const Text& fileName, PathStyle style);
+
+// True for the names of the program's own files in a folder (its lock, its record, the
+// temporary and set-aside files of a split), whatever their case and with the dots and blanks
+// that Windows drops from a name's end: no volume may take one.
+bool isProgramFileName(const Text& fileName);
 
 // The output directory, the separator, the default name of volume k. The directory is used as
 // given: one that already ends in a separator gives a doubled one.

@@ -60,6 +60,11 @@ TEST(SplitterMessages, EveryMessageHasItsChineseAndItsEnglishText) {
          "分割失败！两个输出文件的名称相同：同名.txt",
          "split failed: two files would get one name: 同名.txt",
          {"同名.txt"}},
+        {MessageId::ReservedVolumeName,
+         "分割失败！输出文件名 .folioknife-lock 是本程序自用的文件名",
+         "split failed: the output name .folioknife-lock is one the program keeps for its own "
+         "files",
+         {".folioknife-lock"}},
         {MessageId::WriteFailed,
          "分割失败！无法写入文件：书/卷_2.txt\n磁盘已满",
          "split failed: cannot write the file 书/卷_2.txt\n磁盘已满",
@@ -96,16 +101,32 @@ TEST(SplitterMessages, EveryMessageHasItsChineseAndItsEnglishText) {
          {"D:\\output"},
          "没有驱动器 D:"},
         {MessageId::ReplaceOtherVolumes,
-         "输出文件夹中已有其他小说的分卷文件（novel_1.txt 等 2 个）。替换它们吗？",
-         "the output folder holds volumes of another novel (novel_1.txt and 2 in all). Replace "
-         "them?",
-         {"novel_1.txt", "2"}},
+         "输出文件夹中已有其他小说的分卷文件（novel_1.txt, 第二卷.txt，共 5 个）。替换它们吗？",
+         "the output folder holds volumes of another novel (novel_1.txt, 第二卷.txt; 5 in all). "
+         "Replace them?",
+         {"novel_1.txt, 第二卷.txt", "5"}},
         {MessageId::OtherVolumesFound,
-         "分割失败！输出文件夹中已有其他小说的分卷文件：out/"
-         "novel_1.txt\n请选择其他输出文件夹，或用 --replace 替换它们",
-         "split failed: the output folder holds volumes of another novel: out/novel_1.txt\nchoose "
-         "another output folder, or replace them with --replace",
-         {"out/novel_1.txt"}},
+         "分割失败！输出文件夹中已有其他小说的分卷文件：novel_1.txt（共 1 个）\n"
+         "请选择其他输出文件夹，或用 --replace 替换它们",
+         "split failed: the output folder holds volumes of another novel: novel_1.txt (1 in "
+         "all)\nchoose another output folder, or replace them with --replace",
+         {"novel_1.txt", "1"}},
+        {MessageId::RestoreFailed,
+         "分割失败！无法恢复 书/卷_3.txt：旧内容在 书/卷_3.txt.folioknife-old-a 中\n拒绝访问",
+         "split failed: cannot restore 书/卷_3.txt: its old content is in "
+         "书/卷_3.txt.folioknife-old-a\n拒绝访问",
+         {"书/卷_3.txt", "书/卷_3.txt.folioknife-old-a"},
+         "拒绝访问"},
+        {MessageId::LeftoverNotRemoved,
+         "分割失败！无法删除分割留下的文件：out/novel_4.txt",
+         "split failed: cannot remove out/novel_4.txt, left by a split",
+         {"out/novel_4.txt"}},
+        {MessageId::RecordNameTaken,
+         "分割失败！out/.folioknife-record "
+         "不是本程序的记录文件，而分割要用这个名称：请移走它或给它改名",
+         "split failed: out/.folioknife-record is no record of this program, and the split "
+         "needs its name: move or rename it",
+         {"out/.folioknife-record"}},
         {MessageId::CannotReadBack,
          "源文件未删除：无法读回 novel_3.txt：cannot read",
          "source kept: cannot read back novel_3.txt：cannot read",

@@ -31,7 +31,7 @@ head -c 3 out-utf8.txt-1/novel_2.txt | grep -q '第' || fail "novel_2.txt should
 mkdir -p books && cp gbk.txt books/
 head -c 100000 /dev/zero > books/novel_1.txt
 expect_status 2 "$split" --codepage GBK books/gbk.txt
-[ "$(cat err.txt)" = "分割失败！输出文件夹中已有其他小说的分卷文件：books/novel_1.txt
+[ "$(cat err.txt)" = "分割失败！输出文件夹中已有其他小说的分卷文件：books/novel_1.txt（共 1 个）
 请选择其他输出文件夹，或用 --replace 替换它们" ] || fail "another novel's volumes: $(cat err.txt)"
 if [ "$(stat -c %s books/novel_1.txt)" != 100000 ] || [ "$(count_named books '')" != 2 ]; then
     fail "another novel's volumes: files written"

@@ -335,6 +335,97 @@ run root --codepage GBK -n 7 leftover/novel_1.txt.folioknife-new-Keep1234 || fai
 cmp -s leftover/novel_1.txt.folioknife-new-Keep1234 novel.txt || fail "a novel named like a temporary file was removed"
 [ "$(cat leftover/novel_2.txt.folioknife-old-abcd1234)" = 'a reader kept this' ] || fail "a reader's file named like ours was removed"
 
+# 8b. A novel named like one of the program's own files, or like a volume, is never removed nor
+#     taken for one: split in its own folder it stays whole, and only what the split made (or
+#     a --replace that names it) goes. Run twice: the second run meets the first one's files.
+#     case            | run as | novel's name               | options          | status | message
+while IFS='|' read -r name who file options want message; do
+    [ "$who" = nobody ] && [ ${#as_nobody[@]} = 0 ] && continue
+    fresh "$name" "$file"
+    for round in 1 2; do
+        # shellcheck disable=SC2086 # the options are words
+        run "$who" --codepage GBK $options "$name/$file"
+        status=$?
+        [ "$status" = "$want" ] || fail "$name, run $round: status $status, expected $want: $(cat err.txt)"
+        [ -z "$message" ] || grep -q "$message" err.txt || fail "$name, run $round: message: $(cat err.txt)"
+        cmp -s "$name/$file" novel.txt || fail "$name, run $round: the novel was removed or changed"
+    done
+    [ "$(find "$name" -name '*folioknife-*' ! -name "$file" | wc -l)" = 0 ] || fail "$name: files of ours left: $(ls -A "$name")"
+    if [ "$want" = 0 ]; then
+        joined "$name" 4 | cmp -s - novel.txt || fail "$name: the volumes are not the novel"
+    fi
+done <<'TABLE'
+named-like-the-lock|root|.folioknife-lock|-n 20|0|
+named-like-the-lock-nobody|nobody|.folioknife-lock|-n 20|0|
+named-like-the-record|root|.folioknife-record|-n 20|1|不是本程序的记录文件，而分割要用这个名称
+named-like-a-record-temporary|root|.folioknife-record.folioknife-new-abcdefghiX|-n 20|0|
+named-exactly-like-one|nobody|.folioknife-record.folioknife-new-abcdefgh12345678|-n 20|0|
+novel-5-fewer-volumes|root|novel_5.txt|-n 20 --replace|0|
+novel-5-fewer-volumes-nobody|nobody|novel_5.txt|-n 20 --replace|0|
+TABLE
+# novel_2.txt split twice into its own folder with --replace: the first split replaces it with
+# its second volume, the second split replaces novel_1.txt with that volume's split and keeps
+# novel_2.txt as it was.
+for who in "${users[@]}"; do
+    fresh "novel-2-$who" novel_2.txt
+    run "$who" --codepage GBK -n 40 --replace "novel-2-$who/novel_2.txt" || fail "novel_2.txt ($who): $(cat err.txt)"
+    joined "novel-2-$who" 2 | cmp -s - novel.txt || fail "novel_2.txt ($who): the volumes are not the novel"
+    cp "novel-2-$who/novel_2.txt" second.txt
+    run "$who" --codepage GBK -n 40 --replace "novel-2-$who/novel_2.txt" || fail "novel_2.txt again ($who): $(cat err.txt)"
+    cmp -s "novel-2-$who/novel_2.txt" second.txt || fail "novel_2.txt again ($who): the novel was removed or changed"
+    cmp -s "novel-2-$who/novel_1.txt" second.txt || fail "novel_2.txt again ($who): novel_1.txt is not its split"
+done
+# --replace removes only the files of this split's pattern, and the refusal names those that
+# are no earlier split of this novel: the first three and their count.
+fresh pattern book.txt
+run root --codepage GBK -n 20 --name '{k}.txt' pattern/book.txt || fail "pattern: first split: $(cat err.txt)"
+printf 'another novel' > pattern/2024.txt
+printf 'another novel' > pattern/novel_3.txt
+run root --codepage GBK -n 20 --name '{k}.txt' pattern/book.txt
+[ $? = 2 ] || fail "pattern: another file of the pattern was not refused"
+grep -qx '分割失败！输出文件夹中已有其他小说的分卷文件：pattern/2024.txt（共 1 个）' err.txt || fail "pattern: message: $(cat err.txt)"
+run root --codepage GBK -n 20 --name '{k}.txt' --replace pattern/book.txt || fail "pattern: --replace: $(cat err.txt)"
+[ -e pattern/2024.txt ] && fail "pattern: --replace kept the file it named"
+[ "$(cat pattern/novel_3.txt)" = 'another novel' ] || fail "pattern: --replace removed a file of no pattern of this split"
+# Names the split may not write, from --name or from {title}: refused before anything is
+# written.
+fresh own-names
+printf '前言\n.folioknife-lock\n正文\n.folioknife-record\n正文\n' > own-names/src.txt
+for options in "-e ^\.[a-z-]+$ --name {title} -n 1 --replace" "--name {k}.folioknife-old-x" "--name .folioknife-lock -n 1000"; do
+    # shellcheck disable=SC2086 # the options are words
+    run root $options own-names/src.txt
+    [ $? = 1 ] || fail "own names ($options): status"
+    grep -q '是本程序自用的文件名' err.txt || fail "own names ($options): message: $(cat err.txt)"
+    [ "$(ls -A own-names)" = src.txt ] || fail "own names ($options): files written: $(ls -A own-names)"
+done
+# A rollback that fails is said, with the file that holds the old bytes, and is done by the
+# next split into the folder.
+if command -v strace >/dev/null && strace -f -qq -o /dev/null -e inject=rename:error=EIO true 2>/dev/null; then
+    fresh rollback
+    mkdir -m 777 rollback/out
+    for k in 1 2 3 4 5 6 7 8 9; do printf 'old %s' "$k" > "rollback/out/novel_$k.txt"; done
+    renames=rename,renameat,renameat2
+    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
+        strace -f -qq -o /dev/null -e trace=$renames -e inject=$renames:error=EIO:when=5+ \
+        "$split" --codepage GBK -n 7 --replace --delete-source -o rollback/out rollback/src.txt >out.txt 2>err.txt
+    status=$?
+    [ "$status" = 2 ] || fail "failed rollback: status $status"
+    grep -q '^分割失败！无法恢复 rollback/out/novel_1.txt：旧内容在 rollback/out/novel_1.txt.folioknife-old-[a-z0-9]*[A-Za-z0-9]* 中$' err.txt || fail "failed rollback: message: $(cat err.txt)"
+    grep -q '分割成功' out.txt err.txt && fail "failed rollback: success reported"
+    cat rollback/out/novel_1.txt.folioknife-old-* | grep -qx 'old 1' || fail "failed rollback: the old bytes are not where the message says"
+    run root --codepage GBK --list rollback/src.txt >/dev/null || fail "failed rollback: the novel"
+    # The next split puts the folder back first; without --replace it then stops.
+    run root --codepage GBK -n 7 -o rollback/out rollback/src.txt
+    [ $? = 2 ] || fail "after a failed rollback: status"
+    for k in 1 2 3 4 5 6 7 8 9; do
+        [ "$(cat "rollback/out/novel_$k.txt")" = "old $k" ] || fail "after a failed rollback: novel_$k.txt is not as it was"
+    done
+    [ "$(leftovers rollback/out)" = 0 ] || fail "after a failed rollback: files of ours left: $(ls -A rollback/out)"
+    cmp -s rollback/src.txt novel.txt || fail "failed rollback: the source was deleted or changed"
+else
+    echo "skipped the failed rollback: strace cannot inject a rename failure here"
+fi
+
 # 9. A standard output closed early (a pipe into "true") hides no note and changes no status.
 fresh closed novel_1.txt
 "$split" --codepage GBK -n 100 --delete-source closed/novel_1.txt 2>err.txt | true

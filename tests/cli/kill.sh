@@ -105,4 +105,49 @@ for n in $(seq 1 "$count"); do
     [ "$(count_named own folioknife)" = 0 ] || fail "rename $n: files left: $(ls -a own)"
 done
 echo "killed at each of the $count renames of a split of novel_1.txt in its own folder: each rerun gave the whole novel"
+
+# A kill at each change of names (rename, unlink) of a --replace split over another novel's
+# volumes, under every kind of name: the next split first puts the folder back as it was or
+# finishes the killed one (without --replace it then stops, or finds this novel's split and
+# writes the same), and nothing of ours is left.
+#   case     | options                     | another novel's files (| between them)
+changes=rename,renameat,renameat2,unlink,unlinkat
+# snapshot DIR: every file's name and checksum, the lock file left out.
+snapshot() { (cd "$1" && find . -type f ! -name .folioknife-lock -print0 | sort -z | xargs -0 md5sum); }
+prepare() {  # FILES...: a folder "own" with the novel (src.txt) and the other novel's files
+    rm -rf own && mkdir own && cp small.txt own/src.txt
+    local f
+    for f in "$@"; do printf 'another novel: %s' "$f" > "own/$f"; done
+}
+while IFS='|' read -r name options others; do
+    IFS=';' read -r -a other_files <<<"$others"
+    prepare "${other_files[@]}"
+    before=$(snapshot own)
+    # shellcheck disable=SC2086 # the options are words
+    traced -o changes.txt -e trace=$changes "$split" --codepage GBK -n 50 $options --replace own/src.txt >/dev/null 2>&1 ||
+        fail "$name: the uninterrupted split failed"
+    finished=$(snapshot own)
+    count=$(grep -cE '^[0-9]+ +(rename|unlink)' changes.txt)
+    left=0
+    for n in $(seq 1 "$count"); do
+        prepare "${other_files[@]}"
+        # shellcheck disable=SC2086
+        (traced -o /dev/null -e trace=$changes -e inject=$changes:signal=KILL:when="$n" \
+            "$split" --codepage GBK -n 50 $options --replace own/src.txt >/dev/null 2>&1) 2>/dev/null
+        # shellcheck disable=SC2086
+        "$split" --codepage GBK -n 50 $options own/src.txt >/dev/null 2>&1
+        now=$(snapshot own)
+        if [ "$now" != "$before" ] && [ "$now" != "$finished" ]; then
+            fail "$name: killed at change $n of $count, then split again: a folder neither as it was nor finished: $(ls -A own)"
+        fi
+        [ "$now" = "$finished" ] || left=$((left + 1))
+        [ "$(count_named own folioknife-)" = 0 ] || fail "$name: change $n: files of ours left: $(ls -A own)"
+    done
+    echo "$name: killed at each of its $count changes: $left times put back as it was, $((count - left)) finished"
+done <<'TABLE'
+default names|-o own|novel_1.txt;novel_2.txt;novel_3.txt;novel_9.txt;notes.txt
+a --name pattern|--name book-{k}.txt|book-1.txt;book-2.txt;book-7.txt;novel_1.txt
+{title} names|--name {k0}_{title}.txt|01_旧.txt;02_旧.txt;09_旧.txt
+converted|--to utf-8|novel_1.txt;novel_2.txt;novel_5.txt
+TABLE
 finish kill

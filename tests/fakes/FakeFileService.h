@@ -1,6 +1,7 @@
 #pragma once
 // An in-memory file system that records what was done to it and fails on demand, the way a
 // test harness makes the N-th system call fail.
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
@@ -23,18 +24,21 @@ public:
     std::set<std::string> irreplaceable;       // a rename that gives or takes this name fails
     std::set<std::string> unflushable;         // flushing this file or folder fails
     std::set<std::string> undeletable;         // deleting this file fails
+    std::string undeletableWith;               // deleting a file whose path holds this fails
     std::set<std::string> busyFolders;         // another split holds these folders' locks
     std::set<std::string> uncreatable;         // these folders cannot be made ("no drive")
     std::map<std::string, std::string> links;  // a name that reaches another file's bytes
     int failWriteNumber = 0;                   // the N-th write call (1-based) fails; 0 never
     int shortWriteNumber = 0;  // the N-th write stores only half its bytes and fails
     int failCloseNumber = 0;   // the N-th close of an output file fails
+    int failRenamesFrom = 0;   // the N-th rename and every one after it fail; 0 never
     int killAtChange = 0;      // the N-th change (create, write, rename, delete) throws Killed
     int changes = 0;
     std::vector<std::string> log;  // "create path", "write path n", "rename a b", ...
     int writes = 0;
     int closes = 0;
     int temporaries = 0;
+    int renames = 0;
     std::string sep = "/";  // between a folder and its names, as the tests write paths
 
     splitter::Expected<std::unique_ptr<splitter::InputFile>> openForReading(
@@ -44,6 +48,8 @@ public:
     splitter::FileStatus replaceFile(const std::string& from, const std::string& to) override {
         change();
         log.push_back("rename " + from + " " + to);
+        if (++renames >= failRenamesFrom && failRenamesFrom > 0)
+            return fail(Op::Rename, to, "cannot rename");
         if (irreplaceable.count(from) || irreplaceable.count(to) || !files.count(from) ||
             directories.count(to)) {
             return fail(Op::Rename, to, "cannot rename");
@@ -68,7 +74,9 @@ public:
     splitter::FileStatus deleteFile(const std::string& path) override {
         change();
         log.push_back("delete " + path);
-        if (undeletable.count(path)) return fail(Op::Delete, path, "cannot delete");
+        if (undeletable.count(path) ||
+            (!undeletableWith.empty() && path.find(undeletableWith) != std::string::npos))
+            return fail(Op::Delete, path, "cannot delete");
         ids.erase(path);
         if (files.erase(path) == 0) return fail(Op::Delete, path, "no such file");
         return {};
@@ -214,7 +222,8 @@ inline splitter::Expected<std::unique_ptr<splitter::InputFile>> FakeFileService:
     return std::make_unique<detail::FakeInput>(it->second, path, unreadable.count(path) > 0);
 }
 
-// Temporary names are the prefix and a counter, so tests can tell them apart.
+// Temporary names are the prefix and a counter of eight digits (as many characters as the
+// system's add), so tests can tell them apart.
 inline splitter::Expected<std::unique_ptr<splitter::OutputFile>> FakeFileService::createTemporary(
     const std::string& prefix, std::string& path) {
     // Creation fails where the final name may not be created (the prefix begins with it).
@@ -225,7 +234,8 @@ inline splitter::Expected<std::unique_ptr<splitter::OutputFile>> FakeFileService
         }
     }
     change();
-    path = prefix + std::to_string(++temporaries);
+    const std::string count = std::to_string(++temporaries);
+    path = prefix + std::string(8 - std::min<std::size_t>(count.size(), 8), '0') + count;
     log.push_back("create " + path);
     files[path].clear();
     ids[path] = ++lastId;

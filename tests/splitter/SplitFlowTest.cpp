@@ -18,7 +18,7 @@ using testing::Killed;
 
 struct RecordingSettings : SplitSettings {
     bool custom = false;
-    Text expression, pre = "<", suf = ">", perFile = "2", dir = "out", source;
+    Text expression, pre = "<", suf = ">", perFile = "2", dir = "out", source, pattern;
     bool remove = false;
     int dirReads = 0;
     std::vector<std::string> reads;
@@ -30,6 +30,7 @@ struct RecordingSettings : SplitSettings {
     Text outputDirectory() override { return reads.push_back("dir"), ++dirReads, dir; }
     bool deleteSource() override { return reads.push_back("delete"), remove; }
     Text sourcePath() override { return source; }
+    Text volumeNamePattern() override { return pattern; }
 };
 
 // Reports are recorded; questions (the only ones: whether to replace volumes found in the
@@ -238,22 +239,23 @@ TEST_F(SplitFlowTest, VolumesOfAnotherNovelAreReplacedOnlyWhenTheUserSaysSo) {
         {"another novel, 否",
          {{"out/novel_1.txt", "a"}, {"out/novel_2.txt", "b"}},
          MessageBoxAnswer::No,
-         chineseText({MessageId::ReplaceOtherVolumes, {"novel_1.txt", "2"}}),
+         chineseText({MessageId::ReplaceOtherVolumes, {"novel_1.txt, novel_2.txt", "2"}}),
          false},
         {"another novel, 是",
          {{"out/novel_1.txt", "a"}, {"out/novel_12.txt", "b"}},
          MessageBoxAnswer::Yes,
-         chineseText({MessageId::ReplaceOtherVolumes, {"novel_1.txt", "2"}}),
+         chineseText({MessageId::ReplaceOtherVolumes, {"novel_1.txt, novel_12.txt", "2"}}),
          true},
+        // Only the file that is no part of the earlier split is named.
         {"this novel with one more volume",
          {{"out/novel_1.txt", v1}, {"out/novel_2.txt", v2}, {"out/novel_3.txt", "x"}},
          MessageBoxAnswer::No,
-         chineseText({MessageId::ReplaceOtherVolumes, {"novel_1.txt", "3"}}),
+         chineseText({MessageId::ReplaceOtherVolumes, {"novel_3.txt", "1"}}),
          false},
         {"this novel with a gap",
          {{"out/novel_2.txt", v1}, {"out/novel_3.txt", v2}},
          MessageBoxAnswer::No,
-         chineseText({MessageId::ReplaceOtherVolumes, {"novel_2.txt", "2"}}),
+         chineseText({MessageId::ReplaceOtherVolumes, {"novel_2.txt, novel_3.txt", "2"}}),
          false},
         {"the box closed without an answer",
          {{"out/novel_9.txt", "z"}},
@@ -378,7 +380,14 @@ TEST_F(SplitFlowTest, ASplitKilledAtAnyChangeIsUndoneByTheNextOne) {
         const char* name;
         std::map<std::string, std::string> before;
         std::string perFile;
+        Text pattern = {};
     } cases[] = {
+        // Names with a blank, a '%' and a leading '-' go into the record and back.
+        {"a pattern of our own over another novel's volumes",
+         {{"out/-1 50%.txt", "a"}, {"out/-7 50%.txt", "b"}, {"out/novel_1.txt", "kept"}},
+         "2",
+         "-{k} 50%.txt"},
+        {"titles as names", {{"out/3 4.txt", "in the way"}}, "1", "{k} {title}.txt"},
         {"into an empty folder", {}, "2"},
         {"over an earlier split, fewer volumes now",
          {{"out/novel_1.txt", "preface\n<1>one\n<2>two\n<3>three\n"},
@@ -394,6 +403,7 @@ TEST_F(SplitFlowTest, ASplitKilledAtAnyChangeIsUndoneByTheNextOne) {
     };
     for (const auto& c : cases) {
         settings.perFile = c.perFile;
+        settings.pattern = c.pattern;
         doc.replace(novel);
         FakeFileService finished;
         finished.files = c.before;
@@ -425,18 +435,33 @@ TEST_F(SplitFlowTest, OnlyWhatAKilledSplitRecordedIsRemovedAndNeverTheNovel) {
     // A reader's files named like ours, and no record: all kept.
     const std::map<std::string, std::string> readers = {
         {"out/novel_7.txt.folioknife-new-Keep1234", "a reader kept this"},
-        {"out/novel_2.txt.folioknife-old-abcd1234", "an older volume"}};
+        {"out/novel_2.txt.folioknife-old-abcd1234", "an older volume"},
+        {"out/.folioknife-record.folioknife-new-abcdefgh12345678", "<1>a novel of that name"}};
     fs.files = readers;
-    fs.files["out/.folioknife-record"] = "not a record";
+    // A record that a killed split was writing proves to be ours by its header and token.
+    fs.files["out/.folioknife-record.folioknife-new-zyxwvuts00000001"] =
+        "folioknife record 2\ntoken zyxwvuts\n";
     doc.replace(novel);
     EXPECT_EQ(split().status, SplitOutcome::Status::Done);
     for (const auto& f : readers) EXPECT_EQ(fs.files.at(f.first), f.second) << f.first;
-    EXPECT_EQ(fs.files.count("out/.folioknife-record"), 0u);
+    EXPECT_EQ(fs.files.count("out/.folioknife-record.folioknife-new-zyxwvuts00000001"), 0u);
+    // A file at the record's name that is no record of ours stays, and the split, which needs
+    // that name, says so before it writes anything.
+    FakeFileService taken;
+    taken.files["out/.folioknife-record"] = "not a record";
+    RecordingBoxes told;
+    EXPECT_EQ(runSplit(doc, settings, taken, told, PathStyle::Posix).status,
+              SplitOutcome::Status::Refused);
+    EXPECT_EQ(taken.files,
+              (std::map<std::string, std::string>{{"out/.folioknife-record", "not a record"}}));
+    EXPECT_EQ(
+        told.texts(),
+        std::vector<Text>{chineseText({MessageId::RecordNameTaken, {"out/.folioknife-record"}})});
     // A record that names the novel being split as a volume it placed: the novel stays.
     FakeFileService files;
     files.files["out/novel_1.txt"] = novel;
     files.files["out/.folioknife-record"] =
-        "folioknife record 1\ntoken abcdefgh\n"
+        "folioknife record 2\ntoken abcdefgh\n"
         "step\tnovel_1.txt\tnovel_1.txt.folioknife-new-abcdefghXXXXXXXX\t-\n"
         "step\t../x.txt\t-\tnovel_1.txt.folioknife-old-abcdefgh\n";
     files.files["x.txt"] = "outside the folder";
@@ -446,6 +471,94 @@ TEST_F(SplitFlowTest, OnlyWhatAKilledSplitRecordedIsRemovedAndNeverTheNovel) {
     EXPECT_EQ(files.files.at("out/novel_1.txt"), novel);
     EXPECT_EQ(files.files.at("x.txt"), "outside the folder");
     EXPECT_EQ(files.files.count("out/.folioknife-record"), 0u);
+}
+
+// The novel split in its own folder is never a volume in the way, whatever its name: it is
+// neither asked about nor removed, and only the files of this split's name pattern are.
+TEST_F(SplitFlowTest, TheNovelIsNeverAVolumeInTheWay) {
+    struct Case {
+        const char* name;
+        const char* novelAt;
+        Text pattern;
+        std::map<std::string, std::string> others;
+        Text question;  // empty: none asked
+    } cases[] = {
+        {"named like a volume this split does not write", "out/novel_5.txt", "", {}, ""},
+        {"beside another novel's volume",
+         "out/novel_5.txt",
+         "",
+         {{"out/novel_4.txt", "x"}},
+         chineseText({MessageId::ReplaceOtherVolumes, {"novel_4.txt", "1"}})},
+        {"under a pattern of its own",
+         "out/2024.txt",
+         "{k}.txt",
+         {{"out/7.txt", "x"}, {"out/novel_9.txt", "not of this pattern"}},
+         chineseText({MessageId::ReplaceOtherVolumes, {"7.txt", "1"}})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeFileService files;
+        files.files = c.others;
+        files.files[c.novelAt] = novel;
+        RecordingSettings s;
+        s.pattern = c.pattern;
+        RecordingBoxes shown;
+        SourceDocument d;
+        ASSERT_TRUE(loadSourceDocument(d, files, c.novelAt));
+        EXPECT_EQ(runSplit(d, s, files, shown, PathStyle::Posix).status,
+                  SplitOutcome::Status::Done);
+        EXPECT_EQ(shown.questions,
+                  c.question.empty() ? std::vector<Text>{} : std::vector<Text>{c.question});
+        EXPECT_EQ(files.files.at(c.novelAt), novel);
+        EXPECT_EQ(files.files.count("out/novel_4.txt") + files.files.count("out/7.txt"), 0u);
+        if (c.others.count("out/novel_9.txt")) {
+            EXPECT_EQ(files.files.at("out/novel_9.txt"), "not of this pattern");
+        }
+    }
+}
+
+// A change that cannot be undone is said, with the file that holds the old bytes, and its
+// record stays: the next split puts the folder back first. An old file that cannot be
+// unlinked after a split that succeeded is removed by the next one.
+TEST_F(SplitFlowTest, AFailedRollbackIsSaidAndKeptForTheNextSplit) {
+    const std::map<std::string, std::string> before = {{"out/novel_1.txt", "old 1"},
+                                                       {"out/novel_2.txt", "old 2"}};
+    doc.replace(novel);
+    fs.files = before;
+    // Renames: the first record, the whole record, novel_1.txt aside, its volume in place,
+    // then novel_2.txt aside fails, and so does every rename after it.
+    fs.failRenamesFrom = 5;
+    EXPECT_EQ(split().status, SplitOutcome::Status::NotRestored);
+    const std::vector<std::string> aside = fs.namesWith("out/novel_1.txt.folioknife-old-");
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(fs.files.at(aside[0]), "old 1");
+    EXPECT_EQ(
+        boxes.texts(),
+        (std::vector<Text>{
+            chineseText({MessageId::WriteFailed, {"out/novel_2.txt"}, "cannot rename"}),
+            chineseText(
+                {MessageId::RestoreFailed, {"out/novel_1.txt", aside[0]}, "cannot rename"})}));
+    EXPECT_EQ(fs.files.count("out/.folioknife-record"), 1u);
+    // While it still cannot be put back, no split writes there.
+    fs.failRenamesFrom = fs.renames + 1;
+    EXPECT_EQ(split().status, SplitOutcome::Status::NotRestored);
+    fs.failRenamesFrom = 0;
+    boxes.answer = MessageBoxAnswer::No;
+    EXPECT_EQ(split().status, SplitOutcome::Status::Declined);
+    EXPECT_EQ(fs.files, before);
+
+    FakeFileService unlinking;
+    unlinking.files = before;
+    unlinking.undeletableWith = "novel_1.txt.folioknife-old-";
+    boxes.answer = MessageBoxAnswer::Yes;
+    ASSERT_EQ(runSplit(doc, settings, unlinking, boxes, PathStyle::Posix).status,
+              SplitOutcome::Status::Done);
+    EXPECT_EQ(unlinking.files.count("out/.folioknife-record"), 1u);
+    EXPECT_EQ(unlinking.namesWith("novel_1.txt.folioknife-old-").size(), 1u);
+    unlinking.undeletableWith.clear();
+    ASSERT_EQ(runSplit(doc, settings, unlinking, boxes, PathStyle::Posix).status,
+              SplitOutcome::Status::Done);
+    EXPECT_TRUE(unlinking.namesWith(".folioknife-").empty());
 }
 
 TEST_F(SplitFlowTest, VolumesReplaceTheNamesNotWhatTheyLinkTo) {

@@ -50,6 +50,16 @@ TEST(VolumePattern, NamesSortAndRefuseWhatIsNoName) {
     }
 }
 
+TEST(IsProgramFileName, KnowsTheProgramsOwnFilesWhateverTheirCase) {
+    for (const char* ours :
+         {".folioknife-lock", ".folioknife-record", ".FolioKnife-Lock", ".folioknife-record. .",
+          "a.txt.folioknife-new-x", "1.folioknife-old-", "novel_1.txt.FOLIOKNIFE-NEW-abcd1234"})
+        EXPECT_TRUE(isProgramFileName(ours)) << ours;
+    for (const char* volume : {"novel_1.txt", ".folioknife", "folioknife-lock", ".folioknife-lock1",
+                               "a.folioknife-newer", ".folioknife-records"})
+        EXPECT_FALSE(isProgramFileName(volume)) << volume;
+}
+
 TEST(VolumePattern, TellsTheNumberOfAFileItNames) {
     const struct {
         const char* pattern;

@@ -22,9 +22,6 @@ namespace folioknife::splitter {
 
 namespace {
 
-// The file in an output folder whose lock is the folder's.
-constexpr const char* kLockName = ".folioknife-lock";
-
 // The failure of 'operation' on 'path', with errno's reason as the system says it.
 FileError fail(FileOperation operation, const std::string& path, int error = errno) {
     char buffer[256];
@@ -144,19 +141,33 @@ private:
 
 class PosixFolderLock : public FolderLock {
 public:
-    PosixFolderLock(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-    // The file goes while it is still locked, then closing lets go of the lock: a split that
-    // was waiting on it finds, once it has it, that the name no longer leads to it, and opens
-    // the name afresh (lockFolder).
+    PosixFolderLock(int fd, std::string path, bool ours)
+        : fd_(fd), path_(std::move(path)), ours_(ours) {}
+    // A lock file of ours goes while it is still locked, then closing lets go of the lock: a
+    // split that was waiting on it finds, once it has it, that the name no longer leads to it,
+    // and opens the name afresh (lockFolder). A file someone else put at the name is only
+    // unlocked.
     ~PosixFolderLock() override {
-        ::unlink(path_.c_str());
+        if (ours_) ::unlink(path_.c_str());
         ::close(fd_);
     }
 
 private:
     int fd_;
     std::string path_;
+    bool ours_;
 };
+
+// True when the open file begins as the lock files that splits make do.
+bool isLockFileOfOurs(int fd) {
+    const std::size_t size = std::strlen(kLockFileHeader);
+    std::string head(size, '\0');
+    ssize_t n;
+    do {
+        n = ::pread(fd, &head[0], size, 0);
+    } while (n < 0 && errno == EINTR);
+    return n == static_cast<ssize_t>(size) && head == kLockFileHeader;
+}
 
 class PosixFileService : public FileService {
 public:
@@ -257,7 +268,7 @@ public:
         // any file of that file system that opens, the folder's lock file or its parent.
         struct stat folder;
         if (::stat(path.c_str(), &folder) != 0) return flushed;
-        for (const std::string& other : {path + "/" + kLockName, parentFolderOf(path)}) {
+        for (const std::string& other : {path + "/" + kLockFileName, parentFolderOf(path)}) {
             int fd = openNonBlocking(other, O_RDONLY | O_NOFOLLOW);
             if (fd < 0) continue;
             struct stat st;
@@ -273,11 +284,14 @@ public:
                                                      bool& busy) override {
         busy = false;
         // flock on a file of the folder's own: one that may be written but not read (a drop
-        // box) is locked as well, and the lock goes with the process however it ends. The file
-        // is removed when the lock is let go, and by a split that made it but could not lock it
-        // (a file system without locks). Read-only when another user's split left it and it may
-        // not be written.
-        const std::string name = path + "/" + kLockName;
+        // box) is locked as well, and the lock goes with the process however it ends. A split
+        // makes the file exclusively and writes its header into it; it is removed when the lock
+        // is let go, by whichever split holds it then, and by a split that made it but could not
+        // lock it (a file system without locks). A file of that name that does not begin with
+        // the header (someone's own, the novel itself) is locked all the same, never written
+        // and never removed. Read-only when another user's split left it and it may not be
+        // written.
+        const std::string name = path + "/" + kLockFileName;
         constexpr FileOperation kLock = FileOperation::Lock;
         const int flags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
         const auto deadline =
@@ -285,8 +299,17 @@ public:
         for (;;) {
             int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | flags, 0666);
             const bool created = fd >= 0;
+            if (created) {
+                // Should the disk be full, the file is still this split's own to remove.
+                const std::string header =
+                    kLockFileHeader + ("pid " + std::to_string(::getpid())) + "\n";
+                ssize_t n;
+                do {
+                    n = ::write(fd, header.data(), header.size());
+                } while (n < 0 && errno == EINTR);
+            }
             if (fd < 0 && errno == EEXIST) {
-                fd = ::open(name.c_str(), O_WRONLY | flags);
+                fd = ::open(name.c_str(), O_RDWR | flags);
                 if (fd < 0 && errno == ENOENT) continue;  // let go meanwhile: made afresh
             }
             if (fd < 0 && errno == EACCES) {
@@ -306,7 +329,8 @@ public:
                     struct stat named;
                     if (::stat(name.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
                         named.st_ino == held.st_ino)
-                        return std::make_unique<PosixFolderLock>(fd, name);
+                        return std::make_unique<PosixFolderLock>(fd, name,
+                                                                 created || isLockFileOfOurs(fd));
                     break;
                 }
                 // ENOLCK: no lock service.

@@ -116,12 +116,10 @@ private:
     std::string path_;
 };
 
-// The file in an output folder whose lock is the folder's.
-constexpr const char* kLockName = ".folioknife-lock";
-
 // The lock is the lock file held open without sharing: any other open of it, from this
 // process or another, on this machine or over a network share, fails until it is closed, and
-// the system closes it however the split ends.
+// the system closes it however the split ends. A lock file a split made goes with its handle
+// (FILE_FLAG_DELETE_ON_CLOSE), so no split leaves one behind, even when it is killed.
 class Win32FolderLock : public FolderLock {
 public:
     explicit Win32FolderLock(HANDLE h) : h_(h) {}
@@ -264,26 +262,50 @@ public:
     Expected<std::unique_ptr<FolderLock>> lockFolder(const std::string& path, int waitMilliseconds,
                                                      bool& busy) override {
         busy = false;
-        // A folder that may be written but not read (a drop box) is locked as well. Read access
-        // when another user made the file and it may not be written.
-        const std::string name = path + "\\" + kLockName;
+        // A folder that may be written but not read (a drop box) is locked as well. The lock
+        // file is made exclusively (CREATE_NEW) with the header of ours; a file of that name
+        // that was there before (someone's own, the novel itself) is opened as it is, never
+        // written to and never removed. Read access when it may not be written.
+        const std::string name = path + "\\" + kLockFileName;
         const DWORD started = GetTickCount();
         for (;;) {
-            HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                   FILE_ATTRIBUTE_HIDDEN, nullptr);
-            if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED)
-                h = CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_HIDDEN, nullptr);
+            HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
             if (h != INVALID_HANDLE_VALUE) {
-                if (GetFileType(h) == FILE_TYPE_DISK) return std::make_unique<Win32FolderLock>(h);
-                CloseHandle(h);
-                return fail(FileOperation::Lock, path, ERROR_INVALID_FUNCTION);
+                const std::string header =
+                    kLockFileHeader + ("pid " + std::to_string(GetCurrentProcessId())) + "\n";
+                DWORD written = 0;
+                // Should the disk be full, the file still goes with its handle.
+                WriteFile(h, header.data(), static_cast<DWORD>(header.size()), &written, nullptr);
+                return std::make_unique<Win32FolderLock>(h);
             }
-            const DWORD error = GetLastError();
-            if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
+            DWORD error = GetLastError();
+            // Refused in a folder that may not be written; a lock file that is about to go
+            // with its handle refuses the same way.
+            if (error == ERROR_ACCESS_DENIED &&
+                GetFileAttributesA(name.c_str()) == INVALID_FILE_ATTRIBUTES)
+                return fail(FileOperation::Lock, path, error);
+            if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
+                h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+                if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED)
+                    h = CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+                if (h != INVALID_HANDLE_VALUE) {
+                    if (GetFileType(h) == FILE_TYPE_DISK)
+                        return std::make_unique<Win32FolderLock>(h);
+                    CloseHandle(h);
+                    return fail(FileOperation::Lock, path, ERROR_INVALID_FUNCTION);
+                }
+                error = GetLastError();
+                // Let go and removed meanwhile: made afresh.
+                if (error == ERROR_FILE_NOT_FOUND) continue;
+            }
+            if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION &&
+                error != ERROR_ACCESS_DENIED)
                 return fail(FileOperation::Lock, path, error);
             if (GetTickCount() - started >= static_cast<DWORD>(waitMilliseconds)) {
-                busy = true;
+                busy = error != ERROR_ACCESS_DENIED;
                 return fail(FileOperation::Lock, path, error);
             }
             Sleep(20);

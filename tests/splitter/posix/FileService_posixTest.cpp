@@ -236,6 +236,32 @@ TEST(PosixFileService, AFolderLockIsHeldAgainstEveryOtherTakerUntilItIsLetGo) {
     EXPECT_FALSE(busy);
 }
 
+// The lock file a split makes carries the header of ours and goes with the lock; a file of
+// that name that was there before (someone's own, a novel) is locked, never written to and
+// never removed.
+TEST(PosixFileService, OnlyALockFileOfOursGoesWithTheLock) {
+    ScratchFolder dir;
+    FileService& files = systemFileService();
+    const std::string name = dir.in(kLockFileName);
+    bool busy = false;
+    {
+        auto lock = files.lockFolder(dir.path, 0, busy);
+        ASSERT_TRUE(lock);
+        EXPECT_EQ(get(name).rfind(kLockFileHeader, 0), 0u);
+    }
+    EXPECT_EQ(files.entryKind(name), FileKind::Missing);
+    for (const std::string& before : {std::string("第一章 a novel"), std::string()}) {
+        put(name, before);
+        {
+            auto lock = files.lockFolder(dir.path, 0, busy);
+            ASSERT_TRUE(lock);
+            EXPECT_FALSE(files.lockFolder(dir.path, 0, busy));
+            EXPECT_TRUE(busy);
+        }
+        EXPECT_EQ(get(name), before);
+    }
+}
+
 TEST(PosixFileService, FlushingNeverWaitsOnAFifo) {
     ScratchFolder dir;
     ASSERT_EQ(mkfifo(dir.in("fifo").c_str(), 0600), 0);

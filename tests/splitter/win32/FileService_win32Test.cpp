@@ -256,6 +256,29 @@ TEST_F(Win32FileServiceTest, AFolderLockIsHeldAgainstEveryOtherTakerUntilItIsLet
     EXPECT_FALSE(busy);
 }
 
+// The lock file a split makes (CREATE_NEW) carries the header of ours and goes with the lock;
+// a file of that name that was there before (someone's own, a novel) is locked, never written
+// to and never removed.
+TEST_F(Win32FileServiceTest, OnlyALockFileOfOursGoesWithTheLock) {
+    const std::string name = in(kLockFileName);
+    bool busy = false;
+    {
+        auto lock = files.lockFolder(dir, 0, busy);
+        ASSERT_TRUE(lock);
+        EXPECT_EQ(files.entryKind(name), FileKind::Regular);
+    }
+    EXPECT_EQ(files.entryKind(name), FileKind::Missing);
+    const std::string before = "a novel";
+    writeAll(name, before);
+    {
+        auto lock = files.lockFolder(dir, 0, busy);
+        ASSERT_TRUE(lock);
+        EXPECT_FALSE(files.lockFolder(dir, 0, busy));
+        EXPECT_TRUE(busy);
+    }
+    EXPECT_EQ(readAll(name), before);
+}
+
 TEST_F(Win32FileServiceTest, AVolumeOfManyMegabytesIsWrittenAndReadWhole) {
     // 70 MiB and a few bytes, in a pattern whose period divides no power of two, so that a
     // piece written or read twice or skipped shows; 0x00 and 0x1A among them like any byte.
