@@ -46,7 +46,11 @@ Text warningText() {
 
 Text openWithNote() { return splitter::programText("将在文件管理器的“打开方式”中添加“一键分割”"); }
 
-Text probePath() { return "SOFTWARE\\Classes\\txtfile\\shell\\folioknife\\"; }
+Text probePath() { return machineEntryKey() + "\\"; }
+Text machineEntryKey() { return "SOFTWARE\\Classes\\txtfile\\shell\\folioknife"; }
+Text userEntryKey() { return "Software\\Classes\\*\\shell\\" + menuText(); }
+Text userProbePath() { return userEntryKey() + "\\"; }
+Text entryCommand(const Text& executablePath) { return executablePath + " %1"; }
 Text probeDefault() { return "no"; }
 bool entryPresent(const Text& probed) { return compareText(probed, probeDefault()) != 0; }
 
@@ -60,7 +64,7 @@ Text commandValueLine(const Text& directory, const Text& fileName, PathStyle sty
 Text deleteLine() { return Text("REG DELETE ") + kVerbKey + " /f"; }
 
 RegistryPath splitRegistryPath(const Text& path) {
-    const std::size_t at = path.rfind('\\');
+    const std::size_t at = splitter::lastSeparator(path, PathStyle::Windows);
     if (at == Text::npos) return RegistryPath{path, Text()};
     return RegistryPath{path.substr(0, at), path.substr(at + 1)};
 }

@@ -61,7 +61,7 @@ check_failed() {
     [ "$status" = 2 ] || fail "$name: status $status, expected 2"
     grep -q "分割失败！无法写入文件：$file" err.txt || fail "$name: message: $(cat err.txt)"
     # One line: the program, the novel, the message and the system's reason after it.
-    grep -q "^folioknife-split: .*: 分割失败！无法写入文件：$file[^:]*: ." err.txt || fail "$name: no reason after the message: $(cat err.txt)"
+    grep -q "^folioknife-split: .*: 分割失败！无法写入文件：${file}[^:]*: ." err.txt || fail "$name: no reason after the message: $(cat err.txt)"
     grep -q '分割成功' out.txt err.txt && fail "$name: success reported"
     cmp -s "$source" novel.txt || fail "$name: the source was deleted or changed"
 }

@@ -52,7 +52,6 @@ struct MessageBoxButton {
 struct MessageBoxLayout {
     std::vector<MessageBoxButton> buttons;
     std::optional<MessageBoxAnswer> closeAnswer;
-    MessageBoxAnswer defaultAnswer = MessageBoxAnswer::None;  // None: the first button's
 };
 MessageBoxLayout messageBoxLayout(MessageBoxButtons buttons);
 
