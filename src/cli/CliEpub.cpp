@@ -161,8 +161,18 @@ int writeEpub(const EpubRun& run) {
     const std::vector<std::int64_t>* volumes = run.plan.rules.lineRule ? &volumeLines : nullptr;
     Book book(text, encoding, planBook(text, encoding, headings, kPieceBytes, volumes), *info);
     const std::vector<ArchiveEntry> entries = book.entries();
+    // More than one character in a hundred that does not convert is no damage: the novel was
+    // read in the wrong encoding, and the book would be mojibake.
+    const auto readable = [&book] {
+        return book.undecodableCount() == 0 ||
+               book.undecodableCount() * 100 <= book.characterCount();
+    };
     if (const std::optional<EpubFailure> failure = installEpub(
-            run.files, run.book, folderOf(run.book, nativePathStyle()), entries, novel)) {
+            run.files, run.book, folderOf(run.book, nativePathStyle()), entries, novel, readable)) {
+        if (failure->refused) {
+            run.report(tr("cannot tell the novel's encoding: name it with --codepage"));
+            return kExitRefused;
+        }
         run.report(trf("cannot write {1}: {2}", {inUtf8(run.book), inUtf8(failure->reason)}));
         return kExitFileError;
     }

@@ -425,6 +425,7 @@ private:
     const std::string terminal_;  // what is printed is in its code page
     const std::string typed_;     // the options' texts, paths included, as given
     std::string codePage_;
+    std::optional<DocumentEncoding> novelEncoding_;  // --codepage UTF-16LE or UTF-16BE
     bool chinese_ = false;
     FileService* files_ = nullptr;
     std::unique_ptr<PathConvertingFileService> converting_;
@@ -440,6 +441,14 @@ private:
 // The code page and the options that need no novel; false when one is unusable.
 bool CliRun::checkOptions() {
     codePage_ = o_.codePage.empty() ? defaultCodePage(terminal_, windows_) : o_.codePage;
+    // UTF-16 in a named byte order is how the novel is read; names, options and the
+    // expression stay in the code page they would have without it, which writes ASCII as ASCII.
+    for (const char* wide : {"UTF-16LE", "UTF-16BE"}) {
+        if (sameCodePage(codePage_, wide)) {
+            novelEncoding_ = encodingOf(wide);
+            codePage_ = defaultCodePage(terminal_, windows_);
+        }
+    }
     if (!convertText("", typed_, codePage_)) {
         complain(trf("unknown code page: {1}", {typed(o_.codePage)}));
         return false;
@@ -573,6 +582,7 @@ bool CliRun::loadNovel(SourceDocument& document, CountingFileService& counting,
         }
     }
     const FileStatus loaded = loadSourceDocument(document, counting, novel_, Loading::Map);
+    if (loaded && novelEncoding_) document.readAs(*novelEncoding_);
     if (loaded) return true;
     const FileKind kind = files_->kindOf(novel_);
     if (kind == FileKind::Directory || kind == FileKind::Other) {

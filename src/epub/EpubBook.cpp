@@ -308,6 +308,30 @@ Book::Book(std::string_view text, DocumentEncoding encoding, std::vector<BookPar
 
 const std::string& Book::identifier() const { return identifier_.get(); }
 
+std::int64_t Book::characterCount() const {
+    const auto* b = reinterpret_cast<const unsigned char*>(text_.data());
+    const std::size_t size = text_.size();
+    std::int64_t count = 0;
+    switch (encoding_.characters) {
+        case CharacterSet::SingleByte:
+            return static_cast<std::int64_t>(size);
+        case CharacterSet::Utf16Le:
+        case CharacterSet::Utf16Be:
+            return static_cast<std::int64_t>(size / 2);
+        case CharacterSet::Utf8:
+            for (std::size_t i = 0; i < size; ++i) count += (b[i] & 0xC0) != 0x80;
+            return count;
+        case CharacterSet::DoubleByte:
+            // GB18030's four-byte characters have a digit as their second byte.
+            for (std::size_t i = 0; i < size; ++count) {
+                const bool lead = b[i] >= 0x81 && b[i] <= 0xFE && i + 1 < size;
+                i += !lead ? 1 : b[i + 1] >= 0x30 && b[i + 1] <= 0x39 ? 4 : 2;
+            }
+            return count;
+    }
+    return count;
+}
+
 void Book::markUnconvertible(std::int64_t offset, std::string& out, bool unfitForXml) {
     out += kReplacement;
     // The first few places are kept to be shown, the rest counted. Documents are made in
@@ -315,6 +339,7 @@ void Book::markUnconvertible(std::int64_t offset, std::string& out, bool unfitFo
     // kShown lie before it.
     std::lock_guard<std::mutex> lock(reportsMutex_);
     ++unconvertibleCount_;
+    if (!unfitForXml) ++undecodableCount_;
     const auto before = std::count_if(unconvertible_.begin(), unconvertible_.end(),
                                       [&](const Unconvertible& u) { return u.offset < offset; });
     if (before < kShown) unconvertible_.push_back({offset, 0, unfitForXml});

@@ -90,6 +90,10 @@ public:
     // in their line numbers.
     const std::vector<Unconvertible>& unconvertible() const { return unconvertible_; }
     std::int64_t unconvertibleCount() const { return unconvertibleCount_; }
+    // Of those, the characters that do not decode at all (not those XML cannot hold).
+    std::int64_t undecodableCount() const { return undecodableCount_; }
+    // How many characters the novel holds, as its encoding groups its bytes.
+    std::int64_t characterCount() const;
     void countLines();
 
     // The document of part k (0-based) as XHTML.
@@ -114,6 +118,7 @@ private:
     std::mutex reportsMutex_;
     std::vector<Unconvertible> unconvertible_;
     std::int64_t unconvertibleCount_ = 0;
+    std::int64_t undecodableCount_ = 0;
 };
 
 // Where an EPUB read back first parts from the novel it was made from.

@@ -79,7 +79,8 @@ void recoverEpub(FileService& files, const std::string& path, const std::string&
 std::optional<EpubFailure> installEpub(FileService& files, const std::string& path,
                                        const std::string& folder,
                                        const std::vector<ArchiveEntry>& entries,
-                                       std::optional<splitter::FileIdentity> keep) {
+                                       std::optional<splitter::FileIdentity> keep,
+                                       const std::function<bool()>& accept) {
     recoverEpub(files, path, folder, keep);
     std::string temporary;
     splitter::Expected<std::unique_ptr<splitter::OutputFile>> file =
@@ -92,6 +93,11 @@ std::optional<EpubFailure> installEpub(FileService& files, const std::string& pa
         return static_cast<bool>(written);
     });
     if (failure && failure->empty()) failure = sinkFailure;
+    if (!failure && accept && !accept()) {
+        (void)(*file)->close();
+        (void)files.deleteFile(temporary);
+        return EpubFailure{{}, true};
+    }
     // The first step that fails says why.
     const auto step = [&](const splitter::FileStatus& status) {
         if (!failure && !status) failure = status.error().reason;

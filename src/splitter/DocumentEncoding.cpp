@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "splitter/CodePage.h"
 #include "splitter/LeadBytes.h"
@@ -99,6 +100,77 @@ std::string_view byteOrderMarkOf(CharacterSet characters) {
     }
 }
 
+namespace {
+
+// True when the code point is one a novel's text is made of: ASCII text and line ends, Latin,
+// Greek and Cyrillic letters, general punctuation and symbols, CJK punctuation, kana and
+// ideographs, full-width forms, and surrogates (checked for pairing separately).
+bool isTextCodePoint(unsigned c) {
+    if (c < 0x80) return c >= 0x20 || c == '\t' || c == '\n' || c == '\r';
+    return (c >= 0xA0 && c < 0x0530) || (c >= 0x2000 && c < 0x2C00) ||
+           (c >= 0x2E80 && c < 0xA000) || (c >= 0xD800 && c < 0xE000) ||
+           (c >= 0xF900 && c < 0xFB00) || (c >= 0xFE30 && c < 0xFFFE);
+}
+
+// How well the text reads as UTF-16 in one byte order: the units that are text, the line
+// feeds, and whether every surrogate is paired.
+struct Utf16Reading {
+    std::size_t units = 0;
+    std::size_t textUnits = 0;
+    std::size_t lineFeeds = 0;
+    bool paired = true;
+};
+
+Utf16Reading readAsUtf16(std::string_view text, bool bigEndian) {
+    Utf16Reading r;
+    const auto* b = reinterpret_cast<const unsigned char*>(text.data());
+    bool highBefore = false;
+    for (std::size_t at = 0; at + 2 <= text.size(); at += 2) {
+        const unsigned unit = bigEndian ? (b[at] << 8 | b[at + 1]) : (b[at + 1] << 8 | b[at]);
+        ++r.units;
+        const bool high = unit >= 0xD800 && unit < 0xDC00;
+        const bool low = unit >= 0xDC00 && unit < 0xE000;
+        if ((low && !highBefore) || (highBefore && !low)) r.paired = false;
+        highBefore = high;
+        if (isTextCodePoint(unit)) ++r.textUnits;
+        if (unit == '\n') ++r.lineFeeds;
+    }
+    return r;
+}
+
+// A UTF-16 text without a byte-order mark, told by its zero bytes: the high byte of every
+// ASCII character (line ends, blanks) and the low byte of U+3000 and its kin. No text in
+// GBK, GB18030 or UTF-8 holds a zero byte but as padding at its end, which is left out here.
+// The byte order is the one in which the first 64 KB read as text (99 % of the units, every
+// surrogate paired) with line feeds where the text has lines.
+std::optional<CharacterSet> utf16WithoutMark(std::string_view text) {
+    std::string_view sample = text.substr(0, 64 * 1024);
+    std::size_t end = sample.size();
+    if (sample.size() == text.size()) {
+        while (end > 0 && sample[end - 1] == '\0') --end;
+    }
+    sample = sample.substr(0, end - end % 2);
+    std::size_t zeros = 0;
+    for (char c : sample) zeros += c == '\0';
+    if (sample.size() < 4 || zeros == 0) return std::nullopt;
+    std::optional<CharacterSet> best;
+    std::size_t bestFeeds = 0;
+    for (const bool big : {false, true}) {
+        const Utf16Reading r = readAsUtf16(sample, big);
+        if (!r.paired || r.textUnits * 100 < r.units * 99) continue;
+        // A text of several lines has its line feeds as units; one line of text, mostly
+        // ASCII, has a zero byte in every other byte.
+        if (r.lineFeeds == 0 && zeros * 4 < sample.size()) continue;
+        if (!best || r.lineFeeds > bestFeeds) {
+            best = big ? CharacterSet::Utf16Be : CharacterSet::Utf16Le;
+            bestFeeds = r.lineFeeds;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
 DocumentEncoding detectDocumentEncoding(std::string_view text, const std::string& programCodePage) {
     // Notepad's "Unicode" and "Unicode big endian". (A UTF-32 mark, FF FE 00 00, is left to
     // the code page: no Chinese novel comes that way.)
@@ -108,6 +180,10 @@ DocumentEncoding detectDocumentEncoding(std::string_view text, const std::string
     }
     if (text.size() >= 2 && text.substr(0, 2) == "\xFE\xFF") {
         return DocumentEncoding{"UTF-16BE", CharacterSet::Utf16Be};
+    }
+    if (const std::optional<CharacterSet> utf16 = utf16WithoutMark(text)) {
+        return *utf16 == CharacterSet::Utf16Le ? DocumentEncoding{"UTF-16LE", *utf16}
+                                               : DocumentEncoding{"UTF-16BE", *utf16};
     }
     // A GBK novel of any length fails as UTF-8 long before its damage could be called rare, so
     // the look stops early for it.

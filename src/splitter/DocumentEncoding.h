@@ -66,7 +66,9 @@ struct Utf8Check {
 };
 Utf8Check checkUtf8(std::string_view text, std::size_t tolerated = 0);
 
-// UTF-16 (little or big endian) when the text begins with its byte-order mark. UTF-8 when the
+// UTF-16 (little or big endian) when the text begins with its byte-order mark, or, without
+// one, when it holds zero bytes (beyond padding at its end) and its first 64 KB read as text
+// in one byte order, with line feeds where it has lines. UTF-8 when the
 // text holds a multi-byte sequence and is valid UTF-8 but for rare damage: at most one
 // ill-formed stretch per 10,000 bytes (and a hundred well-formed characters for each, which a
 // mostly English text in GBK, with a few characters that happen to look like UTF-8, lacks),

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <string_view>
 
 #include "splitter/CodePage.h"
@@ -51,6 +52,8 @@ public:
     DocumentStream& stream() { return stream_; }
     // Decided when the text is loaded, from the text and the program's code page then.
     const DocumentEncoding& encoding() const { return encoding_; }
+    // The text is read in 'encoding', whatever it looks like (a code page the user named).
+    void readAs(DocumentEncoding encoding) { encoding_ = std::move(encoding); }
     // The file the text was loaded from, when known: what tidies an output folder before a
     // split never removes it.
     const std::optional<FileIdentity>& identity() const { return identity_; }

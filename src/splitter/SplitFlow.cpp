@@ -120,9 +120,11 @@ SplitOutcome SplitRun::stop(SplitOutcome::Status status) {
 }
 
 void SplitRun::addMarks() {
-    // A UTF-16 file is only read as such when it begins with its byte-order mark: every
-    // volume after the first gets the novel's own, so that each opens on its own.
+    // A UTF-16 file is read as such at once when it begins with its byte-order mark: every
+    // volume after the first gets the novel's own, so that each opens on its own. A novel
+    // without one was told by its zero bytes, and so are its volumes: nothing is added.
     mark_ = converting_ ? std::string_view() : byteOrderMarkOf(plan_.encoding.characters);
+    if (plan_.text.view().substr(0, mark_.size()) != mark_) mark_ = {};
     if (mark_.empty()) return;
     for (std::size_t k = 1; k < plan_.volumes.size(); ++k) {
         plan_.volumes[k].spans.insert(plan_.volumes[k].spans.begin(), mark_);

@@ -6,6 +6,7 @@
 #include "fakes/FakeSplitSettings.h"
 #include "splitter/ChapterHeadings.h"
 #include "splitter/DocumentEncoding.h"
+#include "splitter/Recode.h"
 #include "splitter/SplitFlow.h"
 
 namespace folioknife::splitter {
@@ -111,6 +112,36 @@ TEST(DocumentEncodingDamage, RareDamageLeavesAUtf8NovelUtf8) {
         {"cut off at the very end", para + "\xE5\xA4", "UTF-8"},
         {"BOM of UTF-16LE", "\xFF\xFE" + para, "UTF-16LE"},
         {"BOM of UTF-16BE", "\xFE\xFF" + para, "UTF-16BE"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(detectDocumentEncoding(c.text, "GBK").codePage, c.expected) << c.name;
+    }
+}
+
+TEST(DetectDocumentEncoding, TellsUtf16WithoutByteOrderMarkByItsZeroBytes) {
+    const auto utf16 = [](const std::string& utf8, const char* to) {
+        return *recode(utf8, "UTF-8", to);
+    };
+    const std::string chinese = "　　第一章 天地\r\n　　他说：“好。”\r\n第二章 风云\r\n";
+    const std::string english = "Chapter 1\nIt was a dark night.\n";
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* expected;
+    } cases[] = {
+        {"Chinese, LE", utf16(chinese, "UTF-16LE"), "UTF-16LE"},
+        {"Chinese, BE", utf16(chinese, "UTF-16BE"), "UTF-16BE"},
+        {"English, LE", utf16(english, "UTF-16LE"), "UTF-16LE"},
+        {"English, BE", utf16(english, "UTF-16BE"), "UTF-16BE"},
+        {"one line of English, LE", utf16("Chapter one", "UTF-16LE"), "UTF-16LE"},
+        {"LE with NUL padding", utf16(chinese, "UTF-16LE") + std::string(64, '\0'), "UTF-16LE"},
+        {"GBK with NUL padding", gbk(chinese) + std::string(64, '\0'), "GBK"},
+        {"GBK with a NUL inside", gbk(chinese) + '\0' + gbk(chinese), "GBK"},
+        {"ASCII with NULs inside", english + '\0' + english + '\0', "GBK"},
+        {"UTF-8 with a NUL", chinese + '\0' + chinese, "UTF-8"},
+        {"lone surrogate",
+         utf16(chinese, "UTF-16LE") + std::string("\x00\xDC", 2) + utf16(chinese, "UTF-16LE"),
+         "GBK"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(detectDocumentEncoding(c.text, "GBK").codePage, c.expected) << c.name;
