@@ -141,10 +141,12 @@ wine "$split_exe" -n 1000 --delete-source "挡路/novel_1.txt" >out.txt 2>err.tx
 gbk_of err.txt | grep -q '源文件未删除：源文件就是输出文件之一' ||
     fail "the novel as its own volume: $(gbk_of err.txt)"
 cmp -s "挡路/novel_1.txt" "小说.txt" || fail "the novel as its own volume: not whole"
-# Refused code pages.
-status=0
-wine "$split_exe" --codepage UTF-16LE "小说.txt" >out.txt 2>err.txt || status=$?
-[ "$status" = 64 ] || fail "--codepage UTF-16LE was not refused: $status"
+# Refused code pages: UTF-16 in no named byte order, and UTF-7.
+for cp in UTF-16 UTF-7; do
+    status=0
+    wine "$split_exe" --codepage "$cp" "小说.txt" >out.txt 2>err.txt || status=$?
+    [ "$status" = 64 ] || fail "--codepage $cp was not refused: $status"
+done
 
 # A UTF-8 novel on this GBK system: the expression follows the novel's encoding, so every
 # heading is found and the volumes join back to the novel.

@@ -442,7 +442,7 @@ private:
 bool CliRun::checkOptions() {
     codePage_ = o_.codePage.empty() ? defaultCodePage(terminal_, windows_) : o_.codePage;
     // UTF-16 in a named byte order is how the novel is read; names, options and the
-    // expression stay in the code page they would have without it, which writes ASCII as ASCII.
+    // expression stay in the code page used without --codepage, which writes ASCII as ASCII.
     for (const char* wide : {"UTF-16LE", "UTF-16BE"}) {
         if (sameCodePage(codePage_, wide)) {
             novelEncoding_ = encodingOf(wide);
