@@ -160,7 +160,8 @@ got=$(find "utf8-volumes" -name 'novel_*.txt' | wc -l)
 for i in $(seq 1 "$want"); do cat "utf8-volumes/novel_$i.txt"; done | cmp -s - "utf8.txt" ||
     fail "UTF-8 novel: the volumes do not join back to it"
 wine "$split_exe" --list "utf8.txt" >out.txt 2>err.txt || fail "--list on the UTF-8 novel"
-gbk_of out.txt | head -n 1 | tr -d '\r' | grep -qx '编码：UTF-8' || fail "--list: $(gbk_of out.txt | head -n 1)"
+# The first line alone: under pipefail, iconv cut off by head would fail the check.
+head -n 1 out.txt | gbk_of | tr -d '\r' | grep -qx '编码：UTF-8' || fail "--list: $(head -n 1 out.txt | gbk_of)"
 [ "$(wc -l < out.txt)" = $((chapters + 1)) ] || fail "--list found $(($(wc -l < out.txt) - 1)) headings"
 
 # A Western system (code page 1252, as Wine takes it from LANG=C.UTF-8): without --codepage
