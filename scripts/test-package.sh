@@ -62,7 +62,7 @@ dpkg-query -L folioknife >"$work/files"
 grep -qx /usr/bin/folioknife "$work/files" || fail "the package holds no /usr/bin/folioknife"
 
 # --- Installed files ------------------------------------------------------------------------
-[ "$(/usr/bin/folioknife-split --version)" = "$version" ] || fail "folioknife-split --version"
+[ "$(/usr/bin/folioknife-split --version)" = "folioknife-split $version" ] || fail "folioknife-split --version"
 [ "$(command -v folioknife-split)" = /usr/bin/folioknife-split ] || fail "folioknife-split is not on PATH"
 # A minimal image may tell dpkg to leave manual pages out; the page is then read from the
 # package itself.

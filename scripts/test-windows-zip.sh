@@ -47,7 +47,7 @@ cd "$folder"
 "$gennovel" "小说.txt" --encoding gbk --chapters 60 --seed 3 >/dev/null
 wine "$(windows_path "$folder/folioknife-split.exe")" --version </dev/null >out.txt 2>&1 ||
     fail "folioknife-split.exe --version: $(cat out.txt)"
-[ "$(tr -d '\r' <out.txt)" = "$version" ] || fail "folioknife-split.exe --version says $(cat out.txt)"
+[ "$(tr -d '\r' <out.txt)" = "folioknife-split $version" ] || fail "folioknife-split.exe --version says $(cat out.txt)"
 wine "$(windows_path "$folder/folioknife-split.exe")" -n 20 -o "分卷" "小说.txt" </dev/null \
     >out.txt 2>err.txt || fail "folioknife-split.exe exited $?: $(gbk_of err.txt)"
 cat 分卷/novel_{1,2,3,4}.txt | cmp -s - 小说.txt || fail "the volumes do not join back to the novel"
