@@ -262,8 +262,21 @@ bool SplitRun::writeVolumes() {
     // A source to be deleted for the volumes: they reach stable storage before the split is
     // done, so that a flush that fails is told as the failed write it is, the folder as it was.
     flushed_ = settings_.deleteSource();
+    // The folder's mark goes in with the volumes, all or nothing like them.
+    const std::vector<Text>* names = &names_;
+    const std::vector<Volume>* volumes = &plan_.volumes;
+    std::vector<Text> markedNames;
+    std::vector<Volume> markedVolumes;
+    if (made_ && settings_.markNewFolder()) {
+        markedNames = names_;
+        markedNames.push_back(folder_ + separator_ + kFolderMarkName);
+        markedVolumes = plan_.volumes;
+        markedVolumes.push_back(Volume{{kFolderMarkHeader}});
+        names = &markedNames;
+        volumes = &markedVolumes;
+    }
     if (std::optional<FileFailure> failure =
-            installVolumes(files_, style_, folder_, names_, plan_.volumes, removed_, flushed_)) {
+            installVolumes(files_, style_, folder_, *names, *volumes, removed_, flushed_)) {
         stop(failure->notRestored ? SplitOutcome::Status::NotRestored
                                   : SplitOutcome::Status::WriteFailed);
         showMessageBox(boxes_, Message(failure->folderFlush ? MessageId::FolderFlushFailed
