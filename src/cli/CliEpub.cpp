@@ -59,14 +59,14 @@ std::optional<BookInfo> bookInfo(const EpubRun& run, const std::vector<std::int6
     const CliOptions& options = run.options;
     if (!isLanguageTag(options.language)) {
         run.report(trf("--lang takes a language tag such as zh, zh-TW or en-US, not {1}",
-                       {convertForDisplay(options.language, run.terminal, "UTF-8")}));
+                       {convertForDisplay(options.language, run.typed, "UTF-8")}));
         return std::nullopt;
     }
     BookInfo info;
     info.language = options.language;
     for (auto [typed, into, name] : {std::tuple{&options.title, &info.title, "--title"},
                                      std::tuple{&options.author, &info.author, "--author"}}) {
-        const std::optional<std::string> utf8 = convertText(*typed, run.terminal, "UTF-8");
+        const std::optional<std::string> utf8 = convertText(*typed, run.typed, "UTF-8");
         if (!utf8) {
             run.report(trf("{1} is not text in the terminal's encoding", {name}));
             return std::nullopt;
