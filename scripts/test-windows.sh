@@ -220,7 +220,9 @@ if ! { [ "$status" = 64 ] && gbk_of err.txt | grep -q '未知的选项或参数�
     fail "an unknown option under code page 936: $status, $(gbk_of err.txt)"
 fi
 wine "$split_exe" --help >out.txt 2>err.txt || fail "--help exited $?"
-gbk_of out.txt | grep -q '退出状态：' || fail "--help is not Chinese: $(gbk_of out.txt | head -n 3)"
+# Read whole first: under pipefail, iconv cut off by grep -q would fail the check.
+gbk_of out.txt >help.txt
+grep -q '退出状态：' help.txt || fail "--help is not Chinese: $(head -n 3 help.txt)"
 mkdir -p "书堆" && cp "小说.txt" "书堆/甲.txt" && cp "utf8.txt" "书堆/乙.txt"
 status=0
 wine "$split_exe" -n 10 --name '{name}_{k0}.txt' "书堆/甲.txt" "书堆/无.txt" "书堆/乙.txt" \
