@@ -431,7 +431,7 @@ cd "$work"
 status=0
 wine "$split_exe" -n 10 -o 'D:\output' "小说.txt" >out.txt 2>err.txt || status=$?
 [ "$status" = 2 ] || fail "no drive D:: the CLI exited $status"
-[ "$(gbk_of err.txt | tr -d '\r')" = "$(printf '分割失败！无法创建输出文件夹：D:\\output\n没有驱动器 D:')" ] ||
+[ "$(gbk_of err.txt | tr -d '\r')" = "$(printf 'folioknife-split: 小说.txt: 分割失败！无法创建输出文件夹：D:\\output: 没有驱动器 D:')" ] ||
     fail "no drive D:: the CLI said: $(gbk_of err.txt)"
 wine "$gui_exe" "$(windows_path "$work/书库/长篇小说.txt")" </dev/null >"$work/gui.out" 2>&1 &
 gui=$!
