@@ -228,8 +228,10 @@ wine "$split_exe" -n 10 --name '{name}_{k0}.txt' "书堆/甲.txt" "书堆/无.tx
 gbk_of err.txt | grep -q '无.txt：打开失败' || fail "several novels: $(gbk_of err.txt)"
 for pair in "甲 小说.txt" "乙 utf8.txt"; do
     read -r n src <<<"$pair"
-    find "书堆/$n" -maxdepth 1 -type f -printf '%f\n' | sort | while read -r f; do cat "书堆/$n/$f"; done |
-        cmp -s - "$src" || fail "several novels: the files of 书堆/$n/ in the order they sort"
+    # The .txt files: the folder also holds the split's mark of a folder of volumes.
+    find "书堆/$n" -maxdepth 1 -type f -name '*.txt' -printf '%f\n' | sort | while read -r f; do cat "书堆/$n/$f"; done |
+        cmp -s - "$src" || fail "several novels: the .txt files of 书堆/$n/ in the order they sort"
+    [ -f "书堆/$n/.folioknife-volumes" ] || fail "several novels: 书堆/$n/ is not marked as a folder of volumes"
 done
 wine "$split_exe" --max-size 20K -o "限长" "小说.txt" >out.txt 2>err.txt || fail "--max-size exited $?"
 for f in "限长"/*; do [ "$(stat -c %s "$f")" -le 20480 ] || fail "--max-size: $f is too large"; done
