@@ -134,13 +134,24 @@ int writeEpub(const EpubRun& run) {
     // Where each heading's line is, and where the volume line that went with it begins.
     const HeadingSearch& search = run.plan.search;
     std::vector<std::int64_t> headings;
-    std::vector<std::int64_t> volumeLines;
+    std::vector<PlannedHeading> planned;
     headings.reserve(search.headings.size());
+    // The search looks for volume lines only when it sorts headings by their lines (default
+    // mode); for a custom expression the book looks for them itself.
+    const bool volumesSought = run.plan.rules.lineRule;
     for (std::size_t k = 0; k < search.headings.size(); ++k) {
-        const bool detailed = k < search.details.size();
-        headings.push_back(detailed ? search.details[k].match.offset : search.headings[k].offset);
-        volumeLines.push_back(
-            detailed && search.details[k].volumeLine > 0 ? search.headings[k].offset : -1);
+        PlannedHeading h;
+        h.offset = search.headings[k].offset;
+        if (k < search.details.size()) {
+            const HeadingDetail& detail = search.details[k];
+            h.offset = detail.match.offset;
+            h.length = detail.match.length;
+            h.extra = detail.kind == HeadingKind::Extra;
+            if (volumesSought)
+                h.volumeLine = detail.volumeLine > 0 ? search.headings[k].offset : -1;
+        }
+        headings.push_back(h.offset);
+        planned.push_back(h);
     }
     const std::optional<BookInfo> info = bookInfo(run, headings);
     if (!info) return kExitUsage;
@@ -156,10 +167,9 @@ int writeEpub(const EpubRun& run) {
     }
     const std::string_view text = run.document.text();
     const DocumentEncoding& encoding = run.document.encoding();
-    // The search looks for volume lines only when it sorts headings by their lines (default
-    // mode); for a custom expression the book looks for them itself.
-    const std::vector<std::int64_t>* volumes = run.plan.rules.lineRule ? &volumeLines : nullptr;
-    Book book(text, encoding, planBook(text, encoding, headings, kPieceBytes, volumes), *info);
+    PlanOptions options;
+    options.english = info->language.substr(0, 2) == "en";
+    Book book(text, encoding, planBook(text, encoding, planned, options), *info);
     const std::vector<ArchiveEntry> entries = book.entries();
     // More than one character in a hundred that does not convert is no damage: the novel was
     // read in the wrong encoding, and the book would be mojibake.
@@ -178,7 +188,7 @@ int writeEpub(const EpubRun& run) {
     }
     reportUnconvertible(run, book);
     const std::string source = deleteNovel(run);
-    std::int64_t counts[4] = {};
+    std::int64_t counts[5] = {};
     for (const BookPart& part : book.parts()) ++counts[static_cast<int>(part.kind)];
     run.out << convertForDisplay(
                    trf("{1}: EPUB written: {2} chapters, {3} volumes, {4} documents in {5}; {6}",

@@ -51,13 +51,6 @@ bool valueAfter(std::string_view line, std::string_view label, std::string& valu
     return !value.empty();
 }
 
-bool isNumeral(char32_t c) {
-    static const std::u32string numerals =
-        U"0123456789０１２３４５６７８９零〇一二三四五六七八九十百千万两廿卅壹贰叁肆伍陆柒捌玖拾佰"
-        U"仟";
-    return numerals.find(c) != std::u32string::npos;
-}
-
 }  // namespace
 
 std::size_t unfitForXmlAt(std::string_view utf8, std::size_t at) {
@@ -226,43 +219,6 @@ NamedInFront findTitleAndAuthor(std::string_view firstLines) {
         if (found.author.empty() && valueAfter(line, "作者", value)) found.author = value;
     }
     return found;
-}
-
-bool isVolumeLine(std::string_view line) {
-    line = trimmed(line);
-    std::u32string chars;
-    for (std::size_t at = 0, length = 0; at < line.size(); at += length) {
-        chars += decodeAt(line, at, length);
-    }
-    if (chars.empty() || chars.size() > 40) return false;
-    std::size_t at = 0;
-    const bool leadingDi = chars[0] == U'第';
-    if (leadingDi) {
-        at = 1;
-    } else if (chars[0] == U'卷') {
-        at = 1;
-    } else {
-        return false;
-    }
-    const std::size_t numeralStart = at;
-    while (at < chars.size() && isNumeral(chars[at])) ++at;
-    if (at == numeralStart) return false;
-    if (leadingDi) {
-        if (at == chars.size() ||
-            std::u32string_view(U"卷部篇集").find(chars[at]) == std::u32string_view::npos)
-            return false;
-        // 第一部分 is a part of an essay, not a volume of a novel.
-        if (chars[at] == U'部' && at + 1 < chars.size() && chars[at + 1] == U'分') return false;
-        ++at;
-    }
-    const std::u32string_view title = std::u32string_view(chars).substr(at);
-    if (title.find_first_of(U"，。！？；…,!?;") != std::u32string_view::npos) return false;
-    // A chapter heading after the volume's number makes the line a chapter's.
-    for (std::size_t i = title.find(U'第'); i != std::u32string_view::npos;
-         i = title.find(U'第', i + 1)) {
-        if (i + 1 < title.size() && isNumeral(title[i + 1])) return false;
-    }
-    return true;
 }
 
 bool isLanguageTag(std::string_view tag) {

@@ -1,7 +1,7 @@
 #pragma once
 // The small text rules of an EPUB made from a novel: XML escaping, the blanks a paragraph
-// loses, the book's identifier, the title and author a novel names in its first lines, and
-// the lines that name a volume. Texts here are UTF-8.
+// loses, the book's identifier, and the title and author a novel names in its first lines.
+// Texts here are UTF-8.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -43,11 +43,6 @@ struct NamedInFront {
     std::string author;
 };
 NamedInFront findTitleAndAuthor(std::string_view firstLines);
-
-// True when the line (blanks around it allowed) holds only a volume heading: 第N卷, 第N部,
-// 第N篇, 第N集 or 卷N, and an optional title without sentence punctuation, at most 40
-// characters in all.
-bool isVolumeLine(std::string_view line);
 
 // True when the text is a language tag as EPUB takes it ("zh", "zh-CN", "en-US").
 bool isLanguageTag(std::string_view tag);

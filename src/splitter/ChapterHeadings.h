@@ -96,6 +96,12 @@ std::string defaultExpressionError(const Text& prefix, const Text& suffix,
 HeadingSearch searchDefaultHeadings(const Text& prefix, const Text& suffix, std::string_view text,
                                     const DocumentEncoding& encoding, HeadingRules rules);
 
+// True when the line, in the code page given (its line end allowed), holds only a volume
+// heading as the line rules know it: brackets, then a volume part (第二卷, 第三部, 第一季 第一卷,
+// 第壹篇, 卷三), no sentence punctuation, at most 40 characters. The same rule decides which
+// line above a chapter goes with it; the EPUB nests its chapters under such lines.
+bool isVolumeLine(std::string_view line, const std::string& codePage);
+
 // UTF-16 to UTF-8, a unit that is no character (a lone surrogate, an odd last byte) becoming
 // U+FFFD; and the way back for offsets, ascending, at character boundaries of the copy.
 std::string utf16ToUtf8(std::string_view text, bool bigEndian);

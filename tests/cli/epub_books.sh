@@ -21,8 +21,14 @@ toc() { awk -F'\t' '$1 == "toc" { printf "%s:%s;", $2, $3 }' read.txt; }
 lines() {  # TEXT…: one line each, CRLF
     printf '%s\r\n' "$@"
 }
-# A chapter's text: a few paragraphs.
-body() { lines "　　他走了很远的路，终于到了。" "　　天色已晚，四下无人。"; }
+# A chapter's text: paragraphs of about 2,000 bytes, so that headings stand well apart.
+body() {
+    local i
+    for i in 1 2 3 4 5 6; do
+        lines "　　他沿着江边走了很久，天色渐渐暗了下来，四下里一个人也没有，只听见水声。" \
+            "　　远处的山影一层一层地叠上去，像是没有尽头。"
+    done
+}
 
 # 1. Encodings: UTF-16 without a byte-order mark, in both byte orders.
 "$gen" base.txt --encoding utf8 --chapters 4 --seed 9 >/dev/null
@@ -30,6 +36,27 @@ iconv -f UTF-8 -t UTF-16LE base.txt >le.txt
 iconv -f UTF-8 -t UTF-16BE base.txt >be.txt
 # The chapters' labels, as the generator wrote them.
 chapters=$(grep -E '^第.+章' base.txt | tr -d '\r' | sed 's/^/1:/' | tr '\n' ';')
+
+# 2. Structure. A volume with an introduction, chapters numbered in digits, and after the
+#    last volume an extra and an afterword at the top level again.
+{ lines "第一卷 风起" "本卷讲风起之事。" "" "第1章 一"; body; lines "第2章 二"; body
+  lines "第二卷 云涌" "　　本卷讲云涌。" "　　群雄并起。" "第3章 三"; body
+  lines "番外 一"; body; lines "后记"; body; } >volumes.txt
+# Season and financial numerals before the volume; the book's own 内容简介 line names its front.
+{ lines "《盗墓》" "作者：某人" "内容简介：" "一个关于盗墓的故事。"
+  lines "第一季 第一卷 七星鲁王" "第一章 血尸"; body; lines "第二章 尸洞"; body
+  lines "第壹卷 风起" "第三章 石室"; body; } >season.txt
+# Old Mac line ends: a carriage return alone.
+{ lines "第一章 甲"; body; lines "第二章 乙"; body; lines "第三章 丙"; body; } | tr -d '\n' >cr.txt
+# Without headings: parts named by number.
+body >plain.txt
+# 4. A contents list with dot leaders and page numbers, a reference to a chapter in the text.
+{ lines "目录" "第一章 甲……………1" "第二章 乙……………５…" "第三章 丙......12"
+  lines "第一章 甲"; body; lines "第一章提过，虽然智人早在10万年前就已出现。"; body
+  lines "第二章 乙"; body; lines "第三章 丙"; body; } >contents.txt
+# 3. A chapter of 2 MB: documents of at most 256 KB, one entry.
+"$gen" big.txt --encoding gbk --chapters 2 --chapter-bytes 2000000 --no-preface --seed 4 >/dev/null
+big_chapters=$(iconv -f GB18030 -t UTF-8 big.txt | grep -E '^第.+章' | tr -d '\r' | sed 's/^/1:/' | tr '\n' ';')
 
 # book|novel|Python codec|options|table of contents|title|author
 while IFS='|' read -r book novel codec options contents title author; do
@@ -44,10 +71,20 @@ while IFS='|' read -r book novel codec options contents title author; do
     [ "$(field title)" = "$title" ] || fail "$book: title $(field title), expected $title"
     [ "$(field author)" = "$author" ] || fail "$book: author $(field author), expected $author"
 done <<TABLE
-le.epub|le.txt|utf-16-le||1:前言;$chapters|le|
-be.epub|be.txt|utf-16-be||1:前言;$chapters|be|
-cp-le.epub|le.txt|utf-16-le|--codepage UTF-16LE|1:前言;$chapters|le|
+le.epub|le.txt|utf-16-le||1:序言;$chapters|le|
+be.epub|be.txt|utf-16-be||1:序言;$chapters|be|
+cp-le.epub|le.txt|utf-16-le|--codepage UTF-16LE|1:序言;$chapters|le|
+volumes.epub|volumes.txt|utf-8||1:第一卷 风起;2:第1章 一;2:第2章 二;1:第二卷 云涌;2:第3章 三;1:番外 一;1:后记;|volumes|
+season.epub|season.txt|utf-8||1:内容简介;1:第一季 第一卷 七星鲁王;2:第一章 血尸;2:第二章 尸洞;1:第壹卷 风起;2:第三章 石室;|盗墓|某人
+cr.epub|cr.txt|utf-8||1:第一章 甲;1:第二章 乙;1:第三章 丙;|cr|
+plain.epub|plain.txt|utf-8||1:第 1 部分;|plain|
+contents.epub|contents.txt|utf-8||1:前言;1:第一章 甲;1:第二章 乙;1:第三章 丙;|contents|
+big.epub|big.txt|gb18030||$big_chapters|big|
 TABLE
+# The chapter of 2 MB is in documents of at most 256 KB.
+python3 "$reader" big.epub big.txt gb18030 >read.txt
+[ "$(field largest)" -le 262144 ] || fail "big: a document of $(field largest) bytes"
+[ "$(field documents)" -ge 16 ] || fail "big: only $(field documents) documents"
 
 # Without a mark, every mode reads the novel as UTF-16: --list names it, a split finds its
 # headings and the volumes joined are the novel, byte for byte.

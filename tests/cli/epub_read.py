@@ -68,7 +68,8 @@ def main():
         text = f.read().decode(encoding)
     text = text.lstrip("\ufeff")
     lines = []
-    for line in text.split("\n"):
+    # An old Mac novel ends its lines in a carriage return alone.
+    for line in text.split("\n" if "\n" in text or "\r" not in text else "\r"):
         if line.endswith("\r"):
             line = line[:-1]
         line = line.lstrip(BLANKS)
@@ -105,6 +106,8 @@ def main():
         fail("the table of contents is not in the order of the spine")
     for level, label, _ in toc:
         print("toc\t%d\t%s" % (level, label))
+    print("documents\t%d" % len(documents))
+    print("largest\t%d" % max(z.getinfo(d).file_size for d in documents))
 
 
 main()
