@@ -328,13 +328,44 @@ std::vector<FoundVolume> findVolumes(FileService& files, PathStyle style, const 
 
 namespace {
 
-// Each volume into a temporary file beside its name, which its step records.
+// True when the name is a file of its own (no link, no folder) that holds exactly the volume's
+// bytes already, as a re-split of an unchanged novel finds it: setting it aside and writing it
+// again would change nothing but cost a file's creation, two renames and an unlink.
+bool holdsAlready(FileService& files, const Text& name, const Volume& volume) {
+    if (files.entryKind(name) != FileKind::Regular) return false;
+    Expected<std::unique_ptr<InputFile>> file = files.openForReading(name);
+    if (!file) return false;
+    const std::optional<std::uint64_t> size = (*file)->size();
+    if (!size || *size != volume.size()) return false;
+    std::string block;
+    for (std::string_view span : volume.spans) {
+        while (!span.empty()) {
+            block.resize(std::min<std::size_t>(span.size(), std::size_t{1} << 20));
+            std::size_t got = 0;
+            while (got < block.size()) {
+                const Expected<std::size_t> n = (*file)->read(&block[got], block.size() - got);
+                if (!n || *n == 0) return false;
+                got += *n;
+            }
+            if (span.compare(0, got, block) != 0) return false;
+            span.remove_prefix(got);
+        }
+    }
+    char extra;
+    const Expected<std::size_t> n = (*file)->read(&extra, 1);
+    return n && *n == 0;
+}
+
+// Each volume into a temporary file beside its name, which its step records; a name that
+// holds its volume's bytes already ('kept') is left as it is.
 std::optional<FileFailure> writeTemporaries(FileService& files, const std::vector<Text>& names,
-                                            const std::vector<Volume>& volumes, Record& record) {
+                                            const std::vector<Volume>& volumes,
+                                            const std::vector<bool>& kept, Record& record) {
     for (std::size_t k = 0; k < names.size(); ++k) {
+        if (kept[k]) continue;
         record.steps.push_back({names[k], Text(), Text()});
         Expected<std::unique_ptr<OutputFile>> file = files.createTemporary(
-            names[k] + kNewFileMark + record.token, record.steps[k].temporary);
+            names[k] + kNewFileMark + record.token, record.steps.back().temporary);
         if (!file) return failedAt(names[k], file.error());
         const FileStatus written = writeSpans(**file, volumes[k]);
         // A failed close may mean the data never reached the disk.
@@ -385,13 +416,18 @@ std::vector<Text> temporariesOf(const std::vector<Placement>& steps) {
 // A failed flush as the user is told it: the volume whose bytes did not reach the disk, or the
 // folder whose names did not; 'other' for a failure of any other step.
 std::optional<FileFailure> failedFlush(const FileStatus& status, const Text& folder,
-                                       const std::vector<Placement>& steps, const Text& other) {
+                                       const std::vector<Placement>& steps, const Text& other,
+                                       const std::vector<Text>& kept = {}) {
     if (status) return std::nullopt;
     const FileError& error = status.error();
     if (error.operation == FileOperation::Flush) {
         if (error.path == folder) return FileFailure{folder, error.reason, true};
         for (const Placement& step : steps) {
             if (step.temporary == error.path) return FileFailure{step.name, error.reason};
+        }
+        // A volume left as it was, flushed by its own name.
+        for (const Text& name : kept) {
+            if (name == error.path) return FileFailure{name, error.reason};
         }
     }
     return FileFailure{other, error.reason};
@@ -404,22 +440,40 @@ std::optional<FileFailure> installVolumes(FileService& files, PathStyle style, c
                                           const std::vector<Volume>& volumes,
                                           const std::vector<Text>& removed, bool durable) {
     const Text recordPath = folder + pathSeparator(style) + kRecordFileName;
+    std::vector<bool> kept(names.size(), false);
+    std::vector<Text> keptNames;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        kept[k] = holdsAlready(files, names[k], volumes[k]);
+        if (kept[k]) keptNames.push_back(names[k]);
+    }
+    if (keptNames.size() == names.size() && removed.empty()) {
+        // Nothing to change; what is to stand in for a deleted source still reaches the disk.
+        if (!durable) return std::nullopt;
+        if (auto failure =
+                failedFlush(files.flushFiles(keptNames), folder, {}, names.front(), keptNames))
+            return failure;
+        return failedFlush(files.flushFolder(folder), folder, {}, folder);
+    }
     Record record;
     record.token = newToken();
     // Before the first temporary file: the next split must know which are ours. Nothing took
     // the record's name when this fails.
     if (auto failure = failedAt(recordPath, writeRecord(files, style, folder, record, false)))
         return failure;
-    std::optional<FileFailure> failure = writeTemporaries(files, names, volumes, record);
+    std::optional<FileFailure> failure = writeTemporaries(files, names, volumes, kept, record);
     for (const Text& name : removed) record.steps.push_back({name, Text(), Text()});
     bool replacing = false;
     if (!failure) failure = makePlaceholders(files, record, replacing);
     // What is set aside is unlinked later, so the new bytes reach the disk before any name
-    // changes, and the record before the first rename.
+    // changes, and the record before the first rename; the volumes left as they were are
+    // flushed with them, for a source to be deleted.
     durable = durable || replacing;
-    if (!failure && durable)
-        failure = failedFlush(files.flushFiles(temporariesOf(record.steps)), folder, record.steps,
-                              names.front());
+    if (!failure && durable) {
+        std::vector<Text> flushed = temporariesOf(record.steps);
+        flushed.insert(flushed.end(), keptNames.begin(), keptNames.end());
+        failure =
+            failedFlush(files.flushFiles(flushed), folder, record.steps, names.front(), keptNames);
+    }
     if (!failure)
         failure = failedFlush(writeRecord(files, style, folder, record, durable), folder,
                               record.steps, recordPath);

@@ -207,6 +207,88 @@ TEST_F(SplitFlowTest, ASecondSplitWithoutANewLoadGivesTheSameOutput) {
     EXPECT_EQ(fs.files, first);
 }
 
+// A re-split finds most volumes holding their bytes already: those are left as they are (no
+// temporary, no set-aside, no rename), the others replaced; a link is still replaced, and
+// what stands in for a deleted source is flushed, its failure said as a failed write.
+TEST_F(SplitFlowTest, AVolumeThatHoldsItsBytesAlreadyIsLeftAsItIs) {
+    const std::string v1 = "preface\n<1>one\n", v2 = "<2>two\n<3>three\n",
+                      v3 = "<4>four\n<5>five\n";
+    struct Case {
+        const char* name;
+        std::map<std::string, std::string> before;
+        bool link;
+        std::string unflushable;
+        std::vector<std::string> changed;  // the names renamed into place
+        SplitOutcome::Status status;
+    } cases[] = {
+        {"all in place",
+         {{"out/novel_1.txt", v1}, {"out/novel_2.txt", v2}, {"out/novel_3.txt", v3}},
+         false,
+         "",
+         {},
+         SplitOutcome::Status::Done},
+        {"one changed, one missing",
+         {{"out/novel_1.txt", v1}, {"out/novel_2.txt", v2 + "x"}},
+         false,
+         "",
+         {"out/novel_2.txt", "out/novel_3.txt"},
+         SplitOutcome::Status::Done},
+        {"a link with the same bytes",
+         {{"out/novel_1.txt", v1}, {"out/novel_2.txt", v2}, {"out/novel_3.txt", ""}},
+         true,
+         "",
+         {"out/novel_3.txt"},
+         SplitOutcome::Status::Done},
+        {"a flush of one left in place fails",
+         {{"out/novel_1.txt", v1}, {"out/novel_2.txt", v2}, {"out/novel_3.txt", v3}},
+         false,
+         "out/novel_2.txt",
+         {},
+         SplitOutcome::Status::WriteFailed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeFileService files;
+        files.files = c.before;
+        files.files["novel.txt"] = novel;
+        files.directories.insert("out");
+        if (c.link) {
+            files.files["elsewhere.txt"] = v3;
+            files.links["out/novel_3.txt"] = "elsewhere.txt";
+        }
+        if (!c.unflushable.empty()) files.unflushable.insert(c.unflushable);
+        RecordingSettings s;
+        s.remove = true;
+        s.source = "novel.txt";
+        SourceDocument d;
+        ASSERT_TRUE(loadSourceDocument(d, files, "novel.txt"));
+        RecordingBoxes shown;
+        EXPECT_EQ(runSplit(d, s, files, shown, PathStyle::Posix).status, c.status);
+        std::vector<std::string> placed;
+        for (const std::string& line : files.log) {
+            const std::string to = line.substr(line.rfind(' ') + 1);
+            if (line.rfind("rename ", 0) == 0 &&
+                line.find(".folioknife-new-") != std::string::npos &&
+                to.find(".folioknife-") == std::string::npos)
+                placed.push_back(to);
+        }
+        EXPECT_EQ(placed, c.changed);
+        if (c.status == SplitOutcome::Status::Done) {
+            EXPECT_EQ(files.files.at("out/novel_1.txt") + files.files.at("out/novel_2.txt") +
+                          files.files.at("out/novel_3.txt"),
+                      novel);
+            EXPECT_FALSE(files.links.count("out/novel_3.txt"));
+            EXPECT_TRUE(files.logged("flush out/novel_1.txt"));
+            EXPECT_FALSE(files.files.count("novel.txt")) << "the source is deleted";
+        } else {
+            EXPECT_EQ(shown.texts().back(),
+                      chineseText({MessageId::WriteFailed, {"out/novel_2.txt"}, "cannot flush"}));
+            EXPECT_EQ(files.files.at("novel.txt"), novel);
+        }
+        EXPECT_TRUE(files.namesWith(".folioknife-").empty());
+    }
+}
+
 TEST_F(SplitFlowTest, AnExistingLongerOutputIsReplaced) {
     doc.replace(novel);
     fs.files["out/novel_1.txt"] = std::string(1000, 'x');
@@ -381,6 +463,11 @@ TEST_F(SplitFlowTest, ASplitKilledAtAnyChangeIsUndoneByTheNextOne) {
          {{"out/novel_1.txt", "preface\n<1>one\n<2>two\n<3>three\n"},
           {"out/novel_2.txt", "<4>four\n<5>five\n"}},
          "1"},
+        {"over an earlier split, one volume changed since",
+         {{"out/novel_1.txt", "preface\n<1>one\n"},
+          {"out/novel_2.txt", "<2>two\n<3>an older three\n"},
+          {"out/novel_3.txt", "<4>four\n<5>five\n"}},
+         "2"},
         {"over another novel, more volumes there",
          {{"out/novel_1.txt", "a"},
           {"out/novel_2.txt", "b"},
