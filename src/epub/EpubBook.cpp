@@ -140,7 +140,11 @@ const char* const kXhtmlHead =
 const char* const kStyle =
     "body { margin: 0 0.5em; }\n"
     "h1, h2 { text-align: center; margin: 1em 0; }\n"
-    "p { text-indent: 2em; margin: 0.3em 0; line-height: 1.5; }\n";
+    "p { text-indent: 2em; margin: 0.3em 0; line-height: 1.5; }\n"
+    "div.cover { text-align: center; margin: 0; padding: 0; height: 100%; }\n"
+    "div.cover img { max-width: 100%; max-height: 100%; }\n"
+    "div.cover-title { font-size: 2em; font-weight: bold; margin: 30% 0.5em 1em; }\n"
+    "div.cover-author { font-size: 1.2em; margin: 0 0.5em; }\n";
 
 }  // namespace
 
@@ -589,6 +593,35 @@ std::string Book::document(std::size_t k) {
     return out;
 }
 
+std::string Book::coverImageName() const {
+    return info_.coverType == "image/png" ? "cover.png" : "cover.jpg";
+}
+
+std::string Book::coverDocument() const {
+    std::string out = kXhtmlHead;
+    out += " xml:lang=\"" + info_.language + "\" lang=\"" + info_.language + "\">\n<head>\n";
+    out += "<meta charset=\"utf-8\"/>\n<title>";
+    appendEscaped(out, info_.title);
+    out += "</title>\n<link rel=\"stylesheet\" type=\"text/css\" href=\"style.css\"/>\n";
+    out += "</head>\n<body epub:type=\"cover\">\n<div class=\"cover\">\n";
+    if (!info_.coverImage.empty()) {
+        out += "<img src=\"" + coverImageName() + "\" alt=\"";
+        appendEscaped(out, info_.title);
+        out += "\"/>\n";
+    } else {
+        out += "<div class=\"cover-title\">";
+        appendEscaped(out, info_.title);
+        out += "</div>\n";
+        if (!info_.author.empty()) {
+            out += "<div class=\"cover-author\">";
+            appendEscaped(out, info_.author);
+            out += "</div>\n";
+        }
+    }
+    out += "</div>\n</body>\n</html>\n";
+    return out;
+}
+
 std::string Book::packageDocument() const {
     std::string out =
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
@@ -606,22 +639,39 @@ std::string Book::packageDocument() const {
         appendEscaped(out, info_.author);
         out += "</dc:creator>\n";
     }
+    if (!info_.description.empty()) {
+        out += "<dc:description>";
+        appendEscaped(out, info_.description);
+        out += "</dc:description>\n";
+    }
+    // EPUB 2 readers find the cover picture by this.
+    if (!info_.coverImage.empty()) out += "<meta name=\"cover\" content=\"cover-image\"/>\n";
     out += "<meta property=\"dcterms:modified\">" + modified_ + "</meta>\n</metadata>\n";
     out +=
         "<manifest>\n"
         "<item id=\"nav\" href=\"nav.xhtml\" media-type=\"application/xhtml+xml\" "
         "properties=\"nav\"/>\n"
         "<item id=\"ncx\" href=\"toc.ncx\" media-type=\"application/x-dtbncx+xml\"/>\n"
-        "<item id=\"style\" href=\"style.css\" media-type=\"text/css\"/>\n";
+        "<item id=\"style\" href=\"style.css\" media-type=\"text/css\"/>\n"
+        "<item id=\"cover\" href=\"cover.xhtml\" media-type=\"application/xhtml+xml\"/>\n";
+    if (!info_.coverImage.empty()) {
+        out += "<item id=\"cover-image\" href=\"" + coverImageName() + "\" media-type=\"" +
+               info_.coverType + "\" properties=\"cover-image\"/>\n";
+    }
     for (std::size_t k = 0; k < parts_.size(); ++k) {
         out += "<item id=\"part" + std::to_string(k + 1) + "\" href=\"" + href(k) +
                "\" media-type=\"application/xhtml+xml\"/>\n";
     }
-    out += "</manifest>\n<spine toc=\"ncx\">\n";
+    out += "</manifest>\n<spine toc=\"ncx\">\n<itemref idref=\"cover\"/>\n";
     for (std::size_t k = 0; k < parts_.size(); ++k) {
         out += "<itemref idref=\"part" + std::to_string(k + 1) + "\"/>\n";
     }
-    out += "</spine>\n</package>\n";
+    out += "</spine>\n";
+    // EPUB 2 readers find the cover page and the text by the guide.
+    out += "<guide>\n<reference type=\"cover\" title=\"Cover\" href=\"cover.xhtml\"/>\n";
+    if (!parts_.empty())
+        out += "<reference type=\"text\" title=\"Text\" href=\"" + href(0) + "\"/>\n";
+    out += "</guide>\n</package>\n";
     return out;
 }
 
@@ -664,6 +714,12 @@ std::string Book::navigationDocument() const {
         }
     }
     if (open) out += "</ol>\n</li>\n";
+    out += "</ol>\n</nav>\n";
+    // Where a reader opens the book, and its cover.
+    out += "<nav epub:type=\"landmarks\" id=\"landmarks\" hidden=\"hidden\">\n<ol>\n";
+    out += "<li><a epub:type=\"cover\" href=\"cover.xhtml\">Cover</a></li>\n";
+    if (!parts_.empty())
+        out += "<li><a epub:type=\"bodymatter\" href=\"" + href(0) + "\">Text</a></li>\n";
     out += "</ol>\n</nav>\n</body>\n</html>\n";
     return out;
 }
@@ -731,6 +787,9 @@ std::vector<ArchiveEntry> Book::entries() {
           "<rootfiles>\n<rootfile full-path=\"OEBPS/content.opf\" "
           "media-type=\"application/oebps-package+xml\"/>\n</rootfiles>\n</container>\n");
     fixed("OEBPS/style.css", kStyle);
+    fixed("OEBPS/cover.xhtml", coverDocument());
+    // A picture is compressed already.
+    if (!info_.coverImage.empty()) fixed("OEBPS/" + coverImageName(), info_.coverImage, false);
     for (std::size_t k = 0; k < parts_.size(); ++k) {
         entries.push_back(
             {"OEBPS/" + href(k), true, [this, k] { return document(k); }, info_.modified});

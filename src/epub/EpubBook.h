@@ -21,6 +21,11 @@ struct BookInfo {
     std::string title;
     std::string author;  // none when empty
     std::string language = "zh";
+    std::string description;  // dc:description; none when empty
+    // The reader's own cover picture (JPEG or PNG) and its media type; without it the book
+    // makes a cover page of its title and author.
+    std::string coverImage;
+    std::string coverType;   // image/jpeg or image/png
     std::string identifier;  // urn:uuid:…; when empty, the book finds it (identifierOf)
     // Seconds since 1970 (UTC): the book's dcterms:modified and the time of every file in
     // its archive, so that a book made again at another time is the same bytes.
@@ -133,6 +138,8 @@ private:
     std::string packageDocument() const;
     std::string navigationDocument() const;
     std::string ncx() const;
+    std::string coverDocument() const;
+    std::string coverImageName() const;
     // The parts that stand in the table of contents, in order.
     std::vector<std::size_t> listedParts() const;
     std::string href(std::size_t k) const;

@@ -58,6 +58,14 @@ body >plain.txt
 "$gen" big.txt --encoding gbk --chapters 2 --chapter-bytes 2000000 --no-preface --seed 4 >/dev/null
 big_chapters=$(iconv -f GB18030 -t UTF-8 big.txt | grep -E '^第.+章' | tr -d '\r' | sed 's/^/1:/' | tr '\n' ';')
 
+# 5. Metadata: release tags around the title in the file name, an author line, an English book.
+cp season.txt '【全本精校】《某书》作者：某人【1-8部+番外】.txt'
+{ lines "" "某书" "无名氏 著" ""; lines "第一章 甲"; body; lines "第二章 乙"; body; lines "第三章 丙"; body; } \
+    >'[精校版]某书(1-8部+番外)全本.txt'
+{ lines "The Long Road" "by Nobody" "" "Preface" "Some words first."
+  for c in 1 2 3; do lines "第${c}章 Chapter $c" "It was a long road, and they walked it to the end."; done
+} >english.txt
+
 # book|novel|Python codec|options|table of contents|title|author
 while IFS='|' read -r book novel codec options contents title author; do
     rm -f "$book"
@@ -80,7 +88,37 @@ cr.epub|cr.txt|utf-8||1:第一章 甲;1:第二章 乙;1:第三章 丙;|cr|
 plain.epub|plain.txt|utf-8||1:第 1 部分;|plain|
 contents.epub|contents.txt|utf-8||1:前言;1:第一章 甲;1:第二章 乙;1:第三章 丙;|contents|
 big.epub|big.txt|gb18030||$big_chapters|big|
+tags.epub|【全本精校】《某书》作者：某人【1-8部+番外】.txt|utf-8||1:内容简介;1:第一季 第一卷 七星鲁王;2:第一章 血尸;2:第二章 尸洞;1:第壹卷 风起;2:第三章 石室;|盗墓|某人
+tags2.epub|[精校版]某书(1-8部+番外)全本.txt|utf-8||1:前言;1:第一章 甲;1:第二章 乙;1:第三章 丙;|某书|无名氏
+english.epub|english.txt|utf-8||1:Preface;1:第1章 Chapter 1;1:第2章 Chapter 2;1:第3章 Chapter 3;|english|
 TABLE
+# The language, the description and the cover of the books above, as a reader reads them.
+# book|novel|language|description|cover
+while IFS='|' read -r book novel language description cover; do
+    python3 "$reader" "$book" "$novel" utf-8 >read.txt 2>err.txt || { fail "$book: $(cat err.txt)"; continue; }
+    [ "$(field language)|$(field description)|$(field cover)" = "$language|$description|$cover" ] ||
+        fail "$book: $(field language)|$(field description)|$(field cover)"
+done <<'TABLE'
+season.epub|season.txt|zh|一个关于盗墓的故事。|page
+english.epub|english.txt|en||page
+volumes.epub|volumes.txt|zh||page
+TABLE
+# The title without tags comes from the file name when the lines name none.
+cp plain.txt '【精校】无名之书.txt'
+"$split" --epub=plain2.epub '【精校】无名之书.txt' >/dev/null 2>&1 || fail "plain2: exited $?"
+python3 "$reader" plain2.epub plain.txt utf-8 >read.txt || fail "plain2: read back"
+[ "$(field title)" = 无名之书 ] || fail "plain2: title $(field title)"
+# --lang overrides; --cover puts the reader's own picture on the book.
+printf '\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\1\0\0\0\1\x08\x06\0\0\0\x1f\x15\xc4\x89\0\0\0\rIDATx\x9cc\xf8\xcf\xc0\xf0\x1f\0\x05\0\x01\xff\x89\x99=\x1d\0\0\0\0IEND\xaeB`\x82' >pic.png
+"$split" --epub=pic.epub --cover pic.png --lang zh-TW english.txt >out.txt 2>err.txt ||
+    fail "--cover: exited $?: $(cat err.txt)"
+epubcheck_ok pic.epub
+python3 "$reader" pic.epub english.txt utf-8 >read.txt || fail "--cover: read back"
+[ "$(field cover)|$(field language)" = "image/png|zh-TW" ] || fail "--cover: $(field cover)|$(field language)"
+[ "$(unzip -p pic.epub OEBPS/cover.png | cmp - pic.png && echo same)" = same ] || fail "--cover: the picture differs"
+expect_status 64 "$split" --epub=x.epub --cover base.txt english.txt
+grep -q -- '--cover base.txt：请给出 JPEG 或 PNG 图片' err.txt || fail "--cover text: $(cat err.txt)"
+[ ! -e x.epub ] || fail "--cover text: a book was written"
 # The chapter of 2 MB is in documents of at most 256 KB.
 python3 "$reader" big.epub big.txt gb18030 >read.txt
 [ "$(field largest)" -le 262144 ] || fail "big: a document of $(field largest) bytes"

@@ -92,12 +92,35 @@ TEST(EpubText, TitleAndAuthorFromTheFirstLines) {
         {"简介\n他读了《论语》三遍。\n", "", ""},  // 《》 inside a sentence names no title
         {"《》\n作者\n", "", ""},
         {"作者：\n作者：李四\n", "", "李四"},
+        {"【全本精校】《某书》作者：某人【1-8部+番外】\n", "某书", "某人"},
+        {"某书\n无名氏 著\n", "", "无名氏"},
+        {"书名：某书[精校版]\n", "某书", ""},
     };
     for (const Case& c : cases) {
         const NamedInFront found = findTitleAndAuthor(c.lines);
         EXPECT_EQ(found.title, c.title) << c.lines;
         EXPECT_EQ(found.author, c.author) << c.lines;
     }
+    // The description: after the label on its line, or the paragraphs after it.
+    EXPECT_EQ(findTitleAndAuthor("内容简介：一个故事。\n作者：某\n").description, "一个故事。");
+    EXPECT_EQ(findTitleAndAuthor("【简介】\n\n甲。\n乙。\n作者：某\n").description, "甲。\n乙。");
+    EXPECT_EQ(findTitleAndAuthor("简介他人是不礼貌的。\n").description, "");
+}
+
+TEST(EpubText, TitlesLessReleaseTagsAndTheLanguage) {
+    const std::pair<const char*, const char*> titles[] = {
+        {"【全本精校】《某书》作者：某人【1-8部+番外】", "某书"},
+        {"[精校版]某书(1-8部+番外)全本", "某书"},
+        {"某书txt全集", "某书"},
+        {"某书_完结", "某书"},
+        {"（完结）", "（完结）"},  // nothing would be left
+        {"Plain Name", "Plain Name"},
+    };
+    for (const auto& [title, clean] : titles) EXPECT_EQ(cleanTitle(title), clean) << title;
+    EXPECT_EQ(namedInFileName("《某书》作者：某人[精校]").author, "某人");
+    EXPECT_EQ(languageOf("第一章 The Road\n他走了很远很远的路。"), "zh");
+    EXPECT_EQ(languageOf("Chapter 1 一\nIt was a long road."), "en");
+    EXPECT_EQ(languageOf(""), "zh");
 }
 
 TEST(EpubText, LanguageTags) {
@@ -237,7 +260,8 @@ TEST(EpubBook, FilesCarryTheBooksTimeNotTheTimeOfWriting) {
         EXPECT_EQ(u16(at + 12), want) << "file " << files;
         ++files;
     }
-    EXPECT_EQ(files, 3u + 2u + 3u);  // mimetype, container, style; two chapters; opf, nav, ncx
+    // mimetype, container, style, cover; two chapters; opf, nav, ncx
+    EXPECT_EQ(files, 4u + 2u + 3u);
     const std::optional<std::string> package = ArchiveReader(archive).read("OEBPS/content.opf");
     ASSERT_TRUE(package);
     EXPECT_NE(package->find(">2026-01-01T00:00:00Z</meta>"), std::string::npos);
