@@ -76,13 +76,14 @@ cat 分卷/novel_{1,2,3,4}.txt | cmp -s - 小说.txt || fail "the volumes do not
 
 # folioknife.exe started by the entry's command, "%1" replaced by a path with blanks as
 # Explorer passes it (unquoted): the novel is loaded, and one click on 分割 splits it beside it.
+# The box shows the entry the installer wrote for this user.
 mkdir -p "$work/My Books"
 "$gennovel" "$work/My Books/长篇 小说.txt" --encoding gbk --chapters 25 --seed 7 >/dev/null
 command=$(reg_value "$context_key\\command")
 wine "$probe_exe" launch "${command/\%1/$(windows_path "$work/My Books/长篇 小说.txt")}" </dev/null &
 gui=$!
 wid=$(wait_window 600 "Tarvelle V$version") || fail "no window from the installed folioknife.exe"
-wine "$probe_exe" check "OpenButton.text=文件已打开" OpenButton.enabled=0 \
+wine "$probe_exe" check "OpenButton.text=文件已打开" OpenButton.enabled=0 ContextMenuCheck.checked=1 \
     "OutputDirEdit.text=$(windows_path "$work/My Books/")" </dev/null >probe.out ||
     fail "the window started by the entry: $(gbk_of probe.out)"
 until_ok 50 x windowactivate --sync "$wid" || fail "the window cannot be activated"

@@ -141,10 +141,12 @@ wine "$split_exe" -n 1000 --delete-source "挡路/novel_1.txt" >out.txt 2>err.tx
 gbk_of err.txt | grep -q '源文件未删除：源文件就是输出文件之一' ||
     fail "the novel as its own volume: $(gbk_of err.txt)"
 cmp -s "挡路/novel_1.txt" "小说.txt" || fail "the novel as its own volume: not whole"
-# Refused code pages.
-status=0
-wine "$split_exe" --codepage UTF-16LE "小说.txt" >out.txt 2>err.txt || status=$?
-[ "$status" = 64 ] || fail "--codepage UTF-16LE was not refused: $status"
+# Refused code pages: UTF-16 in no named byte order, and UTF-7.
+for cp in UTF-16 UTF-7; do
+    status=0
+    wine "$split_exe" --codepage "$cp" "小说.txt" >out.txt 2>err.txt || status=$?
+    [ "$status" = 64 ] || fail "--codepage $cp was not refused: $status"
+done
 
 # A UTF-8 novel on this GBK system: the expression follows the novel's encoding, so every
 # heading is found and the volumes join back to the novel.
@@ -159,6 +161,21 @@ for i in $(seq 1 "$want"); do cat "utf8-volumes/novel_$i.txt"; done | cmp -s - "
 wine "$split_exe" --list "utf8.txt" >out.txt 2>err.txt || fail "--list on the UTF-8 novel"
 head -n 1 out.txt | tr -d '\r' | grep -qx 'encoding: UTF-8' || fail "--list: $(head -n 1 out.txt)"
 [ "$(wc -l < out.txt)" = $((chapters + 1)) ] || fail "--list found $(($(wc -l < out.txt) - 1)) headings"
+
+# A Western system (code page 1252, as Wine takes it from LANG=C.UTF-8): without --codepage
+# the splitter tells GBK and UTF-8 novels apart by their content and finds every heading (it
+# used to read them in code page 1252 and find none, as --codepage CP1252 still does).
+[ "$(LANG=C.UTF-8 wine cmd /c chcp </dev/null 2>/dev/null | tr -dc '0-9')" != 936 ] ||
+    fail "LANG=C.UTF-8 gives code page 936 under Wine"
+for encoding in gbk utf8; do
+    "$gennovel" "west-$encoding.txt" --encoding "$encoding" --chapters 40 --seed 17 >/dev/null
+    LANG=C.UTF-8 wine "$split_exe" -n 10 -o "west-$encoding" "west-$encoding.txt" >out.txt 2>err.txt ||
+        fail "code page 1252, $encoding novel: exited $?: $(cat err.txt)"
+    got=$(find "west-$encoding" -name 'novel_*.txt' | wc -l)
+    [ "$got" = 5 ] || fail "code page 1252, $encoding novel: $got volumes, expected 5: $(cat out.txt)"
+    cat "west-$encoding"/novel_{1,2,3,4,5}.txt | cmp -s - "west-$encoding.txt" ||
+        fail "code page 1252, $encoding novel: the volumes do not join back to it"
+done
 
 # Novels as readers download them: a table of contents, headings in many forms, references
 # inside sentences; GBK, UTF-8 with one damaged byte, UTF-16 in both byte orders. Only the
@@ -379,15 +396,70 @@ for folder in "My Books" "My  Books"; do
     end_session
 done
 
-# Started plainly: every control holds its preset.
+# A folder and a novel named with characters whose second byte is 0x5C ("\\" in ASCII: 乗 is
+# 81 5C, 盶 is B1 5C in GBK): the CLI and the window split into that folder and nowhere else.
+mkdir -p "$work/乗盶"
+"$gennovel" "$work/乗盶/乗.txt" --encoding gbk --chapters 25 --seed 3 >/dev/null
+begin_session
+(cd "$work" && wine "$split_exe" -n 10 -o "分卷乗盶" "乗盶/乗.txt" >out.txt 2>err.txt) ||
+    fail "0x5C folder: the CLI exited $?: $(gbk_of "$work/err.txt")"
+cat "$work/分卷乗盶"/novel_{1,2,3}.txt | cmp -s - "$work/乗盶/乗.txt" ||
+    fail "0x5C folder: the CLI's volumes do not join back to the novel"
+wine "$gui_exe" "$(windows_path "$work/乗盶/乗.txt")" </dev/null >"$work/gui.out" 2>&1 &
+gui=$!
+split_in_window "a 0x5C folder" "$work/乗盶" "乗.txt"
+end_session
+
+# Started plainly: every control holds its preset; with a fixed drive D:, D:\output as ever.
+mkdir -p "$work/drive-d"
+rm -f "$prefix/dosdevices/d:" "$prefix/dosdevices/d::"
+ln -s "$work/drive-d" "$prefix/dosdevices/d:"
 begin_session
 wine "$gui_exe" </dev/null >"$work/gui.out" 2>&1 &
 gui=$!
 wid=$(wait_window 600 "$title") || fail "no window titled $title after a plain start"
-probe check >"$work/probe.out" ||
+probe check 'OutputDirEdit.text=D:\output' >"$work/probe.out" ||
     fail "the window after a plain start: $(gbk_of "$work/probe.out")"
 snap "$shots/screenshot-presets.png" || fail "no screenshot of the presets"
 close_window "folioknife.exe started plainly"
+end_session
+
+# No drive D: (a laptop with one disk): the preset is "output" in the user's Documents, and a
+# split into D:\output says that the drive is missing, in the window and in the CLI.
+rm -f "$prefix/dosdevices/d:"
+begin_session
+profile=$(wine cmd /c echo %USERPROFILE% </dev/null 2>/dev/null | tr -d '\r')
+[ -n "$profile" ] || fail "no user profile folder"
+cd "$work"
+status=0
+wine "$split_exe" -n 10 -o 'D:\output' "小说.txt" >out.txt 2>err.txt || status=$?
+[ "$status" = 2 ] || fail "no drive D:: the CLI exited $status"
+[ "$(gbk_of err.txt | tr -d '\r')" = "$(printf '分割失败！无法创建输出文件夹：D:\\output\n没有驱动器 D:')" ] ||
+    fail "no drive D:: the CLI said: $(gbk_of err.txt)"
+wine "$gui_exe" "$(windows_path "$work/书库/长篇小说.txt")" </dev/null >"$work/gui.out" 2>&1 &
+gui=$!
+wid=$(wait_window 600 "$title") || fail "no drive D:: no window titled $title"
+probe check "OutputDirEdit.text=$(windows_path "$work/书库/")" OpenButton.text=文件已打开 \
+    OpenButton.enabled=0 >"$work/probe.out" || fail "no drive D:: $(gbk_of "$work/probe.out")"
+until_ok 50 x windowactivate --sync "$wid" || fail "no drive D:: the window cannot be activated"
+# OutputDirEdit stands at 69,139 and is 216x20: its text replaced as a reader types it.
+x mousemove --window "$wid" 170 149 click 1
+x key End shift+Home BackSpace
+x type 'D:\output'
+x mousemove --window "$wid" 377 75 click 1
+box=$(wait_window 600 信息) || fail "no drive D:: no box after clicking 分割"
+shown=$(probe box 信息 | gbk_of | tr -d '\r')
+[ "$shown" = "$(printf '分割失败！无法创建输出文件夹：D:\\output\n没有驱动器 D:')" ] ||
+    fail "no drive D:: the window said: $shown"
+x windowactivate --sync "$box" key Return
+until_ok 50 no_window 信息 || fail "no drive D:: the box stayed after Return"
+close_window "folioknife.exe without drive D:"
+wine "$gui_exe" </dev/null >"$work/gui.out" 2>&1 &
+gui=$!
+wid=$(wait_window 600 "$title") || fail "no drive D:: no window after a plain start"
+probe check "OutputDirEdit.text=$profile\\Documents\\output" >"$work/probe.out" ||
+    fail "no drive D:: the preset: $(gbk_of "$work/probe.out")"
+close_window "folioknife.exe started plainly without drive D:"
 end_session
 
 echo "test-windows: all passed in $(( $(date +%s) - started )) s"

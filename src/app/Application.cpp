@@ -138,8 +138,7 @@ void Application::openFromCommandLine(const std::vector<Text>& arguments,
     }
     window_.setEnabled(Control::OpenButton, false);
     window_.setText(Control::OpenButton, programText("文件已打开"));
-    window_.setText(Control::OutputDirEdit,
-                    deriveOutputDirectory(path, splitter::pathSeparator(platform_.pathStyle)));
+    window_.setText(Control::OutputDirEdit, deriveOutputDirectory(path, platform_.pathStyle));
     bindEventHandlers();
 }
 
@@ -244,13 +243,13 @@ void Application::onContextMenuCheckClicked() {
     // The warning first, on every click, whatever the mark.
     splitter::showMessageBox(window_, shell::warningText());
     // The box has no owner, so further clicks may have run while it was up: only the mark as it
-    // stands now counts. Checked: the two REG ADD lines; clear: the REG DELETE line.
-    const bool present = window_.isChecked(Control::ContextMenuCheck);
-    if (const std::optional<Text> failed = contextMenu_.setEntry(present)) {
-        // Not done: the box goes back to what the entry is, and the user is told why.
-        window_.setChecked(Control::ContextMenuCheck, !present);
+    // stands now counts. An entry that could not be changed puts the mark back as it was, so
+    // that it shows what the system has.
+    const bool wanted = window_.isChecked(Control::ContextMenuCheck);
+    if (const std::optional<Text> failure = contextMenu_.setEntry(wanted)) {
+        window_.setChecked(Control::ContextMenuCheck, !wanted);
         splitter::showMessageBox(
-            window_, programText(present ? "无法添加右键菜单：" : "无法删除右键菜单：") + *failed);
+            window_, programText(wanted ? "无法添加右键菜单：" : "无法删除右键菜单：") + *failure);
     }
 }
 

@@ -89,8 +89,9 @@ Text leftText(std::string_view text, int n) {
     return Text(text.substr(0, static_cast<std::size_t>(n)));
 }
 
-Text deriveOutputDirectory(std::string_view path, std::string_view separator) {
-    return leftText(path, findLastText(path, separator));
+Text deriveOutputDirectory(std::string_view path, splitter::PathStyle style) {
+    const std::size_t at = splitter::lastSeparator(path, style);
+    return at == std::string_view::npos ? Text() : Text(path.substr(0, at + 1));
 }
 
 }  // namespace folioknife::app

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "splitter/CodePage.h"
+#include "splitter/Path.h"
 
 namespace folioknife::app {
 
@@ -26,9 +27,8 @@ int findLastText(std::string_view text, std::string_view find);
 Text leftText(std::string_view text, int n);
 
 // The path up to and including its last separator ("\" on Windows, "/" on Linux), or the
-// empty text when it holds none. Deliberately not the rules of splitter/Path.h: the window
-// cuts the command line's path byte by byte, so a double-byte character whose second byte is
-// 0x5C is cut after that byte, and it keeps the separator.
-Text deriveOutputDirectory(std::string_view path, std::string_view separator);
+// empty text when it holds none. A double-byte character whose second byte is 0x5C is stepped
+// over (splitter/Path.h), so a folder named with one is the folder, not a cut of its name.
+Text deriveOutputDirectory(std::string_view path, splitter::PathStyle style);
 
 }  // namespace folioknife::app

@@ -145,7 +145,7 @@ public:
 
 private:
     MessageBoxAnswer record(std::string utf8, MessageBoxButtons buttons) {
-        if (buttons == MessageBoxButtons::YesNo)
+        if (buttons == MessageBoxButtons::YesNo || buttons == MessageBoxButtons::YesNoDefaultNo)
             return replace_ ? MessageBoxAnswer::Yes : MessageBoxAnswer::No;
         texts.push_back(std::move(utf8));
         return MessageBoxAnswer::Ok;
@@ -185,9 +185,12 @@ bool isStatefulCodePage(const std::string& codePage) {
 
 // The folder 'name' inside 'folder', with one separator between them.
 Text insideFolder(const Text& folder, const Text& name, const std::string& separator) {
-    if (!folder.empty() && (folder.back() == separator.back() || folder.back() == '/'))
-        return folder + name;
-    return folder + separator + name;
+    // A last byte 0x5C may be the second byte of a double-byte character, not a separator.
+    const PathStyle style = separator == "\\" ? PathStyle::Windows : PathStyle::Posix;
+    const bool endsInSeparator =
+        !folder.empty() &&
+        (folder.back() == '/' || lastSeparator(folder, style) == folder.size() - 1);
+    return endsInSeparator ? folder + name : folder + separator + name;
 }
 
 // True when every .txt file of the folder 'name' (its names 'listed') is a volume that a split
@@ -289,6 +292,14 @@ bool isTextFileName(const Text& name) {
     Text end = name.substr(name.size() - 4);
     for (char& c : end) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return end == ".txt";
+}
+
+std::string defaultCodePage(const std::string& terminal, bool windows) {
+    if (!windows) return terminal;
+    for (const char* kept : {"UTF-8", "GBK", "GB18030", "BIG5", "CP950"}) {
+        if (sameCodePage(terminal, kept)) return terminal;
+    }
+    return "UTF-8";
 }
 
 Text novelStem(const Text& path, bool windows) {
@@ -428,13 +439,13 @@ private:
 
 // The code page and the options that need no novel; false when one is unusable.
 bool CliRun::checkOptions() {
-    codePage_ = o_.codePage.empty() ? terminal_ : o_.codePage;
+    codePage_ = o_.codePage.empty() ? defaultCodePage(terminal_, windows_) : o_.codePage;
     // UTF-16 in a named byte order is how the novel is read; names, options and the
-    // expression stay in the terminal's code page, which writes ASCII as ASCII.
+    // expression stay in the code page used without --codepage, which writes ASCII as ASCII.
     for (const char* wide : {"UTF-16LE", "UTF-16BE"}) {
         if (sameCodePage(codePage_, wide)) {
             novelEncoding_ = encodingOf(wide);
-            codePage_ = terminal_;
+            codePage_ = defaultCodePage(terminal_, windows_);
         }
     }
     if (!convertText("", terminal_, codePage_)) {

@@ -58,6 +58,12 @@ std::string volumeEncodingNamed(const std::string& text);
 // not UTF-16 or UCS-4).
 bool asciiMeansAscii(const std::string& codePage);
 
+// The code page of the headings when --codepage is not given: the terminal's where it is UTF-8
+// or a Chinese one (GBK, GB18030, Big5); on Windows with any other ANSI code page (1252 on an
+// English system) UTF-8, under which a novel that is not UTF-8 is read as GB18030, told apart
+// by its content as on Linux.
+std::string defaultCodePage(const std::string& terminal, bool windows);
+
 // The novel's name without its folder and its ".txt" (in any case): the folder of its own that
 // it is split into when several are split at once. '/' separates on Windows too.
 splitter::Text novelStem(const splitter::Text& path, bool windows);

@@ -56,6 +56,8 @@ const char* englishPattern(MessageId id) {
             return "split failed: another split is using the output folder {1}";
         case MessageId::FolderLockFailed:
             return "split failed: cannot lock the output folder {1}";
+        case MessageId::FolderCreateFailed:
+            return "split failed: cannot create the output folder {1}";
         case MessageId::ReplaceOtherVolumes:
             return "the output folder holds volumes of another novel ({1}; {2} in all). "
                    "Replace them?";

@@ -14,10 +14,8 @@ public:
     virtual ~ContextMenuEntry() = default;
     // Whether the entry's menu text is there: anything but "no" read from the registry.
     virtual bool entryPresent() = 0;
-    // Adds the entry (the verb line, then the command-value line) or removes it (the delete
-    // line), each line run to its end. Nothing when it was done; otherwise why (REG refuses a
-    // user who is no administrator; the entry's file may not be writable), and the lines after
-    // the one that failed are not run.
+    // Adds the entry, the machine's or else the current user's, or removes every one there is.
+    // Nothing when done, else the system's reason; an entry half written is taken out again.
     [[nodiscard]] virtual std::optional<Text> setEntry(bool present) = 0;
 };
 

@@ -44,7 +44,11 @@ Text warningText() {
         "请确定您是在管理员模式下运行此程序，否则不能添加右键菜单。\r\n注：分割文件对权限无要求。");
 }
 
-Text probePath() { return "SOFTWARE\\Classes\\txtfile\\shell\\folioknife\\"; }
+Text probePath() { return machineEntryKey() + "\\"; }
+Text machineEntryKey() { return "SOFTWARE\\Classes\\txtfile\\shell\\folioknife"; }
+Text userEntryKey() { return "Software\\Classes\\*\\shell\\" + menuText(); }
+Text userProbePath() { return userEntryKey() + "\\"; }
+Text entryCommand(const Text& executablePath) { return executablePath + " %1"; }
 Text probeDefault() { return "no"; }
 bool entryPresent(const Text& probed) { return compareText(probed, probeDefault()) != 0; }
 
@@ -58,7 +62,7 @@ Text commandValueLine(const Text& directory, const Text& fileName, PathStyle sty
 Text deleteLine() { return Text("REG DELETE ") + kVerbKey + " /f"; }
 
 RegistryPath splitRegistryPath(const Text& path) {
-    const std::size_t at = path.rfind('\\');
+    const std::size_t at = splitter::lastSeparator(path, PathStyle::Windows);
     if (at == Text::npos) return RegistryPath{path, Text()};
     return RegistryPath{path.substr(0, at), path.substr(at + 1)};
 }

@@ -27,6 +27,15 @@ Text warningText();
 // path ends in "\"), and what it reads when nothing is there.
 Text probePath();
 Text probeDefault();  // "no"
+// The current user's entry, for all files: its key below HKEY_CURRENT_USER
+// (Software\Classes\*\shell\一键分割), and the default value that the probe reads.
+Text userEntryKey();
+Text userProbePath();
+// The machine's entry: its key below HKEY_LOCAL_MACHINE, the one the REG lines write.
+Text machineEntryKey();
+// The command of either entry: the executable's full path, a blank and "%1", unquoted as the
+// REG line writes it.
+Text entryCommand(const Text& executablePath);
 // The probe's decision: anything but "no" means the entry is there.
 bool entryPresent(const Text& probed);
 

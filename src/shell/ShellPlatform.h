@@ -1,13 +1,16 @@
 #pragma once
 // What the context-menu entry needs of the system, one implementation per platform.
 #include <memory>
+#include <optional>
 
 #include "shell/Process.h"
 #include "shell/RegCommandLines.h"
 
 namespace folioknife::shell {
 
-enum class RegistryRoot { LocalMachine };
+// The machine's entry (HKEY_LOCAL_MACHINE), or the current user's (HKEY_CURRENT_USER), which
+// needs no administrator.
+enum class RegistryRoot { LocalMachine, CurrentUser };
 
 // What the entry needs of the system: the registry read and the process start on Windows, or
 // what stands in for them elsewhere.
@@ -22,6 +25,15 @@ public:
     virtual std::optional<Text> runToEnd(const Text& commandLine) = 0;
     virtual Text executablePath() = 0;
     virtual PathStyle pathStyle() = 0;
+
+    // Writes the entry below root (its menu text and its command, the executable with "%1") or
+    // removes it with all it holds; nothing when done (an entry that is not there is removed
+    // already), else the system's reason. By default the machine's entry through the REG lines,
+    // whose outcome is not known: a line that could not be carried out is the only failure seen.
+    virtual std::optional<Text> writeEntry(RegistryRoot root);
+    virtual std::optional<Text> removeEntry(RegistryRoot root);
+    // Whether the system has an entry of the current user's beside the machine's.
+    virtual bool hasUserEntry() { return false; }
 };
 
 // The system's registry and REG tool on Windows; a desktop entry in the user's applications

@@ -6,21 +6,27 @@
 
 namespace folioknife::splitter {
 
+// The button pressed: its Windows identifier minus one, so Ok is 0 (IDOK 1) and No is 6 (IDNO
+// 7). None when no box could be shown or nobody could answer it.
+enum class MessageBoxAnswer : int { None = -1, Ok, Cancel, Abort, Retry, Ignore, Yes, No };
+
 // The buttons a box offers: OK; OK, Cancel; Abort, Retry, Ignore; Yes, No, Cancel; Yes, No;
 // Retry, Cancel. The values, 0 to 5, are those of the low four bits of MessageBoxA's flags,
-// which the Windows window passes on as they are.
+// which the Windows window passes on as they are. The first button is the default one, which
+// Enter presses, except in YesNoDefaultNo: Yes, No with No the default (MB_DEFBUTTON2, 0x100),
+// for a question whose Yes destroys something.
 enum class MessageBoxButtons : unsigned {
     Ok,
     OkCancel,
     AbortRetryIgnore,
     YesNoCancel,
     YesNo,
-    RetryCancel
+    RetryCancel,
+    YesNoDefaultNo = 0x104,
 };
 
-// The button pressed: its Windows identifier minus one, so Ok is 0 (IDOK 1) and No is 6 (IDNO
-// 7). None when no box could be shown or nobody could answer it.
-enum class MessageBoxAnswer : int { None = -1, Ok, Cancel, Abort, Retry, Ignore, Yes, No };
+// The answer of the button that Enter presses.
+MessageBoxAnswer defaultAnswerOf(MessageBoxButtons buttons);
 
 class MessageBoxService {
 public:

@@ -48,6 +48,8 @@ const char* chinesePattern(MessageId id) {
             return "分割失败！输出文件夹正被另一个分割任务使用：{1}";
         case MessageId::FolderLockFailed:
             return "分割失败！无法锁定输出文件夹：{1}";
+        case MessageId::FolderCreateFailed:
+            return "分割失败！无法创建输出文件夹：{1}";
         case MessageId::ReplaceOtherVolumes:
             return "输出文件夹中已有其他小说的分卷文件（{1}，共 {2} 个）。替换它们吗？";
         case MessageId::OtherVolumesFound:

@@ -33,6 +33,7 @@ enum class MessageId {
     SourceFolderBusy,     // {1} the output folder
     FolderBusy,           // {1} the output folder
     FolderLockFailed,     // {1} the output folder
+    FolderCreateFailed,   // {1} the output folder
     ReplaceOtherVolumes,  // {1} up to three names, without the folder; {2} how many
     OtherVolumesFound,    // {1} up to three paths; {2} how many
     RestoreFailed,        // {1} the file, {2} the file that holds its old bytes

@@ -16,10 +16,7 @@ namespace folioknife::splitter {
 namespace {
 
 // The name of a file in a folder, after the folder's separator.
-Text nameIn(const Text& path, const std::string& separator) {
-    const std::size_t at = path.rfind(separator);
-    return at == Text::npos ? path : path.substr(at + separator.size());
-}
+Text nameIn(const Text& path, PathStyle style) { return fileName(path, style); }
 
 // What stands in the way of the volumes, among the folder's names 'listed': the files that the
 // split's name pattern names with any number (an earlier split under it may have had more
@@ -106,7 +103,6 @@ private:
     std::vector<std::string> converted_;  // the volumes' bytes when converted
     std::vector<Text> removed_;           // volumes replaced that this split does not write
     bool flushed_ = false;                // the volumes were installed on stable storage
-    FileStatus made_;                     // the output folder's creation
     std::unique_ptr<FolderLock> lock_;
 };
 
@@ -182,11 +178,9 @@ bool SplitRun::clearFolder() {
         Expected<std::unique_ptr<FolderLock>> locked =
             files_.lockFolder(folder_, kFolderLockWait, busy);
         if (!locked) {
-            const bool missing = !made_ && files_.kindOf(folder_) == FileKind::Missing;
             const Message message =
                 busy ? Message(MessageId::FolderBusy, {folder_})
-                     : Message(MessageId::FolderLockFailed, {folder_},
-                               missing ? made_.error().reason : locked.error().reason);
+                     : Message(MessageId::FolderLockFailed, {folder_}, locked.error().reason);
             stop(busy ? SplitOutcome::Status::FolderBusy : SplitOutcome::Status::LockFailed);
             showMessageBox(boxes_, message);
             return false;
@@ -221,7 +215,7 @@ bool SplitRun::clearFolder() {
         if (showMessageBox(boxes_,
                            Message(MessageId::ReplaceOtherVolumes,
                                    {someNames(others, style_), std::to_string(others.size())}),
-                           MessageBoxButtons::YesNo) != MessageBoxAnswer::Yes) {
+                           MessageBoxButtons::YesNoDefaultNo) != MessageBoxAnswer::Yes) {
             stop(SplitOutcome::Status::Declined);
             outcome_.failedFile = others.front();
             outcome_.inTheWay = others;
@@ -307,7 +301,7 @@ std::optional<Message> SplitRun::whySourceKept(const Text& path) {
             return Message(MessageId::SourceNotDeleted, {deletion.reason});
         case SourceVerdict::Unreadable:
             return Message(MessageId::CannotReadBack,
-                           {nameIn(deletion.file, separator_), deletion.reason});
+                           {nameIn(deletion.file, style_), deletion.reason});
     }
     return std::nullopt;
 }
@@ -337,9 +331,16 @@ SplitOutcome SplitRun::run() {
     converting_ = !plan_.form.to.empty();
     addMarks();
     if (converting_ && !convertVolumes()) return outcome_;
-    // One level only; an existing folder, or one that cannot be made, changes nothing here:
-    // locking will tell, with the reason the folder could not be made when it is missing.
-    made_ = files_.createDirectory(folder_);
+    // One level only. A folder still missing afterwards is reported with the system's reason
+    // (a drive that is not there, a parent that is not); anything else in the way is for the
+    // lock to report.
+    if (FileStatus made = files_.createDirectory(folder_);
+        !made && files_.kindOf(folder_) == FileKind::Missing) {
+        stop(SplitOutcome::Status::CreateFailed);
+        showMessageBox(boxes_,
+                       Message(MessageId::FolderCreateFailed, {folder_}, made.error().reason));
+        return outcome_;
+    }
     if (!clearFolder() || !writeVolumes()) return outcome_;
     // Not held while the user reads the message: another split may go on meanwhile.
     lock_.reset();
@@ -364,8 +365,7 @@ Message notRestoredMessage(const RestoreFailure& failure) {
 Text someNames(const std::vector<Text>& paths, PathStyle style, bool withFolder) {
     Text names;
     for (std::size_t i = 0; i < paths.size() && i < 3; ++i) {
-        names +=
-            (i == 0 ? "" : ", ") + (withFolder ? paths[i] : nameIn(paths[i], pathSeparator(style)));
+        names += (i == 0 ? "" : ", ") + (withFolder ? paths[i] : nameIn(paths[i], style));
     }
     return names;
 }

@@ -22,14 +22,15 @@ namespace folioknife::splitter {
 
 struct SplitOutcome {
     enum class Status {
-        Refused,      // a check failed; its message was shown, nothing was written
-        WriteFailed,  // a volume could not be written in full; the folder is as it was
-        FolderBusy,   // another split kept the output folder; nothing was written
-        LockFailed,   // the output folder could not be locked; nothing was written
-        Declined,     // the folder holds another novel's volumes, not to be replaced
-        NotRestored,  // a change to the folder could not be undone; the message says where the
-                      // bytes are, and the record stays for the next split to try again
-        Done,         // every volume written, "分割成功！" shown
+        Refused,       // a check failed; its message was shown, nothing was written
+        WriteFailed,   // a volume could not be written in full; the folder is as it was
+        FolderBusy,    // another split kept the output folder; nothing was written
+        LockFailed,    // the output folder could not be locked; nothing was written
+        CreateFailed,  // the output folder is missing and could not be made; nothing written
+        Declined,      // the folder holds another novel's volumes, not to be replaced
+        NotRestored,   // a change to the folder could not be undone; the message says where the
+                       // bytes are, and the record stays for the next split to try again
+        Done,          // every volume written, "分割成功！" shown
     };
     Status status = Status::Refused;
     std::int64_t headings = 0;

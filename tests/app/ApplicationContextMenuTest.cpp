@@ -2,6 +2,8 @@
 // with the warning, over the real entry and a registry and process start kept in memory.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "TestText.h"
 #include "app/Application.h"
 #include "fakes/FakeFileService.h"
@@ -134,6 +136,68 @@ TEST_F(ContextMenuTest, AFailedChangeIsSaidAndTheMarkGoesBack) {
         log.push_back("box " + gbk(c.message));
         EXPECT_EQ(window.log, log) << c.failing;
         EXPECT_EQ(window.isChecked(Control::ContextMenuCheck), c.before) << c.failing;
+    }
+}
+
+// Windows: a normal user may not write the machine's entry but may write their own; whatever
+// cannot be done is told, and the mark goes back to what the registry has.
+TEST_F(ContextMenuTest, WithoutRightsToTheMachineTheUsersEntryIsWrittenAndFailuresAreTold) {
+    platform->userEntry = true;
+    const std::string denied = gbk("拒绝访问。");
+    const std::string machine = probePath(), user = userProbePath();
+    struct Case {
+        const char* name;
+        bool before, machineRefuses, userRefuses;
+        std::set<std::string> there;
+        std::vector<std::string> log;
+        bool after;
+        std::set<std::string> left;
+    } cases[] = {
+        {"administrator", false, false, false, {}, {box, "write machine"}, true, {machine}},
+        {"normal user", false, true, false, {}, {box, "write machine", "write user"}, true, {user}},
+        {"nothing writable",
+         false,
+         true,
+         true,
+         {},
+         {box, "write machine", "write user", "setChecked ContextMenuCheck 0",
+          "box " + gbk("无法添加右键菜单：") + denied},
+         false,
+         {}},
+        {"untick both",
+         true,
+         false,
+         false,
+         {machine, user},
+         {box, "remove machine", "remove user"},
+         false,
+         {}},
+        {"untick, the machine's kept",
+         true,
+         true,
+         false,
+         {machine, user},
+         {box, "remove machine", "remove user", "setChecked ContextMenuCheck 1",
+          "box " + gbk("无法删除右键菜单：") + denied},
+         true,
+         {machine}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform->machineRefuses = c.machineRefuses ? std::optional<Text>(denied) : std::nullopt;
+        platform->userRefuses = c.userRefuses ? std::optional<Text>(denied) : std::nullopt;
+        platform->registry.clear();
+        for (const auto& at : c.there) platform->registry[at] = menuText();
+        setMark(c.before);
+        window.log.clear();
+        window.click(Control::ContextMenuCheck);
+        EXPECT_EQ(window.log, c.log);
+        EXPECT_EQ(window.isChecked(Control::ContextMenuCheck), c.after);
+        std::set<std::string> left;
+        for (const auto& [at, value] : platform->registry) left.insert(at);
+        EXPECT_EQ(left, c.left);
+        // The next start's probe agrees with the mark.
+        EXPECT_EQ(menu->entryPresent(), c.after);
     }
 }
 

@@ -18,7 +18,7 @@ using testing::FakeWindow;
 struct RecordingContextMenu : ContextMenuEntry {
     FakeWindow* window;
     bool entryPresent() override { return window->log.push_back("probe"), false; }
-    std::optional<std::string> setEntry(bool) override {
+    std::optional<Text> setEntry(bool) override {
         window->log.push_back("context click");
         return std::nullopt;
     }

@@ -77,23 +77,29 @@ TEST(LeftText, TakesAtMostNBytes) {
 }
 
 TEST(DeriveOutputDirectory, KeepsThePathUpToItsLastSeparatorInEitherStyle) {
+    testing::CodePageScope codePage{"GBK"};
     const std::string tricky = "D:\\x\\" + gbk("乗") + "a.txt";  // 乗 is 81 5C
+    const std::string trickyFolder = "D:\\" + gbk("乗") + "\\a.txt";
+    const auto W = splitter::PathStyle::Windows, P = splitter::PathStyle::Posix;
     struct Case {
-        std::string path, separator, folder;
+        std::string path;
+        splitter::PathStyle style;
+        std::string folder;
     } cases[] = {
-        {"D:\\books\\novel.txt", "\\", "D:\\books\\"},
-        {"D:\\novel.txt", "\\", "D:\\"},
-        {"novel.txt", "\\", ""},
-        {"", "\\", ""},
-        {"Files\\tool\\app.exe", "\\", "Files\\tool\\"},
-        {tricky, "\\", "D:\\x\\\x81\\"},  // cut after the character's second byte
-        {"/home/u/books/novel.txt", "/", "/home/u/books/"},
-        {"/novel.txt", "/", "/"},
-        {"novel.txt", "/", ""},
-        {"D:\\books\\novel.txt", "/", ""},
+        {"D:\\books\\novel.txt", W, "D:\\books\\"},
+        {"D:\\novel.txt", W, "D:\\"},
+        {"novel.txt", W, ""},
+        {"", W, ""},
+        {"Files\\tool\\app.exe", W, "Files\\tool\\"},
+        {tricky, W, "D:\\x\\"},  // the character's second byte is no separator
+        {trickyFolder, W, "D:\\" + gbk("乗") + "\\"},
+        {"/home/u/books/novel.txt", P, "/home/u/books/"},
+        {"/novel.txt", P, "/"},
+        {"novel.txt", P, ""},
+        {"D:\\books\\novel.txt", P, ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(deriveOutputDirectory(c.path, c.separator), c.folder) << c.path;
+        EXPECT_EQ(deriveOutputDirectory(c.path, c.style), c.folder) << c.path;
     }
 }
 

@@ -27,7 +27,7 @@ class FakeDriver : public WindowDriver {
             };
             FakeWindow::showMessageBox(text, title, buttons);
             --driver_.boxesUp_;
-            return reply.press;
+            return reply.enter ? splitter::defaultAnswerOf(buttons) : reply.press;
         }
         std::optional<Text> showOpenFileDialog() override {
             openDialogAnswers.push_back(driver_.next(Reply::Kind::OpenFile).path);
@@ -70,7 +70,8 @@ public:
     void expect(Reply reply) override { replies_.push_back(std::move(reply)); }
     std::vector<ShownBox> boxes() override {
         std::vector<ShownBox> shown;
-        for (const auto& b : window_.boxes) shown.push_back({b.title, b.text, true});
+        for (const auto& b : window_.boxes)
+            shown.push_back({b.title, b.text, true, splitter::defaultAnswerOf(b.buttons)});
         return shown;
     }
     std::vector<ShownDialog> dialogs() override { return dialogs_; }

@@ -77,5 +77,24 @@ TEST(Options, SizesEncodingsAndNovelNames) {
     EXPECT_EQ(novelStem("notes", false), "notes");
 }
 
+// Without --codepage: a Chinese or UTF-8 system's own code page; on a Western Windows, UTF-8,
+// under which GBK novels are found by their content.
+TEST(DefaultCodePage, AWesternWindowsReadsNovelsAsUtf8OrGb18030) {
+    const struct {
+        const char* terminal;
+        bool windows;
+        const char* used;
+    } cases[] = {
+        {"GBK", true, "GBK"},
+        {"GB18030", true, "GB18030"},
+        {"CP950", true, "CP950"},
+        {"UTF-8", true, "UTF-8"},
+        {"CP1252", true, "UTF-8"},
+        {"CP1251", true, "UTF-8"},
+        {"ISO-8859-1", false, "ISO-8859-1"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(defaultCodePage(c.terminal, c.windows), c.used);
+}
+
 }  // namespace
 }  // namespace folioknife::cli

@@ -95,6 +95,11 @@ TEST(SplitterMessages, EveryMessageHasItsChineseAndItsEnglishText) {
          "split failed: cannot lock the output folder out\nno locks",
          {"out"},
          "no locks"},
+        {MessageId::FolderCreateFailed,
+         "分割失败！无法创建输出文件夹：D:\\output\n没有驱动器 D:",
+         "split failed: cannot create the output folder D:\\output\n没有驱动器 D:",
+         {"D:\\output"},
+         "没有驱动器 D:"},
         {MessageId::ReplaceOtherVolumes,
          "输出文件夹中已有其他小说的分卷文件（novel_1.txt, 第二卷.txt，共 5 个）。替换它们吗？",
          "the output folder holds volumes of another novel (novel_1.txt, 第二卷.txt; 5 in all). "

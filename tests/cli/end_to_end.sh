@@ -152,7 +152,7 @@ joined "书 架/第二" 3 | cmp -s - utf8.txt || fail "Chinese folder under UTF-
 long=$(printf 'd%.0s' $(seq 1 300))/$(printf 'e%.0s' $(seq 1 300))
 cp gbk.txt keep.txt
 expect_status 2 "$split" --delete-source -o "$long" keep.txt
-if ! grep -q '分割失败！无法锁定输出文件夹：' err.txt || ! grep -qE 'File name too long|文件名过长' err.txt; then
+if ! grep -q '分割失败！无法创建输出文件夹：' err.txt || ! grep -qE 'File name too long|文件名过长' err.txt; then
     fail "over-long path: $(cat err.txt)"
 fi
 cmp -s keep.txt gbk.txt || fail "over-long path: source touched"

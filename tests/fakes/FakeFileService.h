@@ -26,6 +26,7 @@ public:
     std::set<std::string> undeletable;         // deleting this file fails
     std::string undeletableWith;               // deleting a file whose path holds this fails
     std::set<std::string> busyFolders;         // another split holds these folders' locks
+    std::set<std::string> uncreatable;         // these folders cannot be made ("no drive")
     std::map<std::string, std::string> links;  // a name that reaches another file's bytes
     int failWriteNumber = 0;                   // the N-th write call (1-based) fails; 0 never
     int shortWriteNumber = 0;  // the N-th write stores only half its bytes and fails
@@ -66,6 +67,7 @@ public:
     }
     splitter::FileStatus createDirectory(const std::string& path) override {
         log.push_back("mkdir " + path);
+        if (uncreatable.count(path)) return fail(Op::CreateFolder, path, "no drive");
         if (!directories.insert(path).second) return fail(Op::CreateFolder, path, "exists");
         return {};
     }

@@ -3,6 +3,7 @@
 // a map, started command lines are written to a log (the fake window's, so that boxes and
 // commands appear in one order).
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,30 @@ public:
     shell::Text executablePath() override { return path; }
     shell::PathStyle pathStyle() override { return style; }
 
+    // As on Windows: a user's entry beside the machine's, each written and removed at once
+    // ("write machine", "remove user" in the log) or refused for the reason given.
+    bool userEntry = false;
+    std::optional<shell::Text> machineRefuses, userRefuses;
+    std::optional<shell::Text> writeEntry(shell::RegistryRoot root) override {
+        if (!userEntry) return ShellPlatform::writeEntry(root);
+        return change("write", root,
+                      [&](const shell::Text& at) { registry[at] = shell::menuText(); });
+    }
+    std::optional<shell::Text> removeEntry(shell::RegistryRoot root) override {
+        if (!userEntry) return ShellPlatform::removeEntry(root);
+        return change("remove", root, [&](const shell::Text& at) { registry.erase(at); });
+    }
+    bool hasUserEntry() override { return userEntry; }
+
 private:
+    template <typename Change>
+    std::optional<shell::Text> change(const char* what, shell::RegistryRoot root, Change done) {
+        const bool machine = root == shell::RegistryRoot::LocalMachine;
+        log_.push_back(std::string(what) + (machine ? " machine" : " user"));
+        if (const auto& refused = machine ? machineRefuses : userRefuses) return refused;
+        done(machine ? shell::probePath() : shell::userProbePath());
+        return std::nullopt;
+    }
     std::vector<std::string>& log_;
 };
 

@@ -40,7 +40,7 @@ namespace {
 
 struct NoContextMenu : fk::app::ContextMenuEntry {
     bool entryPresent() override { return false; }
-    std::optional<std::string> setEntry(bool) override { return std::nullopt; }
+    std::optional<fk::app::Text> setEntry(bool) override { return std::nullopt; }
 };
 struct NoUpdate : fk::app::UpdateCheck {
     void startUpdateCheck() override {}

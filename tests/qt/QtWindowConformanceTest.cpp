@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -148,10 +149,19 @@ private:
         const Reply reply = next();
         if (auto* box = qobject_cast<QMessageBox*>(w)) {
             EXPECT_EQ(int(reply.kind), int(Reply::Kind::Box));
+            app::MessageBoxAnswer defaultAnswer = app::MessageBoxAnswer::None;
+            for (unsigned b = 0; b <= unsigned(app::MessageBoxButtons::RetryCancel); ++b)
+                for (const auto& button :
+                     app::qt::messageBoxLayout(app::MessageBoxButtons(b)).buttons)
+                    if (box->defaultButton() &&
+                        box->defaultButton()->text() == QString::fromUtf8(button.caption))
+                        defaultAnswer = button.answer;
             boxes_.push_back(
                 {fromQString(box->windowTitle()), fromQString(box->text()),
-                 box->parentWidget() == nullptr && box->windowModality() == Qt::NonModal});
+                 box->parentWidget() == nullptr && box->windowModality() == Qt::NonModal,
+                 defaultAnswer});
             if (reply.whileUp) reply.whileUp();
+            if (reply.enter) return QTest::keyClick(box, Qt::Key_Return);
             for (QAbstractButton* b : box->buttons())
                 if (b->text() == captionFor(reply.press)) return b->click();
             ADD_FAILURE() << "no button " << captionFor(reply.press).toStdString();

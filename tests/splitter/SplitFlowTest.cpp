@@ -41,7 +41,7 @@ struct RecordingBoxes : MessageBoxService {
     MessageBoxAnswer answer = MessageBoxAnswer::Yes;
     MessageBoxAnswer showMessageBox(const Text& text, const Text& title,
                                     MessageBoxButtons buttons) override {
-        if (buttons == MessageBoxButtons::YesNo) return questions.push_back(text), answer;
+        if (buttons == MessageBoxButtons::YesNoDefaultNo) return questions.push_back(text), answer;
         shown.emplace_back(text, title);
         return MessageBoxAnswer::Ok;
     }
@@ -441,6 +441,18 @@ TEST_F(SplitFlowTest, AnotherSplitInTheFolderStopsThisOneBeforeItWritesAnything)
     EXPECT_EQ(split().status, SplitOutcome::Status::FolderBusy);
     EXPECT_EQ(boxes.texts(), std::vector<Text>{chineseText({MessageId::FolderBusy, {"out"}})});
     EXPECT_FALSE(fs.logged("create"));
+}
+
+// A folder that cannot be made is named with the system's reason before anything is written;
+// one that exists already, or a file in its place (which the lock reports), is no such failure.
+TEST_F(SplitFlowTest, AnOutputFolderThatCannotBeMadeIsNamedWithTheReason) {
+    doc.replace(novel);
+    fs.uncreatable.insert("out");
+    EXPECT_EQ(split().status, SplitOutcome::Status::CreateFailed);
+    EXPECT_EQ(boxes.texts(),
+              std::vector<Text>{chineseText({MessageId::FolderCreateFailed, {"out"}, "no drive"})});
+    EXPECT_FALSE(fs.logged("create"));
+    EXPECT_EQ(fs.files.count("out/novel_1.txt"), 0u);
 }
 
 // A split killed at any change it makes leaves a folder that the next split first puts back

@@ -271,6 +271,20 @@ private:
         for (const auto& note : notes_) ADD_FAILURE() << note;
     }
 
+    // The push button drawn as the default one (BS_DEFPUSHBUTTON), which Enter presses.
+    static HWND defaultButtonOf(HWND dialog) {
+        HWND found = nullptr;
+        EnumChildWindows(
+            dialog,
+            [](HWND w, LPARAM out) -> BOOL {
+                if ((GetWindowLongA(w, GWL_STYLE) & BS_TYPEMASK) != BS_DEFPUSHBUTTON) return TRUE;
+                *reinterpret_cast<HWND*>(out) = w;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found;
+    }
+
     bool modalToWindow(HWND dialog) {
         return GetWindow(dialog, GW_OWNER) == window_.handle() &&
                !IsWindowEnabled(window_.handle());
@@ -279,15 +293,36 @@ private:
     void answer(HWND dialog, const Reply& reply) {
         if (reply.kind == Reply::Kind::Box) {
             pollUntil([&] { return GetDlgItem(dialog, 0xFFFF) != nullptr; });
+            HWND defaultButton = defaultButtonOf(dialog);
             ShownBox shown{
                 windowText(dialog), windowText(GetDlgItem(dialog, 0xFFFF)),
-                GetWindow(dialog, GW_OWNER) == nullptr && IsWindowEnabled(window_.handle())};
+                GetWindow(dialog, GW_OWNER) == nullptr && IsWindowEnabled(window_.handle()),
+                defaultButton ? static_cast<app::MessageBoxAnswer>(GetDlgCtrlID(defaultButton) - 1)
+                              : app::MessageBoxAnswer::None};
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 boxes_.push_back(shown);
             }
             if (reply.whileUp) reply.whileUp();
-            PostMessageA(dialog, WM_COMMAND, static_cast<int>(reply.press) + 1, 0);
+            if (reply.enter) {
+                // To the box's focus, as a key typed there: the box's own loop takes it
+                // through IsDialogMessage, which presses the focused push button. The box
+                // shares its thread with the main window, whose control may still have the
+                // focus for a moment.
+                const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+                HWND focus = nullptr;
+                pollUntil([&] {
+                    GUITHREADINFO info{};
+                    info.cbSize = sizeof info;
+                    GetGUIThreadInfo(thread, &info);
+                    focus = info.hwndFocus;
+                    return focus && IsChild(dialog, focus);
+                });
+                if (!focus || !IsChild(dialog, focus)) focus = defaultButton;
+                PostMessageA(focus ? focus : dialog, WM_KEYDOWN, VK_RETURN, 0);
+            } else {
+                PostMessageA(dialog, WM_COMMAND, static_cast<int>(reply.press) + 1, 0);
+            }
             return;
         }
         ShownDialog shown;

@@ -23,9 +23,11 @@ namespace folioknife::testing {
 
 // A box as it was shown. 'ownerless': no owner and not modal, so the main window stays usable
 // while it is up.
+// 'defaultAnswer': what its default button, the one Enter presses, answers.
 struct ShownBox {
     app::Text title, text;
     bool ownerless = false;
+    app::MessageBoxAnswer defaultAnswer = app::MessageBoxAnswer::None;
 };
 
 // An open-file dialog or folder browser as it was shown: every text it showed (its title,
@@ -46,7 +48,14 @@ struct Reply {
     std::optional<app::Text> path;
     // Runs while it is up, before the answer: a user's clicks on the main window meanwhile.
     std::function<void()> whileUp;
+    bool enter = false;  // Box: Enter is pressed instead of a button
 
+    // Enter on the box, as a reader who does not look.
+    static Reply enterKey() {
+        Reply reply = box(app::MessageBoxAnswer::None);
+        reply.enter = true;
+        return reply;
+    }
     static Reply box(app::MessageBoxAnswer press, std::function<void()> whileUp = nullptr) {
         return Reply{Kind::Box, press, std::nullopt, std::move(whileUp)};
     }
@@ -124,7 +133,7 @@ struct NamedAfter {
 
 struct NoContextMenu : app::ContextMenuEntry {
     bool entryPresent() override { return false; }
-    std::optional<std::string> setEntry(bool) override { return std::nullopt; }
+    std::optional<app::Text> setEntry(bool) override { return std::nullopt; }
 };
 struct NoUpdate : app::UpdateCheck {
     void startUpdateCheck() override {}

@@ -213,6 +213,27 @@ TEST_P(WindowConformance, MessageBoxesAreOwnerlessAndAnswerTheButtonPressed) {
     EXPECT_EQ(driver->boxes().size(), std::size(cases));
 }
 
+// Enter presses the default button: the first one, but No where Yes would destroy something
+// (the volumes of another novel in the output folder).
+TEST_P(WindowConformance, EnterPressesTheDefaultButtonNoWhereYesDestroys) {
+    const struct {
+        MessageBoxButtons buttons;
+        MessageBoxAnswer enter;
+    } cases[] = {
+        {MessageBoxButtons::Ok, MessageBoxAnswer::Ok},
+        {MessageBoxButtons::YesNo, MessageBoxAnswer::Yes},
+        {MessageBoxButtons::YesNoDefaultNo, MessageBoxAnswer::No},
+    };
+    const Text text = chineseText(MessageId::ReplaceOtherVolumes), title = programText("信息");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(unsigned(c.buttons));
+        driver->expect(Reply::enterKey());
+        EXPECT_EQ(window.showMessageBox(text, title, c.buttons), c.enter);
+        ASSERT_FALSE(driver->boxes().empty());
+        EXPECT_EQ(driver->boxes().back().defaultAnswer, c.enter);
+    }
+}
+
 // The update check asks from its own thread.
 TEST_P(WindowConformance, AMessageBoxCanBeAskedForFromAnotherThread) {
     driver->expect(Reply::box(MessageBoxAnswer::Yes));

@@ -110,6 +110,7 @@ MessageBoxLayout messageBoxLayout(MessageBoxButtons buttons) {
         case B::YesNoCancel:
             return {{{"是", A::Yes}, {"否", A::No}, {"取消", A::Cancel}}, A::Cancel};
         case B::YesNo:
+        case B::YesNoDefaultNo:
             return {{{"是", A::Yes}, {"否", A::No}}, A::No};
         case B::RetryCancel:
             return {{{"重试", A::Retry}, {"取消", A::Cancel}}, A::Cancel};
@@ -141,7 +142,7 @@ MessageBoxAnswer showMessageBoxHere(const Text& text, const Text& title,
         QPushButton* button =
             box->addButton(toQString(programText(b.caption)), QMessageBox::ActionRole);
         answers[button] = b.answer;
-        if (answers.size() == 1) box->setDefaultButton(button);
+        if (b.answer == defaultAnswerOf(buttons)) box->setDefaultButton(button);
         if (layout.closeAnswer && *layout.closeAnswer == b.answer) box->setEscapeButton(button);
     }
     if (auto* buttonBox = box->findChild<QDialogButtonBox*>()) buttonBox->setCenterButtons(true);

@@ -1,11 +1,12 @@
-// The context-menu entry on Windows: read from the registry at start, written and removed by
-// the system's REG tool.
+// The context-menu entry on Windows: read from the registry at start, written and removed
+// through the registry's own calls, whose results say why a change failed.
 #include <windows.h>
 
 #include <vector>
 
 #include "shell/ShellPlatform.h"
 #include "shell/win32/Registry.h"
+#include "splitter/win32/WideText.h"
 
 namespace folioknife::shell {
 
@@ -41,11 +42,59 @@ Text readRegistryText(HKEY root, const Text& path, const Text& defaultText) {
 
 namespace {
 
+HKEY rootKey(RegistryRoot root) {
+    return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+Text entryKey(RegistryRoot root) {
+    return root == RegistryRoot::LocalMachine ? machineEntryKey() : userEntryKey();
+}
+
+// Sets the default value of the key, made if need be; the system's reason when it cannot.
+std::optional<Text> setDefaultValue(HKEY root, const Text& key, const Text& value) {
+    const std::optional<std::wstring> wideKey = splitter::toWide(key);
+    const std::optional<std::wstring> wideValue = splitter::toWide(value);
+    if (!wideKey || !wideValue) return splitter::systemReason(ERROR_NO_UNICODE_TRANSLATION);
+    HKEY opened = nullptr;
+    LSTATUS status = RegCreateKeyExW(root, wideKey->c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                     KEY_SET_VALUE, nullptr, &opened, nullptr);
+    if (status != ERROR_SUCCESS) return splitter::systemReason(static_cast<DWORD>(status));
+    status = RegSetValueExW(opened, nullptr, 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(wideValue->c_str()),
+                            static_cast<DWORD>((wideValue->size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(opened);
+    if (status != ERROR_SUCCESS) return splitter::systemReason(static_cast<DWORD>(status));
+    return std::nullopt;
+}
+
+// The key with all it holds; one that is not there is gone already.
+std::optional<Text> deleteKey(HKEY root, const Text& key) {
+    const std::optional<std::wstring> wideKey = splitter::toWide(key);
+    if (!wideKey) return splitter::systemReason(ERROR_NO_UNICODE_TRANSLATION);
+    const LSTATUS status = RegDeleteTreeW(root, wideKey->c_str());
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+        return splitter::systemReason(static_cast<DWORD>(status));
+    return std::nullopt;
+}
+
 class RegistryShell : public ShellPlatform {
 public:
-    Text readRegistryText(RegistryRoot, const Text& path, const Text& defaultText) override {
-        return shell::readRegistryText(HKEY_LOCAL_MACHINE, path, defaultText);
+    Text readRegistryText(RegistryRoot root, const Text& path, const Text& defaultText) override {
+        return shell::readRegistryText(rootKey(root), path, defaultText);
     }
+    std::optional<Text> writeEntry(RegistryRoot root) override {
+        const Text key = entryKey(root);
+        std::optional<Text> failure = setDefaultValue(rootKey(root), key, menuText());
+        if (!failure)
+            failure = setDefaultValue(rootKey(root), key + "\\command",
+                                      entryCommand(shell::executablePath()));
+        // A menu text without its command would be an entry that does nothing.
+        if (failure) (void)deleteKey(rootKey(root), key);
+        return failure;
+    }
+    std::optional<Text> removeEntry(RegistryRoot root) override {
+        return deleteKey(rootKey(root), entryKey(root));
+    }
+    bool hasUserEntry() override { return true; }
     bool runCommandLine(const Text& commandLine, bool wait, ShowMode show) override {
         return shell::runCommandLine(commandLine, wait, show);
     }

@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "splitter/CodePage.h"
+#include "splitter/win32/WideText.h"
 
 namespace folioknife::splitter {
 
@@ -202,6 +203,40 @@ std::string convertForDisplay(std::string_view text, const std::string& from,
     if (!fromCp || !toCp) return std::string(text);
     const auto out = encode(decodeLossy(text, *fromCp), *toCp, "?");
     return out ? *out : std::string(text);
+}
+
+std::optional<std::wstring> toWide(std::string_view text) {
+    const auto cp = codePageNumber(programCodePage());
+    if (!cp) return std::nullopt;
+    return decode(text, *cp);
+}
+
+std::optional<Text> fromWide(std::wstring_view wide) {
+    const auto cp = codePageNumber(programCodePage());
+    if (!cp) return std::nullopt;
+    return encode(wide, *cp, nullptr);
+}
+
+Text fromWideForDisplay(std::wstring_view wide) {
+    const auto cp = codePageNumber(programCodePage());
+    if (!cp) return Text();
+    const auto out = encode(wide, *cp, "?");
+    return out ? *out : Text();
+}
+
+Text systemReason(unsigned long error) {
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring reason = n > 0 && text ? std::wstring(text, n) : std::wstring();
+    if (text) LocalFree(text);
+    while (!reason.empty() &&
+           (reason.back() == L'\n' || reason.back() == L'\r' || reason.back() == L' ')) {
+        reason.pop_back();
+    }
+    const Text said = fromWideForDisplay(reason);
+    return said.empty() ? "error " + std::to_string(error) : said;
 }
 
 }  // namespace folioknife::splitter

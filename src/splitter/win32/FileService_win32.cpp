@@ -1,6 +1,7 @@
 // The file calls on Windows, through the ...A functions: paths are bytes in the ANSI code page.
 #include <windows.h>
 
+#include <optional>
 #include <random>
 #include <string>
 #include <utility>
@@ -31,6 +32,13 @@ FileError fail(FileOperation operation, const std::string& path, DWORD error = G
                      sameCodePage(systemCodePage(), programCodePage())
                          ? reason
                          : convertForDisplay(reason, systemCodePage(), programCodePage())};
+}
+
+// The drive a path begins with ("D:"), if it names one.
+std::optional<Text> driveOf(const std::string& path) {
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (path.size() >= 2 && letter(path[0]) && path[1] == ':') return path.substr(0, 2);
+    return std::nullopt;
 }
 
 // A handle on the file or folder itself, for asking what it is; no access to its content.
@@ -171,8 +179,17 @@ public:
     }
     FileStatus createDirectory(const std::string& path) override {
         if (path.empty()) return FileError{FileOperation::CreateFolder, path, 0, {}};
-        if (!CreateDirectoryA(path.c_str(), nullptr))
-            return fail(FileOperation::CreateFolder, path);
+        if (!CreateDirectoryA(path.c_str(), nullptr)) {
+            const DWORD error = GetLastError();
+            // For a drive that is not there Windows says only that the path was not found;
+            // the reader is told which drive is missing.
+            if (const std::optional<Text> drive = driveOf(path);
+                drive && GetDriveTypeA((*drive + "\\").c_str()) == DRIVE_NO_ROOT_DIR) {
+                return FileError{FileOperation::CreateFolder, path, static_cast<int>(error),
+                                 programText("没有驱动器 ") + *drive};
+            }
+            return fail(FileOperation::CreateFolder, path, error);
+        }
         return {};
     }
     FileStatus deleteFile(const std::string& path) override {

@@ -345,15 +345,14 @@ TEST_F(Win32FileServiceTest, AnOutputPathPastTheLimitWorksOrIsReported) {
     if (outcome.status == SplitOutcome::Status::Done) {
         EXPECT_EQ(outcome.volumesWritten, 3);
     } else {
-        // The folder cannot be made, so its lock file cannot be made either; said with the
-        // folder's name and the system's reason.
-        ASSERT_EQ(outcome.status, SplitOutcome::Status::LockFailed);
+        // The folder cannot be made: said with the folder's name and the system's reason.
+        ASSERT_EQ(outcome.status, SplitOutcome::Status::CreateFailed);
         ASSERT_EQ(boxes.texts.size(), 1u);
         EXPECT_EQ(boxes.texts[0].rfind(
-                      programText("分割失败！无法锁定输出文件夹：") + settings.dir + "\n", 0),
+                      programText("分割失败！无法创建输出文件夹：") + settings.dir + "\n", 0),
                   0u);
         EXPECT_GT(boxes.texts[0].size(),
-                  programText("分割失败！无法锁定输出文件夹：").size() + settings.dir.size() + 2);
+                  programText("分割失败！无法创建输出文件夹：").size() + settings.dir.size() + 2);
         EXPECT_EQ(readAll(settings.source), "preface CH1 one CH2 two");
     }
 }
