@@ -192,6 +192,14 @@ int writeEpub(const EpubRun& run) {
     }
     const std::string_view text = run.document.text();
     const DocumentEncoding& encoding = run.document.encoding();
+    // A book built of bare numbered headings (一 青衫磊落险峰行) has them as its chapters.
+    if (planned.empty()) {
+        for (const std::int64_t line : findNumberedLines(text, encoding)) {
+            PlannedHeading h;
+            h.offset = line;
+            planned.push_back(h);
+        }
+    }
     // The labels the book makes are in its language: the one given, or the text's.
     const bool english = run.options.language.empty() ? languageIn(text, encoding) == "en"
                                                       : run.options.language.substr(0, 2) == "en";

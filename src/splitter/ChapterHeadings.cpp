@@ -753,6 +753,38 @@ std::size_t spacedHeadings(const HeadingSearch& search) {
 
 }  // namespace
 
+std::vector<std::int64_t> findNumberedLines(std::string_view text,
+                                            const DocumentEncoding& encoding) {
+    const DocumentEncoding matched = matchingEncoding(encoding);
+    const bool utf16 = isUtf16(encoding.characters);
+    const bool big = encoding.characters == CharacterSet::Utf16Be;
+    const std::string copy = utf16 ? utf16ToUtf8(text, big) : std::string();
+    const std::string_view searched = utf16 ? std::string_view(copy) : text;
+    const LineMarks marks(matched.codePage);
+    const NumberedMarks numbers(matched.codePage);
+    const LineView line{searched, marks, numbers, matched.characters};
+    std::vector<std::int64_t> found;
+    for (std::size_t start = 0; start < searched.size();) {
+        std::size_t end = start;
+        while (end < searched.size() && !isLineEnd(searched[end])) ++end;
+        const std::size_t i = line.skipBlanks(start, end);
+        const std::size_t number = i < end ? numbers.numberAt(searched, i) : 0;
+        if (number != 0 && i + number < end && marks.blankAt(searched, i + number) != 0) {
+            const std::size_t title = line.skipBlanks(i + number, end);
+            if (title < end && !line.hasPunctuation(i, end) && line.length(i, end) <= kLongestLine)
+                found.push_back(static_cast<std::int64_t>(start));
+        }
+        start = end;
+        while (start < searched.size() && isLineEnd(searched[start])) ++start;
+    }
+    constexpr std::int64_t kApart = 1500;
+    if (found.size() < kFewestRegular ||
+        (static_cast<std::int64_t>(searched.size()) - found.front()) <
+            kApart * static_cast<std::int64_t>(found.size() - 1))
+        return {};
+    return utf16 ? utf16OffsetsOf(text, big, found) : found;
+}
+
 bool isVolumeLine(std::string_view line, const std::string& codePage) {
     // The marks of each code page, made once: a book asks line by line.
     struct Marks {

@@ -48,6 +48,9 @@ chapters=$(grep -E '^第.+章' base.txt | tr -d '\r' | sed 's/^/1:/' | tr '\n' '
   lines "第壹卷 风起" "第三章 石室"; body; } >season.txt
 # Old Mac line ends: a carriage return alone.
 { lines "第一章 甲"; body; lines "第二章 乙"; body; lines "第三章 丙"; body; } | tr -d '\n' >cr.txt
+# Bare numbered headings, in Chinese numerals and in digits.
+{ lines "一 青衫磊落险峰行"; body; lines "二 玉璧月华明"; body; lines "三 马疾香幽"; body; } >bare.txt
+{ lines "1 出发"; body; lines "2 归来"; body; lines "3 再见"; body; } >bare-digits.txt
 # Without headings: parts named by number.
 body >plain.txt
 # 4. A contents list with dot leaders and page numbers, a reference to a chapter in the text.
@@ -86,6 +89,8 @@ volumes.epub|volumes.txt|utf-8||1:第一卷 风起;2:第1章 一;2:第2章 二;1
 season.epub|season.txt|utf-8||1:内容简介;1:第一季 第一卷 七星鲁王;2:第一章 血尸;2:第二章 尸洞;1:第壹卷 风起;2:第三章 石室;|盗墓|某人
 cr.epub|cr.txt|utf-8||1:第一章 甲;1:第二章 乙;1:第三章 丙;|cr|
 plain.epub|plain.txt|utf-8||1:第 1 部分;|plain|
+bare.epub|bare.txt|utf-8||1:一 青衫磊落险峰行;1:二 玉璧月华明;1:三 马疾香幽;|bare|
+bare-digits.epub|bare-digits.txt|utf-8||1:1 出发;1:2 归来;1:3 再见;|bare-digits|
 contents.epub|contents.txt|utf-8||1:前言;1:第一章 甲;1:第二章 乙;1:第三章 丙;|contents|
 big.epub|big.txt|gb18030||$big_chapters|big|
 tags.epub|【全本精校】《某书》作者：某人【1-8部+番外】.txt|utf-8||1:内容简介;1:第一季 第一卷 七星鲁王;2:第一章 血尸;2:第二章 尸洞;1:第壹卷 风起;2:第三章 石室;|盗墓|某人

@@ -7,6 +7,7 @@
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/FakeSplitSettings.h"
 #include "splitter/ChapterHeadings.h"
+#include "splitter/Recode.h"
 #include "splitter/Messages.h"
 #include "splitter/SplitFlow.h"
 
@@ -137,6 +138,33 @@ TEST(HeadingRules, VolumeLines) {
         for (const auto& [line, volume] : lines) {
             EXPECT_EQ(isVolumeLine(*convertText(line, "UTF-8", codePage), codePage), volume)
                 << line << " in " << codePage;
+        }
+    }
+}
+
+// Bare numbered headings: only in a book built of them, each a short line of its own.
+TEST(HeadingRules, NumberedLines) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> novel;
+        std::size_t lines;
+    } cases[] = {
+        {"Chinese numerals", {"一 青衫", "~", "二 玉璧", "~", "三 马疾", "~"}, 3},
+        {"digits, a sentence among them",
+         {"1 出发", "~", "2 归来，他说。", "~", "3 再见", "~", "4 终", "~"},
+         3},
+        {"too few", {"一 青衫", "~", "二 玉璧", "~"}, 0},
+        {"too close", {"一 青衫", "-", "二 玉璧", "-", "三 马疾", "-"}, 0},
+        {"no blank after the numeral", {"一青衫", "~", "二玉璧", "~", "三马疾", "~"}, 0},
+    };
+    for (const char* codePage : {"UTF-8", "GBK", "UTF-16LE"}) {
+        for (const auto& c : cases) {
+            const std::string text = *recode(novelOf(c.novel), "UTF-8", codePage);
+            const std::vector<std::int64_t> found = findNumberedLines(text, encodingOf(codePage));
+            EXPECT_EQ(found.size(), c.lines) << c.name << " in " << codePage;
+            if (!found.empty()) {
+                EXPECT_EQ(found[0], 0) << c.name << " in " << codePage;
+            }
         }
     }
 }
