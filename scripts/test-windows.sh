@@ -5,7 +5,7 @@
 # byte and whose EPUB must pass epubcheck and equal the Linux program's, then folioknife.exe
 # itself on that display, driven with xdotool and read with fk-wintest. As root on Debian 12;
 # installs what is missing. Builds in build-win/ (the novel generator, which needs iconv, for
-# this machine in build-win/tools/host/; the Linux folioknife-split in build/) and leaves two
+# this machine in build-win/tools/host/; the Linux folioknife-split in build/) and leaves four
 # screenshots there; each run gets a fresh Wine prefix under /tmp, removed at the end with
 # every process it started.
 set -euo pipefail
@@ -319,6 +319,9 @@ cmp -s "二号/novel_1.txt" "第二卷.txt" || fail "novel_2.txt again: novel_1.
 end_session
 title="Tarvelle V$version"
 probe() { wine "$probe_exe" "$@" </dev/null; }
+# from_probe [FILE]: what fk-wintest printed, in UTF-8. It prints in the program's code page:
+# GBK under code page 936, UTF-8 under any other (LANG=C.UTF-8 gives 1252).
+from_probe() { if [ "$LANG" = C.UTF-8 ]; then cat "$@"; else gbk_of "$@"; fi; }
 # close_window WHAT: Alt+F4 on the window $wid ends the program $gui, within a bound, with 0.
 close_window() {
     x windowactivate --sync "$wid" key alt+F4
@@ -335,7 +338,7 @@ click_split() {
     wid=$(wait_window 600 "$title") || fail "$what: no window titled $title"
     probe check "OpenButton.text=文件已打开" OpenButton.enabled=0 \
         "OutputDirEdit.text=$(windows_path "$folder/")" >"$work/probe.out" ||
-        fail "$what: $(gbk_of "$work/probe.out")"
+        fail "$what: $(from_probe "$work/probe.out")"
     until_ok 50 x windowactivate --sync "$wid" || fail "$what: the window cannot be activated"
     # SplitButton stands at 333,59 and is 88x32 in the client area.
     x mousemove --window "$wid" 377 75 click 1
@@ -346,7 +349,7 @@ click_split() {
 split_in_window() {
     local what=$1 folder=$2 novel=$3 shown
     click_split "$what" "$folder"
-    shown=$(probe box 信息 | gbk_of)
+    shown=$(probe box 信息 | from_probe)
     [ "$shown" = "分割成功！" ] || fail "$what: the box after clicking 分割 says: $shown"
     if [ -n "${4:-}" ]; then snap "$4" || fail "no screenshot $4"; fi
     x windowactivate --sync "$box" key Return
@@ -460,6 +463,39 @@ wid=$(wait_window 600 "$title") || fail "no drive D:: no window after a plain st
 probe check "OutputDirEdit.text=$profile\\Documents\\output" >"$work/probe.out" ||
     fail "no drive D:: the preset: $(gbk_of "$work/probe.out")"
 close_window "folioknife.exe started plainly without drive D:"
+end_session
+
+# A Western system (code page 1252): the window talks to Windows in UTF-16 and holds its texts
+# in UTF-8, so every caption is the Chinese one (fk-wintest reads them whole and compares them
+# with the control table), a novel with a Chinese name opens from the command line and splits
+# beside itself, and so does one in a folder whose GBK bytes hold 0x5C; the CLI splits it too.
+export LANG=C.UTF-8
+mkdir -p "$work/西文/书库" "$work/西文/乗盶"
+"$gennovel" "$work/西文/书库/长篇小说.txt" --encoding gbk --chapters 25 --seed 7 >/dev/null
+"$gennovel" "$work/西文/乗盶/乗.txt" --encoding utf8 --chapters 25 --seed 3 >/dev/null
+begin_session
+[ "$(wine cmd /c chcp </dev/null 2>/dev/null | tr -dc '0-9')" != 936 ] ||
+    fail "LANG=C.UTF-8 gives code page 936 under Wine"
+wine "$gui_exe" </dev/null >"$work/gui.out" 2>&1 &
+gui=$!
+wid=$(wait_window 600 "$title") || fail "code page 1252: no window titled $title"
+probe check >"$work/probe.out" || fail "code page 1252, the captions: $(cat "$work/probe.out")"
+snap "$shots/screenshot-cp1252.png" || fail "no screenshot under code page 1252"
+close_window "folioknife.exe started plainly under code page 1252"
+#  folder | novel | screenshot
+while IFS='|' read -r folder novel shot; do
+    wine "$gui_exe" "$(windows_path "$work/西文/$folder/$novel")" </dev/null >"$work/gui.out" 2>&1 &
+    gui=$!
+    split_in_window "code page 1252, $folder/$novel" "$work/西文/$folder" "$novel" \
+        ${shot:+"$shots/$shot"}
+done <<TABLE
+书库|长篇小说.txt|screenshot-cp1252-split.png
+乗盶|乗.txt|
+TABLE
+(cd "$work/西文" && wine "$split_exe" -n 10 -o "分卷乗盶" "乗盶/乗.txt" >../out.txt 2>../err.txt) ||
+    fail "code page 1252, 0x5C folder: the CLI exited $?: $(cat "$work/err.txt")"
+cat "$work/西文/分卷乗盶"/novel_{1,2,3}.txt | cmp -s - "$work/西文/乗盶/乗.txt" ||
+    fail "code page 1252, 0x5C folder: the CLI's volumes do not join back to the novel"
 end_session
 
 echo "test-windows: all passed in $(( $(date +%s) - started )) s"

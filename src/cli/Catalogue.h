@@ -4,6 +4,7 @@
 // Linux reads the catalogue through gettext; Windows carries it compiled into the program.
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace folioknife::cli {
 
@@ -21,5 +22,15 @@ std::string trf(const char* english, std::initializer_list<std::string> argument
 
 // True when standard error is a terminal (progress is shown there only).
 bool errorIsTerminal();
+
+// The program's arguments, its name first, and the code page they are in. On Linux they are
+// argv as given, in the terminal's code page; on Windows they are taken from the UTF-16
+// command line, as UTF-8, since argv holds them in the ANSI code page, where a name in another
+// script has lost its characters.
+struct ProgramArguments {
+    std::vector<std::string> arguments;
+    std::string codePage;
+};
+ProgramArguments programArguments(int argc, char** argv);
 
 }  // namespace folioknife::cli

@@ -92,7 +92,7 @@ std::optional<BookInfo> bookInfo(const EpubRun& run, std::int64_t firstHeading) 
     const CliOptions& options = run.options;
     if (!options.language.empty() && !isLanguageTag(options.language)) {
         run.report(trf("--lang takes a language tag such as zh, zh-TW or en-US, not {1}",
-                       {convertForDisplay(options.language, run.terminal, "UTF-8")}));
+                       {convertForDisplay(options.language, run.typed, "UTF-8")}));
         return std::nullopt;
     }
     BookInfo info;
@@ -101,7 +101,7 @@ std::optional<BookInfo> bookInfo(const EpubRun& run, std::int64_t firstHeading) 
         info.language = languageIn(run.document.text(), run.document.encoding());
     for (auto [typed, into, name] : {std::tuple{&options.title, &info.title, "--title"},
                                      std::tuple{&options.author, &info.author, "--author"}}) {
-        const std::optional<std::string> utf8 = convertText(*typed, run.terminal, "UTF-8");
+        const std::optional<std::string> utf8 = convertText(*typed, run.typed, "UTF-8");
         if (!utf8) {
             run.report(trf("{1} is not text in the terminal's encoding", {name}));
             return std::nullopt;

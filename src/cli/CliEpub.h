@@ -22,7 +22,8 @@ struct EpubRun {
     const splitter::SourceDocument& document;
     const splitter::SplitPlan& plan;  // its headings and the volume lines that go with them
     splitter::FileService& files;
-    const std::string& terminal;
+    const std::string& terminal;  // of what is printed
+    const std::string& typed;     // of the options' texts as given
     std::ostream& out;
     const std::function<void(const std::string&)>& report;  // a UTF-8 message for stderr
 };

@@ -295,11 +295,7 @@ bool isTextFileName(const Text& name) {
 }
 
 std::string defaultCodePage(const std::string& terminal, bool windows) {
-    if (!windows) return terminal;
-    for (const char* kept : {"UTF-8", "GBK", "GB18030", "BIG5", "CP950"}) {
-        if (sameCodePage(terminal, kept)) return terminal;
-    }
-    return "UTF-8";
+    return windows ? programCodePageOnWindows(terminal) : terminal;
 }
 
 Text novelStem(const Text& path, bool windows) {
@@ -381,7 +377,11 @@ std::string visible(const std::string& utf8) {
 class CliRun {
 public:
     CliRun(CliOptions& options, std::ostream& out, std::ostream& err)
-        : o_(options), out_(out), err_(err), terminal_(systemCodePage()) {}
+        : o_(options),
+          out_(out),
+          err_(err),
+          terminal_(systemCodePage()),
+          typed_(options.typedCodePage.empty() ? terminal_ : options.typedCodePage) {}
     int run();
 
 private:
@@ -390,7 +390,7 @@ private:
     }
     // A text as typed in the terminal, in UTF-8.
     std::string typed(const std::string& text) const {
-        return convertForDisplay(text, terminal_, "UTF-8");
+        return convertForDisplay(text, typed_, "UTF-8");
     }
     std::string inUtf8(const Text& text) const {
         return convertForDisplay(text, codePage_, "UTF-8");
@@ -422,7 +422,8 @@ private:
     CliOptions& o_;
     std::ostream& out_;
     std::ostream& err_;
-    const std::string terminal_;
+    const std::string terminal_;  // what is printed is in its code page
+    const std::string typed_;     // the options' texts, paths included, as given
     std::string codePage_;
     std::optional<DocumentEncoding> novelEncoding_;  // --codepage UTF-16LE or UTF-16BE
     bool chinese_ = false;
@@ -448,7 +449,7 @@ bool CliRun::checkOptions() {
             codePage_ = defaultCodePage(terminal_, windows_);
         }
     }
-    if (!convertText("", terminal_, codePage_)) {
+    if (!convertText("", typed_, codePage_)) {
         complain(trf("unknown code page: {1}", {typed(o_.codePage)}));
         return false;
     }
@@ -491,9 +492,9 @@ bool CliRun::takeTypedTexts() {
         {&o_.outputDirectory, "--output"}, {&o_.name, "--name"},
         {&o_.epubPath, "--epub"},          {&o_.cover, "--cover"}};
     for (std::string& file : o_.files) fields.emplace_back(&file, "FILE");
-    if (!sameCodePage(codePage_, terminal_)) {
+    if (!sameCodePage(codePage_, typed_)) {
         for (const auto& [text, name] : fields) {
-            auto converted = convertText(*text, terminal_, codePage_);
+            auto converted = convertText(*text, typed_, codePage_);
             if (!converted) {
                 complain(trf("{1} cannot be written in code page {2}", {name, codePage_}));
                 return false;
@@ -617,7 +618,7 @@ void CliRun::makeBook(SourceDocument& document, CliSettings& settings) {
     const std::function<void(const std::string&)> toStderr = [&](const std::string& utf8) {
         report(utf8);
     };
-    fail(writeEpub({o_, novel_, book, document, plan, *files_, terminal_, out_, toStderr}));
+    fail(writeEpub({o_, novel_, book, document, plan, *files_, terminal_, typed_, out_, toStderr}));
 }
 
 void CliRun::listInJson(const SplitPlan& plan, const std::vector<std::string>& notes) {
@@ -766,7 +767,9 @@ int CliRun::run() {
     if (!o_.suffixGiven) o_.suffix = programText("章");
     FileService& system = systemFileService();
     files_ = &system;
-    if (!sameCodePage(codePage_, terminal_)) {
+    // Windows' file service takes paths in the program's code page (and gives them to Windows
+    // as UTF-16); Linux's takes the file system's bytes, the terminal's code page.
+    if (!windows_ && !sameCodePage(codePage_, terminal_)) {
         converting_ = std::make_unique<PathConvertingFileService>(system, codePage_, terminal_);
         files_ = converting_.get();
     }

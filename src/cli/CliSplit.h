@@ -28,6 +28,7 @@ struct CliOptions {
     bool deleteSource = false;
     bool replace = false;  // volumes of another novel in the output folder are replaced
     std::string codePage;
+    std::string typedCodePage;  // of the texts above as given; empty: the terminal's
     bool list = false;
     bool json = false;               // with list: one JSON document
     bool anywhere = false;           // every match is a heading, wherever it stands
@@ -58,10 +59,11 @@ std::string volumeEncodingNamed(const std::string& text);
 // not UTF-16 or UCS-4).
 bool asciiMeansAscii(const std::string& codePage);
 
-// The code page of the headings when --codepage is not given: the terminal's where it is UTF-8
-// or a Chinese one (GBK, GB18030, Big5); on Windows with any other ANSI code page (1252 on an
-// English system) UTF-8, under which a novel that is not UTF-8 is read as GB18030, told apart
-// by its content as on Linux.
+// The code page of the headings when --codepage is not given: on Linux the terminal's; on
+// Windows the one the window works in (programCodePageOnWindows): the ANSI code page where it
+// is UTF-8 or a Chinese one (GBK, GB18030, Big5), else (1252 on an English system) UTF-8,
+// under which a novel that is not UTF-8 is read as GB18030, told apart by its content as on
+// Linux.
 std::string defaultCodePage(const std::string& terminal, bool windows);
 
 // The novel's name without its folder and its ".txt" (in any case): the folder of its own that

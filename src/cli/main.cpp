@@ -272,8 +272,14 @@ int main(int argc, char** argv) {
                  "folioknife-split"};
     describe(app, options, say);
 
+    // On Windows the arguments come from the UTF-16 command line, so a novel's name in any
+    // script arrives whole whatever the system's code page.
+    folioknife::cli::ProgramArguments given = folioknife::cli::programArguments(argc, argv);
+    std::vector<char*> arguments;
+    for (std::string& argument : given.arguments) arguments.push_back(&argument[0]);
+    options.typedCodePage = given.codePage;
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(arguments.size()), arguments.data());
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {

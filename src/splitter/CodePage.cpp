@@ -7,7 +7,7 @@ namespace folioknife::splitter {
 
 namespace {
 std::string& currentCodePage() {
-    static std::string name = systemCodePage();
+    static std::string name = defaultProgramCodePage();
     return name;
 }
 
@@ -27,6 +27,13 @@ std::string canonicalName(const std::string& name) {
 const std::string& programCodePage() { return currentCodePage(); }
 
 void setProgramCodePage(const std::string& name) { currentCodePage() = name; }
+
+std::string programCodePageOnWindows(const std::string& system) {
+    for (const char* kept : {"UTF-8", "GBK", "GB18030", "BIG5", "CP950"}) {
+        if (sameCodePage(system, kept)) return system;
+    }
+    return "UTF-8";
+}
 
 bool sameCodePage(const std::string& a, const std::string& b) {
     return canonicalName(a) == canonicalName(b);

@@ -14,10 +14,21 @@ using Text = std::string;
 // UTF-8 when the locale offers only ASCII. Names are iconv names ("GBK", "UTF-8", "CP936").
 std::string systemCodePage();
 
-// The code page the program works in. Starts as systemCodePage(); the command-line splitter
-// and tests may choose another one.
+// The code page the program works in. Starts as defaultProgramCodePage(); the command-line
+// splitter and tests may choose another one.
 const std::string& programCodePage();
 void setProgramCodePage(const std::string& name);
+
+// The code page the program starts in: on Linux the system's; on Windows
+// programCodePageOnWindows(systemCodePage()).
+std::string defaultProgramCodePage();
+
+// The program's code page on a Windows whose ANSI code page is 'system'. A Chinese one (GBK,
+// GB18030, Big5) and UTF-8 are kept, so a Chinese Windows reads and writes the bytes it always
+// did. Any other is UTF-8: the window talks to Windows in UTF-16, and UTF-8 writes every
+// character of a caption or a file name exactly, which GBK or code page 1252 cannot; a novel
+// that is not UTF-8 is then read as GB18030, of which GBK is a part.
+std::string programCodePageOnWindows(const std::string& system);
 
 // Converts bytes between two code pages. Nothing when the text cannot be represented or a
 // code page is unknown.

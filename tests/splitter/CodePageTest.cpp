@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "TestText.h"
 #include "splitter/ChapterExpression.h"
 #include "splitter/CodePage.h"
@@ -94,6 +96,16 @@ TEST(CodePage, Gb18030IsConvertedExactlyOrNotAtAll) {
 TEST(CodePage, DisplayConversionMarksACharacterCutShortAtTheEnd) {
     EXPECT_EQ(convertForDisplay(gbk("第") + "\xB5", "GBK", "UTF-8"), "第?");
     EXPECT_EQ(convertForDisplay("ok", "GBK", "UTF-8"), "ok");
+}
+
+TEST(CodePage, WindowsKeepsAChineseCodePageAndTakesUtf8ForAnyOther) {
+    // system's ANSI code page | the program's
+    const std::pair<const char*, const char*> cases[] = {
+        {"GBK", "GBK"},      {"GB18030", "GB18030"}, {"CP950", "CP950"}, {"UTF-8", "UTF-8"},
+        {"CP1252", "UTF-8"}, {"CP1251", "UTF-8"},    {"CP932", "UTF-8"}, {"CP949", "UTF-8"},
+    };
+    for (const auto& [system, program] : cases)
+        EXPECT_EQ(programCodePageOnWindows(system), program) << system;
 }
 
 }  // namespace

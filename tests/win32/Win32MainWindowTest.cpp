@@ -169,9 +169,9 @@ TEST_F(WindowTest, PresetsAreTheProgramsOwnBytes) {
 }
 
 TEST_F(WindowTest, TheOpenFileDialogIsSetUpBeforeTheLastControl) {
-    const OPENFILENAMEA& d = window.openFileDialog();
+    const OPENFILENAMEW& d = window.openFileDialog();
     EXPECT_EQ(window.controlsBeforeOpenFileDialog(), 21);
-    EXPECT_EQ(d.lStructSize, sizeof(OPENFILENAMEA));
+    EXPECT_EQ(d.lStructSize, sizeof(OPENFILENAMEW));
     EXPECT_EQ(d.hwndOwner, window.handle());
     EXPECT_EQ(d.Flags, static_cast<DWORD>(OFN_EXPLORER));
     EXPECT_EQ(d.nMaxFile, 65535u);
@@ -180,9 +180,10 @@ TEST_F(WindowTest, TheOpenFileDialogIsSetUpBeforeTheLastControl) {
     EXPECT_EQ(d.lpstrInitialDir, nullptr);
     EXPECT_EQ(d.lpstrDefExt, nullptr);
     EXPECT_EQ(d.lpstrCustomFilter, nullptr);
-    EXPECT_STREQ(d.lpstrTitle, gbk("打开文件").c_str());
-    const std::string filter = gbk("文本文件(*.txt)") + '\0' + "*.txt" + '\0' + '\0';
-    EXPECT_EQ(hex(std::string(d.lpstrFilter, filter.size())), hex(filter));
+    EXPECT_STREQ(d.lpstrTitle, L"\u6253\u5F00\u6587\u4EF6");  // 打开文件
+    const std::wstring filter = std::wstring(L"\u6587\u672C\u6587\u4EF6(*.txt)") + L'\0' +
+                                L"*.txt" + L'\0' + L'\0';  // 文本文件
+    EXPECT_EQ(std::wstring(d.lpstrFilter, filter.size()), filter);
 }
 
 TEST_F(WindowTest, ColoursAreAnsweredByControlWhateverTheMessage) {

@@ -15,10 +15,17 @@
 //                                   code once it has ended
 //
 // Windows are looked for by class and complete title for up to 20 seconds. Texts are read with
-// WM_GETTEXT: for a window of another process GetWindowTextA gives only the caption it was
-// created with, not what was set later. Arguments and output are bytes in the ANSI code page.
+// WM_GETTEXT: for a window of another process GetWindowText gives only the caption it was
+// created with, not what was set later. Arguments are taken from the UTF-16 command line and,
+// like the output, are bytes in the program's code page (GBK on a Chinese system, UTF-8 on a
+// Western one), as folioknife.exe holds its texts: what the window shows is compared whole,
+// whatever the system's code page.
 #include <fcntl.h>
 #include <io.h>
+// clang-format off
+#include <windows.h>
+#include <shellapi.h>
+// clang-format on
 
 #include <cstdio>
 #include <map>
@@ -29,6 +36,7 @@
 #include "app/Application.h"
 #include "app/win32/Win32Controls.h"
 #include "folioknife/Version.h"
+#include "splitter/win32/WideText.h"
 
 namespace {
 
@@ -50,13 +58,13 @@ struct Live {
 
 std::string textOf(HWND window) {
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTimeout, &length))
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTimeout, &length))
         return "<no answer>";
-    std::vector<char> buffer(length + 2, '\0');
+    std::vector<wchar_t> buffer(length + 2, L'\0');
     DWORD_PTR copied = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+    SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
                         SMTO_ABORTIFHUNG, kTimeout, &copied);
-    return std::string(buffer.data());
+    return splitter::fromWideForDisplay(buffer.data());
 }
 
 Live readControl(HWND main, int id) {
@@ -65,14 +73,14 @@ Live readControl(HWND main, int id) {
     HWND h = GetDlgItem(main, id);
     if (!h) return live;
     live.exists = true;
-    char cls[64] = "";
-    GetClassNameA(h, cls, sizeof cls);
-    live.cls = cls;
+    wchar_t cls[64] = L"";
+    GetClassNameW(h, cls, 64);
+    live.cls = splitter::fromWideForDisplay(cls);
     live.style = GetWindowLongA(h, GWL_STYLE);
     live.exStyle = GetWindowLongA(h, GWL_EXSTYLE);
     live.enabled = IsWindowEnabled(h) != FALSE;
     DWORD_PTR mark = 0;
-    if (lstrcmpiA(cls, "Button") == 0)
+    if (lstrcmpiW(cls, L"Button") == 0)
         SendMessageTimeoutA(h, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kTimeout, &mark);
     live.mark = static_cast<LRESULT>(mark);
     GetWindowRect(h, &live.rect);
@@ -81,19 +89,20 @@ Live readControl(HWND main, int id) {
     return live;
 }
 
-HWND findWindow(const char* cls, const char* title) {
+HWND findWindow(const wchar_t* cls, const std::string& title) {
+    const std::wstring title16 = splitter::toWideForDisplay(title);
     for (int i = 0; i < 200; ++i) {
-        if (HWND w = FindWindowA(cls, title)) return w;
+        if (HWND w = FindWindowW(cls, title16.c_str())) return w;
         Sleep(100);
     }
     return nullptr;
 }
 
 // A message box's text is a static control with the identifier 0xFFFF.
-int showBoxText(const char* title) {
-    HWND box = findWindow("#32770", title);
+int showBoxText(const std::string& title) {
+    HWND box = findWindow(L"#32770", title);
     if (!box) {
-        std::fprintf(stderr, "fk-wintest: no message box titled %s\n", title);
+        std::fprintf(stderr, "fk-wintest: no message box titled %s\n", title.c_str());
         return 1;
     }
     HWND text = GetDlgItem(box, 0xFFFF);
@@ -127,23 +136,23 @@ std::string checkProgramResources(HWND main) {
     GetWindowThreadProcessId(main, &pid);
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     if (!process) return "cannot open the window's process\n";
-    char path[MAX_PATH] = "";
+    wchar_t path[MAX_PATH] = L"";
     DWORD size = MAX_PATH;
-    const BOOL named = QueryFullProcessImageNameA(process, 0, path, &size);
+    const BOOL named = QueryFullProcessImageNameW(process, 0, path, &size);
     CloseHandle(process);
     if (!named) return "cannot name the window's program\n";
-    HMODULE image = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (!image) return std::string("cannot read the resources of ") + path + "\n";
+    HMODULE image = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!image) return "cannot read the resources of " + splitter::fromWideForDisplay(path) + "\n";
     std::string problems = testing::checkWindowResources(image);
     FreeLibrary(image);
     return problems;
 }
 
-int check(HWND main, int argc, char** argv) {
+int check(HWND main, const std::vector<std::string>& args) {
     std::vector<ControlLayout> entries = table();
     // The table with the settings given on the command line.
-    for (int a = 2; a < argc; ++a) {
-        const std::string setting = argv[a];
+    for (std::size_t a = 2; a < args.size(); ++a) {
+        const std::string& setting = args[a];
         const auto dot = setting.find('.'), equals = setting.find('=');
         bool known = false;
         if (dot != std::string::npos && equals != std::string::npos && dot < equals) {
@@ -171,10 +180,8 @@ int check(HWND main, int argc, char** argv) {
 
     std::string problems;
     auto problem = [&](const std::string& what) { problems += what + "\n"; };
-    char title[64] = "";
-    GetWindowTextA(main, title, sizeof title);
-    if (std::string(title) != "Tarvelle V" FOLIOKNIFE_VERSION)
-        problem(std::string("title: ") + title);
+    const std::string title = textOf(main);
+    if (title != "Tarvelle V" FOLIOKNIFE_VERSION) problem("title: " + title);
     if (GetClassLongPtrA(main, GCL_STYLE) != (CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS))
         problem("class styles");
     const LONG style = GetWindowLongA(main, GWL_STYLE);
@@ -192,7 +199,8 @@ int check(HWND main, int argc, char** argv) {
             continue;
         }
         const auto expected = app::win32::controlClass(entry.kind);
-        if (lstrcmpiA(c.cls.c_str(), expected.className) != 0) problem(name + ": class " + c.cls);
+        if (lstrcmpiW(splitter::toWideForDisplay(c.cls).c_str(), expected.className) != 0)
+            problem(name + ": class " + c.cls);
         // The system may add bits of its own; ours must all be there.
         if ((static_cast<DWORD>(c.style) & expected.style) != expected.style)
             problem(name + ": style " + std::to_string(c.style));
@@ -223,14 +231,15 @@ int check(HWND main, int argc, char** argv) {
 
 // Wine quotes every argument that holds a blank when it starts a program; Explorer does not
 // quote what the registered command leaves unquoted. This hands over the line as it is.
-int launch(const char* commandLine) {
-    std::string line = commandLine;
-    STARTUPINFOA startup{};
+int launch(const std::wstring& commandLine) {
+    std::wstring line = commandLine;
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        std::fprintf(stderr, "fk-wintest: cannot start %s\n", commandLine);
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        std::fprintf(stderr, "fk-wintest: cannot start %s\n",
+                     splitter::fromWideForDisplay(commandLine).c_str());
         return 127;
     }
     WaitForSingleObject(process.hProcess, INFINITE);
@@ -241,19 +250,28 @@ int launch(const char* commandLine) {
     return static_cast<int>(code);
 }
 
-int main(int argc, char** argv) {
+int main() {
     // The smoke test reads this output on Linux, where a carriage return is part of the line.
     _setmode(_fileno(stdout), _O_BINARY);
-    const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "box" && argc == 3) return showBoxText(argv[2]);
-    if (mode == "launch" && argc == 3) return launch(argv[2]);
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    std::vector<std::wstring> wide;
+    std::vector<std::string> args;
+    for (int i = 0; argv && i < argc; ++i) {
+        wide.emplace_back(argv[i]);
+        args.push_back(splitter::fromWideForDisplay(argv[i]));
+    }
+    if (argv) LocalFree(argv);
+    const std::string mode = args.size() > 1 ? args[1] : "";
+    if (mode == "box" && args.size() == 3) return showBoxText(args[2]);
+    if (mode == "launch" && args.size() == 3) return launch(wide[2]);
     if (mode != "dump" && mode != "check") {
         std::fprintf(stderr,
                      "usage: fk-wintest dump | check [Control.field=value...] | box TITLE | "
                      "launch COMMANDLINE\n");
         return 2;
     }
-    HWND main = findWindow("WTWindow", "Tarvelle V" FOLIOKNIFE_VERSION);
+    HWND main = findWindow(L"WTWindow", "Tarvelle V" FOLIOKNIFE_VERSION);
     if (!main) {
         std::fprintf(stderr, "fk-wintest: no window \"Tarvelle V" FOLIOKNIFE_VERSION
                              "\" of class WTWindow\n");
@@ -263,5 +281,5 @@ int main(int argc, char** argv) {
         dump(main);
         return 0;
     }
-    return check(main, argc, argv);
+    return check(main, args);
 }

@@ -9,6 +9,7 @@
 
 #include "app/Application.h"
 #include "splitter/CodePage.h"
+#include "splitter/win32/WideText.h"
 
 namespace folioknife::app {
 
@@ -20,15 +21,8 @@ std::optional<Text> outputInDocuments() {
     PWSTR wide = nullptr;
     std::optional<Text> folder;
     if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &wide)) && wide) {
-        const int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-        if (length > 1) {
-            std::string utf8(static_cast<std::size_t>(length), '\0');
-            WideCharToMultiByte(CP_UTF8, 0, wide, -1, &utf8[0], length, nullptr, nullptr);
-            utf8.resize(static_cast<std::size_t>(length) - 1);
-            if (std::optional<Text> path =
-                    splitter::convertText(utf8, "UTF-8", splitter::programCodePage()))
-                folder = splitter::joinPath(*path, "output", splitter::PathStyle::Windows);
-        }
+        if (std::optional<Text> path = splitter::fromWide(wide); path && !path->empty())
+            folder = splitter::joinPath(*path, "output", splitter::PathStyle::Windows);
     }
     CoTaskMemFree(wide);
     return folder;
@@ -40,7 +34,7 @@ Platform currentPlatform() {
     // D:\output has always been the preset, and a reader with a drive D: keeps it; where D: is
     // missing or removable (a card reader, a DVD drive) the first split would fail there.
     Text preset = "D:\\output";
-    if (GetDriveTypeA("D:\\") != DRIVE_FIXED) {
+    if (GetDriveTypeW(L"D:\\") != DRIVE_FIXED) {
         if (std::optional<Text> documents = outputInDocuments()) preset = *documents;
     }
     return Platform{splitter::PathStyle::Windows, preset};

@@ -6,22 +6,22 @@ ControlClass controlClass(ControlKind kind) {
     constexpr DWORD child = WS_CHILD | WS_VISIBLE;
     switch (kind) {
         case ControlKind::PushButton:
-            return {"Button", child | WS_TABSTOP | BS_PUSHBUTTON, 0};
+            return {L"Button", child | WS_TABSTOP | BS_PUSHBUTTON, 0};
         case ControlKind::RadioButton:
             // The two radio buttons are the only automatic ones in the window, so choosing one
             // clears the other without a group style.
-            return {"Button", WS_CLIPSIBLINGS | child | WS_TABSTOP | BS_AUTORADIOBUTTON, 0};
+            return {L"Button", WS_CLIPSIBLINGS | child | WS_TABSTOP | BS_AUTORADIOBUTTON, 0};
         case ControlKind::CheckBox:
-            return {"Button", WS_CLIPSIBLINGS | child | WS_TABSTOP | BS_AUTOCHECKBOX, 0};
+            return {L"Button", WS_CLIPSIBLINGS | child | WS_TABSTOP | BS_AUTOCHECKBOX, 0};
         case ControlKind::Edit:
             // No ES_NUMBER and no length limit: the chapter count is parsed, not filtered.
-            return {"Edit", child | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+            return {L"Edit", child | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
         case ControlKind::Label:
-            return {"Static", child | WS_TABSTOP | SS_LEFTNOWORDWRAP, 0};
+            return {L"Static", child | WS_TABSTOP | SS_LEFTNOWORDWRAP, 0};
         case ControlKind::GroupBox:
-            return {"Button", WS_CLIPSIBLINGS | child | BS_GROUPBOX, 0};
+            return {L"Button", WS_CLIPSIBLINGS | child | BS_GROUPBOX, 0};
     }
-    return {"Static", child, 0};
+    return {L"Static", child, 0};
 }
 
 COLORREF colourRef(Rgb rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }

@@ -12,7 +12,7 @@
 namespace folioknife::app::win32 {
 
 struct ControlClass {
-    const char* className;  // a system class
+    const wchar_t* className;  // a system class
     DWORD style;
     DWORD exStyle;
 };
@@ -22,7 +22,8 @@ ControlClass controlClass(ControlKind kind);
 // A colour of the table as Windows writes it (0x00BBGGRR).
 COLORREF colourRef(Rgb rgb);
 
-// The open-file dialog's type list as GetOpenFileNameA reads it: name, NUL, patterns, NUL for
+// The open-file dialog's type list, in the program's code page, as GetOpenFileNameW reads it
+// once converted: name, NUL, patterns, NUL for
 // every entry, and one more NUL to end the list.
 std::string openFileFilterBytes(const std::vector<FileFilter>& filters);
 

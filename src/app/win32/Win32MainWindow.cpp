@@ -8,50 +8,63 @@
 #include <utility>
 #include <vector>
 
+#include "splitter/win32/WideText.h"
+
 namespace folioknife::app::win32 {
+
+using splitter::fromWideForDisplay;
+using splitter::toWideForDisplay;
 
 namespace {
 
-constexpr char kWindowClass[] = "WTWindow";
+constexpr wchar_t kWindowClass[] = L"WTWindow";
 constexpr int kIconResource = 128;
 constexpr DWORD kFileBufferSize = 65535;
 constexpr DWORD kFileTitleBufferSize = 260;
 
-// A GetWindowTextA of the length GetWindowTextLengthA gives, plus the NUL. The length may be
-// larger than the text (it can count in characters of another code page); the text ends at its
-// first NUL all the same.
+// Every text goes to and comes from Windows as UTF-16, so that it is right whatever the system's
+// code page. A text the program's code page cannot write (a character typed or a file named
+// in another script) comes back with '?' for what it lacks: a path that names no file then,
+// never another one.
+
+// A GetWindowTextW of the length GetWindowTextLengthW gives, plus the NUL; the text ends at
+// its first NUL.
 Text windowText(HWND window) {
     if (!window) return Text();
-    const int length = GetWindowTextLengthA(window);
+    const int length = GetWindowTextLengthW(window);
     if (length <= 0) return Text();
-    std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
-    GetWindowTextA(window, buffer.data(), length + 1);
-    return Text(buffer.data());
+    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
+    GetWindowTextW(window, buffer.data(), length + 1);
+    return fromWideForDisplay(buffer.data());
 }
 
-// The paths of a drop, in the ANSI code page as DragQueryFileA gives them.
+void setWindowText(HWND window, const Text& text) {
+    SetWindowTextW(window, toWideForDisplay(text).c_str());
+}
+
+// The paths of a drop, in the program's code page.
 std::vector<Text> droppedFiles(HDROP drop) {
     std::vector<Text> files;
-    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count; ++i) {
-        const UINT length = DragQueryFileA(drop, i, nullptr, 0);
-        std::vector<char> path(static_cast<std::size_t>(length) + 1, '\0');
-        DragQueryFileA(drop, i, path.data(), length + 1);
-        files.emplace_back(path.data());
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::vector<wchar_t> path(static_cast<std::size_t>(length) + 1, L'\0');
+        DragQueryFileW(drop, i, path.data(), length + 1);
+        files.push_back(fromWideForDisplay(path.data()));
     }
     return files;
 }
 
-HCURSOR waitCursor() { return LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)); }
+HCURSOR waitCursor() { return LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)); }
 
 }  // namespace
 
 int runMessageLoop() {
     MSG message{};
-    // GetMessageA gives -1 on an invalid argument, which it never gets here.
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    // GetMessageW gives -1 on an invalid argument, which it never gets here.
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
     return static_cast<int>(message.wParam);
 }
@@ -71,17 +84,17 @@ Win32MainWindow::~Win32MainWindow() {
 }
 
 void Win32MainWindow::createWindow(const Text& title, const WindowLayout& layout) {
-    WNDCLASSEXA windowClass{};
+    WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
     windowClass.lpfnWndProc = &Win32MainWindow::windowProcedure;
     windowClass.hInstance = moduleHandle_;
-    windowClass.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
-    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    windowClass.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
     windowClass.lpszClassName = kWindowClass;
     // Fails harmlessly when the class is already there (a second window in one process).
-    RegisterClassExA(&windowClass);
+    RegisterClassExW(&windowClass);
 
     if (!buttonFaceBrush_) buttonFaceBrush_ = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
     font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
@@ -90,9 +103,10 @@ void Win32MainWindow::createWindow(const Text& title, const WindowLayout& layout
 
     // WS_SYSMENU alone: the system adds the caption and a thin fixed border, a close box and no
     // other. The window procedure finds this object through the creation parameter.
-    window_ = CreateWindowExA(0, kWindowClass, title.c_str(), WS_SYSMENU, layout.x, layout.y,
-                              layout.width, layout.height, nullptr, nullptr, moduleHandle_, this);
-    SendMessageA(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    window_ = CreateWindowExW(0, kWindowClass, toWideForDisplay(title).c_str(), WS_SYSMENU,
+                              layout.x, layout.y, layout.width, layout.height, nullptr, nullptr,
+                              moduleHandle_, this);
+    SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
     // Files dropped from Explorer arrive as WM_DROPFILES. A program started as administrator
     // (as adding the context-menu entry may need) would not get them from an Explorer that
     // runs without: let the drop's messages through.
@@ -101,15 +115,15 @@ void Win32MainWindow::createWindow(const Text& title, const WindowLayout& layout
         ChangeWindowMessageFilterEx(window_, message, MSGFLT_ALLOW, nullptr);
     ShowWindow(window_, SW_SHOW);
     UpdateWindow(window_);
-    HICON icon = LoadIconA(moduleHandle_, MAKEINTRESOURCEA(kIconResource));
-    SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    HICON icon = LoadIconW(moduleHandle_, MAKEINTRESOURCEW(kIconResource));
+    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 }
 
 void Win32MainWindow::createControl(const ControlLayout& layout, int id) {
     const ControlClass cls = controlClass(layout.kind);
     HWND control =
-        CreateWindowExA(cls.exStyle, cls.className, layout.caption.c_str(), cls.style, layout.x,
-                        layout.y, layout.width, layout.height, window_,
+        CreateWindowExW(cls.exStyle, cls.className, toWideForDisplay(layout.caption).c_str(),
+                        cls.style, layout.x, layout.y, layout.width, layout.height, window_,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), moduleHandle_, nullptr);
     Slot& slot = controls_[static_cast<std::size_t>(layout.control)];
     slot.handle = control;
@@ -117,9 +131,9 @@ void Win32MainWindow::createControl(const ControlLayout& layout, int id) {
     if (layout.colours.background == ControlColours::Background::Own &&
         !ownBrushes_.count(layout.colours.own))
         ownBrushes_[layout.colours.own] = CreateSolidBrush(colourRef(layout.colours.own));
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
     // Colours are given when the control asks for them (WM_CTLCOLOR...).
-    if (layout.checked) SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0);
+    if (layout.checked) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
     if (!layout.enabled) EnableWindow(control, FALSE);
 }
 
@@ -127,11 +141,12 @@ void Win32MainWindow::setUpOpenFileDialog(const OpenFileDialogSetup& dialog) {
     controlsBeforeOpenFileDialog_ = 0;
     for (const Slot& slot : controls_)
         if (slot.handle) ++controlsBeforeOpenFileDialog_;
-    openFileTitle_ = dialog.title;
-    openFileFilter_ = openFileFilterBytes(dialog.filters);
-    fileBuffer_.assign(kFileBufferSize, '\0');
-    fileTitleBuffer_.assign(kFileTitleBufferSize, '\0');
-    openFileName_ = OPENFILENAMEA{};
+    openFileTitle_ = toWideForDisplay(dialog.title);
+    // The NULs between the entries convert as they are.
+    openFileFilter_ = toWideForDisplay(openFileFilterBytes(dialog.filters));
+    fileBuffer_.assign(kFileBufferSize, L'\0');
+    fileTitleBuffer_.assign(kFileTitleBufferSize, L'\0');
+    openFileName_ = OPENFILENAMEW{};
     openFileName_.lStructSize = sizeof openFileName_;
     openFileName_.hwndOwner = window_;
     openFileName_.lpstrFilter = openFileFilter_.c_str();
@@ -153,23 +168,23 @@ HWND Win32MainWindow::controlHandle(Control control) const {
 Text Win32MainWindow::title() { return windowText(window_); }
 
 void Win32MainWindow::setTitle(const Text& title) {
-    if (window_) SetWindowTextA(window_, title.c_str());
+    if (window_) setWindowText(window_, title);
 }
 
 Text Win32MainWindow::text(Control control) { return windowText(controlHandle(control)); }
 
 void Win32MainWindow::setText(Control control, const Text& text) {
-    if (HWND h = controlHandle(control)) SetWindowTextA(h, text.c_str());
+    if (HWND h = controlHandle(control)) setWindowText(h, text);
 }
 
 bool Win32MainWindow::isChecked(Control control) {
     HWND h = controlHandle(control);
-    return h && SendMessageA(h, BM_GETCHECK, 0, 0) != 0;
+    return h && SendMessageW(h, BM_GETCHECK, 0, 0) != 0;
 }
 
 void Win32MainWindow::setChecked(Control control, bool checked) {
     if (HWND h = controlHandle(control))
-        SendMessageA(h, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+        SendMessageW(h, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 void Win32MainWindow::setEnabled(Control control, bool enabled) {
@@ -192,14 +207,14 @@ void Win32MainWindow::setBusy(bool busy) {
     std::optional<WPARAM> quit;
     MSG message;
     for (const auto& [first, last] : input) {
-        while (PeekMessageA(&message, nullptr, first, last, PM_REMOVE)) {
+        while (PeekMessageW(&message, nullptr, first, last, PM_REMOVE)) {
             if (message.message == WM_QUIT) quit = message.wParam;
         }
     }
     if (quit) PostQuitMessage(static_cast<int>(*quit));
     // No cursor before (none set yet) would hide it; the arrow is the window's own.
     SetCursor(cursorBeforeBusy_ ? cursorBeforeBusy_
-                                : LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+                                : LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
 }
 
 int Win32MainWindow::runLoop() { return win32::runMessageLoop(); }
@@ -209,36 +224,37 @@ void Win32MainWindow::postQuit(int exitCode) { PostQuitMessage(exitCode); }
 std::optional<Text> Win32MainWindow::showOpenFileDialog() {
     if (controlsBeforeOpenFileDialog_ < 0) return std::nullopt;  // never set up
     // A name left from the last showing would be offered again; each showing starts empty.
-    fileBuffer_.assign(kFileBufferSize, '\0');
-    fileTitleBuffer_.assign(kFileTitleBufferSize, '\0');
+    fileBuffer_.assign(kFileBufferSize, L'\0');
+    fileTitleBuffer_.assign(kFileTitleBufferSize, L'\0');
     openFileName_.lpstrFile = fileBuffer_.data();
     openFileName_.lpstrFileTitle = fileTitleBuffer_.data();
     openFileName_.hwndOwner = window_;
-    if (!GetOpenFileNameA(&openFileName_)) return std::nullopt;
-    return Text(fileBuffer_.c_str());
+    if (!GetOpenFileNameW(&openFileName_)) return std::nullopt;
+    return fromWideForDisplay(fileBuffer_.c_str());
 }
 
 Text Win32MainWindow::browseForFolder(const Text& title) {
-    char displayName[MAX_PATH] = "";
-    BROWSEINFOA info{};
+    wchar_t displayName[MAX_PATH] = L"";
+    const std::wstring title16 = toWideForDisplay(title);
+    BROWSEINFOW info{};
     // Owned by the active window, which is the main window when its "..." was clicked; the main
     // window itself when none of ours is active.
     info.hwndOwner = GetActiveWindow();
     if (!info.hwndOwner) info.hwndOwner = window_;
     info.pidlRoot = nullptr;
     info.pszDisplayName = displayName;
-    info.lpszTitle = title.c_str();
+    info.lpszTitle = title16.c_str();
     info.ulFlags = BIF_EDITBOX;
-    PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&info);
+    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info);
     if (!item) return Text();
-    char path[MAX_PATH] = "";
-    const bool isFolder = SHGetPathFromIDListA(item, path) != FALSE;
+    wchar_t path[MAX_PATH] = L"";
+    const bool isFolder = SHGetPathFromIDListW(item, path) != FALSE;
     IMalloc* allocator = nullptr;
     if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {
         allocator->Free(item);
         allocator->Release();
     }
-    return isFolder ? Text(path) : Text();
+    return isFolder ? fromWideForDisplay(path) : Text();
 }
 
 MessageBoxAnswer Win32MainWindow::showMessageBox(const Text& text, const Text& title,
@@ -256,19 +272,19 @@ int Win32MainWindow::indexOfHandle(HWND control) const {
 LRESULT CALLBACK Win32MainWindow::windowProcedure(HWND window, UINT message, WPARAM wParam,
                                                   LPARAM lParam) {
     if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
         auto* self = static_cast<Win32MainWindow*>(create->lpCreateParams);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         if (self) self->window_ = window;
     }
-    auto* self = reinterpret_cast<Win32MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!self) return DefWindowProcA(window, message, wParam, lParam);
+    auto* self = reinterpret_cast<Win32MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(window, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
         // The controls went with the window: from here on, operations on them do nothing.
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         self->window_ = nullptr;
         for (Slot& slot : self->controls_) slot.handle = nullptr;
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     }
     return self->handleMessage(message, wParam, lParam);
 }
@@ -310,7 +326,7 @@ LRESULT Win32MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
         default:
             break;
     }
-    return DefWindowProcA(window_, message, wParam, lParam);
+    return DefWindowProcW(window_, message, wParam, lParam);
 }
 
 LRESULT Win32MainWindow::answerColours(HDC dc, HWND control, UINT message, WPARAM wParam,
@@ -333,16 +349,18 @@ LRESULT Win32MainWindow::answerColours(HDC dc, HWND control, UINT message, WPARA
                 return reinterpret_cast<LRESULT>(ownBrushes_.at(colours.own));
         }
     }
-    return DefWindowProcA(window_, message, wParam, lParam);
+    return DefWindowProcW(window_, message, wParam, lParam);
 }
 
 MessageBoxAnswer showWin32MessageBox(const Text& text, const Text& title,
                                      MessageBoxButtons buttons) {
     // No owner: the main window stays usable while the box is up, and the update thread can
-    // show one too. The buttons' values are MessageBoxA's flags, and its answer is the
+    // show one too. The buttons' values are MessageBoxW's flags, and its answer is the
     // button's identifier, one more than ours (IDOK 1 gives Ok 0); 0 when no box came.
-    return static_cast<MessageBoxAnswer>(
-        MessageBoxA(nullptr, text.c_str(), title.c_str(), static_cast<UINT>(buttons)) - 1);
+    return static_cast<MessageBoxAnswer>(MessageBoxW(nullptr, toWideForDisplay(text).c_str(),
+                                                     toWideForDisplay(title).c_str(),
+                                                     static_cast<UINT>(buttons)) -
+                                         1);
 }
 
 Win32MessageBoxes& processMessageBoxes() {

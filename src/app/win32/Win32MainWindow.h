@@ -1,6 +1,7 @@
 #pragma once
-// The main window on Windows: a WTWindow with system controls, made through the ...A functions
-// so that every text is bytes in the ANSI code page.
+// The main window on Windows: a WTWindow with system controls, made through the ...W functions.
+// Its texts are bytes in the program's code page here and UTF-16 for Windows, so captions and
+// file names are right whatever the system's code page is.
 // clang-format off
 #include <windows.h>  // before the other system headers, which rely on it
 #include <commdlg.h>
@@ -15,12 +16,12 @@
 
 namespace folioknife::app::win32 {
 
-// GetMessageA until WM_QUIT, translating and dispatching every message; returns the wParam of
+// GetMessageW until WM_QUIT, translating and dispatching every message; returns the wParam of
 // the last message retrieved, the quit code. No accelerators and no dialog keyboard handling:
 // the window never had either.
 int runMessageLoop();
 
-// A message box without an owner, from any thread, through MessageBoxA.
+// A message box without an owner, from any thread, through MessageBoxW.
 MessageBoxAnswer showWin32MessageBox(const Text& text, const Text& title,
                                      MessageBoxButtons buttons);
 
@@ -63,9 +64,9 @@ public:
     // The window and a control while they exist; null before create() and after destruction.
     HWND handle() const { return window_; }
     HWND controlHandle(Control control) const;
-    // The open-file dialog's description as GetOpenFileNameA gets it, and how many controls
+    // The open-file dialog's description as GetOpenFileNameW gets it, and how many controls
     // existed when it was set up.
-    const OPENFILENAMEA& openFileDialog() const { return openFileName_; }
+    const OPENFILENAMEW& openFileDialog() const { return openFileName_; }
     int controlsBeforeOpenFileDialog() const { return controlsBeforeOpenFileDialog_; }
 
 protected:
@@ -97,11 +98,11 @@ private:
     };
     std::array<Slot, kControlCount> controls_{};
 
-    OPENFILENAMEA openFileName_{};
-    std::string openFileTitle_;
-    std::string openFileFilter_;
-    std::string fileBuffer_;       // 65,535 bytes: the path chosen
-    std::string fileTitleBuffer_;  // 260 bytes: its file name alone
+    OPENFILENAMEW openFileName_{};
+    std::wstring openFileTitle_;
+    std::wstring openFileFilter_;
+    std::wstring fileBuffer_;       // 65,535 characters: the path chosen
+    std::wstring fileTitleBuffer_;  // 260 characters: its file name alone
     int controlsBeforeOpenFileDialog_ = -1;
 };
 

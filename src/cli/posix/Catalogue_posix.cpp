@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include "cli/Catalogue.h"
+#include "splitter/CodePage.h"
 #include "shell/Process.h"
 
 namespace folioknife::cli {
@@ -44,5 +45,10 @@ std::string tr(const char* english) {
 }
 
 bool errorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+ProgramArguments programArguments(int argc, char** argv) {
+    return ProgramArguments{std::vector<std::string>(argv, argv + argc),
+                            splitter::systemCodePage()};
+}
 
 }  // namespace folioknife::cli

@@ -2,6 +2,9 @@
 // (generated from po/zh_CN.po by the build), chosen by the user interface's language or the
 // Chinese ANSI code page.
 #include <windows.h>
+// clang-format off
+#include <shellapi.h>
+// clang-format on
 
 #include <io.h>
 
@@ -9,8 +12,10 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <utility>
 
 #include "cli/Catalogue.h"
+#include "splitter/CodePage.h"
 
 namespace folioknife::cli {
 
@@ -44,5 +49,27 @@ std::string tr(const char* english) {
 }
 
 bool errorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+
+ProgramArguments programArguments(int argc, char** argv) {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide)
+        return ProgramArguments{std::vector<std::string>(argv, argv + argc),
+                                splitter::systemCodePage()};
+    ProgramArguments taken{{}, "UTF-8"};
+    for (int i = 0; i < count; ++i) {
+        // An unpaired surrogate (which no file name of a real file system holds) becomes
+        // U+FFFD.
+        const int length =
+            WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string utf8(length > 0 ? static_cast<std::size_t>(length) : 1, '\0');
+        if (length > 0)
+            WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, &utf8[0], length, nullptr, nullptr);
+        utf8.resize(utf8.size() - 1);  // the NUL
+        taken.arguments.push_back(std::move(utf8));
+    }
+    LocalFree(wide);
+    return taken;
+}
 
 }  // namespace folioknife::cli

@@ -1,25 +1,38 @@
-// Starting programs and finding our executable on Windows, through the ...A functions: texts
-// are bytes in the ANSI code page.
+// Starting programs and finding our executable on Windows, through the ...W functions: texts
+// are bytes in the program's code page, which need not be the system's.
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
 #include "shell/Process.h"
+#include "splitter/win32/WideText.h"
 
 namespace folioknife::shell {
 
+namespace {
+
+// The command line as CreateProcessW takes it: a copy of its own, which it may write into, and
+// the NUL; nothing when the bytes are no text of the program's code page.
+std::optional<std::vector<wchar_t>> wideLine(const Text& commandLine) {
+    const std::optional<std::wstring> wide = splitter::toWide(commandLine);
+    if (!wide) return std::nullopt;
+    std::vector<wchar_t> line(wide->begin(), wide->end());
+    line.push_back(L'\0');
+    return line;
+}
+
+}  // namespace
+
 bool runCommandLine(const Text& commandLine, bool wait, ShowMode show) {
-    STARTUPINFOA startup;
-    GetStartupInfoA(&startup);
+    STARTUPINFOW startup;
+    GetStartupInfoW(&startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = show == ShowMode::Maximized ? SW_SHOWMAXIMIZED : SW_HIDE;
-    // CreateProcessA may write into the command line, so it gets a copy of its own.
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
+    std::optional<std::vector<wchar_t>> line = wideLine(commandLine);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!line || !CreateProcessW(nullptr, line->data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                 &startup, &process)) {
         return false;
     }
     if (wait) WaitForSingleObject(process.hProcess, INFINITE);
@@ -31,35 +44,20 @@ bool runCommandLine(const Text& commandLine, bool wait, ShowMode show) {
 namespace {
 
 // The system's words for an error code, in the program's code page.
-Text reasonOf(DWORD error) {
-    char* text = nullptr;
-    const DWORD n = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string reason = n > 0 && text ? std::string(text, n) : std::string();
-    if (text) LocalFree(text);
-    while (!reason.empty() &&
-           (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
-        reason.pop_back();
-    if (reason.empty()) reason = "error " + std::to_string(error);
-    return splitter::sameCodePage(splitter::systemCodePage(), splitter::programCodePage())
-               ? reason
-               : splitter::convertForDisplay(reason, splitter::systemCodePage(),
-                                             splitter::programCodePage());
-}
+Text reasonOf(DWORD error) { return splitter::systemReason(error); }
 
 }  // namespace
 
 std::optional<Text> runToEnd(const Text& commandLine) {
-    STARTUPINFOA startup;
-    GetStartupInfoA(&startup);
+    STARTUPINFOW startup;
+    GetStartupInfoW(&startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
+    std::optional<std::vector<wchar_t>> line = wideLine(commandLine);
+    if (!line) return reasonOf(ERROR_NO_UNICODE_TRANSLATION);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!CreateProcessW(nullptr, line->data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &process)) {
         return reasonOf(GetLastError());
     }
     WaitForSingleObject(process.hProcess, INFINITE);
@@ -79,12 +77,14 @@ std::optional<Text> runToEnd(const Text& commandLine) {
 Text executablePath() {
     // MAX_PATH first. A longer path (long-path aware systems) comes back cut short with the
     // buffer full; a cut path would name another file, so the buffer grows instead.
-    std::vector<char> buffer(MAX_PATH);
+    // A path that the program's code page cannot write is no path: empty, as for a failure.
+    std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         const DWORD n =
-            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) return Text();
-        if (n < buffer.size()) return Text(buffer.data(), n);
+        if (n < buffer.size())
+            return splitter::fromWide(std::wstring_view(buffer.data(), n)).value_or(Text());
         if (buffer.size() >= 32768) return Text();
         buffer.resize(buffer.size() * 2);
     }

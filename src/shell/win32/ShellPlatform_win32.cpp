@@ -2,6 +2,8 @@
 // through the registry's own calls, whose results say why a change failed.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "shell/ShellPlatform.h"
@@ -13,28 +15,31 @@ namespace folioknife::shell {
 Text readRegistryText(HKEY root, const Text& path, const Text& defaultText) {
     if (path.empty()) return defaultText;
     const RegistryPath parts = splitRegistryPath(path);
+    const std::optional<std::wstring> key16 = splitter::toWide(parts.key);
+    const std::optional<std::wstring> name16 = splitter::toWide(parts.valueName);
+    if (!key16 || !name16) return defaultText;
     HKEY key = nullptr;
-    if (RegOpenKeyA(root, parts.key.c_str(), &key) != ERROR_SUCCESS) return defaultText;
+    if (RegOpenKeyExW(root, key16->c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return defaultText;
 
-    std::vector<BYTE> buffer(1024);
+    std::vector<BYTE> buffer(2048);
     DWORD type = 0;
     DWORD size = static_cast<DWORD>(buffer.size());
-    LONG status =
-        RegQueryValueExA(key, parts.valueName.c_str(), nullptr, &type, buffer.data(), &size);
+    LONG status = RegQueryValueExW(key, name16->c_str(), nullptr, &type, buffer.data(), &size);
     // The value may grow between two calls; each answer names the size it needs now.
     while (status == ERROR_MORE_DATA) {
         buffer.assign(size, 0);
-        status =
-            RegQueryValueExA(key, parts.valueName.c_str(), nullptr, &type, buffer.data(), &size);
+        status = RegQueryValueExW(key, name16->c_str(), nullptr, &type, buffer.data(), &size);
     }
     Text value;
     if (status == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
         // The stored data need not end in a NUL; the text ends at the first one or with the
-        // data. REG_EXPAND_SZ is taken as stored.
-        const char* data = reinterpret_cast<const char*>(buffer.data());
-        std::size_t length = 0;
-        while (length < size && data[length] != '\0') ++length;
-        value.assign(data, length);
+        // data. REG_EXPAND_SZ is taken as stored. A text that the program's code page cannot
+        // write is shown with '?' for what it lacks.
+        std::wstring data(size / sizeof(wchar_t), L'\0');
+        if (!data.empty()) std::memcpy(&data[0], buffer.data(), data.size() * sizeof(wchar_t));
+        data.resize(std::min(data.size(), data.find(L'\0')));
+        value = splitter::fromWideForDisplay(data);
     }
     RegCloseKey(key);
     return value.empty() ? defaultText : value;

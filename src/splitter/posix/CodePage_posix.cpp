@@ -26,6 +26,8 @@ std::string systemCodePage() {
     return codeset;
 }
 
+std::string defaultProgramCodePage() { return systemCodePage(); }
+
 namespace {
 // Runs iconv over the whole text. With 'lossy', an unconvertible or invalid byte becomes '?'.
 std::optional<std::string> runIconv(std::string_view text, const std::string& from,

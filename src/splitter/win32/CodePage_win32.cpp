@@ -1,5 +1,7 @@
-// The code page on Windows is the ANSI code page, the one the ...A functions use. Conversions
-// go through UTF-16 with MultiByteToWideChar and WideCharToMultiByte.
+// The system's code page on Windows is the ANSI code page, the one the ...A functions use; the
+// program's is chosen from it (programCodePageOnWindows) and may differ, which is why every
+// call to Windows goes through the ...W functions. Conversions go through UTF-16 with
+// MultiByteToWideChar and WideCharToMultiByte.
 #include <windows.h>
 
 #include <cctype>
@@ -17,6 +19,8 @@ std::string systemCodePage() {
     if (acp == 65001) return "UTF-8";
     return "CP" + std::to_string(acp);
 }
+
+std::string defaultProgramCodePage() { return programCodePageOnWindows(systemCodePage()); }
 
 namespace {
 
@@ -209,6 +213,12 @@ std::optional<std::wstring> toWide(std::string_view text) {
     const auto cp = codePageNumber(programCodePage());
     if (!cp) return std::nullopt;
     return decode(text, *cp);
+}
+
+std::wstring toWideForDisplay(std::string_view text) {
+    const auto cp = codePageNumber(programCodePage());
+    if (!cp) return std::wstring(text.begin(), text.end());
+    return decodeLossy(text, *cp);
 }
 
 std::optional<Text> fromWide(std::wstring_view wide) {

@@ -1,4 +1,5 @@
-// The file calls on Windows, through the ...A functions: paths are bytes in the ANSI code page.
+// The file calls on Windows, through the ...W functions: paths are bytes in the program's code
+// page, which need not be the system's, and reach Windows as UTF-16.
 #include <windows.h>
 
 #include <optional>
@@ -8,6 +9,7 @@
 
 #include "splitter/CodePage.h"
 #include "splitter/FileService.h"
+#include "splitter/win32/WideText.h"
 
 namespace folioknife::splitter {
 
@@ -16,22 +18,16 @@ namespace {
 // The failure of 'operation' on 'path', with the reason for GetLastError()'s code as the system
 // says it.
 FileError fail(FileOperation operation, const std::string& path, DWORD error = GetLastError()) {
-    char* text = nullptr;
-    // In the user's language, in the ANSI code page (which the program may have left).
-    const DWORD n = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string reason = n > 0 && text ? std::string(text, n) : std::string();
-    if (text) LocalFree(text);
-    while (!reason.empty() &&
-           (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) {
-        reason.pop_back();
-    }
-    if (reason.empty()) reason = "error " + std::to_string(error);
-    return FileError{operation, path, static_cast<int>(error),
-                     sameCodePage(systemCodePage(), programCodePage())
-                         ? reason
-                         : convertForDisplay(reason, systemCodePage(), programCodePage())};
+    return FileError{operation, path, static_cast<int>(error), systemReason(error)};
+}
+
+// The path as Windows takes it; an empty one (which names nothing) for bytes that are no text
+// of the program's code page, so that the call fails as for a missing file.
+std::wstring wide(const std::string& path) { return toWide(path).value_or(std::wstring()); }
+
+// Why a call on wide(path) failed: the system's error, or that the path was no text.
+DWORD errorFor(const std::string& path) {
+    return !path.empty() && !toWide(path) ? ERROR_NO_UNICODE_TRANSLATION : GetLastError();
 }
 
 // The drive a path begins with ("D:"), if it names one.
@@ -43,8 +39,9 @@ std::optional<Text> driveOf(const std::string& path) {
 
 // A handle on the file or folder itself, for asking what it is; no access to its content.
 HANDLE openForQuery(const std::string& path) {
-    return CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    return CreateFileW(wide(path).c_str(), 0,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 // ReadFile and WriteFile take a DWORD count, so one call can never move 4 GiB. Calls are kept
@@ -137,9 +134,9 @@ public:
         // Others may keep reading and writing the novel while it is loaded (an editor that has
         // it open, for one). Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open
         // (ERROR_ACCESS_DENIED), so a folder never passes for a novel.
-        HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return fail(kOpen, path);
+        if (h == INVALID_HANDLE_VALUE) return fail(kOpen, path, errorFor(path));
         // A pipe, the console or a device (NUL, COM1) is no novel: reading it may never end.
         if (GetFileType(h) != FILE_TYPE_DISK) {
             CloseHandle(h);
@@ -157,13 +154,14 @@ public:
             for (int i = 0; i < 8; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
             // CREATE_NEW never opens what is there already. Readers may look, and the file may
             // be renamed while open (FILE_SHARE_DELETE).
-            HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                   nullptr, CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE, nullptr);
+            HANDLE h =
+                CreateFileW(wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            nullptr, CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE, nullptr);
             if (h != INVALID_HANDLE_VALUE) {
                 path = name;
                 return std::make_unique<Win32OutputFile>(h, std::move(name));
             }
-            const DWORD error = GetLastError();
+            const DWORD error = errorFor(name);
             if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
                 return fail(FileOperation::Create, name, error);
         }
@@ -172,19 +170,19 @@ public:
     FileStatus replaceFile(const std::string& from, const std::string& to) override {
         // MOVEFILE_WRITE_THROUGH: the call returns once the new name is on the disk, so the
         // source is never deleted while its volumes' names may still be lost.
-        if (!MoveFileExA(from.c_str(), to.c_str(),
+        if (!MoveFileExW(wide(from).c_str(), wide(to).c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return fail(FileOperation::Rename, to);
+            return fail(FileOperation::Rename, to, toWide(from) ? errorFor(to) : errorFor(from));
         return {};
     }
     FileStatus createDirectory(const std::string& path) override {
         if (path.empty()) return FileError{FileOperation::CreateFolder, path, 0, {}};
-        if (!CreateDirectoryA(path.c_str(), nullptr)) {
-            const DWORD error = GetLastError();
+        if (!CreateDirectoryW(wide(path).c_str(), nullptr)) {
+            const DWORD error = errorFor(path);
             // For a drive that is not there Windows says only that the path was not found;
             // the reader is told which drive is missing.
             if (const std::optional<Text> drive = driveOf(path);
-                drive && GetDriveTypeA((*drive + "\\").c_str()) == DRIVE_NO_ROOT_DIR) {
+                drive && GetDriveTypeW(wide(*drive + "\\").c_str()) == DRIVE_NO_ROOT_DIR) {
                 return FileError{FileOperation::CreateFolder, path, static_cast<int>(error),
                                  programText("没有驱动器 ") + *drive};
             }
@@ -194,7 +192,8 @@ public:
     }
     FileStatus deleteFile(const std::string& path) override {
         if (path.empty()) return FileError{FileOperation::Delete, path, 0, {}};
-        if (!DeleteFileA(path.c_str())) return fail(FileOperation::Delete, path);
+        if (!DeleteFileW(wide(path).c_str()))
+            return fail(FileOperation::Delete, path, errorFor(path));
         return {};
     }
     FileKind kindOf(const std::string& path) override {
@@ -213,20 +212,25 @@ public:
     FileKind entryKind(const std::string& path) override {
         // Reparse points (symbolic links, junctions) are not followed by the attributes.
         const DWORD attributes =
-            path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
+            path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide(path).c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) return FileKind::Missing;
         if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return FileKind::Other;
         return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Directory : FileKind::Regular;
     }
     std::vector<std::string> listFolder(const std::string& path) override {
         std::vector<std::string> names;
-        WIN32_FIND_DATAA found;
-        HANDLE h = FindFirstFileA((path + "\\*").c_str(), &found);
+        const std::optional<std::wstring> folder = toWide(path);
+        if (!folder) return names;
+        WIN32_FIND_DATAW found;
+        HANDLE h = FindFirstFileW((*folder + L"\\*").c_str(), &found);
         if (h == INVALID_HANDLE_VALUE) return names;
         do {
-            const std::string name = found.cFileName;
-            if (name != "." && name != "..") names.push_back(name);
-        } while (FindNextFileA(h, &found));
+            const std::wstring name = found.cFileName;
+            // A name that the program's code page cannot write is listed with '?' for what it
+            // lacks, as the ...A functions gave it: its open then fails and says so, where
+            // leaving it out would skip a novel without a word.
+            if (name != L"." && name != L"..") names.push_back(fromWideForDisplay(name));
+        } while (FindNextFileW(h, &found));
         FindClose(h);
         return names;
     }
@@ -234,7 +238,7 @@ public:
         constexpr FileOperation kIdentify = FileOperation::Identify;
         if (path.empty()) return fail(kIdentify, path, ERROR_FILE_NOT_FOUND);
         HANDLE h = openForQuery(path);
-        if (h == INVALID_HANDLE_VALUE) return fail(kIdentify, path);
+        if (h == INVALID_HANDLE_VALUE) return fail(kIdentify, path, errorFor(path));
         BY_HANDLE_FILE_INFORMATION info;
         const bool ok = GetFileInformationByHandle(h, &info) != FALSE;
         const DWORD error = GetLastError();
@@ -246,10 +250,10 @@ public:
     }
     FileStatus flushFiles(const std::vector<std::string>& paths) override {
         for (const std::string& path : paths) {
-            HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE,
+            HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_WRITE,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (h == INVALID_HANDLE_VALUE) return fail(FileOperation::Flush, path);
+            if (h == INVALID_HANDLE_VALUE) return fail(FileOperation::Flush, path, errorFor(path));
             const bool ok = FlushFileBuffers(h) != FALSE;
             const DWORD error = GetLastError();
             CloseHandle(h);
@@ -267,9 +271,11 @@ public:
         // that was there before (someone's own, the novel itself) is opened as it is, never
         // written to and never removed. Read access when it may not be written.
         const std::string name = path + "\\" + kLockFileName;
+        if (!toWide(name)) return fail(FileOperation::Lock, path, ERROR_NO_UNICODE_TRANSLATION);
+        const std::wstring wideName = wide(name);
         const DWORD started = GetTickCount();
         for (;;) {
-            HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+            HANDLE h = CreateFileW(wideName.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
             if (h != INVALID_HANDLE_VALUE) {
                 const std::string header =
@@ -283,13 +289,13 @@ public:
             // Refused in a folder that may not be written; a lock file that is about to go
             // with its handle refuses the same way.
             if (error == ERROR_ACCESS_DENIED &&
-                GetFileAttributesA(name.c_str()) == INVALID_FILE_ATTRIBUTES)
+                GetFileAttributesW(wideName.c_str()) == INVALID_FILE_ATTRIBUTES)
                 return fail(FileOperation::Lock, path, error);
             if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
-                h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                h = CreateFileW(wideName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
                 if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED)
-                    h = CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                    h = CreateFileW(wideName.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
                 if (h != INVALID_HANDLE_VALUE) {
                     if (GetFileType(h) == FILE_TYPE_DISK)

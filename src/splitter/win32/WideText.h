@@ -11,6 +11,8 @@ namespace folioknife::splitter {
 
 // Nothing when a byte is no character of the program's code page.
 std::optional<std::wstring> toWide(std::string_view text);
+// As toWide, a byte that is no character becoming '?': for showing only.
+std::wstring toWideForDisplay(std::string_view text);
 // Nothing when a character cannot be written in the program's code page.
 std::optional<Text> fromWide(std::wstring_view wide);
 // As fromWide, a character that cannot be written becoming '?': for showing only.

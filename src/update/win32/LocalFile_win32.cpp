@@ -1,16 +1,24 @@
 // The local copy of up.ini on Windows: beside the program or in the temporary folder, read
-// by the system's profile reader.
+// by the system's profile reader. Paths reach Windows as UTF-16 (the ...W functions): the
+// program's folder or the user's temporary folder may hold characters that the system's code
+// page cannot write.
 #include <windows.h>
 
 #include <vector>
 
 #include "shell/Process.h"
+#include "splitter/win32/WideText.h"
 #include "update/LocalFile.h"
 
 namespace folioknife::update {
 
+namespace {
+std::wstring wide(const Text& text) { return splitter::toWide(text).value_or(std::wstring()); }
+}  // namespace
+
 bool storeLocalFile(const Text& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    if (!splitter::toWide(path)) return false;
+    HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     // The update check keeps at most 64 KiB, far below what one WriteFile can move.
@@ -21,17 +29,25 @@ bool storeLocalFile(const Text& path, const std::string& bytes) {
     return ok && written == bytes.size();
 }
 
-bool deleteLocalFile(const Text& path) { return DeleteFileA(path.c_str()) != FALSE; }
+bool deleteLocalFile(const Text& path) {
+    return splitter::toWide(path) && DeleteFileW(wide(path).c_str()) != FALSE;
+}
 
 Text readProfileFile(const Text& path, const Text& section, const Text& key,
                      const Text& defaultText) {
-    std::vector<char> buffer(1024);
+    if (!splitter::toWide(path)) return defaultText;
+    // The file's bytes are read in the system's code page (it has no byte-order mark); the
+    // values asked for are ASCII, the same in every code page.
+    const std::wstring file = wide(path), section16 = wide(section), key16 = wide(key),
+                       default16 = wide(defaultText);
+    std::vector<wchar_t> buffer(1024);
     for (;;) {
-        const DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultText.c_str(),
-                                                 buffer.data(), static_cast<DWORD>(buffer.size()),
-                                                 path.c_str());
-        // An answer that fills the buffer up to its last byte may have been cut.
-        if (n < buffer.size() - 1) return Text(buffer.data(), n);
+        const DWORD n = GetPrivateProfileStringW(section16.c_str(), key16.c_str(),
+                                                 default16.c_str(), buffer.data(),
+                                                 static_cast<DWORD>(buffer.size()), file.c_str());
+        // An answer that fills the buffer up to its last character may have been cut.
+        if (n < buffer.size() - 1)
+            return splitter::fromWideForDisplay(std::wstring_view(buffer.data(), n));
         buffer.assign(static_cast<std::size_t>(n) + 1024, 0);
     }
 }
@@ -43,12 +59,15 @@ std::vector<Text> localCopyPaths() {
     // Under Program Files an ordinary user may not write beside the program (and a 64-bit
     // program is never redirected to the VirtualStore), so the user's temporary folder comes
     // next. Another program's up.ini may stand there: ours takes a name of its own.
-    char temp[MAX_PATH + 1];
-    const DWORD n = GetTempPathA(sizeof temp, temp);
-    if (n > 0 && n < sizeof temp) {
-        Text tempFolder(temp, n);
-        while (!tempFolder.empty() && tempFolder.back() == '\\') tempFolder.pop_back();
-        paths.push_back(tempFolder + "\\folioknife-up.ini");
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    if (n > 0 && n < MAX_PATH + 1) {
+        // The separators at the end go before the conversion: in GBK a character's second
+        // byte may be the one of '\\'.
+        std::wstring_view tempFolder(temp, n);
+        while (!tempFolder.empty() && tempFolder.back() == L'\\') tempFolder.remove_suffix(1);
+        if (std::optional<Text> folder = splitter::fromWide(tempFolder))
+            paths.push_back(*folder + "\\folioknife-up.ini");
     }
     return paths;
 }

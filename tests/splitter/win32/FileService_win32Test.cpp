@@ -95,23 +95,43 @@ TEST_F(Win32FileServiceTest, AReplacedFileKeepsNoBytesOfItsLongerPredecessor) {
     EXPECT_EQ(readAll(path), "new");
 }
 
-TEST_F(Win32FileServiceTest, AGbkNameIsTheSameFileForTheServiceAndForWindows) {
-    if (GetACP() != 936) GTEST_SKIP() << "needs the GBK code page, ANSI code page is " << GetACP();
-    const std::string path = in(gbk("小说.txt"));
-    const std::string text = gbk("第一章 甲\r\n");
-    ASSERT_TRUE(writeReplacing(files, path, text));
-    // The name on disk is 小说.txt, not the GBK bytes taken as some other code page.
-    WIN32_FIND_DATAW found;
-    HANDLE h = FindFirstFileW((wide(dir) + L"\\*.txt").c_str(), &found);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(std::wstring(found.cFileName), L"小说.txt");
-    FindClose(h);
-
-    SourceDocument doc;
-    EXPECT_TRUE(loadSourceDocument(doc, files, path));
-    EXPECT_EQ(doc.text(), text);
-    EXPECT_TRUE(files.deleteFile(path));
-    EXPECT_EQ(GetFileAttributesW((wide(dir) + L"\\小说.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+// Paths are bytes in the program's code page, whatever the system's: GBK on a Chinese system,
+// UTF-8 on any other. The name on disk is the same characters, not the bytes taken as the ANSI
+// code page; the folder's listing gives the same bytes back.
+TEST_F(Win32FileServiceTest, ANameInTheProgramsCodePageIsTheSameFileForWindows) {
+    struct Case {
+        const char* codePage;
+        std::string name;
+        std::wstring onDisk;
+    } cases[] = {
+        {"GBK", gbk("小说.txt"), L"\u5C0F\u8BF4.txt"},
+        {"GBK", gbk("乗盶.txt"), L"\u4E57\u76F6.txt"},  // second bytes 0x5C
+        {"UTF-8", "小说.txt", L"\u5C0F\u8BF4.txt"},
+        {"UTF-8", "Götterdämmerung 小说.txt", L"G\u00F6tterd\u00E4mmerung \u5C0F\u8BF4.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.codePage) + " " + c.name);
+        testing::CodePageScope scope(c.codePage);
+        const std::string path = in(c.name);
+        ASSERT_TRUE(writeReplacing(files, path, "text"));
+        EXPECT_EQ(
+            GetFileAttributesW((wide(dir) + L"\\" + c.onDisk).c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+            0u);
+        EXPECT_EQ(files.listFolder(dir), std::vector<std::string>{c.name});
+        SourceDocument doc;
+        EXPECT_TRUE(loadSourceDocument(doc, files, path));
+        EXPECT_EQ(doc.text(), "text");
+        EXPECT_TRUE(files.deleteFile(path));
+        EXPECT_EQ(GetFileAttributesW((wide(dir) + L"\\" + c.onDisk).c_str()),
+                  INVALID_FILE_ATTRIBUTES);
+    }
+    // Bytes that are no text of the code page name no file, and say why.
+    testing::CodePageScope scope("GBK");
+    const auto opened = files.openForReading(in("\xFF.txt"));
+    ASSERT_FALSE(opened);
+    EXPECT_EQ(opened.error().code, static_cast<int>(ERROR_NO_UNICODE_TRANSLATION));
+    EXPECT_FALSE(files.createDirectory(in("\xFF")));
+    EXPECT_TRUE(files.listFolder(dir).empty());
 }
 
 TEST_F(Win32FileServiceTest, FoldersAndMissingFilesDoNotLoad) {
