@@ -120,6 +120,10 @@ public:
     std::string volumeEncoding() override { return volumeEncodingNamed(o_.to); }
     Text volumeNamePattern() override { return o_.name; }
     Text novelName() override { return novelStem(file_, nativePathStyle() == PathStyle::Windows); }
+    // One novel of several goes into a folder of its own, which a later call given the
+    // folder of novels is to pass over, whatever names the volumes have.
+    bool markNewFolder() override { return several; }
+    bool several = false;
 
 private:
     const CliOptions& o_;
@@ -209,9 +213,10 @@ bool heldVolumesOnly(const Text& name, const std::vector<Text>& listed, const Te
 }
 
 // The novels of a folder, in the order of their names; with 'recursive', those of its
-// subfolders too, except the folders that splits of its novels made (named after a novel
-// beside them, or holding only volumes of the novel they are named after, under the default
-// names or 'pattern'). A folder reached twice (through a link) is read once.
+// subfolders too, except the folders that splits of its novels made (marked so by the split
+// that made them, named after a novel beside them, or holding only volumes of the novel they
+// are named after, under the default names or 'pattern'). A folder reached twice (through a
+// link) is read once.
 void collectNovels(FileService& files, const Text& folder, bool recursive, const Text& pattern,
                    std::set<std::pair<std::uint64_t, std::uint64_t>>& seen,
                    std::vector<Text>& novels) {
@@ -234,6 +239,7 @@ void collectNovels(FileService& files, const Text& folder, bool recursive, const
             volumeNumberOf(name, nativePathStyle()) == 0) {
             novels.push_back(path);
         } else if (kind == FileKind::Directory && recursive && stems.count(name) == 0 &&
+                   !holdsFolderMark(files, nativePathStyle(), path) &&
                    !heldVolumesOnly(name, files.listFolder(path), pattern)) {
             subfolders.push_back(path);
         }
@@ -742,6 +748,7 @@ void CliRun::doNovel(const Text& path) {
     SourceDocument document;
     if (!loadNovel(document, counting, folder)) return;
     CliSettings settings(o_, path, folder);
+    settings.several = several_;
     if (o_.epub) return makeBook(document, settings);
     if (o_.list) return listNovel(document, settings);
     splitNovel(document, settings, folder, counting);

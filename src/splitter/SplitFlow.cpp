@@ -103,6 +103,7 @@ private:
     std::vector<std::string> converted_;  // the volumes' bytes when converted
     std::vector<Text> removed_;           // volumes replaced that this split does not write
     bool flushed_ = false;                // the volumes were installed on stable storage
+    bool madeFolder_ = false;             // this split made the output folder
     std::unique_ptr<FolderLock> lock_;
 };
 
@@ -256,8 +257,21 @@ bool SplitRun::writeVolumes() {
     // A source to be deleted for the volumes: they reach stable storage before the split is
     // done, so that a flush that fails is told as the failed write it is, the folder as it was.
     flushed_ = settings_.deleteSource();
+    // The folder's mark goes in with the volumes, all or nothing like them.
+    const std::vector<Text>* names = &names_;
+    const std::vector<Volume>* volumes = &plan_.volumes;
+    std::vector<Text> markedNames;
+    std::vector<Volume> markedVolumes;
+    if (madeFolder_ && settings_.markNewFolder()) {
+        markedNames = names_;
+        markedNames.push_back(folder_ + separator_ + kFolderMarkName);
+        markedVolumes = plan_.volumes;
+        markedVolumes.push_back(Volume{{kFolderMarkHeader}});
+        names = &markedNames;
+        volumes = &markedVolumes;
+    }
     if (std::optional<FileFailure> failure =
-            installVolumes(files_, style_, folder_, names_, plan_.volumes, removed_, flushed_)) {
+            installVolumes(files_, style_, folder_, *names, *volumes, removed_, flushed_)) {
         stop(failure->notRestored ? SplitOutcome::Status::NotRestored
                                   : SplitOutcome::Status::WriteFailed);
         showMessageBox(boxes_, Message(failure->folderFlush ? MessageId::FolderFlushFailed
@@ -334,8 +348,9 @@ SplitOutcome SplitRun::run() {
     // One level only. A folder still missing afterwards is reported with the system's reason
     // (a drive that is not there, a parent that is not); anything else in the way is for the
     // lock to report.
-    if (FileStatus made = files_.createDirectory(folder_);
-        !made && files_.kindOf(folder_) == FileKind::Missing) {
+    const FileStatus made = files_.createDirectory(folder_);
+    madeFolder_ = static_cast<bool>(made);
+    if (!made && files_.kindOf(folder_) == FileKind::Missing) {
         stop(SplitOutcome::Status::CreateFailed);
         showMessageBox(boxes_,
                        Message(MessageId::FolderCreateFailed, {folder_}, made.error().reason));

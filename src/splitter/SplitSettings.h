@@ -36,6 +36,9 @@ public:
     virtual Text volumeNamePattern() { return {}; }
     // The novel's file name without ".txt", for {name}.
     virtual Text novelName() { return {}; }
+    // An output folder this split makes is marked as one of volumes (kFolderMarkName), for a
+    // later split of a folder's novels (folioknife-split given a folder).
+    virtual bool markNewFolder() { return false; }
 };
 
 }  // namespace folioknife::splitter

@@ -326,6 +326,15 @@ std::vector<FoundVolume> findVolumes(FileService& files, PathStyle style, const 
     return found;
 }
 
+bool holdsFolderMark(FileService& files, PathStyle style, const Text& folder) {
+    Expected<std::unique_ptr<InputFile>> file =
+        files.openForReading(folder + pathSeparator(style) + kFolderMarkName);
+    if (!file) return false;
+    std::string text;
+    (void)readToEnd(**file, text, std::strlen(kFolderMarkHeader));
+    return text.rfind(kFolderMarkHeader, 0) == 0;
+}
+
 namespace {
 
 // True when the name is a file of its own (no link, no folder) that holds exactly the volume's

@@ -52,6 +52,10 @@ bool isEarlierSplitOf(FileService& files, const std::vector<FoundVolume>& found,
                       std::string_view text, std::string_view addedMark,
                       const VolumeForm* form = nullptr);
 
+// True when the folder holds the mark a split leaves in an output folder it made
+// (kFolderMarkName, beginning with its header).
+bool holdsFolderMark(FileService& files, PathStyle style, const Text& folder);
+
 // Writes volume k to a temporary file beside names[k], and only when every one is complete
 // gives each its name, setting aside what stood there; the names in 'removed' are set aside
 // too. Before the first name changes, a record of the changes is written in the folder (on

@@ -118,7 +118,7 @@ bool isProgramFileName(const Text& fileName) {
     Text name = fileName;
     while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
     for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return name == kLockFileName || name == kRecordFileName ||
+    return name == kLockFileName || name == kRecordFileName || name == kFolderMarkName ||
            name.find(kNewFileMark) != Text::npos || name.find(kOldFileMark) != Text::npos;
 }
 

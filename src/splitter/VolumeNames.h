@@ -20,6 +20,11 @@ constexpr const char* kDefaultVolumePattern = "novel_{k}.txt";
 constexpr const char* kRecordFileName = ".folioknife-record";
 constexpr const char* kNewFileMark = ".folioknife-new-";
 constexpr const char* kOldFileMark = ".folioknife-old-";
+// The mark a split leaves in an output folder it made for one novel of several, so that a
+// later split of the folders' novels knows the folder for volumes whatever their names; it
+// begins with its header, without which a file of that name is someone else's.
+constexpr const char* kFolderMarkName = ".folioknife-volumes";
+constexpr const char* kFolderMarkHeader = "folioknife volumes 1\n";
 
 // A pattern of volume file names: {name} the novel's name without ".txt", {k} the volume's
 // number, {k0} the number with as many leading zeros as the last one has digits, {title} the

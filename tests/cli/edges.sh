@@ -263,12 +263,15 @@ if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
 fi
 
 # 8. Folder mode passes over the folders that earlier splits of its novels made, whatever the
-#    names: twice the same command, the second finds nothing left to split.
+#    names, also when the second run names its volumes otherwise (the folder's mark tells):
+#    the second finds nothing left to split. A folder with a file of the mark's name that is
+#    not ours is split.
 mkdir lib && cp novel.txt lib/x.txt && cp novel.txt lib/y.txt
-#    options
-while IFS='|' read -r options; do
+#    first run's options     | second run's options
+while IFS='|' read -r options again; do
     rm -rf lib/*/ && cp novel.txt lib/x.txt && cp novel.txt lib/y.txt
     for round in 1 2; do
+        [ "$round" = 2 ] && options=$again
         # shellcheck disable=SC2086
         run -r $options --delete-source lib
         status=$?
@@ -277,8 +280,14 @@ while IFS='|' read -r options; do
     [ "$status" = 2 ] || fail "-r $options: second run: status $status: $(cat out.txt err.txt)"
     [ -n "$(find lib -mindepth 3)" ] && fail "-r $options: volumes split again: $(find lib)"
 done <<'TABLE'
---name {name}-{k}.txt
---name {k0}.txt
+--name {name}-{k}.txt|--name {name}-{k}.txt
+--name {k0}.txt|--name {k0}.txt
+--name {name}-{k}.txt|
+--name {k0}_{title}.txt|-n 5
+--name {k}.txt|--name {name}-{k}.txt
 TABLE
+rm -rf lib && mkdir -p lib/mine && cp novel.txt lib/mine/z.txt && echo 'my notes' > lib/mine/.folioknife-volumes
+run -r lib || fail "a folder with someone's file of the mark's name: $(cat err.txt)"
+[ "$(count_volumes lib/mine/z)" -ge 1 ] || fail "a folder with someone's file of the mark's name was passed over: $(find lib)"
 
 finish edge

@@ -106,12 +106,15 @@ for n in $(seq 1 "$count"); do
 done
 echo "killed at each of the $count renames of a split of novel_1.txt in its own folder: each rerun gave the whole novel"
 
-# A kill at each change of names (rename, unlink) of a --replace split over another novel's
-# volumes, under every kind of name: the next split first puts the folder back as it was or
-# finishes the killed one (without --replace it then stops, or finds this novel's split and
-# writes the same), and nothing of ours is left.
+# A kill at each change of names (every rename and unlink, each one exactly) of a --replace
+# split over another novel's volumes, under every kind of name: the next split first puts the
+# folder back as it was or finishes the killed one (without --replace it then stops, or finds
+# this novel's split and writes the same), and nothing of ours is left.
 #   case     | options                     | another novel's files (| between them)
 changes=rename,renameat,renameat2,unlink,unlinkat
+# kill_points TRACE: each change of a traced run, in order, as its call and the how-manieth of
+# that call it is (strace counts each call apart for when=).
+kill_points() { grep -oE '^[0-9]+ +[a-z0-9_]+\(' "$1" | tr -d '(' | awk '{n[$2]++; print $2, n[$2]}'; }
 # snapshot DIR: every file's name and checksum, the lock file left out.
 snapshot() { (cd "$1" && find . -type f ! -name .folioknife-lock -print0 | sort -z | xargs -0 md5sum); }
 prepare() {  # FILES...: a folder "own" with the novel (src.txt) and the other novel's files
@@ -127,12 +130,14 @@ while IFS='|' read -r name options others; do
     traced -o changes.txt -e trace=$changes "$split" --codepage GBK -n 50 $options --replace own/src.txt >/dev/null 2>&1 ||
         fail "$name: the uninterrupted split failed"
     finished=$(snapshot own)
-    count=$(grep -cE '^[0-9]+ +(rename|unlink)' changes.txt)
-    left=0
-    for n in $(seq 1 "$count"); do
+    kill_points changes.txt > points.txt
+    count=$(wc -l < points.txt)
+    left=0 n=0
+    while read -r call ordinal; do
+        n=$((n + 1))
         prepare "${other_files[@]}"
         # shellcheck disable=SC2086
-        (traced -o /dev/null -e trace=$changes -e inject=$changes:signal=KILL:when="$n" \
+        (traced -o /dev/null -e trace="$call" -e inject="$call":signal=KILL:when="$ordinal" \
             "$split" --codepage GBK -n 50 $options --replace own/src.txt >/dev/null 2>&1) 2>/dev/null
         # shellcheck disable=SC2086
         "$split" --codepage GBK -n 50 $options own/src.txt >/dev/null 2>&1
@@ -142,7 +147,7 @@ while IFS='|' read -r name options others; do
         fi
         [ "$now" = "$finished" ] || left=$((left + 1))
         [ "$(count_named own folioknife-)" = 0 ] || fail "$name: change $n: files of ours left: $(ls -A own)"
-    done
+    done < points.txt
     echo "$name: killed at each of its $count changes: $left times put back as it was, $((count - left)) finished"
 done <<'TABLE'
 default names|-o own|novel_1.txt;novel_2.txt;novel_3.txt;novel_9.txt;notes.txt
@@ -150,4 +155,61 @@ a --name pattern|--name book-{k}.txt|book-1.txt;book-2.txt;book-7.txt;novel_1.tx
 {title} names|--name {k0}_{title}.txt|01_旧.txt;02_旧.txt;09_旧.txt
 converted|--to utf-8|novel_1.txt;novel_2.txt;novel_5.txt
 TABLE
+
+# A kill at each change (write, flush, rename, unlink) of --epub, over an older book and where
+# there was none: right after the kill the book's name holds the older book or the new one,
+# whole, or nothing (the older book then set aside), never a book cut short; the next run
+# removes what the killed one left (a partial src.epub.folioknife-new-...) and writes the book.
+epub_changes=write,fsync,rename,renameat,renameat2,unlink,unlinkat
+head -c 300000 novel.txt | cat - <(printf '\n') > other.txt
+"$split" --codepage GBK --epub=old.epub other.txt >/dev/null 2>&1 || fail "--epub: the older book failed"
+# whole_book FILE: a ZIP whose every entry reads back with its checksum, holding the entries of
+# the uninterrupted run's book (its modification time differs from run to run).
+whole_book() {
+    python3 - "$1" new.epub <<'PY'
+import sys, zipfile
+try:
+    book, new = zipfile.ZipFile(sys.argv[1]), zipfile.ZipFile(sys.argv[2])
+    sys.exit(book.testzip() is not None or book.namelist() != new.namelist())
+except (zipfile.BadZipFile, OSError):
+    sys.exit(1)
+PY
+}
+prepare_book() {  # OLDER: none, or the book at the name before
+    rm -rf own && mkdir own && cp small.txt own/src.txt
+    [ "$1" = none ] || cp "$1" own/src.epub
+}
+prepare_book none
+"$split" --codepage GBK --epub own/src.txt >/dev/null 2>&1 || fail "--epub: the uninterrupted run failed"
+mv own/src.epub new.epub
+for older in none old.epub; do
+    prepare_book "$older"
+    traced -o changes.txt -e trace=$epub_changes "$split" --codepage GBK --epub own/src.txt >/dev/null 2>&1 ||
+        fail "--epub over $older: the uninterrupted run failed"
+    kill_points changes.txt > points.txt
+    count=$(wc -l < points.txt)
+    before=0 partial=0 n=0
+    while read -r call ordinal; do
+        n=$((n + 1))
+        prepare_book "$older"
+        (traced -o /dev/null -e trace="$call" -e inject="$call":signal=KILL:when="$ordinal" \
+            "$split" --codepage GBK --epub own/src.txt >/dev/null 2>&1) 2>/dev/null
+        if [ ! -e own/src.epub ]; then
+            # Between the two renames: the older book waits set aside, for the next run.
+            if [ "$older" != none ] && ! cmp -s own/src.epub.folioknife-old-* "$older"; then
+                fail "--epub over $older: killed at change $n of $count: no book at the name, none set aside"
+            fi
+            before=$((before + 1))
+        elif [ "$older" != none ] && cmp -s own/src.epub "$older"; then
+            before=$((before + 1))
+        else
+            whole_book own/src.epub || fail "--epub over $older: killed at change $n of $count: a book neither old nor whole at the name"
+        fi
+        [ "$(count_named own .epub.folioknife-)" = 0 ] || partial=$((partial + 1))
+        "$split" --codepage GBK --epub own/src.txt >/dev/null 2>err.txt || fail "--epub over $older: change $n: the rerun failed: $(cat err.txt)"
+        whole_book own/src.epub || fail "--epub over $older: change $n: the rerun's book is not whole"
+        [ "$(count_named own folioknife-)" = 0 ] || fail "--epub over $older: change $n: files of ours left: $(ls -A own)"
+    done < points.txt
+    echo "--epub over $older: killed at each of its $count changes: $before times the name as it was or empty, $((count - before)) the new book; $partial left a partial book, each removed by the next run"
+done
 finish kill

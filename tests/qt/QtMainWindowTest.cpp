@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -27,6 +28,7 @@
 #include "app/Application.h"
 #include "app/qt/QtMainWindow.h"
 #include "folioknife/Version.h"
+#include "shell/ContextMenu.h"
 #include "splitter/CodePage.h"
 #include "splitter/FileService.h"
 
@@ -499,6 +501,83 @@ private slots:
         }
         QCOMPARE(seen, expected);
         QCOMPARE(document.text(), bytes(text));
+    }
+
+    // A folder or a FIFO named on the command line is no novel: the window says so and opens as
+    // without one (打开 still there), never 文件已打开 and later only 请先设定TXT文件位置.
+    void commandLineNoFile_data() {
+        QTest::addColumn<bool>("fifo");
+        QTest::newRow("a FIFO") << true;
+        QTest::newRow("a folder") << false;
+    }
+    void commandLineNoFile() {
+        QFETCH(bool, fifo);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("novel.txt");
+        const QByteArray name = QFile::encodeName(path);
+        QCOMPARE(fifo ? ::mkfifo(name.constData(), 0600) : ::mkdir(name.constData(), 0700), 0);
+        QStringList seen;
+        QString openText;
+        bool openEnabled = false;
+        // The box comes before the window's loop: the steps follow its answer.
+        Answerer answerer;
+        answerer.onBox = [&](QMessageBox* box) {
+            seen << box->text();
+            box->buttons().first()->click();
+            if (seen.size() > 1) return;
+            QTimer::singleShot(0, [&] {
+                if (QTest::qWaitForWindowExposed(window.widget())) {
+                    openText = qobject_cast<QAbstractButton*>(control(Control::OpenButton))->text();
+                    openEnabled = control(Control::OpenButton)->isEnabled();
+                    click(Control::SplitButton);
+                }
+                window.widget()->windowHandle()->close();
+            });
+        };
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        watchdog.start(20000);
+        app->startProgram({bytes(path)});
+        QVERIFY(watchdog.isActive());
+        QCOMPARE(seen, (QStringList{utf8("不是普通文件：") + path, utf8("请先设定TXT文件位置")}));
+        QVERIFY(openEnabled);
+        QVERIFY(openText != utf8("文件已打开"));
+    }
+
+    // The real desktop entry, which cannot be written (its folder is a file): the failure is
+    // said with the system's reason after the warning, and the mark goes back.
+    void contextEntryFailureIsSaid() {
+        QTemporaryDir dir;
+        QFile blocker(dir.filePath("applications"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QByteArray before = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path()));
+        std::unique_ptr<fk::shell::ContextMenuEntry> entry = fk::shell::makeContextMenuEntry();
+        app = std::make_unique<fk::app::Application>(
+            document, fk::splitter::systemFileService(), window, *entry, update,
+            fk::app::Platform{fk::splitter::PathStyle::Posix, bytes(utf8("/home/读者/output"))});
+        QStringList seen;
+        Answerer answerer;
+        answerer.onBox = [&](QMessageBox* box) {
+            seen << box->text();
+            box->buttons().first()->click();
+        };
+        bool checked = true;
+        QVERIFY(runProgram({}, [&] {
+            click(Control::ContextMenuCheck);
+            checked = qobject_cast<QCheckBox*>(control(Control::ContextMenuCheck))->isChecked();
+        }));
+        if (before.isNull())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", before);
+        QVERIFY2(seen.size() == 2 && seen[1].startsWith(utf8("无法添加右键菜单：")) &&
+                     seen[1].size() > utf8("无法添加右键菜单：").size(),
+                 qPrintable(seen.join("|")));
+        QVERIFY(!checked);
+        QVERIFY(!QFileInfo(dir.filePath("applications")).isDir());
     }
 
     // A novel dragged from a file manager loads as with 打开 into an empty window; other drops

@@ -289,6 +289,32 @@ TEST_F(SplitFlowTest, AVolumeThatHoldsItsBytesAlreadyIsLeftAsItIs) {
     }
 }
 
+// A folder made for one novel of several is marked as one of volumes, with the volumes; a
+// folder that was there already, or a split of one novel, gets no mark.
+TEST_F(SplitFlowTest, AFolderMadeForOneNovelOfSeveralIsMarked) {
+    struct Marking : RecordingSettings {
+        bool mark = false;
+        bool markNewFolder() override { return mark; }
+    };
+    for (const bool mark : {false, true}) {
+        for (const bool existed : {false, true}) {
+            SCOPED_TRACE(std::to_string(mark) + std::to_string(existed));
+            FakeFileService files;
+            if (existed) files.directories.insert("out");
+            Marking s;
+            s.mark = mark;
+            doc.replace(novel);
+            ASSERT_EQ(runSplit(doc, s, files, boxes, PathStyle::Posix).status,
+                      SplitOutcome::Status::Done);
+            EXPECT_EQ(holdsFolderMark(files, PathStyle::Posix, "out"), mark && !existed);
+            EXPECT_EQ(files.files.size(), mark && !existed ? 4u : 3u);
+        }
+    }
+    FakeFileService files;
+    files.files["out/.folioknife-volumes"] = "someone's file";
+    EXPECT_FALSE(holdsFolderMark(files, PathStyle::Posix, "out"));
+}
+
 TEST_F(SplitFlowTest, AnExistingLongerOutputIsReplaced) {
     doc.replace(novel);
     fs.files["out/novel_1.txt"] = std::string(1000, 'x');

@@ -51,9 +51,9 @@ TEST(VolumePattern, NamesSortAndRefuseWhatIsNoName) {
 }
 
 TEST(IsProgramFileName, KnowsTheProgramsOwnFilesWhateverTheirCase) {
-    for (const char* ours :
-         {".folioknife-lock", ".folioknife-record", ".FolioKnife-Lock", ".folioknife-record. .",
-          "a.txt.folioknife-new-x", "1.folioknife-old-", "novel_1.txt.FOLIOKNIFE-NEW-abcd1234"})
+    for (const char* ours : {".folioknife-lock", ".folioknife-record", ".FolioKnife-Lock",
+                             ".folioknife-record. .", "a.txt.folioknife-new-x", "1.folioknife-old-",
+                             "novel_1.txt.FOLIOKNIFE-NEW-abcd1234", ".folioknife-volumes"})
         EXPECT_TRUE(isProgramFileName(ours)) << ours;
     for (const char* volume : {"novel_1.txt", ".folioknife", "folioknife-lock", ".folioknife-lock1",
                                "a.folioknife-newer", ".folioknife-records"})
