@@ -228,7 +228,7 @@ wine "$split_exe" -n 10 --name '{name}_{k0}.txt' "书堆/甲.txt" "书堆/无.tx
 gbk_of err.txt | grep -q '无.txt：打开失败' || fail "several novels: $(gbk_of err.txt)"
 for pair in "甲 小说.txt" "乙 utf8.txt"; do
     read -r n src <<<"$pair"
-    find "书堆/$n" -maxdepth 1 -type f -printf '%f\n' | sort | while read -r f; do cat "书堆/$n/$f"; done |
+    find "书堆/$n" -maxdepth 1 -type f -name '*.txt' -printf '%f\n' | sort | while read -r f; do cat "书堆/$n/$f"; done |
         cmp -s - "$src" || fail "several novels: the files of 书堆/$n/ in the order they sort"
 done
 wine "$split_exe" --max-size 20K -o "限长" "小说.txt" >out.txt 2>err.txt || fail "--max-size exited $?"
