@@ -228,8 +228,10 @@ wine "$split_exe" -n 10 --name '{name}_{k0}.txt' "书堆/甲.txt" "书堆/无.tx
 gbk_of err.txt | grep -q '无.txt：打开失败' || fail "several novels: $(gbk_of err.txt)"
 for pair in "甲 小说.txt" "乙 utf8.txt"; do
     read -r n src <<<"$pair"
+    # The .txt files: the folder also holds the split's mark of a folder of volumes.
     find "书堆/$n" -maxdepth 1 -type f -name '*.txt' -printf '%f\n' | sort | while read -r f; do cat "书堆/$n/$f"; done |
-        cmp -s - "$src" || fail "several novels: the files of 书堆/$n/ in the order they sort"
+        cmp -s - "$src" || fail "several novels: the .txt files of 书堆/$n/ in the order they sort"
+    [ -f "书堆/$n/.folioknife-volumes" ] || fail "several novels: 书堆/$n/ is not marked as a folder of volumes"
 done
 wine "$split_exe" --max-size 20K -o "限长" "小说.txt" >out.txt 2>err.txt || fail "--max-size exited $?"
 for f in "限长"/*; do [ "$(stat -c %s "$f")" -le 20480 ] || fail "--max-size: $f is too large"; done
@@ -239,6 +241,25 @@ wine "$split_exe" -n 10 --to utf-8 --delete-source -o "转码" "转码.txt" >out
 [ -e "转码.txt" ] && fail "--to utf-8 --delete-source: the source was kept: $(gbk_of err.txt)"
 for k in $(seq 1 "$(find "转码" -name 'novel_*.txt' | wc -l)"); do cat "转码/novel_$k.txt"; done |
     iconv -f UTF-8 -t GBK | cmp -s - "小说.txt" || fail "--to utf-8: the volumes are not the novel"
+# A byte-order mark directly before the first heading (a Notepad file) with --to: no crash,
+# heading 1 in volume 1 (--list --json too), the volumes turned back are the text after it.
+printf '\xef\xbb\xbf第一章 甲\n文\n第二章 乙\n文\n' > "标记8.txt"
+{ printf '\xff\xfe'; printf '第一章 甲\n文\n第二章 乙\n文\n' | iconv -f UTF-8 -t UTF-16LE; } > "标记16.txt"
+#   novel    | --to  | iconv's name of it
+while IFS='|' read -r novel to codec; do
+    rm -rf "标记"
+    wine "$split_exe" --to "$to" -o "标记" "$novel" >out.txt 2>err.txt ||
+        fail "a mark before the heading, --to $to: exited $?: $(gbk_of err.txt)"
+    iconv -f "$codec" -t UTF-8 "标记/novel_1.txt" | cmp -s - <(printf '第一章 甲\n文\n第二章 乙\n文\n') ||
+        fail "a mark before the heading, --to $to: volume 1 is not the text"
+    wine "$split_exe" --list --json --to "$to" "$novel" >out.txt 2>err.txt ||
+        fail "a mark before the heading, --list --json --to $to: exited $?"
+    python3 -c 'import json; d = json.load(open("out.txt", encoding="utf-8")); assert d["headings"][0]["volume"] == 1' ||
+        fail "a mark before the heading, --list --json --to $to: $(head -c 300 out.txt)"
+done <<'TABLE'
+标记8.txt|gbk|GBK
+标记16.txt|utf-8|UTF-8
+TABLE
 wine "$split_exe" --json -n 10 "utf8.txt" >out.txt 2>err.txt || fail "--json exited $?"
 python3 -c 'import json, sys; d = json.load(open("out.txt", encoding="utf-8"))
 assert len(d["headings"]) == int(sys.argv[1]) and sum(v["length"] for v in d["volumes"]) == d["bytes"]' \
