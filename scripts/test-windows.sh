@@ -273,9 +273,15 @@ assert len(d["headings"]) == int(sys.argv[1]) and sum(v["length"] for v in d["vo
 # The GBK novel and the UTF-16 one made into books here and by the Linux program: epubcheck
 # finds nothing to say, and with the time fixed (SOURCE_DATE_EPOCH) the two books are the same
 # bytes. Then --delete-source, which reads the book back from disk before the novel goes.
+# The third is UTF-16LE without a byte-order mark, its title with a release tag, an author
+# line, a volume with an introduction and an extra after it.
 export SOURCE_DATE_EPOCH=1767225600
+{ printf '作者：某人\r\n'
+  iconv -f GBK -t UTF-8 "小说.txt" | sed '0,/^第一章/s//第一卷 风起\r\n本卷讲风起之事。\r\n第一章/'
+  printf '番外 一\r\n正文\r\n'
+} | iconv -f UTF-8 -t UTF-16LE >"【精校】卷本.txt"
 mkdir -p linux-epub
-for novel in "小说.txt" "reader-utf16le.txt"; do
+for novel in "小说.txt" "reader-utf16le.txt" "【精校】卷本.txt"; do
     book=${novel%.txt}.epub
     wine "$split_exe" --epub "$novel" >out.txt 2>err.txt ||
         fail "--epub $novel exited $?: $(gbk_of err.txt)"
@@ -293,6 +299,11 @@ print(" ".join(n for n in sorted(set(a.namelist()) | set(b.namelist()))
             "$book" "linux-epub/$book")"
     fi
 done
+unzip -p "【精校】卷本.epub" OEBPS/content.opf | grep -q '<dc:title>卷本</dc:title>' ||
+    fail "--epub 【精校】卷本.txt: the title"
+unzip -p "【精校】卷本.epub" OEBPS/nav.xhtml | tr -d '\n' |
+    grep -q '第一卷 风起</a><ol><li>.*</ol></li><li><a href="[^"]*">番外 一</a></li></ol>' ||
+    fail "--epub 【精校】卷本.txt: the contents: $(unzip -p "【精校】卷本.epub" OEBPS/nav.xhtml | head -c 600)"
 cp "reader-utf16le.txt" "书稿.txt"
 wine "$split_exe" --epub --delete-source "书稿.txt" >out.txt 2>err.txt ||
     fail "--epub --delete-source exited $?: $(gbk_of err.txt)"

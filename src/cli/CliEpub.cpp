@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "cli/Catalogue.h"
@@ -9,7 +10,10 @@
 #include "epub/EpubFile.h"
 #include "epub/EpubText.h"
 #include "splitter/CodePage.h"
+#include "splitter/DocumentEncoding.h"
+#include "splitter/FileService.h"
 #include "splitter/Path.h"
+#include "splitter/Recode.h"
 
 namespace folioknife::cli {
 
@@ -53,17 +57,48 @@ namespace {
 
 std::string inUtf8(const Text& text) { return convertForDisplay(text, programCodePage(), "UTF-8"); }
 
+// The language of the novel, from its first 256 KB.
+std::string languageIn(std::string_view text, const DocumentEncoding& encoding) {
+    std::size_t sample = std::min<std::size_t>(text.size(), 256 * 1024);
+    while (sample > 0 && !isCharacterBoundary(text, sample, encoding.characters)) --sample;
+    return languageOf(readableUtf8(text.substr(0, sample), encoding));
+}
+
+// The picture --cover names, into the book's cover; false, the reason reported, when it cannot
+// be read or is no JPEG or PNG.
+bool readCover(const EpubRun& run, BookInfo& info) {
+    const std::string& path = run.options.cover;
+    Expected<std::unique_ptr<InputFile>> file = run.files.openForReading(path);
+    FileStatus read = file ? readToEnd(**file, info.coverImage) : FileStatus(file.error());
+    if (!read) {
+        run.report(trf("cannot read {1}: {2}", {inUtf8(path), inUtf8(read.error().reason)}));
+        return false;
+    }
+    if (info.coverImage.substr(0, 3) == "\xFF\xD8\xFF") {
+        info.coverType = "image/jpeg";
+    } else if (info.coverImage.substr(0, 8) == "\x89PNG\r\n\x1A\n") {
+        info.coverType = "image/png";
+    } else {
+        run.report(trf("--cover {1}: give a JPEG or PNG picture", {inUtf8(path)}));
+        info.coverImage.clear();
+        return false;
+    }
+    return true;
+}
+
 // What the book says of itself, from the options and the novel's first lines; nothing, the
 // reason reported, when an option is no use.
-std::optional<BookInfo> bookInfo(const EpubRun& run, const std::vector<std::int64_t>& headings) {
+std::optional<BookInfo> bookInfo(const EpubRun& run, std::int64_t firstHeading) {
     const CliOptions& options = run.options;
-    if (!isLanguageTag(options.language)) {
+    if (!options.language.empty() && !isLanguageTag(options.language)) {
         run.report(trf("--lang takes a language tag such as zh, zh-TW or en-US, not {1}",
                        {convertForDisplay(options.language, run.typed, "UTF-8")}));
         return std::nullopt;
     }
     BookInfo info;
     info.language = options.language;
+    if (info.language.empty())
+        info.language = languageIn(run.document.text(), run.document.encoding());
     for (auto [typed, into, name] : {std::tuple{&options.title, &info.title, "--title"},
                                      std::tuple{&options.author, &info.author, "--author"}}) {
         const std::optional<std::string> utf8 = convertText(*typed, run.typed, "UTF-8");
@@ -73,13 +108,18 @@ std::optional<BookInfo> bookInfo(const EpubRun& run, const std::vector<std::int6
         }
         *into = std::string(trimmed(*utf8));
     }
-    const NamedInFront named =
-        titleAndAuthorIn(run.document.text(), run.document.encoding(), headings);
+    // The lines before the first heading, or before the volume line above it.
+    const NamedInFront named = titleAndAuthorIn(
+        run.document.text(), run.document.encoding(),
+        firstHeading < 0 ? std::vector<std::int64_t>{} : std::vector<std::int64_t>{firstHeading});
+    const NamedInFront inName =
+        namedInFileName(inUtf8(novelStem(run.novel, nativePathStyle() == PathStyle::Windows)));
     if (info.title.empty()) info.title = named.title;
-    if (info.title.empty()) {
-        info.title = inUtf8(novelStem(run.novel, nativePathStyle() == PathStyle::Windows));
-    }
+    if (info.title.empty()) info.title = inName.title;
     if (info.author.empty()) info.author = named.author;
+    if (info.author.empty()) info.author = inName.author;
+    info.description = named.description;
+    if (!options.cover.empty() && !readCover(run, info)) return std::nullopt;
     info.modified = modificationTime();
     return info;
 }
@@ -134,33 +174,59 @@ std::string deleteNovel(const EpubRun& run) {
 int writeEpub(const EpubRun& run) {
     // Where each heading's line is, and where the volume line that went with it begins.
     const HeadingSearch& search = run.plan.search;
-    std::vector<std::int64_t> headings;
-    std::vector<std::int64_t> volumeLines;
-    headings.reserve(search.headings.size());
+    std::vector<PlannedHeading> planned;
+    // The search looks for volume lines only when it sorts headings by their lines (default
+    // mode); for a custom expression the book looks for them itself.
+    const bool volumesSought = run.plan.rules.lineRule;
     for (std::size_t k = 0; k < search.headings.size(); ++k) {
-        const bool detailed = k < search.details.size();
-        headings.push_back(detailed ? search.details[k].match.offset : search.headings[k].offset);
-        volumeLines.push_back(
-            detailed && search.details[k].volumeLine > 0 ? search.headings[k].offset : -1);
+        PlannedHeading h;
+        h.offset = search.headings[k].offset;
+        if (k < search.details.size()) {
+            const HeadingDetail& detail = search.details[k];
+            h.offset = detail.match.offset;
+            h.length = detail.match.length;
+            h.extra = detail.kind == HeadingKind::Extra;
+            if (volumesSought)
+                h.volumeLine = detail.volumeLine > 0 ? search.headings[k].offset : -1;
+        }
+        planned.push_back(h);
     }
-    const std::optional<BookInfo> info = bookInfo(run, headings);
+    const std::string_view text = run.document.text();
+    const DocumentEncoding& encoding = run.document.encoding();
+    // A book built of bare numbered headings (一 青衫磊落险峰行) has them as its chapters.
+    if (planned.empty()) {
+        for (const std::int64_t line : findNumberedLines(text, encoding)) {
+            PlannedHeading h;
+            h.offset = line;
+            planned.push_back(h);
+        }
+    }
+    // The labels the book makes are in its language: the one given, or the text's.
+    const bool english = run.options.language.empty() ? languageIn(text, encoding) == "en"
+                                                      : run.options.language.substr(0, 2) == "en";
+    PlanOptions options;
+    options.english = english;
+    std::vector<BookPart> parts = planBook(text, encoding, planned, options);
+    std::int64_t firstHeading = -1;
+    for (const BookPart& part : parts) {
+        if (part.kind == BookPart::Kind::Volume || part.kind == BookPart::Kind::Chapter) {
+            firstHeading = part.begin;
+            break;
+        }
+    }
+    const std::optional<BookInfo> info = bookInfo(run, firstHeading);
     if (!info) return kExitUsage;
     const std::optional<FileIdentity> novel = run.files.identify(run.novel).ok();
     if (novel && novel == run.files.identify(run.book).ok()) {
         run.report(trf("the EPUB would replace the novel itself: {1}", {inUtf8(run.book)}));
         return kExitRefused;
     }
-    if (headings.empty()) {
+    if (planned.empty()) {
         run.report(
             tr("no chapter heading found: the EPUB's documents are cut at line ends about "
                "every 100 KB"));
     }
-    const std::string_view text = run.document.text();
-    const DocumentEncoding& encoding = run.document.encoding();
-    // The search looks for volume lines only when it sorts headings by their lines (default
-    // mode); for a custom expression the book looks for them itself.
-    const std::vector<std::int64_t>* volumes = run.plan.rules.lineRule ? &volumeLines : nullptr;
-    Book book(text, encoding, planBook(text, encoding, headings, kPieceBytes, volumes), *info);
+    Book book(text, encoding, std::move(parts), *info);
     const std::vector<ArchiveEntry> entries = book.entries();
     // More than one character in a hundred that does not convert is no damage: the novel was
     // read in the wrong encoding, and the book would be mojibake.
@@ -184,7 +250,7 @@ int writeEpub(const EpubRun& run) {
     }
     reportUnconvertible(run, book);
     const std::string source = deleteNovel(run);
-    std::int64_t counts[4] = {};
+    std::int64_t counts[5] = {};
     for (const BookPart& part : book.parts()) ++counts[static_cast<int>(part.kind)];
     std::string summary =
         trf("{1}: EPUB written: {2} chapters, {3} volumes, {4} documents in {5}",

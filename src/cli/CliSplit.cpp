@@ -579,7 +579,7 @@ bool CliRun::takeTypedTexts() {
         {&o_.prefix, "--prefix"},          {&o_.suffix, "--suffix"},
         {&o_.expression, "--expression"},  {&o_.perFile, "--per-file"},
         {&o_.outputDirectory, "--output"}, {&o_.name, "--name"},
-        {&o_.epubPath, "--epub"}};
+        {&o_.epubPath, "--epub"},          {&o_.cover, "--cover"}};
     for (std::string& file : o_.files) fields.emplace_back(&file, "FILE");
     if (!sameCodePage(codePage_, typed_)) {
         for (const auto& [text, name] : fields) {

@@ -46,7 +46,8 @@ struct CliOptions {
     std::string epubPath;  // one novel: the EPUB's name; empty: beside the novel or in --output
     std::string title;     // the EPUB's; as typed in the terminal, empty when not given
     std::string author;
-    std::string language = "zh";
+    std::string language;  // empty: from the text
+    std::string cover;     // --cover: a JPEG or PNG picture for the EPUB's cover
 };
 
 // A size as typed: digits with an optional fraction, then K, M or G (times 1024 each), an

@@ -193,7 +193,14 @@ std::vector<OptionEntry> epubOptionTable() {
          tr("the EPUB's author (default: the name on an author line near the "
             "start)"),
          "NAME"},
-        {"--lang", &O::language, nullptr, tr("the EPUB's language (default zh)"), "LANGUAGE"},
+        {"--lang", &O::language, nullptr,
+         tr("the EPUB's language (default: zh when most of the novel's letters are Chinese, "
+            "else en)"),
+         "LANGUAGE"},
+        {"--cover", &O::cover, nullptr,
+         tr("a JPEG or PNG picture as the EPUB's cover (default: a cover page of the title "
+            "and author)"),
+         "IMAGE"},
     };
 }
 

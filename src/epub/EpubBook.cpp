@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "splitter/ChapterHeadings.h"
 #include "splitter/CodePage.h"
 #include "splitter/Recode.h"
 
@@ -28,18 +29,29 @@ struct Lines {
     std::string_view text;
     splitter::AsciiUnits units;
     CharacterSet characters;
+    // What ends a line: a line feed, or in an old Mac novel (no line feed in its first 64 KB,
+    // a carriage return there) a carriage return.
+    char feed = '\n';
 
-    Lines(std::string_view t, CharacterSet c) : text(t), units(c), characters(c) {}
+    Lines(std::string_view t, CharacterSet c) : text(t), units(c), characters(c) {
+        bool lineFeed = false, carriageReturn = false;
+        const std::size_t sample = std::min<std::size_t>(text.size(), 1 << 16);
+        for (std::size_t at = 0; at + units.size <= sample && !lineFeed; at += units.size) {
+            lineFeed = isAt(at, '\n');
+            carriageReturn = carriageReturn || isAt(at, '\r');
+        }
+        if (!lineFeed && carriageReturn) feed = '\r';
+    }
     bool isAt(std::size_t at, char c) const { return units.isAt(text, at, c); }
-    // The offset of the next line feed at or after 'from', or the end of the text.
+    // The offset of the next line end at or after 'from', or the end of the text.
     std::size_t lineFeedFrom(std::size_t from) const {
         if (units.size == 1) {
-            const void* found = std::memchr(text.data() + from, '\n', text.size() - from);
+            const void* found = std::memchr(text.data() + from, feed, text.size() - from);
             return found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data())
                          : text.size();
         }
         for (std::size_t at = from; at + 2 <= text.size(); at += 2) {
-            if (isAt(at, '\n')) return at;
+            if (isAt(at, feed)) return at;
         }
         return text.size();
     }
@@ -49,7 +61,7 @@ struct Lines {
     }
     std::size_t lineStartOf(std::size_t offset) const {
         std::size_t start = offset - offset % units.size;
-        while (start >= units.size && !isAt(start - units.size, '\n')) start -= units.size;
+        while (start >= units.size && !isAt(start - units.size, feed)) start -= units.size;
         return start;
     }
     // The bytes of a character XML cannot hold that begins at 'at' (a unit below 0x20 but
@@ -128,7 +140,11 @@ const char* const kXhtmlHead =
 const char* const kStyle =
     "body { margin: 0 0.5em; }\n"
     "h1, h2 { text-align: center; margin: 1em 0; }\n"
-    "p { text-indent: 2em; margin: 0.3em 0; line-height: 1.5; }\n";
+    "p { text-indent: 2em; margin: 0.3em 0; line-height: 1.5; }\n"
+    "div.cover { text-align: center; margin: 0; padding: 0; height: 100%; }\n"
+    "div.cover img { max-width: 100%; max-height: 100%; }\n"
+    "div.cover-title { font-size: 2em; font-weight: bold; margin: 30% 0.5em 1em; }\n"
+    "div.cover-author { font-size: 1.2em; margin: 0 0.5em; }\n";
 
 }  // namespace
 
@@ -136,17 +152,19 @@ namespace {
 
 // A novel without headings: pieces of about 'pieceBytes', cut at line ends.
 std::vector<BookPart> piecesOf(std::string_view text, const Lines& lines, std::size_t start,
-                               std::int64_t pieceBytes) {
+                               const PlanOptions& options) {
     std::vector<BookPart> parts;
     std::size_t at = start;
     do {
-        const std::size_t target = std::min(text.size(), at + static_cast<std::size_t>(pieceBytes));
+        const std::size_t target =
+            std::min(text.size(), at + static_cast<std::size_t>(options.pieceBytes));
         const std::size_t end = target == text.size() ? target : lines.nextLineStart(target);
         BookPart piece;
         piece.kind = BookPart::Kind::Piece;
         piece.begin = static_cast<std::int64_t>(at);
         piece.end = static_cast<std::int64_t>(end);
-        piece.label = std::to_string(parts.size() + 1);
+        piece.label = options.english ? "Part " + std::to_string(parts.size() + 1)
+                                      : "第 " + std::to_string(parts.size() + 1) + " 部分";
         parts.push_back(piece);
         at = end;
     } while (at < text.size());
@@ -162,19 +180,27 @@ BookPart volumePart(std::size_t begin, std::string label) {
     return volume;
 }
 
-// The nearest line above the chapter's at 'line' that is not blank, within a few lines and
-// not above 'floor', when it is a volume line.
+bool isVolumeLineInUtf8(std::string_view line) { return splitter::isVolumeLine(line, "UTF-8"); }
+
+// An introduction between a volume line and its first chapter: a few short paragraphs.
+constexpr int kIntroductionParagraphs = 4;
+constexpr std::size_t kIntroductionBytes = 600;  // of a paragraph, in UTF-8
+
+// The nearest volume line above the chapter's at 'line', within a few lines and not above
+// 'floor': blank lines between, or a volume's introduction of a few short paragraphs.
 std::optional<BookPart> volumeLineAbove(const Lines& lines, const DocumentEncoding& encoding,
                                         std::size_t line, std::size_t floor, std::size_t start) {
     std::size_t above = line;
-    for (int tries = 0; tries < 8 && above > floor; ++tries) {
+    int paragraphs = 0;
+    for (int tries = 0; tries < 12 && above > floor; ++tries) {
         const std::size_t previous = std::max(lines.lineStartOf(above - lines.units.size), start);
         if (previous < floor) break;
         const std::string previousLine = lineInUtf8(lines, previous, encoding);
         above = previous;
         if (trimmed(previousLine).empty()) continue;
-        if (!isVolumeLine(previousLine)) break;
-        return volumePart(previous, previousLine);
+        if (isVolumeLineInUtf8(previousLine)) return volumePart(previous, previousLine);
+        if (++paragraphs > kIntroductionParagraphs || previousLine.size() > kIntroductionBytes)
+            break;
     }
     return std::nullopt;
 }
@@ -188,21 +214,91 @@ std::optional<BookPart> reportedVolumeLine(const Lines& lines, const DocumentEnc
     return volumePart(line, lineInUtf8(lines, line, encoding));
 }
 
-// Where each part ends, its level and its label.
-void finishParts(std::vector<BookPart>& parts, std::size_t textSize) {
+// Where each part ends, its level and its label. After the last volume, a prologue or
+// epilogue heading (番外, 后记, 尾声) returns to the top level, with what follows it.
+void finishParts(std::vector<BookPart>& parts, std::size_t textSize,
+                 const std::vector<bool>& extras) {
     // A novel divided into volumes only has them as its chapters.
     const bool chapters = std::any_of(parts.begin(), parts.end(), [](const BookPart& p) {
         return p.kind == BookPart::Kind::Chapter;
     });
+    std::size_t lastVolume = parts.size();
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        if (parts[k].kind == BookPart::Kind::Volume) lastVolume = k;
+    }
     bool inVolume = false;
     for (std::size_t k = 0; k < parts.size(); ++k) {
         BookPart& part = parts[k];
         part.end = k + 1 < parts.size() ? parts[k + 1].begin : static_cast<std::int64_t>(textSize);
         if (!chapters) part.kind = BookPart::Kind::Chapter;
         if (part.kind == BookPart::Kind::Volume) inVolume = true;
+        if (extras[k] && lastVolume < parts.size() && k > lastVolume) inVolume = false;
         part.level = part.kind == BookPart::Kind::Chapter && inVolume ? 2 : 1;
         part.label = labelOf(part.label, k + 1);
     }
+}
+
+// The front matter's label: the book's own 序言, 内容简介 or 前言 line among its first lines,
+// else 前言 (Preface in an English book).
+std::string frontMatterLabel(const std::string& utf8, bool english) {
+    static const char* const kNames[] = {
+        "序言",     "序",       "自序",    "前言",     "引言",         "内容简介", "简介",
+        "作品简介", "内容提要", "Preface", "Foreword", "Introduction", "Prologue"};
+    int lines = 0;
+    for (std::size_t at = 0; at < utf8.size() && lines < 12;) {
+        std::size_t end = utf8.find('\n', at);
+        if (end == std::string::npos) end = utf8.size();
+        std::string_view line = trimmed(std::string_view(utf8).substr(at, end - at));
+        at = end + 1;
+        if (line.empty()) continue;
+        ++lines;
+        // 【内容简介】, 序言：, [前言]
+        for (const char* open : {"【", "[", "《", "〔"}) {
+            if (line.substr(0, std::strlen(open)) == open) line.remove_prefix(std::strlen(open));
+        }
+        for (const char* close : {"】", "]", "》", "〕", "：", ":"}) {
+            const std::size_t n = std::strlen(close);
+            if (line.size() >= n && line.substr(line.size() - n) == close) line.remove_suffix(n);
+        }
+        line = trimmed(line);
+        for (const char* name : kNames) {
+            if (line == name) return std::string(line);
+        }
+    }
+    return english ? "Preface" : "前言";
+}
+
+// Budget of the novel's bytes for one document, so that its XHTML stays within
+// kDocumentBytes: UTF-8 grows by the markup only, two-byte encodings by half again.
+std::int64_t novelBytesPerDocument(const DocumentEncoding& encoding, std::int64_t documentBytes) {
+    return encoding.characters == CharacterSet::Utf8 ||
+                   encoding.characters == CharacterSet::SingleByte
+               ? documentBytes * 3 / 4
+               : documentBytes / 2;
+}
+
+// Each part longer than the budget cut at line ends into parts that continue it; only its
+// first stands in the contents.
+std::vector<BookPart> cutLongParts(std::vector<BookPart> parts, const Lines& lines,
+                                   std::int64_t budget) {
+    std::vector<BookPart> cut;
+    cut.reserve(parts.size());
+    for (BookPart& part : parts) {
+        while (part.end - part.begin > budget) {
+            // The last line end within the budget; without one, the first after it.
+            const auto limit = static_cast<std::size_t>(part.begin + budget);
+            std::size_t end = lines.lineStartOf(limit);
+            if (end <= static_cast<std::size_t>(part.begin)) end = lines.nextLineStart(limit);
+            if (end >= static_cast<std::size_t>(part.end)) break;
+            BookPart first = part;
+            first.end = static_cast<std::int64_t>(end);
+            cut.push_back(first);
+            part.kind = BookPart::Kind::Continuation;
+            part.begin = static_cast<std::int64_t>(end);
+        }
+        cut.push_back(std::move(part));
+    }
+    return cut;
 }
 
 }  // namespace
@@ -210,42 +306,85 @@ void finishParts(std::vector<BookPart>& parts, std::size_t textSize) {
 std::vector<BookPart> planBook(std::string_view text, const DocumentEncoding& encoding,
                                const std::vector<std::int64_t>& headings, std::int64_t pieceBytes,
                                const std::vector<std::int64_t>* volumeLines) {
+    std::vector<PlannedHeading> planned;
+    for (std::size_t k = 0; k < headings.size(); ++k) {
+        PlannedHeading h;
+        h.offset = headings[k];
+        h.volumeLine = volumeLines ? (*volumeLines)[k] : kLookForVolume;
+        planned.push_back(h);
+    }
+    PlanOptions options;
+    options.pieceBytes = pieceBytes;
+    return planBook(text, encoding, planned, options);
+}
+
+std::vector<BookPart> planBook(std::string_view text, const DocumentEncoding& encoding,
+                               const std::vector<PlannedHeading>& headings,
+                               const PlanOptions& options) {
     const Lines lines(text, encoding.characters);
     const std::size_t start = contentStart(text, encoding);
-    if (headings.empty()) return piecesOf(text, lines, start, pieceBytes);
+    const std::int64_t budget = novelBytesPerDocument(encoding, options.documentBytes);
+    if (headings.empty()) return cutLongParts(piecesOf(text, lines, start, options), lines, budget);
 
-    // One part per heading line, a volume line alone before it taking a part of its own.
+    // One part per heading line, a volume line before it taking a part of its own.
     std::vector<BookPart> parts;
-    for (std::size_t k = 0; k < headings.size(); ++k) {
-        std::size_t line = lines.lineStartOf(static_cast<std::size_t>(headings[k]));
+    std::vector<bool> extras;
+    for (const PlannedHeading& heading : headings) {
+        std::size_t line = lines.lineStartOf(static_cast<std::size_t>(heading.offset));
         line = std::max(line, start);
         if (!parts.empty() && static_cast<std::size_t>(parts.back().begin) >= line) continue;
         const std::string own = lineInUtf8(lines, line, encoding);
+        // The heading itself is a volume's (第一卷 江湖) when what it matched is a volume line,
+        // not a chapter's heading after a volume's (第一卷 第一章).
+        std::string matched;
+        const auto offset = static_cast<std::size_t>(heading.offset);
+        if (heading.length > 0) {
+            matched = splitter::readableUtf8(
+                text.substr(offset, static_cast<std::size_t>(heading.length)), encoding);
+        } else {
+            const std::size_t end = lines.lineFeedFrom(offset);
+            matched = splitter::readableUtf8(
+                text.substr(offset, std::min<std::size_t>(end - offset, 1000) / lines.units.size *
+                                        lines.units.size),
+                encoding);
+        }
         BookPart part;
         part.begin = static_cast<std::int64_t>(line);
-        part.kind = isVolumeLine(own) ? BookPart::Kind::Volume : BookPart::Kind::Chapter;
+        part.kind = isVolumeLineInUtf8(own) && isVolumeLineInUtf8(matched)
+                        ? BookPart::Kind::Volume
+                        : BookPart::Kind::Chapter;
         part.label = own;
         if (part.kind == BookPart::Kind::Chapter) {
             const std::size_t floor = parts.empty() ? start : parts.back().begin + lines.units.size;
-            const std::optional<BookPart> volume =
-                volumeLines ? reportedVolumeLine(lines, encoding, (*volumeLines)[k], floor, start)
-                            : volumeLineAbove(lines, encoding, line, floor, start);
-            if (volume) parts.push_back(*volume);
+            std::optional<BookPart> volume =
+                heading.volumeLine == kLookForVolume
+                    ? std::nullopt
+                    : reportedVolumeLine(lines, encoding, heading.volumeLine, floor, start);
+            // What the search did not report, a volume with an introduction, is looked for.
+            if (!volume) volume = volumeLineAbove(lines, encoding, line, floor, start);
+            if (volume) {
+                parts.push_back(*volume);
+                extras.push_back(false);
+            }
         }
         parts.push_back(part);
+        extras.push_back(heading.extra);
     }
-    finishParts(parts, text.size());
+    finishParts(parts, text.size(), extras);
     const std::size_t first = static_cast<std::size_t>(parts.front().begin);
-    if (first > start &&
-        holdsText(splitter::readableUtf8(text.substr(start, first - start), encoding))) {
-        BookPart preface;
-        preface.kind = BookPart::Kind::Preface;
-        preface.begin = static_cast<std::int64_t>(start);
-        preface.end = static_cast<std::int64_t>(first);
-        preface.label = "前言";
-        parts.insert(parts.begin(), preface);
+    if (first > start) {
+        const std::string front =
+            splitter::readableUtf8(text.substr(start, first - start), encoding);
+        if (holdsText(front)) {
+            BookPart preface;
+            preface.kind = BookPart::Kind::Preface;
+            preface.begin = static_cast<std::int64_t>(start);
+            preface.end = static_cast<std::int64_t>(first);
+            preface.label = frontMatterLabel(front, options.english);
+            parts.insert(parts.begin(), preface);
+        }
     }
-    return parts;
+    return cutLongParts(std::move(parts), lines, budget);
 }
 
 NamedInFront titleAndAuthorIn(std::string_view text, const DocumentEncoding& encoding,
@@ -433,8 +572,9 @@ std::string Book::document(std::size_t k) {
     out += "</title>\n<link rel=\"stylesheet\" type=\"text/css\" href=\"../style.css\"/>\n";
     out += "</head>\n<body>\n";
     bool heading = part.kind == BookPart::Kind::Volume || part.kind == BookPart::Kind::Chapter;
+    const char feed = Lines(text_, encoding_.characters).feed;
     for (std::size_t at = 0; at < utf8.size();) {
-        std::size_t end = utf8.find('\n', at);
+        std::size_t end = utf8.find(feed, at);
         if (end == std::string::npos) end = utf8.size();
         const std::string_view paragraph = paragraphOf(std::string_view(utf8).substr(at, end - at));
         at = end + 1;
@@ -450,6 +590,35 @@ std::string Book::document(std::size_t k) {
         out += ">\n";
     }
     out += "</body>\n</html>\n";
+    return out;
+}
+
+std::string Book::coverImageName() const {
+    return info_.coverType == "image/png" ? "cover.png" : "cover.jpg";
+}
+
+std::string Book::coverDocument() const {
+    std::string out = kXhtmlHead;
+    out += " xml:lang=\"" + info_.language + "\" lang=\"" + info_.language + "\">\n<head>\n";
+    out += "<meta charset=\"utf-8\"/>\n<title>";
+    appendEscaped(out, info_.title);
+    out += "</title>\n<link rel=\"stylesheet\" type=\"text/css\" href=\"style.css\"/>\n";
+    out += "</head>\n<body epub:type=\"cover\">\n<div class=\"cover\">\n";
+    if (!info_.coverImage.empty()) {
+        out += "<img src=\"" + coverImageName() + "\" alt=\"";
+        appendEscaped(out, info_.title);
+        out += "\"/>\n";
+    } else {
+        out += "<div class=\"cover-title\">";
+        appendEscaped(out, info_.title);
+        out += "</div>\n";
+        if (!info_.author.empty()) {
+            out += "<div class=\"cover-author\">";
+            appendEscaped(out, info_.author);
+            out += "</div>\n";
+        }
+    }
+    out += "</div>\n</body>\n</html>\n";
     return out;
 }
 
@@ -470,23 +639,48 @@ std::string Book::packageDocument() const {
         appendEscaped(out, info_.author);
         out += "</dc:creator>\n";
     }
+    if (!info_.description.empty()) {
+        out += "<dc:description>";
+        appendEscaped(out, info_.description);
+        out += "</dc:description>\n";
+    }
+    // EPUB 2 readers find the cover picture by this.
+    if (!info_.coverImage.empty()) out += "<meta name=\"cover\" content=\"cover-image\"/>\n";
     out += "<meta property=\"dcterms:modified\">" + modified_ + "</meta>\n</metadata>\n";
     out +=
         "<manifest>\n"
         "<item id=\"nav\" href=\"nav.xhtml\" media-type=\"application/xhtml+xml\" "
         "properties=\"nav\"/>\n"
         "<item id=\"ncx\" href=\"toc.ncx\" media-type=\"application/x-dtbncx+xml\"/>\n"
-        "<item id=\"style\" href=\"style.css\" media-type=\"text/css\"/>\n";
+        "<item id=\"style\" href=\"style.css\" media-type=\"text/css\"/>\n"
+        "<item id=\"cover\" href=\"cover.xhtml\" media-type=\"application/xhtml+xml\"/>\n";
+    if (!info_.coverImage.empty()) {
+        out += "<item id=\"cover-image\" href=\"" + coverImageName() + "\" media-type=\"" +
+               info_.coverType + "\" properties=\"cover-image\"/>\n";
+    }
     for (std::size_t k = 0; k < parts_.size(); ++k) {
         out += "<item id=\"part" + std::to_string(k + 1) + "\" href=\"" + href(k) +
                "\" media-type=\"application/xhtml+xml\"/>\n";
     }
-    out += "</manifest>\n<spine toc=\"ncx\">\n";
+    out += "</manifest>\n<spine toc=\"ncx\">\n<itemref idref=\"cover\"/>\n";
     for (std::size_t k = 0; k < parts_.size(); ++k) {
         out += "<itemref idref=\"part" + std::to_string(k + 1) + "\"/>\n";
     }
-    out += "</spine>\n</package>\n";
+    out += "</spine>\n";
+    // EPUB 2 readers find the cover page and the text by the guide.
+    out += "<guide>\n<reference type=\"cover\" title=\"Cover\" href=\"cover.xhtml\"/>\n";
+    if (!parts_.empty())
+        out += "<reference type=\"text\" title=\"Text\" href=\"" + href(0) + "\"/>\n";
+    out += "</guide>\n</package>\n";
     return out;
+}
+
+std::vector<std::size_t> Book::listedParts() const {
+    std::vector<std::size_t> listed;
+    for (std::size_t k = 0; k < parts_.size(); ++k) {
+        if (parts_[k].kind != BookPart::Kind::Continuation) listed.push_back(k);
+    }
+    return listed;
 }
 
 std::string Book::navigationDocument() const {
@@ -500,7 +694,9 @@ std::string Book::navigationDocument() const {
     // A volume's chapters are a list inside its entry; the entry closes at the next part of
     // level 1.
     bool open = false;  // a volume's list is open
-    for (std::size_t k = 0; k < parts_.size(); ++k) {
+    const std::vector<std::size_t> listed = listedParts();
+    for (std::size_t n = 0; n < listed.size(); ++n) {
+        const std::size_t k = listed[n];
         const BookPart& part = parts_[k];
         if (part.level == 1 && open) {
             out += "</ol>\n</li>\n";
@@ -509,7 +705,7 @@ std::string Book::navigationDocument() const {
         out += "<li><a href=\"" + href(k) + "\">";
         appendEscaped(out, part.label);
         out += "</a>";
-        const bool chaptersFollow = k + 1 < parts_.size() && parts_[k + 1].level == 2;
+        const bool chaptersFollow = n + 1 < listed.size() && parts_[listed[n + 1]].level == 2;
         if (part.level == 1 && chaptersFollow) {
             out += "\n<ol>\n";
             open = true;
@@ -518,6 +714,12 @@ std::string Book::navigationDocument() const {
         }
     }
     if (open) out += "</ol>\n</li>\n";
+    out += "</ol>\n</nav>\n";
+    // Where a reader opens the book, and its cover.
+    out += "<nav epub:type=\"landmarks\" id=\"landmarks\" hidden=\"hidden\">\n<ol>\n";
+    out += "<li><a epub:type=\"cover\" href=\"cover.xhtml\">Cover</a></li>\n";
+    if (!parts_.empty())
+        out += "<li><a epub:type=\"bodymatter\" href=\"" + href(0) + "\">Text</a></li>\n";
     out += "</ol>\n</nav>\n</body>\n</html>\n";
     return out;
 }
@@ -548,17 +750,19 @@ std::string Book::ncx() const {
     }
     out += "<navMap>\n";
     bool open = false;
-    for (std::size_t k = 0; k < parts_.size(); ++k) {
+    const std::vector<std::size_t> listed = listedParts();
+    for (std::size_t n = 0; n < listed.size(); ++n) {
+        const std::size_t k = listed[n];
         const BookPart& part = parts_[k];
         if (part.level == 1 && open) {
             out += "</navPoint>\n";
             open = false;
         }
-        const std::string number = std::to_string(k + 1);
+        const std::string number = std::to_string(n + 1);
         out += "<navPoint id=\"nav" + number + "\" playOrder=\"" + number + "\"><navLabel><text>";
         appendEscaped(out, part.label);
         out += "</text></navLabel><content src=\"" + href(k) + "\"/>";
-        if (part.level == 1 && k + 1 < parts_.size() && parts_[k + 1].level == 2) {
+        if (part.level == 1 && n + 1 < listed.size() && parts_[listed[n + 1]].level == 2) {
             out += "\n";
             open = true;
         } else {
@@ -583,6 +787,9 @@ std::vector<ArchiveEntry> Book::entries() {
           "<rootfiles>\n<rootfile full-path=\"OEBPS/content.opf\" "
           "media-type=\"application/oebps-package+xml\"/>\n</rootfiles>\n</container>\n");
     fixed("OEBPS/style.css", kStyle);
+    fixed("OEBPS/cover.xhtml", coverDocument());
+    // A picture is compressed already.
+    if (!info_.coverImage.empty()) fixed("OEBPS/" + coverImageName(), info_.coverImage, false);
     for (std::size_t k = 0; k < parts_.size(); ++k) {
         entries.push_back(
             {"OEBPS/" + href(k), true, [this, k] { return document(k); }, info_.modified});
@@ -639,10 +846,7 @@ public:
     std::int64_t number() const { return number_; }
     std::size_t unit() const { return lines_.units.size; }
     bool isLineFeed(std::string_view bytes, std::size_t at) const {
-        return Lines(bytes, lines_.units.size == 1  ? CharacterSet::Utf8
-                            : lines_.units.low == 0 ? CharacterSet::Utf16Le
-                                                    : CharacterSet::Utf16Be)
-            .isAt(at, '\n');
+        return lines_.units.isAt(bytes, at, '\n');
     }
 
 private:

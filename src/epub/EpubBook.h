@@ -21,6 +21,11 @@ struct BookInfo {
     std::string title;
     std::string author;  // none when empty
     std::string language = "zh";
+    std::string description;  // dc:description; none when empty
+    // The reader's own cover picture (JPEG or PNG) and its media type; without it the book
+    // makes a cover page of its title and author.
+    std::string coverImage;
+    std::string coverType;   // image/jpeg or image/png
     std::string identifier;  // urn:uuid:…; when empty, the book finds it (identifierOf)
     // Seconds since 1970 (UTC): the book's dcterms:modified and the time of every file in
     // its archive, so that a book made again at another time is the same bytes.
@@ -34,6 +39,9 @@ struct BookPart {
         Volume,   // from a volume line to the next heading
         Chapter,  // from a heading's line to the next
         Piece,    // a stretch of about kPieceBytes of a novel without headings
+        // The rest of a part too long for one document, cut at a line end: no heading, no
+        // entry in the table of contents (its part's entry leads to the first document).
+        Continuation,
     };
     Kind kind = Kind::Chapter;
     std::int64_t begin = 0;
@@ -44,6 +52,26 @@ struct BookPart {
 
 // A novel without headings is cut at the first line end after this many bytes.
 constexpr std::int64_t kPieceBytes = 100 * 1024;
+// A document's XHTML stays within this many bytes where the novel's lines allow: readers
+// handle longer ones poorly.
+constexpr std::int64_t kDocumentBytes = 256 * 1024;
+
+// One heading as the search found it.
+constexpr std::int64_t kLookForVolume = -2;
+struct PlannedHeading {
+    std::int64_t offset = 0;  // where the heading's text begins, in the novel's bytes
+    std::int64_t length = 0;  // its bytes; 0: unknown, the rest of its line is taken
+    // Where the volume line that went with it begins: -1 none found by the search; with
+    // kLookForVolume the book looks for it a few lines above.
+    std::int64_t volumeLine = kLookForVolume;
+    bool extra = false;  // a prologue or epilogue heading: 楔子, 番外, 后记, 尾声 …
+};
+
+struct PlanOptions {
+    std::int64_t pieceBytes = kPieceBytes;
+    std::int64_t documentBytes = kDocumentBytes;
+    bool english = false;  // the labels the book makes (前言, 第 1 部分) in English
+};
 
 // A character the novel holds that has no UTF-8 form here (a byte that is no character of its
 // encoding, or a control character XML cannot hold); the book shows U+FFFD in its place.
@@ -55,14 +83,18 @@ struct Unconvertible {
     bool unfitForXml = false;
 };
 
-// The documents of the novel: the preface when it holds more than blanks, then one per
-// heading (headings on one line make one), with a volume line alone before a chapter's
-// heading as a document of its own, one level above the chapters that follow; without
-// headings, pieces cut at line ends. 'headings' are byte offsets, ascending.
-// 'volumeLines', when given, holds for each heading where the volume line that went with it
-// begins (-1: none), as the heading search found it; without it the line is looked for here,
-// a few lines above the heading (a custom expression, or every match counting: the search
-// reports none then).
+// The documents of the novel: the preface when it holds more than blanks (labelled by its own
+// 序言, 内容简介 or 前言 line when it has one), then one per heading (headings on one line make
+// one), with a volume line before a chapter's heading (blank lines or a short introduction
+// between them) as a document of its own, one level above the chapters that follow; after
+// the last volume, an extra heading returns to the top level. Without headings, pieces cut at
+// line ends, "第 1 部分" …. A part too long for one document continues in others. Headings
+// ascend. A volume line is one as the split's line rules know it (splitter::isVolumeLine).
+std::vector<BookPart> planBook(std::string_view text, const splitter::DocumentEncoding& encoding,
+                               const std::vector<PlannedHeading>& headings,
+                               const PlanOptions& options = {});
+// The same for headings known by their offsets only; 'volumeLines', when given, holds for each
+// where the volume line that went with it begins (-1: none).
 std::vector<BookPart> planBook(std::string_view text, const splitter::DocumentEncoding& encoding,
                                const std::vector<std::int64_t>& headings,
                                std::int64_t pieceBytes = kPieceBytes,
@@ -106,6 +138,10 @@ private:
     std::string packageDocument() const;
     std::string navigationDocument() const;
     std::string ncx() const;
+    std::string coverDocument() const;
+    std::string coverImageName() const;
+    // The parts that stand in the table of contents, in order.
+    std::vector<std::size_t> listedParts() const;
     std::string href(std::size_t k) const;
     const std::string& identifier() const;
 

@@ -4,6 +4,7 @@
 #include <boost/uuid/string_generator.hpp>
 #include <boost/uuid/uuid_io.hpp>
 #include <cstring>
+#include <utility>
 
 namespace folioknife::epub {
 
@@ -49,13 +50,6 @@ bool valueAfter(std::string_view line, std::string_view label, std::string& valu
     }
     value = std::string(trimmed(rest));
     return !value.empty();
-}
-
-bool isNumeral(char32_t c) {
-    static const std::u32string numerals =
-        U"0123456789０１２３４５６７８９零〇一二三四五六七八九十百千万两廿卅壹贰叁肆伍陆柒捌玖拾佰"
-        U"仟";
-    return numerals.find(c) != std::u32string::npos;
 }
 
 }  // namespace
@@ -197,72 +191,204 @@ std::string shortened(std::string_view text, std::size_t characters) {
     return std::string(text.substr(0, at)) + "…";
 }
 
+namespace {
+
+// The bracket pairs that enclose release tags, and the words that are tags on their own.
+const std::pair<const char*, const char*> kTagBrackets[] = {{"【", "】"}, {"[", "]"},   {"(", ")"},
+                                                            {"（", "）"}, {"〔", "〕"}, {"{", "}"}};
+const char* const kTagWords[] = {"txt",  "TXT",    "Txt",  "全本",   "全集",   "完结",
+                                 "完本", "精校版", "精校", "校对版", "未删节", "无删减"};
+
+// The text less every bracketed group and its blanks around.
+std::string withoutBracketed(std::string_view text) {
+    std::string out;
+    while (!text.empty()) {
+        bool removed = false;
+        for (const auto& [open, close] : kTagBrackets) {
+            if (!startsWith(text, open)) continue;
+            const std::size_t end = text.find(close, std::strlen(open));
+            if (end == std::string_view::npos) continue;
+            text.remove_prefix(end + std::strlen(close));
+            removed = true;
+            break;
+        }
+        if (removed) continue;
+        std::size_t length = 0;
+        decodeAt(text, 0, length);
+        out.append(text.substr(0, length));
+        text.remove_prefix(length);
+    }
+    return out;
+}
+
+// The text less tag words and separators at its ends.
+std::string_view withoutTagWords(std::string_view text) {
+    for (bool again = true; again;) {
+        again = false;
+        text = trimmed(text);
+        for (const char* word : kTagWords) {
+            const std::size_t n = std::strlen(word);
+            if (text.size() > n && text.substr(text.size() - n) == word) {
+                text.remove_suffix(n);
+                again = true;
+            } else if (text.size() > n && startsWith(text, word)) {
+                text.remove_prefix(n);
+                again = true;
+            }
+        }
+        for (const char* separator : {".", "_", "-", "—", "·", "：", ":", "，", ","}) {
+            const std::size_t n = std::strlen(separator);
+            if (text.size() > n && text.substr(text.size() - n) == separator) {
+                text.remove_suffix(n);
+                again = true;
+            }
+        }
+    }
+    return text;
+}
+
+// The name after 作者：/作者: in the text, up to a bracket or the end; empty when none.
+std::string authorAfterLabel(std::string_view text) {
+    const std::size_t at = text.find("作者");
+    if (at == std::string_view::npos) return {};
+    std::string value;
+    if (!valueAfter(text.substr(at), "作者", value)) return {};
+    for (const auto& [open, close] : kTagBrackets) {
+        (void)close;
+        const std::size_t bracket = value.find(open);
+        if (bracket != std::string::npos) value.erase(bracket);
+    }
+    return std::string(trimmed(value));
+}
+
+// The author of a line "某人 著" or "某人著": a short line, the name before 著.
+std::string authorBeforeZhu(std::string_view line) {
+    const std::string_view zhu = "著";
+    if (line.size() <= zhu.size() || line.substr(line.size() - zhu.size()) != zhu) return {};
+    const std::string_view name = trimmed(line.substr(0, line.size() - zhu.size()));
+    // A name, not a sentence: a few characters without punctuation.
+    if (name.empty() || name.size() > 30 || name.find("，") != std::string_view::npos ||
+        name.find("。") != std::string_view::npos)
+        return {};
+    return std::string(name);
+}
+
+bool isDescriptionLabel(std::string_view line, std::string& rest) {
+    for (const char* label : {"内容简介", "作品简介", "内容提要", "简介"}) {
+        std::string_view l = line;
+        if (startsWith(l, "【")) l.remove_prefix(std::strlen("【"));
+        if (!startsWith(l, label)) continue;
+        l.remove_prefix(std::strlen(label));
+        if (startsWith(l, "】")) l.remove_prefix(std::strlen("】"));
+        l = trimmed(l);
+        if (startsWith(l, "：")) {
+            l.remove_prefix(std::strlen("："));
+        } else if (startsWith(l, ":")) {
+            l.remove_prefix(1);
+        } else if (!l.empty()) {
+            continue;  // 简介 that begins a sentence
+        }
+        rest = std::string(trimmed(l));
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 NamedInFront findTitleAndAuthor(std::string_view firstLines) {
     NamedInFront found;
-    while (!firstLines.empty() && (found.title.empty() || found.author.empty())) {
+    bool describing = false;  // after a 内容简介 line
+    int described = 0;        // its paragraphs taken
+    while (!firstLines.empty()) {
         const std::size_t end = firstLines.find('\n');
         std::string_view line = trimmed(firstLines.substr(0, end));
         firstLines.remove_prefix(end == std::string_view::npos ? firstLines.size() : end + 1);
+        if (line.empty()) continue;
 
         std::string value;
-        if (found.title.empty() && valueAfter(line, "书名", value)) {
-            if (startsWith(value, "《")) {
-                value.erase(0, std::strlen("《"));
-                const std::size_t close = value.find("》");
-                if (close != std::string::npos) value.erase(close);
+        if (describing) {
+            if (valueAfter(line, "作者", value) || valueAfter(line, "书名", value) ||
+                ++described > 5 || found.description.size() > 1000) {
+                describing = false;
+            } else {
+                if (!found.description.empty()) found.description += '\n';
+                found.description += std::string(line);
+                continue;
             }
-            found.title = value;
+        }
+        if (found.description.empty() && isDescriptionLabel(line, value)) {
+            found.description = value;
+            describing = true;
+            described = value.empty() ? 0 : 1;
             continue;
         }
-        if (startsWith(line, "《")) {
-            const std::size_t close = line.find("》");
+        if (found.title.empty() && valueAfter(line, "书名", value)) {
+            found.title = cleanTitle(value);
+            continue;
+        }
+        // Release tags before the title: 【全本精校】《书名》.
+        std::string_view bare = line;
+        while (startsWith(bare, "【") || startsWith(bare, "[")) {
+            const std::size_t close = bare.find(startsWith(bare, "【") ? "】" : "]");
+            if (close == std::string_view::npos) break;
+            bare = trimmed(bare.substr(close + (startsWith(bare, "【") ? std::strlen("】") : 1)));
+        }
+        if (startsWith(bare, "《")) {
+            const std::size_t close = bare.find("》");
             if (close != std::string_view::npos) {
-                const std::string_view title = trimmed(line.substr(3, close - 3));
+                const std::string_view title = trimmed(bare.substr(3, close - 3));
                 if (found.title.empty() && !title.empty()) found.title = std::string(title);
                 // "《书名》作者：某人" on one line.
-                line = trimmed(line.substr(close + std::strlen("》")));
+                line = trimmed(bare.substr(close + std::strlen("》")));
             }
         }
-        if (found.author.empty() && valueAfter(line, "作者", value)) found.author = value;
+        if (found.author.empty()) {
+            found.author = authorAfterLabel(line);
+            if (found.author.empty()) found.author = authorBeforeZhu(line);
+        }
     }
     return found;
 }
 
-bool isVolumeLine(std::string_view line) {
-    line = trimmed(line);
-    std::u32string chars;
-    for (std::size_t at = 0, length = 0; at < line.size(); at += length) {
-        chars += decodeAt(line, at, length);
+std::string cleanTitle(std::string_view title) {
+    const std::string_view whole = trimmed(title);
+    std::string_view t = whole;
+    // 《书名》 names the title whatever stands around it.
+    const std::size_t open = t.find("《");
+    if (open != std::string_view::npos) {
+        const std::size_t close = t.find("》", open);
+        if (close != std::string_view::npos) {
+            const std::string_view inner =
+                trimmed(t.substr(open + std::strlen("《"), close - open - std::strlen("《")));
+            if (!inner.empty()) return std::string(inner);
+        }
     }
-    if (chars.empty() || chars.size() > 40) return false;
-    std::size_t at = 0;
-    const bool leadingDi = chars[0] == U'第';
-    if (leadingDi) {
-        at = 1;
-    } else if (chars[0] == U'卷') {
-        at = 1;
-    } else {
-        return false;
+    std::string bare = withoutBracketed(t);
+    const std::size_t author = bare.find("作者");
+    if (author != std::string::npos && author > 0) bare.erase(author);
+    const std::string_view cleaned = withoutTagWords(bare);
+    return cleaned.empty() ? std::string(whole) : std::string(cleaned);
+}
+
+NamedInFront namedInFileName(std::string_view stem) {
+    NamedInFront named;
+    named.title = cleanTitle(stem);
+    named.author = authorAfterLabel(stem);
+    return named;
+}
+
+std::string languageOf(std::string_view utf8) {
+    std::size_t chinese = 0, latin = 0;
+    for (std::size_t at = 0, length = 0; at < utf8.size(); at += length) {
+        const char32_t c = decodeAt(utf8, at, length);
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
+            ++latin;
+        } else if ((c >= 0x3040 && c < 0xA000) || (c >= 0xF900 && c < 0xFB00)) {
+            ++chinese;
+        }
     }
-    const std::size_t numeralStart = at;
-    while (at < chars.size() && isNumeral(chars[at])) ++at;
-    if (at == numeralStart) return false;
-    if (leadingDi) {
-        if (at == chars.size() ||
-            std::u32string_view(U"卷部篇集").find(chars[at]) == std::u32string_view::npos)
-            return false;
-        // 第一部分 is a part of an essay, not a volume of a novel.
-        if (chars[at] == U'部' && at + 1 < chars.size() && chars[at + 1] == U'分') return false;
-        ++at;
-    }
-    const std::u32string_view title = std::u32string_view(chars).substr(at);
-    if (title.find_first_of(U"，。！？；…,!?;") != std::u32string_view::npos) return false;
-    // A chapter heading after the volume's number makes the line a chapter's.
-    for (std::size_t i = title.find(U'第'); i != std::u32string_view::npos;
-         i = title.find(U'第', i + 1)) {
-        if (i + 1 < title.size() && isNumeral(title[i + 1])) return false;
-    }
-    return true;
+    return chinese >= latin ? "zh" : "en";
 }
 
 bool isLanguageTag(std::string_view tag) {

@@ -1,7 +1,7 @@
 #pragma once
 // The small text rules of an EPUB made from a novel: XML escaping, the blanks a paragraph
-// loses, the book's identifier, the title and author a novel names in its first lines, and
-// the lines that name a volume. Texts here are UTF-8.
+// loses, the book's identifier, and the title and author a novel names in its first lines.
+// Texts here are UTF-8.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -36,18 +36,29 @@ std::string identifierOf(std::string_view bytes);
 // At most 'characters' characters of the text, "…" added when it was longer.
 std::string shortened(std::string_view text, std::size_t characters);
 
-// What the first lines of a novel say of it: the title of a 《书名》 or 书名： line, the name
-// of a 作者： line. Empty when not found.
+// What the first lines of a novel say of it: the title of a 《书名》 or 书名： line (release
+// tags before it such as 【全本精校】 left out), the name of a 作者：/作者: line or of a line
+// that ends in 著, and the paragraphs after a 内容简介 or 简介 line (or its text after the
+// colon). Empty when not found.
 struct NamedInFront {
     std::string title;
     std::string author;
+    std::string description;
 };
 NamedInFront findTitleAndAuthor(std::string_view firstLines);
 
-// True when the line (blanks around it allowed) holds only a volume heading: 第N卷, 第N部,
-// 第N篇, 第N集 or 卷N, and an optional title without sentence punctuation, at most 40
-// characters in all.
-bool isVolumeLine(std::string_view line);
+// A title less what a release adds to it: 《》 around it, bracketed tags (【全本精校】,
+// [精校版], (1-8部+番外)), an author part (作者：某人) and words such as txt, 全本, 完结.
+// The text as it was when nothing would be left.
+std::string cleanTitle(std::string_view title);
+
+// What a file name says of its book: "【全本精校】《某书》作者：某人【1-8部+番外】" gives 某书
+// and 某人.
+NamedInFront namedInFileName(std::string_view stem);
+
+// The language of the text: "zh" when most of its letters are Chinese (or Japanese) characters,
+// else "en".
+std::string languageOf(std::string_view utf8);
 
 // True when the text is a language tag as EPUB takes it ("zh", "zh-CN", "en-US").
 bool isLanguageTag(std::string_view tag);

@@ -7,6 +7,9 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <unordered_set>
 
 #include "splitter/ByteScan.h"
@@ -62,9 +65,10 @@ public:
         // Words that carry a sentence on right after a chapter's name: 第一章中所讨论的….
         add(continuations_, {"中", "里", "所",   "的", "曾",   "已",   "提到", "讨论", "指出", "说",
                              "讲", "是", "和",   "与", "及",   "里",   "内",   "把",   "将",   "就",
-                             "也", "还", "介绍", "谈", "论述", "描述", "写",   "之"});
+                             "也", "还", "介绍", "谈", "论述", "描述", "写",   "之",   "提"});
         add(endWords_, {"完", "终", "完结", "结束", "终了"});
-        add(extras_, {"楔子", "序章", "序幕", "引子", "尾声", "终章", "大结局", "番外"});
+        add(extras_, {"楔子", "序章", "序幕", "引子", "尾声", "终章", "大结局", "番外", "后记"});
+        add(leaders_, {"…", "⋯", "·", "．"});
         add(digits_, {"０", "１", "２", "３", "４", "５", "６", "７", "８", "９"});
         add(fullStop_, {"。"});
         add(separators_, {"：", "·", "—"});
@@ -101,6 +105,11 @@ public:
     }
     const std::vector<std::string>& extras() const { return extras_; }
     const std::string& fullStop() const { return fullStop_.empty() ? empty_ : fullStop_[0]; }
+    // The byte length of a dot leader's character at 'i' (. … · ．), 0 when there is none.
+    std::size_t leaderAt(std::string_view text, std::size_t i) const {
+        if (text[i] == '.') return 1;
+        return find(leaders_, text, i);
+    }
     std::size_t separatorAt(std::string_view text, std::size_t i) const {
         if (text[i] == ':' || text[i] == '-' || text[i] == '.') return 1;
         return find(separators_, text, i);
@@ -130,7 +139,7 @@ private:
     std::string codePage_;
     std::string empty_;
     std::vector<std::string> blanks_, punctuation_, brackets_, mainText_, continuations_, endWords_,
-        extras_, digits_, fullStop_, separators_;
+        extras_, digits_, fullStop_, separators_, leaders_;
 };
 
 // Numbered marks that the rules recognise at a given place: a volume part (第二卷, 第三部,
@@ -146,7 +155,8 @@ public:
         const Text blanks = "([ \\t]|" + in("\u3000") + "){0,4}";
         for (const char* first : {"第", "卷"}) firstBytes_ += in(first).substr(0, 1);
         volume_.compile(in("第") + blanks + numerals + blanks + "(" + in("卷") + "|" + in("部") +
-                        "|" + in("篇") + "|" + in("集") + ")|" + in("卷") + blanks + numerals);
+                        "|" + in("篇") + "|" + in("集") + "|" + in("季") + ")|" + in("卷") +
+                        blanks + numerals);
         number_.compile(numerals);
     }
     // The bytes of a volume part that begins exactly at 'i', 0 when none does.
@@ -265,7 +275,7 @@ std::string keyOf(std::string_view heading, const LineMarks& marks) {
     return key;
 }
 
-enum class Verdict { Heading, InText, SameLine };
+enum class Verdict { Heading, InText, SameLine, Contents };
 
 // The words before a heading on its line, from 'i' (after the line's blanks) to 'offset': a
 // short lead is fine (《书名》第一章, 第一卷 江湖 第一章 on a short line without a sentence, or
@@ -347,6 +357,28 @@ void findVolumeLine(const LineView& line, Candidate& c, std::size_t start,
     }
 }
 
+// A line of a table of contents: after the heading, dot leaders (three or more) and a page
+// number: 第二章　论原始社会……………８….
+bool hasPageNumberAfterLeaders(const LineView& line, std::size_t matchEnd, std::size_t end) {
+    const std::string_view text = line.text;
+    const LineMarks& marks = line.marks;
+    std::size_t leaders = 0;
+    for (std::size_t j = matchEnd; j < end;) {
+        if (const std::size_t leader = marks.leaderAt(text, j); leader != 0) {
+            ++leaders;
+            j += leader;
+            continue;
+        }
+        if (leaders >= 3) {
+            j = line.skipBlanks(j, end);
+            return j < end && marks.digitAt(text, j) != 0;
+        }
+        leaders = 0;
+        j = line.next(j);
+    }
+    return false;
+}
+
 // The line rules for one match; fills the candidate's cut, page-header mark and volume line.
 Verdict judge(const LineView& line, Candidate& c, std::size_t previousCut) {
     const auto offset = static_cast<std::size_t>(c.match.offset);
@@ -362,6 +394,7 @@ Verdict judge(const LineView& line, Candidate& c, std::size_t previousCut) {
         line.hasPunctuation(i, end))
         return Verdict::InText;
     if (isEndMarker(line, i, offset, matchEnd, end)) return Verdict::InText;
+    if (hasPageNumberAfterLeaders(line, matchEnd, end)) return Verdict::Contents;
     c.cut = start;
     c.pageHeader = isPageHeader(line, i, matchEnd, end);
     findVolumeLine(line, c, start, previousCut);
@@ -594,6 +627,9 @@ std::vector<Candidate> judgeMatches(const std::vector<ExpressionMatch>& matches,
                 case Verdict::SameLine:
                     ++result.leftOutRepeated;
                     continue;
+                case Verdict::Contents:
+                    ++result.leftOutAsContents;
+                    continue;
                 case Verdict::Heading:
                     break;
             }
@@ -716,6 +752,60 @@ std::size_t spacedHeadings(const HeadingSearch& search) {
 }
 
 }  // namespace
+
+std::vector<std::int64_t> findNumberedLines(std::string_view text,
+                                            const DocumentEncoding& encoding) {
+    const DocumentEncoding matched = matchingEncoding(encoding);
+    const bool utf16 = isUtf16(encoding.characters);
+    const bool big = encoding.characters == CharacterSet::Utf16Be;
+    const std::string copy = utf16 ? utf16ToUtf8(text, big) : std::string();
+    const std::string_view searched = utf16 ? std::string_view(copy) : text;
+    const LineMarks marks(matched.codePage);
+    const NumberedMarks numbers(matched.codePage);
+    const LineView line{searched, marks, numbers, matched.characters};
+    std::vector<std::int64_t> found;
+    for (std::size_t start = 0; start < searched.size();) {
+        std::size_t end = start;
+        while (end < searched.size() && !isLineEnd(searched[end])) ++end;
+        const std::size_t i = line.skipBlanks(start, end);
+        const std::size_t number = i < end ? numbers.numberAt(searched, i) : 0;
+        if (number != 0 && i + number < end && marks.blankAt(searched, i + number) != 0) {
+            const std::size_t title = line.skipBlanks(i + number, end);
+            if (title < end && !line.hasPunctuation(i, end) && line.length(i, end) <= kLongestLine)
+                found.push_back(static_cast<std::int64_t>(start));
+        }
+        start = end;
+        while (start < searched.size() && isLineEnd(searched[start])) ++start;
+    }
+    constexpr std::int64_t kApart = 1500;
+    if (found.size() < kFewestRegular ||
+        (static_cast<std::int64_t>(searched.size()) - found.front()) <
+            kApart * static_cast<std::int64_t>(found.size() - 1))
+        return {};
+    return utf16 ? utf16OffsetsOf(text, big, found) : found;
+}
+
+bool isVolumeLine(std::string_view line, const std::string& codePage) {
+    // The marks of each code page, made once: a book asks line by line.
+    struct Marks {
+        explicit Marks(const std::string& page) : marks(page), numbers(page) {}
+        LineMarks marks;
+        NumberedMarks numbers;
+    };
+    static std::mutex mutex;
+    static std::map<std::string, std::unique_ptr<Marks>> made;
+    const Marks* m = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        std::unique_ptr<Marks>& slot = made[codePage];
+        if (!slot) slot = std::make_unique<Marks>(codePage);
+        m = slot.get();
+    }
+    std::size_t end = line.size();
+    while (end > 0 && isLineEnd(line[end - 1])) --end;
+    const LineView view{line, m->marks, m->numbers, characterSetOf(codePage)};
+    return end > 0 && view.isVolumeLine(0, end);
+}
 
 std::string utf16ToUtf8(std::string_view text, bool bigEndian) {
     std::string out;

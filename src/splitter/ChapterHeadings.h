@@ -96,6 +96,20 @@ std::string defaultExpressionError(const Text& prefix, const Text& suffix,
 HeadingSearch searchDefaultHeadings(const Text& prefix, const Text& suffix, std::string_view text,
                                     const DocumentEncoding& encoding, HeadingRules rules);
 
+// True when the line, in the code page given (its line end allowed), holds only a volume
+// heading as the line rules know it: brackets, then a volume part (第二卷, 第三部, 第一季 第一卷,
+// 第壹篇, 卷三), no sentence punctuation, at most 40 characters. The same rule decides which
+// line above a chapter goes with it; the EPUB nests its chapters under such lines.
+bool isVolumeLine(std::string_view line, const std::string& codePage);
+
+// The lines of a book built of bare numbered headings ("一 青衫磊落险峰行", "12 归来"): a
+// numeral of the expression's at the line's start, a blank, and a title without sentence
+// punctuation, at most 40 characters in all. Nothing unless at least three such lines stand
+// in the text, on average 1,500 bytes or more apart. Where each line begins, in the text's
+// bytes.
+std::vector<std::int64_t> findNumberedLines(std::string_view text,
+                                            const DocumentEncoding& encoding);
+
 // UTF-16 to UTF-8, a unit that is no character (a lone surrogate, an odd last byte) becoming
 // U+FFFD; and the way back for offsets, ascending, at character boundaries of the copy.
 std::string utf16ToUtf8(std::string_view text, bool bigEndian);

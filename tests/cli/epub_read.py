@@ -57,9 +57,22 @@ def main():
     documents = [base + items[r.get("idref")].get("href") for r in spine]
 
     # The paragraphs, in the order of the spine.
+    description = meta.find("dc:description", NS)
+    print("description\t" + (description.text if description is not None else "").replace("\n", " "))
+    # The cover: the page the guide and the landmarks name, first in the spine, and its picture.
+    guide = {r.get("type"): base + r.get("href") for r in opf.iter("{%s}reference" % NS["opf"])}
+    cover = guide.get("cover")
+    if cover is None or not documents or documents[0] != cover:
+        fail("no cover page first in the spine")
+    images = [i for i in items.values() if i.get("properties") == "cover-image"]
+    print("cover\t" + (images[0].get("media-type") if images else "page"))
     paragraphs = []
     for name in documents:
         body = ET.fromstring(z.read(name)).find("x:body", NS)
+        if name == cover:
+            if body.get("{http://www.idpf.org/2007/ops}type") != "cover":
+                fail("the cover page is not marked as one")
+            continue
         for element in body:
             if element.tag not in ("{%s}p" % NS["x"], "{%s}h1" % NS["x"], "{%s}h2" % NS["x"]):
                 fail("%s holds a %s" % (name, element.tag))
@@ -68,7 +81,8 @@ def main():
         text = f.read().decode(encoding)
     text = text.lstrip("\ufeff")
     lines = []
-    for line in text.split("\n"):
+    # An old Mac novel ends its lines in a carriage return alone.
+    for line in text.split("\n" if "\n" in text or "\r" not in text else "\r"):
         if line.endswith("\r"):
             line = line[:-1]
         line = line.lstrip(BLANKS)
@@ -96,7 +110,11 @@ def main():
             yield level, label, base + point.find("ncx:content", NS).get("src")
             yield from ncx_entries(point, level + 1)
 
-    nav = ET.fromstring(z.read(nav_path)).find(".//x:nav/x:ol", NS)
+    navs = {n.get("{http://www.idpf.org/2007/ops}type"): n for n in ET.fromstring(z.read(nav_path)).iter("{%s}nav" % NS["x"])}
+    marks = [a.get("{http://www.idpf.org/2007/ops}type") for a in navs["landmarks"].iter("{%s}a" % NS["x"])]
+    if "cover" not in marks:
+        fail("no cover among the landmarks")
+    nav = navs["toc"].find("x:ol", NS)
     toc = list(nav_entries(nav, 1))
     ncx = ET.fromstring(z.read(ncx_path))
     if list(ncx_entries(ncx.find("ncx:navMap", NS), 1)) != toc:
@@ -105,6 +123,8 @@ def main():
         fail("the table of contents is not in the order of the spine")
     for level, label, _ in toc:
         print("toc\t%d\t%s" % (level, label))
+    print("documents\t%d" % len(documents))
+    print("largest\t%d" % max(z.getinfo(d).file_size for d in documents))
 
 
 main()

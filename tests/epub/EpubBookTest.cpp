@@ -92,28 +92,38 @@ TEST(EpubText, TitleAndAuthorFromTheFirstLines) {
         {"简介\n他读了《论语》三遍。\n", "", ""},  // 《》 inside a sentence names no title
         {"《》\n作者\n", "", ""},
         {"作者：\n作者：李四\n", "", "李四"},
+        {"【全本精校】《某书》作者：某人【1-8部+番外】\n", "某书", "某人"},
+        {"某书\n无名氏 著\n", "", "无名氏"},
+        {"书名：某书[精校版]\n", "某书", ""},
     };
     for (const Case& c : cases) {
         const NamedInFront found = findTitleAndAuthor(c.lines);
         EXPECT_EQ(found.title, c.title) << c.lines;
         EXPECT_EQ(found.author, c.author) << c.lines;
     }
+    // The description: after the label on its line, or the paragraphs after it.
+    EXPECT_EQ(findTitleAndAuthor("内容简介：一个故事。\n作者：某\n").description, "一个故事。");
+    EXPECT_EQ(findTitleAndAuthor("【简介】\n\n甲。\n乙。\n作者：某\n").description, "甲。\n乙。");
+    EXPECT_EQ(findTitleAndAuthor("简介他人是不礼貌的。\n").description, "");
 }
 
-TEST(EpubText, VolumeLinesAndLanguageTags) {
-    const std::pair<const char*, bool> lines[] = {
-        {"第一卷 江湖远", true},
-        {"　第12部", true},
-        {"第三篇：归来", true},
-        {"卷二 风雪", true},
-        {"第一卷 第一章 开始", false},
-        {"第一部分 总论", false},
-        {"第一卷完，下卷更精彩。", false},
-        {"第一章 开始", false},
-        {"卷首语", false},
-        {"第二十集", true},
+TEST(EpubText, TitlesLessReleaseTagsAndTheLanguage) {
+    const std::pair<const char*, const char*> titles[] = {
+        {"【全本精校】《某书》作者：某人【1-8部+番外】", "某书"},
+        {"[精校版]某书(1-8部+番外)全本", "某书"},
+        {"某书txt全集", "某书"},
+        {"某书_完结", "某书"},
+        {"（完结）", "（完结）"},  // nothing would be left
+        {"Plain Name", "Plain Name"},
     };
-    for (const auto& [line, volume] : lines) EXPECT_EQ(isVolumeLine(line), volume) << line;
+    for (const auto& [title, clean] : titles) EXPECT_EQ(cleanTitle(title), clean) << title;
+    EXPECT_EQ(namedInFileName("《某书》作者：某人[精校]").author, "某人");
+    EXPECT_EQ(languageOf("第一章 The Road\n他走了很远很远的路。"), "zh");
+    EXPECT_EQ(languageOf("Chapter 1 一\nIt was a long road."), "en");
+    EXPECT_EQ(languageOf(""), "zh");
+}
+
+TEST(EpubText, LanguageTags) {
     const std::pair<const char*, bool> tags[] = {
         {"zh", true},   {"zh-CN", true}, {"en-US", true},  {"zh-Hant-TW", true}, {"z", false},
         {"zh-", false}, {"1a", false},   {"zh cn", false}, {"", false}};
@@ -152,7 +162,8 @@ TEST(EpubBook, PlansThePrefaceVolumesAndChapters) {
     EXPECT_EQ(named.author, "某");
     const std::string blank = "\r\n \r\n" + text.substr(text.find(gbk("第一章")));
     const std::vector<BookPart> noPreface =
-        planBook(blank, encodingOf("GBK"), {static_cast<std::int64_t>(blank.find(gbk("第一章")))});
+        planBook(blank, encodingOf("GBK"),
+                 std::vector<std::int64_t>{static_cast<std::int64_t>(blank.find(gbk("第一章")))});
     ASSERT_EQ(noPreface.size(), 1u);
     EXPECT_EQ(noPreface[0].kind, BookPart::Kind::Chapter);
     EXPECT_EQ(noPreface[0].level, 1);
@@ -171,12 +182,15 @@ TEST(EpubBook, TakesTheVolumeLinesTheSearchReported) {
         std::vector<std::int64_t> volumeLines;
         std::vector<std::string> labels;
     } cases[] = {
-        {"looked for", false, {}, {"前言", "第一章 起", "第二卷 庙堂", "第二章 承"}},
+        {"looked for", false, {}, {"【第一卷】", "第一章 起", "第二卷 庙堂", "第二章 承"}},
         {"as reported",
          true,
          {0, at("第二卷")},
          {"【第一卷】", "第一章 起", "第二卷 庙堂", "第二章 承"}},
-        {"none reported", true, {-1, -1}, {"前言", "第一章 起", "第二章 承"}},
+        {"none reported: looked for",
+         true,
+         {-1, -1},
+         {"【第一卷】", "第一章 起", "第二卷 庙堂", "第二章 承"}},
     };
     for (const Case& c : cases) {
         const std::vector<BookPart> parts = planBook(text, encodingOf("GBK"), headings, kPieceBytes,
@@ -195,10 +209,10 @@ TEST(EpubBook, ANovelWithoutHeadingsIsCutAtLineEnds) {
     ASSERT_EQ(parts.size(), 4u);  // 308, 308, 308, 176
     for (std::size_t k = 0; k < parts.size(); ++k) {
         EXPECT_EQ(parts[k].kind, BookPart::Kind::Piece);
-        EXPECT_EQ(parts[k].label, std::to_string(k + 1));
+        EXPECT_EQ(parts[k].label, "第 " + std::to_string(k + 1) + " 部分");
         EXPECT_EQ(parts[k].end - parts[k].begin, k < 3 ? 308 : 176);
     }
-    EXPECT_EQ(planBook("", encodingOf("UTF-8"), {}).size(), 1u);
+    EXPECT_EQ(planBook("", encodingOf("UTF-8"), std::vector<std::int64_t>{}).size(), 1u);
 }
 
 // A whole book in memory, and what reading it back says.
@@ -246,7 +260,8 @@ TEST(EpubBook, FilesCarryTheBooksTimeNotTheTimeOfWriting) {
         EXPECT_EQ(u16(at + 12), want) << "file " << files;
         ++files;
     }
-    EXPECT_EQ(files, 3u + 2u + 3u);  // mimetype, container, style; two chapters; opf, nav, ncx
+    // mimetype, container, style, cover; two chapters; opf, nav, ncx
+    EXPECT_EQ(files, 4u + 2u + 3u);
     const std::optional<std::string> package = ArchiveReader(archive).read("OEBPS/content.opf");
     ASSERT_TRUE(package);
     EXPECT_NE(package->find(">2026-01-01T00:00:00Z</meta>"), std::string::npos);

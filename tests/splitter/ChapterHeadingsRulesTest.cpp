@@ -7,6 +7,7 @@
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/FakeSplitSettings.h"
 #include "splitter/ChapterHeadings.h"
+#include "splitter/Recode.h"
 #include "splitter/Messages.h"
 #include "splitter/SplitFlow.h"
 
@@ -87,7 +88,16 @@ TEST(HeadingRules, EachCutFallsAtTheLineAReaderSeesAsTheChaptersStart) {
         {"prologue and epilogue",
          {"序", "-", "楔子", "~", "第一章 甲", "~", "第二章 乙", "~", "第三章 丙", "~", "尾声", "~",
           "番外一 回家", "~", "【番外二】", "~", "尾声渐近，他说。", "后记", "-"},
-         {"楔子", "第一章 甲", "第二章 乙", "第三章 丙", "尾声", "番外一 回家", "【番外二】"}},
+         {"楔子", "第一章 甲", "第二章 乙", "第三章 丙", "尾声", "番外一 回家", "【番外二】",
+          "后记"}},
+        {"references and contents lines with dot leaders and page numbers",
+         {"第一章 甲", "~", "第一章提过，虽然智人早在10万年前就已出现。", "第二章说过，不再重复。",
+          "第二章　论原始社会……………８…", "第三章 丙......12", "第二章 乙", "~", "第三章 丙", "~"},
+         {"第一章 甲", "第二章 乙", "第三章 丙"}},
+        {"a season before the volume",
+         {"第一季 第一卷 七星鲁王", "第一章 甲", "~", "第二章 乙", "~", "第壹卷 风起", "第三章 丙",
+          "~"},
+         {"第一季 第一卷 七星鲁王", "第二章 乙", "第壹卷 风起"}},
         {"no prologue in a book of two chapters",
          {"楔子", "~", "第一章 甲", "~", "第二章 乙", "~"},
          {"第一章 甲", "第二章 乙"}},
@@ -102,6 +112,59 @@ TEST(HeadingRules, EachCutFallsAtTheLineAReaderSeesAsTheChaptersStart) {
             const HeadingSearch found = searchIn(text, codePage);
             EXPECT_EQ(cutLines(found, text, codePage), c.cuts) << c.name << " in " << codePage;
             ASSERT_EQ(found.details.size(), found.headings.size());
+        }
+    }
+}
+
+// One vocabulary of volume lines, which the split and the EPUB share.
+TEST(HeadingRules, VolumeLines) {
+    const std::pair<const char*, bool> lines[] = {
+        {"第一卷 江湖远", true},
+        {"　第12部\r", true},
+        {"第三篇：归来", true},
+        {"卷二 风雪", true},
+        {"【第一卷】", true},
+        {"第二十集", true},
+        {"第一季 第一卷 七星鲁王", true},
+        {"第壹卷 风起", true},
+        {"第柒卷", true},
+        {"第一卷完，下卷更精彩。", false},
+        {"第一章 开始", false},
+        {"卷首语", false},
+        {"第一季的故事讲完了，他说。", false},
+        {"", false},
+    };
+    for (const char* codePage : {"UTF-8", "GBK"}) {
+        for (const auto& [line, volume] : lines) {
+            EXPECT_EQ(isVolumeLine(*convertText(line, "UTF-8", codePage), codePage), volume)
+                << line << " in " << codePage;
+        }
+    }
+}
+
+// Bare numbered headings: only in a book built of them, each a short line of its own.
+TEST(HeadingRules, NumberedLines) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> novel;
+        std::size_t lines;
+    } cases[] = {
+        {"Chinese numerals", {"一 青衫", "~", "二 玉璧", "~", "三 马疾", "~"}, 3},
+        {"digits, a sentence among them",
+         {"1 出发", "~", "2 归来，他说。", "~", "3 再见", "~", "4 终", "~"},
+         3},
+        {"too few", {"一 青衫", "~", "二 玉璧", "~"}, 0},
+        {"too close", {"一 青衫", "-", "二 玉璧", "-", "三 马疾", "-"}, 0},
+        {"no blank after the numeral", {"一青衫", "~", "二玉璧", "~", "三马疾", "~"}, 0},
+    };
+    for (const char* codePage : {"UTF-8", "GBK", "UTF-16LE"}) {
+        for (const auto& c : cases) {
+            const std::string text = *recode(novelOf(c.novel), "UTF-8", codePage);
+            const std::vector<std::int64_t> found = findNumberedLines(text, encodingOf(codePage));
+            EXPECT_EQ(found.size(), c.lines) << c.name << " in " << codePage;
+            if (!found.empty()) {
+                EXPECT_EQ(found[0], 0) << c.name << " in " << codePage;
+            }
         }
     }
 }
