@@ -37,3 +37,9 @@ two_novels() {
     "$1" "$2" --encoding gbk --chapters 40 --seed 3 >/dev/null
     "$1" "$3" --encoding utf8 --chapters 23 --seed 5 --no-preface >/dev/null
 }
+# epubcheck_ok BOOK: epubcheck reports neither error nor warning (its report in check.txt).
+epubcheck_ok() {  # BOOK: epubcheck reports nothing
+    java -jar /usr/share/java/epubcheck.jar "$1" >check.txt 2>&1 ||
+        { fail "epubcheck $1: $(grep -E 'ERROR|WARNING|FATAL' check.txt | head -3)"; return; }
+    grep -q 'No errors or warnings detected' check.txt || fail "epubcheck $1: $(cat check.txt)"
+}

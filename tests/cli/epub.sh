@@ -12,11 +12,6 @@ gen=$(realpath "$2")
 reader=$(realpath "$(dirname "$0")/epub_read.py")
 source "$(dirname "$0")/common.sh"
 
-epubcheck_ok() {  # BOOK: epubcheck reports nothing
-    java -jar /usr/share/java/epubcheck.jar "$1" >check.txt 2>&1 ||
-        { fail "epubcheck $1: $(grep -E 'ERROR|WARNING|FATAL' check.txt | head -3)"; return; }
-    grep -q 'No errors or warnings detected' check.txt || fail "epubcheck $1: $(cat check.txt)"
-}
 # toc_shape: the levels of the table of contents as one word ("1 1 2 2 1 2").
 toc_shape() { awk -F'\t' '$1 == "toc" { printf "%s ", $2 }' read.txt; }
 field() { awk -F'\t' -v k="$1" '$1 == k { print $2 }' read.txt; }
