@@ -299,11 +299,11 @@ print(" ".join(n for n in sorted(set(a.namelist()) | set(b.namelist()))
             "$book" "linux-epub/$book")"
     fi
 done
-unzip -p "【精校】卷本.epub" OEBPS/content.opf | grep -q '<dc:title>卷本</dc:title>' ||
+zip_entry "【精校】卷本.epub" OEBPS/content.opf | grep -q '<dc:title>卷本</dc:title>' ||
     fail "--epub 【精校】卷本.txt: the title"
-unzip -p "【精校】卷本.epub" OEBPS/nav.xhtml | tr -d '\n' |
+zip_entry "【精校】卷本.epub" OEBPS/nav.xhtml | tr -d '\n' |
     grep -q '第一卷 风起</a><ol><li>.*</ol></li><li><a href="[^"]*">番外 一</a></li></ol>' ||
-    fail "--epub 【精校】卷本.txt: the contents: $(unzip -p "【精校】卷本.epub" OEBPS/nav.xhtml | head -c 600)"
+    fail "--epub 【精校】卷本.txt: the contents: $(zip_entry "【精校】卷本.epub" OEBPS/nav.xhtml | head -c 600)"
 cp "reader-utf16le.txt" "书稿.txt"
 wine "$split_exe" --epub --delete-source "书稿.txt" >out.txt 2>err.txt ||
     fail "--epub --delete-source exited $?: $(gbk_of err.txt)"

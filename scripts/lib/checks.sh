@@ -19,6 +19,8 @@
 #   count_entries DIR   how many files and folders DIR holds, as ls lists them (no hidden ones).
 #   count_named DIR TEXT
 #                       how many files and folders of DIR, hidden ones too, have TEXT in their name.
+#   zip_entry ZIP NAME  the bytes of entry NAME of the zip (an EPUB) on standard output; Python's
+#                       zipfile, as a fresh machine has no unzip.
 #   finish KIND         the verdict of a script that keeps going, and its exit status.
 
 # Once per script: the helpers that build on this one source it too.
@@ -72,6 +74,9 @@ built_version() {
     sed -n 's/^#define FOLIOKNIFE_VERSION "\(.*\)"$/\1/p' "$1/generated/folioknife/Version.h" | grep .
 }
 
+zip_entry() {
+    python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]))' "$1" "$2"
+}
 count_volumes() {
     local f n=0
     for f in "$1"/novel_*.txt; do
