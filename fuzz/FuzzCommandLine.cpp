@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t total = 0;
     for (const auto& item : folioknife::app::splitCommandLine(line)) total += item.size();
     if (total > line.size()) __builtin_trap();
-    const auto folder = folioknife::app::deriveOutputDirectory(line, "\\");
+    const auto folder =
+        folioknife::app::deriveOutputDirectory(line, folioknife::splitter::PathStyle::Windows);
     if (line.compare(0, folder.size(), folder) != 0) __builtin_trap();
     const auto rest = folioknife::app::commandLineRest(line);
     if (line.find(rest) == std::string::npos) __builtin_trap();
