@@ -90,8 +90,7 @@ Text leftText(std::string_view text, int n) {
 }
 
 Text deriveOutputDirectory(std::string_view path, splitter::PathStyle style) {
-    const std::size_t at = splitter::lastSeparator(path, style);
-    return at == std::string_view::npos ? Text() : Text(path.substr(0, at + 1));
+    return splitter::folderPrefix(path, style);
 }
 
 }  // namespace folioknife::app

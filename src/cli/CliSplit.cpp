@@ -196,16 +196,6 @@ bool isStatefulCodePage(const std::string& codePage) {
     return false;
 }
 
-// The folder 'name' inside 'folder', with one separator between them.
-Text insideFolder(const Text& folder, const Text& name, const std::string& separator) {
-    // A last byte 0x5C may be the second byte of a double-byte character, not a separator.
-    const PathStyle style = separator == "\\" ? PathStyle::Windows : PathStyle::Posix;
-    const bool endsInSeparator =
-        !folder.empty() &&
-        (folder.back() == '/' || lastSeparator(folder, style) == folder.size() - 1);
-    return endsInSeparator ? folder + name : folder + separator + name;
-}
-
 // True when every .txt file of the folder 'name' (its names 'listed') is a volume that a split
 // into it made: novel_K.txt, or a name 'pattern' gives a novel of the folder's name. A split of
 // several novels writes each into a folder named after it, and may have deleted the novel.
@@ -238,10 +228,9 @@ void collectNovels(FileService& files, const Text& folder, bool recursive, const
     for (const Text& name : names) {
         if (isTextFileName(name)) stems.insert(name.substr(0, name.size() - 4));
     }
-    const std::string separator = pathSeparator(nativePathStyle());
     std::vector<Text> subfolders;
     for (const Text& name : names) {
-        const Text path = insideFolder(folder, name, separator);
+        const Text path = joinPathOnce(folder, name, nativePathStyle());
         const FileKind kind = files.kindOf(path);
         if (kind == FileKind::Regular && isTextFileName(name) &&
             // Volumes of an earlier split into the folder of the novels are no novels.
@@ -325,16 +314,9 @@ std::string defaultCodePage(const std::string& terminal, bool windows) {
 }
 
 Text novelStem(const Text& path, bool windows) {
-    std::size_t at = lastSeparator(path, windows ? PathStyle::Windows : PathStyle::Posix);
-    if (windows) {
-        const std::size_t slash = path.rfind('/');
-        if (slash != Text::npos && (at == Text::npos || slash > at)) at = slash;
-        // "D:novel.txt" names novel.txt in D's current folder.
-        if (at == Text::npos && path.size() > 2 && path[1] == ':') at = 1;
-    }
-    Text name = at == Text::npos ? path : path.substr(at + 1);
-    if (isTextFileName(name)) name.resize(name.size() - 4);
-    return name;
+    const PathStyle style = windows ? PathStyle::Windows : PathStyle::Posix;
+    const Text name = fileName(path, style);
+    return isTextFileName(name) ? stem(name, style) : name;
 }
 
 namespace {
@@ -484,7 +466,7 @@ private:
     bool chinese_ = false;
     FileService* files_ = nullptr;
     std::unique_ptr<PathConvertingFileService> converting_;
-    std::string separator_;
+    PathStyle style_ = nativePathStyle();
     bool windows_ = nativePathStyle() == PathStyle::Windows;
     bool several_ = false;
     int worst_ = kExitDone;
@@ -510,10 +492,11 @@ Text CliRun::fullPath(const Text& folder) const {
     }
     if (!inCodePage) return folder;
     Text rest = folder;
-    while (rest.size() >= 2 && rest[0] == '.' && (rest[1] == '/' || rest[1] == separator_.back()))
+    while (rest.size() >= 2 && rest[0] == '.' &&
+           (rest[1] == '/' || rest[1] == pathSeparator(style_).back()))
         rest.erase(0, 2);
     if (rest.empty() || rest == ".") return *inCodePage;
-    return insideFolder(*inCodePage, rest, separator_);
+    return joinPathOnce(*inCodePage, rest, style_);
 }
 
 // The code page and the options that need no novel; false when one is unusable.
@@ -629,7 +612,7 @@ std::vector<Text> CliRun::collectAll() {
 Text CliRun::folderFor(const Text& path) {
     const Text base = o_.outputGiven ? o_.outputDirectory : folderOf(path, nativePathStyle());
     if (!several_) return base;
-    const Text folder = insideFolder(base, novelStem(path, windows_), separator_);
+    const Text folder = joinPathOnce(base, novelStem(path, windows_), style_);
     // Two novels of one name would replace each other's volumes.
     if (!folders_.insert(folder).second) {
         report(trf("left out: another novel of this call is split into {1}", {inUtf8(folder)}));
@@ -700,9 +683,9 @@ void CliRun::makeBook(SourceDocument& document, CliSettings& settings) {
     // Beside the novel, or in the -o folder; never in a folder of its own.
     const Text book = !o_.epubPath.empty()
                           ? o_.epubPath
-                          : insideFolder(o_.outputGiven ? o_.outputDirectory
+                          : joinPathOnce(o_.outputGiven ? o_.outputDirectory
                                                         : folderOf(novel_, nativePathStyle()),
-                                         novelStem(novel_, windows_) + ".epub", separator_);
+                                         novelStem(novel_, windows_) + ".epub", style_);
     const std::function<void(const std::string&)> toStderr = [&](const std::string& utf8) {
         report(utf8);
     };
@@ -882,7 +865,6 @@ int CliRun::run() {
         converting_ = std::make_unique<PathConvertingFileService>(system, codePage_, terminal_);
         files_ = converting_.get();
     }
-    separator_ = pathSeparator(nativePathStyle());
     const std::vector<Text> novels = collectAll();
     if (several_ && o_.epub && !o_.epubPath.empty()) {
         complain(tr("--epub names one EPUB: give one novel with it, or several without a name"));

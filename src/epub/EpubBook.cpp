@@ -9,6 +9,7 @@
 
 #include "splitter/ChapterHeadings.h"
 #include "splitter/CodePage.h"
+#include "splitter/Path.h"
 #include "splitter/Recode.h"
 
 namespace folioknife::epub {
@@ -887,7 +888,7 @@ std::optional<std::string> packageOf(const ArchiveReader& archive, std::string& 
                                         ? std::string()
                                         : attributeOf(*container, rootfile, "full-path");
     if (packagePath.empty()) return std::nullopt;
-    folder = packagePath.substr(0, packagePath.rfind('/') + 1);
+    folder = splitter::folderPrefix(packagePath, splitter::PathStyle::Posix);
     return archive.read(packagePath);
 }
 

@@ -49,13 +49,8 @@ bool isOurName(const std::string& name, const std::string& book, const char* mar
 
 void recoverEpub(FileService& files, const std::string& path, const std::string& folder,
                  std::optional<splitter::FileIdentity> keep) {
-    // The book's name, after the last separator ("/" separates on Windows too; it is never
-    // the second byte of a double-byte character).
-    std::size_t cut = splitter::lastSeparator(path, splitter::nativePathStyle());
-    const std::size_t slash = path.rfind('/');
-    if (slash != std::string::npos && (cut == std::string::npos || slash > cut)) cut = slash;
-    const std::string inFolder = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-    const std::string book = path.substr(inFolder.size());
+    const std::string inFolder = splitter::folderPrefix(path, splitter::nativePathStyle());
+    const std::string book = splitter::fileName(path, splitter::nativePathStyle());
     const auto mine = [&](const std::string& name, const char* mark) {
         if (!isOurName(name, book, mark)) return false;
         const std::string full = inFolder + name;

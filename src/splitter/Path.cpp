@@ -17,6 +17,25 @@ LeadBytes leadBytesOf(const std::string& codePage) {
 
 Text pathSeparator(PathStyle style) { return style == PathStyle::Windows ? "\\" : "/"; }
 
+namespace {
+
+bool isDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// The length of a drive before the rest of a Windows path ("D:"), else 0.
+std::size_t driveLength(std::string_view path, PathStyle style) {
+    const bool drive =
+        style == PathStyle::Windows && path.size() >= 2 && path[1] == ':' && isDriveLetter(path[0]);
+    return drive ? 2 : 0;
+}
+
+// Where the file name begins: after the last separator, else after the drive.
+std::size_t nameStart(std::string_view path, PathStyle style) {
+    const std::size_t at = lastSeparator(path, style);
+    return at == std::string_view::npos ? driveLength(path, style) : at + 1;
+}
+
+}  // namespace
+
 std::size_t lastSeparator(std::string_view path, PathStyle style) {
     if (style == PathStyle::Posix) return path.rfind('/');
     // Trail bytes start at 0x40, so only "\" can hide in a character; "/" never does.
@@ -24,7 +43,7 @@ std::size_t lastSeparator(std::string_view path, PathStyle style) {
     std::size_t last = std::string_view::npos;
     for (std::size_t i = 0; i < path.size(); ++i) {
         const auto c = static_cast<unsigned char>(path[i]);
-        if (c == '\\')
+        if (c == '\\' || c == '/')
             last = i;
         else if (isLeadByte(c, rule))
             ++i;
@@ -38,30 +57,40 @@ Text parentPath(std::string_view path, PathStyle style) {
 }
 
 Text fileName(std::string_view path, PathStyle style) {
-    const std::size_t at = lastSeparator(path, style);
-    return Text(at == std::string_view::npos ? path : path.substr(at + 1));
+    return Text(path.substr(nameStart(path, style)));
+}
+
+Text folderPrefix(std::string_view path, PathStyle style) {
+    return Text(path.substr(0, nameStart(path, style)));
+}
+
+Text extension(std::string_view path, PathStyle style) {
+    const std::string_view name = path.substr(nameStart(path, style));
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? Text() : Text(name.substr(dot));
+}
+
+Text stem(std::string_view path, PathStyle style) {
+    const Text name = fileName(path, style);
+    return name.substr(0, name.size() - extension(name, style).size());
 }
 
 Text joinPath(std::string_view directory, std::string_view name, PathStyle style) {
     return Text(directory) + pathSeparator(style) + Text(name);
 }
 
+Text joinPathOnce(std::string_view folder, std::string_view name, PathStyle style) {
+    const bool endsInSeparator =
+        !folder.empty() && lastSeparator(folder, style) == folder.size() - 1;
+    return endsInSeparator ? Text(folder) + Text(name) : joinPath(folder, name, style);
+}
+
 Text folderOf(std::string_view path, PathStyle style) {
-    std::size_t at = lastSeparator(path, style);
-    if (style == PathStyle::Posix) {
-        if (at == std::string_view::npos) return ".";
-        if (at == 0) return "/";
-        return Text(path.substr(0, at));
-    }
-    // A novel's path typed by the user: Windows takes "/" as well as "\" ("/" never hides in
-    // a double-byte character), and a drive ("D:") is no folder name of its own.
-    const std::size_t slash = path.rfind('/');
-    if (slash != std::string_view::npos && (at == std::string_view::npos || slash > at)) at = slash;
-    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
-    const bool drive = path.size() >= 2 && path[1] == ':' && letter(path[0]);
-    if (at == std::string_view::npos) return drive ? Text(path.substr(0, 2)) : Text(".");
-    // The root keeps its separator: "\", "D:\" ("D:" alone is D's current folder).
-    if (at == 0 || (drive && at == 2)) return Text(path.substr(0, at + 1));
+    const std::size_t at = lastSeparator(path, style);
+    const std::size_t drive = driveLength(path, style);
+    if (at == std::string_view::npos) return drive != 0 ? Text(path.substr(0, drive)) : Text(".");
+    // The root keeps its separator: "/", "\", "D:\" ("D:" alone is D's current folder).
+    if (at == 0 || (drive != 0 && at == drive)) return Text(path.substr(0, at + 1));
     return Text(path.substr(0, at));
 }
 

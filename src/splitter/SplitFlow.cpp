@@ -32,10 +32,9 @@ std::vector<FoundVolume> volumesInTheWay(FileService& files, const Text& folder,
     if (pattern.empty() || pattern == kDefaultVolumePattern) {
         found = findVolumes(files, style, folder, listed);
     } else {
-        const Text separator = pathSeparator(style);
         const Text novel = settings.novelName();
         for (const Text& file : listed) {
-            const Text path = folder + separator + file;
+            const Text path = joinPath(folder, file, style);
             if (const auto k = volumeNumberIn(pattern, novel, file);
                 k && files.entryKind(path) == FileKind::Regular)
                 found.push_back({*k, path});
@@ -67,12 +66,7 @@ class SplitRun {
 public:
     SplitRun(SourceDocument& document, SplitSettings& settings, FileService& files,
              MessageBoxService& boxes, PathStyle style)
-        : document_(document),
-          settings_(settings),
-          files_(files),
-          boxes_(boxes),
-          style_(style),
-          separator_(pathSeparator(style)) {}
+        : document_(document), settings_(settings), files_(files), boxes_(boxes), style_(style) {}
     SplitOutcome run();
 
 private:
@@ -92,7 +86,6 @@ private:
     FileService& files_;
     MessageBoxService& boxes_;
     PathStyle style_;
-    std::string separator_;
     SplitPlan plan_;
     SplitOutcome outcome_;
     Text folder_;
@@ -198,7 +191,7 @@ bool SplitRun::clearFolder() {
         if (recovery.recordNameTaken) {
             stop(SplitOutcome::Status::Refused);
             showMessageBox(boxes_, Message(MessageId::RecordNameTaken,
-                                           {folder_ + separator_ + kRecordFileName}));
+                                           {joinPath(folder_, kRecordFileName, style_)}));
             return false;
         }
         const std::vector<FoundVolume> found = volumesInTheWay(
@@ -265,7 +258,7 @@ bool SplitRun::writeVolumes() {
     std::vector<Volume> markedVolumes;
     if (madeFolder_ && settings_.markNewFolder()) {
         markedNames = names_;
-        markedNames.push_back(folder_ + separator_ + kFolderMarkName);
+        markedNames.push_back(joinPath(folder_, kFolderMarkName, style_));
         markedVolumes = plan_.volumes;
         markedVolumes.push_back(Volume{{kFolderMarkHeader}});
         names = &markedNames;
@@ -352,7 +345,7 @@ SplitOutcome SplitRun::run() {
     }
     folder_ = settings_.outputDirectory();
     for (const Text& name : plan_.names)
-        names_.push_back(settings_.outputDirectory() + separator_ + name);
+        names_.push_back(joinPath(settings_.outputDirectory(), name, style_));
     converting_ = !plan_.form.to.empty();
     addMarks();
     if (converting_ && !convertVolumes()) return outcome_;

@@ -126,13 +126,12 @@ bool isPlainName(const std::string& name, PathStyle style) {
            name.find('\0') == std::string::npos;
 }
 
-std::string recordText(const Record& record, const std::string& sep) {
+std::string recordText(const Record& record, PathStyle style) {
     std::string text = kRecordHeader;
     text += "token " + record.token + "\n";
     const auto bare = [&](const Text& path) {
-        // The folder is the same for every path, so its length tells where the name begins
-        // (a separator's byte may end a double-byte character of a name).
-        return path.empty() ? Text("-") : escapedName(path.substr(path.rfind(sep) + sep.size()));
+        // A separator's byte may end a double-byte character of a name.
+        return path.empty() ? Text("-") : escapedName(fileName(path, style));
     };
     for (const Placement& step : record.steps)
         text += "step\t" + bare(step.name) + "\t" + bare(step.temporary) + "\t" +
@@ -170,10 +169,9 @@ bool isRecordRemnant(FileService& files, const Text& path) {
 
 // The record as the folder holds it, when it is one of ours; only names of our own making are
 // taken from it, so a record that someone wrote by hand can touch no other file.
-std::optional<Record> readRecord(FileService& files, const Text& folder, const std::string& sep,
-                                 PathStyle style) {
+std::optional<Record> readRecord(FileService& files, const Text& folder, PathStyle style) {
     Expected<std::unique_ptr<InputFile>> file =
-        files.openForReading(folder + sep + kRecordFileName);
+        files.openForReading(joinPath(folder, kRecordFileName, style));
     if (!file) return std::nullopt;
     // What was read before a read failed still counts: a line cut short is passed over.
     std::string text;
@@ -208,7 +206,7 @@ std::optional<Record> readRecord(FileService& files, const Text& folder, const s
         };
         if (!ours(*names[1], kNewFileMark) || !ours(*names[2], kOldFileMark)) continue;
         const auto full = [&](const std::string& f) {
-            return f.empty() ? Text() : folder + sep + f;
+            return f.empty() ? Text() : joinPath(folder, f, style);
         };
         record.steps.push_back({full(*names[0]), full(*names[1]), full(*names[2])});
     }
@@ -219,15 +217,15 @@ std::optional<Record> readRecord(FileService& files, const Text& folder, const s
 // Writes the record in one step: a temporary file that takes the record's name.
 FileStatus writeRecord(FileService& files, PathStyle style, const Text& folder,
                        const Record& record, bool durable) {
-    const std::string sep = pathSeparator(style);
     std::string temporary;
     Expected<std::unique_ptr<OutputFile>> file = files.createTemporary(
-        folder + sep + kRecordFileName + kNewFileMark + record.token, temporary);
+        joinPath(folder, std::string(kRecordFileName) + kNewFileMark + record.token, style),
+        temporary);
     if (!file) return file.error();
-    FileStatus status = (*file)->write(recordText(record, sep));
+    FileStatus status = (*file)->write(recordText(record, style));
     if (FileStatus closed = (*file)->close(); status) status = closed;
     if (status && durable) status = files.flushFiles({temporary});
-    if (status) status = files.replaceFile(temporary, folder + sep + kRecordFileName);
+    if (status) status = files.replaceFile(temporary, joinPath(folder, kRecordFileName, style));
     if (!status) {
         (void)files.deleteFile(temporary);
         return status;
@@ -307,16 +305,15 @@ private:
 
 std::vector<FoundVolume> findVolumes(FileService& files, PathStyle style, const Text& folder,
                                      const std::vector<std::string>& listed) {
-    const std::string sep = pathSeparator(style);
     std::vector<FoundVolume> found;
     for (const std::string& name : listed) {
         if (const std::uint64_t k = volumeNumberOf(name, style))
-            found.push_back({k, folder + sep + name});
+            found.push_back({k, joinPath(folder, name, style)});
     }
     if (found.empty()) {
         // Nothing listed: an empty folder, or one that cannot be read.
         for (std::uint64_t k = 1;; ++k) {
-            const Text path = volumeFileName(folder, k, sep);
+            const Text path = volumeFileName(folder, k, style);
             if (files.entryKind(path) == FileKind::Missing) break;
             found.push_back({k, path});
         }
@@ -328,7 +325,7 @@ std::vector<FoundVolume> findVolumes(FileService& files, PathStyle style, const 
 
 bool holdsFolderMark(FileService& files, PathStyle style, const Text& folder) {
     Expected<std::unique_ptr<InputFile>> file =
-        files.openForReading(folder + pathSeparator(style) + kFolderMarkName);
+        files.openForReading(joinPath(folder, kFolderMarkName, style));
     if (!file) return false;
     std::string text;
     (void)readToEnd(**file, text, std::strlen(kFolderMarkHeader));
@@ -448,7 +445,7 @@ std::optional<FileFailure> installVolumes(FileService& files, PathStyle style, c
                                           const std::vector<Text>& names,
                                           const std::vector<Volume>& volumes,
                                           const std::vector<Text>& removed, bool durable) {
-    const Text recordPath = folder + pathSeparator(style) + kRecordFileName;
+    const Text recordPath = joinPath(folder, kRecordFileName, style);
     std::vector<bool> kept(names.size(), false);
     std::vector<Text> keptNames;
     for (std::size_t k = 0; k < names.size(); ++k) {
@@ -510,8 +507,7 @@ std::optional<FileFailure> installVolumes(FileService& files, PathStyle style, c
 
 Recovery recoverFolder(FileService& files, PathStyle style, const Text& folder,
                        std::optional<FileIdentity> keep) {
-    const std::string sep = pathSeparator(style);
-    const Text recordPath = folder + sep + kRecordFileName;
+    const Text recordPath = joinPath(folder, kRecordFileName, style);
     Undo undo(files, keep);
     Recovery result;
     result.names = files.listFolder(folder);
@@ -524,7 +520,7 @@ Recovery recoverFolder(FileService& files, PathStyle style, const Text& folder,
             name.rfind(recordTemporary, 0) != 0)
             continue;
         const std::string token = name.substr(recordTemporary.size(), kTokenLength);
-        const Text path = folder + sep + name;
+        const Text path = joinPath(folder, name, style);
         if (isOurName(name, kRecordFileName, kNewFileMark, token) &&
             provesRecord(files, path, token)) {
             undo.remove(path);
@@ -538,7 +534,7 @@ Recovery recoverFolder(FileService& files, PathStyle style, const Text& folder,
     };
     if (files.entryKind(recordPath) == FileKind::Missing) return done(changed);
     const std::optional<Record> record =
-        undo.isKept(recordPath) ? std::nullopt : readRecord(files, folder, sep, style);
+        undo.isKept(recordPath) ? std::nullopt : readRecord(files, folder, style);
     if (!record) {
         if (undo.isKept(recordPath) || !isRecordRemnant(files, recordPath)) {
             result.recordNameTaken = true;
@@ -569,7 +565,8 @@ Recovery recoverFolder(FileService& files, PathStyle style, const Text& folder,
     }
     // Temporary files written before the record named them.
     for (const std::string& name : result.names) {
-        if (!undo.failure() && isTokenName(name, record->token)) undo.remove(folder + sep + name);
+        if (!undo.failure() && isTokenName(name, record->token))
+            undo.remove(joinPath(folder, name, style));
     }
     if (!undo.failure()) {
         if (FileStatus removed = files.deleteFile(recordPath); !removed)

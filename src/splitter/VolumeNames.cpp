@@ -122,8 +122,8 @@ bool isProgramFileName(const Text& fileName) {
            name.find(kNewFileMark) != Text::npos || name.find(kOldFileMark) != Text::npos;
 }
 
-Text volumeFileName(const Text& outputDirectory, std::uint64_t k, const std::string& separator) {
-    return outputDirectory + separator + volumeName(k);
+Text volumeFileName(const Text& outputDirectory, std::uint64_t k, PathStyle style) {
+    return joinPath(outputDirectory, volumeName(k), style);
 }
 
 }  // namespace folioknife::splitter

@@ -51,8 +51,7 @@ std::uint64_t volumeNumberOf(const Text& fileName, PathStyle style);
 // that Windows drops from a name's end: no volume may take one.
 bool isProgramFileName(const Text& fileName);
 
-// The output directory, the separator, the default name of volume k. The directory is used as
-// given: one that already ends in a separator gives a doubled one.
-Text volumeFileName(const Text& outputDirectory, std::uint64_t k, const std::string& separator);
+// The default name of volume k in the output directory, joined by joinPath.
+Text volumeFileName(const Text& outputDirectory, std::uint64_t k, PathStyle style);
 
 }  // namespace folioknife::splitter

@@ -45,7 +45,7 @@ TEST(ProgramPathTest, DirectoryAndFileNameByStyle) {
         {"D:\\Tools\\splitter.exe", PathStyle::Windows, "D:\\Tools", "splitter.exe"},
         {"D:\\splitter.exe", PathStyle::Windows, "D:", "splitter.exe"},
         {"splitter.exe", PathStyle::Windows, "splitter.exe", "splitter.exe"},
-        {"D:/Tools/x.exe", PathStyle::Windows, "D:/Tools/x.exe", "D:/Tools/x.exe"},
+        {"D:/Tools/x.exe", PathStyle::Windows, "D:/Tools", "x.exe"},
         {gbk("D:\\工具\\誠.exe"), PathStyle::Windows, gbk("D:\\工具"), gbk("誠.exe")},
         {gbk("D:\\運\\a.exe"), PathStyle::Windows, gbk("D:\\運"), "a.exe"},
         {"/usr/local/bin/folioknife", PathStyle::Posix, "/usr/local/bin", "folioknife"},

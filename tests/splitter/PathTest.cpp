@@ -12,35 +12,71 @@ using testing::CodePageScope;
 using testing::gbk;
 using testing::hex;
 
-TEST(PathTest, ParentFileNameAndFolderByStyle) {
+TEST(PathTest, TakenApartByStyle) {
     CodePageScope codePage("GBK");
     const auto W = PathStyle::Windows, P = PathStyle::Posix;
     struct Case {
         std::string path;
         PathStyle style;
-        std::string parent, name, folder;
+        std::string parent, name, folder, prefix, stem, extension;
     } cases[] = {
-        {"D:\\books\\novel.txt", W, "D:\\books", "novel.txt", "D:\\books"},
-        {"D:\\novel.txt", W, "D:", "novel.txt", "D:\\"},
-        {"novel.txt", W, "novel.txt", "novel.txt", "."},
-        {"\\novel.txt", W, "", "novel.txt", "\\"},
-        {"D:/books/novel.txt", W, "D:/books/novel.txt", "D:/books/novel.txt", "D:/books"},
-        // 運 is 0xDF 0x5C: its second byte is no separator.
-        {gbk("D:\\運\\小说.txt"), W, gbk("D:\\運"), gbk("小说.txt"), gbk("D:\\運")},
-        {gbk("D:\\書庫\\運"), W, gbk("D:\\書庫"), gbk("運"), gbk("D:\\書庫")},
-        {"/home/u/novel.txt", P, "/home/u", "novel.txt", "/home/u"},
-        {"/novel.txt", P, "", "novel.txt", "/"},
-        {"a\\b.txt", P, "a\\b.txt", "a\\b.txt", "."},
-        {"", P, "", "", "."},
+        {"D:\\books\\novel.txt", W, "D:\\books", "novel.txt", "D:\\books", "D:\\books\\", "novel",
+         ".txt"},
+        {"D:\\novel.txt", W, "D:", "novel.txt", "D:\\", "D:\\", "novel", ".txt"},
+        {"novel.txt", W, "novel.txt", "novel.txt", ".", "", "novel", ".txt"},
+        {"\\novel.txt", W, "", "novel.txt", "\\", "\\", "novel", ".txt"},
+        {"D:novel.txt", W, "D:novel.txt", "novel.txt", "D:", "D:", "novel", ".txt"},
+        {"D:/books\\a.b.TXT", W, "D:/books", "a.b.TXT", "D:/books", "D:/books\\", "a.b", ".TXT"},
+        {"D:\\books/x", W, "D:\\books", "x", "D:\\books", "D:\\books/", "x", ""},
+        {"\\\\host\\share\\x.txt", W, "\\\\host\\share", "x.txt", "\\\\host\\share",
+         "\\\\host\\share\\", "x", ".txt"},
+        // 運 is 0xDF 0x5C and 乗 0x81 0x5C: their second bytes are no separators.
+        {gbk("D:\\運\\小说.txt"), W, gbk("D:\\運"), gbk("小说.txt"), gbk("D:\\運"), gbk("D:\\運\\"),
+         gbk("小说"), ".txt"},
+        {gbk("D:\\書庫\\運"), W, gbk("D:\\書庫"), gbk("運"), gbk("D:\\書庫"), gbk("D:\\書庫\\"),
+         gbk("運"), ""},
+        {gbk("乗.運"), W, gbk("乗.運"), gbk("乗.運"), ".", "", gbk("乗"), gbk(".運")},
+        {"/home/u/novel.txt", P, "/home/u", "novel.txt", "/home/u", "/home/u/", "novel", ".txt"},
+        {"/novel.txt", P, "", "novel.txt", "/", "/", "novel", ".txt"},
+        {"a\\b.txt", P, "a\\b.txt", "a\\b.txt", ".", "", "a\\b", ".txt"},
+        {"D:x.txt", P, "D:x.txt", "D:x.txt", ".", "", "D:x", ".txt"},
+        {"dir.d/.txt", P, "dir.d", ".txt", "dir.d", "dir.d/", "", ".txt"},
+        {"", P, "", "", ".", "", "", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(hex(c.path));
         EXPECT_EQ(hex(parentPath(c.path, c.style)), hex(c.parent));
         EXPECT_EQ(hex(fileName(c.path, c.style)), hex(c.name));
         EXPECT_EQ(hex(folderOf(c.path, c.style)), hex(c.folder));
-        if (c.parent != c.path) {
-            EXPECT_EQ(joinPath(c.parent, c.name, c.style), c.path);  // the two give it back
-        }
+        EXPECT_EQ(hex(folderPrefix(c.path, c.style)), hex(c.prefix));
+        EXPECT_EQ(hex(stem(c.path, c.style)), hex(c.stem));
+        EXPECT_EQ(hex(extension(c.path, c.style)), hex(c.extension));
+        EXPECT_EQ(folderPrefix(c.path, c.style) + fileName(c.path, c.style), c.path);
+        EXPECT_EQ(stem(c.path, c.style) + extension(c.path, c.style), c.name);
+    }
+}
+
+TEST(PathTest, JoinedByStyle) {
+    CodePageScope codePage("GBK");
+    const auto W = PathStyle::Windows, P = PathStyle::Posix;
+    struct Case {
+        std::string folder;
+        PathStyle style;
+        std::string joined, joinedOnce;  // of the folder and "n"
+    } cases[] = {
+        {"D:\\out", W, "D:\\out\\n", "D:\\out\\n"},
+        {"D:\\", W, "D:\\\\n", "D:\\n"},
+        {"D:/out/", W, "D:/out/\\n", "D:/out/n"},
+        {gbk("D:\\運"), W, gbk("D:\\運\\n"), gbk("D:\\運\\n")},  // ends in 0x5C, no separator
+        {"/", P, "//n", "/n"},
+        {"out", P, "out/n", "out/n"},
+        {"out\\", P, "out\\/n", "out\\/n"},
+        {"", P, "/n", "/n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(hex(c.folder));
+        EXPECT_EQ(hex(joinPath(c.folder, "n", c.style)), hex(c.joined));
+        EXPECT_EQ(hex(joinPathOnce(c.folder, "n", c.style)), hex(c.joinedOnce));
     }
 }
 

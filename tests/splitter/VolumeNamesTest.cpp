@@ -6,9 +6,10 @@ namespace folioknife::splitter {
 namespace {
 
 TEST(VolumeFileName, JoinsFolderSeparatorAndNumberWithoutLeadingZeros) {
-    EXPECT_EQ(volumeFileName("D:\\output", 1, "\\"), "D:\\output\\novel_1.txt");
-    EXPECT_EQ(volumeFileName("D:\\books\\", 10, "\\"), "D:\\books\\\\novel_10.txt");
-    EXPECT_EQ(volumeFileName("/home/u/output", 123, "/"), "/home/u/output/novel_123.txt");
+    EXPECT_EQ(volumeFileName("D:\\output", 1, PathStyle::Windows), "D:\\output\\novel_1.txt");
+    EXPECT_EQ(volumeFileName("D:\\books\\", 10, PathStyle::Windows), "D:\\books\\\\novel_10.txt");
+    EXPECT_EQ(volumeFileName("/home/u/output", 123, PathStyle::Posix),
+              "/home/u/output/novel_123.txt");
 }
 
 // The names a split writes are the names it finds again: an earlier split's volumes are

@@ -14,9 +14,8 @@ Platform currentPlatform() {
         const passwd* pw = getpwuid(getuid());
         home = pw && pw->pw_dir ? pw->pw_dir : "";
     }
-    Text folder = home;
-    if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    return Platform{splitter::PathStyle::Posix, folder == "/" ? "/output" : folder + "/output"};
+    const auto style = splitter::PathStyle::Posix;
+    return Platform{style, splitter::joinPathOnce(home, "output", style)};
 }
 
 }  // namespace folioknife::app

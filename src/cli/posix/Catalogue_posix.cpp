@@ -9,6 +9,7 @@
 
 #include "cli/Catalogue.h"
 #include "splitter/CodePage.h"
+#include "splitter/Path.h"
 #include "shell/Process.h"
 
 namespace folioknife::cli {
@@ -19,12 +20,15 @@ bool chinese = false;
 }  // namespace
 
 void openCatalogue() {
-    std::string program = shell::programDirectory();
-    if (!program.empty() && program.back() != '/') program += '/';
-    std::string folder = program + "locale";
+    const std::string program = shell::programDirectory();
+    const auto inProgram = [&](const char* name) {
+        return program.empty() ? std::string(name)
+                               : splitter::joinPathOnce(program, name, splitter::PathStyle::Posix);
+    };
+    std::string folder = inProgram("locale");
     struct stat st {};
     if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        folder = program + FOLIOKNIFE_LOCALEDIR_FROM_BIN;
+        folder = inProgram(FOLIOKNIFE_LOCALEDIR_FROM_BIN);
     bindtextdomain(kDomain, folder.c_str());
     // The texts are converted for the terminal by the caller, like every other text.
     bind_textdomain_codeset(kDomain, "UTF-8");

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "splitter/CodePage.h"
+#include "splitter/Path.h"
 #include "splitter/FileService.h"
 #include "splitter/Messages.h"
 
@@ -48,9 +49,7 @@ int openNonBlocking(const std::string& path, int flags) {
 // The folder that holds 'path' ("." for a bare name, "/" for one at the root).
 std::string parentFolderOf(std::string path) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return path == "." ? ".." : ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    return path == "." ? ".." : folderOf(path, PathStyle::Posix);
 }
 
 // True when the name is one of the system's devices or a process's descriptor (/dev/stdin,
@@ -289,7 +288,8 @@ public:
         // any file of that file system that opens, the folder's lock file or its parent.
         struct stat folder;
         if (::stat(path.c_str(), &folder) != 0) return flushed;
-        for (const std::string& other : {path + "/" + kLockFileName, parentFolderOf(path)}) {
+        for (const std::string& other :
+             {joinPath(path, kLockFileName, PathStyle::Posix), parentFolderOf(path)}) {
             int fd = openNonBlocking(other, O_RDONLY | O_NOFOLLOW);
             if (fd < 0) continue;
             struct stat st;
@@ -312,7 +312,7 @@ public:
         // the header (someone's own, the novel itself) is locked all the same, never written
         // and never removed. Read-only when another user's split left it and it may not be
         // written.
-        const std::string name = path + "/" + kLockFileName;
+        const std::string name = joinPath(path, kLockFileName, PathStyle::Posix);
         constexpr FileOperation kLock = FileOperation::Lock;
         const int flags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
         const auto deadline =

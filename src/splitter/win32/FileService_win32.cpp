@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "splitter/CodePage.h"
+#include "splitter/Path.h"
 #include "splitter/FileService.h"
 #include "splitter/win32/WideText.h"
 
@@ -270,7 +271,7 @@ public:
         // file is made exclusively (CREATE_NEW) with the header of ours; a file of that name
         // that was there before (someone's own, the novel itself) is opened as it is, never
         // written to and never removed. Read access when it may not be written.
-        const std::string name = path + "\\" + kLockFileName;
+        const std::string name = joinPath(path, kLockFileName, PathStyle::Windows);
         if (!toWide(name)) return fail(FileOperation::Lock, path, ERROR_NO_UNICODE_TRANSLATION);
         const std::wstring wideName = wide(name);
         const DWORD started = GetTickCount();

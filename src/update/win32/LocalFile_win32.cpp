@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "shell/Process.h"
+#include "splitter/Path.h"
 #include "splitter/win32/WideText.h"
 #include "update/LocalFile.h"
 
@@ -55,7 +56,8 @@ Text readProfileFile(const Text& path, const Text& section, const Text& key,
 std::vector<Text> localCopyPaths() {
     std::vector<Text> paths;
     const Text folder = shell::programDirectory();
-    if (!folder.empty()) paths.push_back(folder + "\\up.ini");
+    if (!folder.empty())
+        paths.push_back(splitter::joinPath(folder, "up.ini", splitter::PathStyle::Windows));
     // Under Program Files an ordinary user may not write beside the program (and a 64-bit
     // program is never redirected to the VirtualStore), so the user's temporary folder comes
     // next. Another program's up.ini may stand there: ours takes a name of its own.
@@ -67,7 +69,8 @@ std::vector<Text> localCopyPaths() {
         std::wstring_view tempFolder(temp, n);
         while (!tempFolder.empty() && tempFolder.back() == L'\\') tempFolder.remove_suffix(1);
         if (std::optional<Text> folder = splitter::fromWide(tempFolder))
-            paths.push_back(*folder + "\\folioknife-up.ini");
+            paths.push_back(
+                splitter::joinPath(*folder, "folioknife-up.ini", splitter::PathStyle::Windows));
     }
     return paths;
 }
