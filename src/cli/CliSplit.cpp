@@ -78,9 +78,9 @@ public:
     FileStatus flushFolder(const std::string& path) override {
         return named(inner_.flushFolder(native(path)));
     }
-    Expected<std::unique_ptr<FolderLock>> lockFolder(const std::string& path, int waitMilliseconds,
-                                                     bool& busy) override {
-        return named(inner_.lockFolder(native(path), waitMilliseconds, busy));
+    Expected<std::unique_ptr<FolderLock>> lockFolder(const std::string& path,
+                                                     int waitMilliseconds) override {
+        return named(inner_.lockFolder(native(path), waitMilliseconds));
     }
 
 private:
@@ -637,9 +637,8 @@ bool CliRun::loadNovel(SourceDocument& document, CountingFileService& counting,
     // Whatever name the novel has, recovery never removes it, nor moves it away from its
     // name; it may put back over it bytes that the killed split set aside from there.
     if (!o_.list) {
-        bool busy = false;
         if (Expected<std::unique_ptr<FolderLock>> lock =
-                files_->lockFolder(folder, kFolderLockWait, busy)) {
+                files_->lockFolder(folder, kFolderLockWait)) {
             const Recovery recovery =
                 recoverFolder(*files_, nativePathStyle(), folder, files_->identify(novel_).ok());
             if (recovery.failure) {
@@ -647,7 +646,7 @@ bool CliRun::loadNovel(SourceDocument& document, CountingFileService& counting,
                 fail(kExitFileError);
                 return false;
             }
-        } else if (busy) {
+        } else if (lock.error().kind == FileErrorKind::Busy) {
             report(localize(Message(MessageId::FolderBusy, {folder})));
             fail(kExitFileError);
             return false;
@@ -870,7 +869,10 @@ int CliRun::run() {
         complain(tr("--epub names one EPUB: give one novel with it, or several without a name"));
         return kExitUsage;
     }
-    if (several_ && o_.outputGiven && !novels.empty()) files_->createDirectory(o_.outputDirectory);
+    // Usually there already; one that cannot be made is reported by each novel's split, which
+    // cannot make its own folder inside it.
+    if (several_ && o_.outputGiven && !novels.empty())
+        static_cast<void>(files_->createDirectory(o_.outputDirectory));
     for (const Text& path : novels) doNovel(path);
     if (o_.list && o_.json) printJson();
     return worst_;

@@ -48,10 +48,9 @@ public:
     splitter::FileStatus flushFolder(const std::string& path) override {
         return inner_.flushFolder(path);
     }
-    splitter::Expected<std::unique_ptr<splitter::FolderLock>> lockFolder(const std::string& path,
-                                                                         int waitMilliseconds,
-                                                                         bool& busy) override {
-        return inner_.lockFolder(path, waitMilliseconds, busy);
+    splitter::Expected<std::unique_ptr<splitter::FolderLock>> lockFolder(
+        const std::string& path, int waitMilliseconds) override {
+        return inner_.lockFolder(path, waitMilliseconds);
     }
 
     std::atomic<std::uint64_t> written{0};

@@ -57,19 +57,59 @@ void recoverEpub(FileService& files, const std::string& path, const std::string&
         if (keep && files.identify(full).ok() == keep) return false;
         return holdsABookOrNothing(files, full);
     };
+    // Best effort: a leftover that will not go stays under a name of ours, and the next run
+    // tries again; it never stands in the way of the book being written.
     for (const std::string& name : files.listFolder(folder)) {
         const std::string full = inFolder + name;
         if (mine(name, kNewMark)) {
-            (void)files.deleteFile(full);
+            static_cast<void>(files.deleteFile(full));
         } else if (mine(name, kOldMark)) {
             // Set aside, and the new book never took the name: the older one goes back.
             if (files.entryKind(path) == splitter::FileKind::Missing)
-                (void)files.replaceFile(full, path);
+                static_cast<void>(files.replaceFile(full, path));
             else
-                (void)files.deleteFile(full);
+                static_cast<void>(files.deleteFile(full));
         }
     }
 }
+
+namespace {
+
+// Sets aside what stands at 'path' under a name of ours, which 'aside' receives (empty when
+// nothing stood there, or when this fails and the name keeps what it had); the failure's reason.
+std::optional<std::string> setAsideOld(FileService& files, const std::string& path,
+                                       std::string& aside) {
+    if (files.entryKind(path) == splitter::FileKind::Missing) return std::nullopt;
+    splitter::Expected<std::unique_ptr<splitter::OutputFile>> placeholder =
+        files.createTemporary(path + kOldMark, aside);
+    if (!placeholder) {
+        aside.clear();
+        return placeholder.error().reason;
+    }
+    // The placeholder only holds the name: it has no bytes to lose.
+    static_cast<void>((*placeholder)->close());
+    if (const splitter::FileStatus moved = files.replaceFile(path, aside); !moved) {
+        // An empty file of ours that will not go is removed by the next run (recoverEpub).
+        static_cast<void>(files.deleteFile(aside));
+        aside.clear();
+        return moved.error().reason;
+    }
+    return std::nullopt;
+}
+
+// After a failed step: the new book goes ('placed': it took the name already) and the name
+// gets back what it held ('aside', or nothing). Best effort: what cannot be put back stays
+// under names of ours, which the next run deals with (recoverEpub).
+void giveBack(FileService& files, const std::string& path, const std::string& temporary,
+              const std::string& aside, bool placed) {
+    if (!placed) static_cast<void>(files.deleteFile(temporary));
+    if (!aside.empty())
+        static_cast<void>(files.replaceFile(aside, path));
+    else if (placed)
+        static_cast<void>(files.deleteFile(path));
+}
+
+}  // namespace
 
 std::optional<EpubFailure> installEpub(FileService& files, const std::string& path,
                                        const std::string& folder,
@@ -89,8 +129,9 @@ std::optional<EpubFailure> installEpub(FileService& files, const std::string& pa
     });
     if (failure && failure->empty()) failure = sinkFailure;
     if (!failure && accept && !accept()) {
-        (void)(*file)->close();
-        (void)files.deleteFile(temporary);
+        // The book refused is thrown away; a temporary file that stays is the next run's.
+        static_cast<void>((*file)->close());
+        static_cast<void>(files.deleteFile(temporary));
         return EpubFailure{{}, true};
     }
     // The first step that fails says why.
@@ -105,33 +146,17 @@ std::optional<EpubFailure> installEpub(FileService& files, const std::string& pa
     // What stands at the name is set aside, not replaced, until the new name is on stable
     // storage: a failed flush of the folder gives it back.
     std::string aside;
-    if (!failure && files.entryKind(path) != splitter::FileKind::Missing) {
-        splitter::Expected<std::unique_ptr<splitter::OutputFile>> placeholder =
-            files.createTemporary(path + kOldMark, aside);
-        if (placeholder) (void)(*placeholder)->close();
-        if (!placeholder) step(placeholder.error());
-        if (!failure) step(files.replaceFile(path, aside));
-        if (failure && !aside.empty()) (void)files.deleteFile(aside);
-        if (failure) aside.clear();
-    }
+    if (!failure) failure = setAsideOld(files, path, aside);
     if (!failure) step(files.replaceFile(temporary, path));
-    if (!failure) {
-        step(files.flushFolder(folder));
-        if (failure) {
-            // The new book leaves the name again: it holds what it held before.
-            if (!aside.empty())
-                (void)files.replaceFile(aside, path);
-            else
-                (void)files.deleteFile(path);
-            return EpubFailure{*failure};
-        }
-    }
+    const bool placed = !failure;
+    if (!failure) step(files.flushFolder(folder));
     if (failure) {
-        (void)files.deleteFile(temporary);
-        if (!aside.empty()) (void)files.replaceFile(aside, path);
+        giveBack(files, path, temporary, aside, placed);
         return EpubFailure{*failure};
     }
-    if (!aside.empty()) (void)files.deleteFile(aside);
+    // The older book is no longer wanted; one that will not go stays under a name of ours,
+    // which the next run removes (recoverEpub).
+    if (!aside.empty()) static_cast<void>(files.deleteFile(aside));
     return std::nullopt;
 }
 

@@ -15,7 +15,7 @@
 
 namespace folioknife::epub {
 
-struct EpubFailure {
+struct [[nodiscard]] EpubFailure {
     std::string reason;    // the system's or the zip library's words; may be empty
     bool refused = false;  // 'accept' refused the book written: nothing was installed
 };
@@ -27,11 +27,11 @@ struct EpubFailure {
 // book are dealt with (recoverEpub); 'keep' is the novel, never touched. 'accept', when given,
 // is asked once the archive is written (what it says may depend on what making the entries
 // found); when it says no, the temporary file is removed and the name keeps what it had.
-std::optional<EpubFailure> installEpub(splitter::FileService& files, const std::string& path,
-                                       const std::string& folder,
-                                       const std::vector<ArchiveEntry>& entries,
-                                       std::optional<splitter::FileIdentity> keep = std::nullopt,
-                                       const std::function<bool()>& accept = {});
+[[nodiscard]] std::optional<EpubFailure> installEpub(
+    splitter::FileService& files, const std::string& path, const std::string& folder,
+    const std::vector<ArchiveEntry>& entries,
+    std::optional<splitter::FileIdentity> keep = std::nullopt,
+    const std::function<bool()>& accept = {});
 
 // The files a killed run left beside the book at 'path': a temporary book is removed, an older
 // book set aside is put back when the name is free and removed when the new book took it. Only
@@ -45,7 +45,7 @@ enum class SourceFate {
     IsOutput,  // the novel and the book are one file
     Failed,    // the system refused a step; the reason says why
 };
-struct SourceDeletion {
+struct [[nodiscard]] SourceDeletion {
     SourceFate fate = SourceFate::Failed;
     std::string reason;     // with Failed: the system's words, in the program's code page
     Difference difference;  // with Differs

@@ -31,19 +31,41 @@ enum class FileOperation {
     Lock,
 };
 
+// What went wrong, the same on every system: the platform maps its own codes onto these, as
+// libuv does (ENOENT and ERROR_FILE_NOT_FOUND are both NotFound). Busy from lockFolder means
+// that another split holds the folder.
+enum class FileErrorKind {
+    NotFound,  // the file or a folder on its path is not there
+    Exists,    // something already has the name
+    Access,    // the user may not do it (a read-only file system too)
+    NoSpace,   // the disk or the user's quota is full
+    Busy,      // another program (or split) has it
+    TooLarge,  // larger than the file system or the call takes
+    Other,
+};
+
+// The kind of the system's error code (errno on POSIX, GetLastError() on Windows); Other for
+// 0, which the program uses when it refuses itself.
+FileErrorKind fileErrorKindOf(int code);
+
 // A failed file operation as a value: what was done to which path, the system's error code
-// (errno, GetLastError()) and its reason in the system's words, in the program's code page. The
-// reason may be empty when the system gave none; the code is 0 when the program itself refused
-// (an empty path, for one).
-struct FileError {
+// (errno, GetLastError()), its kind and its reason in the system's words, in the program's code
+// page. The reason may be empty when the system gave none; the code is 0 when the program
+// itself refused (an empty path, for one).
+struct [[nodiscard]] FileError {
     FileOperation operation = FileOperation::Open;
     std::string path;
     int code = 0;
     std::string reason;
+    FileErrorKind kind = FileErrorKind::Other;
 };
 
+// The failure of 'operation' on 'path' with the system's error code: its kind, and its reason
+// as the system says it.
+FileError systemFileError(FileOperation operation, const std::string& path, int code);
+
 // The outcome of a file operation that returns nothing: true when it was done.
-class FileStatus {
+class [[nodiscard]] FileStatus {
 public:
     FileStatus() = default;
     FileStatus(FileError error) : error_(std::move(error)) {}
@@ -57,7 +79,7 @@ private:
 
 // A value or the error that kept it from being made, for file operations that return one.
 template <typename T>
-class Expected {
+class [[nodiscard]] Expected {
 public:
     // Anything that makes a T but a bare null: a failure is an error, never an empty value.
     template <typename U,
@@ -164,10 +186,10 @@ public:
     // Takes the folder's lock, waiting up to 'waitMilliseconds' for another split to let go.
     // The lock file is made exclusively and begins with kLockFileHeader; letting go removes it
     // only when it was made by a split, never a file of that name that someone else put there.
-    // On failure 'busy' tells whether another split holds it (false: the folder does not
-    // exist, may not be written, or its file system keeps no locks).
+    // A failure is of the kind Busy when another split holds the lock, and of no other kind
+    // then (the folder does not exist, may not be written, or its file system keeps no locks).
     virtual Expected<std::unique_ptr<FolderLock>> lockFolder(const std::string& path,
-                                                             int waitMilliseconds, bool& busy) = 0;
+                                                             int waitMilliseconds) = 0;
 };
 
 // The platform's file service (POSIX or Win32, chosen by the build).

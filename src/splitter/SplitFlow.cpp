@@ -169,10 +169,9 @@ bool SplitRun::clearFolder() {
     std::vector<Text> approved;  // the volumes the user agreed to replace
     const std::set<Text> written(names_.begin(), names_.end());
     for (;;) {
-        bool busy = false;
-        Expected<std::unique_ptr<FolderLock>> locked =
-            files_.lockFolder(folder_, kFolderLockWait, busy);
+        Expected<std::unique_ptr<FolderLock>> locked = files_.lockFolder(folder_, kFolderLockWait);
         if (!locked) {
+            const bool busy = locked.error().kind == FileErrorKind::Busy;
             const Message message =
                 busy ? Message(MessageId::FolderBusy, {folder_})
                      : Message(MessageId::FolderLockFailed, {folder_}, locked.error().reason);
@@ -270,7 +269,7 @@ bool SplitRun::writeVolumes() {
                                   : SplitOutcome::Status::WriteFailed);
         showMessageBox(boxes_, Message(failure->folderFlush ? MessageId::FolderFlushFailed
                                                             : MessageId::WriteFailed,
-                                       {failure->file}, failure->reason));
+                                       {failure->file}, failure->error.reason));
         if (failure->notRestored) showMessageBox(boxes_, notRestoredMessage(*failure->notRestored));
         outcome_.failedFile = failure->file;
         return false;
@@ -285,12 +284,11 @@ std::optional<Message> SplitRun::whySourceKept(const Text& path) {
     for (const Volume& volume : plan_.volumes) bytesWritten += volume.size();
     if (!converting_ && bytesWritten - marksAdded_ != plan_.text.size())
         return MessageId::SourceKept;
-    bool busy = false;
-    Expected<std::unique_ptr<FolderLock>> locked =
-        files_.lockFolder(folder_, kFolderLockWait, busy);
+    Expected<std::unique_ptr<FolderLock>> locked = files_.lockFolder(folder_, kFolderLockWait);
     if (!locked) {
-        return busy ? Message(MessageId::SourceFolderBusy, {folder_})
-                    : Message(MessageId::SourceNotDeleted, {locked.error().reason});
+        return locked.error().kind == FileErrorKind::Busy
+                   ? Message(MessageId::SourceFolderBusy, {folder_})
+                   : Message(MessageId::SourceNotDeleted, {locked.error().reason});
     }
     lock_ = std::move(*locked);
     // Held again so that no other split changes the volumes between the check and the

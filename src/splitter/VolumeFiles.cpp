@@ -34,7 +34,7 @@ FileStatus writeSpans(OutputFile& file, const Volume& volume) {
 // The name that a failed step was for, and the system's reason; nothing when it succeeded.
 std::optional<FileFailure> failedAt(const Text& name, const FileStatus& status) {
     if (status) return std::nullopt;
-    return FileFailure{name, status.error().reason};
+    return FileFailure{name, status.error()};
 }
 
 std::string newToken() {
@@ -147,7 +147,8 @@ bool provesRecord(FileService& files, const Text& path, const std::string& token
     if (!file) return false;
     std::string text;
     const std::string head = kRecordHeader + ("token " + token + "\n");
-    (void)readToEnd(**file, text, head.size());
+    // A read that fails part-way proves nothing beyond what it read.
+    static_cast<void>(readToEnd(**file, text, head.size()));
     return head.compare(0, std::min(text.size(), head.size()), text, 0, head.size()) == 0;
 }
 
@@ -159,7 +160,8 @@ bool isRecordRemnant(FileService& files, const Text& path) {
     if (!file) return false;
     std::string text;
     const std::size_t size = std::strlen(kRecordHeader);
-    (void)readToEnd(**file, text, size + 1);
+    // A read that fails part-way is judged by what it read.
+    static_cast<void>(readToEnd(**file, text, size + 1));
     for (const char* header : {kRecordHeader, kFirstRecordHeader}) {
         const std::size_t n = std::min(text.size(), size);
         if (text.compare(0, n, header, n) == 0) return true;
@@ -175,7 +177,7 @@ std::optional<Record> readRecord(FileService& files, const Text& folder, PathSty
     if (!file) return std::nullopt;
     // What was read before a read failed still counts: a line cut short is passed over.
     std::string text;
-    (void)readToEnd(**file, text, std::size_t{64} << 20);
+    static_cast<void>(readToEnd(**file, text, std::size_t{64} << 20));
     if (text.rfind(kRecordHeader, 0) != 0 && text.rfind(kFirstRecordHeader, 0) != 0)
         return std::nullopt;
     Record record;
@@ -227,7 +229,8 @@ FileStatus writeRecord(FileService& files, PathStyle style, const Text& folder,
     if (status && durable) status = files.flushFiles({temporary});
     if (status) status = files.replaceFile(temporary, joinPath(folder, kRecordFileName, style));
     if (!status) {
-        (void)files.deleteFile(temporary);
+        // One that will not go carries the record's token: the next split's recovery removes it.
+        static_cast<void>(files.deleteFile(temporary));
         return status;
     }
     return durable ? files.flushFolder(folder) : FileStatus();
@@ -328,7 +331,8 @@ bool holdsFolderMark(FileService& files, PathStyle style, const Text& folder) {
         files.openForReading(joinPath(folder, kFolderMarkName, style));
     if (!file) return false;
     std::string text;
-    (void)readToEnd(**file, text, std::strlen(kFolderMarkHeader));
+    // A read that fails part-way is judged by what it read.
+    static_cast<void>(readToEnd(**file, text, std::strlen(kFolderMarkHeader)));
     return text.rfind(kFolderMarkHeader, 0) == 0;
 }
 
@@ -383,16 +387,17 @@ std::optional<FileFailure> writeTemporaries(FileService& files, const std::vecto
 
 // A placeholder for what stands at each name, which the rename out of the way replaces. A
 // folder cannot be set aside: the rename into its name fails and says why. A link is set aside
-// like a file, so that a failed split gives it back. 'replacing' tells whether any was made.
-std::optional<FileFailure> makePlaceholders(FileService& files, Record& record, bool& replacing) {
+// like a file, so that a failed split gives it back. A step with a placeholder has its
+// 'setAside' name.
+std::optional<FileFailure> makePlaceholders(FileService& files, Record& record) {
     for (Placement& step : record.steps) {
         const FileKind kind = files.entryKind(step.name);
         if (kind == FileKind::Missing || kind == FileKind::Directory) continue;
         Expected<std::unique_ptr<OutputFile>> placeholder =
             files.createTemporary(step.name + kOldFileMark + record.token, step.setAside);
         if (!placeholder) return failedAt(step.name, placeholder.error());
-        (*placeholder)->close();
-        replacing = true;
+        // The placeholder only holds the name: it has no bytes to lose.
+        static_cast<void>((*placeholder)->close());
     }
     return std::nullopt;
 }
@@ -427,16 +432,95 @@ std::optional<FileFailure> failedFlush(const FileStatus& status, const Text& fol
     if (status) return std::nullopt;
     const FileError& error = status.error();
     if (error.operation == FileOperation::Flush) {
-        if (error.path == folder) return FileFailure{folder, error.reason, true};
+        if (error.path == folder) return FileFailure{folder, error, true};
         for (const Placement& step : steps) {
-            if (step.temporary == error.path) return FileFailure{step.name, error.reason};
+            if (step.temporary == error.path) return FileFailure{step.name, error};
         }
         // A volume left as it was, flushed by its own name.
         for (const Text& name : kept) {
-            if (name == error.path) return FileFailure{name, error.reason};
+            if (name == error.path) return FileFailure{name, error};
         }
     }
-    return FileFailure{other, error.reason};
+    return FileFailure{other, error};
+}
+
+// With every volume already in place: the volumes that stand in for a deleted source still
+// reach the disk ('durable'), with the folder's names.
+std::optional<FileFailure> flushKept(FileService& files, const Text& folder,
+                                     const std::vector<Text>& names, bool durable) {
+    if (!durable) return std::nullopt;
+    if (auto failure = failedFlush(files.flushFiles(names), folder, {}, names.front(), names))
+        return failure;
+    return failedFlush(files.flushFolder(folder), folder, {}, folder);
+}
+
+// After a failed step: the names get back what they had; what could not be put back stays in
+// the record, for the next split to try again.
+FileFailure undoInstall(FileService& files, const Record& record, const Text& recordPath,
+                        FileFailure failure) {
+    Undo undo(files, std::nullopt);
+    undo.run(record.steps);
+    failure.notRestored = undo.failure();
+    // A record that will not go names only changes that were undone; the next split's
+    // recovery finds nothing to do but remove it.
+    if (!failure.notRestored) static_cast<void>(files.deleteFile(recordPath));
+    return failure;
+}
+
+// What stood at the names is no longer wanted. One that cannot be unlinked keeps the record,
+// so that the next split into the folder removes it.
+void removeSetAside(FileService& files, const Record& record, const Text& recordPath) {
+    bool left = false;
+    for (const Placement& step : record.steps) {
+        if (!step.setAside.empty() && !files.deleteFile(step.setAside)) left = true;
+    }
+    // A record that will not go names only placed volumes: the next split's recovery
+    // finishes it, which is removing it.
+    if (!left) static_cast<void>(files.deleteFile(recordPath));
+}
+
+// A record a split was killed while writing, before it took its name: its own header and the
+// token its name carries prove it ours. True when one was removed.
+bool removeUnnamedRecords(FileService& files, PathStyle style, const Text& folder,
+                          const std::vector<std::string>& names, Undo& undo) {
+    bool changed = false;
+    const std::string recordTemporary = std::string(kRecordFileName) + kNewFileMark;
+    for (const std::string& name : names) {
+        if (name.size() != recordTemporary.size() + kTokenLength + kUniqueLength ||
+            name.rfind(recordTemporary, 0) != 0)
+            continue;
+        const std::string token = name.substr(recordTemporary.size(), kTokenLength);
+        const Text path = joinPath(folder, name, style);
+        if (isOurName(name, kRecordFileName, kNewFileMark, token) &&
+            provesRecord(files, path, token)) {
+            undo.remove(path);
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+// Every new volume placed: the split got past its last rename, only the unlinking was left;
+// finish it. Otherwise put back what it changed.
+void finishOrUndo(const Record& record, Undo& undo) {
+    bool allPlaced = false;
+    for (const Placement& step : record.steps) {
+        if (step.temporary.empty()) continue;
+        allPlaced = true;
+        if (undo.there(step.temporary)) {
+            allPlaced = false;
+            break;
+        }
+    }
+    if (!allPlaced) {
+        undo.run(record.steps);
+        return;
+    }
+    for (const Placement& step : record.steps) {
+        // A name that was only to be cleared may not have been set aside yet.
+        if (step.temporary.empty() && undo.there(step.setAside)) undo.remove(step.name);
+        undo.remove(step.setAside);
+    }
 }
 
 }  // namespace
@@ -452,14 +536,8 @@ std::optional<FileFailure> installVolumes(FileService& files, PathStyle style, c
         kept[k] = holdsAlready(files, names[k], volumes[k]);
         if (kept[k]) keptNames.push_back(names[k]);
     }
-    if (keptNames.size() == names.size() && removed.empty()) {
-        // Nothing to change; what is to stand in for a deleted source still reaches the disk.
-        if (!durable) return std::nullopt;
-        if (auto failure =
-                failedFlush(files.flushFiles(keptNames), folder, {}, names.front(), keptNames))
-            return failure;
-        return failedFlush(files.flushFolder(folder), folder, {}, folder);
-    }
+    if (keptNames.size() == names.size() && removed.empty())
+        return flushKept(files, folder, keptNames, durable);
     Record record;
     record.token = newToken();
     // Before the first temporary file: the next split must know which are ours. Nothing took
@@ -468,8 +546,10 @@ std::optional<FileFailure> installVolumes(FileService& files, PathStyle style, c
         return failure;
     std::optional<FileFailure> failure = writeTemporaries(files, names, volumes, kept, record);
     for (const Text& name : removed) record.steps.push_back({name, Text(), Text()});
-    bool replacing = false;
-    if (!failure) failure = makePlaceholders(files, record, replacing);
+    if (!failure) failure = makePlaceholders(files, record);
+    const bool replacing =
+        std::any_of(record.steps.begin(), record.steps.end(),
+                    [](const Placement& step) { return !step.setAside.empty(); });
     // What is set aside is unlinked later, so the new bytes reach the disk before any name
     // changes, and the record before the first rename; the volumes left as they were are
     // flushed with them, for a source to be deleted.
@@ -487,21 +567,8 @@ std::optional<FileFailure> installVolumes(FileService& files, PathStyle style, c
     if (!failure && durable)
         failure = failedFlush(files.flushFolder(folder), folder, record.steps, folder);
 
-    if (failure) {
-        Undo undo(files, std::nullopt);
-        undo.run(record.steps);
-        // What could not be put back stays in the record, for the next split to try again.
-        failure->notRestored = undo.failure();
-        if (!failure->notRestored) (void)files.deleteFile(recordPath);
-        return failure;
-    }
-    // What stood at the names is no longer wanted. One that cannot be unlinked keeps the
-    // record, so that the next split into the folder removes it.
-    bool left = false;
-    for (const Placement& step : record.steps) {
-        if (!step.setAside.empty() && !files.deleteFile(step.setAside)) left = true;
-    }
-    if (!left) (void)files.deleteFile(recordPath);
+    if (failure) return undoInstall(files, record, recordPath, std::move(*failure));
+    removeSetAside(files, record, recordPath);
     return std::nullopt;
 }
 
@@ -511,22 +578,7 @@ Recovery recoverFolder(FileService& files, PathStyle style, const Text& folder,
     Undo undo(files, keep);
     Recovery result;
     result.names = files.listFolder(folder);
-    // A record a split was killed while writing, before it took its name: its own header and
-    // the token its name carries prove it ours.
-    bool changed = false;
-    const std::string recordTemporary = std::string(kRecordFileName) + kNewFileMark;
-    for (const std::string& name : result.names) {
-        if (name.size() != recordTemporary.size() + kTokenLength + kUniqueLength ||
-            name.rfind(recordTemporary, 0) != 0)
-            continue;
-        const std::string token = name.substr(recordTemporary.size(), kTokenLength);
-        const Text path = joinPath(folder, name, style);
-        if (isOurName(name, kRecordFileName, kNewFileMark, token) &&
-            provesRecord(files, path, token)) {
-            undo.remove(path);
-            changed = true;
-        }
-    }
+    const bool changed = removeUnnamedRecords(files, style, folder, result.names, undo);
     const auto done = [&](bool relist) {
         result.failure = undo.failure();
         if (relist) result.names = files.listFolder(folder);
@@ -543,26 +595,7 @@ Recovery recoverFolder(FileService& files, PathStyle style, const Text& folder,
         undo.remove(recordPath);
         return done(true);
     }
-    // Every new volume placed: the split got past its last rename, only the unlinking was
-    // left; finish it. Otherwise put back what it changed.
-    bool allPlaced = false;
-    for (const Placement& step : record->steps) {
-        if (step.temporary.empty()) continue;
-        allPlaced = true;
-        if (undo.there(step.temporary)) {
-            allPlaced = false;
-            break;
-        }
-    }
-    if (allPlaced) {
-        for (const Placement& step : record->steps) {
-            // A name that was only to be cleared may not have been set aside yet.
-            if (step.temporary.empty() && undo.there(step.setAside)) undo.remove(step.name);
-            undo.remove(step.setAside);
-        }
-    } else {
-        undo.run(record->steps);
-    }
+    finishOrUndo(*record, undo);
     // Temporary files written before the record named them.
     for (const std::string& name : result.names) {
         if (!undo.failure() && isTokenName(name, record->token))

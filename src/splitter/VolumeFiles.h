@@ -23,11 +23,12 @@ struct RestoreFailure {
     Text reason;
 };
 
-// A file that could not be written, and why, in the system's words (may be empty); and what
-// could not be put back afterwards, when something could not.
-struct FileFailure {
+// A file that could not be written, and the failure as the system reported it (its path may be
+// a temporary file's, its reason empty); and what could not be put back afterwards, when
+// something could not.
+struct [[nodiscard]] FileFailure {
     Text file;
-    Text reason;
+    FileError error;
     // The folder's names could not be flushed to stable storage ('file' is the folder).
     bool folderFlush = false;
     std::optional<RestoreFailure> notRestored = std::nullopt;
@@ -42,19 +43,20 @@ struct FoundVolume {
 // The novel_K.txt names among the folder's names 'listed', in the order of K. A folder that
 // may be written but not read (a drop box, listed as empty) is asked name by name, from
 // novel_1.txt up to the first one missing. 'style': the paths' (and so the names' case rule).
-std::vector<FoundVolume> findVolumes(FileService& files, PathStyle style, const Text& folder,
-                                     const std::vector<std::string>& listed);
+[[nodiscard]] std::vector<FoundVolume> findVolumes(FileService& files, PathStyle style,
+                                                   const Text& folder,
+                                                   const std::vector<std::string>& listed);
 
 // True when the volumes found are numbered 1 to M with no gap, and joined (each after the first
 // without 'addedMark', or turned back from 'form') they hold exactly 'text': an earlier split
 // of it.
-bool isEarlierSplitOf(FileService& files, const std::vector<FoundVolume>& found,
-                      std::string_view text, std::string_view addedMark,
-                      const VolumeForm* form = nullptr);
+[[nodiscard]] bool isEarlierSplitOf(FileService& files, const std::vector<FoundVolume>& found,
+                                    std::string_view text, std::string_view addedMark,
+                                    const VolumeForm* form = nullptr);
 
 // True when the folder holds the mark a split leaves in an output folder it made
 // (kFolderMarkName, beginning with its header).
-bool holdsFolderMark(FileService& files, PathStyle style, const Text& folder);
+[[nodiscard]] bool holdsFolderMark(FileService& files, PathStyle style, const Text& folder);
 
 // Writes volume k to a temporary file beside names[k], and only when every one is complete
 // gives each its name, setting aside what stood there; the names in 'removed' are set aside
@@ -66,16 +68,17 @@ bool holdsFolderMark(FileService& files, PathStyle style, const Text& folder);
 // is in place. 'durable': the new volumes and the folder reach stable storage before this
 // returns, also when nothing is set aside (a source is to be deleted for them); a flush that
 // fails is a failed write like any other.
-std::optional<FileFailure> installVolumes(FileService& files, PathStyle style, const Text& folder,
-                                          const std::vector<Text>& names,
-                                          const std::vector<Volume>& volumes,
-                                          const std::vector<Text>& removed = {},
-                                          bool durable = false);
+[[nodiscard]] std::optional<FileFailure> installVolumes(FileService& files, PathStyle style,
+                                                        const Text& folder,
+                                                        const std::vector<Text>& names,
+                                                        const std::vector<Volume>& volumes,
+                                                        const std::vector<Text>& removed = {},
+                                                        bool durable = false);
 
 // What recoverFolder did: the folder's names as they are afterwards (listed again only when
 // something was changed); what it could not undo; whether a file that is no record of ours
 // holds the record's name (a split cannot write there then).
-struct Recovery {
+struct [[nodiscard]] Recovery {
     std::vector<std::string> names;
     std::optional<RestoreFailure> failure;
     bool recordNameTaken = false;
@@ -98,7 +101,7 @@ enum class SourceVerdict {
     Failed,      // the system refused a step (the reason says why)
     Unreadable,  // a file could not be read back (the file and the reason say which and why)
 };
-struct SourceDeletion {
+struct [[nodiscard]] SourceDeletion {
     SourceVerdict verdict = SourceVerdict::Failed;
     Text reason;
     Text file;  // with Unreadable

@@ -5,14 +5,17 @@
 #include <vector>
 
 #include "splitter/CodePage.h"
+#include "splitter/FileService.h"
 
 namespace folioknife::update {
 
+using splitter::FileStatus;
 using splitter::Text;
 
-// Creates the file or empties an existing one, and writes the bytes. True when all were written.
-bool storeLocalFile(const Text& path, const std::string& bytes);
-bool deleteLocalFile(const Text& path);
+// Creates the file or empties an existing one, and writes the bytes; done when all were
+// written, else the system's failure.
+FileStatus storeLocalFile(const Text& path, const std::string& bytes);
+FileStatus deleteLocalFile(const Text& path);
 // Section and key of an INI file by the platform's profile rules; defaultText when the file,
 // the section or the key is missing.
 Text readProfileFile(const Text& path, const Text& section, const Text& key,

@@ -12,14 +12,14 @@ namespace folioknife::update {
 HttpFile UpdatePlatform::getHttpFile(const Text& url, const HttpLimits& limits) {
     return update::getHttpFile(url, limits);
 }
-bool UpdatePlatform::storeFile(const Text& path, const std::string& bytes) {
+splitter::FileStatus UpdatePlatform::storeFile(const Text& path, const std::string& bytes) {
     return storeLocalFile(path, bytes);
 }
 Text UpdatePlatform::readProfileText(const Text& path, const Text& section, const Text& key,
                                      const Text& defaultText) {
     return readProfileFile(path, section, key, defaultText);
 }
-void UpdatePlatform::deleteFile(const Text& path) { deleteLocalFile(path); }
+splitter::FileStatus UpdatePlatform::deleteFile(const Text& path) { return deleteLocalFile(path); }
 bool UpdatePlatform::runCommandLine(const Text& commandLine, bool wait, shell::ShowMode show) {
     return shell::runCommandLine(commandLine, wait, show);
 }
@@ -63,7 +63,9 @@ void runUpdateCheck(const UpdateSettings& settings, UpdatePlatform& platform,
         // Out of memory, or a thread that could not be made: the check ends quietly. Left to
         // escape, it would end the whole program from this thread.
     }
-    for (const Text& path : tried) platform.deleteFile(path);
+    // A copy that will not go (or was never made) is a few bytes in a place of our own: the
+    // user has nothing to do about it, and the next check writes over it.
+    for (const Text& path : tried) static_cast<void>(platform.deleteFile(path));
 }
 
 BackgroundUpdateCheck::BackgroundUpdateCheck(UpdateSettings settings,

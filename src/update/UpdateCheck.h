@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "shell/Process.h"
+#include "splitter/FileService.h"
 #include "splitter/MessageBox.h"
 #include "update/HttpFile.h"
 #include "update/UpdateRules.h"
@@ -18,12 +19,12 @@ class UpdatePlatform {
 public:
     virtual ~UpdatePlatform() = default;
     virtual HttpFile getHttpFile(const Text& url, const HttpLimits& limits);
-    // Creates or empties the file and writes the bytes; true when all of them were written.
-    virtual bool storeFile(const Text& path, const std::string& bytes);
+    // Creates or empties the file and writes the bytes; done when all of them were written.
+    virtual splitter::FileStatus storeFile(const Text& path, const std::string& bytes);
     // The profile reader: section, key, default; "0" stands for a missing file too.
     virtual Text readProfileText(const Text& path, const Text& section, const Text& key,
                                  const Text& defaultText);
-    virtual void deleteFile(const Text& path);
+    virtual splitter::FileStatus deleteFile(const Text& path);
     virtual bool runCommandLine(const Text& commandLine, bool wait, shell::ShowMode show);
 };
 

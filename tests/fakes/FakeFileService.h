@@ -119,10 +119,13 @@ public:
         return {};
     }
     splitter::Expected<std::unique_ptr<splitter::FolderLock>> lockFolder(const std::string& path,
-                                                                         int, bool& busy) override {
+                                                                         int) override {
         log.push_back("lock " + path);
-        busy = busyFolders.count(path) > 0;
-        if (busy) return fail(Op::Lock, path, "busy");
+        if (busyFolders.count(path) > 0) {
+            splitter::FileError busy = fail(Op::Lock, path, "busy");
+            busy.kind = splitter::FileErrorKind::Busy;
+            return busy;
+        }
         struct Held : splitter::FolderLock {
             Held(FakeFileService& fs, std::string p) : fs_(fs), p_(std::move(p)) {}
             ~Held() override { fs_.log.push_back("unlock " + p_); }

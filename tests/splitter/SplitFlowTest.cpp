@@ -539,7 +539,7 @@ TEST_F(SplitFlowTest, ASplitKilledAtAnyChangeIsUndoneByTheNextOne) {
             } catch (const Killed&) {
             }
             files.killAtChange = 0;
-            recoverFolder(files, PathStyle::Posix, "out", std::nullopt);
+            EXPECT_FALSE(recoverFolder(files, PathStyle::Posix, "out", std::nullopt).failure);
             EXPECT_TRUE(files.files == c.before || files.files == finished.files);
             EXPECT_EQ(runSplit(doc, settings, files, boxes, PathStyle::Posix).status,
                       SplitOutcome::Status::Done);
@@ -585,7 +585,7 @@ TEST_F(SplitFlowTest, OnlyWhatAKilledSplitRecordedIsRemovedAndNeverTheNovel) {
     files.files["x.txt"] = "outside the folder";
     SourceDocument d;
     ASSERT_TRUE(loadSourceDocument(d, files, "out/novel_1.txt"));
-    recoverFolder(files, PathStyle::Posix, "out", d.identity());
+    EXPECT_FALSE(recoverFolder(files, PathStyle::Posix, "out", d.identity()).failure);
     EXPECT_EQ(files.files.at("out/novel_1.txt"), novel);
     EXPECT_EQ(files.files.at("x.txt"), "outside the folder");
     EXPECT_EQ(files.files.count("out/.folioknife-record"), 0u);

@@ -30,8 +30,8 @@ namespace fs = std::filesystem;
 class RecordingPlatform : public UpdatePlatform {
 public:
     explicit RecordingPlatform(std::vector<std::string>& log) : log_(log) {}
-    bool storeFile(const Text& path, const std::string& bytes) override {
-        const bool stored = UpdatePlatform::storeFile(path, bytes);
+    splitter::FileStatus storeFile(const Text& path, const std::string& bytes) override {
+        splitter::FileStatus stored = UpdatePlatform::storeFile(path, bytes);
         log_.push_back("store " + std::to_string(bytes.size()) + (stored ? "" : " failed"));
         return stored;
     }
@@ -42,9 +42,9 @@ public:
         log_.push_back("read [" + s + "] " + k + " = " + value + " from " + stored.str());
         return value;
     }
-    void deleteFile(const Text& path) override {
+    splitter::FileStatus deleteFile(const Text& path) override {
         log_.push_back("delete");
-        UpdatePlatform::deleteFile(path);
+        return UpdatePlatform::deleteFile(path);
     }
     bool runCommandLine(const Text& line, bool wait, shell::ShowMode show) override {
         log_.push_back("run " + line + (wait || show != shell::ShowMode::Maximized ? " ?" : ""));

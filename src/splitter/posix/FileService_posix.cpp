@@ -22,21 +22,60 @@
 
 namespace folioknife::splitter {
 
+FileErrorKind fileErrorKindOf(int code) {
+    switch (code) {
+        case ENOENT:
+            return FileErrorKind::NotFound;
+        case EEXIST:
+            return FileErrorKind::Exists;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return FileErrorKind::Access;
+        case ENOSPC:
+        case EDQUOT:
+            return FileErrorKind::NoSpace;
+        case EBUSY:
+        case ETXTBSY:
+            return FileErrorKind::Busy;
+        case EFBIG:
+        case EOVERFLOW:
+            return FileErrorKind::TooLarge;
+        default:
+            return FileErrorKind::Other;
+    }
+}
+
+FileError systemFileError(FileOperation operation, const std::string& path, int code) {
+    char buffer[256];
+    // The GNU strerror_r: the text is in the buffer or a static string. It follows the
+    // locale's messages and codeset; the program may work in another code page.
+    const char* text = ::strerror_r(code, buffer, sizeof buffer);
+    const char* codeset = ::nl_langinfo(CODESET);
+    const std::string from =
+        codeset && *codeset && std::strcmp(codeset, "ANSI_X3.4-1968") != 0 ? codeset : "UTF-8";
+    return FileError{operation, path, code,
+                     sameCodePage(from, programCodePage())
+                         ? std::string(text)
+                         : convertForDisplay(text, from, programCodePage()),
+                     fileErrorKindOf(code)};
+}
+
 namespace {
 
 // The failure of 'operation' on 'path', with errno's reason as the system says it.
 FileError fail(FileOperation operation, const std::string& path, int error = errno) {
-    char buffer[256];
-    // The GNU strerror_r: the text is in the buffer or a static string. It follows the
-    // locale's messages and codeset; the program may work in another code page.
-    const char* text = ::strerror_r(error, buffer, sizeof buffer);
-    const char* codeset = ::nl_langinfo(CODESET);
-    const std::string from =
-        codeset && *codeset && std::strcmp(codeset, "ANSI_X3.4-1968") != 0 ? codeset : "UTF-8";
-    return FileError{operation, path, error,
-                     sameCodePage(from, programCodePage())
-                         ? std::string(text)
-                         : convertForDisplay(text, from, programCodePage())};
+    return systemFileError(operation, path, error);
+}
+
+// A failed lock: Busy when another split holds it, and only then.
+FileError lockFailure(const std::string& path, int error, bool busy) {
+    FileError failed = fail(FileOperation::Lock, path, error);
+    if (busy)
+        failed.kind = FileErrorKind::Busy;
+    else if (failed.kind == FileErrorKind::Busy)
+        failed.kind = FileErrorKind::Other;
+    return failed;
 }
 
 // Opens without ever waiting: a FIFO would otherwise block until some writer comes.
@@ -176,6 +215,39 @@ private:
     bool ours_;
 };
 
+// The lock file at 'name' as lockFolder opens it: made exclusively, with the header of ours,
+// when it is not there; else opened as it is, read-only when it may not be written. Not open
+// (fd -1): 'error' says why, or 'gone' that it was let go meanwhile and is to be made afresh.
+struct LockFile {
+    int fd = -1;
+    bool created = false;
+    bool gone = false;
+    int error = 0;
+};
+LockFile openLockFile(const std::string& name) {
+    const int flags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | flags, 0666);
+    if (fd >= 0) {
+        // Should the disk be full, the file is still this split's own to remove.
+        const std::string header = kLockFileHeader + ("pid " + std::to_string(::getpid())) + "\n";
+        ssize_t n;
+        do {
+            n = ::write(fd, header.data(), header.size());
+        } while (n < 0 && errno == EINTR);
+        return {fd, true, false, 0};
+    }
+    if (errno == EEXIST) {
+        fd = ::open(name.c_str(), O_RDWR | flags);
+        if (fd < 0 && errno == ENOENT) return {-1, false, true, 0};
+    }
+    if (fd < 0 && errno == EACCES) {
+        fd = ::open(name.c_str(), O_RDONLY | flags);
+        // The folder's own refusal: the name is not there to be read either.
+        if (fd < 0 && errno == ENOENT) return {-1, false, false, EACCES};
+    }
+    return {fd, false, false, fd < 0 ? errno : 0};
+}
+
 // True when the open file begins as the lock files that splits make do, or is empty: a split
 // killed between making it and writing its header leaves it so, and it holds nothing to lose.
 bool isLockFileOfOurs(int fd) {
@@ -301,9 +373,8 @@ public:
         }
         return flushed;
     }
-    Expected<std::unique_ptr<FolderLock>> lockFolder(const std::string& path, int waitMilliseconds,
-                                                     bool& busy) override {
-        busy = false;
+    Expected<std::unique_ptr<FolderLock>> lockFolder(const std::string& path,
+                                                     int waitMilliseconds) override {
         // flock on a file of the folder's own: one that may be written but not read (a drop
         // box) is locked as well, and the lock goes with the process however it ends. A split
         // makes the file exclusively and writes its header into it; it is removed when the lock
@@ -313,35 +384,18 @@ public:
         // and never removed. Read-only when another user's split left it and it may not be
         // written.
         const std::string name = joinPath(path, kLockFileName, PathStyle::Posix);
-        constexpr FileOperation kLock = FileOperation::Lock;
-        const int flags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
         for (;;) {
-            int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | flags, 0666);
-            const bool created = fd >= 0;
-            if (created) {
-                // Should the disk be full, the file is still this split's own to remove.
-                const std::string header =
-                    kLockFileHeader + ("pid " + std::to_string(::getpid())) + "\n";
-                ssize_t n;
-                do {
-                    n = ::write(fd, header.data(), header.size());
-                } while (n < 0 && errno == EINTR);
-            }
-            if (fd < 0 && errno == EEXIST) {
-                fd = ::open(name.c_str(), O_RDWR | flags);
-                if (fd < 0 && errno == ENOENT) continue;  // let go meanwhile: made afresh
-            }
-            if (fd < 0 && errno == EACCES) {
-                fd = ::open(name.c_str(), O_RDONLY | flags);
-                if (fd < 0 && errno == ENOENT) return fail(kLock, path, EACCES);  // the folder's
-            }
-            if (fd < 0) return fail(kLock, path);
+            const LockFile file = openLockFile(name);
+            if (file.gone) continue;  // let go meanwhile: made afresh
+            if (file.fd < 0) return lockFailure(path, file.error, false);
+            const int fd = file.fd;
+            const bool created = file.created;
             struct stat held;
             if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
                 ::close(fd);
-                return fail(kLock, path, EINVAL);
+                return lockFailure(path, EINVAL, false);
             }
             for (;;) {
                 if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
@@ -358,8 +412,7 @@ public:
                 const int error = errno;
                 const bool waiting = error == EWOULDBLOCK || error == EINTR;
                 if (!waiting || std::chrono::steady_clock::now() >= deadline) {
-                    busy = waiting;
-                    const FileError failed = fail(kLock, path, error);
+                    const FileError failed = lockFailure(path, error, waiting);
                     if (created && !waiting) ::unlink(name.c_str());
                     ::close(fd);
                     return failed;

@@ -14,12 +14,60 @@
 
 namespace folioknife::splitter {
 
+FileErrorKind fileErrorKindOf(int code) {
+    switch (static_cast<DWORD>(code)) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME:
+            return FileErrorKind::NotFound;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return FileErrorKind::Exists;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT:
+        case ERROR_CANT_ACCESS_FILE:
+        case ERROR_PRIVILEGE_NOT_HELD:
+            return FileErrorKind::Access;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return FileErrorKind::NoSpace;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_BUSY:
+        case ERROR_PATH_BUSY:
+            return FileErrorKind::Busy;
+        case ERROR_FILE_TOO_LARGE:
+        case ERROR_ARITHMETIC_OVERFLOW:
+            return FileErrorKind::TooLarge;
+        default:
+            return FileErrorKind::Other;
+    }
+}
+
+FileError systemFileError(FileOperation operation, const std::string& path, int code) {
+    const auto error = static_cast<DWORD>(code);
+    return FileError{operation, path, code, systemReason(error), fileErrorKindOf(code)};
+}
+
 namespace {
 
 // The failure of 'operation' on 'path', with the reason for GetLastError()'s code as the system
 // says it.
 FileError fail(FileOperation operation, const std::string& path, DWORD error = GetLastError()) {
-    return FileError{operation, path, static_cast<int>(error), systemReason(error)};
+    return systemFileError(operation, path, static_cast<int>(error));
+}
+
+// A failed lock: Busy when another split holds it, and only then.
+FileError lockFailure(const std::string& path, DWORD error, bool busy) {
+    FileError failed = fail(FileOperation::Lock, path, error);
+    if (busy)
+        failed.kind = FileErrorKind::Busy;
+    else if (failed.kind == FileErrorKind::Busy)
+        failed.kind = FileErrorKind::Other;
+    return failed;
 }
 
 // The path as Windows takes it; an empty one (which names nothing) for bytes that are no text
@@ -185,7 +233,7 @@ public:
             if (const std::optional<Text> drive = driveOf(path);
                 drive && GetDriveTypeW(wide(*drive + "\\").c_str()) == DRIVE_NO_ROOT_DIR) {
                 return FileError{FileOperation::CreateFolder, path, static_cast<int>(error),
-                                 programText("没有驱动器 ") + *drive};
+                                 programText("没有驱动器 ") + *drive, FileErrorKind::NotFound};
             }
             return fail(FileOperation::CreateFolder, path, error);
         }
@@ -264,15 +312,14 @@ public:
     }
     // The volumes' names were written through when they were given (replaceFile).
     FileStatus flushFolder(const std::string&) override { return {}; }
-    Expected<std::unique_ptr<FolderLock>> lockFolder(const std::string& path, int waitMilliseconds,
-                                                     bool& busy) override {
-        busy = false;
+    Expected<std::unique_ptr<FolderLock>> lockFolder(const std::string& path,
+                                                     int waitMilliseconds) override {
         // A folder that may be written but not read (a drop box) is locked as well. The lock
         // file is made exclusively (CREATE_NEW) with the header of ours; a file of that name
         // that was there before (someone's own, the novel itself) is opened as it is, never
         // written to and never removed. Read access when it may not be written.
         const std::string name = joinPath(path, kLockFileName, PathStyle::Windows);
-        if (!toWide(name)) return fail(FileOperation::Lock, path, ERROR_NO_UNICODE_TRANSLATION);
+        if (!toWide(name)) return lockFailure(path, ERROR_NO_UNICODE_TRANSLATION, false);
         const std::wstring wideName = wide(name);
         const DWORD started = GetTickCount();
         for (;;) {
@@ -291,7 +338,7 @@ public:
             // with its handle refuses the same way.
             if (error == ERROR_ACCESS_DENIED &&
                 GetFileAttributesW(wideName.c_str()) == INVALID_FILE_ATTRIBUTES)
-                return fail(FileOperation::Lock, path, error);
+                return lockFailure(path, error, false);
             if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
                 h = CreateFileW(wideName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -302,7 +349,7 @@ public:
                     if (GetFileType(h) == FILE_TYPE_DISK)
                         return std::make_unique<Win32FolderLock>(h);
                     CloseHandle(h);
-                    return fail(FileOperation::Lock, path, ERROR_INVALID_FUNCTION);
+                    return lockFailure(path, ERROR_INVALID_FUNCTION, false);
                 }
                 error = GetLastError();
                 // Let go and removed meanwhile: made afresh.
@@ -310,11 +357,9 @@ public:
             }
             if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION &&
                 error != ERROR_ACCESS_DENIED)
-                return fail(FileOperation::Lock, path, error);
-            if (GetTickCount() - started >= static_cast<DWORD>(waitMilliseconds)) {
-                busy = error != ERROR_ACCESS_DENIED;
-                return fail(FileOperation::Lock, path, error);
-            }
+                return lockFailure(path, error, false);
+            if (GetTickCount() - started >= static_cast<DWORD>(waitMilliseconds))
+                return lockFailure(path, error, error != ERROR_ACCESS_DENIED);
             Sleep(20);
         }
     }

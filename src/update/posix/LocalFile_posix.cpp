@@ -10,20 +10,32 @@
 
 namespace folioknife::update {
 
-bool storeLocalFile(const Text& path, const std::string& bytes) {
+using splitter::FileOperation;
+using splitter::systemFileError;
+
+FileStatus storeLocalFile(const Text& path, const std::string& bytes) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
+    if (fd < 0) return systemFileError(FileOperation::Create, path, errno);
     std::size_t done = 0;
+    int error = 0;
     while (done < bytes.size()) {
         const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        if (n <= 0) {
+            error = n == 0 ? ENOSPC : errno;
+            break;
+        }
         done += static_cast<std::size_t>(n);
     }
-    return close(fd) == 0 && done == bytes.size();
+    if (close(fd) != 0 && error == 0) return systemFileError(FileOperation::Close, path, errno);
+    if (error != 0) return systemFileError(FileOperation::Write, path, error);
+    return {};
 }
 
-bool deleteLocalFile(const Text& path) { return unlink(path.c_str()) == 0; }
+FileStatus deleteLocalFile(const Text& path) {
+    if (unlink(path.c_str()) != 0) return systemFileError(FileOperation::Delete, path, errno);
+    return {};
+}
 
 // Linux has no profile reader; the rules of the Windows one are kept in lookupProfileText.
 Text readProfileFile(const Text& path, const Text& section, const Text& key,

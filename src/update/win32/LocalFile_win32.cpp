@@ -17,21 +17,32 @@ namespace {
 std::wstring wide(const Text& text) { return splitter::toWide(text).value_or(std::wstring()); }
 }  // namespace
 
-bool storeLocalFile(const Text& path, const std::string& bytes) {
-    if (!splitter::toWide(path)) return false;
+using splitter::FileOperation;
+
+// The failure of 'operation' on 'path': the system's last error, or that the path is no text
+// of the program's code page.
+FileStatus failed(FileOperation operation, const Text& path) {
+    const DWORD error = splitter::toWide(path) ? GetLastError() : ERROR_NO_UNICODE_TRANSLATION;
+    return splitter::systemFileError(operation, path, static_cast<int>(error));
+}
+
+FileStatus storeLocalFile(const Text& path, const std::string& bytes) {
     HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_ARCHIVE, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    if (file == INVALID_HANDLE_VALUE) return failed(FileOperation::Create, path);
     // The update check keeps at most 64 KiB, far below what one WriteFile can move.
     DWORD written = 0;
     const BOOL ok =
         WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    const DWORD error = ok ? ERROR_DISK_FULL : GetLastError();  // a short write: no room
     CloseHandle(file);
-    return ok && written == bytes.size();
+    if (ok && written == bytes.size()) return {};
+    return splitter::systemFileError(FileOperation::Write, path, static_cast<int>(error));
 }
 
-bool deleteLocalFile(const Text& path) {
-    return splitter::toWide(path) && DeleteFileW(wide(path).c_str()) != FALSE;
+FileStatus deleteLocalFile(const Text& path) {
+    if (!DeleteFileW(wide(path).c_str())) return failed(FileOperation::Delete, path);
+    return {};
 }
 
 Text readProfileFile(const Text& path, const Text& section, const Text& key,

@@ -196,7 +196,7 @@ TEST(PosixFileService, ARenameReplacesTheNameNotWhatItLinksTo) {
     }
     EXPECT_EQ(get(dir.in("target")), "someone else's");
     std::string temporary;
-    (*files.createTemporary(dir.in("x"), temporary))->close();
+    EXPECT_TRUE((*files.createTemporary(dir.in("x"), temporary))->close());
     const FileStatus renamed = files.replaceFile(temporary, dir.in("novel_3.txt"));
     ASSERT_FALSE(renamed);
     EXPECT_EQ(renamed.error().reason, "Is a directory");
@@ -223,17 +223,17 @@ TEST(PosixFileService, LinksAndOtherSpellingsAreTheSameFile) {
 TEST(PosixFileService, AFolderLockIsHeldAgainstEveryOtherTakerUntilItIsLetGo) {
     ScratchFolder dir;
     FileService& files = systemFileService();
-    bool busy = true;
-    auto first = files.lockFolder(dir.path, 0, busy);
+    auto first = files.lockFolder(dir.path, 0);
     ASSERT_TRUE(first);
-    EXPECT_FALSE(busy);
     // Another spelling of the same folder is the same lock.
-    EXPECT_FALSE(files.lockFolder(std::string(dir.path) + "/.", 100, busy));
-    EXPECT_TRUE(busy);
+    const auto second = files.lockFolder(std::string(dir.path) + "/.", 100);
+    ASSERT_FALSE(second);
+    EXPECT_EQ(second.error().kind, FileErrorKind::Busy);
     first->reset();
-    EXPECT_TRUE(files.lockFolder(dir.path, 0, busy));
-    EXPECT_FALSE(files.lockFolder(dir.in("missing"), 0, busy));
-    EXPECT_FALSE(busy);
+    EXPECT_TRUE(files.lockFolder(dir.path, 0));
+    const auto missing = files.lockFolder(dir.in("missing"), 0);
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().kind, FileErrorKind::NotFound);
 }
 
 // The lock file a split makes carries the header of ours and goes with the lock; a file of
@@ -243,9 +243,8 @@ TEST(PosixFileService, OnlyALockFileOfOursGoesWithTheLock) {
     ScratchFolder dir;
     FileService& files = systemFileService();
     const std::string name = dir.in(kLockFileName);
-    bool busy = false;
     {
-        auto lock = files.lockFolder(dir.path, 0, busy);
+        auto lock = files.lockFolder(dir.path, 0);
         ASSERT_TRUE(lock);
         EXPECT_EQ(get(name).rfind(kLockFileHeader, 0), 0u);
     }
@@ -253,10 +252,11 @@ TEST(PosixFileService, OnlyALockFileOfOursGoesWithTheLock) {
     for (const std::string& before : {std::string("第一章 a novel"), std::string()}) {
         put(name, before);
         {
-            auto lock = files.lockFolder(dir.path, 0, busy);
+            auto lock = files.lockFolder(dir.path, 0);
             ASSERT_TRUE(lock);
-            EXPECT_FALSE(files.lockFolder(dir.path, 0, busy));
-            EXPECT_TRUE(busy);
+            const auto again = files.lockFolder(dir.path, 0);
+            ASSERT_FALSE(again);
+            EXPECT_EQ(again.error().kind, FileErrorKind::Busy);
         }
         EXPECT_EQ(get(name), before);
     }
@@ -268,7 +268,8 @@ TEST(PosixFileService, FlushingNeverWaitsOnAFifo) {
     put(dir.in("file"), "x");
     FileService& files = systemFileService();
     EXPECT_TRUE(files.flushFiles({dir.in("file"), dir.in("file")}));
-    files.flushFiles({dir.in("fifo")});  // whatever it says, it returns
+    // Whatever it says, it returns.
+    static_cast<void>(files.flushFiles({dir.in("fifo")}));
     EXPECT_TRUE(files.flushFolder(dir.path));
     const FileStatus flushed = files.flushFiles({dir.in("file"), dir.in("missing")});
     ASSERT_FALSE(flushed);
@@ -281,7 +282,6 @@ TEST(PosixFileService, AFailureIsAValueWithItsOperationPathCodeAndReason) {
     put(dir.in("file"), "x");
     FileService& files = systemFileService();
     std::string made;
-    bool busy = false;
     const std::string missing = dir.in("missing"), file = dir.in("file"), inFile = file + "/x";
     const struct {
         const char* call;
@@ -289,22 +289,26 @@ TEST(PosixFileService, AFailureIsAValueWithItsOperationPathCodeAndReason) {
         FileOperation operation;
         std::string path;
         int code;
+        FileErrorKind kind;
     } cases[] = {
         {"open", FileStatus(files.openForReading(missing).error()), FileOperation::Open, missing,
-         ENOENT},
+         ENOENT, FileErrorKind::NotFound},
         {"open a folder", FileStatus(files.openForReading(dir.path).error()), FileOperation::Open,
-         dir.path, EISDIR},
+         dir.path, EISDIR, FileErrorKind::Other},
         {"create", FileStatus(files.createTemporary(inFile, made).error()), FileOperation::Create,
-         "", ENOTDIR},
+         "", ENOTDIR, FileErrorKind::Other},
         {"rename", files.replaceFile(missing, dir.in("to")), FileOperation::Rename, dir.in("to"),
-         ENOENT},
-        {"mkdir", files.createDirectory(file), FileOperation::CreateFolder, file, EEXIST},
-        {"delete", files.deleteFile(missing), FileOperation::Delete, missing, ENOENT},
+         ENOENT, FileErrorKind::NotFound},
+        {"mkdir", files.createDirectory(file), FileOperation::CreateFolder, file, EEXIST,
+         FileErrorKind::Exists},
+        {"delete", files.deleteFile(missing), FileOperation::Delete, missing, ENOENT,
+         FileErrorKind::NotFound},
         {"identify", FileStatus(files.identify(missing).error()), FileOperation::Identify, missing,
-         ENOENT},
-        {"flush", files.flushFolder(missing), FileOperation::Flush, missing, ENOENT},
-        {"lock", FileStatus(files.lockFolder(missing, 0, busy).error()), FileOperation::Lock,
-         missing, ENOENT},
+         ENOENT, FileErrorKind::NotFound},
+        {"flush", files.flushFolder(missing), FileOperation::Flush, missing, ENOENT,
+         FileErrorKind::NotFound},
+        {"lock", FileStatus(files.lockFolder(missing, 0).error()), FileOperation::Lock, missing,
+         ENOENT, FileErrorKind::NotFound},
     };
     for (const auto& c : cases) {
         ASSERT_FALSE(c.status) << c.call;
@@ -317,6 +321,7 @@ TEST(PosixFileService, AFailureIsAValueWithItsOperationPathCodeAndReason) {
             EXPECT_EQ(e.path, c.path) << c.call;
         }
         EXPECT_EQ(e.code, c.code) << c.call;
+        EXPECT_EQ(e.kind, c.kind) << c.call;
         EXPECT_EQ(e.reason, std::strerror(c.code)) << c.call;
     }
 }

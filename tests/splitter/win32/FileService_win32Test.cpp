@@ -262,18 +262,18 @@ TEST_F(Win32FileServiceTest, AFileIsTheSameFileWhateverItsSpelling) {
 }
 
 TEST_F(Win32FileServiceTest, AFolderLockIsHeldAgainstEveryOtherTakerUntilItIsLetGo) {
-    bool busy = true;
-    auto first = files.lockFolder(dir, 0, busy);
+    auto first = files.lockFolder(dir, 0);
     ASSERT_TRUE(first);
-    EXPECT_FALSE(busy);
     // The same folder by another spelling, from the same thread (a split started from the
     // first one's message box): it waits, then gives up.
-    EXPECT_FALSE(files.lockFolder(dir + "\\.", 100, busy));
-    EXPECT_TRUE(busy);
+    const auto second = files.lockFolder(dir + "\\.", 100);
+    ASSERT_FALSE(second);
+    EXPECT_EQ(second.error().kind, FileErrorKind::Busy);
     first->reset();
-    EXPECT_TRUE(files.lockFolder(dir, 0, busy));
-    EXPECT_FALSE(files.lockFolder(in("missing"), 0, busy));
-    EXPECT_FALSE(busy);
+    EXPECT_TRUE(files.lockFolder(dir, 0));
+    const auto missing = files.lockFolder(in("missing"), 0);
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().kind, FileErrorKind::NotFound);
 }
 
 // The lock file a split makes (CREATE_NEW) carries the header of ours and goes with the lock;
@@ -281,9 +281,8 @@ TEST_F(Win32FileServiceTest, AFolderLockIsHeldAgainstEveryOtherTakerUntilItIsLet
 // to and never removed.
 TEST_F(Win32FileServiceTest, OnlyALockFileOfOursGoesWithTheLock) {
     const std::string name = in(kLockFileName);
-    bool busy = false;
     {
-        auto lock = files.lockFolder(dir, 0, busy);
+        auto lock = files.lockFolder(dir, 0);
         ASSERT_TRUE(lock);
         EXPECT_EQ(files.entryKind(name), FileKind::Regular);
     }
@@ -291,10 +290,11 @@ TEST_F(Win32FileServiceTest, OnlyALockFileOfOursGoesWithTheLock) {
     const std::string before = "a novel";
     writeAll(name, before);
     {
-        auto lock = files.lockFolder(dir, 0, busy);
+        auto lock = files.lockFolder(dir, 0);
         ASSERT_TRUE(lock);
-        EXPECT_FALSE(files.lockFolder(dir, 0, busy));
-        EXPECT_TRUE(busy);
+        const auto again = files.lockFolder(dir, 0);
+        ASSERT_FALSE(again);
+        EXPECT_EQ(again.error().kind, FileErrorKind::Busy);
     }
     EXPECT_EQ(readAll(name), before);
 }
