@@ -6,9 +6,9 @@
 namespace folioknife::splitter {
 
 namespace {
-constexpr std::size_t kLongestLead = 20;       // characters before a heading within its line
-constexpr std::size_t kContentsEntries = 4;    // entries a table of contents has at least
-constexpr std::size_t kBlankLinesBefore = 8;   // between a volume line and its first chapter
+constexpr std::size_t kLongestLead = 20;      // characters before a heading within its line
+constexpr std::size_t kContentsEntries = 4;   // entries a table of contents has at least
+constexpr std::size_t kBlankLinesBefore = 8;  // between a volume line and its first chapter
 }  // namespace
 
 std::string keyOf(std::string_view heading, const LineMarks& marks) {
@@ -26,7 +26,6 @@ std::string keyOf(std::string_view heading, const LineMarks& marks) {
 
 namespace {
 
-
 // The words before a heading on its line, from 'i' (after the line's blanks) to 'offset': a
 // short lead is fine (《书名》第一章, 第一卷 江湖 第一章 on a short line without a sentence, or
 // brackets, 正文 and volume parts before a heading with any title); a longer one makes it text.
@@ -41,8 +40,8 @@ bool leadIsText(const SearchedText& searched, std::size_t i, std::size_t offset,
 }
 
 // An end marker: （第八章完）, 第八章 完, 第八章终, alone on the line.
-bool isEndMarker(const SearchedText& searched, std::size_t i, std::size_t offset, std::size_t matchEnd,
-                 std::size_t end) {
+bool isEndMarker(const SearchedText& searched, std::size_t i, std::size_t offset,
+                 std::size_t matchEnd, std::size_t end) {
     const std::string_view text = searched.text;
     const LineMarks& marks = searched.marks;
     std::size_t j = searched.skipBlanks(matchEnd, end);
@@ -59,7 +58,8 @@ bool isEndMarker(const SearchedText& searched, std::size_t i, std::size_t offset
 // (第一章漫长的封建社会5), or its line runs on into the body text. A part mark after a
 // blank (第五章 2) or in brackets (第五章（下）) is none, nor are digits right after the
 // heading.
-bool isPageHeader(const SearchedText& searched, std::size_t i, std::size_t matchEnd, std::size_t end) {
+bool isPageHeader(const SearchedText& searched, std::size_t i, std::size_t matchEnd,
+                  std::size_t end) {
     if (searched.visibleLength(i, end) > kLongestLine) return true;
     const std::string_view text = searched.text;
     const LineMarks& marks = searched.marks;
@@ -94,7 +94,9 @@ void findVolumeLine(const SearchedText& searched, HeadingCandidate& c, std::size
         if (text[previousEnd] == '\n' && previousEnd > 0 && text[previousEnd - 1] == '\r')
             --previousEnd;
         const std::size_t previousStart = searched.lineStartBefore(previousEnd);
-        if (previousStart == kNoOffset || (previousCut != kNoOffset && previousStart <= previousCut)) break;
+        if (previousStart == kNoOffset ||
+            (previousCut != kNoOffset && previousStart <= previousCut))
+            break;
         if (searched.skipBlanks(previousStart, previousEnd) == previousEnd) {
             lineStart = previousStart;  // a blank line
             continue;
@@ -109,7 +111,8 @@ void findVolumeLine(const SearchedText& searched, HeadingCandidate& c, std::size
 
 // A line of a table of contents: after the heading, dot leaders (three or more) and a page
 // number: 第二章　论原始社会……………８….
-bool hasPageNumberAfterLeaders(const SearchedText& searched, std::size_t matchEnd, std::size_t end) {
+bool hasPageNumberAfterLeaders(const SearchedText& searched, std::size_t matchEnd,
+                               std::size_t end) {
     const std::string_view text = searched.text;
     const LineMarks& marks = searched.marks;
     std::size_t leaders = 0;
@@ -135,7 +138,7 @@ LineVerdict judgeLine(const SearchedText& searched, HeadingCandidate& c, std::si
     const auto offset = static_cast<std::size_t>(c.match.offset);
     const std::size_t matchEnd = offset + static_cast<std::size_t>(c.match.length);
     const std::size_t start = searched.lineStartBefore(offset);
-    if (start == kNoOffset) return LineVerdict::InText;          // a line far longer than a lead
+    if (start == kNoOffset) return LineVerdict::InText;      // a line far longer than a lead
     if (start == previousCut) return LineVerdict::SameLine;  // one cut a line
     const std::size_t end = searched.lineEndAfter(matchEnd);
     const std::size_t i = searched.skipBlanks(start, offset);
@@ -180,7 +183,8 @@ std::vector<HeadingCandidate> findExtras(const SearchedText& searched) {
         // The word is whole: the line ends, or a blank, a bracket or a colon follows.
         const bool whole = j >= end || marks.blankAt(text, j) != 0 ||
                            marks.bracketAt(text, j) != 0 || marks.separatorAt(text, j) != 0;
-        if (whole && !searched.hasPunctuation(i, end) && searched.visibleLength(i, end) <= kLongestLine) {
+        if (whole && !searched.hasPunctuation(i, end) &&
+            searched.visibleLength(i, end) <= kLongestLine) {
             HeadingCandidate c;
             c.kind = HeadingKind::Extra;
             c.cut = start;

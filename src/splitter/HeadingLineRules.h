@@ -15,12 +15,12 @@ namespace folioknife::splitter {
 
 constexpr std::int64_t kCloseContents = 200;     // contents entries with nothing between them
 constexpr std::int64_t kContentsSpacing = 1000;  // ... with section entries between them
-constexpr std::int64_t kRepeatDistance = 400;  // the same heading again this close is a repeat
-constexpr std::size_t kFewestRegular = 3;      // headings a book needs for its extras to count
+constexpr std::int64_t kRepeatDistance = 400;    // the same heading again this close is a repeat
+constexpr std::size_t kFewestRegular = 3;        // headings a book needs for its extras to count
 
 // What the line rules make of one match, in the searched text.
 struct HeadingCandidate {
-    std::size_t cut = 0;         // where its piece begins
+    std::size_t cut = 0;             // where its piece begins
     std::size_t volume = kNoOffset;  // the start of a volume line that goes with it
     std::size_t volumeEnd = 0;
     ExpressionMatch match;

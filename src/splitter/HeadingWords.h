@@ -13,7 +13,8 @@ inline constexpr const char* kSuffix = "章";
 // The suffixes a novel heads its chapters with, in the order they are tried when the one asked
 // for finds too few headings: the default first, then classic novels' 回, then 节, 卷 and the
 // rest.
-inline constexpr std::array<const char*, 7> kSuffixes = {kSuffix, "回", "节", "卷", "部", "篇", "集"};
+inline constexpr std::array<const char*, 7> kSuffixes = {kSuffix, "回", "节", "卷",
+                                                         "部",    "篇", "集"};
 
 // The numerals of a heading: full-width digits, Chinese numerals and their financial forms
 // (ASCII digits go without saying).
@@ -29,7 +30,7 @@ inline constexpr std::array<const char*, 5> kVolumeWords = {"卷", "部", "篇",
 inline constexpr const char* kVolumeWordFirst = "卷";
 
 // Prologue and epilogue headings, a line of their own in a book of chapters.
-inline constexpr std::array<const char*, 9> kExtras = {"楔子", "序章", "序幕",   "引子", "尾声",
+inline constexpr std::array<const char*, 9> kExtras = {"楔子", "序章",   "序幕", "引子", "尾声",
                                                        "终章", "大结局", "番外", "后记"};
 
 }  // namespace folioknife::splitter::headingWords

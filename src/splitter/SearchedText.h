@@ -42,7 +42,9 @@ struct SearchedText {
     const NumberedMarks& numbers;
     CharacterSet characters;
 
-    std::size_t nextCharacter(std::size_t i) const { return i + characterLength(text, i, characters); }
+    std::size_t nextCharacter(std::size_t i) const {
+        return i + characterLength(text, i, characters);
+    }
     // The line's start before 'offset'; kNoOffset when it lies farther back than a lead can.
     std::size_t lineStartBefore(std::size_t offset) const {
         const std::size_t floor = offset > kLookBack ? offset - kLookBack : 0;

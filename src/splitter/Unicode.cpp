@@ -75,7 +75,8 @@ std::vector<std::int64_t> utf16OffsetsOf(std::string_view text, bool bigEndian,
     for (std::int64_t target : utf8Offsets) {
         while (at8 < target && at16 < text.size()) {
             std::size_t used = 0;
-            at8 += static_cast<std::int64_t>(utf8Length(decodeUtf16At(text, at16, bigEndian, used)));
+            at8 +=
+                static_cast<std::int64_t>(utf8Length(decodeUtf16At(text, at16, bigEndian, used)));
             at16 += used;
         }
         out.push_back(static_cast<std::int64_t>(at16));

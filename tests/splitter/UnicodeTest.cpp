@@ -14,10 +14,8 @@ TEST(Utf8, DecodesWholeSequencesAndStepsOverDamageOneByteAtATime) {
         char32_t code;
         std::size_t length;
     } cases[] = {
-        {"a", U'a', 1},
-        {"\xC3\xA9", 0xE9, 2},
-        {"第", 0x7B2C, 3},
-        {"\xF0\x9F\x98\x80", 0x1F600, 4},
+        {"a", U'a', 1},        {"\xC3\xA9", 0xE9, 2},
+        {"第", 0x7B2C, 3},     {"\xF0\x9F\x98\x80", 0x1F600, 4},
         {"\xB8\x80", 0xB8, 1},  // a continuation byte begins nothing
         {"\xE4\xB8", 0xE4, 1},  // cut short by the end of the text
     };
@@ -40,8 +38,8 @@ TEST(Ascii, FoldsAsciiLettersOnlyAndTellsExtensionsInAnyCase) {
     struct Case {
         const char* name;
         bool txt;
-    } cases[] = {{"novel.txt", true}, {"NOVEL.TXT", true}, {".txt", true},
-                 {"novel.txt.bak", false}, {"txt", false}, {"novel.tx", false}};
+    } cases[] = {{"novel.txt", true},      {"NOVEL.TXT", true}, {".txt", true},
+                 {"novel.txt.bak", false}, {"txt", false},      {"novel.tx", false}};
     for (const auto& c : cases) EXPECT_EQ(hasExtension(c.name, ".txt"), c.txt) << c.name;
 }
 
