@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <boost/uuid/name_generator_sha1.hpp>
+#include <boost/uuid/string_generator.hpp>
+#include <boost/uuid/uuid_io.hpp>
 #include <ctime>
 #include <regex>
 
@@ -77,6 +80,16 @@ TEST(EpubText, TheIdentifierIsAVersion5UuidOfTheBytes) {
         a,
         std::regex("urn:uuid:[0-9a-f]{8}-[0-9a-f]{4}-5[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}")))
         << a;
+    // The same as a known SHA-1 gives, whatever the length's place against the 64-byte blocks.
+    boost::uuids::name_generator_sha1 known(
+        boost::uuids::string_generator()("6f1c2a52-8f0e-4d55-9a43-0c9d1f5b7e21"));
+    for (const std::size_t n : {0, 1, 39, 40, 41, 47, 48, 49, 111, 112, 1000, 70001}) {
+        std::string bytes(n, '\0');
+        for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>(i * 131 + n);
+        EXPECT_EQ(identifierOf(bytes),
+                  "urn:uuid:" + boost::uuids::to_string(known(bytes.data(), bytes.size())))
+            << n;
+    }
 }
 
 TEST(EpubText, TitleAndAuthorFromTheFirstLines) {
