@@ -10,6 +10,7 @@
 #include "epub/EpubBook.h"
 #include "epub/EpubText.h"
 #include "splitter/DocumentEncoding.h"
+#include "splitter/Recode.h"
 
 namespace folioknife::epub {
 namespace {
@@ -340,6 +341,39 @@ TEST(EpubBook, ReadsBackEqualOrSaysWhereNot) {
         EXPECT_EQ(d.kind, c.kind) << c.line;
         EXPECT_EQ(d.line, c.line);
         EXPECT_EQ(d.paragraph, c.paragraph);
+    }
+}
+
+// A big novel in a double-byte code page converts through a table; its documents are the
+// bytes a small novel's give through the system's conversion: every two-byte character, and
+// a first line of characters the table leaves to the system (a byte that is no character,
+// GB18030's four-byte ones).
+TEST(EpubBook, ABigNovelConvertsAsASmallOneDoes) {
+    for (const char* codePage : {"GB18030", "GBK", "BIG5"}) {
+        std::string block;
+        for (int lead = 0x81; lead <= 0xFE; ++lead) {
+            block += "a<&";
+            for (int trail = 0x40; trail <= 0xFE; ++trail) {
+                const std::string pair = {static_cast<char>(lead), static_cast<char>(trail)};
+                if (splitter::recode(pair, codePage, "UTF-8")) block += pair;
+            }
+            block += "\r\n";
+        }
+        std::string small = "\x80\x81\x30\x81\x30\xFF\r\n", big;
+        while (small.size() < 150 * 1024) small += block;
+        big = small;
+        while (big.size() < Book::kTableFrom) big += block;
+        const splitter::DocumentEncoding encoding = encodingOf(codePage);
+        BookInfo info;
+        info.identifier = "urn:uuid:0";
+        // The same documents: the small novel's, at the start of the big one.
+        const std::vector<BookPart> parts = planBook(small, encoding, std::vector<std::int64_t>{});
+        Book a(small, encoding, parts, info);
+        Book b(big, encoding, parts, info);
+        ASSERT_GE(parts.size(), 2u);
+        for (std::size_t k = 0; k < parts.size(); ++k)
+            EXPECT_EQ(a.document(k), b.document(k)) << codePage << " " << k;
+        EXPECT_EQ(a.unconvertibleCount(), b.unconvertibleCount());
     }
 }
 
