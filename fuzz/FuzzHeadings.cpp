@@ -16,14 +16,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The first byte chooses the encoding, the rest is the novel.
     static const char* const kCodePages[] = {"UTF-8", "GB18030", "UTF-16LE", "UTF-16BE"};
     const std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
-    static const Text expression = defaultExpressionFor("第", "章", encodingOf("UTF-8"));
     {
         const DocumentEncoding encoding = encodingOf(kCodePages[data[0] % 4]);
         const HeadingSearch sorted =
-            searchChapterHeadings(expression, input, encoding, HeadingRules{});
+            searchDefaultHeadings("第", "章", input, encoding, HeadingRules{});
         HeadingRules none;
         none.lineRule = none.contentsRule = false;
-        const HeadingSearch plain = searchChapterHeadings(expression, input, encoding, none);
+        // With the suffix the rules ended up with: 章, or the one they fell back to.
+        const HeadingSearch plain =
+            searchDefaultHeadings("第", sorted.suffix, input, encoding, none);
         std::size_t chapters = 0;
         for (const HeadingDetail& d : sorted.details) chapters += d.kind == HeadingKind::Chapter;
         if (sorted.details.size() != sorted.headings.size() ||

@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include "app/CommandLine.h"
+#include "splitter/Ascii.h"
 #include "splitter/Messages.h"
 #include "splitter/SplitFlow.h"
 
@@ -76,17 +77,6 @@ private:
     MainWindow& window_;
     bool busy_ = true;
 };
-
-// Named *.txt, in any case: Windows names are case-blind, and TXT files are common. No byte of
-// ".txt" can be the second byte of a double-byte character, so the test holds in any code
-// page.
-bool hasTextFileExtension(const Text& path) {
-    if (path.size() < 4) return false;
-    std::string tail = path.substr(path.size() - 4);
-    for (char& c : tail)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return tail == ".txt";
-}
 
 }  // namespace
 
@@ -200,7 +190,8 @@ void Application::openNovel(const Text& path) {
 bool Application::takesDroppedFiles(const std::vector<Text>& paths) const {
     // An empty document is no novel: nothing was loaded, the last load failed, or the file was
     // empty; the split would refuse it all the same.
-    return paths.size() == 1 && hasTextFileExtension(paths.front()) && document_.text().empty();
+    return paths.size() == 1 && splitter::hasExtension(paths.front(), ".txt") &&
+           document_.text().empty();
 }
 
 void Application::onFilesDropped(const std::vector<Text>& paths) {

@@ -1,27 +1,15 @@
 #include "cli/Catalogue.h"
 
+#include <string_view>
 #include <vector>
+
+#include "splitter/Messages.h"
 
 namespace folioknife::cli {
 
 std::string trf(const char* english, std::initializer_list<std::string> arguments) {
-    const std::string pattern = tr(english);
-    const std::vector<std::string> args(arguments);
-    std::string result;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        // {N} with one digit is all the texts need.
-        if (pattern[i] == '{' && i + 2 < pattern.size() && pattern[i + 2] == '}' &&
-            pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
-            const auto n = static_cast<std::size_t>(pattern[i + 1] - '1');
-            if (n < args.size()) {
-                result += args[n];
-                i += 2;
-                continue;
-            }
-        }
-        result += pattern[i];
-    }
-    return result;
+    const auto asItIs = [](std::string_view text) { return std::string(text); };
+    return splitter::fillInMessage(tr(english), std::vector<std::string>(arguments), "", asItIs);
 }
 
 }  // namespace folioknife::cli

@@ -9,6 +9,7 @@
 #include "epub/EpubBook.h"
 #include "epub/EpubFile.h"
 #include "epub/EpubText.h"
+#include "splitter/Ascii.h"
 #include "splitter/CodePage.h"
 #include "splitter/DocumentEncoding.h"
 #include "splitter/FileService.h"
@@ -46,12 +47,7 @@ std::string describe(const Difference& d) {
 
 }  // namespace
 
-bool isEpubName(const std::string& path) {
-    if (path.size() < 5) return false;
-    std::string end = path.substr(path.size() - 5);
-    for (char& c : end) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return end == ".epub";
-}
+bool isEpubName(const std::string& path) { return splitter::hasExtension(path, ".epub"); }
 
 namespace {
 

@@ -16,9 +16,11 @@
 #include "cli/Progress.h"
 #include "cli/SplitterMessages.h"
 
+#include "splitter/Ascii.h"
 #include "splitter/ChapterExpression.h"
 #include "splitter/CodePage.h"
 #include "splitter/HalfWidth.h"
+#include "splitter/HeadingWords.h"
 #include "splitter/Path.h"
 #include "splitter/SourceDocument.h"
 #include "splitter/SplitFlow.h"
@@ -313,12 +315,7 @@ std::string volumeEncodingNamed(const std::string& text) {
     return {};
 }
 
-bool isTextFileName(const Text& name) {
-    if (name.size() <= 4) return false;
-    Text end = name.substr(name.size() - 4);
-    for (char& c : end) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return end == ".txt";
-}
+bool isTextFileName(const Text& name) { return name.size() > 4 && hasExtension(name, ".txt"); }
 
 std::string defaultCodePage(const std::string& terminal, bool windows) {
     return windows ? programCodePageOnWindows(terminal) : terminal;
@@ -872,8 +869,8 @@ int CliRun::run() {
     setProgramCodePage(codePage_);
     chinese_ = chineseMessages();
     if (!takeTypedTexts()) return kExitUsage;
-    if (!o_.prefixGiven) o_.prefix = programText("第");
-    if (!o_.suffixGiven) o_.suffix = programText("章");
+    if (!o_.prefixGiven) o_.prefix = programText(splitter::headingWords::kPrefix);
+    if (!o_.suffixGiven) o_.suffix = programText(splitter::headingWords::kSuffix);
     FileService& system = systemFileService();
     files_ = &system;
     // Windows' file service takes paths in the program's code page (and gives them to Windows

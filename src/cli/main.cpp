@@ -15,6 +15,8 @@
 #include "cli/CliEpub.h"
 #include "cli/CliSplit.h"
 #include "folioknife/Version.h"
+#include "splitter/HeadingWords.h"
+#include "splitter/Unicode.h"
 #include "splitter/CodePage.h"
 
 namespace {
@@ -76,11 +78,8 @@ private:
         if (!utf8_) return text.size();
         std::size_t columns = 0;
         for (std::size_t i = 0; i < text.size();) {
-            const auto b = static_cast<unsigned char>(text[i]);
-            const std::size_t n = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
-            std::uint32_t c = n == 1 ? b : b & (0xFF >> (n + 1));
-            for (std::size_t k = 1; k < n && i + k < text.size(); ++k)
-                c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+            std::size_t n = 0;
+            const char32_t c = folioknife::splitter::decodeUtf8At(text, i, n);
             // East Asian wide and full-width characters: Hangul Jamo, CJK and its punctuation,
             // Hangul syllables, compatibility ideographs, full-width forms, the planes above.
             const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||
@@ -111,8 +110,12 @@ struct OptionEntry {
 std::vector<OptionEntry> optionTable() {
     using O = CliOptions;
     return {
-        {"-p,--prefix", &O::prefix, nullptr, trf("heading prefix (default {1})", {"第"}), "TEXT"},
-        {"-s,--suffix", &O::suffix, nullptr, trf("heading suffix (default {1})", {"章"}), "TEXT"},
+        {"-p,--prefix", &O::prefix, nullptr,
+         trf("heading prefix (default {1})", {folioknife::splitter::headingWords::kPrefix}),
+         "TEXT"},
+        {"-s,--suffix", &O::suffix, nullptr,
+         trf("heading suffix (default {1})", {folioknife::splitter::headingWords::kSuffix}),
+         "TEXT"},
         {"-e,--expression", &O::expression, nullptr,
          tr("custom chapter expression (Perl syntax); selects custom mode"), "EXPRESSION"},
         {"-n,--per-file", &O::perFile, nullptr,

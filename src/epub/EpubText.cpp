@@ -5,29 +5,22 @@
 #include <cstring>
 #include <utility>
 
+#include "splitter/Unicode.h"
+
 namespace folioknife::epub {
 
 namespace {
 
-// The code point at 'at' and the length of its sequence; the text is valid UTF-8 (every text
-// here has come out of a conversion), but a damaged byte still moves on by one.
-char32_t decodeAt(std::string_view s, std::size_t at, std::size_t& length) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char b = byte(at);
-    length = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
-    if (at + length > s.size()) length = 1;
-    if (length == 1) return b;
-    char32_t c = b & (0x3F >> (length - 1));
-    for (std::size_t i = 1; i < length; ++i) c = (c << 6) | (byte(at + i) & 0x3F);
-    return c;
-}
+// Every text here has come out of a conversion and is valid UTF-8; a damaged byte still moves
+// on by one.
+using splitter::decodeUtf8At;
 
 bool isBlank(char32_t c) { return c == ' ' || c == '\t' || c == 0x3000 || c == 0xA0; }
 
 // The length of the blanks that begin the text.
 std::size_t blanksAtStart(std::string_view s) {
     std::size_t at = 0, length = 0;
-    while (at < s.size() && isBlank(decodeAt(s, at, length))) at += length;
+    while (at < s.size() && isBlank(decodeUtf8At(s, at, length))) at += length;
     return at;
 }
 
@@ -148,21 +141,7 @@ bool unescapeInto(std::string& out, std::string_view escaped) {
                 c = c * (hex ? 16 : 10) + static_cast<char32_t>(v);
                 if (c > 0x10FFFF) return false;
             }
-            if (c < 0x80) {
-                out += static_cast<char>(c);
-            } else if (c < 0x800) {
-                out += static_cast<char>(0xC0 | (c >> 6));
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            } else if (c < 0x10000) {
-                out += static_cast<char>(0xE0 | (c >> 12));
-                out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            } else {
-                out += static_cast<char>(0xF0 | (c >> 18));
-                out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-                out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            }
+            splitter::appendUtf8(out, c);
         } else {
             return false;
         }
@@ -183,7 +162,7 @@ std::string_view trimmed(std::string_view line) {
     // The last blank: walk forward, remembering where the trailing run of blanks began.
     std::size_t at = 0, length = 0, end = 0;
     while (at < line.size()) {
-        const char32_t c = decodeAt(line, at, length);
+        const char32_t c = decodeUtf8At(line, at, length);
         at += length;
         if (!isBlank(c)) end = at;
     }
@@ -297,7 +276,7 @@ std::string identifierOf(std::string_view bytes) {
 std::string shortened(std::string_view text, std::size_t characters) {
     std::size_t at = 0, length = 0;
     for (std::size_t n = 0; n < characters && at < text.size(); ++n) {
-        decodeAt(text, at, length);
+        decodeUtf8At(text, at, length);
         at += length;
     }
     if (at >= text.size()) return std::string(text);
@@ -327,7 +306,7 @@ std::string withoutBracketed(std::string_view text) {
         }
         if (removed) continue;
         std::size_t length = 0;
-        decodeAt(text, 0, length);
+        decodeUtf8At(text, 0, length);
         out.append(text.substr(0, length));
         text.remove_prefix(length);
     }
@@ -494,7 +473,7 @@ NamedInFront namedInFileName(std::string_view stem) {
 std::string languageOf(std::string_view utf8) {
     std::size_t chinese = 0, latin = 0;
     for (std::size_t at = 0, length = 0; at < utf8.size(); at += length) {
-        const char32_t c = decodeAt(utf8, at, length);
+        const char32_t c = decodeUtf8At(utf8, at, length);
         if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
             ++latin;
         } else if ((c >= 0x3040 && c < 0xA000) || (c >= 0xF900 && c < 0xFB00)) {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "splitter/CodePage.h"
+#include "splitter/DocumentEncoding.h"
 #include "splitter/SplitSettings.h"
 
 namespace folioknife::splitter {
@@ -11,6 +12,16 @@ namespace folioknife::splitter {
 // and the Chinese numerals, as a group of alternatives, in the program's code page.
 Text numeralGroup();
 Text numeralGroup(const std::string& codePage);
+
+// The encoding a novel's headings are matched in: its own, but UTF-8 for a UTF-16 novel, which
+// is matched in a UTF-8 copy.
+DocumentEncoding matchingEncoding(const DocumentEncoding& encoding);
+
+// The default expression for a novel, in the encoding it is matched in: "(" prefix ")" blanks
+// "(" numeral "+)" blanks "(" suffix ")", where blanks are up to four spaces, tabs or
+// ideographic spaces. Prefix and suffix keep their syntax, but every character of them is
+// whole (the second byte of 淺, DC 5C, is no backslash).
+Text defaultExpressionFor(const Text& prefix, const Text& suffix, const DocumentEncoding& encoding);
 
 // Default mode: prefix, numeral and suffix (defaultExpressionFor builds it in the novel's
 // encoding). Custom mode: the expression text as typed.

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "splitter/ChapterExpression.h"
 #include "splitter/CodePage.h"
 #include "splitter/DocumentEncoding.h"
 #include "splitter/ExpressionMatcher.h"
@@ -63,18 +64,6 @@ struct HeadingSearch {
     bool otherSuffix = false;
 };
 
-// The expression, built in the program's code page, carried over to the encoding the text is
-// matched in (used as it is where it cannot be converted). A UTF-16 novel is matched through
-// UTF-8 (see searchChapterHeadings), so its expression is UTF-8.
-Text expressionForDocument(const Text& expression, const DocumentEncoding& encoding);
-
-// Compiles the expression into a fresh matcher, lists its matches in the text that begin and
-// end between characters, and keeps those the rules call headings. A UTF-16 text is read as
-// characters: it is matched in a UTF-8 copy and the offsets are carried back, so that a cut
-// never falls inside a character or a surrogate pair.
-HeadingSearch searchChapterHeadings(const Text& expression, std::string_view text,
-                                    const DocumentEncoding& encoding, HeadingRules rules);
-
 // A custom expression, matched by characters in every encoding (see CustomMatcher.h): every
 // match is a heading, but for the contents rule. The expression is in the program's code page.
 HeadingSearch searchCustomHeadings(const Text& expression, std::string_view text,
@@ -82,17 +71,15 @@ HeadingSearch searchCustomHeadings(const Text& expression, std::string_view text
 // Empty when the custom expression compiles; else why not.
 std::string customExpressionError(const Text& expression);
 
-// The default expression for a novel, in the encoding it is matched in: "(" prefix ")" blanks
-// "(" numeral "+)" blanks "(" suffix ")", where blanks are up to four spaces, tabs or
-// ideographic spaces. Prefix and suffix keep their syntax, but every character of them is
-// whole (the second byte of 淺, DC 5C, is no backslash).
-Text defaultExpressionFor(const Text& prefix, const Text& suffix, const DocumentEncoding& encoding);
+// Empty when the default expression of the prefix and suffix compiles; else why not.
 std::string defaultExpressionError(const Text& prefix, const Text& suffix,
                                    const DocumentEncoding& encoding);
 
 // Default mode: the headings of prefix, numeral and suffix under the rules. When the suffix
-// finds fewer than three headings at least 1,500 bytes apart, the first of 章, 回, 节, 卷, 部, 篇
-// and 集 that finds three is taken instead (only when the rules are on).
+// finds fewer than three headings at least 1,500 bytes apart, the first suffix of
+// headingWords::kSuffixes that finds three is taken instead (only when the line rule is on).
+// A UTF-16 text is read as characters: it is matched in a UTF-8 copy and the offsets are
+// carried back, so that a cut never falls inside a character or a surrogate pair.
 HeadingSearch searchDefaultHeadings(const Text& prefix, const Text& suffix, std::string_view text,
                                     const DocumentEncoding& encoding, HeadingRules rules);
 
@@ -109,11 +96,5 @@ bool isVolumeLine(std::string_view line, const std::string& codePage);
 // bytes.
 std::vector<std::int64_t> findNumberedLines(std::string_view text,
                                             const DocumentEncoding& encoding);
-
-// UTF-16 to UTF-8, a unit that is no character (a lone surrogate, an odd last byte) becoming
-// U+FFFD; and the way back for offsets, ascending, at character boundaries of the copy.
-std::string utf16ToUtf8(std::string_view text, bool bigEndian);
-std::vector<std::int64_t> utf16OffsetsOf(std::string_view text, bool bigEndian,
-                                         const std::vector<std::int64_t>& utf8Offsets);
 
 }  // namespace folioknife::splitter

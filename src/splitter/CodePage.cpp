@@ -1,7 +1,8 @@
 #include "splitter/CodePage.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "splitter/Ascii.h"
 
 namespace folioknife::splitter {
 
@@ -14,8 +15,7 @@ std::string& currentCodePage() {
 std::string canonicalName(const std::string& name) {
     std::string n;
     for (char c : name) {
-        if (c != '-' && c != '_')
-            n += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (c != '-' && c != '_') n += asciiUpper(c);
     }
     if (n == "CP936" || n == "936" || n == "WINDOWS936" || n == "MS936") return "GBK";
     if (n == "CP65001" || n == "65001") return "UTF8";

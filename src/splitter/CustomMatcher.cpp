@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "splitter/ChapterHeadings.h"
+#include "splitter/Unicode.h"
 #include "splitter/LargeBuffer.h"
 
 namespace folioknife::splitter {
@@ -27,7 +28,7 @@ struct Utf8Char {
 bool oneCharacter(std::string_view utf8, Utf8Char& out) {
     if (utf8.empty() || utf8.size() > 4) return false;
     const auto c = static_cast<unsigned char>(utf8[0]);
-    const std::size_t n = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+    const std::size_t n = utf8SequenceLength(c);
     if (n != utf8.size() || utf8 == "\xEF\xBF\xBD") return false;  // U+FFFD: none
     out.length = static_cast<unsigned char>(n);
     std::memcpy(out.bytes, utf8.data(), n);

@@ -1,6 +1,6 @@
 #include "splitter/Recode.h"
 
-#include "splitter/ChapterHeadings.h"
+#include "splitter/Unicode.h"
 
 #include <algorithm>
 
@@ -46,11 +46,8 @@ std::optional<std::string> toUtf16(std::string_view text, bool bigEndian) {
         out += bigEndian ? lo : hi;
     };
     for (std::size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        const std::size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-        char32_t c = n == 1 ? b : n == 2 ? b & 0x1F : n == 3 ? b & 0x0F : b & 0x07;
-        for (std::size_t j = 1; j < n; ++j)
-            c = c << 6 | (static_cast<unsigned char>(text[i + j]) & 0x3F);
+        std::size_t n = 0;
+        const char32_t c = decodeUtf8At(text, i, n);
         i += n;
         if (c >= 0x10000) {
             put(0xD800 + ((c - 0x10000) >> 10));

@@ -7,7 +7,9 @@
 #include <set>
 #include <utility>
 
+#include "splitter/Ascii.h"
 #include "splitter/ChapterExpression.h"
+#include "splitter/HeadingWords.h"
 #include "splitter/TextToInteger.h"
 #include "splitter/VolumeNames.h"
 
@@ -27,7 +29,8 @@ std::optional<std::pair<Text, std::int64_t>> suggestSuffix(const Text& prefix,
     // About one novel in ten heads its chapters 第…回 or the like.
     constexpr std::int64_t kFewest = 3;
     std::optional<std::pair<Text, std::int64_t>> best;
-    for (const char* suffix : {"回", "节", "卷", "集", "部", "篇"}) {
+    for (const char* suffix : headingWords::kSuffixes) {
+        if (std::string_view(suffix) == headingWords::kSuffix) continue;
         const Text inCodePage = programText(suffix);
         const HeadingSearch search =
             searchDefaultHeadings(prefix, inCodePage, text, encoding, rules);
@@ -223,7 +226,7 @@ void planFiles(SplitPlan& plan, SourceDocument& document, SplitSettings& setting
         }
         Text key = name;
         // Windows and macOS take names without regard to case.
-        for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        lowerAscii(key);
         if (!taken.insert(key).second) {
             document.stream().close();
             plan.refusal = Message{MessageId::DuplicateVolumeName, {name}};

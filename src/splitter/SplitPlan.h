@@ -70,8 +70,9 @@ SplitPlan planSplit(SourceDocument& document, SplitSettings& settings,
 // neither when every match is to count.
 HeadingRules headingRulesFor(bool defaultMode, bool anywhere);
 
-// When no heading is found: the suffix among 回, 节, 卷, 集, 部 and 篇 that finds the most
-// headings with the same prefix and rules, at least three, and how many it finds.
+// When no heading is found: the suffix of headingWords::kSuffixes but the default that finds
+// the most headings with the same prefix and rules, at least three (the first of them when two
+// find as many), and how many it finds.
 std::optional<std::pair<Text, std::int64_t>> suggestSuffix(const Text& prefix,
                                                            std::string_view text,
                                                            const DocumentEncoding& encoding,

@@ -1,8 +1,8 @@
 #include "splitter/VolumeNames.h"
 
-#include <cctype>
 #include <cstring>
 
+#include "splitter/Ascii.h"
 #include "splitter/FileService.h"
 
 namespace folioknife::splitter {
@@ -107,7 +107,7 @@ Text volumeName(std::uint64_t k) {
 std::uint64_t volumeNumberOf(const Text& fileName, PathStyle style) {
     Text name = fileName;
     if (style == PathStyle::Windows) {
-        for (char& c : name) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        lowerAscii(name);
     }
     const auto k = volumeNumberIn(kDefaultVolumePattern, "", name);
     // "novel_01.txt" fits the pattern but is no name of ours.
@@ -117,7 +117,7 @@ std::uint64_t volumeNumberOf(const Text& fileName, PathStyle style) {
 bool isProgramFileName(const Text& fileName) {
     Text name = fileName;
     while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
-    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    lowerAscii(name);
     return name == kLockFileName || name == kRecordFileName || name == kFolderMarkName ||
            name.find(kNewFileMark) != Text::npos || name.find(kOldFileMark) != Text::npos;
 }

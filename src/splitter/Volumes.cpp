@@ -2,6 +2,7 @@
 
 #include "splitter/ChapterHeadings.h"
 #include "splitter/Recode.h"
+#include "splitter/Unicode.h"
 
 #include <algorithm>
 #include <cassert>
@@ -196,7 +197,7 @@ std::string fortyNameCharacters(const std::string& utf8) {
     std::size_t characters = 0;
     for (std::size_t i = 0; i < utf8.size() && characters < 40;) {
         const auto b = static_cast<unsigned char>(utf8[i]);
-        const std::size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        const std::size_t n = std::max<std::size_t>(1, utf8SequenceLength(b));
         std::string c = utf8.substr(i, n);
         i += n;
         if (b < 0x20 || b == 0x7F || std::strchr("\\/:*?\"<>|", static_cast<char>(b)) != nullptr)

@@ -4,6 +4,7 @@
 
 #include "folioknife/Version.h"
 #include "shell/CompareText.h"
+#include "splitter/Ascii.h"
 
 namespace folioknife::update {
 
@@ -21,16 +22,7 @@ Text trim(const std::string& text, std::size_t from, std::size_t to) {
     return text.substr(from, to - from);
 }
 
-bool sameName(const Text& a, const Text& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
+bool sameName(const Text& a, const Text& b) { return splitter::equalIgnoringAsciiCase(a, b); }
 
 }  // namespace
 

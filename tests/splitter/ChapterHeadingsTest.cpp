@@ -9,6 +9,7 @@
 #include "splitter/Messages.h"
 #include "splitter/Recode.h"
 #include "splitter/SplitFlow.h"
+#include "splitter/Unicode.h"
 
 namespace folioknife::splitter {
 namespace {
@@ -30,9 +31,7 @@ const char* const kEncodings[] = {"UTF-8", "GBK", "UTF-16LE", "UTF-16BE"};
 HeadingSearch searchDefault(const std::string& text, HeadingRules rules = HeadingRules{},
                             const std::string& suffix = "章") {
     const DocumentEncoding encoding = detectDocumentEncoding(text, programCodePage());
-    const Text expression =
-        defaultExpressionFor(programText("第"), programText(suffix), encodingOf(programCodePage()));
-    return searchChapterHeadings(expression, text, encoding, rules);
+    return searchDefaultHeadings(programText("第"), programText(suffix), text, encoding, rules);
 }
 
 // One line between two others: is what the default expression finds in it a heading?

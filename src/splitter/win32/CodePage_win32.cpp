@@ -7,6 +7,7 @@
 #include <cctype>
 #include <climits>
 
+#include "splitter/Ascii.h"
 #include "splitter/CodePage.h"
 #include "splitter/win32/WideText.h"
 
@@ -33,7 +34,7 @@ std::optional<UINT> codePageNumber(const std::string& name) {
     std::string n;
     for (char c : name) {
         if (c == '-' || c == '_') continue;
-        n += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        n += asciiUpper(c);
     }
     UINT number = 0;
     if (n == "GBK" || n == "CP936" || n == "GB2312" || n == "EUCCN" || n == "936") {
