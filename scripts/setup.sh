@@ -29,6 +29,10 @@ for group in "$@"; do
         # Checking the Debian package, and installing it as a user would (gio launches a
         # desktop entry as a file manager does; python3 serves the update file on loopback).
         package) packages+=(lintian desktop-file-utils man-db libglib2.0-bin python3) ;;
+        # A GUI EPUB reader on a virtual display, for the picture of a book in
+        # docs/images (scripts/screenshot-epub.sh); no test uses it.
+        reader) packages+=(foliate dbus xvfb xauth xdotool openbox imagemagick
+                           fonts-wqy-microhei) ;;
         *) echo "setup.sh: unknown group $group" >&2; exit 64 ;;
     esac
 done

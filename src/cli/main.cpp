@@ -188,21 +188,24 @@ std::vector<OptionEntry> epubOptionTable() {
             "the -o folder)"),
          "[FILE.epub]"},
         {"--title", &O::title, nullptr,
-         trf("the EPUB's title (default: the title of a line that begins "
-             "with it in {1} near the start, else the file name)",
-             {"《》"}),
+         trf("the EPUB's title (default: from a line near the start that holds it in {1} or "
+             "begins with {2}, else from the file name; release tags such as {3} or {4} and "
+             "words such as {5} left out)",
+             {"《》", "书名：", "【全本精校】", "(1-8部+番外)", "txt, 全本, 完结"}),
          "TEXT"},
         {"--author", &O::author, nullptr,
-         tr("the EPUB's author (default: the name on an author line near the "
-            "start)"),
+         trf("the EPUB's author (default: from a line near the start that holds {1} or {2} "
+             "before the name or ends in {3} after it, else from {1} in the file name)",
+             {"作者：", "作者:", "著"}),
          "NAME"},
         {"--lang", &O::language, nullptr,
-         tr("the EPUB's language (default: zh when most of the novel's letters are Chinese, "
-            "else en)"),
+         tr("the EPUB's language, a tag such as zh, zh-TW or en-US (default: zh when most of "
+            "the novel's letters are Chinese, else en); the labels the EPUB makes, such as its "
+            "front matter's, are in it"),
          "LANGUAGE"},
         {"--cover", &O::cover, nullptr,
-         tr("a JPEG or PNG picture as the EPUB's cover (default: a cover page of the title "
-            "and author)"),
+         tr("a JPEG or PNG picture as the EPUB's cover (default: a cover page made of the "
+            "title and author, without a picture)"),
          "IMAGE"},
     };
 }

@@ -1,13 +1,14 @@
-// The zip container through libzip. The archive is built in memory (libzip goes back to write
-// each file's sizes into its header, which a file written once from start to end cannot
-// take) and then handed over in pieces. The files are made and deflated here, a few ahead of
-// libzip, which copies them.
+// The zip container. The files are made and deflated a few ahead of the writer, on every
+// core, and each is handed on with its header as soon as it is ready: the archive is never
+// in memory as a whole. It is read back through libzip.
 #include "epub/EpubArchive.h"
 
 #include <zip.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <ctime>
 #include <condition_variable>
 #include <cstring>
 #include <memory>
@@ -23,11 +24,11 @@ namespace {
 // and its files are only about a tenth larger.
 constexpr int kDeflateLevel = 1;
 
-// A file made and compressed, for libzip to copy as it is.
+// A file made and compressed, with its size and CRC.
 struct Packed {
-    std::string data;       // raw deflate, or the bytes themselves when stored
-    zip_uint64_t size = 0;  // uncompressed
-    zip_uint32_t crc = 0;
+    std::string data;        // raw deflate, or the bytes themselves when stored
+    std::uint64_t size = 0;  // uncompressed
+    std::uint32_t crc = 0;
     bool failed = false;
 };
 
@@ -36,7 +37,7 @@ Packed pack(const ArchiveEntry& entry) {
     try {
         std::string bytes = entry.bytes();
         packed.size = bytes.size();
-        packed.crc = static_cast<zip_uint32_t>(crc32_z(
+        packed.crc = static_cast<std::uint32_t>(crc32_z(
             crc32_z(0, nullptr, 0), reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
         if (!entry.compressed) {
             packed.data = std::move(bytes);
@@ -72,7 +73,7 @@ Packed pack(const ArchiveEntry& entry) {
 }
 
 // Makes and compresses the files a few ahead of libzip, on every core: the documents of a
-// big novel are converted and compressed in parallel while libzip copies them in order.
+// big novel are converted and compressed in parallel while the archive takes them in order.
 class Packer {
 public:
     explicit Packer(const std::vector<ArchiveEntry>& entries)
@@ -136,152 +137,167 @@ private:
     std::vector<std::thread> threads_;
 };
 
-struct PackedSource {
-    Packer* packer = nullptr;
-    std::size_t index = 0;
-    bool compressed = true;
-    std::int64_t modified = 0;
-    std::optional<Packed> packed;  // once taken; its data is let go after reading
-    std::size_t at = 0;
-    zip_error_t error;
+// Little-endian fields of the zip headers.
+void put16(std::string& out, unsigned v) {
+    out += static_cast<char>(v & 0xFF);
+    out += static_cast<char>((v >> 8) & 0xFF);
+}
+void put32(std::string& out, std::uint32_t v) {
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+}
+void put64(std::string& out, std::uint64_t v) {
+    put32(out, static_cast<std::uint32_t>(v));
+    put32(out, static_cast<std::uint32_t>(v >> 32));
+}
 
-    bool take() {
-        if (!packed) packed = packer->take(index);
-        if (packed->failed) zip_error_set(&error, ZIP_ER_MEMORY, 0);
-        return !packed->failed;
-    }
+// A time as the zip headers hold it, in local time as other zip tools write it; before 1980,
+// 1980.
+void dosTime(std::int64_t seconds, unsigned& time, unsigned& date) {
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm local{};
+#ifdef _WIN32
+    const bool known = localtime_s(&local, &t) == 0;
+#else
+    const bool known = localtime_r(&t, &local) != nullptr;
+#endif
+    if (!known) local = std::tm{};
+    if (local.tm_year < 80) local.tm_year = 80;
+    date = static_cast<unsigned>(((local.tm_year - 80) << 9) + ((local.tm_mon + 1) << 5) +
+                                 local.tm_mday);
+    time = static_cast<unsigned>((local.tm_hour << 11) + (local.tm_min << 5) + (local.tm_sec >> 1));
+}
+
+constexpr std::uint32_t kMax32 = 0xFFFFFFFFu;
+
+// What the central directory says of one file.
+struct Written {
+    std::string name;
+    bool compressed = true;
+    unsigned time = 0, date = 0;
+    std::uint32_t crc = 0;
+    std::uint64_t compressedSize = 0, size = 0, offset = 0;
 };
 
-zip_int64_t readPacked(void* state, void* data, zip_uint64_t length, zip_source_cmd_t command) {
-    auto* source = static_cast<PackedSource*>(state);
-    switch (command) {
-        case ZIP_SOURCE_OPEN:
-            if (!source->take()) return -1;
-            source->at = 0;
-            return 0;
-        case ZIP_SOURCE_READ: {
-            const std::string& bytes = source->packed->data;
-            const std::size_t n = std::min<std::size_t>(length, bytes.size() - source->at);
-            std::memcpy(data, bytes.data() + source->at, n);
-            source->at += n;
-            return static_cast<zip_int64_t>(n);
-        }
-        case ZIP_SOURCE_CLOSE:
-            std::string().swap(source->packed->data);
-            return 0;
-        case ZIP_SOURCE_STAT: {
-            // Sizes and CRC known beforehand: libzip then reserves no Zip64 field in the
-            // file's header (which the mimetype must not carry and old readers do not
-            // expect), and copies deflated data without compressing it again.
-            if (!source->take()) return -1;
-            auto* stat = static_cast<zip_stat_t*>(data);
-            zip_stat_init(stat);
-            stat->size = source->packed->size;
-            // Not the time of writing: the same book written again is the same bytes.
-            stat->mtime = static_cast<time_t>(source->modified);
-            stat->valid |= ZIP_STAT_SIZE | ZIP_STAT_MTIME;
-            if (source->compressed) {
-                stat->comp_size = source->packed->data.size();
-                stat->comp_method = ZIP_CM_DEFLATE;
-                stat->crc = source->packed->crc;
-                stat->valid |= ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC;
-            }
-            return sizeof(zip_stat_t);
-        }
-        case ZIP_SOURCE_ERROR:
-            return zip_error_to_data(&source->error, data, length);
-        case ZIP_SOURCE_FREE:
-            zip_error_fini(&source->error);
-            delete source;
-            return 0;
-        case ZIP_SOURCE_SUPPORTS:
-            return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ,
-                                                  ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
-                                                  ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
-        default:
-            zip_error_set(&source->error, ZIP_ER_OPNOTSUPP, 0);
-            return -1;
+// The header before a file's data. Sizes and CRC are known beforehand, so the header is
+// final and the archive is written once from start to end.
+void localHeader(std::string& out, const Written& w) {
+    put32(out, 0x04034b50);
+    put16(out, w.compressed ? 20 : 10);  // the version a reader needs: deflate, or stored
+    put16(out, 0);                       // no flags
+    put16(out, w.compressed ? 8 : 0);
+    put16(out, w.time);
+    put16(out, w.date);
+    put32(out, w.crc);
+    put32(out, static_cast<std::uint32_t>(w.compressedSize));
+    put32(out, static_cast<std::uint32_t>(w.size));
+    put16(out, static_cast<unsigned>(w.name.size()));
+    put16(out, 0);
+    out += w.name;
+}
+
+// The central directory's record of a file. A file that begins past 4 GB names its place in
+// a Zip64 field.
+void centralHeader(std::string& out, const Written& w) {
+    const bool far = w.offset >= kMax32;
+    put32(out, 0x02014b50);
+    put16(out, (3 << 8) | 63);  // made on Unix, zip 6.3
+    put16(out, far ? 45 : w.compressed ? 20 : 10);
+    put16(out, 0);
+    put16(out, w.compressed ? 8 : 0);
+    put16(out, w.time);
+    put16(out, w.date);
+    put32(out, w.crc);
+    put32(out, static_cast<std::uint32_t>(w.compressedSize));
+    put32(out, static_cast<std::uint32_t>(w.size));
+    put16(out, static_cast<unsigned>(w.name.size()));
+    put16(out, far ? 12 : 0);    // extra field
+    put16(out, 0);               // comment
+    put16(out, 0);               // disk
+    put16(out, 0);               // internal attributes
+    put32(out, 0100666u << 16);  // a regular file, rw-rw-rw-
+    put32(out, far ? kMax32 : static_cast<std::uint32_t>(w.offset));
+    out += w.name;
+    if (far) {
+        put16(out, 0x0001);
+        put16(out, 8);
+        put64(out, w.offset);
     }
+}
+
+// The end of the archive: where its central directory lies, with the Zip64 records before
+// it when the directory lies past 4 GB or the files are more than 65535.
+void endRecords(std::string& out, std::uint64_t count, std::uint64_t directory,
+                std::uint64_t directorySize) {
+    const bool zip64 = count >= 0xFFFF || directory >= kMax32 || directorySize >= kMax32;
+    if (zip64) {
+        const std::uint64_t at = directory + directorySize;
+        put32(out, 0x06064b50);
+        put64(out, 44);
+        put16(out, (3 << 8) | 63);
+        put16(out, 45);
+        put32(out, 0);
+        put32(out, 0);
+        put64(out, count);
+        put64(out, count);
+        put64(out, directorySize);
+        put64(out, directory);
+        put32(out, 0x07064b50);
+        put32(out, 0);
+        put64(out, at);
+        put32(out, 1);
+    }
+    put32(out, 0x06054b50);
+    put16(out, 0);
+    put16(out, 0);
+    put16(out, zip64 ? 0xFFFF : static_cast<unsigned>(count));
+    put16(out, zip64 ? 0xFFFF : static_cast<unsigned>(count));
+    put32(out, zip64 ? kMax32 : static_cast<std::uint32_t>(directorySize));
+    put32(out, zip64 ? kMax32 : static_cast<std::uint32_t>(directory));
+    put16(out, 0);
 }
 
 std::string describe(zip_error_t* error) { return zip_error_strerror(error); }
-
-// Why the archive failed; it is given up.
-std::string discarded(zip_t* archive) {
-    std::string why = describe(zip_get_error(archive));
-    zip_discard(archive);
-    return why;
-}
-
-// Every entry added to the archive, read from the packer when the archive is closed; the
-// reason when one cannot be (the archive given up then).
-std::optional<std::string> addEntries(zip_t* archive, const std::vector<ArchiveEntry>& entries,
-                                      Packer& packer) {
-    for (std::size_t k = 0; k < entries.size(); ++k) {
-        const ArchiveEntry& entry = entries[k];
-        auto* state = new PackedSource;
-        state->packer = &packer;
-        state->index = k;
-        state->compressed = entry.compressed;
-        state->modified = entry.modified;
-        zip_error_init(&state->error);
-        zip_source_t* source = zip_source_function(archive, readPacked, state);
-        if (!source) {
-            zip_error_fini(&state->error);
-            delete state;
-            return discarded(archive);
-        }
-        const zip_int64_t index = zip_file_add(archive, entry.name.c_str(), source, 0);
-        if (index < 0 || zip_set_file_compression(archive, static_cast<zip_uint64_t>(index),
-                                                  entry.compressed ? ZIP_CM_DEFLATE : ZIP_CM_STORE,
-                                                  entry.compressed ? kDeflateLevel : 0) != 0) {
-            if (index < 0) zip_source_free(source);
-            return discarded(archive);
-        }
-    }
-    return std::nullopt;
-}
-
-// The bytes of the finished archive handed to 'sink' a piece at a time.
-std::optional<std::string> drain(zip_source_t* buffer,
-                                 const std::function<bool(std::string_view)>& sink) {
-    if (zip_source_open(buffer) != 0) return describe(zip_source_error(buffer));
-    std::optional<std::string> failure;
-    std::unique_ptr<char[]> piece(new char[1 << 20]);
-    for (;;) {
-        const zip_int64_t n = zip_source_read(buffer, piece.get(), 1 << 20);
-        if (n < 0) {
-            failure = describe(zip_source_error(buffer));
-            break;
-        }
-        if (n == 0) break;
-        if (!sink(std::string_view(piece.get(), static_cast<std::size_t>(n)))) {
-            failure = std::string();
-            break;
-        }
-    }
-    zip_source_close(buffer);
-    return failure;
-}
 
 }  // namespace
 
 std::optional<std::string> writeArchive(const std::vector<ArchiveEntry>& entries,
                                         const std::function<bool(std::string_view)>& sink) {
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
-    if (!buffer) return describe(&error);
-    const std::unique_ptr<zip_source_t, void (*)(zip_source_t*)> owned(buffer, zip_source_free);
-    zip_t* archive = zip_open_from_source(buffer, ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (!archive) return describe(&error);
-    // The archive frees its source when it is closed; the bytes are still to be read from it.
-    zip_source_keep(buffer);
-
     Packer packer(entries);
-    if (std::optional<std::string> failure = addEntries(archive, entries, packer)) return failure;
-    if (zip_close(archive) != 0) return discarded(archive);
-    return drain(buffer, sink);
+    std::vector<Written> written;
+    written.reserve(entries.size());
+    std::uint64_t at = 0;
+    std::string header;
+    const auto put = [&](std::string_view bytes) {
+        at += bytes.size();
+        return sink(bytes);
+    };
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const ArchiveEntry& entry = entries[k];
+        Packed packed = packer.take(k);
+        if (packed.failed) return std::string(zError(Z_MEM_ERROR));
+        // A file of 4 GB or more would need Zip64 sizes in its header; no document comes near.
+        if (packed.size >= kMax32 || packed.data.size() >= kMax32 || entry.name.size() > 0xFFFF)
+            return std::string("file too large for the archive: ") + entry.name;
+        Written w;
+        w.name = entry.name;
+        w.compressed = entry.compressed;
+        dosTime(entry.modified, w.time, w.date);
+        w.crc = packed.crc;
+        w.compressedSize = packed.data.size();
+        w.size = packed.size;
+        w.offset = at;
+        header.clear();
+        localHeader(header, w);
+        if (!put(header) || !put(packed.data)) return std::string();
+        written.push_back(std::move(w));
+    }
+    const std::uint64_t directory = at;
+    std::string central;
+    for (const Written& w : written) centralHeader(central, w);
+    endRecords(central, written.size(), directory, central.size());
+    if (!put(central)) return std::string();
+    return std::nullopt;
 }
 
 ArchiveReader::ArchiveReader(std::string_view archive) {

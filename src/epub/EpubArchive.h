@@ -1,5 +1,5 @@
 #pragma once
-// The zip container of an EPUB, over libzip.
+// The zip container of an EPUB: written here over zlib, read through libzip.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -18,8 +18,9 @@ struct ArchiveEntry {
     std::int64_t modified = 0;  // the file's time, seconds since 1970 (UTC)
 };
 
-// Builds the archive, entries in order, and hands its bytes to 'sink' piece by piece. On
-// failure, nothing and the reason (the zip library's words, or the sink's refusal).
+// Builds the archive, entries in order, and hands its bytes to 'sink' piece by piece, each file
+// as soon as it is compressed: the archive is never in memory as a whole. On failure, the
+// reason (zlib's words; empty when the sink refused).
 std::optional<std::string> writeArchive(const std::vector<ArchiveEntry>& entries,
                                         const std::function<bool(std::string_view)>& sink);
 

@@ -5,6 +5,7 @@
 // archive reaches it.
 #include <cstdint>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -108,10 +109,15 @@ NamedInFront titleAndAuthorIn(std::string_view text, const splitter::DocumentEnc
 // The current time, or SOURCE_DATE_EPOCH's when that is set.
 std::int64_t modificationTime();
 
+class DoubleByteTable;
+
 class Book {
 public:
     Book(std::string_view text, splitter::DocumentEncoding encoding, std::vector<BookPart> parts,
          BookInfo info);
+    ~Book();
+    // A novel of this many bytes or more in GBK, GB18030 or Big5 converts through a table.
+    static constexpr std::size_t kTableFrom = 1 << 20;
     // The archive's files in order, mimetype first, the package, navigation document and NCX
     // last (the identifier is found meanwhile). Each document is made when it is written,
     // and documents may be made on several threads at once; unconvertible() is complete once
@@ -147,6 +153,7 @@ private:
 
     std::string_view text_;
     splitter::DocumentEncoding encoding_;
+    std::unique_ptr<DoubleByteTable> table_;
     std::vector<BookPart> parts_;
     BookInfo info_;
     std::string modified_;  // info_.modified as EPUB writes it, CCYY-MM-DDThh:mm:ssZ

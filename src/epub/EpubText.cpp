@@ -1,8 +1,7 @@
 #include "epub/EpubText.h"
 
-#include <boost/uuid/name_generator_sha1.hpp>
-#include <boost/uuid/string_generator.hpp>
-#include <boost/uuid/uuid_io.hpp>
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -57,9 +56,27 @@ std::size_t unfitForXmlAt(std::string_view utf8, std::size_t at) {
     return 0;
 }
 
+namespace {
+
+// The bytes appendEscaped looks at: the markup characters, control characters, and EF, which
+// begins U+FFFE and U+FFFF. The rest is copied in runs.
+struct SpecialBytes {
+    bool is[256] = {};
+    SpecialBytes() {
+        for (int c = 0; c < 0x20; ++c) is[c] = true;
+        is[static_cast<unsigned char>('&')] = is[static_cast<unsigned char>('<')] = true;
+        is[static_cast<unsigned char>('>')] = is[0xEF] = true;
+    }
+};
+const SpecialBytes kSpecial;
+
+}  // namespace
+
 void appendEscaped(std::string& out, std::string_view text) {
     std::size_t done = 0;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!kSpecial.is[bytes[i]]) continue;
         const char c = text[i];
         const char* entity = nullptr;
         if (const std::size_t unfit = c != '\r' ? unfitForXmlAt(text, i) : 0) {
@@ -152,12 +169,108 @@ std::string_view trimmed(std::string_view line) {
     return line.substr(0, end);
 }
 
+namespace {
+
+// SHA-1, a block of 64 bytes at a time: the hash of a whole novel takes about as long as
+// converting it, and a byte at a time several times longer.
+class Sha1 {
+public:
+    void add(const unsigned char* bytes, std::size_t n) {
+        length_ += n;
+        if (used_ > 0) {
+            const std::size_t take = std::min(n, sizeof block_ - used_);
+            std::memcpy(block_ + used_, bytes, take);
+            used_ += take;
+            bytes += take;
+            n -= take;
+            if (used_ < sizeof block_) return;
+            compress(block_);
+            used_ = 0;
+        }
+        for (; n >= sizeof block_; bytes += sizeof block_, n -= sizeof block_) compress(bytes);
+        std::memcpy(block_, bytes, n);
+        used_ = n;
+    }
+    // The 20 bytes of the digest; the hash is spent.
+    void finish(unsigned char digest[20]) {
+        const std::uint64_t bits = length_ * 8;
+        const unsigned char one = 0x80, zero = 0;
+        add(&one, 1);
+        while (used_ != 56) add(&zero, 1);
+        unsigned char size[8];
+        for (int i = 0; i < 8; ++i) size[i] = static_cast<unsigned char>(bits >> (56 - 8 * i));
+        add(size, 8);
+        for (int i = 0; i < 20; ++i)
+            digest[i] = static_cast<unsigned char>(h_[i / 4] >> (24 - 8 * (i % 4)));
+    }
+
+private:
+    static std::uint32_t rotate(std::uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+    void compress(const unsigned char* p) {
+        std::uint32_t w[80];
+        for (int i = 0; i < 16; ++i) {
+            w[i] = std::uint32_t{p[4 * i]} << 24 | std::uint32_t{p[4 * i + 1]} << 16 |
+                   std::uint32_t{p[4 * i + 2]} << 8 | std::uint32_t{p[4 * i + 3]};
+        }
+        for (int i = 16; i < 80; ++i) w[i] = rotate(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
+        std::uint32_t a = h_[0], b = h_[1], c = h_[2], d = h_[3], e = h_[4];
+        for (int i = 0; i < 80; ++i) {
+            std::uint32_t f, k;
+            if (i < 20) {
+                f = (b & c) | (~b & d);
+                k = 0x5A827999;
+            } else if (i < 40) {
+                f = b ^ c ^ d;
+                k = 0x6ED9EBA1;
+            } else if (i < 60) {
+                f = (b & c) | (b & d) | (c & d);
+                k = 0x8F1BBCDC;
+            } else {
+                f = b ^ c ^ d;
+                k = 0xCA62C1D6;
+            }
+            const std::uint32_t t = rotate(a, 5) + f + e + k + w[i];
+            e = d;
+            d = c;
+            c = rotate(b, 30);
+            b = a;
+            a = t;
+        }
+        h_[0] += a;
+        h_[1] += b;
+        h_[2] += c;
+        h_[3] += d;
+        h_[4] += e;
+    }
+
+    std::uint32_t h_[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
+    unsigned char block_[64] = {};
+    std::size_t used_ = 0;
+    std::uint64_t length_ = 0;
+};
+
+}  // namespace
+
 std::string identifierOf(std::string_view bytes) {
-    // Our own namespace: the identifiers of novels made into books by folioknife.
-    static const boost::uuids::uuid kNamespace =
-        boost::uuids::string_generator()("6f1c2a52-8f0e-4d55-9a43-0c9d1f5b7e21");
-    boost::uuids::name_generator_sha1 generate(kNamespace);
-    return "urn:uuid:" + boost::uuids::to_string(generate(bytes.data(), bytes.size()));
+    // Our own namespace, 6f1c2a52-8f0e-4d55-9a43-0c9d1f5b7e21: the identifiers of novels made
+    // into books by folioknife.
+    static const unsigned char kNamespace[16] = {0x6f, 0x1c, 0x2a, 0x52, 0x8f, 0x0e, 0x4d, 0x55,
+                                                 0x9a, 0x43, 0x0c, 0x9d, 0x1f, 0x5b, 0x7e, 0x21};
+    Sha1 sha1;
+    sha1.add(kNamespace, sizeof kNamespace);
+    sha1.add(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    unsigned char digest[20];
+    sha1.finish(digest);
+    digest[6] = static_cast<unsigned char>((digest[6] & 0x0F) | 0x50);  // version 5
+    digest[8] = static_cast<unsigned char>((digest[8] & 0x3F) | 0x80);  // RFC 4122 variant
+    static const char kHex[] = "0123456789abcdef";
+    std::string out = "urn:uuid:";
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) out += '-';
+        out += kHex[digest[i] >> 4];
+        out += kHex[digest[i] & 0x0F];
+    }
+    return out;
 }
 
 std::string shortened(std::string_view text, std::size_t characters) {

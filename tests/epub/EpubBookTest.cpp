@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <boost/uuid/name_generator_sha1.hpp>
+#include <boost/uuid/string_generator.hpp>
+#include <boost/uuid/uuid_io.hpp>
 #include <ctime>
 #include <regex>
 
@@ -7,6 +10,7 @@
 #include "epub/EpubBook.h"
 #include "epub/EpubText.h"
 #include "splitter/DocumentEncoding.h"
+#include "splitter/Recode.h"
 
 namespace folioknife::epub {
 namespace {
@@ -77,6 +81,16 @@ TEST(EpubText, TheIdentifierIsAVersion5UuidOfTheBytes) {
         a,
         std::regex("urn:uuid:[0-9a-f]{8}-[0-9a-f]{4}-5[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}")))
         << a;
+    // The same as a known SHA-1 gives, whatever the length's place against the 64-byte blocks.
+    boost::uuids::name_generator_sha1 known(
+        boost::uuids::string_generator()("6f1c2a52-8f0e-4d55-9a43-0c9d1f5b7e21"));
+    for (const std::size_t n : {0, 1, 39, 40, 41, 47, 48, 49, 111, 112, 1000, 70001}) {
+        std::string bytes(n, '\0');
+        for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>(i * 131 + n);
+        EXPECT_EQ(identifierOf(bytes),
+                  "urn:uuid:" + boost::uuids::to_string(known(bytes.data(), bytes.size())))
+            << n;
+    }
 }
 
 TEST(EpubText, TitleAndAuthorFromTheFirstLines) {
@@ -253,7 +267,7 @@ TEST(EpubBook, FilesCarryTheBooksTimeNotTheTimeOfWriting) {
                                      static_cast<unsigned char>(archive[at + 1]) << 8);
     };
     const auto u32 = [&](std::size_t at) { return u16(at) | u16(at + 2) << 16; };
-    // The local headers one after the other (libzip knows the sizes: no data descriptors).
+    // The local headers one after the other (sizes known beforehand: no data descriptors).
     std::size_t files = 0;
     for (std::size_t at = 0; archive.compare(at, 4, "PK\3\4") == 0;
          at += 30 + u16(at + 26) + u16(at + 28) + u32(at + 18)) {
@@ -265,6 +279,35 @@ TEST(EpubBook, FilesCarryTheBooksTimeNotTheTimeOfWriting) {
     const std::optional<std::string> package = ArchiveReader(archive).read("OEBPS/content.opf");
     ASSERT_TRUE(package);
     EXPECT_NE(package->find(">2026-01-01T00:00:00Z</meta>"), std::string::npos);
+}
+
+// The archive is written once from start to end; more than 65535 files take the Zip64 end
+// records, which a zip reader (libzip here) follows.
+TEST(EpubArchive, ManyFilesReadBackInOrderStoredOrDeflated) {
+    for (const std::size_t count : {std::size_t{3}, std::size_t{70000}}) {
+        std::vector<ArchiveEntry> entries;
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::string bytes = std::string(k % 7, 'a') + std::to_string(k);
+            entries.push_back({"f" + std::to_string(k), k % 2 == 0, [bytes] { return bytes; }, 0});
+        }
+        std::string archive;
+        ASSERT_FALSE(writeArchive(entries, [&](std::string_view b) {
+            archive += b;
+            return true;
+        }));
+        const ArchiveReader reader(archive);
+        ASSERT_TRUE(reader.isOpen()) << count << ": " << reader.failure();
+        const std::vector<std::string> names = reader.names();
+        ASSERT_EQ(names.size(), count);
+        for (const std::size_t k : {std::size_t{0}, std::size_t{1}, count - 1}) {
+            EXPECT_EQ(names[k], entries[k].name);
+            EXPECT_EQ(reader.read(names[k]), entries[k].bytes()) << k;
+            EXPECT_EQ(reader.isStored(names[k]), k % 2 == 1) << k;
+        }
+    }
+    // A sink that refuses stops the archive.
+    const std::vector<ArchiveEntry> one = {{"a", true, [] { return std::string("x"); }, 0}};
+    EXPECT_EQ(writeArchive(one, [](std::string_view) { return false; }), std::string());
 }
 
 TEST(EpubBook, ReadsBackEqualOrSaysWhereNot) {
@@ -298,6 +341,39 @@ TEST(EpubBook, ReadsBackEqualOrSaysWhereNot) {
         EXPECT_EQ(d.kind, c.kind) << c.line;
         EXPECT_EQ(d.line, c.line);
         EXPECT_EQ(d.paragraph, c.paragraph);
+    }
+}
+
+// A big novel in a double-byte code page converts through a table; its documents are the
+// bytes a small novel's give through the system's conversion: every two-byte character, and
+// a first line of characters the table leaves to the system (a byte that is no character,
+// GB18030's four-byte ones).
+TEST(EpubBook, ABigNovelConvertsAsASmallOneDoes) {
+    for (const char* codePage : {"GB18030", "GBK", "BIG5"}) {
+        std::string block;
+        for (int lead = 0x81; lead <= 0xFE; ++lead) {
+            block += "a<&";
+            for (int trail = 0x40; trail <= 0xFE; ++trail) {
+                const std::string pair = {static_cast<char>(lead), static_cast<char>(trail)};
+                if (splitter::recode(pair, codePage, "UTF-8")) block += pair;
+            }
+            block += "\r\n";
+        }
+        std::string small = "\x80\x81\x30\x81\x30\xFF\r\n", big;
+        while (small.size() < 150 * 1024) small += block;
+        big = small;
+        while (big.size() < Book::kTableFrom) big += block;
+        const splitter::DocumentEncoding encoding = encodingOf(codePage);
+        BookInfo info;
+        info.identifier = "urn:uuid:0";
+        // The same documents: the small novel's, at the start of the big one.
+        const std::vector<BookPart> parts = planBook(small, encoding, std::vector<std::int64_t>{});
+        Book a(small, encoding, parts, info);
+        Book b(big, encoding, parts, info);
+        ASSERT_GE(parts.size(), 2u);
+        for (std::size_t k = 0; k < parts.size(); ++k)
+            EXPECT_EQ(a.document(k), b.document(k)) << codePage << " " << k;
+        EXPECT_EQ(a.unconvertibleCount(), b.unconvertibleCount());
     }
 }
 
