@@ -222,7 +222,7 @@ std::size_t countSpacedHeadings(const HeadingSearch& search) {
 
 // The headings among the matches of an expression in the encoding the novel is matched in.
 HeadingSearch searchWithExpression(const Text& matchedExpression, std::string_view text,
-                            const DocumentEncoding& encoding, HeadingRules rules) {
+                                   const DocumentEncoding& encoding, HeadingRules rules) {
     HeadingSearch result;
     const DocumentEncoding matched = matchingEncoding(encoding);
     const bool utf16 = isUtf16(encoding.characters);
@@ -346,8 +346,8 @@ HeadingSearch searchDefaultHeadings(const Text& prefix, const Text& suffix, std:
     for (const char* other : headingWords::kSuffixes) {
         const Text otherSuffix = programText(other);
         if (otherSuffix == suffix) continue;
-        HeadingSearch found = searchWithExpression(defaultExpressionFor(prefix, otherSuffix, encoding),
-                                            text, encoding, rules);
+        HeadingSearch found = searchWithExpression(
+            defaultExpressionFor(prefix, otherSuffix, encoding), text, encoding, rules);
         if (found.status == HeadingSearch::Status::Done &&
             countSpacedHeadings(found) >= kFewestRegular) {
             found.suffix = otherSuffix;

@@ -23,9 +23,8 @@ std::vector<ChapterPiece> segmentChapters(std::string_view text,
     pieces.reserve(matches.size() + 1);
     std::size_t from = 0;
     for (const ExpressionMatch& match : matches) {
-        const auto at = static_cast<std::size_t>(
-            std::clamp<std::int64_t>(match.offset, static_cast<std::int64_t>(from),
-                                     static_cast<std::int64_t>(text.size())));
+        const auto at = static_cast<std::size_t>(std::clamp<std::int64_t>(
+            match.offset, static_cast<std::int64_t>(from), static_cast<std::int64_t>(text.size())));
         pieces.push_back(text.substr(from, at - from));
         from = at;
     }
