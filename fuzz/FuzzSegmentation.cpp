@@ -23,8 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (at > static_cast<std::int64_t>(text.size())) break;
         matches.push_back({at, 0});
     }
-    DocumentStream stream = DocumentStream::holding(std::make_shared<const std::string>(text));
-    const auto pieces = segmentChapters(stream, matches);
+    const auto pieces = segmentChapters(text, matches);
     if (pieces.size() != matches.size() + 1) __builtin_trap();
     const auto volumes = groupVolumes(pieces, perVolume);
     if (volumes.size() != (pieces.size() + perVolume - 1) / perVolume) __builtin_trap();

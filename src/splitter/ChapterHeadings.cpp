@@ -210,7 +210,7 @@ HeadingSearch applyHeadingRules(const std::vector<ExpressionMatch>& matches,
 
 // Headings at least 1,500 bytes apart, counted from the first: a page header or a stray match
 // or two do not make a book of chapters.
-std::size_t spacedHeadings(const HeadingSearch& search) {
+std::size_t countSpacedHeadings(const HeadingSearch& search) {
     constexpr std::int64_t kApart = 1500;
     std::size_t count = 0;
     std::int64_t last = 0;
@@ -221,8 +221,8 @@ std::size_t spacedHeadings(const HeadingSearch& search) {
 }
 
 // The headings among the matches of an expression in the encoding the novel is matched in.
-HeadingSearch searchMatched(const Text& matchedExpression, std::string_view text,
-                            const DocumentEncoding& encoding, HeadingRules rules) {
+HeadingSearch searchWithExpression(const Text& matchedExpression, std::string_view text,
+                                   const DocumentEncoding& encoding, HeadingRules rules) {
     HeadingSearch result;
     const DocumentEncoding matched = matchingEncoding(encoding);
     const bool utf16 = isUtf16(encoding.characters);
@@ -337,19 +337,19 @@ HeadingSearch searchCustomHeadings(const Text& expression, std::string_view text
 HeadingSearch searchDefaultHeadings(const Text& prefix, const Text& suffix, std::string_view text,
                                     const DocumentEncoding& encoding, HeadingRules rules) {
     HeadingSearch asked =
-        searchMatched(defaultExpressionFor(prefix, suffix, encoding), text, encoding, rules);
+        searchWithExpression(defaultExpressionFor(prefix, suffix, encoding), text, encoding, rules);
     asked.suffix = suffix;
     if (asked.status != HeadingSearch::Status::Done || !rules.lineRule ||
-        spacedHeadings(asked) >= kFewestRegular)
+        countSpacedHeadings(asked) >= kFewestRegular)
         return asked;
     // Classic novels head their chapters 第…回, others 节, 卷 or 部.
     for (const char* other : headingWords::kSuffixes) {
         const Text otherSuffix = programText(other);
         if (otherSuffix == suffix) continue;
-        HeadingSearch found = searchMatched(defaultExpressionFor(prefix, otherSuffix, encoding),
-                                            text, encoding, rules);
+        HeadingSearch found = searchWithExpression(
+            defaultExpressionFor(prefix, otherSuffix, encoding), text, encoding, rules);
         if (found.status == HeadingSearch::Status::Done &&
-            spacedHeadings(found) >= kFewestRegular) {
+            countSpacedHeadings(found) >= kFewestRegular) {
             found.suffix = otherSuffix;
             found.otherSuffix = true;
             return found;

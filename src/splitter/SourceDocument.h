@@ -13,34 +13,6 @@
 
 namespace folioknife::splitter {
 
-// An in-memory byte stream with a 0-based position over the bytes of the text it was made
-// from, shared, so a loaded novel sits in memory once although the document holds both a text
-// and a stream. Nothing writes to it: the split reads it.
-class DocumentStream {
-public:
-    // An open, empty stream at position 0.
-    DocumentStream();
-    // An open stream holding 'bytes', positioned at its end (as after writing them).
-    static DocumentStream holding(SharedBytes bytes);
-
-    bool isOpen() const { return open_; }
-    std::int64_t size() const;
-    std::int64_t position() const { return position_; }
-
-    bool rewind();
-    bool seek(std::int64_t offset);
-    // The next count bytes (fewer at the end), and the rest, without a copy: the view stays
-    // valid while the stream is open.
-    std::string_view readView(std::int64_t count);
-    std::string_view readRestView();
-    void close();
-
-private:
-    SharedBytes bytes_;
-    std::int64_t position_ = 0;
-    bool open_ = true;
-};
-
 // The one novel the next split works on.
 class SourceDocument {
 public:
@@ -49,7 +21,6 @@ public:
     // The text, kept alive for a caller that must outlive a new load: a split's message box
     // lets the user open another file before the split has finished.
     const SharedBytes& sharedText() const { return text_; }
-    DocumentStream& stream() { return stream_; }
     // Decided when the text is loaded, from the text and the program's code page then.
     const DocumentEncoding& encoding() const { return encoding_; }
     // The text is read in 'encoding', whatever it looks like (a code page the user named).
@@ -58,16 +29,12 @@ public:
     // split never removes it.
     const std::optional<FileIdentity>& identity() const { return identity_; }
     void setIdentity(std::optional<FileIdentity> identity) { identity_ = identity; }
-    // The text and a fresh stream holding it replace what the document held.
+    // The text replaces what the document held.
     void replace(Text text);
     void replace(SharedBytes text);
-    // A split closes the stream when it is done; a later split of the same text gets a fresh
-    // stream over the text rather than reading nothing from the closed one.
-    void reopenStream();
 
 private:
     SharedBytes text_;
-    DocumentStream stream_;
     DocumentEncoding encoding_;
     std::optional<FileIdentity> identity_;
 };

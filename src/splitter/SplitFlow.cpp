@@ -107,7 +107,6 @@ SplitOutcome SplitRun::refuse(const Message& message) {
 }
 
 SplitOutcome SplitRun::stop(SplitOutcome::Status status) {
-    document_.stream().close();
     lock_.reset();
     outcome_.status = status;
     return outcome_;
@@ -336,7 +335,6 @@ SplitOutcome SplitRun::run() {
                        Message(MessageId::ManyVolumes, {std::to_string(plan_.volumes.size()),
                                                         std::to_string(outcome_.headings)}),
                        MessageBoxButtons::YesNoDefaultNo) != MessageBoxAnswer::Yes) {
-        document_.stream().close();
         outcome_.status = SplitOutcome::Status::TooMany;
         outcome_.plan = std::make_shared<const SplitPlan>(std::move(plan_));
         return outcome_;
@@ -361,7 +359,6 @@ SplitOutcome SplitRun::run() {
     if (!clearFolder() || !writeVolumes()) return outcome_;
     // Not held while the user reads the message: another split may go on meanwhile.
     lock_.reset();
-    document_.stream().close();
     showMessageBox(boxes_, Message(MessageId::SplitDone));
     outcome_.status = SplitOutcome::Status::Done;
     // No heading found: the novel is whole in one file, which is no reason to delete it. (Cut

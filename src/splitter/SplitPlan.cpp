@@ -184,7 +184,7 @@ void planHeadingNotes(SplitPlan& plan, SplitSettings& settings) {
 }
 
 // The volumes, where each begins, and their names; refused when two names are one.
-void planFiles(SplitPlan& plan, SourceDocument& document, SplitSettings& settings, PlanUse use) {
+void planFiles(SplitPlan& plan, SplitSettings& settings, PlanUse use) {
     const std::string_view text = plan.text.view();
     const std::string to = settings.volumeEncoding();
     plan.form = to.empty() ? VolumeForm() : volumeFormFor(text, plan.encoding, to);
@@ -196,8 +196,7 @@ void planFiles(SplitPlan& plan, SourceDocument& document, SplitSettings& setting
         m.length = std::max<std::int64_t>(0, m.length - (mark - m.offset));
         m.offset = mark;
     }
-    document.reopenStream();
-    plan.volumes = planVolumes(segmentChapters(document.stream(), plan.headings()), plan.perVolume,
+    plan.volumes = planVolumes(segmentChapters(text, plan.headings()), plan.perVolume,
                                settings.maxVolumeBytes(), plan.encoding, plan.form);
     std::uint64_t start = plan.form.sourceMark.size();
     for (const Volume& v : plan.volumes) {
@@ -210,7 +209,6 @@ void planFiles(SplitPlan& plan, SourceDocument& document, SplitSettings& setting
     // "." and ".." (a novel named "..txt" under {name}) name folders, never a file.
     for (const Text& name : plan.names) {
         if (name.empty() || name.find_first_not_of('.') == Text::npos) {
-            document.stream().close();
             plan.refusal = Message{MessageId::InvalidVolumeName, {name}};
             return;
         }
@@ -220,7 +218,6 @@ void planFiles(SplitPlan& plan, SourceDocument& document, SplitSettings& setting
     std::set<Text> taken;
     for (const Text& name : plan.names) {
         if (isProgramFileName(name)) {
-            document.stream().close();
             plan.refusal = Message{MessageId::ReservedVolumeName, {name}};
             return;
         }
@@ -228,7 +225,6 @@ void planFiles(SplitPlan& plan, SourceDocument& document, SplitSettings& setting
         // Windows and macOS take names without regard to case.
         lowerAscii(key);
         if (!taken.insert(key).second) {
-            document.stream().close();
             plan.refusal = Message{MessageId::DuplicateVolumeName, {name}};
             return;
         }
@@ -264,7 +260,7 @@ SplitPlan planSplit(SourceDocument& document, SplitSettings& settings, PlanUse u
         return plan;
     }
     planHeadingNotes(plan, settings);
-    planFiles(plan, document, settings, use);
+    planFiles(plan, settings, use);
     return plan;
 }
 

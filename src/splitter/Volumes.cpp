@@ -17,21 +17,18 @@ std::uint64_t Volume::size() const {
     return n;
 }
 
-std::vector<ChapterPiece> segmentChapters(DocumentStream& stream,
+std::vector<ChapterPiece> segmentChapters(std::string_view text,
                                           const std::vector<ExpressionMatch>& matches) {
     std::vector<ChapterPiece> pieces;
     pieces.reserve(matches.size() + 1);
-    stream.rewind();
-    std::int64_t prev = 0;
+    std::size_t from = 0;
     for (const ExpressionMatch& match : matches) {
-        const std::int64_t pos = match.offset;
-        pieces.push_back(stream.readView(pos - prev));
-        prev = pos;
-        // After a full read the position already stands at the heading; the seek makes the
-        // next read start exactly there in every case.
-        stream.seek(pos);
+        const auto at = static_cast<std::size_t>(std::clamp<std::int64_t>(
+            match.offset, static_cast<std::int64_t>(from), static_cast<std::int64_t>(text.size())));
+        pieces.push_back(text.substr(from, at - from));
+        from = at;
     }
-    pieces.push_back(stream.readRestView());
+    pieces.push_back(text.substr(from));
     return pieces;
 }
 

@@ -7,12 +7,11 @@
 #include "splitter/CodePage.h"
 #include "splitter/DocumentEncoding.h"
 #include "splitter/ExpressionMatcher.h"
-#include "splitter/SourceDocument.h"
 
 namespace folioknife::splitter {
 
 // One stretch of the text, from a heading's start to the next (the first piece is the
-// preface, possibly empty). A view into the document's stream.
+// preface, possibly empty). A view into the loaded text.
 using ChapterPiece = std::string_view;
 
 // Up to N consecutive pieces. Pieces that lie next to each other in memory are kept as one
@@ -22,9 +21,9 @@ struct Volume {
     std::uint64_t size() const;
 };
 
-// Cuts the stream at the start of every match: rewind, then read up to each heading and seek
-// to it, then read the rest. n matches give n + 1 pieces.
-std::vector<ChapterPiece> segmentChapters(DocumentStream& stream,
+// Cuts the text at the start of every match (offsets ascending, as the search gives them; one
+// beyond the text counts as its end): n matches give n + 1 pieces, which joined are the text.
+std::vector<ChapterPiece> segmentChapters(std::string_view text,
                                           const std::vector<ExpressionMatch>& matches);
 
 // Joins the pieces N at a time; the last volume holds what remains.

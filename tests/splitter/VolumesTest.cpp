@@ -6,11 +6,10 @@ namespace folioknife::splitter {
 namespace {
 
 std::vector<std::string> piecesOf(const std::string& text, const std::vector<std::int64_t>& cuts) {
-    DocumentStream stream = DocumentStream::holding(std::make_shared<const std::string>(text));
     std::vector<ExpressionMatch> matches;
     for (auto c : cuts) matches.push_back({c, 1});
     std::vector<std::string> out;
-    for (auto p : segmentChapters(stream, matches)) out.emplace_back(p);
+    for (auto p : segmentChapters(text, matches)) out.emplace_back(p);
     return out;
 }
 
@@ -26,6 +25,7 @@ TEST(SegmentChapters, CutsAtEveryHeadingStartAndKeepsEveryByte) {
         {"AAA", {0, 1, 2}, {"", "A", "A", "A"}},  // only headings
         {"text A", {5}, {"text ", "A"}},          // the last heading at the very end
         {"", {}, {""}},
+        {"AB", {1, 9}, {"A", "B", ""}},  // a cut beyond the text is its end
     };
     for (const auto& c : cases) EXPECT_EQ(piecesOf(c.text, c.cuts), c.pieces) << c.text;
 }
