@@ -564,7 +564,7 @@ HeadingSearch sortMatches(const std::vector<ExpressionMatch>& matches, std::stri
                           const DocumentEncoding& matched, const OffsetMap& toNovel,
                           HeadingRules rules);
 
-HeadingSearch searchMatched(const Text& matchedExpression, std::string_view text,
+HeadingSearch searchMatched(const ExpressionMatcher& matcher, std::string_view text,
                             const DocumentEncoding& encoding, HeadingRules rules) {
     HeadingSearch result;
     const DocumentEncoding matched = matchingEncoding(encoding);
@@ -573,16 +573,8 @@ HeadingSearch searchMatched(const Text& matchedExpression, std::string_view text
     if (utf16) copy = utf16ToUtf8(text, encoding.characters == CharacterSet::Utf16Be);
     const std::string_view searched = utf16 ? std::string_view(copy) : text;
 
-    ExpressionMatcher matcher;
-    if (!matcher.compile(matchedExpression)) {
-        result.status = HeadingSearch::Status::InvalidExpression;
-        result.reason = matcher.compileError();
-        return result;
-    }
-    bool gaveUp = false;
-    const std::vector<ExpressionMatch> matches =
-        matcher.searchAll(searched, matched.characters, &gaveUp);
-    if (gaveUp) {
+    const SearchResult found = matcher.searchAll(searched, matched.characters);
+    if (!found.completed) {
         result.status = HeadingSearch::Status::TooComplex;
         return result;
     }
@@ -592,7 +584,19 @@ HeadingSearch searchMatched(const Text& matchedExpression, std::string_view text
             return utf16OffsetsOf(text, encoding.characters == CharacterSet::Utf16Be, offsets);
         };
     }
-    return sortMatches(matches, searched, matched, toNovel, rules);
+    return sortMatches(found.matches, searched, matched, toNovel, rules);
+}
+
+HeadingSearch searchMatched(const Text& matchedExpression, std::string_view text,
+                            const DocumentEncoding& encoding, HeadingRules rules) {
+    ExpressionMatcher matcher;
+    if (CompileResult compiled = matcher.compile(matchedExpression); !compiled.ok) {
+        HeadingSearch result;
+        result.status = HeadingSearch::Status::InvalidExpression;
+        result.reason = std::move(compiled.reason);
+        return result;
+    }
+    return searchMatched(matcher, text, encoding, rules);
 }
 
 // The text that names a heading, blanks aside. An empty match ("cut before each heading") is
@@ -859,11 +863,9 @@ Text expressionForDocument(const Text& expression, const DocumentEncoding& encod
     return converted ? *converted : expression;
 }
 
-std::string defaultExpressionError(const Text& prefix, const Text& suffix,
-                                   const DocumentEncoding& encoding) {
-    ExpressionMatcher matcher;
-    if (matcher.compile(defaultExpressionFor(prefix, suffix, encoding))) return {};
-    return matcher.compileError().empty() ? std::string("?") : matcher.compileError();
+CompileResult compileDefaultExpression(ExpressionMatcher& matcher, const Text& prefix,
+                                       const Text& suffix, const DocumentEncoding& encoding) {
+    return matcher.compile(defaultExpressionFor(prefix, suffix, encoding));
 }
 
 HeadingSearch searchChapterHeadings(const Text& expression, std::string_view text,
@@ -871,25 +873,12 @@ HeadingSearch searchChapterHeadings(const Text& expression, std::string_view tex
     return searchMatched(expressionForDocument(expression, encoding), text, encoding, rules);
 }
 
-std::string customExpressionError(const Text& expression) {
-    CustomMatcher matcher;
-    std::string reason;
-    if (matcher.compile(expression, reason)) return {};
-    return reason.empty() ? std::string("?") : reason;
-}
-
-HeadingSearch searchCustomHeadings(const Text& expression, std::string_view text,
+HeadingSearch searchCustomHeadings(const CustomMatcher& matcher, std::string_view text,
                                    const DocumentEncoding& encoding, HeadingRules rules) {
-    CustomMatcher matcher;
     HeadingSearch result;
-    if (!matcher.compile(expression, result.reason)) {
-        result.status = HeadingSearch::Status::InvalidExpression;
-        return result;
-    }
     const Utf8View view(text, encoding);
-    bool gaveUp = false;
-    const std::vector<ExpressionMatch> matches = matcher.searchAll(view.text(), gaveUp);
-    if (gaveUp) {
+    const SearchResult found = matcher.searchAll(view.text());
+    if (!found.completed) {
         result.status = HeadingSearch::Status::TooComplex;
         return result;
     }
@@ -900,7 +889,7 @@ HeadingSearch searchCustomHeadings(const Text& expression, std::string_view text
         };
     }
     rules.lineRule = false;
-    return sortMatches(matches, view.text(), encodingOf("UTF-8"), toNovel, rules);
+    return sortMatches(found.matches, view.text(), encodingOf("UTF-8"), toNovel, rules);
 }
 
 Text defaultExpressionFor(const Text& prefix, const Text& suffix,
@@ -923,26 +912,40 @@ Text defaultExpressionFor(const Text& prefix, const Text& suffix,
 
 HeadingSearch searchDefaultHeadings(const Text& prefix, const Text& suffix, std::string_view text,
                                     const DocumentEncoding& encoding, HeadingRules rules) {
-    HeadingSearch asked =
-        searchMatched(defaultExpressionFor(prefix, suffix, encoding), text, encoding, rules);
-    asked.suffix = suffix;
-    if (asked.status != HeadingSearch::Status::Done || !rules.lineRule ||
-        spacedHeadings(asked) >= kFewestRegular)
-        return asked;
+    ExpressionMatcher asked;
+    if (CompileResult compiled = compileDefaultExpression(asked, prefix, suffix, encoding);
+        !compiled.ok) {
+        HeadingSearch result;
+        result.status = HeadingSearch::Status::InvalidExpression;
+        result.reason = std::move(compiled.reason);
+        result.suffix = suffix;
+        return result;
+    }
+    return searchDefaultHeadings(asked, prefix, suffix, text, encoding, rules);
+}
+
+HeadingSearch searchDefaultHeadings(const ExpressionMatcher& asked, const Text& prefix,
+                                    const Text& suffix, std::string_view text,
+                                    const DocumentEncoding& encoding, HeadingRules rules) {
+    HeadingSearch found = searchMatched(asked, text, encoding, rules);
+    found.suffix = suffix;
+    if (found.status != HeadingSearch::Status::Done || !rules.lineRule ||
+        spacedHeadings(found) >= kFewestRegular)
+        return found;
     // Classic novels head their chapters 第…回, others 节, 卷 or 部.
     for (const char* other : {"章", "回", "节", "卷", "部", "篇", "集"}) {
         const Text otherSuffix = programText(other);
         if (otherSuffix == suffix) continue;
-        HeadingSearch found = searchMatched(defaultExpressionFor(prefix, otherSuffix, encoding),
-                                            text, encoding, rules);
-        if (found.status == HeadingSearch::Status::Done &&
-            spacedHeadings(found) >= kFewestRegular) {
-            found.suffix = otherSuffix;
-            found.otherSuffix = true;
-            return found;
+        HeadingSearch another = searchMatched(defaultExpressionFor(prefix, otherSuffix, encoding),
+                                              text, encoding, rules);
+        if (another.status == HeadingSearch::Status::Done &&
+            spacedHeadings(another) >= kFewestRegular) {
+            another.suffix = otherSuffix;
+            another.otherSuffix = true;
+            return another;
         }
     }
-    return asked;
+    return found;
 }
 
 }  // namespace folioknife::splitter

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "splitter/CodePage.h"
+#include "splitter/CustomMatcher.h"
 #include "splitter/DocumentEncoding.h"
 #include "splitter/ExpressionMatcher.h"
 
@@ -75,25 +76,29 @@ Text expressionForDocument(const Text& expression, const DocumentEncoding& encod
 HeadingSearch searchChapterHeadings(const Text& expression, std::string_view text,
                                     const DocumentEncoding& encoding, HeadingRules rules);
 
-// A custom expression, matched by characters in every encoding (see CustomMatcher.h): every
-// match is a heading, but for the contents rule. The expression is in the program's code page.
-HeadingSearch searchCustomHeadings(const Text& expression, std::string_view text,
+// A custom expression, compiled from the program's code page and matched by characters in
+// every encoding (see CustomMatcher.h): every match is a heading, but for the contents rule.
+HeadingSearch searchCustomHeadings(const CustomMatcher& matcher, std::string_view text,
                                    const DocumentEncoding& encoding, HeadingRules rules);
-// Empty when the custom expression compiles; else why not.
-std::string customExpressionError(const Text& expression);
 
 // The default expression for a novel, in the encoding it is matched in: "(" prefix ")" blanks
 // "(" numeral "+)" blanks "(" suffix ")", where blanks are up to four spaces, tabs or
 // ideographic spaces. Prefix and suffix keep their syntax, but every character of them is
 // whole (the second byte of 淺, DC 5C, is no backslash).
 Text defaultExpressionFor(const Text& prefix, const Text& suffix, const DocumentEncoding& encoding);
-std::string defaultExpressionError(const Text& prefix, const Text& suffix,
-                                   const DocumentEncoding& encoding);
+// That expression compiled into 'matcher'.
+CompileResult compileDefaultExpression(ExpressionMatcher& matcher, const Text& prefix,
+                                       const Text& suffix, const DocumentEncoding& encoding);
 
 // Default mode: the headings of prefix, numeral and suffix under the rules. When the suffix
 // finds fewer than three headings at least 1,500 bytes apart, the first of 章, 回, 节, 卷, 部, 篇
 // and 集 that finds three is taken instead (only when the rules are on).
 HeadingSearch searchDefaultHeadings(const Text& prefix, const Text& suffix, std::string_view text,
+                                    const DocumentEncoding& encoding, HeadingRules rules);
+// The same with the expression of 'prefix' and 'suffix' already compiled into 'asked' (by
+// compileDefaultExpression).
+HeadingSearch searchDefaultHeadings(const ExpressionMatcher& asked, const Text& prefix,
+                                    const Text& suffix, std::string_view text,
                                     const DocumentEncoding& encoding, HeadingRules rules);
 
 // True when the line, in the code page given (its line end allowed), holds only a volume
