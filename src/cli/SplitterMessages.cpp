@@ -101,7 +101,26 @@ const char* englishPattern(MessageId id) {
     return "";
 }
 
+// The terminal's Chinese where it is not the window's: a place in the novel is named by its
+// byte first, then its line, as in the terminal's other messages. Null elsewhere.
+const char* terminalChinesePattern(MessageId id) {
+    if (id == MessageId::CannotConvert)
+        return "分割失败！{1} 无法无损表示字节偏移 {3}（第 {2} 行）处的字符";
+    return nullptr;
+}
+
 Text asItIs(std::string_view utf8) { return Text(utf8); }
+
+// The pattern filled in, as UTF-8: its arguments and reason are in 'codePage'.
+std::string filledIn(const char* pattern, const splitter::Message& message,
+                     const std::string& codePage) {
+    const auto utf8 = [&](const Text& text) {
+        return splitter::convertForDisplay(text, codePage, "UTF-8");
+    };
+    std::vector<std::string> args;
+    for (const Text& arg : message.args) args.push_back(utf8(arg));
+    return splitter::fillInMessage(pattern, args, utf8(message.reason), asItIs);
+}
 
 // Marks a text for the catalogue without looking it up here.
 #define N_(text) text
@@ -141,17 +160,14 @@ Text engineReason(const Text& reason, const std::string& codePage) {
 }  // namespace
 
 std::string englishText(const splitter::Message& message, const std::string& codePage) {
-    const auto utf8 = [&](const Text& text) {
-        return splitter::convertForDisplay(text, codePage, "UTF-8");
-    };
-    std::vector<std::string> args;
-    for (const Text& arg : message.args) args.push_back(utf8(arg));
-    return splitter::fillInMessage(englishPattern(message.id), args, utf8(message.reason), asItIs);
+    return filledIn(englishPattern(message.id), message, codePage);
 }
 
 std::string messageText(const splitter::Message& message, const std::string& codePage,
                         bool chinese) {
     if (!chinese) return englishText(message, codePage);
+    if (const char* own = terminalChinesePattern(message.id))
+        return filledIn(own, message, codePage);
     if (message.id == MessageId::InvalidExpression && !message.args.empty()) {
         splitter::Message said = message;
         said.args[0] = engineReason(said.args[0], codePage);

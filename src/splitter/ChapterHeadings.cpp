@@ -154,10 +154,11 @@ public:
         };
         const Text blanks = "([ \\t]|" + in("\u3000") + "){0,4}";
         for (const char* first : {"第", "卷"}) firstBytes_ += in(first).substr(0, 1);
-        volume_.compile(in("第") + blanks + numerals + blanks + "(" + in("卷") + "|" + in("部") +
-                        "|" + in("篇") + "|" + in("集") + "|" + in("季") + ")|" + in("卷") +
-                        blanks + numerals);
-        number_.compile(numerals);
+        // The program's own expressions: they compile.
+        (void)volume_.compile(in("第") + blanks + numerals + blanks + "(" + in("卷") + "|" +
+                              in("部") + "|" + in("篇") + "|" + in("集") + "|" + in("季") + ")|" +
+                              in("卷") + blanks + numerals);
+        (void)number_.compile(numerals);
     }
     // The bytes of a volume part that begins exactly at 'i', 0 when none does.
     std::size_t volumeAt(std::string_view text, std::size_t i) const {
@@ -172,7 +173,7 @@ private:
     static std::size_t at(const ExpressionMatcher& m, std::string_view text, std::size_t i) {
         constexpr std::size_t kWindow = 64;
         const std::string_view window = text.substr(i, std::min(kWindow, text.size() - i));
-        const std::vector<ExpressionMatch> found = m.searchAll(window);
+        const std::vector<ExpressionMatch> found = m.searchAll(window).matches;
         if (found.empty() || found.front().offset != 0) return 0;
         return static_cast<std::size_t>(found.front().length);
     }
