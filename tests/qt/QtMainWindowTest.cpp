@@ -25,6 +25,7 @@
 #include <set>
 #include <thread>
 
+#include "Frame.h"
 #include "Settle.h"
 #include "app/Application.h"
 #include "app/qt/QtMainWindow.h"
@@ -111,7 +112,7 @@ class QtMainWindowTest : public QObject {
     QWidget* control(Control c) { return window.control(c); }
     // A click where a user clicks: on the top-level window, at the control's centre.
     void click(Control c) {
-        QTest::mouseClick(window.widget()->windowHandle(), Qt::LeftButton, {},
+        QTest::mouseClick(fk::testing::frameOf(window)->windowHandle(), Qt::LeftButton, {},
                           control(c)->geometry().center());
     }
     // Starts the program on the given route; 'steps' runs inside its loop and the window is
@@ -126,11 +127,11 @@ class QtMainWindowTest : public QObject {
         });
         watchdog.start(20000);
         QTimer::singleShot(0, [&] {
-            if (QTest::qWaitForWindowExposed(window.widget())) steps();
-            window.widget()->windowHandle()->close();
+            if (QTest::qWaitForWindowExposed(fk::testing::frameOf(window))) steps();
+            fk::testing::frameOf(window)->windowHandle()->close();
         });
         const int code = app->startProgram(arguments);
-        return code == 0 && !timedOut && !window.widget()->isVisible();
+        return code == 0 && !timedOut && !fk::testing::frameOf(window)->isVisible();
     }
 
 private slots:
@@ -159,11 +160,12 @@ private slots:
             fk::app::controlTable(bytes(utf8("/home/读者/output")))[index];
         app->buildMainWindow();
         const QString name = QTest::currentDataTag();
-        auto* w = window.widget()->findChild<QWidget*>(name);
+        auto* w = fk::testing::frameOf(window)->findChild<QWidget*>(name);
         QVERIFY(w);
         QCOMPARE(w->property("controlId").toInt(), 501 + index);
         QCOMPARE(window.control(entry.control), w);
-        QCOMPARE(w->parentWidget(), window.widget());  // group boxes are no one's parent
+        QCOMPARE(w->parentWidget(),
+                 fk::testing::frameOf(window));  // group boxes are no one's parent
         using K = fk::app::ControlKind;
         const std::map<K, QString> classes = {
             {K::PushButton, "QPushButton"}, {K::RadioButton, "QRadioButton"},
@@ -179,10 +181,10 @@ private slots:
         QCOMPARE(shown, fk::app::qt::toQString(entry.caption));
         QVERIFY(w->isVisible());
         // Inside the window, so that nothing is cut off.
-        QVERIFY(window.widget()->rect().contains(w->geometry()));
+        QVERIFY(fk::testing::frameOf(window)->rect().contains(w->geometry()));
         // One font for all, the window's: the 12-pixel size of the Windows GUI font, which
         // the captions' widths are made for.
-        QCOMPARE(w->font(), window.widget()->font());
+        QCOMPARE(w->font(), fk::testing::frameOf(window)->font());
         QCOMPARE(w->font().pixelSize(), 12);
         // The colours: the style's own on push buttons, else the table's text colour on the
         // window's face or on the control's own background.
@@ -222,7 +224,7 @@ private slots:
 
     void theWindow() {
         app->buildMainWindow();
-        QWidget* frame = window.widget();
+        QWidget* frame = fk::testing::frameOf(window);
         QCOMPARE(window.title(), Text("Tarvelle V" FOLIOKNIFE_VERSION));
         QCOMPARE(frame->windowTitle(), QString("Tarvelle V" FOLIOKNIFE_VERSION));
         QVERIFY(frame->isWindow() && frame->isVisible());
@@ -267,7 +269,7 @@ private slots:
         QFETCH(QString, checked);
         QFETCH(QString, handled);
         app->buildMainWindow();
-        QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
+        QVERIFY(QTest::qWaitForWindowExposed(fk::testing::frameOf(window)));
         QStringList runs;
         for (Control c :
              {Control::DefaultModeRadio, Control::CustomModeRadio, Control::ContextMenuCheck})
@@ -275,7 +277,7 @@ private slots:
                 runs << QString("%1:%2").arg(fk::app::controlName(c)).arg(window.isChecked(c));
             });
         for (const QString& step : clicks) {
-            QWidget* w = window.widget()->findChild<QWidget*>(step.section(':', -1));
+            QWidget* w = fk::testing::frameOf(window)->findChild<QWidget*>(step.section(':', -1));
             if (step.startsWith("space:")) {
                 w->setFocus();
                 QTest::keyClick(w, Qt::Key_Space);
@@ -475,7 +477,7 @@ private slots:
         Answerer answerer;
         answerer.onDialog = [&](QFileDialog* d) {
             seen << d->windowTitle() << d->nameFilters().join(";;")
-                 << QString::number(d->parentWidget() == window.widget() &&
+                 << QString::number(d->parentWidget() == fk::testing::frameOf(window) &&
                                     d->windowModality() == Qt::WindowModal &&
                                     d->fileMode() == QFileDialog::AnyFile);
             if (choice.isEmpty()) return d->reject();
@@ -527,12 +529,12 @@ private slots:
             box->buttons().first()->click();
             if (seen.size() > 1) return;
             QTimer::singleShot(0, [&] {
-                if (QTest::qWaitForWindowExposed(window.widget())) {
+                if (QTest::qWaitForWindowExposed(fk::testing::frameOf(window))) {
                     openText = qobject_cast<QAbstractButton*>(control(Control::OpenButton))->text();
                     openEnabled = control(Control::OpenButton)->isEnabled();
                     click(Control::SplitButton);
                 }
-                window.widget()->windowHandle()->close();
+                fk::testing::frameOf(window)->windowHandle()->close();
             });
         };
         QTimer watchdog;
@@ -608,7 +610,7 @@ private slots:
         QVERIFY(writeNovel(dir.filePath("novel.txt")));
         app->buildMainWindow();
         app->bindEventHandlers();
-        QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
+        QVERIFY(QTest::qWaitForWindowExposed(fk::testing::frameOf(window)));
         document.replace(bytes(loaded));
         QStringList seen;
         Answerer answerer;
@@ -623,15 +625,15 @@ private slots:
         data.setUrls(list);
         data.setText(list.first().toString());  // file managers send the path as text as well
         // Anywhere on the window, the edits included: a file is not text to type into one.
-        for (QWidget* w : window.widget()->findChildren<QWidget*>())
+        for (QWidget* w : fk::testing::frameOf(window)->findChildren<QWidget*>())
             QVERIFY2(!w->acceptDrops(), qPrintable(w->objectName()));
-        QVERIFY(window.widget()->acceptDrops());
+        QVERIFY(fk::testing::frameOf(window)->acceptDrops());
         const QPoint at = control(Control::OutputDirEdit)->geometry().center();
         QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(window.widget(), &enter);
+        QCoreApplication::sendEvent(fk::testing::frameOf(window), &enter);
         QCOMPARE(enter.isAccepted(), taken);
         QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(window.widget(), &drop);
+        QCoreApplication::sendEvent(fk::testing::frameOf(window), &drop);
         QCOMPARE(drop.isAccepted(), taken);
         if (taken) QTRY_COMPARE(seen.size(), 1);
         QVERIFY(fk::testing::settle());  // and no box after it

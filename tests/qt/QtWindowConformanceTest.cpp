@@ -15,6 +15,7 @@
 #include <QtTest>
 #include <deque>
 
+#include "Frame.h"
 #include "Settle.h"
 #include "app/qt/QtMainWindow.h"
 #include "splitter/CodePage.h"
@@ -59,13 +60,15 @@ public:
     }
     std::string whyNoWindow() override {
         if (!dir_.isValid()) return "no temporary folder";
-        return QTest::qWaitForWindowExposed(window_.widget()) ? "" : "the window was not exposed";
+        return QTest::qWaitForWindowExposed(folioknife::testing::frameOf(window_))
+                   ? ""
+                   : "the window was not exposed";
     }
     void click(Control c) override {
-        QTest::mouseClick(window_.widget()->windowHandle(), Qt::LeftButton, {},
+        QTest::mouseClick(folioknife::testing::frameOf(window_)->windowHandle(), Qt::LeftButton, {},
                           window_.control(c)->geometry().center());
     }
-    void closeWindow() override { window_.widget()->windowHandle()->close(); }
+    void closeWindow() override { folioknife::testing::frameOf(window_)->windowHandle()->close(); }
     void postClick(Control c) override {
         QWidget* w = window_.control(c);
         const QPointF at(5, 5);
@@ -113,9 +116,9 @@ public:
         data.setUrls(urls);
         const QPoint at = window_.control(Control::OutputDirEdit)->geometry().center();
         QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(window_.widget(), &enter);
+        QCoreApplication::sendEvent(folioknife::testing::frameOf(window_), &enter);
         QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(window_.widget(), &drop);
+        QCoreApplication::sendEvent(folioknife::testing::frameOf(window_), &drop);
     }
     bool waitUntil(const std::function<bool()>& done, int milliseconds) override {
         return QTest::qWaitFor(done, milliseconds);
@@ -132,8 +135,8 @@ private:
     void runInLoop(std::function<void()> steps) {
         QTimer::singleShot(10, [this, steps] {
             if (QThread::currentThread()->loopLevel() == 0) return runInLoop(steps);
-            if (QTest::qWaitForWindowExposed(window_.widget())) steps();
-            window_.widget()->windowHandle()->close();
+            if (QTest::qWaitForWindowExposed(folioknife::testing::frameOf(window_))) steps();
+            folioknife::testing::frameOf(window_)->windowHandle()->close();
         });
     }
     Reply next() {
@@ -170,7 +173,7 @@ private:
         }
         auto* dialog = static_cast<QFileDialog*>(w);
         ShownDialog shown{{fromQString(dialog->windowTitle())},
-                          dialog->parentWidget() == window_.widget() &&
+                          dialog->parentWidget() == folioknife::testing::frameOf(window_) &&
                               dialog->windowModality() == Qt::WindowModal,
                           ""};
         for (const QString& filter : dialog->nameFilters())

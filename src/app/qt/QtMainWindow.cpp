@@ -452,8 +452,6 @@ void QtMainWindow::setUpOpenFileDialog(const OpenFileDialogSetup& dialog) {
     openFileDialog_ = dialog;
 }
 
-QWidget* QtMainWindow::widget() const { return frame_.get(); }
-
 QWidget* QtMainWindow::control(Control c) const { return controls_[static_cast<std::size_t>(c)]; }
 
 Text QtMainWindow::title() { return frame_ ? fromQString(frame_->windowTitle()) : Text(); }

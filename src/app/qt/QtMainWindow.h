@@ -99,8 +99,7 @@ public:
     MessageBoxAnswer showMessageBox(const Text& text, const Text& title,
                                     MessageBoxButtons buttons) override;
 
-    // The top-level window and a control, once created; null before.
-    QWidget* widget() const;
+    // A control, once created; null before.
     QWidget* control(Control control) const;
 
 protected:
