@@ -4,85 +4,57 @@ namespace folioknife::splitter {
 
 namespace {
 
-// Every id has its text: a switch without a default, so that the compiler names an id left
-// out.
+// Every id's text, in the order of the ids: the static_assert below names a table that has
+// left one out or put one out of place.
+constexpr MessagePattern kChinesePatterns[] = {
+    {MessageId::NoDocument, "请先设定TXT文件位置"},
+    {MessageId::NoExpression, "请定义章节表达式（正则表达式）"},
+    {MessageId::BadChaptersPerFile, "错误！您指定了每0个章节分为一个文件或该位置输入的不是数字！"},
+    {MessageId::NoOutputDirectory, "错误！请指定输出文件路径！"},
+    {MessageId::InvalidExpression, "章节表达式无效：{1}"},
+    {MessageId::TooComplex, "章节表达式过于复杂，无法完成搜索"},
+    {MessageId::NoHeadings,
+     "未找到章节标题：全文写入了一个文件。请检查前缀、后缀（如“回”“节”“卷”）或表达式"},
+    {MessageId::SuffixWouldFind,
+     "未找到章节标题：全文写入了一个文件。后缀改为“{1}”可找到 {2} 个章节标题"},
+    {MessageId::OtherSuffixUsed, "未找到“{1}”章节标题，已按“{2}”分割：共 {3} 个章节标题"},
+    {MessageId::SplitDone, "分割成功！"},
+    {MessageId::CannotConvert, "分割失败！无法无损转换为 {1}：第 {2} 行（字节偏移 {3}）"},
+    {MessageId::DuplicateVolumeName, "分割失败！两个输出文件的名称相同：{1}"},
+    {MessageId::ReservedVolumeName, "分割失败！输出文件名 {1} 是本程序自用的文件名"},
+    {MessageId::WriteFailed, "分割失败！无法写入文件：{1}"},
+    {MessageId::SourceKept, "源文件未删除：输出文件未包含源文件的全部内容"},
+    {MessageId::SourceIsOutput, "源文件未删除：源文件就是输出文件之一"},
+    {MessageId::SourceNotDeleted, "源文件未删除：{1}"},
+    {MessageId::SourceFolderBusy, "源文件未删除：输出文件夹正被另一个分割任务使用：{1}"},
+    {MessageId::FolderBusy, "分割失败！输出文件夹正被另一个分割任务使用：{1}"},
+    {MessageId::FolderLockFailed, "分割失败！无法锁定输出文件夹：{1}"},
+    {MessageId::FolderCreateFailed, "分割失败！无法创建输出文件夹：{1}"},
+    {MessageId::ReplaceOtherVolumes,
+     "输出文件夹中已有其他小说的分卷文件（{1}，共 {2} 个）。替换它们吗？"},
+    {MessageId::OtherVolumesFound,
+     "分割失败！输出文件夹中已有其他小说的分卷文件：{1}（共 {2} 个）\n"
+     "请选择其他输出文件夹，或用 --replace 替换它们"},
+    {MessageId::RestoreFailed, "分割失败！无法恢复 {1}：旧内容在 {2} 中"},
+    {MessageId::LeftoverNotRemoved, "分割失败！无法删除分割留下的文件：{1}"},
+    {MessageId::RecordNameTaken,
+     "分割失败！{1} 不是本程序的记录文件，而分割要用这个名称：请移走它或给它改名"},
+    {MessageId::CannotReadBack, "源文件未删除：无法读回 {1}：{2}"},
+    {MessageId::NotChosenWithOpen,
+     "源文件未删除：这部小说是从“一键分割”打开的，只有用“打开”选择的文件才会被删除"},
+    {MessageId::FolderFlushFailed, "分割失败！无法同步输出文件夹：{1}"},
+    {MessageId::NotRegularFile, "不是普通文件：{1}"},
+    {MessageId::InvalidVolumeName, "分割失败！输出文件名无效：{1}"},
+    {MessageId::CutShortDuringSplit, "小说在分割时被其他程序截短"},
+    {MessageId::NoHeadingsSourceKept, "未找到章节标题：全文写入了一个文件，源文件保留"},
+    {MessageId::ManyVolumes, "将写入 {1} 个文件（{2} 个章节标题），继续吗？"},
+    {MessageId::OpenSucceeded, "打开成功"},
+    {MessageId::OpenFailed, "打开失败：{1}"},
+};
+static_assert(coversEveryMessageId(kChinesePatterns));
+
 const char* chinesePattern(MessageId id) {
-    switch (id) {
-        case MessageId::NoDocument:
-            return "请先设定TXT文件位置";
-        case MessageId::NoExpression:
-            return "请定义章节表达式（正则表达式）";
-        case MessageId::BadChaptersPerFile:
-            return "错误！您指定了每0个章节分为一个文件或该位置输入的不是数字！";
-        case MessageId::NoOutputDirectory:
-            return "错误！请指定输出文件路径！";
-        case MessageId::InvalidExpression:
-            return "章节表达式无效：{1}";
-        case MessageId::TooComplex:
-            return "章节表达式过于复杂，无法完成搜索";
-        case MessageId::NoHeadings:
-            return "未找到章节标题：全文写入了一个文件。请检查前缀、后缀（如“回”“节”“卷”）或表达式";
-        case MessageId::SuffixWouldFind:
-            return "未找到章节标题：全文写入了一个文件。后缀改为“{1}”可找到 {2} 个章节标题";
-        case MessageId::OtherSuffixUsed:
-            return "未找到“{1}”章节标题，已按“{2}”分割：共 {3} 个章节标题";
-        case MessageId::SplitDone:
-            return "分割成功！";
-        case MessageId::CannotConvert:
-            return "分割失败！无法无损转换为 {1}：第 {2} 行（字节偏移 {3}）";
-        case MessageId::DuplicateVolumeName:
-            return "分割失败！两个输出文件的名称相同：{1}";
-        case MessageId::ReservedVolumeName:
-            return "分割失败！输出文件名 {1} 是本程序自用的文件名";
-        case MessageId::WriteFailed:
-            return "分割失败！无法写入文件：{1}";
-        case MessageId::SourceKept:
-            return "源文件未删除：输出文件未包含源文件的全部内容";
-        case MessageId::SourceIsOutput:
-            return "源文件未删除：源文件就是输出文件之一";
-        case MessageId::SourceNotDeleted:
-            return "源文件未删除：{1}";
-        case MessageId::SourceFolderBusy:
-            return "源文件未删除：输出文件夹正被另一个分割任务使用：{1}";
-        case MessageId::FolderBusy:
-            return "分割失败！输出文件夹正被另一个分割任务使用：{1}";
-        case MessageId::FolderLockFailed:
-            return "分割失败！无法锁定输出文件夹：{1}";
-        case MessageId::FolderCreateFailed:
-            return "分割失败！无法创建输出文件夹：{1}";
-        case MessageId::ReplaceOtherVolumes:
-            return "输出文件夹中已有其他小说的分卷文件（{1}，共 {2} 个）。替换它们吗？";
-        case MessageId::OtherVolumesFound:
-            return "分割失败！输出文件夹中已有其他小说的分卷文件：{1}（共 {2} 个）\n"
-                   "请选择其他输出文件夹，或用 --replace 替换它们";
-        case MessageId::RestoreFailed:
-            return "分割失败！无法恢复 {1}：旧内容在 {2} 中";
-        case MessageId::LeftoverNotRemoved:
-            return "分割失败！无法删除分割留下的文件：{1}";
-        case MessageId::RecordNameTaken:
-            return "分割失败！{1} 不是本程序的记录文件，而分割要用这个名称：请移走它或给它改名";
-        case MessageId::CannotReadBack:
-            return "源文件未删除：无法读回 {1}：{2}";
-        case MessageId::NotChosenWithOpen:
-            return "源文件未删除：这部小说是从“一键分割”打开的，只有用“打开”选择的文件才会被删除";
-        case MessageId::FolderFlushFailed:
-            return "分割失败！无法同步输出文件夹：{1}";
-        case MessageId::NotRegularFile:
-            return "不是普通文件：{1}";
-        case MessageId::InvalidVolumeName:
-            return "分割失败！输出文件名无效：{1}";
-        case MessageId::CutShortDuringSplit:
-            return "小说在分割时被其他程序截短";
-        case MessageId::NoHeadingsSourceKept:
-            return "未找到章节标题：全文写入了一个文件，源文件保留";
-        case MessageId::ManyVolumes:
-            return "将写入 {1} 个文件（{2} 个章节标题），继续吗？";
-        case MessageId::OpenSucceeded:
-            return "打开成功";
-        case MessageId::OpenFailed:
-            return "打开失败：{1}";
-    }
-    return "";
+    return kChinesePatterns[static_cast<std::size_t>(id)].text;
 }
 
 }  // namespace

@@ -53,6 +53,20 @@ enum class MessageId {
 // The number of ids: the last one plus one.
 constexpr std::size_t kMessageIdCount = static_cast<std::size_t>(MessageId::OpenFailed) + 1;
 
+// A message's text with its placeholders, in a table of every id.
+struct MessagePattern {
+    MessageId id;
+    const char* text;
+};
+// Whether a table holds each id once, at the place of its number.
+template <std::size_t N>
+constexpr bool coversEveryMessageId(const MessagePattern (&table)[N]) {
+    if (N != kMessageIdCount) return false;
+    for (std::size_t i = 0; i < N; ++i)
+        if (static_cast<std::size_t>(table[i].id) != i) return false;
+    return true;
+}
+
 struct Message {
     Message(MessageId id, std::vector<Text> args = {}, Text reason = {})
         : id(id), args(std::move(args)), reason(std::move(reason)) {}

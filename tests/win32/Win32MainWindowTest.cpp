@@ -168,22 +168,28 @@ TEST_F(WindowTest, PresetsAreTheProgramsOwnBytes) {
     }
 }
 
-TEST_F(WindowTest, TheOpenFileDialogIsSetUpBeforeTheLastControl) {
-    const OPENFILENAMEW& d = window.openFileDialog();
-    EXPECT_EQ(window.controlsBeforeOpenFileDialog(), 21);
+TEST(OpenFileDialog, IsOwnedExplorerStyleAndStartsEmpty) {
+    std::wstring file = L"left from the last time", name = L"last.txt";
+    const std::wstring title = L"\u6253\u5F00\u6587\u4EF6";  // 打开文件
+    const std::wstring filter = std::wstring(L"\u6587\u672C\u6587\u4EF6(*.txt)") + L'\0' +
+                                L"*.txt" + L'\0' + L'\0';  // 文本文件
+    const HWND owner = reinterpret_cast<HWND>(0x1234);
+    const OPENFILENAMEW d = describeOpenFileDialog(owner, title, filter, file, name);
     EXPECT_EQ(d.lStructSize, sizeof(OPENFILENAMEW));
-    EXPECT_EQ(d.hwndOwner, window.handle());
+    EXPECT_EQ(d.hwndOwner, owner);
     EXPECT_EQ(d.Flags, static_cast<DWORD>(OFN_EXPLORER));
+    EXPECT_EQ(d.lpstrFile, file.data());
     EXPECT_EQ(d.nMaxFile, 65535u);
+    EXPECT_EQ(file, std::wstring(65535, L'\0'));
+    EXPECT_EQ(d.lpstrFileTitle, name.data());
     EXPECT_EQ(d.nMaxFileTitle, 260u);
+    EXPECT_EQ(name, std::wstring(260, L'\0'));
     EXPECT_EQ(d.nFilterIndex, 0u);
     EXPECT_EQ(d.lpstrInitialDir, nullptr);
     EXPECT_EQ(d.lpstrDefExt, nullptr);
     EXPECT_EQ(d.lpstrCustomFilter, nullptr);
-    EXPECT_STREQ(d.lpstrTitle, L"\u6253\u5F00\u6587\u4EF6");  // 打开文件
-    const std::wstring filter = std::wstring(L"\u6587\u672C\u6587\u4EF6(*.txt)") + L'\0' +
-                                L"*.txt" + L'\0' + L'\0';  // 文本文件
-    EXPECT_EQ(std::wstring(d.lpstrFilter, filter.size()), filter);
+    EXPECT_EQ(d.lpstrTitle, title.c_str());
+    EXPECT_EQ(d.lpstrFilter, filter.c_str());
 }
 
 TEST_F(WindowTest, ColoursAreAnsweredByControlWhateverTheMessage) {
@@ -345,15 +351,47 @@ HTREEITEM treeChild(HWND tree, HTREEITEM parent, const std::string& text, std::s
 }
 
 // Where the shell's tree gives no plain folder (the contract chooses the desktop).
+// What the folder browser showed, and whether the tree held the path to choose.
+struct BrowserSeen {
+    HWND owner = nullptr;
+    bool mainEnabled = true, found = true;
+    std::string children, seen;
+};
+
+// Chooses the item at the end of path (tree texts from the root down) in the browser, or
+// cancels it when path is empty or not in the tree.
+BrowserSeen chooseInBrowser(HWND dialog, HWND main, const std::vector<std::string>& path) {
+    BrowserSeen shown;
+    // The browser fills its tree in after it is shown.
+    for (int i = 0; i < 200 && !SendMessageA(findChild(dialog, "SysTreeView32"), TVM_GETNEXTITEM,
+                                             TVGN_ROOT, 0);
+         ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    shown.owner = GetWindow(dialog, GW_OWNER);
+    shown.mainEnabled = IsWindowEnabled(main);
+    shown.children = testing::describeChildren(dialog);
+    HWND tree = findChild(dialog, "SysTreeView32");
+    HTREEITEM item = nullptr;
+    for (const std::string& step : path) {
+        item = treeChild(tree, item, step, shown.seen);
+        if (!item) break;
+    }
+    shown.found = path.empty() || item;
+    if (!path.empty() && item) {
+        SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    } else {
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    }
+    return shown;
+}
+
 TEST_F(WindowTest, TheFolderBrowserGivesADrivesRootAndNothingForAVirtualFolder) {
     const std::string title = gbk("选择输出文本目录");
     const std::string computer = specialFolderName(CSIDL_DRIVES);
-    char driveName[MAX_PATH] = "";
-    {
-        SHFILEINFOA info{};
-        SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_DISPLAYNAME);
-        std::strcpy(driveName, info.szDisplayName);
-    }
+    SHFILEINFOA info{};
+    SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_DISPLAYNAME);
+    const std::string driveName = info.szDisplayName;
     struct Case {
         const char* what;
         std::vector<std::string> path;  // tree texts from the root down; empty = cancel
@@ -368,44 +406,16 @@ TEST_F(WindowTest, TheFolderBrowserGivesADrivesRootAndNothingForAVirtualFolder) 
         SetForegroundWindow(window.handle());
         SetActiveWindow(window.handle());
         DialogDriver driver;
-        HWND owner = nullptr;
-        bool mainEnabled = true, titleShown = false, found = true;
-        std::string children, seen;
+        BrowserSeen shown;
         Text result = "unset";
         driver.run([&] { result = window.browseForFolder(title); },
-                   [&](HWND dialog) {
-                       // The browser fills its tree in after it is shown.
-                       for (int i = 0; i < 200 && !SendMessageA(findChild(dialog, "SysTreeView32"),
-                                                                TVM_GETNEXTITEM, TVGN_ROOT, 0);
-                            ++i)
-                           std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                       owner = GetWindow(dialog, GW_OWNER);
-                       mainEnabled = IsWindowEnabled(window.handle());
-                       children = testing::describeChildren(dialog);
-                       titleShown = children.find("\"" + title + "\"") != std::string::npos;
-                       HWND tree = findChild(dialog, "SysTreeView32");
-                       HTREEITEM item = nullptr;
-                       for (const std::string& step : c.path) {
-                           item = treeChild(tree, item, step, seen);
-                           if (!item) break;
-                       }
-                       if (c.path.empty()) {
-                           PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-                       } else if (item) {
-                           SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET,
-                                        reinterpret_cast<LPARAM>(item));
-                           PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-                       } else {
-                           found = false;
-                           PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-                       }
-                   });
+                   [&](HWND dialog) { shown = chooseInBrowser(dialog, window.handle(), c.path); });
         EXPECT_TRUE(driver.notes.empty()) << driver.notes.front();
-        ASSERT_TRUE(found) << seen;
-        EXPECT_EQ(owner, window.handle());
-        EXPECT_FALSE(mainEnabled);
-        EXPECT_TRUE(titleShown) << children;
-        EXPECT_EQ(hex(result), hex(c.result)) << seen;
+        ASSERT_TRUE(shown.found) << shown.seen;
+        EXPECT_EQ(shown.owner, window.handle());
+        EXPECT_FALSE(shown.mainEnabled);
+        EXPECT_NE(shown.children.find("\"" + title + "\""), std::string::npos) << shown.children;
+        EXPECT_EQ(hex(result), hex(c.result)) << shown.seen;
         EXPECT_TRUE(IsWindowEnabled(window.handle()));
     }
 }

@@ -249,8 +249,12 @@ private:
     void watch() {
         while (!stop_) {
             for (HWND dialog : dialogsOfThisProcess()) {
-                if (GetPropA(dialog, "fkAnswered")) continue;
-                SetPropA(dialog, "fkAnswered", reinterpret_cast<HANDLE>(1));
+                // A dialog answered a moment ago may be gone by now, and its mark with it: one
+                // that cannot be marked any more is no new dialog, and takes no reply.
+                if (GetPropA(dialog, "fkAnswered") ||
+                    !SetPropA(dialog, "fkAnswered", reinterpret_cast<HANDLE>(1)) ||
+                    !IsWindowVisible(dialog))
+                    continue;
                 Reply reply;
                 {
                     std::lock_guard<std::mutex> lock(mutex_);
@@ -291,86 +295,96 @@ private:
     }
 
     void answer(HWND dialog, const Reply& reply) {
-        if (reply.kind == Reply::Kind::Box) {
-            pollUntil([&] { return GetDlgItem(dialog, 0xFFFF) != nullptr; });
-            HWND defaultButton = defaultButtonOf(dialog);
-            ShownBox shown{
-                windowText(dialog), windowText(GetDlgItem(dialog, 0xFFFF)),
-                GetWindow(dialog, GW_OWNER) == nullptr && IsWindowEnabled(window_.handle()),
-                defaultButton ? static_cast<app::MessageBoxAnswer>(GetDlgCtrlID(defaultButton) - 1)
-                              : app::MessageBoxAnswer::None};
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                boxes_.push_back(shown);
-            }
-            if (reply.whileUp) reply.whileUp();
-            if (reply.enter) {
-                // To the box's focus, as a key typed there: the box's own loop takes it
-                // through IsDialogMessage, which presses the focused push button. The box
-                // shares its thread with the main window, whose control may still have the
-                // focus for a moment.
-                const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
-                HWND focus = nullptr;
-                pollUntil([&] {
-                    GUITHREADINFO info{};
-                    info.cbSize = sizeof info;
-                    GetGUIThreadInfo(thread, &info);
-                    focus = info.hwndFocus;
-                    return focus && IsChild(dialog, focus);
-                });
-                if (!focus || !IsChild(dialog, focus)) focus = defaultButton;
-                PostMessageA(focus ? focus : dialog, WM_KEYDOWN, VK_RETURN, 0);
-            } else {
-                PostMessageA(dialog, WM_COMMAND, static_cast<int>(reply.press) + 1, 0);
-            }
-            return;
-        }
-        ShownDialog shown;
-        if (reply.kind == Reply::Kind::OpenFile) {
-            // The dialog fills itself in after it is shown.
-            HWND types = nullptr;
-            pollUntil([&] {
-                types = GetDlgItem(dialog, kFileTypeCombo);
-                return types && !windowText(types).empty() && fileNameField(dialog);
-            });
-            shown.texts = {windowText(dialog), types ? windowText(types) : "<no type list>"};
-            shown.modalToWindow = modalToWindow(dialog);
-            HWND name = fileNameField(dialog);
-            shown.startName = name ? windowText(name) : "<no name field>";
-            if (reply.path) {
-                SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(reply.path->c_str()));
-                PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-            } else {
-                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-            }
-        } else {
-            HWND tree = nullptr;
-            HTREEITEM root = nullptr;
-            pollUntil([&] {
-                tree = findChild(dialog, "SysTreeView32");
-                root = tree ? reinterpret_cast<HTREEITEM>(
-                                  SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0))
-                            : nullptr;
-                return root != nullptr;
-            });
-            shown.texts.push_back(windowText(dialog));
-            EnumChildWindows(
-                dialog,
-                [](HWND w, LPARAM texts) -> BOOL {
-                    reinterpret_cast<std::vector<Text>*>(texts)->push_back(windowText(w));
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&shown.texts));
-            shown.modalToWindow = modalToWindow(dialog);
-            if (reply.path && root) {  // the tree's root: the desktop
-                SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(root));
-                PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-            } else {
-                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-            }
-        }
+        if (reply.kind == Reply::Kind::Box) return answerBox(dialog, reply);
+        const ShownDialog shown = reply.kind == Reply::Kind::OpenFile
+                                      ? answerOpenFile(dialog, reply)
+                                      : answerFolderBrowser(dialog, reply);
         std::lock_guard<std::mutex> lock(mutex_);
         dialogs_.push_back(shown);
+    }
+
+    void answerBox(HWND dialog, const Reply& reply) {
+        pollUntil([&] { return GetDlgItem(dialog, 0xFFFF) != nullptr; });
+        HWND defaultButton = defaultButtonOf(dialog);
+        ShownBox shown{windowText(dialog), windowText(GetDlgItem(dialog, 0xFFFF)),
+                       GetWindow(dialog, GW_OWNER) == nullptr && IsWindowEnabled(window_.handle()),
+                       defaultButton
+                           ? static_cast<app::MessageBoxAnswer>(GetDlgCtrlID(defaultButton) - 1)
+                           : app::MessageBoxAnswer::None};
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            boxes_.push_back(shown);
+        }
+        if (reply.whileUp) reply.whileUp();
+        if (!reply.enter) {
+            PostMessageA(dialog, WM_COMMAND, static_cast<int>(reply.press) + 1, 0);
+            return;
+        }
+        // To the box's focus, as a key typed there: the box's own loop takes it through
+        // IsDialogMessage, which presses the focused push button. The box shares its thread
+        // with the main window, whose control may still have the focus for a moment.
+        const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+        HWND focus = nullptr;
+        pollUntil([&] {
+            GUITHREADINFO info{};
+            info.cbSize = sizeof info;
+            GetGUIThreadInfo(thread, &info);
+            focus = info.hwndFocus;
+            return focus && IsChild(dialog, focus);
+        });
+        if (!focus || !IsChild(dialog, focus)) focus = defaultButton;
+        PostMessageA(focus ? focus : dialog, WM_KEYDOWN, VK_RETURN, 0);
+    }
+
+    ShownDialog answerOpenFile(HWND dialog, const Reply& reply) {
+        // The dialog fills itself in after it is shown.
+        HWND types = nullptr;
+        pollUntil([&] {
+            types = GetDlgItem(dialog, kFileTypeCombo);
+            return types && !windowText(types).empty() && fileNameField(dialog);
+        });
+        ShownDialog shown;
+        shown.texts = {windowText(dialog), types ? windowText(types) : "<no type list>"};
+        shown.modalToWindow = modalToWindow(dialog);
+        HWND name = fileNameField(dialog);
+        shown.startName = name ? windowText(name) : "<no name field>";
+        if (reply.path) {
+            SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(reply.path->c_str()));
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        } else {
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        }
+        return shown;
+    }
+
+    ShownDialog answerFolderBrowser(HWND dialog, const Reply& reply) {
+        HWND tree = nullptr;
+        HTREEITEM root = nullptr;
+        pollUntil([&] {
+            tree = findChild(dialog, "SysTreeView32");
+            root =
+                tree
+                    ? reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0))
+                    : nullptr;
+            return root != nullptr;
+        });
+        ShownDialog shown;
+        shown.texts.push_back(windowText(dialog));
+        EnumChildWindows(
+            dialog,
+            [](HWND w, LPARAM texts) -> BOOL {
+                reinterpret_cast<std::vector<Text>*>(texts)->push_back(windowText(w));
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&shown.texts));
+        shown.modalToWindow = modalToWindow(dialog);
+        if (reply.path && root) {  // the tree's root: the desktop
+            SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(root));
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        } else {
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        }
+        return shown;
     }
 
     app::win32::Win32MainWindow window_{GetModuleHandleA(nullptr)};

@@ -29,6 +29,7 @@
 
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -148,9 +149,10 @@ std::string checkProgramResources(HWND main) {
     return problems;
 }
 
-int check(HWND main, const std::vector<std::string>& args) {
+// The table with the settings given on the command line ("SplitButton.enabled=0"); nothing
+// when one is no setting.
+std::optional<std::vector<ControlLayout>> tableWithSettings(const std::vector<std::string>& args) {
     std::vector<ControlLayout> entries = table();
-    // The table with the settings given on the command line.
     for (std::size_t a = 2; a < args.size(); ++a) {
         const std::string& setting = args[a];
         const auto dot = setting.find('.'), equals = setting.find('=');
@@ -174,10 +176,44 @@ int check(HWND main, const std::vector<std::string>& args) {
         }
         if (!known) {
             std::fprintf(stderr, "fk-wintest: not a setting: %s\n", setting.c_str());
-            return 2;
+            return std::nullopt;
         }
     }
+    return entries;
+}
 
+// What differs between the control with the entry's id and the entry, a line each.
+std::string controlProblems(HWND main, const ControlLayout& entry, int id) {
+    std::string problems;
+    const std::string name = app::controlName(entry.control);
+    auto problem = [&](const std::string& what) { problems += name + ": " + what + "\n"; };
+    const Live c = readControl(main, id);
+    if (!c.exists) {
+        problem("no control " + std::to_string(c.id));
+        return problems;
+    }
+    const auto expected = app::win32::controlClass(entry.kind);
+    if (lstrcmpiW(splitter::toWideForDisplay(c.cls).c_str(), expected.className) != 0)
+        problem("class " + c.cls);
+    // The system may add bits of its own; ours must all be there.
+    if ((static_cast<DWORD>(c.style) & expected.style) != expected.style)
+        problem("style " + std::to_string(c.style));
+    if ((static_cast<DWORD>(c.exStyle) & WS_EX_CLIENTEDGE) != expected.exStyle)
+        problem("extended style " + std::to_string(c.exStyle));
+    if (c.rect.left != entry.x || c.rect.top != entry.y ||
+        c.rect.right - c.rect.left != entry.width || c.rect.bottom - c.rect.top != entry.height)
+        problem("placed at " + std::to_string(c.rect.left) + "," + std::to_string(c.rect.top));
+    if (c.text != entry.caption) problem("text \"" + c.text + "\"");
+    if (c.enabled != entry.enabled) problem(c.enabled ? "enabled" : "disabled");
+    if (entry.kind == app::ControlKind::RadioButton || entry.kind == app::ControlKind::CheckBox) {
+        if ((c.mark != 0) != entry.checked) problem(c.mark ? "checked" : "clear");
+    }
+    return problems;
+}
+
+int check(HWND main, const std::vector<std::string>& args) {
+    const std::optional<std::vector<ControlLayout>> entries = tableWithSettings(args);
+    if (!entries) return 2;
     std::string problems;
     auto problem = [&](const std::string& what) { problems += what + "\n"; };
     const std::string title = textOf(main);
@@ -189,34 +225,8 @@ int check(HWND main, const std::vector<std::string>& args) {
         problem("window style " + std::to_string(style));
     // The small icon cannot be read from here: under Wine a window of another process answers
     // WM_GETICON with nothing. The window's own tests check it; the resources are checked below.
-
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const ControlLayout& entry = entries[i];
-        const Live c = readControl(main, 501 + static_cast<int>(i));
-        const std::string name = app::controlName(entry.control);
-        if (!c.exists) {
-            problem(name + ": no control " + std::to_string(c.id));
-            continue;
-        }
-        const auto expected = app::win32::controlClass(entry.kind);
-        if (lstrcmpiW(splitter::toWideForDisplay(c.cls).c_str(), expected.className) != 0)
-            problem(name + ": class " + c.cls);
-        // The system may add bits of its own; ours must all be there.
-        if ((static_cast<DWORD>(c.style) & expected.style) != expected.style)
-            problem(name + ": style " + std::to_string(c.style));
-        if ((static_cast<DWORD>(c.exStyle) & WS_EX_CLIENTEDGE) != expected.exStyle)
-            problem(name + ": extended style " + std::to_string(c.exStyle));
-        if (c.rect.left != entry.x || c.rect.top != entry.y ||
-            c.rect.right - c.rect.left != entry.width || c.rect.bottom - c.rect.top != entry.height)
-            problem(name + ": placed at " + std::to_string(c.rect.left) + "," +
-                    std::to_string(c.rect.top));
-        if (c.text != entry.caption) problem(name + ": text \"" + c.text + "\"");
-        if (c.enabled != entry.enabled) problem(name + (c.enabled ? ": enabled" : ": disabled"));
-        if (entry.kind == app::ControlKind::RadioButton ||
-            entry.kind == app::ControlKind::CheckBox) {
-            if ((c.mark != 0) != entry.checked) problem(name + (c.mark ? ": checked" : ": clear"));
-        }
-    }
+    for (std::size_t i = 0; i < entries->size(); ++i)
+        problems += controlProblems(main, (*entries)[i], 501 + static_cast<int>(i));
     problems += checkProgramResources(main);
 
     if (problems.empty()) {

@@ -99,7 +99,7 @@ void Win32MainWindow::createWindow(const Text& title, const WindowLayout& layout
     if (!buttonFaceBrush_) buttonFaceBrush_ = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
     font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     controls_ = {};
-    controlsBeforeOpenFileDialog_ = -1;
+    openFileDialogSetUp_ = false;
 
     // WS_SYSMENU alone: the system adds the caption and a thin fixed border, a close box and no
     // other. The window procedure finds this object through the creation parameter.
@@ -138,27 +138,32 @@ void Win32MainWindow::createControl(const ControlLayout& layout, int id) {
 }
 
 void Win32MainWindow::setUpOpenFileDialog(const OpenFileDialogSetup& dialog) {
-    controlsBeforeOpenFileDialog_ = 0;
-    for (const Slot& slot : controls_)
-        if (slot.handle) ++controlsBeforeOpenFileDialog_;
     openFileTitle_ = toWideForDisplay(dialog.title);
     // The NULs between the entries convert as they are.
     openFileFilter_ = toWideForDisplay(openFileFilterBytes(dialog.filters));
-    fileBuffer_.assign(kFileBufferSize, L'\0');
-    fileTitleBuffer_.assign(kFileTitleBufferSize, L'\0');
-    openFileName_ = OPENFILENAMEW{};
-    openFileName_.lStructSize = sizeof openFileName_;
-    openFileName_.hwndOwner = window_;
-    openFileName_.lpstrFilter = openFileFilter_.c_str();
-    openFileName_.nFilterIndex = 0;
-    openFileName_.lpstrFile = fileBuffer_.data();
-    openFileName_.nMaxFile = kFileBufferSize;
-    openFileName_.lpstrFileTitle = fileTitleBuffer_.data();
-    openFileName_.nMaxFileTitle = kFileTitleBufferSize;
-    openFileName_.lpstrTitle = openFileTitle_.c_str();
+    openFileDialogSetUp_ = true;
+}
+
+OPENFILENAMEW describeOpenFileDialog(HWND owner, const std::wstring& title,
+                                     const std::wstring& filter, std::wstring& file,
+                                     std::wstring& fileName) {
+    // A name left from the last showing would be offered again; each showing starts empty.
+    file.assign(kFileBufferSize, L'\0');
+    fileName.assign(kFileTitleBufferSize, L'\0');
+    OPENFILENAMEW d{};
+    d.lStructSize = sizeof d;
+    d.hwndOwner = owner;
+    d.lpstrFilter = filter.c_str();
+    d.nFilterIndex = 0;
+    d.lpstrFile = file.data();
+    d.nMaxFile = kFileBufferSize;
+    d.lpstrFileTitle = fileName.data();
+    d.nMaxFileTitle = kFileTitleBufferSize;
+    d.lpstrTitle = title.c_str();
     // Not OFN_FILEMUSTEXIST nor OFN_PATHMUSTEXIST: whatever is typed is taken, and a name that
     // cannot be opened is reported by the load.
-    openFileName_.Flags = OFN_EXPLORER;
+    d.Flags = OFN_EXPLORER;
+    return d;
 }
 
 HWND Win32MainWindow::controlHandle(Control control) const {
@@ -222,15 +227,12 @@ int Win32MainWindow::runLoop() { return win32::runMessageLoop(); }
 void Win32MainWindow::postQuit(int exitCode) { PostQuitMessage(exitCode); }
 
 std::optional<Text> Win32MainWindow::showOpenFileDialog() {
-    if (controlsBeforeOpenFileDialog_ < 0) return std::nullopt;  // never set up
-    // A name left from the last showing would be offered again; each showing starts empty.
-    fileBuffer_.assign(kFileBufferSize, L'\0');
-    fileTitleBuffer_.assign(kFileTitleBufferSize, L'\0');
-    openFileName_.lpstrFile = fileBuffer_.data();
-    openFileName_.lpstrFileTitle = fileTitleBuffer_.data();
-    openFileName_.hwndOwner = window_;
-    if (!GetOpenFileNameW(&openFileName_)) return std::nullopt;
-    return fromWideForDisplay(fileBuffer_.c_str());
+    if (!openFileDialogSetUp_) return std::nullopt;
+    std::wstring file, fileName;
+    OPENFILENAMEW dialog =
+        describeOpenFileDialog(window_, openFileTitle_, openFileFilter_, file, fileName);
+    if (!GetOpenFileNameW(&dialog)) return std::nullopt;
+    return fromWideForDisplay(file.c_str());
 }
 
 Text Win32MainWindow::browseForFolder(const Text& title) {

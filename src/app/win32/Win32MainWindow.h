@@ -37,6 +37,13 @@ public:
 };
 Win32MessageBoxes& processMessageBoxes();
 
+// The open-file dialog as GetOpenFileNameW gets it: owned by owner, with the title and the
+// filter (entries separated by NULs), writing the path chosen into file (65,535 characters)
+// and its file name alone into fileName (260), both emptied first.
+OPENFILENAMEW describeOpenFileDialog(HWND owner, const std::wstring& title,
+                                     const std::wstring& filter, std::wstring& file,
+                                     std::wstring& fileName);
+
 class Win32MainWindow : public MainWindow {
 public:
     // The window's class is registered and its windows created under moduleHandle, the module
@@ -64,10 +71,6 @@ public:
     // The window and a control while they exist; null before create() and after destruction.
     HWND handle() const { return window_; }
     HWND controlHandle(Control control) const;
-    // The open-file dialog's description as GetOpenFileNameW gets it, and how many controls
-    // existed when it was set up.
-    const OPENFILENAMEW& openFileDialog() const { return openFileName_; }
-    int controlsBeforeOpenFileDialog() const { return controlsBeforeOpenFileDialog_; }
 
 protected:
     void createWindow(const Text& title, const WindowLayout& layout) override;
@@ -98,12 +101,9 @@ private:
     };
     std::array<Slot, kControlCount> controls_{};
 
-    OPENFILENAMEW openFileName_{};
     std::wstring openFileTitle_;
     std::wstring openFileFilter_;
-    std::wstring fileBuffer_;       // 65,535 characters: the path chosen
-    std::wstring fileTitleBuffer_;  // 260 characters: its file name alone
-    int controlsBeforeOpenFileDialog_ = -1;
+    bool openFileDialogSetUp_ = false;
 };
 
 }  // namespace folioknife::app::win32
