@@ -14,12 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string expression = input.substr(0, cut);
     const std::string text = cut == std::string::npos ? input : input.substr(cut + 2);
     ExpressionMatcher matcher, plain;
-    if (!matcher.compile(expression)) return 0;
-    const bool plainCompiled = plain.compile("(?:)" + expression);
+    if (!matcher.compile(expression).ok) return 0;
+    const bool plainCompiled = plain.compile("(?:)" + expression).ok;
     for (CharacterSet set :
          {CharacterSet::SingleByte, CharacterSet::DoubleByte, CharacterSet::Utf8}) {
-        bool gaveUp = false, plainGaveUp = false;
-        const auto matches = matcher.searchAll(text, set, &gaveUp);
+        const SearchResult found = matcher.searchAll(text, set);
+        const auto& matches = found.matches;
         std::int64_t previousEnd = 0;
         for (const auto& m : matches) {
             if (m.offset < previousEnd || m.length < 0 ||
@@ -36,8 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // searches that both ran to their end.
         if (text.size() < 256 && expression.size() < 64 &&
             !requiredLiteralPrefix(expression).empty() && plainCompiled) {
-            const auto plainMatches = plain.searchAll(text, set, &plainGaveUp);
-            if (!gaveUp && !plainGaveUp && matches != plainMatches) __builtin_trap();
+            const SearchResult plainFound = plain.searchAll(text, set);
+            if (found.completed && plainFound.completed && matches != plainFound.matches)
+                __builtin_trap();
         }
     }
     return 0;

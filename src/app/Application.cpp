@@ -240,10 +240,11 @@ void Application::onContextMenuCheckClicked() {
     // stands now counts. An entry that could not be changed puts the mark back as it was, so
     // that it shows what the system has.
     const bool wanted = window_.isChecked(Control::ContextMenuCheck);
-    if (const std::optional<Text> failure = contextMenu_.setEntry(wanted)) {
+    if (const shell::ShellOutcome changed = contextMenu_.setEntry(wanted); !changed.ok()) {
         window_.setChecked(Control::ContextMenuCheck, !wanted);
         splitter::showMessageBox(
-            window_, programText(wanted ? "无法添加右键菜单：" : "无法删除右键菜单：") + *failure);
+            window_,
+            programText(wanted ? "无法添加右键菜单：" : "无法删除右键菜单：") + changed.reason());
     }
 }
 

@@ -138,36 +138,29 @@ private:
     Text folder_;
 };
 
-// Collects what the split reports, in the run's language as UTF-8; the caller prints it where
-// it belongs. Its questions are answered by the options: whether to replace another novel's
-// volumes by --replace, whether to write more than a thousand files by --force.
-class RecordedMessages : public MessageBoxService {
+// Answers the split's questions by the options: whether to replace another novel's volumes by
+// --replace, whether to write more than a thousand files by --force. What the split tells is
+// in its outcome, printed by the caller where it belongs.
+class AnswersFromOptions : public MessageBoxService {
 public:
-    RecordedMessages(bool replace, bool force, std::string codePage, bool chinese)
-        : replace_(replace), force_(force), codePage_(std::move(codePage)), chinese_(chinese) {}
+    AnswersFromOptions(bool replace, bool force) : replace_(replace), force_(force) {}
     MessageBoxAnswer showMessage(const Message& message, MessageBoxButtons buttons) override {
-        // The question whether to write more than a thousand files is answered by --force.
         if (message.id == MessageId::ManyVolumes && buttons != MessageBoxButtons::Ok)
             return force_ ? MessageBoxAnswer::Yes : MessageBoxAnswer::No;
-        return record(messageText(message, codePage_, chinese_), buttons);
+        return answer(buttons);
     }
-    MessageBoxAnswer showMessageBox(const Text& text, const Text&,
-                                    MessageBoxButtons buttons) override {
-        return record(convertForDisplay(text, codePage_, "UTF-8"), buttons);
+    MessageBoxAnswer showMessageBox(const Text&, const Text&, MessageBoxButtons buttons) override {
+        return answer(buttons);
     }
-    std::vector<std::string> texts;
 
 private:
-    MessageBoxAnswer record(std::string utf8, MessageBoxButtons buttons) {
+    MessageBoxAnswer answer(MessageBoxButtons buttons) const {
         if (buttons == MessageBoxButtons::YesNo || buttons == MessageBoxButtons::YesNoDefaultNo)
             return replace_ ? MessageBoxAnswer::Yes : MessageBoxAnswer::No;
-        texts.push_back(std::move(utf8));
         return MessageBoxAnswer::Ok;
     }
     bool replace_;
     bool force_;
-    std::string codePage_;
-    bool chinese_;
 };
 
 // The line on which a heading stands, without its line end. In UTF-16 a line feed is a unit
@@ -451,6 +444,7 @@ private:
     void listInJson(const SplitPlan& plan, const std::vector<std::string>& notes);
     void splitNovel(SourceDocument& document, CliSettings& settings, const Text& folder,
                     CountingFileService& counting);
+    void reportTooMany(const SplitOutcome& outcome);
     void printJson();
 
     CliOptions& o_;
@@ -759,12 +753,12 @@ void CliRun::listNovel(SourceDocument& document, CliSettings& settings) {
 
 void CliRun::splitNovel(SourceDocument& document, CliSettings& settings, const Text& folder,
                         CountingFileService& counting) {
-    RecordedMessages reports(o_.replace, o_.force, codePage_, chinese_);
+    AnswersFromOptions answers(o_.replace, o_.force);
     SplitOutcome outcome;
     {
         ProgressLine progress(err_, o_.progress && !o_.quiet, inUtf8(novel_),
                               document.text().size(), counting);
-        outcome = runSplit(document, settings, counting, reports, nativePathStyle());
+        outcome = runSplit(document, settings, counting, answers, nativePathStyle());
     }
     if (outcome.status == SplitOutcome::Status::Declined) {
         report(localize(Message(MessageId::OtherVolumesFound,
@@ -772,45 +766,40 @@ void CliRun::splitNovel(SourceDocument& document, CliSettings& settings, const T
                                  std::to_string(outcome.inTheWay.size())})));
         return fail(kExitFileError);
     }
-    if (outcome.status == SplitOutcome::Status::TooMany) {
-        const SplitPlan& plan = *outcome.plan;
-        std::string first;
-        for (std::size_t i = 0; i < plan.headings().size() && i < 3; ++i)
-            first += (i ? " | " : "") + visible(headingLine(plan, plan.headings()[i]));
-        report(
-            trf("{1} files would be written ({2} chapter headings), more than {3}: nothing "
-                "written; give --force to write them. The first headings: {4}",
-                {std::to_string(plan.volumes.size()), std::to_string(outcome.headings),
-                 std::to_string(kManyVolumes), first}));
-        return fail(kExitUsage);
-    }
-    if (outcome.unconvertibleAt) {
-        report(
-            trf("split failed: {1} cannot hold the character at byte {2} (line {3}) "
-                "without loss",
-                {volumeEncodingNamed(o_.to), std::to_string(*outcome.unconvertibleAt),
-                 std::to_string(outcome.unconvertibleLine)}));
-    } else if (outcome.status != SplitOutcome::Status::Done) {
-        for (const std::string& text : reports.texts) report(text);
-    }
+    if (outcome.status == SplitOutcome::Status::TooMany) return reportTooMany(outcome);
     if (outcome.status != SplitOutcome::Status::Done) {
+        for (const auto& said : {outcome.failure, outcome.notRestored})
+            if (said) report(localize(*said));
         return fail(outcome.status == SplitOutcome::Status::Refused ? kExitRefused
                                                                     : kExitFileError);
     }
-    // The first report is the success; the others are notes, and the last, when the source
-    // was kept, says why: on standard error too, as a warning.
-    for (std::size_t i = 1; i < reports.texts.size(); ++i) report(reports.texts[i]);
+    // The notes, and why the source was kept: on standard error too, as warnings.
+    for (const Message& note : outcome.notes) report(localize(note));
+    if (outcome.sourceKept) report(localize(*outcome.sourceKept));
     std::string summary = trf("{1}: split done: {2} headings, {3} files in {4}",
                               {inUtf8(novel_), std::to_string(outcome.headings),
                                std::to_string(outcome.volumesWritten), inUtf8(fullPath(folder))});
     if (outcome.sourceDeleted) {
         summary = trf("{1}; {2}", {summary, tr("source deleted")});
     } else if (outcome.sourceKept) {
-        summary = trf("{1}; {2}", {summary, reports.texts.back()});
+        summary = trf("{1}; {2}", {summary, localize(*outcome.sourceKept)});
     }
     out_ << say(summary) << "\n";
     // Headings were asked for and none was found: the one file is no split.
     if (outcome.headings == 0 && outcome.volumesWritten <= 1) fail(kExitNothingToSplit);
+}
+
+void CliRun::reportTooMany(const SplitOutcome& outcome) {
+    const SplitPlan& plan = *outcome.plan;
+    std::string first;
+    for (std::size_t i = 0; i < plan.headings().size() && i < 3; ++i)
+        first += (i ? " | " : "") + visible(headingLine(plan, plan.headings()[i]));
+    report(
+        trf("{1} files would be written ({2} chapter headings), more than {3}: nothing "
+            "written; give --force to write them. The first headings: {4}",
+            {std::to_string(plan.volumes.size()), std::to_string(outcome.headings),
+             std::to_string(kManyVolumes), first}));
+    fail(kExitUsage);
 }
 
 void CliRun::doNovel(const Text& path) {

@@ -12,96 +12,105 @@ using splitter::Text;
 
 namespace {
 
-// A switch without a default, so that the compiler names an id left out.
-const char* englishPattern(MessageId id) {
-    switch (id) {
-        case MessageId::NoDocument:
-            return "the novel holds no text";
-        case MessageId::NoExpression:
-            return "give a chapter expression (a regular expression)";
-        case MessageId::BadChaptersPerFile:
-            return "error: the chapters per file are not a number, or fewer than 1";
-        case MessageId::NoOutputDirectory:
-            return "error: give an output folder";
-        case MessageId::InvalidExpression:
-            return "invalid chapter expression: {1}";
-        case MessageId::TooComplex:
-            return "the chapter expression is too complex to search to its end";
-        case MessageId::NoHeadings:
-            return "no chapter heading found: the whole text went into one file. Check the "
-                   "prefix, the suffix (such as 回, 节, 卷) or the expression";
-        case MessageId::SuffixWouldFind:
-            return "no chapter heading found: the whole text went into one file. The suffix "
-                   "\"{1}\" would find {2} chapter headings";
-        case MessageId::OtherSuffixUsed:
-            return "no chapter heading with \"{1}\" found; split by \"{2}\": {3} chapter "
-                   "headings";
-        case MessageId::SplitDone:
-            return "split done";
-        case MessageId::CannotConvert:
-            return "split failed: {1} cannot hold the character at byte {3} (line {2}) without "
-                   "loss";
-        case MessageId::DuplicateVolumeName:
-            return "split failed: two files would get one name: {1}";
-        case MessageId::ReservedVolumeName:
-            return "split failed: the output name {1} is one the program keeps for its own files";
-        case MessageId::WriteFailed:
-            return "split failed: cannot write the file {1}";
-        case MessageId::SourceKept:
-            return "source kept: the output files do not hold all of the source";
-        case MessageId::SourceIsOutput:
-            return "source kept: the source is one of the output files";
-        case MessageId::SourceNotDeleted:
-            return "source kept: {1}";
-        case MessageId::SourceFolderBusy:
-            return "source kept: another split is using the output folder {1}";
-        case MessageId::FolderBusy:
-            return "split failed: another split is using the output folder {1}";
-        case MessageId::FolderLockFailed:
-            return "split failed: cannot lock the output folder {1}";
-        case MessageId::FolderCreateFailed:
-            return "split failed: cannot create the output folder {1}";
-        case MessageId::ReplaceOtherVolumes:
-            return "the output folder holds volumes of another novel ({1}; {2} in all). "
-                   "Replace them?";
-        case MessageId::OtherVolumesFound:
-            return "split failed: the output folder holds volumes of another novel: {1} ({2} in "
-                   "all)\nchoose another output folder, or replace them with --replace";
-        case MessageId::RestoreFailed:
-            return "split failed: cannot restore {1}: its old content is in {2}";
-        case MessageId::LeftoverNotRemoved:
-            return "split failed: cannot remove {1}, left by a split";
-        case MessageId::RecordNameTaken:
-            return "split failed: {1} is no record of this program, and the split needs its "
-                   "name: move or rename it";
-        case MessageId::CannotReadBack:
-            // The full-width colon is the one the Chinese text has; it has always been shown.
-            return "source kept: cannot read back {1}：{2}";
-        case MessageId::NotChosenWithOpen:
-            return "source kept: the novel came from the context menu; only a novel chosen "
-                   "with Open is deleted";
-        case MessageId::FolderFlushFailed:
-            return "split failed: cannot flush the output folder {1} to the disk";
-        case MessageId::NotRegularFile:
-            return "not a regular file: {1}";
-        case MessageId::InvalidVolumeName:
-            return "split failed: not a file name: {1}";
-        case MessageId::CutShortDuringSplit:
-            return "the novel was cut short by another program during the split";
-        case MessageId::NoHeadingsSourceKept:
-            return "no chapter heading found: the whole text went into one file, the source is "
-                   "kept";
-        case MessageId::ManyVolumes:
-            return "{1} files will be written ({2} chapter headings). Go on?";
-        case MessageId::OpenSucceeded:
-            return "opened";
-        case MessageId::OpenFailed:
-            return "cannot open: {1}";
+// The English text of every id, in the order of the ids (checked below, so that an id added
+// without its text stops the build).
+struct EnglishPattern {
+    MessageId id;
+    const char* text;
+};
+constexpr EnglishPattern kEnglishPatterns[] = {
+    {MessageId::NoDocument, "the novel holds no text"},
+    {MessageId::NoExpression, "give a chapter expression (a regular expression)"},
+    {MessageId::BadChaptersPerFile,
+     "error: the chapters per file are not a number, or fewer than 1"},
+    {MessageId::NoOutputDirectory, "error: give an output folder"},
+    {MessageId::InvalidExpression, "invalid chapter expression: {1}"},
+    {MessageId::TooComplex, "the chapter expression is too complex to search to its end"},
+    {MessageId::NoHeadings,
+     "no chapter heading found: the whole text went into one file. Check the "
+     "prefix, the suffix (such as 回, 节, 卷) or the expression"},
+    {MessageId::SuffixWouldFind,
+     "no chapter heading found: the whole text went into one file. The suffix "
+     "\"{1}\" would find {2} chapter headings"},
+    {MessageId::OtherSuffixUsed,
+     "no chapter heading with \"{1}\" found; split by \"{2}\": {3} chapter "
+     "headings"},
+    {MessageId::SplitDone, "split done"},
+    {MessageId::CannotConvert,
+     "split failed: {1} cannot hold the character at byte {3} (line {2}) without "
+     "loss"},
+    {MessageId::DuplicateVolumeName, "split failed: two files would get one name: {1}"},
+    {MessageId::ReservedVolumeName,
+     "split failed: the output name {1} is one the program keeps for its own files"},
+    {MessageId::WriteFailed, "split failed: cannot write the file {1}"},
+    {MessageId::SourceKept, "source kept: the output files do not hold all of the source"},
+    {MessageId::SourceIsOutput, "source kept: the source is one of the output files"},
+    {MessageId::SourceNotDeleted, "source kept: {1}"},
+    {MessageId::SourceFolderBusy, "source kept: another split is using the output folder {1}"},
+    {MessageId::FolderBusy, "split failed: another split is using the output folder {1}"},
+    {MessageId::FolderLockFailed, "split failed: cannot lock the output folder {1}"},
+    {MessageId::FolderCreateFailed, "split failed: cannot create the output folder {1}"},
+    {MessageId::ReplaceOtherVolumes,
+     "the output folder holds volumes of another novel ({1}; {2} in all). "
+     "Replace them?"},
+    {MessageId::OtherVolumesFound,
+     "split failed: the output folder holds volumes of another novel: {1} ({2} in "
+     "all)\nchoose another output folder, or replace them with --replace"},
+    {MessageId::RestoreFailed, "split failed: cannot restore {1}: its old content is in {2}"},
+    {MessageId::LeftoverNotRemoved, "split failed: cannot remove {1}, left by a split"},
+    {MessageId::RecordNameTaken,
+     "split failed: {1} is no record of this program, and the split needs its "
+     "name: move or rename it"},
+    // The full-width colon is the one the Chinese text has; it has always been shown.
+    {MessageId::CannotReadBack, "source kept: cannot read back {1}：{2}"},
+    {MessageId::NotChosenWithOpen,
+     "source kept: the novel came from the context menu; only a novel chosen "
+     "with Open is deleted"},
+    {MessageId::FolderFlushFailed, "split failed: cannot flush the output folder {1} to the disk"},
+    {MessageId::NotRegularFile, "not a regular file: {1}"},
+    {MessageId::InvalidVolumeName, "split failed: not a file name: {1}"},
+    {MessageId::CutShortDuringSplit, "the novel was cut short by another program during the split"},
+    {MessageId::NoHeadingsSourceKept,
+     "no chapter heading found: the whole text went into one file, the source is "
+     "kept"},
+    {MessageId::ManyVolumes, "{1} files will be written ({2} chapter headings). Go on?"},
+    {MessageId::OpenSucceeded, "opened"},
+    {MessageId::OpenFailed, "cannot open: {1}"},
+};
+
+constexpr bool everyIdInOrder() {
+    std::size_t i = 0;
+    for (const EnglishPattern& pattern : kEnglishPatterns) {
+        if (static_cast<std::size_t>(pattern.id) != i++) return false;
     }
-    return "";
+    return i == splitter::kMessageIdCount;
+}
+static_assert(everyIdInOrder(), "every message id has its English text, in the ids' order");
+
+const char* englishPattern(MessageId id) {
+    return kEnglishPatterns[static_cast<std::size_t>(id)].text;
+}
+
+// The terminal's Chinese where it is not the window's: a place in the novel is named by its
+// byte first, then its line, as in the terminal's other messages. Null elsewhere.
+const char* terminalChinesePattern(MessageId id) {
+    if (id == MessageId::CannotConvert)
+        return "分割失败！{1} 无法无损表示字节偏移 {3}（第 {2} 行）处的字符";
+    return nullptr;
 }
 
 Text asItIs(std::string_view utf8) { return Text(utf8); }
+
+// The pattern filled in, as UTF-8: its arguments and reason are in 'codePage'.
+std::string filledIn(const char* pattern, const splitter::Message& message,
+                     const std::string& codePage) {
+    const auto utf8 = [&](const Text& text) {
+        return splitter::convertForDisplay(text, codePage, "UTF-8");
+    };
+    std::vector<std::string> args;
+    for (const Text& arg : message.args) args.push_back(utf8(arg));
+    return splitter::fillInMessage(pattern, args, utf8(message.reason), asItIs);
+}
 
 // Marks a text for the catalogue without looking it up here.
 #define N_(text) text
@@ -141,17 +150,14 @@ Text engineReason(const Text& reason, const std::string& codePage) {
 }  // namespace
 
 std::string englishText(const splitter::Message& message, const std::string& codePage) {
-    const auto utf8 = [&](const Text& text) {
-        return splitter::convertForDisplay(text, codePage, "UTF-8");
-    };
-    std::vector<std::string> args;
-    for (const Text& arg : message.args) args.push_back(utf8(arg));
-    return splitter::fillInMessage(englishPattern(message.id), args, utf8(message.reason), asItIs);
+    return filledIn(englishPattern(message.id), message, codePage);
 }
 
 std::string messageText(const splitter::Message& message, const std::string& codePage,
                         bool chinese) {
     if (!chinese) return englishText(message, codePage);
+    if (const char* own = terminalChinesePattern(message.id))
+        return filledIn(own, message, codePage);
     if (message.id == MessageId::InvalidExpression && !message.args.empty()) {
         splitter::Message said = message;
         said.args[0] = engineReason(said.args[0], codePage);

@@ -1,6 +1,6 @@
 #pragma once
-// The splitter's messages in the run's language: under Chinese the window's own text, else
-// the English text below.
+// The splitter's messages in the run's language: under Chinese the window's own text (but for
+// the few the terminal words its own way), else the English text below.
 #include <string>
 
 #include "splitter/Messages.h"

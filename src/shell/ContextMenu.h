@@ -2,9 +2,10 @@
 // The context-menu entry "一键分割": whether it is there, and adding or removing it. The window's
 // check box and its warning are the application's; this knows no window.
 #include <memory>
-#include <optional>
+#include <vector>
 
-#include "shell/ShellPlatform.h"
+#include "shell/EntryPlace.h"
+#include "shell/Process.h"
 
 namespace folioknife::shell {
 
@@ -12,24 +13,26 @@ namespace folioknife::shell {
 class ContextMenuEntry {
 public:
     virtual ~ContextMenuEntry() = default;
-    // Whether the entry's menu text is there: anything but "no" read from the registry.
+    // Whether the entry's menu text is there, in any place: anything but "no".
     virtual bool entryPresent() = 0;
-    // Adds the entry, the machine's or else the current user's, or removes every one there is.
-    // Nothing when done, else the system's reason; an entry half written is taken out again.
-    [[nodiscard]] virtual std::optional<Text> setEntry(bool present) = 0;
+    // Adds the entry in the first place that takes it, or removes it from every place; the
+    // reason of the last place tried when no place takes it, of the first that keeps it.
+    virtual ShellOutcome setEntry(bool present) = 0;
 };
 
 class ContextMenu : public ContextMenuEntry {
 public:
-    explicit ContextMenu(std::unique_ptr<ShellPlatform> platform);
+    // 'program': the executable the entry starts, with its full path.
+    ContextMenu(std::vector<std::unique_ptr<EntryPlace>> places, Text program);
     bool entryPresent() override;
-    [[nodiscard]] std::optional<Text> setEntry(bool present) override;
+    ShellOutcome setEntry(bool present) override;
 
 private:
-    std::unique_ptr<ShellPlatform> platform_;
+    std::vector<std::unique_ptr<EntryPlace>> places_;
+    Text program_;
 };
 
-// The entry over makeShellPlatform().
+// The entry over the system's places, for the running executable.
 std::unique_ptr<ContextMenuEntry> makeContextMenuEntry();
 
 }  // namespace folioknife::shell

@@ -1,6 +1,6 @@
 #pragma once
-// The freedesktop desktop entry that stands in for the registry entry on Linux: its text and
-// the quoting of its Exec key, as the freedesktop desktop-entry format gives them. No I/O here.
+// The freedesktop desktop entry that is the context-menu entry on Linux: its text and the
+// quoting of its Exec key, as the freedesktop desktop-entry format gives them. No I/O here.
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,9 +11,8 @@ namespace folioknife::shell {
 
 using splitter::Text;
 
-// The two things the registry entry holds: the menu text (UTF-8, as the format requires) and
-// the executable started with the chosen file. Either may be missing (empty), as one REG ADD
-// line alone leaves the registry entry half made.
+// The two things the entry holds: the menu text (UTF-8, as the format requires) and the
+// executable started with the chosen file. Either may be missing (empty) in a file read.
 struct DesktopEntryFields {
     Text name;
     Text program;

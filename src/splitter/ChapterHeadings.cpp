@@ -221,8 +221,8 @@ std::size_t countSpacedHeadings(const HeadingSearch& search) {
 }
 
 // The headings among the matches of an expression in the encoding the novel is matched in.
-HeadingSearch searchWithExpression(const Text& matchedExpression, std::string_view text,
-                                   const DocumentEncoding& encoding, HeadingRules rules) {
+HeadingSearch searchWithMatcher(const ExpressionMatcher& matcher, std::string_view text,
+                                const DocumentEncoding& encoding, HeadingRules rules) {
     HeadingSearch result;
     const DocumentEncoding matched = matchingEncoding(encoding);
     const bool utf16 = isUtf16(encoding.characters);
@@ -230,16 +230,8 @@ HeadingSearch searchWithExpression(const Text& matchedExpression, std::string_vi
     if (utf16) copy = utf16ToUtf8(text, encoding.characters == CharacterSet::Utf16Be);
     const std::string_view searched = utf16 ? std::string_view(copy) : text;
 
-    ExpressionMatcher matcher;
-    if (!matcher.compile(matchedExpression)) {
-        result.status = HeadingSearch::Status::InvalidExpression;
-        result.reason = matcher.compileError();
-        return result;
-    }
-    bool gaveUp = false;
-    const std::vector<ExpressionMatch> matches =
-        matcher.searchAll(searched, matched.characters, &gaveUp);
-    if (gaveUp) {
+    const SearchResult found = matcher.searchAll(searched, matched.characters);
+    if (!found.completed) {
         result.status = HeadingSearch::Status::TooComplex;
         return result;
     }
@@ -249,7 +241,19 @@ HeadingSearch searchWithExpression(const Text& matchedExpression, std::string_vi
             return utf16OffsetsOf(text, encoding.characters == CharacterSet::Utf16Be, offsets);
         };
     }
-    return applyHeadingRules(matches, searched, matched, toNovel, rules);
+    return applyHeadingRules(found.matches, searched, matched, toNovel, rules);
+}
+
+HeadingSearch searchWithExpression(const Text& matchedExpression, std::string_view text,
+                                   const DocumentEncoding& encoding, HeadingRules rules) {
+    ExpressionMatcher matcher;
+    if (CompileResult compiled = matcher.compile(matchedExpression); !compiled.ok) {
+        HeadingSearch result;
+        result.status = HeadingSearch::Status::InvalidExpression;
+        result.reason = std::move(compiled.reason);
+        return result;
+    }
+    return searchWithMatcher(matcher, text, encoding, rules);
 }
 
 }  // namespace
@@ -309,18 +313,12 @@ bool isVolumeLine(std::string_view line, const std::string& codePage) {
     return end > 0 && view.isVolumeLine(0, end);
 }
 
-HeadingSearch searchCustomHeadings(const Text& expression, std::string_view text,
+HeadingSearch searchCustomHeadings(const CustomMatcher& matcher, std::string_view text,
                                    const DocumentEncoding& encoding, HeadingRules rules) {
-    CustomMatcher matcher;
     HeadingSearch result;
-    if (!matcher.compile(expression, result.reason)) {
-        result.status = HeadingSearch::Status::InvalidExpression;
-        return result;
-    }
     const Utf8View view(text, encoding);
-    bool gaveUp = false;
-    const std::vector<ExpressionMatch> matches = matcher.searchAll(view.text(), gaveUp);
-    if (gaveUp) {
+    const SearchResult found = matcher.searchAll(view.text());
+    if (!found.completed) {
         result.status = HeadingSearch::Status::TooComplex;
         return result;
     }
@@ -331,45 +329,50 @@ HeadingSearch searchCustomHeadings(const Text& expression, std::string_view text
         };
     }
     rules.lineRule = false;
-    return applyHeadingRules(matches, view.text(), encodingOf("UTF-8"), toNovel, rules);
+    return applyHeadingRules(found.matches, view.text(), encodingOf("UTF-8"), toNovel, rules);
+}
+
+CompileResult compileDefaultExpression(ExpressionMatcher& matcher, const Text& prefix,
+                                       const Text& suffix, const DocumentEncoding& encoding) {
+    return matcher.compile(defaultExpressionFor(prefix, suffix, encoding));
 }
 
 HeadingSearch searchDefaultHeadings(const Text& prefix, const Text& suffix, std::string_view text,
                                     const DocumentEncoding& encoding, HeadingRules rules) {
-    HeadingSearch asked =
-        searchWithExpression(defaultExpressionFor(prefix, suffix, encoding), text, encoding, rules);
-    asked.suffix = suffix;
-    if (asked.status != HeadingSearch::Status::Done || !rules.lineRule ||
-        countSpacedHeadings(asked) >= kFewestRegular)
-        return asked;
+    ExpressionMatcher asked;
+    if (CompileResult compiled = compileDefaultExpression(asked, prefix, suffix, encoding);
+        !compiled.ok) {
+        HeadingSearch result;
+        result.status = HeadingSearch::Status::InvalidExpression;
+        result.reason = std::move(compiled.reason);
+        result.suffix = suffix;
+        return result;
+    }
+    return searchDefaultHeadings(asked, prefix, suffix, text, encoding, rules);
+}
+
+HeadingSearch searchDefaultHeadings(const ExpressionMatcher& asked, const Text& prefix,
+                                    const Text& suffix, std::string_view text,
+                                    const DocumentEncoding& encoding, HeadingRules rules) {
+    HeadingSearch found = searchWithMatcher(asked, text, encoding, rules);
+    found.suffix = suffix;
+    if (found.status != HeadingSearch::Status::Done || !rules.lineRule ||
+        countSpacedHeadings(found) >= kFewestRegular)
+        return found;
     // Classic novels head their chapters 第…回, others 节, 卷 or 部.
     for (const char* other : headingWords::kSuffixes) {
         const Text otherSuffix = programText(other);
         if (otherSuffix == suffix) continue;
-        HeadingSearch found = searchWithExpression(
+        HeadingSearch another = searchWithExpression(
             defaultExpressionFor(prefix, otherSuffix, encoding), text, encoding, rules);
-        if (found.status == HeadingSearch::Status::Done &&
-            countSpacedHeadings(found) >= kFewestRegular) {
-            found.suffix = otherSuffix;
-            found.otherSuffix = true;
-            return found;
+        if (another.status == HeadingSearch::Status::Done &&
+            countSpacedHeadings(another) >= kFewestRegular) {
+            another.suffix = otherSuffix;
+            another.otherSuffix = true;
+            return another;
         }
     }
-    return asked;
-}
-
-std::string defaultExpressionError(const Text& prefix, const Text& suffix,
-                                   const DocumentEncoding& encoding) {
-    ExpressionMatcher matcher;
-    if (matcher.compile(defaultExpressionFor(prefix, suffix, encoding))) return {};
-    return matcher.compileError().empty() ? std::string("?") : matcher.compileError();
-}
-
-std::string customExpressionError(const Text& expression) {
-    CustomMatcher matcher;
-    std::string reason;
-    if (matcher.compile(expression, reason)) return {};
-    return reason.empty() ? std::string("?") : reason;
+    return found;
 }
 
 }  // namespace folioknife::splitter

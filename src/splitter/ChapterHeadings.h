@@ -8,6 +8,7 @@
 
 #include "splitter/ChapterExpression.h"
 #include "splitter/CodePage.h"
+#include "splitter/CustomMatcher.h"
 #include "splitter/DocumentEncoding.h"
 #include "splitter/ExpressionMatcher.h"
 
@@ -64,16 +65,15 @@ struct HeadingSearch {
     bool otherSuffix = false;
 };
 
-// A custom expression, matched by characters in every encoding (see CustomMatcher.h): every
-// match is a heading, but for the contents rule. The expression is in the program's code page.
-HeadingSearch searchCustomHeadings(const Text& expression, std::string_view text,
+// A custom expression, compiled from the program's code page and matched by characters in
+// every encoding (see CustomMatcher.h): every match is a heading, but for the contents rule.
+HeadingSearch searchCustomHeadings(const CustomMatcher& matcher, std::string_view text,
                                    const DocumentEncoding& encoding, HeadingRules rules);
-// Empty when the custom expression compiles; else why not.
-std::string customExpressionError(const Text& expression);
 
-// Empty when the default expression of the prefix and suffix compiles; else why not.
-std::string defaultExpressionError(const Text& prefix, const Text& suffix,
-                                   const DocumentEncoding& encoding);
+// The default expression of the prefix and suffix (defaultExpressionFor) compiled into
+// 'matcher'.
+CompileResult compileDefaultExpression(ExpressionMatcher& matcher, const Text& prefix,
+                                       const Text& suffix, const DocumentEncoding& encoding);
 
 // Default mode: the headings of prefix, numeral and suffix under the rules. When the suffix
 // finds fewer than three headings at least 1,500 bytes apart, the first suffix of
@@ -81,6 +81,11 @@ std::string defaultExpressionError(const Text& prefix, const Text& suffix,
 // A UTF-16 text is read as characters: it is matched in a UTF-8 copy and the offsets are
 // carried back, so that a cut never falls inside a character or a surrogate pair.
 HeadingSearch searchDefaultHeadings(const Text& prefix, const Text& suffix, std::string_view text,
+                                    const DocumentEncoding& encoding, HeadingRules rules);
+// The same with the expression of 'prefix' and 'suffix' already compiled into 'asked' (by
+// compileDefaultExpression).
+HeadingSearch searchDefaultHeadings(const ExpressionMatcher& asked, const Text& prefix,
+                                    const Text& suffix, std::string_view text,
                                     const DocumentEncoding& encoding, HeadingRules rules);
 
 // True when the line, in the code page given (its line end allowed), holds only a volume

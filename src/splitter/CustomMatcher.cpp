@@ -361,18 +361,19 @@ struct CustomMatcher::Compiled {
 
 CustomMatcher::CustomMatcher() = default;
 CustomMatcher::~CustomMatcher() = default;
+CustomMatcher::CustomMatcher(CustomMatcher&&) noexcept = default;
+CustomMatcher& CustomMatcher::operator=(CustomMatcher&&) noexcept = default;
 
-bool CustomMatcher::compile(const Text& expression, std::string& reason) {
+CompileResult CustomMatcher::compile(const Text& expression) {
     const std::string_view typed = std::string_view(expression).substr(0, expression.find('\0'));
     auto utf8 = sameCodePage(programCodePage(), "UTF-8")
                     ? std::optional<std::string>(typed)
                     : convertText(typed, programCodePage(), "UTF-8");
-    if (!utf8) {
-        reason = "the expression is no text in code page " + programCodePage();
-        return false;
-    }
+    if (!utf8)
+        return CompileResult::failed("the expression is no text in code page " + programCodePage());
+    std::string reason;
     const std::string prepared = prepareCustomExpression(*utf8, reason);
-    if (prepared.empty() && !utf8->empty()) return false;
+    if (prepared.empty() && !utf8->empty()) return CompileResult::failed(reason);
     // Line starts and ends after any line end (CR, LF, CR LF, and the rarer ones); "." takes
     // none of them. A damaged byte of a UTF-8 novel matches nothing and stops nothing.
     const std::uint32_t options =
@@ -387,16 +388,14 @@ bool CustomMatcher::compile(const Text& expression, std::string& reason) {
     if (!code) {
         PCRE2_UCHAR message[256];
         pcre2_get_error_message(error, message, sizeof message);
-        reason = reinterpret_cast<const char*>(message);
-        return false;
+        return CompileResult::failed(reinterpret_cast<const char*>(message), at);
     }
     auto compiled = std::make_unique<Compiled>();
     compiled->code = code;
     // Without the JIT (a system that forbids executable memory) the interpreter does it.
     compiled->jit = pcre2_jit_compile(code, PCRE2_JIT_COMPLETE) == 0;
     compiled_ = std::move(compiled);
-    reason.clear();
-    return true;
+    return {};
 }
 
 namespace {
@@ -456,15 +455,13 @@ std::size_t nextUtf8Character(std::string_view text, std::size_t at) {
 
 }  // namespace
 
-std::vector<ExpressionMatch> CustomMatcher::searchAll(std::string_view text, bool& gaveUp) const {
-    gaveUp = false;
-    std::vector<ExpressionMatch> matches;
-    if (!compiled_) return matches;
+SearchResult CustomMatcher::searchAll(std::string_view text, double budgetSeconds) const {
+    SearchResult result;
+    if (!compiled_) return result;
+    // A search that cannot finish gives no headings.
+    const SearchResult gaveUp{{}, false};
     MatchResources r(compiled_->code, compiled_->jit);
-    if (!r.ready()) {
-        gaveUp = true;
-        return matches;
-    }
+    if (!r.ready()) return gaveUp;
     // The whole search has a budget of time.
     using Clock = std::chrono::steady_clock;
     const auto seconds = [](Clock::time_point from, Clock::time_point to) {
@@ -481,27 +478,21 @@ std::vector<ExpressionMatch> CustomMatcher::searchAll(std::string_view text, boo
         const Clock::time_point before = Clock::now();
         const int rc = pcre2_match(compiled_->code, subject, length, at, 0, r.data, r.context);
         const Clock::time_point after = Clock::now();
-        if (seconds(started, after) > budget_) {
-            gaveUp = true;
-            return {};
-        }
+        if (seconds(started, after) > budgetSeconds) return gaveUp;
         window.took(seconds(before, after));
         if (rc == PCRE2_ERROR_NOMATCH) {
             if (limit >= length) break;
             at = nextUtf8Character(text, limit);
             continue;
         }
-        if (rc < 0) {
-            // The match limit, the JIT stack, the heap limit, memory, or what else the engine
-            // gives up for: a search it cannot finish gives no headings.
-            gaveUp = true;
-            return {};
-        }
+        // The match limit, the JIT stack, the heap limit, memory, or what else the engine
+        // gives up for.
+        if (rc < 0) return gaveUp;
         const PCRE2_SIZE* vector = pcre2_get_ovector_pointer(r.data);
         const std::size_t start = vector[0];
         // \K may end a match before its start; such a match is taken as empty.
         const std::size_t end = vector[1] > start ? vector[1] : start;
-        matches.push_back(
+        result.matches.push_back(
             {static_cast<std::int64_t>(start), static_cast<std::int64_t>(end - start)});
         if (end == start) {
             if (start >= length) break;
@@ -510,7 +501,7 @@ std::vector<ExpressionMatch> CustomMatcher::searchAll(std::string_view text, boo
             at = end;
         }
     }
-    return matches;
+    return result;
 }
 
 }  // namespace folioknife::splitter

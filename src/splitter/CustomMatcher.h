@@ -56,25 +56,27 @@ public:
     ~CustomMatcher();
     CustomMatcher(const CustomMatcher&) = delete;
     CustomMatcher& operator=(const CustomMatcher&) = delete;
+    CustomMatcher(CustomMatcher&&) noexcept;
+    CustomMatcher& operator=(CustomMatcher&&) noexcept;
 
-    // Compiles an expression written in the program's code page. On failure returns false and
-    // sets 'reason', in the engine's words.
-    bool compile(const Text& expression, std::string& reason);
+    // Compiles an expression written in the program's code page. A failed compile leaves the
+    // matcher as it was; its offset counts bytes of the expression as the engine reads it: in
+    // UTF-8, with \d spelt out.
+    CompileResult compile(const Text& expression);
+
+    // The seconds a whole search of a novel may take before it is given up.
+    static constexpr double kSearchBudget = 6.0;
 
     // Every match in the UTF-8 text, as engines search globally: each search starts where the
     // last match ended, one character later after an empty one, and sees the text before its
     // start (so ^ is a real line start, and a look-behind sees the previous match). Offsets
-    // are the view's. An expression that exhausts the engine's limits, or the search's time
-    // budget, sets 'gaveUp' and gives nothing.
-    std::vector<ExpressionMatch> searchAll(std::string_view utf8, bool& gaveUp) const;
-
-    // The seconds a whole search may take before it is given up.
-    void setBudget(double seconds) { budget_ = seconds; }
+    // are the view's. An expression that exhausts the engine's limits, or a search that
+    // outlasts 'budgetSeconds', gives nothing and is incomplete.
+    SearchResult searchAll(std::string_view utf8, double budgetSeconds = kSearchBudget) const;
 
 private:
     struct Compiled;
     std::unique_ptr<Compiled> compiled_;
-    double budget_ = 6.0;
 };
 
 }  // namespace folioknife::splitter

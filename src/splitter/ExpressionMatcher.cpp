@@ -96,8 +96,10 @@ std::string requiredLiteralPrefix(std::string_view e) {
 
 ExpressionMatcher::ExpressionMatcher() = default;
 ExpressionMatcher::~ExpressionMatcher() = default;
+ExpressionMatcher::ExpressionMatcher(ExpressionMatcher&&) noexcept = default;
+ExpressionMatcher& ExpressionMatcher::operator=(ExpressionMatcher&&) noexcept = default;
 
-bool ExpressionMatcher::compile(const Text& expression) {
+CompileResult ExpressionMatcher::compile(const Text& expression) {
     const std::string_view bytes = std::string_view(expression).substr(0, expression.find('\0'));
     try {
         auto compiled = std::make_unique<Compiled>();
@@ -105,16 +107,14 @@ bool ExpressionMatcher::compile(const Text& expression) {
                                boost::regex_constants::perl);
         compiled->literal = requiredLiteralPrefix(bytes);
         compiled_ = std::move(compiled);
-        compileError_.clear();
-        return true;
+        return {};
     } catch (const boost::regex_error& e) {
         // The short reason ("Unmatched marking parenthesis ( or \(."): what() also quotes the
         // expression, which may be in another encoding than the one the user reads.
-        compileError_ = MatcherTraits().error_string(e.code());
-        return false;
+        const auto at = e.position() < 0 ? 0 : static_cast<std::size_t>(e.position());
+        return CompileResult::failed(MatcherTraits().error_string(e.code()), at);
     } catch (const std::exception& e) {
-        compileError_ = e.what();  // memory
-        return false;
+        return CompileResult::failed(e.what());  // memory
     }
 }
 
@@ -228,12 +228,10 @@ Engine nextEngineMatch(const Regex& regex, const std::string& literal, Cursor& c
 
 }  // namespace
 
-std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text,
-                                                          CharacterSet characters,
-                                                          bool* gaveUp) const {
-    std::vector<ExpressionMatch> matches;
-    if (gaveUp) *gaveUp = false;
-    if (text.empty() || !compiled_) return matches;
+SearchResult ExpressionMatcher::searchAll(std::string_view text, CharacterSet characters) const {
+    SearchResult result;
+    std::vector<ExpressionMatch>& matches = result.matches;
+    if (text.empty() || !compiled_) return result;
     const char* const begin = text.data();
     const char* const end = begin + text.size();
     Cursor cursor{text, characters, begin, begin, rarestPairAt(text, compiled_->literal)};
@@ -241,7 +239,7 @@ std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text,
     for (;;) {
         const Engine engine = nextEngineMatch(compiled_->regex, compiled_->literal, cursor, m);
         // When the engine gives up, what was found is kept, and told.
-        if (engine == Engine::GaveUp && gaveUp) *gaveUp = true;
+        if (engine == Engine::GaveUp) result.completed = false;
         if (engine != Engine::Found) break;
         cursor.failures = 0;
         ExpressionMatch match;
@@ -261,7 +259,7 @@ std::vector<ExpressionMatch> ExpressionMatcher::searchAll(std::string_view text,
         if (match.length == 0) break;
         cursor.start = cursor.from = m[0].second;
     }
-    return matches;
+    return result;
 }
 
 }  // namespace folioknife::splitter

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "splitter/CodePage.h"
@@ -18,6 +19,24 @@ struct ExpressionMatch {
     }
 };
 
+// What compiling an expression tells: whether it compiled and, when not, why, in the engine's
+// words, and the byte of the expression where the engine stopped reading it.
+struct [[nodiscard]] CompileResult {
+    bool ok = true;
+    std::string reason;
+    std::size_t offset = 0;
+    static CompileResult failed(std::string reason, std::size_t offset = 0) {
+        return {false, std::move(reason), offset};
+    }
+};
+
+// What a search found, and whether it ran to the end of the text: an engine that gives up
+// (complexity, stack or memory) leaves it incomplete.
+struct [[nodiscard]] SearchResult {
+    std::vector<ExpressionMatch> matches;
+    bool completed = true;
+};
+
 // A thin layer over Boost.Regex: Perl syntax, match_default, one byte is one character.
 class ExpressionMatcher {
 public:
@@ -25,26 +44,25 @@ public:
     ~ExpressionMatcher();
     ExpressionMatcher(const ExpressionMatcher&) = delete;
     ExpressionMatcher& operator=(const ExpressionMatcher&) = delete;
+    ExpressionMatcher(ExpressionMatcher&&) noexcept;
+    ExpressionMatcher& operator=(ExpressionMatcher&&) noexcept;
 
-    // Compiles the expression (up to its first NUL). On failure returns false and leaves the
-    // matcher as it was; compileError() then tells why, in the engine's words.
-    bool compile(const Text& expression);
-    const std::string& compileError() const { return compileError_; }
+    // Compiles the expression (up to its first NUL). A failed compile leaves the matcher as
+    // it was.
+    CompileResult compile(const Text& expression);
 
     // Every match in 'text' (all of it: a 0x00 byte is a byte like any other). Each search
     // starts where the previous match ended, and that position counts as the beginning of the
     // text; an empty match ends the search, and so does an engine that gives up (complexity or
-    // memory): the matches found until then are the result, and '*gaveUp' is set. A match that
-    // begins or ends inside a character of the given character set is no match: the search
-    // goes on from the next character boundary.
-    std::vector<ExpressionMatch> searchAll(std::string_view text,
-                                           CharacterSet characters = CharacterSet::SingleByte,
-                                           bool* gaveUp = nullptr) const;
+    // memory): the matches found until then are the result, which is then incomplete. A match
+    // that begins or ends inside a character of the given character set is no match: the
+    // search goes on from the next character boundary.
+    SearchResult searchAll(std::string_view text,
+                           CharacterSet characters = CharacterSet::SingleByte) const;
 
 private:
     struct Compiled;
     std::unique_ptr<Compiled> compiled_;
-    std::string compileError_;
 };
 
 // Bytes that every match of the expression begins with, found without compiling it: a plain

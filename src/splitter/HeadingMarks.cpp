@@ -47,9 +47,10 @@ NumberedMarks::NumberedMarks(const std::string& codePage) {
     Text words;
     for (std::size_t k = 0; k < headingWords::kVolumeWords.size(); ++k)
         words += (k == 0 ? "" : "|") + in(headingWords::kVolumeWords[k]);
-    volume_.compile(in(headingWords::kVolumePrefix) + blanks + numerals + blanks + "(" + words +
-                    ")|" + in(headingWords::kVolumeWordFirst) + blanks + numerals);
-    number_.compile(numerals);
+    // The program's own expressions: they compile.
+    (void)volume_.compile(in(headingWords::kVolumePrefix) + blanks + numerals + blanks + "(" +
+                          words + ")|" + in(headingWords::kVolumeWordFirst) + blanks + numerals);
+    (void)number_.compile(numerals);
 }
 
 }  // namespace folioknife::splitter

@@ -99,7 +99,7 @@ private:
     static std::size_t at(const ExpressionMatcher& m, std::string_view text, std::size_t i) {
         constexpr std::size_t kWindow = 64;
         const std::string_view window = text.substr(i, std::min(kWindow, text.size() - i));
-        const std::vector<ExpressionMatch> found = m.searchAll(window);
+        const std::vector<ExpressionMatch> found = m.searchAll(window).matches;
         if (found.empty() || found.front().offset != 0) return 0;
         return static_cast<std::size_t>(found.front().length);
     }

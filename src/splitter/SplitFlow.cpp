@@ -73,6 +73,10 @@ private:
     SplitOutcome refuse(const Message& message);
     // Ends the split early: the stream closed, the folder let go.
     SplitOutcome stop(SplitOutcome::Status status);
+    // Ends it early and tells the user why.
+    SplitOutcome fail(SplitOutcome::Status status, const Message& why);
+    // Tells the user something about a split that was done.
+    void note(const Message& message);
     void addMarks();
     bool convertVolumes();
     bool clearFolder();
@@ -101,9 +105,22 @@ private:
 };
 
 SplitOutcome SplitRun::refuse(const Message& message) {
+    outcome_.failure = message;
     showMessageBox(boxes_, message);
     outcome_.status = SplitOutcome::Status::Refused;
     return outcome_;
+}
+
+SplitOutcome SplitRun::fail(SplitOutcome::Status status, const Message& why) {
+    stop(status);
+    outcome_.failure = why;
+    showMessageBox(boxes_, why);
+    return outcome_;
+}
+
+void SplitRun::note(const Message& message) {
+    outcome_.notes.push_back(message);
+    showMessageBox(boxes_, message);
 }
 
 SplitOutcome SplitRun::stop(SplitOutcome::Status status) {
@@ -146,8 +163,6 @@ bool SplitRun::convertVolumes() {
                  i = nextCharacterBoundary(all, i, plan_.encoding.characters)) {
                 if (all[i] == '\n') ++line;
             }
-            outcome_.unconvertibleAt = at;
-            outcome_.unconvertibleLine = line;
             refuse(Message(MessageId::CannotConvert,
                            {programText(to), std::to_string(line), std::to_string(at)}));
             return false;
@@ -171,25 +186,21 @@ bool SplitRun::clearFolder() {
         Expected<std::unique_ptr<FolderLock>> locked = files_.lockFolder(folder_, kFolderLockWait);
         if (!locked) {
             const bool busy = locked.error().kind == FileErrorKind::Busy;
-            const Message message =
-                busy ? Message(MessageId::FolderBusy, {folder_})
-                     : Message(MessageId::FolderLockFailed, {folder_}, locked.error().reason);
-            stop(busy ? SplitOutcome::Status::FolderBusy : SplitOutcome::Status::LockFailed);
-            showMessageBox(boxes_, message);
+            fail(busy ? SplitOutcome::Status::FolderBusy : SplitOutcome::Status::LockFailed,
+                 busy ? Message(MessageId::FolderBusy, {folder_})
+                      : Message(MessageId::FolderLockFailed, {folder_}, locked.error().reason));
             return false;
         }
         lock_ = std::move(*locked);
         // A split killed while it wrote here is undone first.
         const Recovery recovery = recoverFolder(files_, style_, folder_, document_.identity());
         if (recovery.failure) {
-            stop(SplitOutcome::Status::NotRestored);
-            showMessageBox(boxes_, notRestoredMessage(*recovery.failure));
+            fail(SplitOutcome::Status::NotRestored, notRestoredMessage(*recovery.failure));
             return false;
         }
         if (recovery.recordNameTaken) {
-            stop(SplitOutcome::Status::Refused);
-            showMessageBox(boxes_, Message(MessageId::RecordNameTaken,
-                                           {joinPath(folder_, kRecordFileName, style_)}));
+            fail(SplitOutcome::Status::Refused,
+                 Message(MessageId::RecordNameTaken, {joinPath(folder_, kRecordFileName, style_)}));
             return false;
         }
         const std::vector<FoundVolume> found = volumesInTheWay(
@@ -264,12 +275,14 @@ bool SplitRun::writeVolumes() {
     }
     if (std::optional<FileFailure> failure =
             installVolumes(files_, style_, folder_, *names, *volumes, removed_, flushed_)) {
-        stop(failure->notRestored ? SplitOutcome::Status::NotRestored
-                                  : SplitOutcome::Status::WriteFailed);
-        showMessageBox(boxes_, Message(failure->folderFlush ? MessageId::FolderFlushFailed
-                                                            : MessageId::WriteFailed,
-                                       {failure->file}, failure->error.reason));
-        if (failure->notRestored) showMessageBox(boxes_, notRestoredMessage(*failure->notRestored));
+        fail(failure->notRestored ? SplitOutcome::Status::NotRestored
+                                  : SplitOutcome::Status::WriteFailed,
+             Message(failure->folderFlush ? MessageId::FolderFlushFailed : MessageId::WriteFailed,
+                     {failure->file}, failure->error.reason));
+        if (failure->notRestored) {
+            outcome_.notRestored = notRestoredMessage(*failure->notRestored);
+            showMessageBox(boxes_, *outcome_.notRestored);
+        }
         outcome_.failedFile = failure->file;
         return false;
     }
@@ -321,7 +334,7 @@ void SplitRun::deleteSource() {
         kept = MessageId::NotChosenWithOpen;
     }
     if (kept) {
-        outcome_.sourceKept = true;
+        outcome_.sourceKept = kept;
         showMessageBox(boxes_, *kept);
     }
 }
@@ -351,10 +364,8 @@ SplitOutcome SplitRun::run() {
     const FileStatus made = files_.createDirectory(folder_);
     madeFolder_ = static_cast<bool>(made);
     if (!made && files_.kindOf(folder_) == FileKind::Missing) {
-        stop(SplitOutcome::Status::CreateFailed);
-        showMessageBox(boxes_,
-                       Message(MessageId::FolderCreateFailed, {folder_}, made.error().reason));
-        return outcome_;
+        return fail(SplitOutcome::Status::CreateFailed,
+                    Message(MessageId::FolderCreateFailed, {folder_}, made.error().reason));
     }
     if (!clearFolder() || !writeVolumes()) return outcome_;
     // Not held while the user reads the message: another split may go on meanwhile.
@@ -365,13 +376,13 @@ SplitOutcome SplitRun::run() {
     // by size into several, it is split as asked.)
     const bool keepWhole =
         plan_.headings().empty() && plan_.volumes.size() <= 1 && settings_.deleteSource();
-    if (plan_.suffixNote) showMessageBox(boxes_, *plan_.suffixNote);
+    if (plan_.suffixNote) note(*plan_.suffixNote);
     if (keepWhole) {
-        outcome_.sourceKept = true;
-        showMessageBox(boxes_, Message(MessageId::NoHeadingsSourceKept));
+        outcome_.sourceKept = Message(MessageId::NoHeadingsSourceKept);
+        showMessageBox(boxes_, *outcome_.sourceKept);
         return outcome_;
     }
-    if (plan_.headingsNote) showMessageBox(boxes_, *plan_.headingsNote);
+    if (plan_.headingsNote) note(*plan_.headingsNote);
     if (settings_.deleteSource()) deleteSource();
     return outcome_;
 }

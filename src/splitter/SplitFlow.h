@@ -12,6 +12,7 @@
 #include "splitter/ExpressionMatcher.h"
 #include "splitter/FileService.h"
 #include "splitter/MessageBox.h"
+#include "splitter/Messages.h"
 #include "splitter/Path.h"
 #include "splitter/Recode.h"
 #include "splitter/SplitPlan.h"
@@ -40,12 +41,15 @@ struct SplitOutcome {
     Text failedFile;  // with WriteFailed; with Declined, the first file in the way
     // With Declined: the files in the way that are no earlier split of this novel (paths).
     std::vector<Text> inTheWay;
+    // What the user was told, as values, each when it was shown: why the split failed (with
+    // every status but Done, Declined and TooMany), and after it a change to the folder that
+    // could not be undone when the failure is another; with Done, the notes on the headings,
+    // then why the source was kept when its deletion was asked for but not done.
+    std::optional<Message> failure;
+    std::optional<Message> notRestored;
+    std::vector<Message> notes;
+    std::optional<Message> sourceKept;
     bool sourceDeleted = false;  // with Done
-    bool sourceKept = false;     // deletion asked for but not done; the message says why
-    // With Refused: the first character that the volumes' encoding cannot hold, as a byte
-    // offset into the novel and its line (1-based).
-    std::optional<std::uint64_t> unconvertibleAt;
-    std::uint64_t unconvertibleLine = 0;
     // With TooMany: the plan that would have written them, for the headings it found.
     std::shared_ptr<const SplitPlan> plan;
 };

@@ -153,10 +153,18 @@ bool planExpression(SplitPlan& plan, SplitSettings& settings) {
         plan.refusal = Message{MessageId::NoExpression};
         return false;
     }
-    if (std::string reason = e.defaultMode
-                                 ? defaultExpressionError(e.prefix, e.suffix, plan.encoding)
-                                 : customExpressionError(e.custom);
-        !reason.empty()) {
+    CompileResult compiled;
+    if (e.defaultMode) {
+        auto matcher = std::make_shared<ExpressionMatcher>();
+        compiled = compileDefaultExpression(*matcher, e.prefix, e.suffix, plan.encoding);
+        plan.defaultMatcher = std::move(matcher);
+    } else {
+        auto matcher = std::make_shared<CustomMatcher>();
+        compiled = matcher->compile(e.custom);
+        plan.customMatcher = std::move(matcher);
+    }
+    if (!compiled.ok) {
+        const std::string reason = compiled.reason.empty() ? "?" : compiled.reason;
         plan.refusal = Message{MessageId::InvalidExpression, {programText(reason)}};
         return false;
     }
@@ -250,8 +258,9 @@ SplitPlan planSplit(SourceDocument& document, SplitSettings& settings, PlanUse u
     plan.rules = headingRulesFor(e.defaultMode, settings.anywhere());
     const std::string_view text = plan.text.view();
     plan.search = e.defaultMode
-                      ? searchDefaultHeadings(e.prefix, e.suffix, text, plan.encoding, plan.rules)
-                      : searchCustomHeadings(e.custom, text, plan.encoding, plan.rules);
+                      ? searchDefaultHeadings(*plan.defaultMatcher, e.prefix, e.suffix, text,
+                                              plan.encoding, plan.rules)
+                      : searchCustomHeadings(*plan.customMatcher, text, plan.encoding, plan.rules);
     // An engine that gave up would leave chapters uncut: nothing is written.
     if (plan.search.status != HeadingSearch::Status::Done)
         return refused(plan, MessageId::TooComplex);

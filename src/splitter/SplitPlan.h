@@ -2,6 +2,7 @@
 // The one value between reading a novel and writing anything: what every front end's split,
 // listing and book is made from, so that the window and the command line never disagree.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -10,6 +11,7 @@
 #include "splitter/ChapterExpression.h"
 #include "splitter/ChapterHeadings.h"
 #include "splitter/CodePage.h"
+#include "splitter/CustomMatcher.h"
 #include "splitter/DocumentEncoding.h"
 #include "splitter/ExpressionMatcher.h"
 #include "splitter/Messages.h"
@@ -34,6 +36,10 @@ struct SplitPlan {
     bool ready() const { return !refusal; }
 
     ChapterExpression expression;
+    // The expression compiled once, for the search: the default expression's matcher in
+    // default mode, else the custom expression's. Shared, as the plan is copied.
+    std::shared_ptr<const ExpressionMatcher> defaultMatcher;
+    std::shared_ptr<const CustomMatcher> customMatcher;
     // The text planned and its encoding, kept alive for the plan's views: a message box of a
     // split lets the user open another novel before the split is over.
     SharedBytes text;

@@ -21,7 +21,7 @@ Text UpdatePlatform::readProfileText(const Text& path, const Text& section, cons
 }
 splitter::FileStatus UpdatePlatform::deleteFile(const Text& path) { return deleteLocalFile(path); }
 bool UpdatePlatform::runCommandLine(const Text& commandLine, bool wait, shell::ShowMode show) {
-    return shell::runCommandLine(commandLine, wait, show);
+    return shell::runCommandLine(commandLine, wait, show).ok();
 }
 
 Text defaultUpdateHost() { return FOLIOKNIFE_UPDATE_HOST; }

@@ -18,9 +18,9 @@ using testing::FakeWindow;
 struct RecordingContextMenu : ContextMenuEntry {
     FakeWindow* window;
     bool entryPresent() override { return window->log.push_back("probe"), false; }
-    std::optional<Text> setEntry(bool) override {
+    shell::ShellOutcome setEntry(bool) override {
         window->log.push_back("context click");
-        return std::nullopt;
+        return shell::ShellOutcome::done();
     }
 };
 struct RecordingUpdate : UpdateCheck {

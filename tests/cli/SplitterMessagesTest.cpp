@@ -39,8 +39,14 @@ TEST(SplitterMessages, EveryIdSaysTheSameInBothLanguages) {
         EXPECT_FALSE(std::regex_search(english, placeholder)) << english;
         EXPECT_EQ(chinese.substr(chinese.size() - 4), "\nwhy");
         EXPECT_EQ(english.substr(english.size() - 4), "\nwhy");
-        // Under Chinese the terminal gets the window's text, converted from the code page.
-        EXPECT_EQ(gbk(messageText(message, "GBK", true)), chinese);
+        // Under Chinese the terminal gets the window's text, converted from the code page, but
+        // where it names a place by its byte first.
+        const std::string terminal = gbk(messageText(message, "GBK", true));
+        if (message.id == MessageId::CannotConvert) {
+            EXPECT_EQ(argumentsShown(terminal), argumentsShown(chinese));
+        } else {
+            EXPECT_EQ(terminal, chinese);
+        }
         EXPECT_EQ(messageText(message, "GBK", false), english);
     }
 }
@@ -58,7 +64,7 @@ TEST(SplitterMessages, ArgumentsKeepTheirCharactersInEitherLanguage) {
         {MessageId::CannotConvert,
          {"GBK", "6", "123"},
          {},
-         "分割失败！无法无损转换为 GBK：第 6 行（字节偏移 123）",
+         "分割失败！GBK 无法无损表示字节偏移 123（第 6 行）处的字符",
          "split failed: GBK cannot hold the character at byte 123 (line 6) without loss"},
         {MessageId::WriteFailed,
          {"书/卷_2.txt"},

@@ -44,7 +44,7 @@ namespace {
 
 struct NoContextMenu : fk::app::ContextMenuEntry {
     bool entryPresent() override { return false; }
-    std::optional<fk::app::Text> setEntry(bool) override { return std::nullopt; }
+    fk::shell::ShellOutcome setEntry(bool) override { return fk::shell::ShellOutcome::done(); }
 };
 struct NoUpdate : fk::app::UpdateCheck {
     void startUpdateCheck() override {}

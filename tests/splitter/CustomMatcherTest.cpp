@@ -40,6 +40,19 @@ std::string utf16le(const std::string& utf8) {
     return out;
 }
 
+// The headings the custom expression finds, as the plan searches them.
+HeadingSearch customHeadings(const Text& expression, std::string_view text,
+                             const DocumentEncoding& encoding, HeadingRules rules) {
+    CustomMatcher matcher;
+    if (CompileResult compiled = matcher.compile(expression); !compiled.ok) {
+        HeadingSearch failed;
+        failed.status = HeadingSearch::Status::InvalidExpression;
+        failed.reason = compiled.reason;
+        return failed;
+    }
+    return searchCustomHeadings(matcher, text, encoding, rules);
+}
+
 std::string inEncoding(const std::string& utf8, const std::string& codePage) {
     if (codePage == "UTF-16LE") return utf16le(utf8);
     return *convertText(utf8, "UTF-8", codePage);
@@ -71,7 +84,7 @@ TEST(CustomExpression, PastedReaderExpressionsMatchCharactersInEveryEncoding) {
             // Every match counts: the headings here stand closer than a contents table's.
             HeadingRules anywhere;
             anywhere.contentsRule = false;
-            const HeadingSearch found = searchCustomHeadings(expression, text, encoding, anywhere);
+            const HeadingSearch found = customHeadings(expression, text, encoding, anywhere);
             ASSERT_EQ(found.status, HeadingSearch::Status::Done) << c.expression << found.reason;
             EXPECT_EQ(found.headings.size(), c.headings) << c.expression << " in " << codePage;
             // Every cut is where the novel's own bytes of the match begin.
@@ -85,12 +98,11 @@ TEST(CustomExpression, PastedReaderExpressionsMatchCharactersInEveryEncoding) {
 
 Matches search(const std::string& expression, const std::string& text) {
     CustomMatcher m;
-    std::string reason;
-    EXPECT_TRUE(m.compile(expression, reason)) << expression << ": " << reason;
-    bool gaveUp = false;
-    Matches found = m.searchAll(text, gaveUp);
-    EXPECT_FALSE(gaveUp) << expression;
-    return found;
+    const CompileResult compiled = m.compile(expression);
+    EXPECT_TRUE(compiled.ok) << expression << ": " << compiled.reason;
+    SearchResult found = m.searchAll(text);
+    EXPECT_TRUE(found.completed) << expression;
+    return found.matches;
 }
 
 TEST(CustomExpression, TheSearchIsGlobalAsEveryEngineDoesIt) {
@@ -145,9 +157,21 @@ TEST(CustomExpression, DigitsAreAsciiAndByteEscapesAreRefused) {
     CodePageScope scope("UTF-8");
     EXPECT_TRUE(search("第\\d+章", "第１２章").empty());
     EXPECT_EQ(search("\\s+", "\xE3\x80\x80\t ").size(), 1u);
-    EXPECT_NE(customExpressionError("\\xB5").find("\\xB5"), std::string::npos);
-    EXPECT_FALSE(customExpressionError("第(").empty());
-    EXPECT_TRUE(customExpressionError("第\\x{7B2C}").empty());
+    struct Compile {
+        const char* expression;
+        CompileResult expected;
+    } compiles[] = {
+        {"\\xB5", CompileResult::failed("\\xB5")},  // the reason names the escape
+        {"第(", CompileResult::failed("missing closing parenthesis", 4)},
+        {"第[一", CompileResult::failed("missing terminating ] for character class", 7)},
+        {"第\\x{7B2C}", {}},
+    };
+    for (const auto& c : compiles) {
+        const CompileResult compiled = CustomMatcher().compile(c.expression);
+        EXPECT_EQ(compiled.ok, c.expected.ok) << c.expression;
+        EXPECT_NE(compiled.reason.find(c.expected.reason), std::string::npos) << compiled.reason;
+        EXPECT_EQ(compiled.offset, c.expected.offset) << c.expression;
+    }
 }
 
 // In GBK 淺 ends in 5C "\", 億 in 7C "|", 嘯 in 5B "[": one character each in the expression,
@@ -159,7 +183,7 @@ TEST(CustomExpression, AGbkCharacterEndingInASyntaxByteIsOneCharacter) {
         const DocumentEncoding encoding = encodingOf("GBK");
         for (const char* expression : {"^第.[淺億嘯]", "^第.(淺|億|嘯)", "第[一二三][^章]"}) {
             const HeadingSearch found =
-                searchCustomHeadings(programText(expression), text, encoding, HeadingRules{});
+                customHeadings(programText(expression), text, encoding, HeadingRules{});
             ASSERT_EQ(found.status, HeadingSearch::Status::Done) << expression << found.reason;
             ASSERT_EQ(found.headings.size(), 3u) << expression << " " << programPage;
             EXPECT_EQ(found.headings[1], (ExpressionMatch{8, 6})) << expression;
@@ -173,19 +197,17 @@ TEST(CustomExpression, AnExpressionTheEngineGivesUpOnIsGivenUpFast) {
     for (int i = 0; i < 2000; ++i) text += "他沿着江边走了很久很久，天色渐渐暗了下来。\n";
     // The engine looks for a character every match needs before it tries: here they are.
     for (const char* expression : {"((((.+)+)+)+)+Z", "(.*)*第X", "(a|aa)*c"}) {
-        const HeadingSearch found = searchCustomHeadings(
-            expression, text + "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\nZ X c\n",
-            encodingOf("UTF-8"), HeadingRules{});
+        const HeadingSearch found =
+            customHeadings(expression, text + "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\nZ X c\n",
+                           encodingOf("UTF-8"), HeadingRules{});
         EXPECT_EQ(found.status, HeadingSearch::Status::TooComplex) << expression;
     }
     // A search that outlasts its budget is given up too, even one that would end.
     CustomMatcher m;
-    std::string reason;
-    ASSERT_TRUE(m.compile("x", reason));
-    m.setBudget(-1);
-    bool gaveUp = false;
-    EXPECT_TRUE(m.searchAll(text, gaveUp).empty());
-    EXPECT_TRUE(gaveUp);
+    ASSERT_TRUE(m.compile("x").ok);
+    const SearchResult outlasted = m.searchAll(text, -1);
+    EXPECT_TRUE(outlasted.matches.empty());
+    EXPECT_FALSE(outlasted.completed);
 }
 
 }  // namespace

@@ -167,17 +167,17 @@ TEST(Headings, NeverBeginInsideAGbkCharacter) {
     EXPECT_EQ(matches[0].offset, 8);
     // Without character boundaries the straddling bytes would be taken for a heading.
     ExpressionMatcher bytesOnly;
-    bytesOnly.compile(gbk("第"));
-    EXPECT_EQ(bytesOnly.searchAll(text).front().offset, 1);
+    ASSERT_TRUE(bytesOnly.compile(gbk("第")).ok);
+    EXPECT_EQ(bytesOnly.searchAll(text).matches.front().offset, 1);
 }
 
 TEST(Headings, NeverEndInsideAUtf8Character) {
     CodePageScope scope("UTF-8");
     const std::string text = "一x一";  // E4 B8 80 78 E4 B8 80
     ExpressionMatcher m;
-    m.compile("x\\xE4|\\xB8\\x80");
-    EXPECT_TRUE(m.searchAll(text, CharacterSet::Utf8).empty());
-    EXPECT_EQ(m.searchAll(text, CharacterSet::SingleByte).size(), 3u);
+    ASSERT_TRUE(m.compile("x\\xE4|\\xB8\\x80").ok);
+    EXPECT_TRUE(m.searchAll(text, CharacterSet::Utf8).matches.empty());
+    EXPECT_EQ(m.searchAll(text, CharacterSet::SingleByte).matches.size(), 3u);
 }
 
 TEST(Headings, TheGbkNumeralClassConvertedToUtf8StillFindsLongNumerals) {

@@ -13,8 +13,8 @@ using Matches = std::vector<ExpressionMatch>;
 
 Matches search(const std::string& expression, const std::string& text) {
     ExpressionMatcher m;
-    m.compile(expression);
-    return m.searchAll(text);
+    (void)m.compile(expression);  // one that does not compile finds nothing
+    return m.searchAll(text).matches;
 }
 
 TEST(ExpressionMatcher, FindsEveryMatchByTheRestartAndEmptyMatchRules) {
@@ -57,16 +57,23 @@ TEST(ExpressionMatcher, ReportsByteOffsetsInGbk) {
 
 TEST(ExpressionMatcher, AFailedCompileLeavesTheEarlierExpression) {
     ExpressionMatcher m;
-    EXPECT_TRUE(m.searchAll("abc").empty());  // nothing compiled yet: nothing found
-    EXPECT_TRUE(m.compile("b"));
-    EXPECT_FALSE(m.compile("(b"));
-    EXPECT_EQ(m.searchAll("abc"), (Matches{{1, 1}}));
+    EXPECT_TRUE(m.searchAll("abc").matches.empty());  // nothing compiled yet: nothing found
+    EXPECT_TRUE(m.compile("b").ok);
+    const CompileResult failed = m.compile("ab(b");
+    EXPECT_FALSE(failed.ok);
+    EXPECT_EQ(failed.reason, "Unmatched marking parenthesis ( or \\(.");
+    EXPECT_EQ(failed.offset, 4u);  // where the engine stopped: the end, the group still open
+    EXPECT_EQ(m.searchAll("abc").matches, (Matches{{1, 1}}));
 }
 
 TEST(ExpressionMatcher, AnExhaustedEngineEndsTheSearchWithWhatItFound) {
     // Two quick matches, then a catastrophic pattern's alternative over a long run of 'a's.
     std::string text = "xyxy" + std::string(20000, 'a') + "b";
-    auto matches = search("xy|(a+)+$", text);
+    ExpressionMatcher m;
+    ASSERT_TRUE(m.compile("xy|(a+)+$").ok);
+    const SearchResult found = m.searchAll(text);
+    EXPECT_FALSE(found.completed);
+    const Matches& matches = found.matches;
     ASSERT_GE(matches.size(), 2u);
     EXPECT_EQ(matches[0], (ExpressionMatch{0, 2}));
     EXPECT_EQ(matches[1], (ExpressionMatch{2, 2}));
@@ -133,9 +140,9 @@ TEST(ExpressionMatcher, AMatchThatStartsAfterTheLiteralIsFoundAsThePlainSearchFi
     for (CharacterSet set :
          {CharacterSet::SingleByte, CharacterSet::DoubleByte, CharacterSet::Utf8}) {
         ExpressionMatcher shortcut, plain;
-        ASSERT_TRUE(shortcut.compile(e));
-        ASSERT_TRUE(plain.compile("(?:)" + e));
-        EXPECT_EQ(shortcut.searchAll(text, set), plain.searchAll(text, set));
+        ASSERT_TRUE(shortcut.compile(e).ok);
+        ASSERT_TRUE(plain.compile("(?:)" + e).ok);
+        EXPECT_EQ(shortcut.searchAll(text, set).matches, plain.searchAll(text, set).matches);
     }
     // "\c(" is one character, so the bar that follows stands at the top: "y" alone matches.
     EXPECT_EQ(search("ab\\c(x|y", "y abhx"), search("(?:)ab\\c(x|y", "y abhx"));

@@ -133,7 +133,7 @@ struct NamedAfter {
 
 struct NoContextMenu : app::ContextMenuEntry {
     bool entryPresent() override { return false; }
-    std::optional<app::Text> setEntry(bool) override { return std::nullopt; }
+    shell::ShellOutcome setEntry(bool) override { return shell::ShellOutcome::done(); }
 };
 struct NoUpdate : app::UpdateCheck {
     void startUpdateCheck() override {}

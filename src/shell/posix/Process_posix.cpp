@@ -15,7 +15,7 @@
 #include "shell/Process.h"
 
 #include "shell/CommandLineWords.h"
-#include "shell/posix/DesktopEntryShell.h"
+#include "shell/posix/DesktopEntryFile.h"
 
 extern char** environ;
 
@@ -52,17 +52,18 @@ Text liveProgramPath(const Text& link) {
 
 // The words go to the program as its arguments, so no text is ever read by a shell. There is
 // no window state to pass on.
-bool runCommandLine(const Text& commandLine, bool wait, ShowMode) {
+ShellOutcome runCommandLine(const Text& commandLine, bool wait, ShowMode) {
     std::vector<Text> words = splitIntoWords(commandLine);
-    if (words.empty()) return false;
+    if (words.empty()) return ShellOutcome::failed(splitter::programText("空命令行"));
     std::vector<char*> argv;
     for (auto& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
+    if (const int error = posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ))
+        return ShellOutcome::failed(systemReason(error));
     if (wait) {
         waitForChild(pid);
-        return true;
+        return ShellOutcome::done();
     }
     // A child nobody waits for stays a zombie for as long as we run; a small detached thread
     // collects it instead. Without that thread it is merely left to the end of the process.
@@ -70,26 +71,7 @@ bool runCommandLine(const Text& commandLine, bool wait, ShowMode) {
         std::thread(waitForChild, pid).detach();
     } catch (const std::system_error&) {
     }
-    return true;
-}
-
-std::optional<Text> runToEnd(const Text& commandLine) {
-    std::vector<Text> words = splitIntoWords(commandLine);
-    if (words.empty()) return splitter::programText("空命令行");
-    std::vector<char*> argv;
-    for (auto& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (const int error = posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ))
-        return systemReason(error);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return systemReason(errno);
-    }
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return std::nullopt;
-    return words[0] + splitter::programText(" 以退出码 ") +
-           std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)) +
-           splitter::programText(" 结束");
+    return ShellOutcome::done();
 }
 
 Text systemReason(int error) {

@@ -2,6 +2,7 @@
 // are bytes in the program's code page, which need not be the system's.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,54 +25,22 @@ std::optional<std::vector<wchar_t>> wideLine(const Text& commandLine) {
 
 }  // namespace
 
-bool runCommandLine(const Text& commandLine, bool wait, ShowMode show) {
+ShellOutcome runCommandLine(const Text& commandLine, bool wait, ShowMode show) {
     STARTUPINFOW startup;
     GetStartupInfoW(&startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = show == ShowMode::Maximized ? SW_SHOWMAXIMIZED : SW_HIDE;
     std::optional<std::vector<wchar_t>> line = wideLine(commandLine);
+    if (!line) return ShellOutcome::failed(splitter::systemReason(ERROR_NO_UNICODE_TRANSLATION));
     PROCESS_INFORMATION process{};
-    if (!line || !CreateProcessW(nullptr, line->data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                 &startup, &process)) {
-        return false;
+    if (!CreateProcessW(nullptr, line->data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return ShellOutcome::failed(splitter::systemReason(GetLastError()));
     }
     if (wait) WaitForSingleObject(process.hProcess, INFINITE);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
-    return true;
-}
-
-namespace {
-
-// The system's words for an error code, in the program's code page.
-Text reasonOf(DWORD error) { return splitter::systemReason(error); }
-
-}  // namespace
-
-std::optional<Text> runToEnd(const Text& commandLine) {
-    STARTUPINFOW startup;
-    GetStartupInfoW(&startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    std::optional<std::vector<wchar_t>> line = wideLine(commandLine);
-    if (!line) return reasonOf(ERROR_NO_UNICODE_TRANSLATION);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, line->data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        return reasonOf(GetLastError());
-    }
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    const bool known = GetExitCodeProcess(process.hProcess, &code) != FALSE;
-    const DWORD error = GetLastError();
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    if (!known) return reasonOf(error);
-    if (code == 0) return std::nullopt;
-    // REG says why on a console no one sees: its status is what is left to tell.
-    const std::size_t space = commandLine.find(' ');
-    return commandLine.substr(0, space) + splitter::programText(" 以退出码 ") +
-           std::to_string(code) + splitter::programText(" 结束");
+    return ShellOutcome::done();
 }
 
 Text executablePath() {

@@ -2,7 +2,7 @@
 // The registry read of the probe, with any root key, for the Win32 tests too.
 #include <windows.h>
 
-#include "shell/RegCommandLines.h"
+#include "shell/EntryTexts.h"
 
 namespace folioknife::shell {
 

@@ -1,6 +1,6 @@
 #pragma once
-// The context-menu entry's texts and its three REG command lines, built and read back, with no
-// I/O. Windows rules take the path style as a parameter, so they are tested on every host.
+// The context-menu entry's texts and where the registry keeps it, with no I/O. Windows rules
+// take the path style as a parameter, so they are tested on every host.
 #include <string>
 
 #include "splitter/CodePage.h"
@@ -34,20 +34,12 @@ Text probeDefault();  // "no"
 // (Software\Classes\*\shell\一键分割), and the default value that the probe reads.
 Text userEntryKey();
 Text userProbePath();
-// The machine's entry: its key below HKEY_LOCAL_MACHINE, the one the REG lines write.
+// The machine's entry: its key below HKEY_LOCAL_MACHINE.
 Text machineEntryKey();
-// The command of either entry: the executable's full path, a blank and "%1", unquoted as the
-// REG line writes it.
+// The command of either entry: the executable's full path, a blank and "%1", unquoted.
 Text entryCommand(const Text& executablePath);
 // The probe's decision: anything but "no" means the entry is there.
 bool entryPresent(const Text& probed);
-
-// REG ADD ...\folioknife /v "" /t REG_SZ /d 一键分割 /f (99 bytes in GBK).
-Text verbLine();
-// REG ADD ...\folioknife\command /v "" /t REG_SZ /d "<directory><sep><fileName> %1" /f
-Text commandValueLine(const Text& directory, const Text& fileName, PathStyle style);
-// REG DELETE ...\folioknife /f (74 bytes).
-Text deleteLine();
 
 // A registry path split at its last "\": the key below the root and the value name. A path
 // ending in "\" or holding none names the key's default (unnamed) value.
@@ -56,14 +48,5 @@ struct RegistryPath {
     Text valueName;
 };
 RegistryPath splitRegistryPath(const Text& path);
-
-// What one of the three REG lines asks for, for systems without a registry that carry the
-// lines out themselves. Any other line is Other.
-struct RegCommand {
-    enum class Kind { SetMenuText, SetCommand, DeleteEntry, Other };
-    Kind kind = Kind::Other;
-    Text data;  // the menu text, or the executable's path (without " %1")
-};
-RegCommand readRegCommand(const Text& commandLine);
 
 }  // namespace folioknife::shell

@@ -1,17 +1,15 @@
-// The context-menu entry on Linux: a desktop entry for text files, written and removed by
-// this program itself, read by the probe.
+// The context-menu entry on Linux: a desktop entry for text files in the user's applications
+// folder, written and removed by this program itself, read by the probe.
 #include <errno.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <stdlib.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
-#include "shell/CommandLineWords.h"
-#include "shell/posix/DesktopEntryShell.h"
+#include "shell/posix/DesktopEntryFile.h"
 
 namespace folioknife::shell {
 
@@ -66,19 +64,18 @@ bool writeAll(int fd, const Text& bytes) {
 
 // A file manager may read the folder at any moment, so it sees the old entry or the new one,
 // never half of one: the text goes to a temporary file beside it, which is then renamed.
-// Nothing when it was done; otherwise the system's reason.
-std::optional<Text> replaceFile(const Text& path, const Text& bytes) {
+ShellOutcome replaceFile(const Text& path, const Text& bytes) {
     makeFolders(splitter::parentPath(path, PathStyle::Posix));
     Text temporary = path + ".XXXXXX";
     const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return systemReason(errno);
+    if (fd < 0) return ShellOutcome::failed(systemReason(errno));
     int error = 0;
     if (fchmod(fd, 0644) != 0 || !writeAll(fd, bytes) || fsync(fd) != 0) error = errno;
     if (close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && rename(temporary.c_str(), path.c_str()) == 0) return std::nullopt;
+    if (error == 0 && rename(temporary.c_str(), path.c_str()) == 0) return ShellOutcome::done();
     if (error == 0) error = errno;
     unlink(temporary.c_str());
-    return systemReason(error);
+    return ShellOutcome::failed(systemReason(error));
 }
 
 Text toUtf8(const Text& text) {
@@ -89,12 +86,6 @@ Text toUtf8(const Text& text) {
 Text fromUtf8(const Text& text) {
     auto converted = splitter::convertText(text, "UTF-8", splitter::programCodePage());
     return converted ? *converted : text;
-}
-
-DesktopEntryFields readEntry() {
-    Text content;
-    if (!readWholeFile(desktopEntryPath(), content)) return DesktopEntryFields{};
-    return readDesktopEntry(content);
 }
 
 }  // namespace
@@ -108,47 +99,26 @@ Text desktopEntryPath() {
     return folder + "/applications/" + kEntryFileName;
 }
 
-Text DesktopEntryShell::readRegistryText(RegistryRoot, const Text& path, const Text& defaultText) {
-    if (path != probePath()) return defaultText;
-    const Text name = readEntry().name;
-    return name.empty() ? defaultText : fromUtf8(name);
+Text DesktopEntryFile::menuText() {
+    Text content;
+    if (!readWholeFile(path_, content)) return Text();
+    const Text name = readDesktopEntry(content).name;
+    return name.empty() ? name : fromUtf8(name);
 }
 
-bool DesktopEntryShell::runCommandLine(const Text& commandLine, bool wait, ShowMode show) {
-    const std::vector<Text> words = splitIntoWords(commandLine);
-    if (words.empty() || strcasecmp(words[0].c_str(), "REG") != 0) {
-        return shell::runCommandLine(commandLine, wait, show);
-    }
-    return !runToEnd(commandLine);
+ShellOutcome DesktopEntryFile::write(const Text& program) {
+    return replaceFile(path_, desktopEntryText({toUtf8(shell::menuText()), program}));
 }
 
-std::optional<Text> DesktopEntryShell::runToEnd(const Text& commandLine) {
-    const std::vector<Text> words = splitIntoWords(commandLine);
-    if (words.empty() || strcasecmp(words[0].c_str(), "REG") != 0)
-        return shell::runToEnd(commandLine);
-    // Each REG ADD sets one value and keeps the other, as in the registry.
-    const RegCommand command = readRegCommand(commandLine);
-    DesktopEntryFields fields;
-    switch (command.kind) {
-        case RegCommand::Kind::SetMenuText:
-            fields = readEntry();
-            fields.name = toUtf8(command.data);
-            return replaceFile(desktopEntryPath(), desktopEntryText(fields));
-        case RegCommand::Kind::SetCommand:
-            fields = readEntry();
-            fields.program = command.data;
-            return replaceFile(desktopEntryPath(), desktopEntryText(fields));
-        case RegCommand::Kind::DeleteEntry:
-            if (unlink(desktopEntryPath().c_str()) == 0 || errno == ENOENT) return std::nullopt;
-            return systemReason(errno);
-        case RegCommand::Kind::Other:
-            break;
-    }
-    return splitter::programText("无法识别的 REG 命令");
+ShellOutcome DesktopEntryFile::remove() {
+    if (unlink(path_.c_str()) == 0 || errno == ENOENT) return ShellOutcome::done();
+    return ShellOutcome::failed(systemReason(errno));
 }
 
-Text DesktopEntryShell::executablePath() { return shell::executablePath(); }
-
-std::unique_ptr<ShellPlatform> makeShellPlatform() { return std::make_unique<DesktopEntryShell>(); }
+std::vector<std::unique_ptr<EntryPlace>> makeEntryPlaces() {
+    std::vector<std::unique_ptr<EntryPlace>> places;
+    places.push_back(std::make_unique<DesktopEntryFile>(desktopEntryPath()));
+    return places;
+}
 
 }  // namespace folioknife::shell

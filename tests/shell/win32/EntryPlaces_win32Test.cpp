@@ -1,5 +1,5 @@
 // The registry read, the process start and the context-menu entry for real (under Wine in
-// the cross build, which has its own reg.exe).
+// the cross build).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -49,13 +49,16 @@ TEST(RegistryTest, OnlyNonEmptyStringValuesCount) {
 }
 
 TEST(ProcessTest, ProgramsStartWithAndWithoutWaiting) {
-    EXPECT_TRUE(runCommandLine("cmd /c exit 3", true, ShowMode::Hidden));
-    EXPECT_FALSE(runCommandLine("folioknife-no-such-program x", true, ShowMode::Hidden));
+    EXPECT_TRUE(runCommandLine("cmd /c exit 3", true, ShowMode::Hidden).ok());
+    const ShellOutcome missing =
+        runCommandLine("folioknife-no-such-program x", true, ShowMode::Hidden);
+    EXPECT_FALSE(missing.ok());
+    EXPECT_FALSE(missing.reason().empty());  // the system's words
     char folder[MAX_PATH];
     GetTempPathA(MAX_PATH, folder);
     const std::string marker = std::string(folder) + "folioknife-started.txt";
     DeleteFileA(marker.c_str());
-    EXPECT_TRUE(runCommandLine("cmd /c echo x > \"" + marker + "\"", false, ShowMode::Hidden));
+    EXPECT_TRUE(runCommandLine("cmd /c echo x > \"" + marker + "\"", false, ShowMode::Hidden).ok());
     EXPECT_TRUE(
         waitFor([&] { return GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES; }));
     DeleteFileA(marker.c_str());
@@ -63,7 +66,8 @@ TEST(ProcessTest, ProgramsStartWithAndWithoutWaiting) {
               executablePath());
 }
 
-// The registry API writes the entry at once; the probe at the next start sees it.
+// The registry API writes the entry at once, the menu text and the command as the user's
+// Explorer reads them; the probe at the next start sees it.
 TEST(ContextMenuWin32Test, CheckRestartClear) {
     const auto read = [](const std::string& below) {
         return readRegistryText(HKEY_LOCAL_MACHINE, probePath() + below, "no");
@@ -71,9 +75,10 @@ TEST(ContextMenuWin32Test, CheckRestartClear) {
     const auto probeAtStart = [] { return makeContextMenuEntry()->entryPresent(); };
     // The check box's click toggles its mark; the entry follows the new mark.
     const auto click = [](bool checkedBefore) {
-        EXPECT_EQ(makeContextMenuEntry()->setEntry(!checkedBefore), std::nullopt);
+        const ShellOutcome changed = makeContextMenuEntry()->setEntry(!checkedBefore);
+        EXPECT_TRUE(changed.ok()) << changed.reason();
     };
-    runCommandLine(deleteLine(), true, ShowMode::Hidden);
+    ASSERT_TRUE(makeContextMenuEntry()->setEntry(false).ok());
     EXPECT_FALSE(probeAtStart());
     click(false);
     const std::string command = executablePath() + " %1";
@@ -92,18 +97,18 @@ TEST(ContextMenuWin32Test, TheUsersEntryWhereTheMachinesCannotBeWritten) {
         return readRegistryText(root, path, "no");
     };
     auto menu = makeContextMenuEntry();
-    ASSERT_EQ(menu->setEntry(false), std::nullopt);
+    ASSERT_TRUE(menu->setEntry(false).ok());
     HKEY blocked = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, machineEntryKey().c_str(), 0, nullptr,
                               REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &blocked, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(blocked);
-    EXPECT_EQ(menu->setEntry(true), std::nullopt);
+    EXPECT_TRUE(menu->setEntry(true).ok());
     EXPECT_EQ(read(HKEY_LOCAL_MACHINE, probePath()), "no");
     EXPECT_EQ(read(HKEY_CURRENT_USER, userProbePath()), menuText());
     EXPECT_EQ(read(HKEY_CURRENT_USER, userEntryKey() + "\\command\\"), executablePath() + " %1");
     EXPECT_TRUE(makeContextMenuEntry()->entryPresent());
-    EXPECT_EQ(menu->setEntry(false), std::nullopt);
+    EXPECT_TRUE(menu->setEntry(false).ok());
     EXPECT_EQ(read(HKEY_CURRENT_USER, userProbePath()), "no");
     EXPECT_FALSE(makeContextMenuEntry()->entryPresent());
 }

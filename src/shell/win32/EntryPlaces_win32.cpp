@@ -1,4 +1,4 @@
-// The context-menu entry on Windows: read from the registry at start, written and removed
+// The context-menu entry on Windows: keys of the registry, read at start, written and removed
 // through the registry's own calls, whose results say why a change failed.
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "shell/ShellPlatform.h"
+#include "shell/EntryPlace.h"
 #include "shell/win32/Registry.h"
 #include "splitter/win32/WideText.h"
 
@@ -47,71 +47,64 @@ Text readRegistryText(HKEY root, const Text& path, const Text& defaultText) {
 
 namespace {
 
-HKEY rootKey(RegistryRoot root) {
-    return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-}
-Text entryKey(RegistryRoot root) {
-    return root == RegistryRoot::LocalMachine ? machineEntryKey() : userEntryKey();
-}
-
 // Sets the default value of the key, made if need be; the system's reason when it cannot.
-std::optional<Text> setDefaultValue(HKEY root, const Text& key, const Text& value) {
+ShellOutcome setDefaultValue(HKEY root, const Text& key, const Text& value) {
     const std::optional<std::wstring> wideKey = splitter::toWide(key);
     const std::optional<std::wstring> wideValue = splitter::toWide(value);
-    if (!wideKey || !wideValue) return splitter::systemReason(ERROR_NO_UNICODE_TRANSLATION);
+    if (!wideKey || !wideValue)
+        return ShellOutcome::failed(splitter::systemReason(ERROR_NO_UNICODE_TRANSLATION));
     HKEY opened = nullptr;
     LSTATUS status = RegCreateKeyExW(root, wideKey->c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                      KEY_SET_VALUE, nullptr, &opened, nullptr);
-    if (status != ERROR_SUCCESS) return splitter::systemReason(static_cast<DWORD>(status));
-    status = RegSetValueExW(opened, nullptr, 0, REG_SZ,
-                            reinterpret_cast<const BYTE*>(wideValue->c_str()),
-                            static_cast<DWORD>((wideValue->size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(opened);
-    if (status != ERROR_SUCCESS) return splitter::systemReason(static_cast<DWORD>(status));
-    return std::nullopt;
+    if (status == ERROR_SUCCESS) {
+        status = RegSetValueExW(opened, nullptr, 0, REG_SZ,
+                                reinterpret_cast<const BYTE*>(wideValue->c_str()),
+                                static_cast<DWORD>((wideValue->size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(opened);
+    }
+    if (status != ERROR_SUCCESS)
+        return ShellOutcome::failed(splitter::systemReason(static_cast<DWORD>(status)));
+    return ShellOutcome::done();
 }
 
 // The key with all it holds; one that is not there is gone already.
-std::optional<Text> deleteKey(HKEY root, const Text& key) {
+ShellOutcome deleteKey(HKEY root, const Text& key) {
     const std::optional<std::wstring> wideKey = splitter::toWide(key);
-    if (!wideKey) return splitter::systemReason(ERROR_NO_UNICODE_TRANSLATION);
+    if (!wideKey) return ShellOutcome::failed(splitter::systemReason(ERROR_NO_UNICODE_TRANSLATION));
     const LSTATUS status = RegDeleteTreeW(root, wideKey->c_str());
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
-        return splitter::systemReason(static_cast<DWORD>(status));
-    return std::nullopt;
+        return ShellOutcome::failed(splitter::systemReason(static_cast<DWORD>(status)));
+    return ShellOutcome::done();
 }
 
-class RegistryShell : public ShellPlatform {
+// The entry as a key below a root: its default value is the menu text, that of its "command"
+// subkey the command.
+class RegistryEntry : public EntryPlace {
 public:
-    Text readRegistryText(RegistryRoot root, const Text& path, const Text& defaultText) override {
-        return shell::readRegistryText(rootKey(root), path, defaultText);
-    }
-    std::optional<Text> writeEntry(RegistryRoot root) override {
-        const Text key = entryKey(root);
-        std::optional<Text> failure = setDefaultValue(rootKey(root), key, menuText());
-        if (!failure)
-            failure = setDefaultValue(rootKey(root), key + "\\command",
-                                      entryCommand(shell::executablePath()));
+    RegistryEntry(HKEY root, Text key) : root_(root), key_(std::move(key)) {}
+    Text menuText() override { return readRegistryText(root_, key_ + "\\", Text()); }
+    ShellOutcome write(const Text& program) override {
+        ShellOutcome outcome = setDefaultValue(root_, key_, shell::menuText());
+        if (outcome.ok())
+            outcome = setDefaultValue(root_, key_ + "\\command", entryCommand(program));
         // A menu text without its command would be an entry that does nothing.
-        if (failure) (void)deleteKey(rootKey(root), key);
-        return failure;
+        if (!outcome.ok()) (void)deleteKey(root_, key_);
+        return outcome;
     }
-    std::optional<Text> removeEntry(RegistryRoot root) override {
-        return deleteKey(rootKey(root), entryKey(root));
-    }
-    bool hasUserEntry() override { return true; }
-    bool runCommandLine(const Text& commandLine, bool wait, ShowMode show) override {
-        return shell::runCommandLine(commandLine, wait, show);
-    }
-    std::optional<Text> runToEnd(const Text& commandLine) override {
-        return shell::runToEnd(commandLine);
-    }
-    Text executablePath() override { return shell::executablePath(); }
-    PathStyle pathStyle() override { return PathStyle::Windows; }
+    ShellOutcome remove() override { return deleteKey(root_, key_); }
+
+private:
+    HKEY root_;
+    Text key_;
 };
 
 }  // namespace
 
-std::unique_ptr<ShellPlatform> makeShellPlatform() { return std::make_unique<RegistryShell>(); }
+std::vector<std::unique_ptr<EntryPlace>> makeEntryPlaces() {
+    std::vector<std::unique_ptr<EntryPlace>> places;
+    places.push_back(std::make_unique<RegistryEntry>(HKEY_LOCAL_MACHINE, machineEntryKey()));
+    places.push_back(std::make_unique<RegistryEntry>(HKEY_CURRENT_USER, userEntryKey()));
+    return places;
+}
 
 }  // namespace folioknife::shell

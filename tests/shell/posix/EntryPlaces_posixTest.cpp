@@ -10,7 +10,7 @@
 
 #include "TestText.h"
 #include "shell/ContextMenu.h"
-#include "shell/posix/DesktopEntryShell.h"
+#include "shell/posix/DesktopEntryFile.h"
 
 namespace folioknife::shell {
 namespace {
@@ -35,7 +35,8 @@ protected:
     bool probeAtStart() { return makeContextMenuEntry()->entryPresent(); }
     // The check box's click toggles its mark; the entry follows the new mark.
     void clickFrom(bool checked) {
-        EXPECT_EQ(makeContextMenuEntry()->setEntry(!checked), std::nullopt);
+        const ShellOutcome changed = makeContextMenuEntry()->setEntry(!checked);
+        EXPECT_TRUE(changed.ok()) << changed.reason();
     }
     std::string entryText() {
         std::stringstream all;
@@ -103,34 +104,47 @@ TEST_F(DesktopEntryPosixTest, DataHomeFallsBackToHome) {
 }
 
 TEST_F(DesktopEntryPosixTest, CommandLinesStartProgramsWithoutAShell) {
-    auto shell = makeShellPlatform();
     const std::string odd = root + "/a$HOME;b`id`*";
-    EXPECT_TRUE(shell->runCommandLine("touch \"" + odd + "\"", true, ShowMode::Hidden));
+    EXPECT_TRUE(runCommandLine("touch \"" + odd + "\"", true, ShowMode::Hidden).ok());
     EXPECT_TRUE(fs::exists(odd));
-    EXPECT_FALSE(shell->runCommandLine("folioknife-no-such-program", true, ShowMode::Hidden));
-    EXPECT_FALSE(shell->runCommandLine("REG ADD HKCU\\x /f", false, ShowMode::Hidden));
+    // A program that cannot be started says why.
+    for (bool wait : {true, false}) {
+        EXPECT_EQ(runCommandLine("folioknife-no-such-program", wait, ShowMode::Hidden).reason(),
+                  systemReason(ENOENT));
+    }
+    EXPECT_FALSE(runCommandLine("", true, ShowMode::Hidden).ok());
     // Without waiting the call returns at once and the program runs on its own.
     const std::string later = root + "/later";
-    EXPECT_TRUE(shell->runCommandLine("touch " + later, false, ShowMode::Maximized));
+    EXPECT_TRUE(runCommandLine("touch " + later, false, ShowMode::Maximized).ok());
     for (int i = 0; i < 500 && !fs::exists(later); ++i) usleep(10000);
     EXPECT_TRUE(fs::exists(later));
 }
 
-// An entry that cannot be written or removed says why; a program run to its end says how it
-// ended.
+// An entry that cannot be written or removed says why.
 TEST_F(DesktopEntryPosixTest, AChangeThatFailsSaysWhy) {
     // A file where the applications folder should be: nothing can be written below it.
     fs::create_directories(root + "/data");
     std::ofstream(root + "/data/applications") << "in the way";
-    const std::optional<std::string> added = makeContextMenuEntry()->setEntry(true);
-    ASSERT_TRUE(added);
-    EXPECT_EQ(*added, systemReason(ENOTDIR));
-    EXPECT_EQ(makeContextMenuEntry()->setEntry(false), systemReason(ENOTDIR));
-    auto shell = makeShellPlatform();
-    EXPECT_EQ(shell->runToEnd("true"), std::nullopt);
-    EXPECT_EQ(shell->runToEnd("false"),
-              "false" + splitter::programText(" 以退出码 ") + "1" + splitter::programText(" 结束"));
-    EXPECT_EQ(shell->runToEnd("folioknife-no-such-program"), systemReason(ENOENT));
+    for (bool present : {true, false}) {
+        const ShellOutcome changed = makeContextMenuEntry()->setEntry(present);
+        EXPECT_FALSE(changed.ok()) << present;
+        EXPECT_EQ(changed.reason(), systemReason(ENOTDIR)) << present;
+    }
+}
+
+// The entry is written whole, whatever stood in the file before: a file manager never reads
+// an entry with the old program or without its name.
+TEST_F(DesktopEntryPosixTest, AWriteReplacesWhateverEntryWasThere) {
+    const std::string path = desktopEntryPath();
+    fs::create_directories(fs::path(path).parent_path());
+    const std::string whole = desktopEntryText({"一键分割", "/opt/fk"});
+    for (const char* before : {"", "[Desktop Entry]\nName=old\nExec=/old/fk %f\n", "junk"}) {
+        std::ofstream(path) << before;
+        DesktopEntryFile file(path);
+        ASSERT_TRUE(file.write("/opt/fk").ok());
+        EXPECT_EQ(entryText(), whole) << before;
+        EXPECT_EQ(file.menuText(), splitter::programText("一键分割"));
+    }
 }
 
 }  // namespace
