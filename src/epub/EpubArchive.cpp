@@ -289,7 +289,15 @@ std::optional<std::string> writeArchive(const std::vector<ArchiveEntry>& entries
         w.offset = at;
         header.clear();
         localHeader(header, w);
-        if (!put(header) || !put(packed.data)) return std::string();
+        if (k == 0) {
+            // The book's first bytes, the header and the mimetype, go in one write: a book of
+            // ours cut short after it still begins as a book does, which is how the next run
+            // knows the leftover for one of ours and removes it.
+            header += packed.data;
+            if (!put(header)) return std::string();
+        } else if (!put(header) || !put(packed.data)) {
+            return std::string();
+        }
         written.push_back(std::move(w));
     }
     const std::uint64_t directory = at;
