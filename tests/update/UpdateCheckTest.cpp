@@ -46,9 +46,10 @@ public:
         log_.push_back("delete");
         return UpdatePlatform::deleteFile(path);
     }
-    bool runCommandLine(const Text& line, bool wait, shell::ShowMode show) override {
+    shell::ShellOutcome runCommandLine(const Text& line, bool wait,
+                                       shell::ShowMode show) override {
         log_.push_back("run " + line + (wait || show != shell::ShowMode::Maximized ? " ?" : ""));
-        return true;
+        return shell::ShellOutcome::done();
     }
 
 private:
