@@ -59,9 +59,9 @@ void runUpdateCheck(const UpdateSettings& settings, UpdatePlatform& platform,
                 splitter::MessageBoxAnswer::Yes) {
             // The user asked for the page; a browser that does not start shows nothing the
             // program could add to.
-            static_cast<void>(platform.runCommandLine(
-                pageCommandLine(settings.pageOpener, settings.host), false,
-                shell::ShowMode::Maximized));
+            static_cast<void>(
+                platform.runCommandLine(pageCommandLine(settings.pageOpener, settings.host), false,
+                                        shell::ShowMode::Maximized));
         }
     } catch (const std::exception&) {
         // Out of memory, or a thread that could not be made: the check ends quietly. Left to
