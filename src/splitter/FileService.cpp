@@ -36,4 +36,17 @@ std::vector<FileStatus> FileService::deleteFiles(const std::vector<std::string>&
     return results;
 }
 
+FileStatus writeInOneStep(FileService& files, const std::string& path, std::string_view bytes,
+                          const std::string& temporaryPrefix, bool durable) {
+    std::string temporary;
+    Expected<std::unique_ptr<OutputFile>> file = files.createTemporary(temporaryPrefix, temporary);
+    if (!file) return file.error();
+    FileStatus status = (*file)->write(bytes);
+    if (FileStatus closed = (*file)->close(); status) status = closed;
+    if (status && durable) status = files.flushFiles({temporary});
+    if (status) status = files.replaceFile(temporary, path);
+    if (!status) static_cast<void>(files.deleteFile(temporary));
+    return status;
+}
+
 }  // namespace folioknife::splitter
