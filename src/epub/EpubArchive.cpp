@@ -16,6 +16,8 @@
 #include <new>
 #include <thread>
 
+#include "splitter/FileService.h"
+
 namespace folioknife::epub {
 
 namespace {
@@ -310,18 +312,117 @@ std::optional<std::string> writeArchive(const std::vector<ArchiveEntry>& entries
     return std::nullopt;
 }
 
+namespace {
+
+// A file on disk as libzip's source: read where libzip asks, a piece at a time.
+struct FileSource {
+    splitter::InputFile& file;
+    std::uint64_t size = 0;
+    std::uint64_t at = 0;
+    zip_error_t error{};
+
+    zip_int64_t failed(int code) {
+        zip_error_set(&error, code, 0);
+        return -1;
+    }
+
+    static zip_int64_t call(void* state, void* data, zip_uint64_t length,
+                            zip_source_cmd_t command) {
+        auto* self = static_cast<FileSource*>(state);
+        switch (command) {
+            case ZIP_SOURCE_OPEN:
+                if (!self->file.seek(0)) return self->failed(ZIP_ER_SEEK);
+                self->at = 0;
+                return 0;
+            case ZIP_SOURCE_READ: {
+                std::size_t got = 0;
+                auto* into = static_cast<char*>(data);
+                while (got < length) {
+                    const splitter::Expected<std::size_t> n =
+                        self->file.read(into + got, static_cast<std::size_t>(length - got));
+                    if (!n) return self->failed(ZIP_ER_READ);
+                    if (*n == 0) break;
+                    got += *n;
+                }
+                self->at += got;
+                return static_cast<zip_int64_t>(got);
+            }
+            case ZIP_SOURCE_CLOSE:
+                return 0;
+            case ZIP_SOURCE_STAT: {
+                zip_stat_t* stat = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &self->error);
+                if (!stat) return -1;
+                zip_stat_init(stat);
+                stat->size = self->size;
+                stat->valid |= ZIP_STAT_SIZE;
+                return sizeof(zip_stat_t);
+            }
+            case ZIP_SOURCE_SEEK: {
+                const zip_int64_t to = zip_source_seek_compute_offset(self->at, self->size, data,
+                                                                      length, &self->error);
+                if (to < 0) return -1;
+                if (!self->file.seek(static_cast<std::uint64_t>(to)))
+                    return self->failed(ZIP_ER_SEEK);
+                self->at = static_cast<std::uint64_t>(to);
+                return 0;
+            }
+            case ZIP_SOURCE_TELL:
+                return static_cast<zip_int64_t>(self->at);
+            case ZIP_SOURCE_ERROR:
+                return zip_error_to_data(&self->error, data, length);
+            case ZIP_SOURCE_FREE:
+                zip_error_fini(&self->error);
+                delete self;
+                return 0;
+            case ZIP_SOURCE_SUPPORTS:
+                return zip_source_make_command_bitmap(
+                    ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                    ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL,
+                    ZIP_SOURCE_SUPPORTS, -1);
+            default:
+                return self->failed(ZIP_ER_OPNOTSUPP);
+        }
+    }
+};
+
+}  // namespace
+
+void ArchiveReader::open(void* source, void* error) {
+    auto* zipError = static_cast<zip_error_t*>(error);
+    auto* zipSource = static_cast<zip_source_t*>(source);
+    zip_t* opened =
+        zipSource ? zip_open_from_source(zipSource, ZIP_RDONLY | ZIP_CHECKCONS, zipError) : nullptr;
+    if (!opened) {
+        failure_ = describe(zipError);
+        if (zipSource) zip_source_free(zipSource);
+    }
+    zip_error_fini(zipError);
+    handle_ = opened;
+}
+
 ArchiveReader::ArchiveReader(std::string_view archive) {
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t* source = zip_source_buffer_create(archive.data(), archive.size(), 0, &error);
-    zip_t* opened =
-        source ? zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error) : nullptr;
-    if (!opened) {
-        failure_ = describe(&error);
-        if (source) zip_source_free(source);
+    open(zip_source_buffer_create(archive.data(), archive.size(), 0, &error), &error);
+}
+
+ArchiveReader::ArchiveReader(splitter::InputFile& file) {
+    zip_error_t error;
+    zip_error_init(&error);
+    const std::optional<std::uint64_t> size = file.size();
+    if (!size || !file.seek(0)) {
+        failure_ = "the file cannot be read where the archive asks";
+        zip_error_fini(&error);
+        return;
     }
-    zip_error_fini(&error);
-    handle_ = opened;
+    auto* state = new FileSource{file, *size, 0, {}};
+    zip_error_init(&state->error);
+    zip_source_t* source = zip_source_function_create(&FileSource::call, state, &error);
+    if (!source) {
+        zip_error_fini(&state->error);
+        delete state;
+    }
+    open(source, &error);
 }
 
 ArchiveReader::~ArchiveReader() {

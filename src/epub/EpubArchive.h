@@ -7,6 +7,10 @@
 #include <string_view>
 #include <vector>
 
+namespace folioknife::splitter {
+class InputFile;
+}
+
 namespace folioknife::epub {
 
 // One file of the archive. Its bytes are made only when the archive reaches it, so that a
@@ -28,6 +32,9 @@ std::optional<std::string> writeArchive(const std::vector<ArchiveEntry>& entries
 class ArchiveReader {
 public:
     explicit ArchiveReader(std::string_view archive);
+    // Reads the archive from the file as it is asked for, a file at a time, never the whole
+    // archive at once; the file must be able to seek and must outlive the reader.
+    explicit ArchiveReader(splitter::InputFile& file);
     ~ArchiveReader();
     ArchiveReader(const ArchiveReader&) = delete;
     ArchiveReader& operator=(const ArchiveReader&) = delete;
@@ -42,6 +49,8 @@ public:
     std::optional<std::string> read(const std::string& name) const;
 
 private:
+    void open(void* source, void* error);
+
     void* handle_ = nullptr;
     std::string failure_;
 };

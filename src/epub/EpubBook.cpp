@@ -1036,10 +1036,14 @@ std::optional<Difference> compareDocument(NovelLines& novel, const std::string& 
 
 Difference compareWithNovel(std::string_view epub, std::string_view text,
                             const DocumentEncoding& encoding) {
+    return compareWithNovel(ArchiveReader(epub), text, encoding);
+}
+
+Difference compareWithNovel(const ArchiveReader& archive, std::string_view text,
+                            const DocumentEncoding& encoding) {
     const auto unreadable = [](std::string what) {
         return Difference{Difference::Kind::Unreadable, 0, 0, std::move(what)};
     };
-    const ArchiveReader archive(epub);
     if (!archive.isOpen()) return unreadable("the zip archive: " + archive.failure());
     const std::vector<std::string> names = archive.names();
     const std::optional<std::string> mimetype = archive.read("mimetype");

@@ -186,5 +186,8 @@ struct Difference {
 // against the novel's lines less their leading blanks, blank lines left out.
 Difference compareWithNovel(std::string_view epub, std::string_view text,
                             const splitter::DocumentEncoding& encoding);
+// The same with the archive read as the reader gives it, a document at a time.
+Difference compareWithNovel(const ArchiveReader& archive, std::string_view text,
+                            const splitter::DocumentEncoding& encoding);
 
 }  // namespace folioknife::epub

@@ -172,22 +172,20 @@ SourceDeletion deleteSourceIfEpubHolds(FileService& files, const std::string& so
     if (!book) return failed(book.error());
     if (*novel == *book) return {SourceFate::IsOutput, {}, {}};
 
-    // The book as the disk holds it, not as it was made.
+    // The book as the disk holds it, not as it was made: read a document at a time where the
+    // file can be read at any place, else whole.
     splitter::Expected<std::unique_ptr<splitter::InputFile>> file = files.openForReading(epub);
     if (!file) return failed(file.error());
-    std::string bytes;
-    if (const std::optional<std::uint64_t> size = (*file)->size()) {
-        bytes.reserve(static_cast<std::size_t>(*size));
-    }
-    char piece[1 << 16];
-    for (;;) {
-        const splitter::Expected<std::size_t> n = (*file)->read(piece, sizeof piece);
-        if (!n) return failed(n.error());
-        if (*n == 0) break;
-        bytes.append(piece, *n);
+    Difference difference;
+    if ((*file)->seek(0)) {
+        difference = compareWithNovel(ArchiveReader(**file), text, encoding);
+    } else {
+        std::string bytes;
+        if (const splitter::FileStatus read = splitter::readToEnd(**file, bytes); !read)
+            return failed(read.error());
+        difference = compareWithNovel(bytes, text, encoding);
     }
     file->reset();  // closed before the novel may go
-    Difference difference = compareWithNovel(bytes, text, encoding);
     if (difference.kind != Difference::Kind::None) {
         return {SourceFate::Differs, {}, std::move(difference)};
     }

@@ -110,6 +110,9 @@ public:
     virtual std::optional<std::uint64_t> size() = 0;
     // Reads up to 'capacity' bytes; the count read, 0 at the end.
     virtual Expected<std::size_t> read(char* buffer, std::size_t capacity) = 0;
+    // Moves to 'offset' bytes from the start; false where the file cannot be moved in (a pipe)
+    // or the system refuses.
+    virtual bool seek(std::uint64_t /*offset*/) { return false; }
     // The whole file mapped into memory, read-only, where the platform can; nothing where it
     // cannot (or the file is empty or not a regular file). The mapping shows the file as it
     // is, not as it was: see exitOnLostMapping.

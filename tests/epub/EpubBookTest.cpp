@@ -3,6 +3,7 @@
 #include <boost/uuid/name_generator_sha1.hpp>
 #include <boost/uuid/string_generator.hpp>
 #include <boost/uuid/uuid_io.hpp>
+#include <algorithm>
 #include <ctime>
 #include <regex>
 
@@ -10,6 +11,7 @@
 #include "epub/EpubBook.h"
 #include "epub/EpubText.h"
 #include "splitter/DocumentEncoding.h"
+#include "splitter/FileService.h"
 #include "splitter/Recode.h"
 
 namespace folioknife::epub {
@@ -308,6 +310,62 @@ TEST(EpubArchive, ManyFilesReadBackInOrderStoredOrDeflated) {
     // A sink that refuses stops the archive.
     const std::vector<ArchiveEntry> one = {{"a", true, [] { return std::string("x"); }, 0}};
     EXPECT_EQ(writeArchive(one, [](std::string_view) { return false; }), std::string());
+}
+
+// A book on disk, read where libzip asks; it may refuse to seek, or fail its reads from a place.
+class BookFile : public splitter::InputFile {
+public:
+    BookFile(std::string bytes, bool seekable, std::size_t failFrom)
+        : bytes_(std::move(bytes)), seekable_(seekable), failFrom_(failFrom) {}
+    std::optional<std::uint64_t> size() override { return bytes_.size(); }
+    splitter::Expected<std::size_t> read(char* buffer, std::size_t capacity) override {
+        if (at_ >= failFrom_) return splitter::FileError{splitter::FileOperation::Read, "b", 5, ""};
+        const std::size_t n = std::min({capacity, bytes_.size() - at_, failFrom_ - at_});
+        bytes_.copy(buffer, n, at_);
+        at_ += n;
+        return n;
+    }
+    bool seek(std::uint64_t offset) override {
+        if (!seekable_ || offset > bytes_.size()) return false;
+        at_ = static_cast<std::size_t>(offset);
+        return true;
+    }
+
+private:
+    std::string bytes_;
+    bool seekable_;
+    std::size_t failFrom_;
+    std::size_t at_ = 0;
+};
+
+// Read from the file a document at a time, the book compares as when held whole; a file that
+// cannot seek or fails a read is no book that holds the novel.
+TEST(EpubBook, ReadFromTheFileAsFromMemory) {
+    const std::string text = gbk("第一章\r\n正文一\r\n第二章\r\n正文二\r\n");
+    const std::string archive =
+        bookOf(text, "GBK", {0, static_cast<std::int64_t>(text.find(gbk("第二章")))});
+    const std::string other = gbk("第一章\r\n正文一\r\n第二章\r\n正文三\r\n");
+    using Kind = Difference::Kind;
+    const struct {
+        bool seekable;
+        std::size_t failFrom;
+        const std::string& novel;
+        Kind kind;
+    } cases[] = {
+        {true, std::string::npos, text, Kind::None},
+        {true, std::string::npos, other, Kind::Differs},
+        {false, std::string::npos, text, Kind::Unreadable},
+        {true, archive.size() / 2, text, Kind::Unreadable},
+    };
+    for (const auto& c : cases) {
+        BookFile file(archive, c.seekable, c.failFrom);
+        const ArchiveReader reader(file);
+        EXPECT_EQ(compareWithNovel(reader, c.novel, encodingOf("GBK")).kind, c.kind)
+            << c.seekable << " " << c.failFrom;
+        if (c.kind == Kind::None) {
+            EXPECT_EQ(reader.names(), ArchiveReader(archive).names());
+        }
+    }
 }
 
 TEST(EpubBook, ReadsBackEqualOrSaysWhereNot) {

@@ -137,6 +137,10 @@ public:
             if (errno != EINTR) return fail(FileOperation::Read, path_);
         }
     }
+    bool seek(std::uint64_t offset) override {
+        return offset <= static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) &&
+               ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) != -1;
+    }
     std::optional<SharedBytes> mapWhole() override {
         struct stat st;
         if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return std::nullopt;

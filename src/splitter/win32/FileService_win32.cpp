@@ -122,6 +122,12 @@ public:
         }
         return std::size_t{got};
     }
+    bool seek(std::uint64_t offset) override {
+        if (offset > static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max())) return false;
+        LARGE_INTEGER to;
+        to.QuadPart = static_cast<LONGLONG>(offset);
+        return SetFilePointerEx(h_, to, nullptr, FILE_BEGIN) != 0;
+    }
 
 private:
     HANDLE h_;
