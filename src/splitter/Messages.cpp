@@ -50,6 +50,7 @@ constexpr MessagePattern kChinesePatterns[] = {
     {MessageId::ManyVolumes, "将写入 {1} 个文件（{2} 个章节标题），继续吗？"},
     {MessageId::OpenSucceeded, "打开成功"},
     {MessageId::OpenFailed, "打开失败：{1}"},
+    {MessageId::InvalidExpressionAt, "章节表达式无效：第 {2} 个字符处{1}"},
 };
 static_assert(coversEveryMessageId(kChinesePatterns));
 

@@ -48,10 +48,12 @@ enum class MessageId {
     NoHeadingsSourceKept,
     ManyVolumes,  // {1} the files, {2} the headings
     OpenSucceeded,
-    OpenFailed,  // {1} the path
+    OpenFailed,           // {1} the path
+    InvalidExpressionAt,  // {1} why, {2} the character (1 for the first) where it was seen
 };
 // The number of ids: the last one plus one.
-constexpr std::size_t kMessageIdCount = static_cast<std::size_t>(MessageId::OpenFailed) + 1;
+constexpr std::size_t kMessageIdCount =
+    static_cast<std::size_t>(MessageId::InvalidExpressionAt) + 1;
 
 // A message's text with its placeholders, in a table of every id.
 struct MessagePattern {
