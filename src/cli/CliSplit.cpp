@@ -569,9 +569,9 @@ bool CliRun::checkOptions() {
 // Texts typed in the terminal go to the code page in which the expression is matched.
 bool CliRun::takeTypedTexts() {
     std::vector<std::pair<std::string*, const char*>> fields = {
-        {&o_.prefix, "--prefix"},          {&o_.suffix, "--suffix"},
-        {&o_.perFile, "--per-file"},       {&o_.outputDirectory, "--output"},
-        {&o_.name, "--name"},              {&o_.epubPath, "--epub"},
+        {&o_.prefix, "--prefix"},    {&o_.suffix, "--suffix"},
+        {&o_.perFile, "--per-file"}, {&o_.outputDirectory, "--output"},
+        {&o_.name, "--name"},        {&o_.epubPath, "--epub"},
         {&o_.cover, "--cover"}};
     for (std::string& file : o_.files) fields.emplace_back(&file, "FILE");
     // The expression is matched by characters, whatever code page the novel is read in: a

@@ -55,8 +55,7 @@ struct Utf8View::Table {
     explicit Table(const std::string& page, CharacterSet characters) : codePage(page) {
         doubleByte = characters == CharacterSet::DoubleByte;
         fourByte = sameCodePage(page, "GB18030");
-        const bool gbkFamily =
-            fourByte || sameCodePage(page, "GBK") || sameCodePage(page, "CP936");
+        const bool gbkFamily = fourByte || sameCodePage(page, "GBK") || sameCodePage(page, "CP936");
         for (int b = 0; b < 256; ++b) {
             if (b < 0x80) {
                 single[b] = {1, {static_cast<char>(b), 0, 0, 0}};
@@ -182,7 +181,8 @@ Utf8View::Utf8View(std::string_view novel, const DocumentEncoding& encoding)
                 ++p;
                 continue;
             }
-            if (doubleByte && lead >= 0x81 && lead <= 0xFE && end - p >= 2 && p[1] >= 0x40 && p[1] <= 0xFE) {
+            if (doubleByte && lead >= 0x81 && lead <= 0xFE && end - p >= 2 && p[1] >= 0x40 &&
+                p[1] <= 0xFE) {
                 const std::uint32_t v = table.packed[(lead - 0x81) * 192 + p[1] - 0x40];
                 if (v != 0) {
                     std::memcpy(out, &v, 4);  // little-endian: the character's bytes in order
@@ -227,10 +227,10 @@ std::vector<std::int64_t> Utf8View::novelOffsets(
                 ++p, ++at;
                 continue;
             }
-            const std::uint32_t v =
-                table_->doubleByte && *p >= 0x81 && *p <= 0xFE && end - p >= 2 && p[1] >= 0x40 && p[1] <= 0xFE
-                    ? table_->packed[(*p - 0x81) * 192 + p[1] - 0x40]
-                    : 0;
+            const std::uint32_t v = table_->doubleByte && *p >= 0x81 && *p <= 0xFE &&
+                                            end - p >= 2 && p[1] >= 0x40 && p[1] <= 0xFE
+                                        ? table_->packed[(*p - 0x81) * 192 + p[1] - 0x40]
+                                        : 0;
             if (v != 0) {
                 p += 2;
                 at += v >> 24;

@@ -206,9 +206,10 @@ private:
             return;
         }
         if (flags.find('U') != std::string_view::npos) {
-            return refuse(i, "(?U) asks Java for Unicode classes, and would make every "
-                             "quantifier lazy here: leave it out (\\w and \\s take every script "
-                             "already; write \\p{Nd} for a digit of any script)");
+            return refuse(i,
+                          "(?U) asks Java for Unicode classes, and would make every "
+                          "quantifier lazy here: leave it out (\\w and \\s take every script "
+                          "already; write \\p{Nd} for a digit of any script)");
         }
         std::string kept;
         for (const char f : flags)
@@ -419,8 +420,9 @@ private:
             one = "(?:" + one + ")";
             for (std::size_t k = low; k <= high; ++k) {
                 if (out.size() >= kLookBehindAlternatives) return tooMany();
-                const std::string text =
-                    k == 0 ? "" : k == 1 ? one : one + "{" + std::to_string(k) + "}";
+                const std::string text = k == 0   ? ""
+                                         : k == 1 ? one
+                                                  : one + "{" + std::to_string(k) + "}";
                 out.push_back({text, k * atom[0].length});
             }
             return out;
@@ -478,8 +480,7 @@ private:
 
     bool unbounded() {
         if (reason_.empty()) {
-            reason_ =
-                "a look-behind must have a bounded length: write {0,N} for * and {1,N} for +";
+            reason_ = "a look-behind must have a bounded length: write {0,N} for * and {1,N} for +";
             at_ = start_;
         }
         return false;

@@ -140,7 +140,8 @@ TEST(PastedExpression, ABoundedLookBehindMatchesWhereItsFixedFormsMatch) {
         const char* bounded;
         const char* fixed;
     } cases[] = {
-        {"(?<=^[\\s　]{0,4})第\\d+章", "(?<=^|^[\\s　]|^[\\s　]{2}|^[\\s　]{3}|^[\\s　]{4})第\\d+章"},
+        {"(?<=^[\\s　]{0,4})第\\d+章",
+         "(?<=^|^[\\s　]|^[\\s　]{2}|^[\\s　]{3}|^[\\s　]{4})第\\d+章"},
         {"(?<![\\s　]{1,2})第", "(?<![\\s　]|[\\s　]{2})第"},
         {"(?<=^[\\s　]?)第", "(?<=^|^[\\s　])第"},
         {"(?<=^(?:卷|说)?.{0,1})第", "(?<=^|^.|^卷|^说|^卷.|^说.)第"},
@@ -236,7 +237,8 @@ TEST(PastedExpression, CharactersTheCodePageLacksAreKeptAsCodePoints) {
     CodePageScope scope("GBK");
     CustomMatcher m;
     ASSERT_TRUE(m.compile(expressionInCodePage("^[✦✧].{1,9}$", "GBK").text).ok);
-    const HeadingSearch found = searchCustomHeadings(m, "✦ 一\n正文\n✧ 二\n", encodingOf("UTF-8"), {});
+    const HeadingSearch found =
+        searchCustomHeadings(m, "✦ 一\n正文\n✧ 二\n", encodingOf("UTF-8"), {});
     EXPECT_EQ(found.headings.size(), 2u);
 }
 
