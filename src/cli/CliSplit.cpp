@@ -456,6 +456,9 @@ private:
     void doNovel(const Text& path);
     // The plan for the use; nothing, the refusal reported, when a check fails.
     std::optional<SplitPlan> plan(SourceDocument& document, CliSettings& settings, PlanUse use);
+    // Under a refusal of the expression, the expression and a caret under the character it is
+    // about; that character (0 for the first) as typed.
+    std::optional<std::size_t> showPlace(const Message& refusal);
     void makeBook(SourceDocument& document, CliSettings& settings);
     void listNovel(SourceDocument& document, CliSettings& settings);
     void listInJson(const SplitPlan& plan, const std::vector<std::string>& notes);
@@ -688,20 +691,24 @@ std::optional<SplitPlan> CliRun::plan(SourceDocument& document, CliSettings& set
     const std::string said = localize(refusal);
     report(said);
     nlohmann::json error{{"message", said}};
-    if (refusal.id == MessageId::InvalidExpressionAt && refusal.args.size() > 1) {
-        // The expression as typed, and a caret under the character the refusal is about.
-        const std::size_t at = std::stoul(refusal.args[1]) - 1;
-        const std::size_t typedAt =
-            expression_.typedAt[std::min(at, expression_.typedAt.size() - 1)];
-        const std::string shown = visible(typedExpression_);
-        err_ << "  " << say(shown) << "\n  " << std::string(columnsOf(shown, typedAt), ' ')
-             << "^\n";
+    if (const std::optional<std::size_t> at = showPlace(refusal)) {
         error["expression"] = typedExpression_;
-        error["character"] = typedAt + 1;
+        error["character"] = *at + 1;
     }
     if (o_.json) documents_.push_back(nlohmann::json{{"file", inUtf8(novel_)}, {"error", error}});
     fail(kExitRefused);
     return std::nullopt;
+}
+
+std::optional<std::size_t> CliRun::showPlace(const Message& refusal) {
+    if (refusal.id != MessageId::InvalidExpressionAt || refusal.args.size() < 2)
+        return std::nullopt;
+    // The expression as typed, and a caret under the character the refusal is about.
+    const std::size_t at = std::stoul(refusal.args[1]) - 1;
+    const std::size_t typedAt = expression_.typedAt[std::min(at, expression_.typedAt.size() - 1)];
+    const std::string shown = visible(typedExpression_);
+    err_ << "  " << say(shown) << "\n  " << std::string(columnsOf(shown, typedAt), ' ') << "^\n";
+    return typedAt;
 }
 
 void CliRun::makeBook(SourceDocument& document, CliSettings& settings) {
@@ -807,8 +814,11 @@ void CliRun::splitNovel(SourceDocument& document, CliSettings& settings, const T
     }
     if (outcome.status == SplitOutcome::Status::TooMany) return reportTooMany(outcome);
     if (outcome.status != SplitOutcome::Status::Done) {
-        for (const auto& said : {outcome.failure, outcome.notRestored})
-            if (said) report(localize(*said));
+        for (const auto& said : {outcome.failure, outcome.notRestored}) {
+            if (!said) continue;
+            report(localize(*said));
+            static_cast<void>(showPlace(*said));
+        }
         return fail(outcome.status == SplitOutcome::Status::Refused ? kExitRefused
                                                                     : kExitFileError);
     }
