@@ -1,9 +1,6 @@
 #include "cli/SplitterMessages.h"
 
-#include <optional>
 #include <vector>
-
-#include "cli/Catalogue.h"
 
 namespace folioknife::cli {
 
@@ -113,73 +110,6 @@ std::string filledIn(const char* pattern, const splitter::Message& message,
     return splitter::fillInMessage(pattern, args, utf8(message.reason), asItIs);
 }
 
-// Marks a text for the catalogue without looking it up here.
-#define N_(text) text
-// PCRE2's words for the compile errors that chapter rules pasted from the web meet; the
-// catalogue holds their Chinese. Others stay in PCRE2's English.
-const char* const kEngineReasons[] = {
-    N_("\\ at end of pattern"),
-    N_("unrecognized character follows \\"),
-    N_("numbers out of order in {} quantifier"),
-    N_("number too big in {} quantifier"),
-    N_("missing terminating ] for character class"),
-    N_("escape sequence is invalid in character class"),
-    N_("range out of order in character class"),
-    N_("quantifier does not follow a repeatable item"),
-    N_("unrecognized character after (? or (?-"),
-    N_("POSIX named classes are supported only within a class"),
-    N_("missing closing parenthesis"),
-    N_("reference to non-existent subpattern"),
-    N_("regular expression is too large"),
-    N_("unmatched closing parenthesis"),
-    N_("lookbehind assertion is not fixed length"),
-    N_("unknown POSIX class name"),
-    N_("character code point value in \\x{} or \\o{} is too large"),
-    N_("subpattern name expected"),
-    N_("unknown property after \\P or \\p"),
-    N_("malformed \\P or \\p sequence"),
-    N_("invalid range in character class"),
-    N_("missing ) after (?# comment"),
-    N_("lookbehind is too complicated"),
-    N_("\\C is not allowed in a lookbehind assertion in UTF-8 mode"),
-    N_("digit expected after (?+ or (?-"),
-    N_("assertion expected after (?( or (?(?C)"),
-    N_("missing terminating delimiter for callout with string argument"),
-    N_("\\N is not supported in a class"),
-    N_("\\k is not followed by a braced, angle-bracketed, or quoted name"),
-    N_("a relative value of zero is not allowed"),
-    N_("character code point value in \\u.... sequence is too large"),
-    N_("disallowed Unicode code point (>= 0xd800 && <= 0xdfff)"),
-    N_("PCRE2 does not support \\F, \\L, \\l, \\N{name}, \\U, or \\u"),
-    N_("syntax error in subpattern name (missing terminator?)"),
-    N_("two named subpatterns have the same name (PCRE2_DUPNAMES not set)"),
-    N_("subpattern name must start with a non-digit"),
-    N_("regular expression is too complicated"),
-    N_("parentheses are too deeply nested"),
-    N_("(?U) asks Java for Unicode classes, and would make every quantifier lazy here: leave "
-       "it out (\\w and \\s take every script already; write \\p{Nd} for a digit of any "
-       "script)"),
-    N_("a negated Java class \\P{...} inside a class cannot be written here: put it outside "
-       "the class, as an alternative"),
-    N_("a class inside a class joins the two in Java, and is a \"[\" here: write one class "
-       "with the members of both, and \\[ for the character"),
-    N_("&& intersects classes in Java, and is two \"&\" here: write the class that remains, "
-       "such as [^\\S\\n] for [\\s&&[^\\n]] or [a-z&&[^aeiou]] as [b-df-hj-np-tv-z]"),
-    N_("a look-behind must have a bounded length: write {0,N} for * and {1,N} for +"),
-    N_("a look-behind of varying length is matched here as one of at most 256 fixed lengths, "
-       "and this one needs more: give its repeats smaller bounds"),
-};
-
-// The engine's reason in the run's language, in the code page.
-Text engineReason(const Text& reason, const std::string& codePage) {
-    for (const char* known : kEngineReasons) {
-        if (reason != known) continue;
-        const std::optional<std::string> said = splitter::convertText(tr(known), "UTF-8", codePage);
-        return said ? *said : reason;
-    }
-    return reason;
-}
-
 }  // namespace
 
 std::string englishText(const splitter::Message& message, const std::string& codePage) {
@@ -191,13 +121,6 @@ std::string messageText(const splitter::Message& message, const std::string& cod
     if (!chinese) return englishText(message, codePage);
     if (const char* own = terminalChinesePattern(message.id))
         return filledIn(own, message, codePage);
-    if ((message.id == MessageId::InvalidExpression ||
-         message.id == MessageId::InvalidExpressionAt) &&
-        !message.args.empty()) {
-        splitter::Message said = message;
-        said.args[0] = engineReason(said.args[0], codePage);
-        return splitter::convertForDisplay(splitter::chineseText(said), codePage, "UTF-8");
-    }
     return splitter::convertForDisplay(splitter::chineseText(message), codePage, "UTF-8");
 }
 

@@ -79,6 +79,10 @@ struct Message {
     Text reason;
 };
 
+// An engine's reason for refusing an expression (PCRE2's English, or the program's own) in
+// Chinese, in the program's code page; as it is when it has none.
+Text chineseEngineReason(const Text& reason);
+
 // The message in the window's words, in the program's code page.
 Text chineseText(const Message& message);
 

@@ -5,6 +5,7 @@
 #include "TestText.h"
 #include "splitter/ChapterHeadings.h"
 #include "splitter/CustomMatcher.h"
+#include "splitter/Messages.h"
 #include "splitter/Recode.h"
 #include "splitter/Unicode.h"
 
@@ -127,6 +128,9 @@ TEST(PastedExpression, WhatWouldChangeMeaningIsRefusedAtItsCharacter) {
         EXPECT_NE(compiled.reason.find(c.reason), std::string::npos) << compiled.reason;
         EXPECT_EQ(compiled.character, c.character) << c.expression;
     }
+    // The window's words: the place, then why, in Chinese.
+    const Message refused{MessageId::InvalidExpressionAt, {"missing closing parenthesis", "7"}};
+    EXPECT_EQ(chineseText(refused), "章节表达式无效：第 7 个字符处缺少右括号");
 }
 
 // Each bounded look-behind matches where its alternatives of fixed lengths, written by hand,
