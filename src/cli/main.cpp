@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -107,7 +108,8 @@ struct OptionEntry {
     const char* typeName;
 };
 
-std::vector<OptionEntry> optionTable() {
+// What the headings are and where the files go.
+std::vector<OptionEntry> headingAndPlaceOptions() {
     using O = CliOptions;
     return {
         {"-p,--prefix", &O::prefix, nullptr,
@@ -135,6 +137,13 @@ std::vector<OptionEntry> optionTable() {
             "number, {k0} the number with leading zeros, {title} the first heading "
             "in the file (default novel_{k}.txt)"),
          "PATTERN"},
+    };
+}
+
+// How the files are written, and what the run does besides.
+std::vector<OptionEntry> writingOptions() {
+    using O = CliOptions;
+    return {
         {"--max-size", &O::maxSize, nullptr,
          tr("at most SIZE bytes a file (500K, 0.5M, 2M): a file ends before the chapter "
             "that would pass it, a longer chapter is cut at line ends; without -n, files are "
@@ -177,6 +186,12 @@ std::vector<OptionEntry> optionTable() {
             "inside a sentence or in a table of contents"),
          nullptr},
     };
+}
+
+std::vector<OptionEntry> optionTable() {
+    std::vector<OptionEntry> table = headingAndPlaceOptions();
+    for (OptionEntry& entry : writingOptions()) table.push_back(std::move(entry));
+    return table;
 }
 
 // The options of the EPUB, in a build that writes EPUBs.
@@ -320,30 +335,10 @@ bool takeEpubOptions(CliOptions& options, const Say& say) {
     return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    std::setlocale(LC_ALL, "");
-    // A file-size limit makes write() fail with EFBIG, reported like a full disk, instead of
-    // killing the process with its temporary files left. A closed standard output (a pipe
-    // into "true") fails its writes instead of ending the process before its notes.
-#ifdef SIGXFSZ
-    std::signal(SIGXFSZ, SIG_IGN);
-#endif
-#ifdef SIGPIPE
-    std::signal(SIGPIPE, SIG_IGN);
-#endif
-    folioknife::cli::openCatalogue();
-    const std::string terminal = folioknife::splitter::systemCodePage();
-    const Say say = [&](const std::string& utf8) {
-        return folioknife::splitter::convertForDisplay(utf8, "UTF-8", terminal);
-    };
-    CliOptions options;
-    CLI::App app{say(tr("Splits plain-text novels into files of N chapters at their chapter "
-                        "headings.")),
-                 "folioknife-split"};
-    describe(app, options, say);
-
+// Reads the command line into 'options'; the exit status when the run ends here (help,
+// version, a usage error).
+std::optional<int> parseCommandLine(CLI::App& app, CliOptions& options, const Say& say, int argc,
+                                    char** argv) {
     // On Windows the arguments come from the UTF-16 command line, so a novel's name in any
     // script arrives whole whatever the system's code page.
     folioknife::cli::ProgramArguments given = folioknife::cli::programArguments(argc, argv);
@@ -374,6 +369,35 @@ int main(int argc, char** argv) {
                   << say(tr("Run with --help for the options.")) << "\n";
         return folioknife::cli::kExitUsage;
     }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    // A file-size limit makes write() fail with EFBIG, reported like a full disk, instead of
+    // killing the process with its temporary files left. A closed standard output (a pipe
+    // into "true") fails its writes instead of ending the process before its notes.
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    folioknife::cli::openCatalogue();
+    const std::string terminal = folioknife::splitter::systemCodePage();
+    const Say say = [&](const std::string& utf8) {
+        return folioknife::splitter::convertForDisplay(utf8, "UTF-8", terminal);
+    };
+    CliOptions options;
+    CLI::App app{say(tr("Splits plain-text novels into files of N chapters at their chapter "
+                        "headings.")),
+                 "folioknife-split"};
+    describe(app, options, say);
+
+    if (const std::optional<int> status = parseCommandLine(app, options, say, argc, argv))
+        return *status;
     options.customMode = app.get_option("--expression")->count() > 0;
     options.prefixGiven = app.get_option("--prefix")->count() > 0;
     options.suffixGiven = app.get_option("--suffix")->count() > 0;

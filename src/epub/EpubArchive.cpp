@@ -24,6 +24,9 @@ namespace {
 // and its files are only about a tenth larger.
 constexpr int kDeflateLevel = 1;
 
+// What the writer gathers before it hands bytes on.
+constexpr std::size_t kWriteBuffer = 1 << 20;
+
 // A file made and compressed, with its size and CRC.
 struct Packed {
     std::string data;        // raw deflate, or the bytes themselves when stored
@@ -179,12 +182,9 @@ struct Written {
     std::uint64_t compressedSize = 0, size = 0, offset = 0;
 };
 
-// The header before a file's data. Sizes and CRC are known beforehand, so the header is
-// final and the archive is written once from start to end.
-void localHeader(std::string& out, const Written& w) {
-    put32(out, 0x04034b50);
-    put16(out, w.compressed ? 20 : 10);  // the version a reader needs: deflate, or stored
-    put16(out, 0);                       // no flags
+// What a file's header and its central record both say, from the flags to the name's length.
+void commonFields(std::string& out, const Written& w) {
+    put16(out, 0);  // no flags
     put16(out, w.compressed ? 8 : 0);
     put16(out, w.time);
     put16(out, w.date);
@@ -192,6 +192,14 @@ void localHeader(std::string& out, const Written& w) {
     put32(out, static_cast<std::uint32_t>(w.compressedSize));
     put32(out, static_cast<std::uint32_t>(w.size));
     put16(out, static_cast<unsigned>(w.name.size()));
+}
+
+// The header before a file's data. Sizes and CRC are known beforehand, so the header is
+// final and the archive is written once from start to end.
+void localHeader(std::string& out, const Written& w) {
+    put32(out, 0x04034b50);
+    put16(out, w.compressed ? 20 : 10);  // the version a reader needs: deflate, or stored
+    commonFields(out, w);
     put16(out, 0);
     out += w.name;
 }
@@ -203,14 +211,7 @@ void centralHeader(std::string& out, const Written& w) {
     put32(out, 0x02014b50);
     put16(out, (3 << 8) | 63);  // made on Unix, zip 6.3
     put16(out, far ? 45 : w.compressed ? 20 : 10);
-    put16(out, 0);
-    put16(out, w.compressed ? 8 : 0);
-    put16(out, w.time);
-    put16(out, w.date);
-    put32(out, w.crc);
-    put32(out, static_cast<std::uint32_t>(w.compressedSize));
-    put32(out, static_cast<std::uint32_t>(w.size));
-    put16(out, static_cast<unsigned>(w.name.size()));
+    commonFields(out, w);
     put16(out, far ? 12 : 0);    // extra field
     put16(out, 0);               // comment
     put16(out, 0);               // disk
@@ -268,9 +269,18 @@ std::optional<std::string> writeArchive(const std::vector<ArchiveEntry>& entries
     written.reserve(entries.size());
     std::uint64_t at = 0;
     std::string header;
+    // The bytes go to the sink in pieces of about a megabyte: few writes, and the first one
+    // already holds the book's beginning (the mimetype), which is how the next run knows a
+    // file of ours cut short by a kill for one and removes it.
+    std::string pending;
+    pending.reserve(kWriteBuffer + (64 << 10));
     const auto put = [&](std::string_view bytes) {
         at += bytes.size();
-        return sink(bytes);
+        pending += bytes;
+        if (pending.size() < kWriteBuffer) return true;
+        const bool taken = sink(pending);
+        pending.clear();
+        return taken;
     };
     for (std::size_t k = 0; k < entries.size(); ++k) {
         const ArchiveEntry& entry = entries[k];
@@ -289,22 +299,14 @@ std::optional<std::string> writeArchive(const std::vector<ArchiveEntry>& entries
         w.offset = at;
         header.clear();
         localHeader(header, w);
-        if (k == 0) {
-            // The book's first bytes, the header and the mimetype, go in one write: a book of
-            // ours cut short after it still begins as a book does, which is how the next run
-            // knows the leftover for one of ours and removes it.
-            header += packed.data;
-            if (!put(header)) return std::string();
-        } else if (!put(header) || !put(packed.data)) {
-            return std::string();
-        }
+        if (!put(header) || !put(packed.data)) return std::string();
         written.push_back(std::move(w));
     }
     const std::uint64_t directory = at;
     std::string central;
     for (const Written& w : written) centralHeader(central, w);
     endRecords(central, written.size(), directory, central.size());
-    if (!put(central)) return std::string();
+    if (!put(central) || (!pending.empty() && !sink(pending))) return std::string();
     return std::nullopt;
 }
 

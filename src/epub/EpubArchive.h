@@ -18,9 +18,9 @@ struct ArchiveEntry {
     std::int64_t modified = 0;  // the file's time, seconds since 1970 (UTC)
 };
 
-// Builds the archive, entries in order, and hands its bytes to 'sink' piece by piece, each file
-// as soon as it is compressed: the archive is never in memory as a whole. On failure, the
-// reason (zlib's words; empty when the sink refused).
+// Builds the archive, entries in order, and hands its bytes to 'sink' in pieces of about a
+// megabyte (the last may be smaller) as the files are compressed: the archive is never in
+// memory as a whole. On failure, the reason (zlib's words; empty when the sink refused).
 std::optional<std::string> writeArchive(const std::vector<ArchiveEntry>& entries,
                                         const std::function<bool(std::string_view)>& sink);
 

@@ -5,6 +5,11 @@
 #include <cstring>
 #include <utility>
 
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#include <cpuid.h>
+#include <immintrin.h>
+#endif
+
 #include "splitter/Unicode.h"
 
 namespace folioknife::epub {
@@ -171,6 +176,62 @@ std::string_view trimmed(std::string_view line) {
 
 namespace {
 
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#define FOLIOKNIFE_SHA_INSTRUCTIONS 1
+
+// Whether the processor has the SHA instructions (and the SSSE3 and SSE4.1 that go with them).
+bool hasShaInstructions() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+    const bool sse = (c & (1u << 9)) && (c & (1u << 19));
+    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+    return sse && (b & (1u << 29));
+}
+
+// Rounds 4s to 4s + 3 of the 80, with the function F (0 to 3, a constant the instruction
+// takes). The message's words go round in msg[0..3], each four extended as the rounds go.
+template <int F>
+__attribute__((target("sha,ssse3,sse4.1"), always_inline)) inline void fourRounds(int s,
+                                                                                  __m128i msg[4],
+                                                                                  __m128i e[2],
+                                                                                  __m128i& abcd) {
+    const __m128i m = msg[s % 4];
+    e[s % 2] = s == 0 ? _mm_add_epi32(e[0], m) : _mm_sha1nexte_epu32(e[s % 2], m);
+    e[(s + 1) % 2] = abcd;
+    if (s >= 3 && s <= 18) msg[(s + 1) % 4] = _mm_sha1msg2_epu32(msg[(s + 1) % 4], m);
+    abcd = _mm_sha1rnds4_epu32(abcd, e[s % 2], F);
+    if (s >= 1 && s <= 16) msg[(s + 3) % 4] = _mm_sha1msg1_epu32(msg[(s + 3) % 4], m);
+    if (s >= 2 && s <= 17) msg[(s + 2) % 4] = _mm_xor_si128(msg[(s + 2) % 4], m);
+}
+
+// The blocks through the processor's SHA instructions: several times as fast as the rounds
+// in plain code, which a novel of a hundred megabytes feels.
+__attribute__((target("sha,ssse3,sse4.1"))) void compressWithShaInstructions(std::uint32_t h[5],
+                                                                             const unsigned char* p,
+                                                                             std::size_t blocks) {
+    // The instructions take the words in the other order, each big-endian.
+    const __m128i reverse = _mm_set_epi64x(0x0001020304050607LL, 0x08090a0b0c0d0e0fLL);
+    __m128i abcd = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h)), 0x1B);
+    __m128i e0 = _mm_set_epi32(static_cast<int>(h[4]), 0, 0, 0);
+    for (; blocks > 0; --blocks, p += 64) {
+        const __m128i abcdBefore = abcd, eBefore = e0;
+        __m128i msg[4], e[2] = {e0, e0};
+        for (int i = 0; i < 4; ++i) {
+            msg[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i)),
+                                      reverse);
+        }
+        for (int s = 0; s < 5; ++s) fourRounds<0>(s, msg, e, abcd);
+        for (int s = 5; s < 10; ++s) fourRounds<1>(s, msg, e, abcd);
+        for (int s = 10; s < 15; ++s) fourRounds<2>(s, msg, e, abcd);
+        for (int s = 15; s < 20; ++s) fourRounds<3>(s, msg, e, abcd);
+        e0 = _mm_sha1nexte_epu32(e[0], eBefore);
+        abcd = _mm_add_epi32(abcd, abcdBefore);
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(h), _mm_shuffle_epi32(abcd, 0x1B));
+    h[4] = static_cast<std::uint32_t>(_mm_extract_epi32(e0, 3));
+}
+#endif
+
 // SHA-1, a block of 64 bytes at a time: the hash of a whole novel takes about as long as
 // converting it, and a byte at a time several times longer.
 class Sha1 {
@@ -184,10 +245,12 @@ public:
             bytes += take;
             n -= take;
             if (used_ < sizeof block_) return;
-            compress(block_);
+            compress(block_, 1);
             used_ = 0;
         }
-        for (; n >= sizeof block_; bytes += sizeof block_, n -= sizeof block_) compress(bytes);
+        compress(bytes, n / sizeof block_);
+        bytes += n - n % sizeof block_;
+        n %= sizeof block_;
         std::memcpy(block_, bytes, n);
         used_ = n;
     }
@@ -206,7 +269,17 @@ public:
 
 private:
     static std::uint32_t rotate(std::uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
-    void compress(const unsigned char* p) {
+    void compress(const unsigned char* p, std::size_t blocks) {
+#ifdef FOLIOKNIFE_SHA_INSTRUCTIONS
+        static const bool instructions = hasShaInstructions();
+        if (instructions) {
+            compressWithShaInstructions(h_, p, blocks);
+            return;
+        }
+#endif
+        for (; blocks > 0; --blocks, p += 64) compressOne(p);
+    }
+    void compressOne(const unsigned char* p) {
         std::uint32_t w[80];
         for (int i = 0; i < 16; ++i) {
             w[i] = std::uint32_t{p[4 * i]} << 24 | std::uint32_t{p[4 * i + 1]} << 16 |

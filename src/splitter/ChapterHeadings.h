@@ -44,7 +44,7 @@ struct HeadingDetail {
     std::int64_t volumeLine = 0;
 };
 
-struct HeadingSearch {
+struct [[nodiscard]] HeadingSearch {
     enum class Status {
         Done,
         InvalidExpression,  // 'reason' says why, in the engine's words

@@ -29,4 +29,17 @@ FileStatus readToEnd(InputFile& file, std::string& text, std::size_t limit) {
     return {};
 }
 
+FileStatus writeInOneStep(FileService& files, const std::string& path, std::string_view bytes,
+                          const std::string& temporaryPrefix, bool durable) {
+    std::string temporary;
+    Expected<std::unique_ptr<OutputFile>> file = files.createTemporary(temporaryPrefix, temporary);
+    if (!file) return file.error();
+    FileStatus status = (*file)->write(bytes);
+    if (FileStatus closed = (*file)->close(); status) status = closed;
+    if (status && durable) status = files.flushFiles({temporary});
+    if (status) status = files.replaceFile(temporary, path);
+    if (!status) static_cast<void>(files.deleteFile(temporary));
+    return status;
+}
+
 }  // namespace folioknife::splitter

@@ -195,6 +195,14 @@ public:
 // The platform's file service (POSIX or Win32, chosen by the build).
 FileService& systemFileService();
 
+// Writes 'bytes' to 'path' in one step, so that whoever reads the folder sees the old file or
+// the new one, never half of one: they go into a new file named 'temporaryPrefix' and a few
+// letters, in the same folder, which then takes the name. With 'durable', the bytes reach
+// stable storage before the rename (the folder's names are the caller's to flush). A failed
+// step removes the temporary file and names what failed.
+FileStatus writeInOneStep(FileService& files, const std::string& path, std::string_view bytes,
+                          const std::string& temporaryPrefix, bool durable);
+
 // Reading a mapped file that another program has meanwhile cut short faults. From this call
 // on, such a fault writes 'message' to standard error and ends the process with 'status'
 // rather than crashing it. For a program that splits at once after mapping; there is nothing

@@ -70,11 +70,11 @@ public:
     SplitOutcome run();
 
 private:
-    SplitOutcome refuse(const Message& message);
+    void refuse(const Message& message);
     // Ends the split early: the stream closed, the folder let go.
-    SplitOutcome stop(SplitOutcome::Status status);
+    void stop(SplitOutcome::Status status);
     // Ends it early and tells the user why.
-    SplitOutcome fail(SplitOutcome::Status status, const Message& why);
+    void fail(SplitOutcome::Status status, const Message& why);
     // Tells the user something about a split that was done.
     void note(const Message& message);
     void addMarks();
@@ -104,18 +104,16 @@ private:
     std::unique_ptr<FolderLock> lock_;
 };
 
-SplitOutcome SplitRun::refuse(const Message& message) {
+void SplitRun::refuse(const Message& message) {
     outcome_.failure = message;
     showMessageBox(boxes_, message);
     outcome_.status = SplitOutcome::Status::Refused;
-    return outcome_;
 }
 
-SplitOutcome SplitRun::fail(SplitOutcome::Status status, const Message& why) {
+void SplitRun::fail(SplitOutcome::Status status, const Message& why) {
     stop(status);
     outcome_.failure = why;
     showMessageBox(boxes_, why);
-    return outcome_;
 }
 
 void SplitRun::note(const Message& message) {
@@ -123,10 +121,9 @@ void SplitRun::note(const Message& message) {
     showMessageBox(boxes_, message);
 }
 
-SplitOutcome SplitRun::stop(SplitOutcome::Status status) {
+void SplitRun::stop(SplitOutcome::Status status) {
     lock_.reset();
     outcome_.status = status;
-    return outcome_;
 }
 
 void SplitRun::addMarks() {
@@ -342,7 +339,10 @@ void SplitRun::deleteSource() {
 SplitOutcome SplitRun::run() {
     plan_ = planSplit(document_, settings_);
     outcome_.headings = static_cast<std::int64_t>(plan_.headings().size());
-    if (!plan_.ready()) return refuse(*plan_.refusal);
+    if (!plan_.ready()) {
+        refuse(*plan_.refusal);
+        return outcome_;
+    }
     if (plan_.volumes.size() > kManyVolumes &&
         showMessageBox(boxes_,
                        Message(MessageId::ManyVolumes, {std::to_string(plan_.volumes.size()),
@@ -364,8 +364,9 @@ SplitOutcome SplitRun::run() {
     const FileStatus made = files_.createDirectory(folder_);
     madeFolder_ = static_cast<bool>(made);
     if (!made && files_.kindOf(folder_) == FileKind::Missing) {
-        return fail(SplitOutcome::Status::CreateFailed,
-                    Message(MessageId::FolderCreateFailed, {folder_}, made.error().reason));
+        fail(SplitOutcome::Status::CreateFailed,
+             Message(MessageId::FolderCreateFailed, {folder_}, made.error().reason));
+        return outcome_;
     }
     if (!clearFolder() || !writeVolumes()) return outcome_;
     // Not held while the user reads the message: another split may go on meanwhile.

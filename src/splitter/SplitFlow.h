@@ -22,7 +22,7 @@
 
 namespace folioknife::splitter {
 
-struct SplitOutcome {
+struct [[nodiscard]] SplitOutcome {
     enum class Status {
         Refused,       // a check failed; its message was shown, nothing was written
         WriteFailed,   // a volume could not be written in full; the folder is as it was

@@ -216,23 +216,15 @@ std::optional<Record> readRecord(FileService& files, const Text& folder, PathSty
     return record;
 }
 
-// Writes the record in one step: a temporary file that takes the record's name.
+// Writes the record in one step. A temporary file that will not go carries the record's token:
+// the next split's recovery removes it.
 FileStatus writeRecord(FileService& files, PathStyle style, const Text& folder,
                        const Record& record, bool durable) {
-    std::string temporary;
-    Expected<std::unique_ptr<OutputFile>> file = files.createTemporary(
+    const FileStatus status = writeInOneStep(
+        files, joinPath(folder, kRecordFileName, style), recordText(record, style),
         joinPath(folder, std::string(kRecordFileName) + kNewFileMark + record.token, style),
-        temporary);
-    if (!file) return file.error();
-    FileStatus status = (*file)->write(recordText(record, style));
-    if (FileStatus closed = (*file)->close(); status) status = closed;
-    if (status && durable) status = files.flushFiles({temporary});
-    if (status) status = files.replaceFile(temporary, joinPath(folder, kRecordFileName, style));
-    if (!status) {
-        // One that will not go carries the record's token: the next split's recovery removes it.
-        static_cast<void>(files.deleteFile(temporary));
-        return status;
-    }
+        durable);
+    if (!status) return status;
     return durable ? files.flushFolder(folder) : FileStatus();
 }
 

@@ -20,8 +20,9 @@ Text UpdatePlatform::readProfileText(const Text& path, const Text& section, cons
     return readProfileFile(path, section, key, defaultText);
 }
 splitter::FileStatus UpdatePlatform::deleteFile(const Text& path) { return deleteLocalFile(path); }
-bool UpdatePlatform::runCommandLine(const Text& commandLine, bool wait, shell::ShowMode show) {
-    return shell::runCommandLine(commandLine, wait, show).ok();
+shell::ShellOutcome UpdatePlatform::runCommandLine(const Text& commandLine, bool wait,
+                                                   shell::ShowMode show) {
+    return shell::runCommandLine(commandLine, wait, show);
 }
 
 Text defaultUpdateHost() { return FOLIOKNIFE_UPDATE_HOST; }
@@ -56,8 +57,11 @@ void runUpdateCheck(const UpdateSettings& settings, UpdatePlatform& platform,
         if (isNewerVersion(*version) &&
             splitter::showMessageBox(boxes, promptText(*version), promptTitle(), kPromptButtons) ==
                 splitter::MessageBoxAnswer::Yes) {
-            platform.runCommandLine(pageCommandLine(settings.pageOpener, settings.host), false,
-                                    shell::ShowMode::Maximized);
+            // The user asked for the page; a browser that does not start shows nothing the
+            // program could add to.
+            static_cast<void>(
+                platform.runCommandLine(pageCommandLine(settings.pageOpener, settings.host), false,
+                                        shell::ShowMode::Maximized));
         }
     } catch (const std::exception&) {
         // Out of memory, or a thread that could not be made: the check ends quietly. Left to
@@ -76,9 +80,11 @@ BackgroundUpdateCheck::BackgroundUpdateCheck(UpdateSettings settings,
 void BackgroundUpdateCheck::startUpdateCheck() {
     // The thread owns copies of what it needs, so this object may go before it ends; the
     // boxes live as long as the process.
-    startDetachedThread([settings = settings_, platform = platform_, &boxes = boxes_] {
-        runUpdateCheck(settings, *platform, boxes);
-    });
+    // A check that cannot start is as a check that finds nothing: the reader is not told.
+    static_cast<void>(
+        startDetachedThread([settings = settings_, platform = platform_, &boxes = boxes_] {
+            runUpdateCheck(settings, *platform, boxes);
+        }));
 }
 
 std::unique_ptr<UpdateCheck> makeUpdateCheck(splitter::MessageBoxService& boxes) {

@@ -25,7 +25,8 @@ public:
     virtual Text readProfileText(const Text& path, const Text& section, const Text& key,
                                  const Text& defaultText);
     virtual splitter::FileStatus deleteFile(const Text& path);
-    virtual bool runCommandLine(const Text& commandLine, bool wait, shell::ShowMode show);
+    virtual shell::ShellOutcome runCommandLine(const Text& commandLine, bool wait,
+                                               shell::ShowMode show);
 };
 
 // The update server's host as the build was configured (FOLIOKNIFE_UPDATE_HOST); a name

@@ -22,6 +22,16 @@ using testing::CodePageScope;
 using testing::FakeWindow;
 using testing::gbk;
 
+// The machine's and the user's entry on Windows, before and after a click on the box.
+struct EntryCase {
+    const char* name;
+    bool before, machineRefuses, userRefuses;
+    std::set<std::string> there;  // "machine", "user"
+    std::vector<std::string> log;
+    bool after;
+    std::set<std::string> left;
+};
+
 class ContextMenuTest : public ::testing::Test {
 protected:
     CodePageScope codePage{"GBK"};
@@ -59,6 +69,24 @@ protected:
         window.log.clear();
     }
     void setMark(bool on) { window.controls[Control::ContextMenuCheck].checked = on; }
+    void checkEntryClick(const EntryCase& c, const Text& denied) {
+        SCOPED_TRACE(c.name);
+        machine->refuses = c.machineRefuses ? std::optional<Text>(denied) : std::nullopt;
+        user->refuses = c.userRefuses ? std::optional<Text>(denied) : std::nullopt;
+        machine->text = c.there.count("machine") ? menuText() : "";
+        user->text = c.there.count("user") ? menuText() : "";
+        setMark(c.before);
+        window.log.clear();
+        window.click(Control::ContextMenuCheck);
+        EXPECT_EQ(window.log, c.log);
+        EXPECT_EQ(window.isChecked(Control::ContextMenuCheck), c.after);
+        std::set<std::string> left;
+        if (!machine->text.empty()) left.insert("machine");
+        if (!user->text.empty()) left.insert("user");
+        EXPECT_EQ(left, c.left);
+        // The next start's probe agrees with the mark.
+        EXPECT_EQ(menu->entryPresent(), c.after);
+    }
 };
 
 TEST_F(ContextMenuTest, ProbeSetsTheMarkForAnyTextButNoAndNeverClearsIt) {
@@ -145,14 +173,7 @@ TEST_F(ContextMenuTest, WithoutRightsToTheMachineTheUsersEntryIsWrittenAndFailur
     makeMenu(true);
     const std::string denied = gbk("拒绝访问。");
     const std::string machinePlace = "machine", userPlace = "user";
-    struct Case {
-        const char* name;
-        bool before, machineRefuses, userRefuses;
-        std::set<std::string> there;
-        std::vector<std::string> log;
-        bool after;
-        std::set<std::string> left;
-    } cases[] = {
+    const EntryCase cases[] = {
         {"administrator", false, false, false, {}, {box, "write machine"}, true, {machinePlace}},
         {"normal user",
          false,
@@ -189,24 +210,7 @@ TEST_F(ContextMenuTest, WithoutRightsToTheMachineTheUsersEntryIsWrittenAndFailur
          true,
          {machinePlace}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        machine->refuses = c.machineRefuses ? std::optional<Text>(denied) : std::nullopt;
-        user->refuses = c.userRefuses ? std::optional<Text>(denied) : std::nullopt;
-        machine->text = c.there.count(machinePlace) ? menuText() : "";
-        user->text = c.there.count(userPlace) ? menuText() : "";
-        setMark(c.before);
-        window.log.clear();
-        window.click(Control::ContextMenuCheck);
-        EXPECT_EQ(window.log, c.log);
-        EXPECT_EQ(window.isChecked(Control::ContextMenuCheck), c.after);
-        std::set<std::string> left;
-        if (!machine->text.empty()) left.insert(machinePlace);
-        if (!user->text.empty()) left.insert(userPlace);
-        EXPECT_EQ(left, c.left);
-        // The next start's probe agrees with the mark.
-        EXPECT_EQ(menu->entryPresent(), c.after);
-    }
+    for (const EntryCase& c : cases) checkEntryClick(c, denied);
 }
 
 }  // namespace

@@ -46,13 +46,15 @@ HeadingSearch searchIn(const std::string& text, const std::string& codePage,
                                  HeadingRules{});
 }
 
-TEST(HeadingRules, EachCutFallsAtTheLineAReaderSeesAsTheChaptersStart) {
-    using Lines = std::vector<std::string>;
-    struct Case {
-        const char* name;
-        Lines novel;
-        Lines cuts;
-    } cases[] = {
+// A novel of lines ("~" a paragraph of text) and the lines a reader sees each chapter begin at.
+struct CutCase {
+    const char* name;
+    std::vector<std::string> novel;
+    std::vector<std::string> cuts;
+};
+
+std::vector<CutCase> readerCutCases() {
+    return {
         {"a title before every heading, indentation",
          {"书名", "《书名》第一章 开端", "~", "　　第二章 风起", "~", "《书名》第三章 云涌", "~"},
          {"《书名》第一章 开端", "　　第二章 风起", "《书名》第三章 云涌"}},
@@ -105,9 +107,12 @@ TEST(HeadingRules, EachCutFallsAtTheLineAReaderSeesAsTheChaptersStart) {
          {"第廿一章", "~", "第卅章", "~", "第卅一章", "~"},
          {"第廿一章", "第卅章", "第卅一章"}},
     };
+}
+
+TEST(HeadingRules, EachCutFallsAtTheLineAReaderSeesAsTheChaptersStart) {
     for (const char* codePage : {"UTF-8", "GBK"}) {
         CodePageScope scope(codePage);
-        for (const auto& c : cases) {
+        for (const CutCase& c : readerCutCases()) {
             const std::string text = *convertText(novelOf(c.novel), "UTF-8", codePage);
             const HeadingSearch found = searchIn(text, codePage);
             EXPECT_EQ(cutLines(found, text, codePage), c.cuts) << c.name << " in " << codePage;

@@ -202,7 +202,7 @@ TEST(Headings, ANovelSplitsAlikeUnderEitherCodePage) {
             document.replace(novel);
             testing::FixedSettings settings;
             testing::ShownBoxes quiet;
-            runSplit(document, settings, fs, quiet, PathStyle::Posix);
+            static_cast<void>(runSplit(document, settings, fs, quiet, PathStyle::Posix));
             outputs[i++] = fs.files;
         }
         EXPECT_EQ(outputs[0].size(), 4u) << testing::hex(novel.substr(0, 4));

@@ -46,9 +46,9 @@ public:
         log_.push_back("delete");
         return UpdatePlatform::deleteFile(path);
     }
-    bool runCommandLine(const Text& line, bool wait, shell::ShowMode show) override {
+    shell::ShellOutcome runCommandLine(const Text& line, bool wait, shell::ShowMode show) override {
         log_.push_back("run " + line + (wait || show != shell::ShowMode::Maximized ? " ?" : ""));
-        return true;
+        return shell::ShellOutcome::done();
     }
 
 private:
@@ -77,15 +77,17 @@ protected:
     }
 };
 
-TEST_F(UpdateCheckTest, StepsInOrderAndNoLocalCopyLeft) {
-    const std::string page = nativeUpdateSettings().pageOpener + " http://HOST/mysoft/folioknife";
-    const Reply endless{"HTTP/1.0 200 OK\r\n\r\n[up]\nver=0.9\n", Reply::Ending::Endless};
-    struct Case {
-        const char* name;
-        std::optional<Reply> reply;  // nothing: nobody listens
-        int answer;
-        std::vector<std::string> log;  // "box" stands for the prompt
-    } cases[] = {
+// What one answer of the server leads to, step by step; "box" stands for the prompt and
+// "run" for the page opener's command line on HOST.
+struct StepCase {
+    const char* name;
+    std::optional<Reply> reply;  // nothing: nobody listens
+    int answer;
+    std::vector<std::string> log;
+};
+
+std::vector<StepCase> stepCases(const std::string& page) {
+    return {
         {"yes",
          httpReply("[up]\r\nver=0.8\r\n"),
          5,
@@ -126,7 +128,11 @@ TEST_F(UpdateCheckTest, StepsInOrderAndNoLocalCopyLeft) {
          {"store 14", "read [up] ver = 0.8 from [up]\nver=0.8\nx", "box 0.8", "delete"}},
         {"unreachable", std::nullopt, 5, {"store 0", "read [up] ver = 0 from ", "delete"}},
     };
-    for (const auto& c : cases) {
+}
+
+TEST_F(UpdateCheckTest, StepsInOrderAndNoLocalCopyLeft) {
+    const std::string page = nativeUpdateSettings().pageOpener + " http://HOST/mysoft/folioknife";
+    for (const StepCase& c : stepCases(page)) {
         // An earlier copy naming a newer version is overwritten before it is read.
         std::ofstream(localCopy, std::ios::binary) << "[up]\nver=9.9\n" << std::string(99, ';');
         FakeWindow window;
@@ -150,6 +156,10 @@ TEST_F(UpdateCheckTest, StepsInOrderAndNoLocalCopyLeft) {
         }
         EXPECT_FALSE(fs::exists(localCopy)) << c.name;
     }
+}
+
+TEST_F(UpdateCheckTest, AnEndlessAnswerIsKeptOnlyToItsLimit) {
+    const Reply endless{"HTTP/1.0 200 OK\r\n\r\n[up]\nver=0.9\n", Reply::Ending::Endless};
     LoopbackServer server({endless});
     FakeWindow window;
     RecordingPlatform platform(window.log);

@@ -1,7 +1,5 @@
 // The context-menu entry on Linux: a desktop entry for text files in the user's applications
 // folder, written and removed by this program itself, read by the probe.
-#include <errno.h>
-#include <fcntl.h>
 #include <pwd.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -10,6 +8,8 @@
 #include <cstdlib>
 
 #include "shell/posix/DesktopEntryFile.h"
+#include "splitter/FileService.h"
+#include "splitter/Path.h"
 
 namespace folioknife::shell {
 
@@ -31,51 +31,18 @@ void makeFolders(const Text& folder) {
     }
 }
 
-bool readWholeFile(const Text& path, Text& content) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            close(fd);
-            return n == 0;
-        }
-        content.append(buffer, static_cast<std::size_t>(n));
-        // A desktop entry is a few hundred bytes; a huge file is not ours.
-        if (content.size() > (std::size_t{1} << 20)) {
-            close(fd);
-            return false;
-        }
-    }
+// The file service's failure in the system's words.
+ShellOutcome outcomeOf(const splitter::FileStatus& status) {
+    if (status) return ShellOutcome::done();
+    const splitter::FileError& error = status.error();
+    return ShellOutcome::failed(error.reason.empty() ? systemReason(error.code) : error.reason);
 }
 
-bool writeAll(int fd, const Text& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// A file manager may read the folder at any moment, so it sees the old entry or the new one,
-// never half of one: the text goes to a temporary file beside it, which is then renamed.
-ShellOutcome replaceFile(const Text& path, const Text& bytes) {
-    makeFolders(splitter::parentPath(path, PathStyle::Posix));
-    Text temporary = path + ".XXXXXX";
-    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return ShellOutcome::failed(systemReason(errno));
-    int error = 0;
-    if (fchmod(fd, 0644) != 0 || !writeAll(fd, bytes) || fsync(fd) != 0) error = errno;
-    if (close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && rename(temporary.c_str(), path.c_str()) == 0) return ShellOutcome::done();
-    if (error == 0) error = errno;
-    unlink(temporary.c_str());
-    return ShellOutcome::failed(systemReason(error));
+// A desktop entry is a few hundred bytes; a file of more than a megabyte is not ours.
+bool readEntryFile(const Text& path, Text& content) {
+    auto file = splitter::systemFileService().openForReading(path);
+    return file && splitter::readToEnd(**file, content, std::size_t{1} << 20) &&
+           content.size() <= (std::size_t{1} << 20);
 }
 
 Text toUtf8(const Text& text) {
@@ -101,18 +68,24 @@ Text desktopEntryPath() {
 
 Text DesktopEntryFile::menuText() {
     Text content;
-    if (!readWholeFile(path_, content)) return Text();
+    if (!readEntryFile(path_, content)) return Text();
     const Text name = readDesktopEntry(content).name;
     return name.empty() ? name : fromUtf8(name);
 }
 
+// A file manager may read the folder at any moment: the entry is replaced in one step.
 ShellOutcome DesktopEntryFile::write(const Text& program) {
-    return replaceFile(path_, desktopEntryText({toUtf8(shell::menuText()), program}));
+    makeFolders(splitter::parentPath(path_, PathStyle::Posix));
+    return outcomeOf(splitter::writeInOneStep(
+        splitter::systemFileService(), path_,
+        desktopEntryText({toUtf8(shell::menuText()), program}), path_ + ".", true));
 }
 
 ShellOutcome DesktopEntryFile::remove() {
-    if (unlink(path_.c_str()) == 0 || errno == ENOENT) return ShellOutcome::done();
-    return ShellOutcome::failed(systemReason(errno));
+    const splitter::FileStatus status = splitter::systemFileService().deleteFile(path_);
+    if (!status && status.error().kind == splitter::FileErrorKind::NotFound)
+        return ShellOutcome::done();
+    return outcomeOf(status);
 }
 
 std::vector<std::unique_ptr<EntryPlace>> makeEntryPlaces() {

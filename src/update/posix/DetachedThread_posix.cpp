@@ -6,12 +6,12 @@
 
 namespace folioknife::update {
 
-bool startDetachedThread(std::function<void()> work) {
+shell::ShellOutcome startDetachedThread(std::function<void()> work) {
     try {
         std::thread(std::move(work)).detach();
-        return true;
-    } catch (const std::system_error&) {
-        return false;
+        return shell::ShellOutcome::done();
+    } catch (const std::system_error& error) {
+        return shell::ShellOutcome::failed(error.what());
     }
 }
 

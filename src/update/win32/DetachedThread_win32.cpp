@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include "splitter/win32/WideText.h"
 #include "update/DetachedThread.h"
 
 namespace folioknife::update {
@@ -16,17 +17,18 @@ DWORD WINAPI runDetached(LPVOID parameter) {
 }
 }  // namespace
 
-bool startDetachedThread(std::function<void()> work) {
+shell::ShellOutcome startDetachedThread(std::function<void()> work) {
     auto* parameter = new (std::nothrow) std::function<void()>(std::move(work));
-    if (!parameter) return false;
+    if (!parameter) return shell::ShellOutcome::failed(splitter::systemReason(ERROR_OUTOFMEMORY));
     HANDLE thread = CreateThread(nullptr, 0, runDetached, parameter, 0, nullptr);
     if (!thread) {
+        const DWORD error = GetLastError();
         delete parameter;
-        return false;
+        return shell::ShellOutcome::failed(splitter::systemReason(error));
     }
     // Nobody waits for the thread; it ends with its work or with the process.
     CloseHandle(thread);
-    return true;
+    return shell::ShellOutcome::done();
 }
 
 }  // namespace folioknife::update
