@@ -64,6 +64,13 @@ public:
     FileStatus deleteFile(const std::string& path) override {
         return named(inner_.deleteFile(native(path)));
     }
+    std::vector<FileStatus> deleteFiles(const std::vector<std::string>& paths) override {
+        std::vector<std::string> converted;
+        for (const std::string& path : paths) converted.push_back(native(path));
+        std::vector<FileStatus> results = inner_.deleteFiles(converted);
+        for (FileStatus& result : results) result = named(std::move(result));
+        return results;
+    }
     FileKind kindOf(const std::string& path) override { return inner_.kindOf(native(path)); }
     FileKind entryKind(const std::string& path) override { return inner_.entryKind(native(path)); }
     std::vector<std::string> listFolder(const std::string& path) override {

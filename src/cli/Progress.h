@@ -32,6 +32,9 @@ public:
     splitter::FileStatus deleteFile(const std::string& path) override {
         return inner_.deleteFile(path);
     }
+    std::vector<splitter::FileStatus> deleteFiles(const std::vector<std::string>& paths) override {
+        return inner_.deleteFiles(paths);
+    }
     splitter::FileKind kindOf(const std::string& path) override { return inner_.kindOf(path); }
     splitter::FileKind entryKind(const std::string& path) override {
         return inner_.entryKind(path);

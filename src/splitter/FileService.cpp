@@ -29,6 +29,13 @@ FileStatus readToEnd(InputFile& file, std::string& text, std::size_t limit) {
     return {};
 }
 
+std::vector<FileStatus> FileService::deleteFiles(const std::vector<std::string>& paths) {
+    std::vector<FileStatus> results;
+    results.reserve(paths.size());
+    for (const std::string& path : paths) results.push_back(deleteFile(path));
+    return results;
+}
+
 FileStatus writeInOneStep(FileService& files, const std::string& path, std::string_view bytes,
                           const std::string& temporaryPrefix, bool durable) {
     std::string temporary;

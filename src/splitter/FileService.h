@@ -171,6 +171,11 @@ public:
     // Creates one directory (the last component only); fails when it exists.
     virtual FileStatus createDirectory(const std::string& path) = 0;
     virtual FileStatus deleteFile(const std::string& path) = 0;
+    // Deletes each file as deleteFile does; the results in the order of the paths. The
+    // platform may delete several at once: on a disk that is told of every freed block (a file
+    // system mounted with discard), each unlink of a file that held bytes waits on the disk,
+    // and those waits overlap.
+    virtual std::vector<FileStatus> deleteFiles(const std::vector<std::string>& paths);
     virtual FileKind kindOf(const std::string& path) = 0;
     // What the name itself is, links not followed: a link (to anything, or to nothing) is
     // Other.

@@ -462,10 +462,13 @@ FileFailure undoInstall(FileService& files, const Record& record, const Text& re
 // What stood at the names is no longer wanted. One that cannot be unlinked keeps the record,
 // so that the next split into the folder removes it.
 void removeSetAside(FileService& files, const Record& record, const Text& recordPath) {
-    bool left = false;
+    std::vector<Text> setAside;
     for (const Placement& step : record.steps) {
-        if (!step.setAside.empty() && !files.deleteFile(step.setAside)) left = true;
+        if (!step.setAside.empty()) setAside.push_back(step.setAside);
     }
+    const std::vector<FileStatus> results = files.deleteFiles(setAside);
+    const bool left = std::any_of(results.begin(), results.end(),
+                                  [](const FileStatus& deleted) { return !deleted; });
     // A record that will not go names only placed volumes: the next split's recovery
     // finishes it, which is removing it.
     if (!left) static_cast<void>(files.deleteFile(recordPath));

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <vector>
 #include <gtest/gtest.h>
 
 #include "splitter/FileService.h"
@@ -322,6 +324,38 @@ TEST(PosixFileService, AFailureIsAValueWithItsOperationPathCodeAndReason) {
         EXPECT_EQ(e.code, c.code) << c.call;
         EXPECT_EQ(e.kind, c.kind) << c.call;
         EXPECT_EQ(e.reason, std::strerror(c.code)) << c.call;
+    }
+}
+
+// Few files are deleted in turn, many by several threads: either way each result stands at
+// its own path's place, and a failure names that path with its own code.
+TEST(PosixFileService, DeletingManyFilesGivesEachPathItsOwnResult) {
+    for (const int count : {5, 700}) {
+        ScratchFolder dir;
+        std::vector<std::string> paths;
+        for (int i = 0; i < count; ++i) {
+            paths.push_back(dir.in("f" + std::to_string(i)));
+            if (i % 7 == 3) continue;  // missing
+            if (i % 7 == 5) {
+                ASSERT_EQ(::mkdir(paths.back().c_str(), 0700), 0);
+            } else {
+                put(paths.back(), "volume");
+            }
+        }
+        paths.push_back("");
+        const std::vector<FileStatus> results = systemFileService().deleteFiles(paths);
+        ASSERT_EQ(results.size(), paths.size()) << count;
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            const int code = paths[i].empty() ? 0 : i % 7 == 3 ? ENOENT : i % 7 == 5 ? EISDIR : -1;
+            ASSERT_EQ(!results[i], code != -1) << count << " " << i;
+            if (code == -1) {
+                EXPECT_NE(::access(paths[i].c_str(), F_OK), 0) << paths[i];
+                continue;
+            }
+            EXPECT_EQ(results[i].error().operation, FileOperation::Delete);
+            EXPECT_EQ(results[i].error().path, paths[i]);
+            EXPECT_EQ(results[i].error().code, code) << paths[i];
+        }
     }
 }
 
