@@ -21,11 +21,13 @@
 #include "splitter/CodePage.h"
 #include "splitter/HalfWidth.h"
 #include "splitter/HeadingWords.h"
+#include "splitter/PastedExpression.h"
 #include "splitter/Path.h"
 #include "splitter/SourceDocument.h"
 #include "splitter/SplitFlow.h"
 #include "splitter/SplitPlan.h"
 #include "splitter/TextToInteger.h"
+#include "splitter/Unicode.h"
 #include "splitter/VolumeFiles.h"
 #include "splitter/VolumeNames.h"
 #include "splitter/Volumes.h"
@@ -378,6 +380,21 @@ std::string visible(const std::string& utf8) {
     return shown;
 }
 
+// The terminal columns the first 'characters' characters of UTF-8 text take: two for the wide
+// characters of East Asian scripts, one for others.
+std::size_t columnsOf(std::string_view utf8, std::size_t characters) {
+    std::size_t columns = 0;
+    for (std::size_t i = 0, n = 0; i < utf8.size() && characters > 0; i += n, --characters) {
+        const char32_t c = decodeUtf8At(utf8, i, n);
+        const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||
+                          (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+                          (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+                          (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
+        columns += wide ? 2 : 1;
+    }
+    return columns;
+}
+
 // The novel's code page under one name on every system: GB18030 for a novel that uses its
 // four-byte characters (a lead byte, then a digit), GBK for one that GBK holds, whatever name
 // the system's iconv or code page table gave it (GB18030 on Linux, CP936 on Windows).
@@ -446,6 +463,9 @@ private:
     void doNovel(const Text& path);
     // The plan for the use; nothing, the refusal reported, when a check fails.
     std::optional<SplitPlan> plan(SourceDocument& document, CliSettings& settings, PlanUse use);
+    // Under a refusal of the expression, the expression and a caret under the character it is
+    // about; that character (0 for the first) as typed.
+    std::optional<std::size_t> showPlace(const Message& refusal);
     void makeBook(SourceDocument& document, CliSettings& settings);
     void listNovel(SourceDocument& document, CliSettings& settings);
     void listInJson(const SplitPlan& plan, const std::vector<std::string>& notes);
@@ -468,6 +488,8 @@ private:
     bool windows_ = nativePathStyle() == PathStyle::Windows;
     bool several_ = false;
     int worst_ = kExitDone;
+    std::string typedExpression_;                         // in UTF-8
+    CodePageExpression expression_;                       // in the code page
     Text novel_;                                          // the novel at hand
     std::set<Text> folders_;                              // the folders novels are split into
     nlohmann::json documents_ = nlohmann::json::array();  // --list --json
@@ -557,11 +579,16 @@ bool CliRun::checkOptions() {
 // Texts typed in the terminal go to the code page in which the expression is matched.
 bool CliRun::takeTypedTexts() {
     std::vector<std::pair<std::string*, const char*>> fields = {
-        {&o_.prefix, "--prefix"},          {&o_.suffix, "--suffix"},
-        {&o_.expression, "--expression"},  {&o_.perFile, "--per-file"},
-        {&o_.outputDirectory, "--output"}, {&o_.name, "--name"},
-        {&o_.epubPath, "--epub"},          {&o_.cover, "--cover"}};
+        {&o_.prefix, "--prefix"},    {&o_.suffix, "--suffix"},
+        {&o_.perFile, "--per-file"}, {&o_.outputDirectory, "--output"},
+        {&o_.name, "--name"},        {&o_.epubPath, "--epub"},
+        {&o_.cover, "--cover"}};
     for (std::string& file : o_.files) fields.emplace_back(&file, "FILE");
+    // The expression is matched by characters, whatever code page the novel is read in: a
+    // character the code page lacks is kept as its code point.
+    typedExpression_ = typed(o_.expression);
+    expression_ = expressionInCodePage(typedExpression_, codePage_);
+    o_.expression = expression_.text;
     if (!sameCodePage(codePage_, typed_)) {
         for (const auto& [text, name] : fields) {
             auto converted = convertText(*text, typed_, codePage_);
@@ -667,9 +694,28 @@ std::optional<SplitPlan> CliRun::plan(SourceDocument& document, CliSettings& set
                                       PlanUse use) {
     SplitPlan planned = planSplit(document, settings, use);
     if (planned.ready()) return planned;
-    report(localize(*planned.refusal));
+    const Message& refusal = *planned.refusal;
+    const std::string said = localize(refusal);
+    report(said);
+    nlohmann::json error{{"message", said}};
+    if (const std::optional<std::size_t> at = showPlace(refusal)) {
+        error["expression"] = typedExpression_;
+        error["character"] = *at + 1;
+    }
+    if (o_.json) documents_.push_back(nlohmann::json{{"file", inUtf8(novel_)}, {"error", error}});
     fail(kExitRefused);
     return std::nullopt;
+}
+
+std::optional<std::size_t> CliRun::showPlace(const Message& refusal) {
+    if (refusal.id != MessageId::InvalidExpressionAt || refusal.args.size() < 2)
+        return std::nullopt;
+    // The expression as typed, and a caret under the character the refusal is about.
+    const std::size_t at = std::stoul(refusal.args[1]) - 1;
+    const std::size_t typedAt = expression_.typedAt[std::min(at, expression_.typedAt.size() - 1)];
+    const std::string shown = visible(typedExpression_);
+    err_ << "  " << say(shown) << "\n  " << std::string(columnsOf(shown, typedAt), ' ') << "^\n";
+    return typedAt;
 }
 
 void CliRun::makeBook(SourceDocument& document, CliSettings& settings) {
@@ -775,8 +821,11 @@ void CliRun::splitNovel(SourceDocument& document, CliSettings& settings, const T
     }
     if (outcome.status == SplitOutcome::Status::TooMany) return reportTooMany(outcome);
     if (outcome.status != SplitOutcome::Status::Done) {
-        for (const auto& said : {outcome.failure, outcome.notRestored})
-            if (said) report(localize(*said));
+        for (const auto& said : {outcome.failure, outcome.notRestored}) {
+            if (!said) continue;
+            report(localize(*said));
+            static_cast<void>(showPlace(*said));
+        }
         return fail(outcome.status == SplitOutcome::Status::Refused ? kExitRefused
                                                                     : kExitFileError);
     }

@@ -1,9 +1,6 @@
 #include "cli/SplitterMessages.h"
 
-#include <optional>
 #include <vector>
-
-#include "cli/Catalogue.h"
 
 namespace folioknife::cli {
 
@@ -76,6 +73,7 @@ constexpr EnglishPattern kEnglishPatterns[] = {
     {MessageId::ManyVolumes, "{1} files will be written ({2} chapter headings). Go on?"},
     {MessageId::OpenSucceeded, "opened"},
     {MessageId::OpenFailed, "cannot open: {1}"},
+    {MessageId::InvalidExpressionAt, "invalid chapter expression: {1} at character {2}"},
 };
 
 constexpr bool everyIdInOrder() {
@@ -112,41 +110,6 @@ std::string filledIn(const char* pattern, const splitter::Message& message,
     return splitter::fillInMessage(pattern, args, utf8(message.reason), asItIs);
 }
 
-// Marks a text for the catalogue without looking it up here.
-#define N_(text) text
-// PCRE2's words for the compile errors that chapter rules pasted from the web meet; the
-// catalogue holds their Chinese. Others stay in PCRE2's English.
-const char* const kEngineReasons[] = {
-    N_("\\ at end of pattern"),
-    N_("unrecognized character follows \\"),
-    N_("numbers out of order in {} quantifier"),
-    N_("number too big in {} quantifier"),
-    N_("missing terminating ] for character class"),
-    N_("escape sequence is invalid in character class"),
-    N_("range out of order in character class"),
-    N_("quantifier does not follow a repeatable item"),
-    N_("unrecognized character after (? or (?-"),
-    N_("POSIX named classes are supported only within a class"),
-    N_("missing closing parenthesis"),
-    N_("reference to non-existent subpattern"),
-    N_("regular expression is too large"),
-    N_("unmatched closing parenthesis"),
-    N_("lookbehind assertion is not fixed length"),
-    N_("unknown POSIX class name"),
-    N_("character code point value in \\x{} or \\o{} is too large"),
-    N_("subpattern name expected"),
-};
-
-// The engine's reason in the run's language, in the code page.
-Text engineReason(const Text& reason, const std::string& codePage) {
-    for (const char* known : kEngineReasons) {
-        if (reason != known) continue;
-        const std::optional<std::string> said = splitter::convertText(tr(known), "UTF-8", codePage);
-        return said ? *said : reason;
-    }
-    return reason;
-}
-
 }  // namespace
 
 std::string englishText(const splitter::Message& message, const std::string& codePage) {
@@ -158,11 +121,6 @@ std::string messageText(const splitter::Message& message, const std::string& cod
     if (!chinese) return englishText(message, codePage);
     if (const char* own = terminalChinesePattern(message.id))
         return filledIn(own, message, codePage);
-    if (message.id == MessageId::InvalidExpression && !message.args.empty()) {
-        splitter::Message said = message;
-        said.args[0] = engineReason(said.args[0], codePage);
-        return splitter::convertForDisplay(splitter::chineseText(said), codePage, "UTF-8");
-    }
     return splitter::convertForDisplay(splitter::chineseText(message), codePage, "UTF-8");
 }
 

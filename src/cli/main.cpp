@@ -119,7 +119,9 @@ std::vector<OptionEntry> headingAndPlaceOptions() {
          trf("heading suffix (default {1})", {folioknife::splitter::headingWords::kSuffix}),
          "TEXT"},
         {"-e,--expression", &O::expression, nullptr,
-         tr("custom chapter expression (Perl syntax); selects custom mode"), "EXPRESSION"},
+         tr("custom chapter expression (Perl syntax, or Java's as reader apps write it); selects "
+            "custom mode"),
+         "EXPRESSION"},
         {"-n,--per-file", &O::perFile, nullptr,
          tr("chapters per file (default 10); the text before the first heading counts as one "
             "of the first file's N"),

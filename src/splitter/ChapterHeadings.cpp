@@ -317,11 +317,14 @@ HeadingSearch searchCustomHeadings(const CustomMatcher& matcher, std::string_vie
                                    const DocumentEncoding& encoding, HeadingRules rules) {
     HeadingSearch result;
     const Utf8View view(text, encoding);
-    const SearchResult found = matcher.searchAll(view.text());
+    // A byte-order mark is no character of the text: ^ matches right after it.
+    const std::size_t mark = view.text().substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    SearchResult found = matcher.searchAll(view.text().substr(mark));
     if (!found.completed) {
         result.status = HeadingSearch::Status::TooComplex;
         return result;
     }
+    for (ExpressionMatch& m : found.matches) m.offset += static_cast<std::int64_t>(mark);
     OffsetMap toNovel;
     if (encoding.characters != CharacterSet::Utf8) {
         toNovel = [&](const std::vector<std::int64_t>& offsets) {

@@ -2,6 +2,7 @@
 
 #include <pcre2.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <chrono>
@@ -54,6 +55,7 @@ struct Utf8View::Table {
     explicit Table(const std::string& page, CharacterSet characters) : codePage(page) {
         doubleByte = characters == CharacterSet::DoubleByte;
         fourByte = sameCodePage(page, "GB18030");
+        const bool gbkFamily = fourByte || sameCodePage(page, "GBK") || sameCodePage(page, "CP936");
         for (int b = 0; b < 256; ++b) {
             if (b < 0x80) {
                 single[b] = {1, {static_cast<char>(b), 0, 0, 0}};
@@ -82,6 +84,9 @@ struct Utf8View::Table {
                 Utf8Char& c = pairs[static_cast<std::size_t>((lead - 0x81) * 192 + second - 0x40)];
                 if (!oneCharacter(std::string_view(out).substr(at, end - at), c) || c.length == 1)
                     c = {};
+                // A well-formed pair without a character (the user-defined rows of GBK) is
+                // one unknown character: its second byte begins none.
+                if (c.length == 0 && gbkFamily && second != 0x7F) c = kReplacement;
                 at = end + 1;
             }
         }
@@ -176,7 +181,8 @@ Utf8View::Utf8View(std::string_view novel, const DocumentEncoding& encoding)
                 ++p;
                 continue;
             }
-            if (doubleByte && lead <= 0xFE && end - p >= 2 && p[1] >= 0x40 && p[1] <= 0xFE) {
+            if (doubleByte && lead >= 0x81 && lead <= 0xFE && end - p >= 2 && p[1] >= 0x40 &&
+                p[1] <= 0xFE) {
                 const std::uint32_t v = table.packed[(lead - 0x81) * 192 + p[1] - 0x40];
                 if (v != 0) {
                     std::memcpy(out, &v, 4);  // little-endian: the character's bytes in order
@@ -221,10 +227,10 @@ std::vector<std::int64_t> Utf8View::novelOffsets(
                 ++p, ++at;
                 continue;
             }
-            const std::uint32_t v =
-                table_->doubleByte && *p <= 0xFE && end - p >= 2 && p[1] >= 0x40 && p[1] <= 0xFE
-                    ? table_->packed[(*p - 0x81) * 192 + p[1] - 0x40]
-                    : 0;
+            const std::uint32_t v = table_->doubleByte && *p >= 0x81 && *p <= 0xFE &&
+                                            end - p >= 2 && p[1] >= 0x40 && p[1] <= 0xFE
+                                        ? table_->packed[(*p - 0x81) * 192 + p[1] - 0x40]
+                                        : 0;
             if (v != 0) {
                 p += 2;
                 at += v >> 24;
@@ -234,119 +240,6 @@ std::vector<std::int64_t> Utf8View::novelOffsets(
             at += c.length;
         }
         out.push_back(static_cast<std::int64_t>(p - begin));
-    }
-    return out;
-}
-
-namespace {
-
-constexpr const char kNotDigit[] = "\\x{0}-/:-\\x{10FFFF}";
-
-// In extended mode (?x) a "#" begins a comment to the end of the line.
-bool hasExtendedOption(std::string_view e) {
-    for (std::size_t at = e.find("(?"); at != std::string_view::npos; at = e.find("(?", at + 1)) {
-        for (std::size_t k = at + 2; k < e.size() && std::isalpha(static_cast<unsigned char>(e[k]));
-             ++k) {
-            if (e[k] == 'x') return true;
-        }
-    }
-    return false;
-}
-
-bool isHex(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-// The escape whose letter stands at 'i' (after its "\"), as the engine is to read it; 'i' is
-// left on its last character. False, with the reason, for an escape that names a byte.
-bool appendEscape(std::string_view e, std::size_t& i, bool inClass, std::string& out,
-                  std::string& reason) {
-    const char next = e[i];
-    if (next == 'Q') {
-        // Quoted to \E: nothing in it is syntax.
-        const std::size_t stop = e.find("\\E", i + 1);
-        const std::size_t to = stop == std::string_view::npos ? e.size() : stop + 2;
-        out.append(e.substr(i - 1, to - (i - 1)));
-        i = to - 1;
-    } else if (next == 'd') {
-        out += inClass ? "0-9" : "[0-9]";
-    } else if (next == 'D') {
-        out += inClass ? kNotDigit : "[^0-9]";
-    } else if (next == 'x' && i + 1 < e.size() && e[i + 1] != '{') {
-        std::size_t k = i + 1;
-        unsigned value = 0;
-        while (k < e.size() && k < i + 3 && isHex(e[k])) {
-            value =
-                value * 16 + static_cast<unsigned>(
-                                 std::isdigit(static_cast<unsigned char>(e[k]))
-                                     ? e[k] - '0'
-                                     : (std::tolower(static_cast<unsigned char>(e[k])) - 'a' + 10));
-            ++k;
-        }
-        if (value >= 0x80) {
-            reason = "\\x" + std::string(e.substr(i + 1, k - i - 1)) +
-                     " names a byte, and the expression is matched by characters: write "
-                     "the character itself, or its code point as \\x{...}";
-            return false;
-        }
-        out.append(e.substr(i - 1, k - (i - 1)));
-        i = k - 1;
-    } else if (next == 'c' && i + 1 < e.size()) {
-        out.append(e.substr(i - 1, 3));  // \c takes the next character, even a "\"
-        ++i;
-    } else {
-        out += '\\';
-        out += next;
-    }
-    return true;
-}
-
-// The character at 'i' inside a class, as the engine is to read it; 'inClass' ends at its "]".
-void appendClassMember(std::string_view e, std::size_t& i, bool& inClass, std::string& out) {
-    const char c = e[i];
-    if (c == '[' && e.substr(i, 9) == "[:digit:]") {
-        out += "0-9";
-        i += 8;
-    } else if (c == '[' && e.substr(i, 10) == "[:^digit:]") {
-        out += kNotDigit;
-        i += 9;
-    } else if (c == '[' && i + 1 < e.size() && e[i + 1] == ':') {
-        const std::size_t stop = e.find(":]", i + 2);
-        const std::size_t to = stop == std::string_view::npos ? i + 1 : stop + 2;
-        out.append(e.substr(i, to - i));
-        i = to - 1;
-    } else {
-        if (c == ']') inClass = false;
-        out += c;
-    }
-}
-
-}  // namespace
-
-std::string prepareCustomExpression(std::string_view e, std::string& reason) {
-    const bool extended = hasExtendedOption(e);
-    std::string out;
-    bool inClass = false;
-    for (std::size_t i = 0; i < e.size(); ++i) {
-        const char c = e[i];
-        if (c == '\\' && i + 1 < e.size()) {
-            if (!appendEscape(e, ++i, inClass, out, reason)) return {};
-        } else if (inClass) {
-            appendClassMember(e, i, inClass, out);
-        } else if (c == '[') {
-            // A "]" right after "[" or "[^" is a member.
-            inClass = true;
-            out += c;
-            if (i + 1 < e.size() && e[i + 1] == '^') out += e[++i];
-            if (i + 1 < e.size() && e[i + 1] == ']') out += e[++i];
-        } else if (c == '#' && extended) {
-            const std::size_t stop = e.find('\n', i);
-            const std::size_t to = stop == std::string_view::npos ? e.size() : stop;
-            out.append(e.substr(i, to - i));
-            i = to - 1;
-        } else {
-            out += c;
-        }
     }
     return out;
 }
@@ -364,6 +257,23 @@ CustomMatcher::~CustomMatcher() = default;
 CustomMatcher::CustomMatcher(CustomMatcher&&) noexcept = default;
 CustomMatcher& CustomMatcher::operator=(CustomMatcher&&) noexcept = default;
 
+namespace {
+
+// Line starts and ends after any line end (CR, LF, CR LF, and the rarer ones); "." takes none
+// of them. A damaged byte of a UTF-8 novel matches nothing and stops nothing.
+pcre2_code* compilePattern(const std::string& pattern, int& error, PCRE2_SIZE& at) {
+    const std::uint32_t options =
+        PCRE2_UTF | PCRE2_UCP | PCRE2_MULTILINE | PCRE2_MATCH_INVALID_UTF | PCRE2_USE_OFFSET_LIMIT;
+    pcre2_compile_context* context = pcre2_compile_context_create(nullptr);
+    pcre2_set_newline(context, PCRE2_NEWLINE_ANY);
+    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(),
+                                     options, &error, &at, context);
+    pcre2_compile_context_free(context);
+    return code;
+}
+
+}  // namespace
+
 CompileResult CustomMatcher::compile(const Text& expression) {
     const std::string_view typed = std::string_view(expression).substr(0, expression.find('\0'));
     auto utf8 = sameCodePage(programCodePage(), "UTF-8")
@@ -371,24 +281,36 @@ CompileResult CustomMatcher::compile(const Text& expression) {
                     : convertText(typed, programCodePage(), "UTF-8");
     if (!utf8)
         return CompileResult::failed("the expression is no text in code page " + programCodePage());
-    std::string reason;
-    const std::string prepared = prepareCustomExpression(*utf8, reason);
-    if (prepared.empty() && !utf8->empty()) return CompileResult::failed(reason);
-    // Line starts and ends after any line end (CR, LF, CR LF, and the rarer ones); "." takes
-    // none of them. A damaged byte of a UTF-8 novel matches nothing and stops nothing.
-    const std::uint32_t options =
-        PCRE2_UTF | PCRE2_UCP | PCRE2_MULTILINE | PCRE2_MATCH_INVALID_UTF | PCRE2_USE_OFFSET_LIMIT;
-    pcre2_compile_context* context = pcre2_compile_context_create(nullptr);
-    pcre2_set_newline(context, PCRE2_NEWLINE_ANY);
+    const PreparedExpression prepared = prepareExpression(*utf8);
+    // Where the engine stopped, in the expression as given: its UTF-8 byte and character.
+    const auto failedAt = [&](std::string reason, std::size_t byte) {
+        byte = std::min(byte, utf8->size());
+        CompileResult failed = CompileResult::failed(std::move(reason), byte);
+        failed.placed = true;
+        for (std::size_t k = 0; k < byte; ++k)
+            failed.character += (static_cast<unsigned char>((*utf8)[k]) & 0xC0) != 0x80;
+        return failed;
+    };
+    if (!prepared.ok()) return failedAt(prepared.reason, prepared.at);
     int error = 0;
     PCRE2_SIZE at = 0;
-    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(prepared.data()), prepared.size(),
-                                     options, &error, &at, context);
-    pcre2_compile_context_free(context);
+    pcre2_code* code = compilePattern(prepared.text, error, at);
+    if (!code && error == PCRE2_ERROR_LOOKBEHIND_NOT_FIXED_LENGTH) {
+        // PCRE2 10.42 takes a look-behind of several fixed lengths, not one of a varying
+        // length, which Java takes when it is bounded: it is written as the former.
+        std::string reason;
+        std::size_t where = 0;
+        const std::string fixed = fixLookBehinds(prepared.text, reason, where);
+        if (!reason.empty()) return failedAt(reason, prepared.origin[where]);
+        int again = 0;
+        PCRE2_SIZE stop = 0;
+        if (fixed != prepared.text) code = compilePattern(fixed, again, stop);
+    }
     if (!code) {
         PCRE2_UCHAR message[256];
         pcre2_get_error_message(error, message, sizeof message);
-        return CompileResult::failed(reinterpret_cast<const char*>(message), at);
+        return failedAt(reinterpret_cast<const char*>(message),
+                        prepared.origin[std::min<std::size_t>(at, prepared.text.size())]);
     }
     auto compiled = std::make_unique<Compiled>();
     compiled->code = code;

@@ -14,6 +14,7 @@
 #include "splitter/CodePage.h"
 #include "splitter/DocumentEncoding.h"
 #include "splitter/ExpressionMatcher.h"
+#include "splitter/PastedExpression.h"
 
 namespace folioknife::splitter {
 
@@ -44,12 +45,6 @@ private:
     std::vector<std::pair<std::int64_t, std::int64_t>> checkpoints_;
 };
 
-// The expression as the engine takes it, from UTF-8: \d, \D and [:digit:] spelt out as the
-// ASCII digits they stand for (PCRE2 10.42 would take every decimal digit of Unicode with its
-// properties on, and has no switch to keep them ASCII). Empty with 'reason' set when the
-// expression names a byte (\xB5): the text is matched by characters.
-std::string prepareCustomExpression(std::string_view utf8, std::string& reason);
-
 class CustomMatcher {
 public:
     CustomMatcher();
@@ -59,9 +54,9 @@ public:
     CustomMatcher(CustomMatcher&&) noexcept;
     CustomMatcher& operator=(CustomMatcher&&) noexcept;
 
-    // Compiles an expression written in the program's code page. A failed compile leaves the
-    // matcher as it was; its offset counts bytes of the expression as the engine reads it: in
-    // UTF-8, with \d spelt out.
+    // Compiles an expression written in the program's code page, Java's syntax translated
+    // (PastedExpression.h). A failed compile leaves the matcher as it was; its offset and
+    // character say where in the expression as given, its offset counting bytes of UTF-8.
     CompileResult compile(const Text& expression);
 
     // The seconds a whole search of a novel may take before it is given up.

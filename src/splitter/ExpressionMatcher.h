@@ -25,8 +25,10 @@ struct [[nodiscard]] CompileResult {
     bool ok = true;
     std::string reason;
     std::size_t offset = 0;
+    std::size_t character = 0;  // the characters before that place
+    bool placed = false;        // whether offset and character name a place in the expression
     static CompileResult failed(std::string reason, std::size_t offset = 0) {
-        return {false, std::move(reason), offset};
+        return {false, std::move(reason), offset, 0, false};
     }
 };
 

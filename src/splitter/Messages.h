@@ -48,10 +48,12 @@ enum class MessageId {
     NoHeadingsSourceKept,
     ManyVolumes,  // {1} the files, {2} the headings
     OpenSucceeded,
-    OpenFailed,  // {1} the path
+    OpenFailed,           // {1} the path
+    InvalidExpressionAt,  // {1} why, {2} the character (1 for the first) where it was seen
 };
 // The number of ids: the last one plus one.
-constexpr std::size_t kMessageIdCount = static_cast<std::size_t>(MessageId::OpenFailed) + 1;
+constexpr std::size_t kMessageIdCount =
+    static_cast<std::size_t>(MessageId::InvalidExpressionAt) + 1;
 
 // A message's text with its placeholders, in a table of every id.
 struct MessagePattern {
@@ -76,6 +78,10 @@ struct Message {
     // The system's reason, shown as it is on a line of its own; empty when there is none.
     Text reason;
 };
+
+// An engine's reason for refusing an expression (PCRE2's English, or the program's own) in
+// Chinese, in the program's code page; as it is when it has none.
+Text chineseEngineReason(const Text& reason);
 
 // The message in the window's words, in the program's code page.
 Text chineseText(const Message& message);

@@ -1,5 +1,6 @@
 #include "splitter/Recode.h"
 
+#include "splitter/CustomMatcher.h"
 #include "splitter/Unicode.h"
 
 #include <algorithm>
@@ -90,6 +91,10 @@ std::optional<std::string> recode(std::string_view text, const std::string& from
 std::string readableUtf8(std::string_view text, const DocumentEncoding& encoding) {
     if (isUtf16(encoding.characters))
         return utf16ToUtf8(text, encoding.characters == CharacterSet::Utf16Be);
+    // A double-byte code page's pair without a character is one unknown character, and the
+    // characters after it are read from their own first bytes.
+    if (encoding.characters == CharacterSet::DoubleByte)
+        return std::string(Utf8View(text, encoding).text());
     return convertForDisplay(text, encoding.codePage, "UTF-8");
 }
 

@@ -165,7 +165,10 @@ bool planExpression(SplitPlan& plan, SplitSettings& settings) {
     }
     if (!compiled.ok) {
         const std::string reason = compiled.reason.empty() ? "?" : compiled.reason;
-        plan.refusal = Message{MessageId::InvalidExpression, {programText(reason)}};
+        plan.refusal = compiled.placed
+                           ? Message{MessageId::InvalidExpressionAt,
+                                     {programText(reason), std::to_string(compiled.character + 1)}}
+                           : Message{MessageId::InvalidExpression, {programText(reason)}};
         return false;
     }
     return true;

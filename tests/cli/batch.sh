@@ -66,8 +66,9 @@ while IFS='|' read -r loc args status want; do
     grep -qF -- "$want" out.txt err.txt || fail "$loc $args: no '$want' in: $(cat out.txt err.txt)"
     if [ "$loc" = C.UTF-8 ]; then
         # No Chinese but the characters to type or to find in a book: the preset prefix and
-        # suffix, other suffixes, the title and author marks that --title and --author look for.
-        grep -v -- '--prefix\|--suffix\|suffix (such as\|split by "\|--title\|--author' out.txt err.txt |
+        # suffix, other suffixes, the title and author marks that --title and --author look for,
+        # and a refused expression as typed, under its message.
+        grep -v -- '--prefix\|--suffix\|suffix (such as\|split by "\|--title\|--author\|^  [^ -]' out.txt err.txt |
             grep -qP '[\x{4e00}-\x{9fff}]' &&
             fail "$loc $args: Chinese in an English run: $(cat out.txt err.txt)"
     fi

@@ -93,6 +93,23 @@ expect_status 0 "$split" -e '^第' -n 1 -o custom --codepage UTF-8 utf8.txt
 expect_status 1 "$split" -e '第(' -o invalid utf8.txt
 grep -q '^folioknife-split: utf8.txt: 章节表达式无效：.' err.txt || fail "invalid expression: $(cat err.txt)"
 [ -e invalid ] && fail "invalid expression: the output folder was created"
+# The character where it went wrong, a caret under it; with --json an error document too.
+expect_status 1 "$split" -e '第(\d+章' --list utf8.txt
+grep -qx 'folioknife-split: utf8.txt: 章节表达式无效：第 7 个字符处缺少右括号' err.txt ||
+    fail "invalid expression's place: $(cat err.txt)"
+[ "$(tail -n 2 err.txt)" = "$(printf '  第(\\d+章\n          ^')" ] || fail "caret: $(cat err.txt)"
+expect_status 1 "$split" -e '[\s&&[^\n]]' --json utf8.txt
+for want in '"error"' '"character": 4' '交集'; do
+    grep -qF "$want" out.txt || fail "JSON error without $want: $(cat out.txt)"
+done
+# A heading right after a byte-order mark starts its line; an expression may hold characters
+# that --codepage lacks (✦), and a user-defined GBK pair (AF D5) is one character.
+printf '\xef\xbb\xbf第1章 开头\n正文\n第2章 二\n' >bom.txt
+expect_status 0 "$split" -e '^第\d+章' --list bom.txt
+[ "$(grep -c $'\t第' out.txt)" = 2 ] || fail "heading after the byte-order mark: $(cat out.txt)"
+printf 'x\xaf\xd5\xa1\xee\xbf\xaa\xc6\xaa\n\xd5\xfd\xce\xc4\n' >star.txt
+expect_status 0 "$split" --codepage GBK -e '^.{0,2}[☆★✦✧].{1,30}$' --list star.txt
+grep -q $'\tx\uFFFD☆开篇$' out.txt || fail "expression beyond GBK: $(cat out.txt) $(cat err.txt)"
 
 # 6. Files that cannot be opened or written: status 2, the file named, nothing deleted.
 expect_status 2 "$split" missing.txt
