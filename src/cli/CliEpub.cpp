@@ -165,10 +165,9 @@ std::string deleteNovel(const EpubRun& run) {
     return source;
 }
 
-}  // namespace
-
-int writeEpub(const EpubRun& run) {
-    // Where each heading's line is, and where the volume line that went with it begins.
+// Where each heading's line is, and where the volume line that went with it begins. A book
+// built of bare numbered headings (一 青衫磊落险峰行) has them as its chapters.
+std::vector<PlannedHeading> plannedHeadings(const EpubRun& run) {
     const HeadingSearch& search = run.plan.search;
     std::vector<PlannedHeading> planned;
     // The search looks for volume lines only when it sorts headings by their lines (default
@@ -187,30 +186,50 @@ int writeEpub(const EpubRun& run) {
         }
         planned.push_back(h);
     }
-    const std::string_view text = run.document.text();
-    const DocumentEncoding& encoding = run.document.encoding();
-    // A book built of bare numbered headings (一 青衫磊落险峰行) has them as its chapters.
     if (planned.empty()) {
-        for (const std::int64_t line : findNumberedLines(text, encoding)) {
+        for (const std::int64_t line :
+             findNumberedLines(run.document.text(), run.document.encoding())) {
             PlannedHeading h;
             h.offset = line;
             planned.push_back(h);
         }
     }
+    return planned;
+}
+
+// Where the first volume or chapter begins; -1 for a book without either.
+std::int64_t firstHeadingOf(const std::vector<BookPart>& parts) {
+    for (const BookPart& part : parts) {
+        if (part.kind == BookPart::Kind::Volume || part.kind == BookPart::Kind::Chapter)
+            return part.begin;
+    }
+    return -1;
+}
+
+// "a.txt: EPUB written: 3 chapters, 1 volumes, 5 documents in a.epub".
+std::string writtenSummary(const EpubRun& run, const Book& book) {
+    std::int64_t counts[5] = {};
+    for (const BookPart& part : book.parts()) ++counts[static_cast<int>(part.kind)];
+    return trf(
+        "{1}: EPUB written: {2} chapters, {3} volumes, {4} documents in {5}",
+        {inUtf8(run.novel), std::to_string(counts[static_cast<int>(BookPart::Kind::Chapter)]),
+         std::to_string(counts[static_cast<int>(BookPart::Kind::Volume)]),
+         std::to_string(book.parts().size()), inUtf8(run.book)});
+}
+
+}  // namespace
+
+int writeEpub(const EpubRun& run) {
+    std::vector<PlannedHeading> planned = plannedHeadings(run);
+    const std::string_view text = run.document.text();
+    const DocumentEncoding& encoding = run.document.encoding();
     // The labels the book makes are in its language: the one given, or the text's.
     const bool english = run.options.language.empty() ? languageIn(text, encoding) == "en"
                                                       : run.options.language.substr(0, 2) == "en";
     PlanOptions options;
     options.english = english;
     std::vector<BookPart> parts = planBook(text, encoding, planned, options);
-    std::int64_t firstHeading = -1;
-    for (const BookPart& part : parts) {
-        if (part.kind == BookPart::Kind::Volume || part.kind == BookPart::Kind::Chapter) {
-            firstHeading = part.begin;
-            break;
-        }
-    }
-    const std::optional<BookInfo> info = bookInfo(run, firstHeading);
+    const std::optional<BookInfo> info = bookInfo(run, firstHeadingOf(parts));
     if (!info) return kExitUsage;
     const std::optional<FileIdentity> novel = run.files.identify(run.novel).ok();
     if (novel && novel == run.files.identify(run.book).ok()) {
@@ -246,13 +265,7 @@ int writeEpub(const EpubRun& run) {
     }
     reportUnconvertible(run, book);
     const std::string source = deleteNovel(run);
-    std::int64_t counts[5] = {};
-    for (const BookPart& part : book.parts()) ++counts[static_cast<int>(part.kind)];
-    std::string summary =
-        trf("{1}: EPUB written: {2} chapters, {3} volumes, {4} documents in {5}",
-            {inUtf8(run.novel), std::to_string(counts[static_cast<int>(BookPart::Kind::Chapter)]),
-             std::to_string(counts[static_cast<int>(BookPart::Kind::Volume)]),
-             std::to_string(book.parts().size()), inUtf8(run.book)});
+    std::string summary = writtenSummary(run, book);
     // What became of the novel only when its deletion was asked for.
     if (!source.empty()) summary = trf("{1}; {2}", {summary, source});
     run.out << convertForDisplay(summary, "UTF-8", run.terminal) << "\n";
