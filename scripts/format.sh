@@ -9,7 +9,8 @@
 #                                 took an option for the name of its output wrote it; every
 #                                 later command would take it for an option), or when a tracked
 #                                 file names a package archive's host (the archive is the one
-#                                 the machine's apt sources name: scripts/lib/archive.sh)
+#                                 the machine's apt sources name: scripts/lib/archive.sh), or
+#                                 when a tracked text file holds a merge's conflict markers
 set -euo pipefail
 cd "$(dirname "$0")/.."
 for tool in clang-format shellcheck; do
@@ -46,6 +47,11 @@ if git grep -nIiE "$archive_hosts" -- .; then
     echo "format: tracked files name a package archive's host; take it from the machine's apt sources (scripts/lib/archive.sh)" >&2
     named=1
 fi
+merged=0
+if git grep -nIE '^(<{7}|>{7})( |$)' -- .; then
+    echo "format: tracked files hold a merge's conflict markers; resolve them" >&2
+    merged=1
+fi
 linted=0
 git ls-files -z '*.sh' .ci/run | xargs -0 shellcheck || linted=1
 differ=0
@@ -56,4 +62,4 @@ for f in "${files[@]}"; do
     fi
 done
 [ "$differ" = 0 ] || echo "format: these files differ from .clang-format; scripts/format.sh formats them" >&2
-[ "$differ" = 0 ] && [ "$dashed" = 0 ] && [ "$linted" = 0 ] && [ "$named" = 0 ]
+[ "$differ" = 0 ] && [ "$dashed" = 0 ] && [ "$linted" = 0 ] && [ "$named" = 0 ] && [ "$merged" = 0 ]
