@@ -64,6 +64,9 @@ public:
     FileStatus deleteFile(const std::string& path) override {
         return named(inner_.deleteFile(native(path)));
     }
+    FileStatus removeDirectory(const std::string& path) override {
+        return named(inner_.removeDirectory(native(path)));
+    }
     std::vector<FileStatus> deleteFiles(const std::vector<std::string>& paths) override {
         std::vector<std::string> converted;
         for (const std::string& path : paths) converted.push_back(native(path));

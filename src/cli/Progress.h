@@ -32,6 +32,9 @@ public:
     splitter::FileStatus deleteFile(const std::string& path) override {
         return inner_.deleteFile(path);
     }
+    splitter::FileStatus removeDirectory(const std::string& path) override {
+        return inner_.removeDirectory(path);
+    }
     std::vector<splitter::FileStatus> deleteFiles(const std::vector<std::string>& paths) override {
         return inner_.deleteFiles(paths);
     }

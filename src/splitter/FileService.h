@@ -174,6 +174,8 @@ public:
     // Creates one directory (the last component only); fails when it exists.
     virtual FileStatus createDirectory(const std::string& path) = 0;
     virtual FileStatus deleteFile(const std::string& path) = 0;
+    // Removes an empty directory: a folder a split made and then wrote nothing into.
+    virtual FileStatus removeDirectory(const std::string& path) = 0;
     // Deletes each file as deleteFile does; the results in the order of the paths. The
     // platform may delete several at once: on a disk that is told of every freed block (a file
     // system mounted with discard), each unlink of a file that held bytes waits on the disk,

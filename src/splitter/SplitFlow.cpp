@@ -78,7 +78,8 @@ private:
     // Tells the user something about a split that was done.
     void note(const Message& message);
     void addMarks();
-    bool convertVolumes();
+    VolumeEncoder volumeEncoder() const;
+    void refuseUnconvertible(std::size_t k);
     bool clearFolder();
     std::size_t earlierSplitLength(const std::vector<FoundVolume>& found);
     bool writeVolumes();
@@ -97,10 +98,9 @@ private:
     bool converting_ = false;
     std::string_view mark_;  // what every volume after the first begins with
     std::uint64_t marksAdded_ = 0;
-    std::vector<std::string> converted_;  // the volumes' bytes when converted
-    std::vector<Text> removed_;           // volumes replaced that this split does not write
-    bool flushed_ = false;                // the volumes were installed on stable storage
-    bool madeFolder_ = false;             // this split made the output folder
+    std::vector<Text> removed_;  // volumes replaced that this split does not write
+    bool flushed_ = false;       // the volumes were installed on stable storage
+    bool madeFolder_ = false;    // this split made the output folder
     std::unique_ptr<FolderLock> lock_;
 };
 
@@ -140,37 +140,41 @@ void SplitRun::addMarks() {
     }
 }
 
-// Converted whole before anything is written: text the encoding cannot hold is refused with
-// its place, and the folder is left as it was.
-bool SplitRun::convertVolumes() {
+std::string joinedSpans(const Volume& volume) {
+    std::string joined;
+    joined.reserve(volume.size());
+    for (std::string_view span : volume.spans) joined.append(span);
+    return joined;
+}
+
+// The volumes in the encoding asked for, each converted as it is written: no more than one
+// converted volume is held. The folder's mark (after the volumes) is written as it is.
+VolumeEncoder SplitRun::volumeEncoder() const {
+    return [this](std::size_t k) -> std::optional<std::string> {
+        if (k >= plan_.volumes.size()) return std::string(kFolderMarkHeader);
+        std::optional<std::string> bytes =
+            recode(joinedSpans(plan_.volumes[k]), plan_.encoding.codePage, plan_.form.to);
+        if (bytes) bytes->insert(0, plan_.form.mark);
+        return bytes;
+    };
+}
+
+// Text the encoding cannot hold is refused with its place; the folder is left as it was.
+void SplitRun::refuseUnconvertible(std::size_t k) {
     const std::string& to = plan_.form.to;
     const std::string_view all = plan_.text.view();
-    converted_.reserve(plan_.volumes.size());
     std::uint64_t before = plan_.form.sourceMark.size();
-    for (Volume& volume : plan_.volumes) {
-        std::string joined;
-        joined.reserve(volume.size());
-        for (std::string_view span : volume.spans) joined.append(span);
-        std::optional<std::string> bytes = recode(joined, plan_.encoding.codePage, to);
-        if (!bytes) {
-            stop(SplitOutcome::Status::Refused);
-            const std::uint64_t at = before + firstUnconvertible(joined, plan_.encoding, to);
-            std::uint64_t line = 1;
-            for (std::size_t i = 0; i < at;
-                 i = nextCharacterBoundary(all, i, plan_.encoding.characters)) {
-                if (all[i] == '\n') ++line;
-            }
-            refuse(Message(MessageId::CannotConvert,
-                           {programText(to), std::to_string(line), std::to_string(at)}));
-            return false;
-        }
-        before += joined.size();
-        converted_.push_back(std::move(*bytes));
-        volume.spans.clear();
-        if (!plan_.form.mark.empty()) volume.spans.push_back(plan_.form.mark);
-        if (!converted_.back().empty()) volume.spans.push_back(converted_.back());
-    }
-    return true;
+    for (std::size_t j = 0; j < k; ++j) before += plan_.volumes[j].size();
+    const std::uint64_t at =
+        before + firstUnconvertible(joinedSpans(plan_.volumes[k]), plan_.encoding, to);
+    std::uint64_t line = 1;
+    for (std::size_t i = 0; i < at; i = nextCharacterBoundary(all, i, plan_.encoding.characters))
+        if (all[i] == '\n') ++line;
+    stop(SplitOutcome::Status::Refused);
+    // Nothing was left in a folder this split made: it goes too.
+    if (madeFolder_) static_cast<void>(files_.removeDirectory(folder_));
+    refuse(Message(MessageId::CannotConvert,
+                   {programText(to), std::to_string(line), std::to_string(at)}));
 }
 
 // One split at a time in a folder, or two novels would end up mixed in it. Volumes already
@@ -271,7 +275,12 @@ bool SplitRun::writeVolumes() {
         volumes = &markedVolumes;
     }
     if (std::optional<FileFailure> failure =
-            installVolumes(files_, style_, folder_, *names, *volumes, removed_, flushed_)) {
+            installVolumes(files_, style_, folder_, *names, *volumes, removed_, flushed_,
+                           converting_ ? volumeEncoder() : VolumeEncoder())) {
+        if (failure->unconvertible && !failure->notRestored) {
+            refuseUnconvertible(*failure->unconvertible);
+            return false;
+        }
         fail(failure->notRestored ? SplitOutcome::Status::NotRestored
                                   : SplitOutcome::Status::WriteFailed,
              Message(failure->folderFlush ? MessageId::FolderFlushFailed : MessageId::WriteFailed,
@@ -357,7 +366,6 @@ SplitOutcome SplitRun::run() {
         names_.push_back(joinPath(settings_.outputDirectory(), name, style_));
     converting_ = !plan_.form.to.empty();
     addMarks();
-    if (converting_ && !convertVolumes()) return outcome_;
     // One level only. A folder still missing afterwards is reported with the system's reason
     // (a drive that is not there, a parent that is not); anything else in the way is for the
     // lock to report.

@@ -358,18 +358,41 @@ bool holdsAlready(FileService& files, const Text& name, const Volume& volume) {
     return n && *n == 0;
 }
 
+// Volume k as its file holds it: its spans, or the bytes 'encode' makes of it ('bytes' holds
+// them then). Nothing when they cannot be made.
+const Volume* volumeAsWritten(const std::vector<Volume>& volumes, std::size_t k,
+                              const VolumeEncoder& encode, std::string& bytes, Volume& encoded) {
+    if (!encode) return &volumes[k];
+    std::optional<std::string> made = encode(k);
+    if (!made) return nullptr;
+    bytes = std::move(*made);
+    encoded.spans.assign(1, bytes);
+    return &encoded;
+}
+
+FileFailure unconvertibleAt(const Text& name, std::size_t k) {
+    FileFailure failure{name, FileError{FileOperation::Write, name, 0, {}}};
+    failure.unconvertible = k;
+    return failure;
+}
+
 // Each volume into a temporary file beside its name, which its step records; a name that
 // holds its volume's bytes already ('kept') is left as it is.
 std::optional<FileFailure> writeTemporaries(FileService& files, const std::vector<Text>& names,
                                             const std::vector<Volume>& volumes,
-                                            const std::vector<bool>& kept, Record& record) {
+                                            const std::vector<bool>& kept, Record& record,
+                                            const VolumeEncoder& encode) {
+    std::string bytes;
+    Volume encoded;
     for (std::size_t k = 0; k < names.size(); ++k) {
         if (kept[k]) continue;
+        const Volume* volume = volumeAsWritten(volumes, k, encode, bytes, encoded);
+        if (!volume) return unconvertibleAt(names[k], k);
         record.steps.push_back({names[k], Text(), Text()});
         Expected<std::unique_ptr<OutputFile>> file = files.createTemporary(
             names[k] + kNewFileMark + record.token, record.steps.back().temporary);
         if (!file) return failedAt(names[k], file.error());
-        const FileStatus written = writeSpans(**file, volumes[k]);
+        const FileStatus written = writeSpans(**file, *volume);
         // A failed close may mean the data never reached the disk.
         const FileStatus closed = (*file)->close();
         if (auto failure = failedAt(names[k], written ? closed : written)) return failure;
@@ -523,12 +546,19 @@ void finishOrUndo(const Record& record, Undo& undo) {
 std::optional<FileFailure> installVolumes(FileService& files, PathStyle style, const Text& folder,
                                           const std::vector<Text>& names,
                                           const std::vector<Volume>& volumes,
-                                          const std::vector<Text>& removed, bool durable) {
+                                          const std::vector<Text>& removed, bool durable,
+                                          const VolumeEncoder& encode) {
     const Text recordPath = joinPath(folder, kRecordFileName, style);
     std::vector<bool> kept(names.size(), false);
     std::vector<Text> keptNames;
+    std::string bytes;
+    Volume encoded;
     for (std::size_t k = 0; k < names.size(); ++k) {
-        kept[k] = holdsAlready(files, names[k], volumes[k]);
+        // A converted volume is made only to be compared with a file there.
+        if (encode && files.entryKind(names[k]) != FileKind::Regular) continue;
+        const Volume* volume = volumeAsWritten(volumes, k, encode, bytes, encoded);
+        if (!volume) return unconvertibleAt(names[k], k);
+        kept[k] = holdsAlready(files, names[k], *volume);
         if (kept[k]) keptNames.push_back(names[k]);
     }
     if (keptNames.size() == names.size() && removed.empty())
@@ -539,7 +569,8 @@ std::optional<FileFailure> installVolumes(FileService& files, PathStyle style, c
     // the record's name when this fails.
     if (auto failure = failedAt(recordPath, writeRecord(files, style, folder, record, false)))
         return failure;
-    std::optional<FileFailure> failure = writeTemporaries(files, names, volumes, kept, record);
+    std::optional<FileFailure> failure =
+        writeTemporaries(files, names, volumes, kept, record, encode);
     for (const Text& name : removed) record.steps.push_back({name, Text(), Text()});
     if (!failure) failure = makePlaceholders(files, record);
     const bool replacing =

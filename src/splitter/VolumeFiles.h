@@ -2,7 +2,9 @@
 // The volumes reach their files all or nothing, and the source is deleted only when they hold
 // all of it on disk.
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -32,7 +34,14 @@ struct [[nodiscard]] FileFailure {
     // The folder's names could not be flushed to stable storage ('file' is the folder).
     bool folderFlush = false;
     std::optional<RestoreFailure> notRestored = std::nullopt;
+    // The volume (its index) whose text could not be converted ('file' is its name).
+    std::optional<std::size_t> unconvertible = std::nullopt;
 };
+
+// The bytes volume k (from 0) is written as, when they are not its spans' (volumes written in
+// another encoding): made as the volume is written and dropped after, so that one converted
+// volume at a time is held. Nothing when its text cannot be converted.
+using VolumeEncoder = std::function<std::optional<std::string>(std::size_t k)>;
 
 // A volume file found in a folder: novel_K.txt.
 struct FoundVolume {
@@ -67,13 +76,13 @@ struct FoundVolume {
 // so the folder is as it was, and every temporary file is removed. Nothing when every volume
 // is in place. 'durable': the new volumes and the folder reach stable storage before this
 // returns, also when nothing is set aside (a source is to be deleted for them); a flush that
-// fails is a failed write like any other.
-[[nodiscard]] std::optional<FileFailure> installVolumes(FileService& files, PathStyle style,
-                                                        const Text& folder,
-                                                        const std::vector<Text>& names,
-                                                        const std::vector<Volume>& volumes,
-                                                        const std::vector<Text>& removed = {},
-                                                        bool durable = false);
+// fails is a failed write like any other. With 'encode', the volumes are written as it gives
+// them; a volume it cannot convert fails the install as a failed write does, with
+// 'unconvertible' set.
+[[nodiscard]] std::optional<FileFailure> installVolumes(
+    FileService& files, PathStyle style, const Text& folder, const std::vector<Text>& names,
+    const std::vector<Volume>& volumes, const std::vector<Text>& removed = {}, bool durable = false,
+    const VolumeEncoder& encode = {});
 
 // What recoverFolder did: the folder's names as they are afterwards (listed again only when
 // something was changed); what it could not undo; whether a file that is no record of ours

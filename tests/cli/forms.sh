@@ -144,6 +144,19 @@ grep -q "split failed: GBK cannot hold the character at byte $at (line 6) withou
     fail "unconvertible text: $(cat err.txt)"
 cmp -s korean.txt korean.orig || fail "unconvertible text: the source changed"
 [ -e refused/novel_1.txt ] && fail "unconvertible text: a file was written"
+[ -e refused ] && fail "unconvertible text: the folder was left"
+# The volumes are converted as they are written: a character found in the last one undoes
+# those written before it, in a new folder (which goes too) and over an earlier split.
+lines=$(wc -l < utf8.txt)
+{ head -n $((lines - 2)) utf8.txt; printf '这一行有 한 字\n'; tail -n 2 utf8.txt; } > late.txt
+"$split" -n 1 -o earlier utf8.txt >/dev/null 2>&1 && cp -r earlier earlier.orig
+for folder in late earlier; do
+    LC_ALL=C.UTF-8 expect_status 1 "$split" --to gbk -n 1 --replace -o "$folder" late.txt
+    grep -q "split failed: GBK cannot hold the character at byte" err.txt ||
+        fail "unconvertible late in $folder: $(cat err.txt)"
+done
+[ -e late ] && fail "unconvertible late: the new folder was left: $(ls -A late)"
+diff -r earlier earlier.orig >/dev/null || fail "unconvertible late: the earlier split changed"
 expect_status 64 "$split" --to latin1 gbk.txt
 
 finish forms

@@ -71,6 +71,11 @@ public:
         if (!directories.insert(path).second) return fail(Op::CreateFolder, path, "exists");
         return {};
     }
+    splitter::FileStatus removeDirectory(const std::string& path) override {
+        log.push_back("rmdir " + path);
+        if (!directories.erase(path)) return fail(Op::Delete, path, "no such folder");
+        return {};
+    }
     splitter::FileStatus deleteFile(const std::string& path) override {
         change();
         log.push_back("delete " + path);

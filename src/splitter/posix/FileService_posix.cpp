@@ -315,6 +315,10 @@ public:
         if (::mkdir(path.c_str(), 0777) != 0) return fail(FileOperation::CreateFolder, path);
         return {};
     }
+    FileStatus removeDirectory(const std::string& path) override {
+        if (path.empty() || ::rmdir(path.c_str()) != 0) return fail(FileOperation::Delete, path);
+        return {};
+    }
     FileStatus deleteFile(const std::string& path) override {
         if (path.empty()) return FileError{FileOperation::Delete, path, 0, {}};
         if (::unlink(path.c_str()) != 0) return fail(FileOperation::Delete, path);

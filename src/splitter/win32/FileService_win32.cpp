@@ -251,6 +251,12 @@ public:
             return fail(FileOperation::Delete, path, errorFor(path));
         return {};
     }
+    FileStatus removeDirectory(const std::string& path) override {
+        if (path.empty()) return FileError{FileOperation::Delete, path, 0, {}};
+        if (!RemoveDirectoryW(wide(path).c_str()))
+            return fail(FileOperation::Delete, path, errorFor(path));
+        return {};
+    }
     FileKind kindOf(const std::string& path) override {
         if (path.empty()) return FileKind::Missing;
         HANDLE h = openForQuery(path);
