@@ -33,7 +33,7 @@ for _ in $(seq 1 "$runs"); do
         [ -n "$e" ] && args=(-e "$e")
         n=$((n + 1))
         t0=$EPOCHREALTIME
-        "$fk" --codepage GBK -n 10 -o "$work/out-$n" "${args[@]}" "$novel" >"$work/out.txt" 2>/dev/null
+        "$fk" --force --codepage GBK -n 10 -o "$work/out-$n" "${args[@]}" "$novel" >"$work/out.txt" 2>/dev/null
         t1=$EPOCHREALTIME
         "$fk" --codepage GBK --list "${args[@]}" "$novel" >"$work/list.txt" 2>/dev/null
         t2=$EPOCHREALTIME

@@ -22,7 +22,7 @@ chapters=$((megabytes * 1000000 / 6000))
 "$gen" "$novel" --encoding gbk --chapters "$chapters" --chapter-bytes 6000 >/dev/null
 size=$(stat -c %s "$novel")
 
-"$split" --codepage GBK -n 10 -o "$work/probe" "$novel" >/dev/null
+"$split" --force --codepage GBK -n 10 -o "$work/probe" "$novel" >/dev/null
 files=$(find "$work/probe" -mindepth 1 -maxdepth 1 -printf . | wc -c)
 echo "novel: $size bytes, $chapters chapters, $files files at 10 chapters a file"
 
@@ -30,16 +30,16 @@ fk_t=(); fk_m=(); gs_t=(); gs_m=(); del_t=(); del_m=(); re_t=(); re_m=()
 for i in $(seq 1 "$runs"); do
     cp "$novel" "$work/copy-$i.txt"  # for the --delete-source run, in the page cache
     sync
-    read -r t m < <(measure "$split" --codepage GBK -n 10 -o "$work/fk-$i" "$novel")
+    read -r t m < <(measure "$split" --force --codepage GBK -n 10 -o "$work/fk-$i" "$novel")
     fk_t+=("$t"); fk_m+=("$m")
     mkdir "$work/gs-$i"
     read -r t m < <(measure split -n "$files" "$novel" "$work/gs-$i/x")
     gs_t+=("$t"); gs_m+=("$m")
     sync  # the flushes below then wait for this split's own writing only
-    read -r t m < <(measure "$split" --codepage GBK -n 10 --delete-source -o "$work/del-$i" "$work/copy-$i.txt")
+    read -r t m < <(measure "$split" --force --codepage GBK -n 10 --delete-source -o "$work/del-$i" "$work/copy-$i.txt")
     del_t+=("$t"); del_m+=("$m")
     sync
-    read -r t m < <(measure "$split" --codepage GBK -n 10 -o "$work/fk-$i" "$novel")
+    read -r t m < <(measure "$split" --force --codepage GBK -n 10 -o "$work/fk-$i" "$novel")
     re_t+=("$t"); re_m+=("$m")
     [ -n "${BENCH_VERBOSE:-}" ] && echo "run $i: split ${fk_t[-1]} s, GNU split ${gs_t[-1]} s, --delete-source $t s"
     [ -e "$work/copy-$i.txt" ] && echo "run $i: the --delete-source split kept its source" >&2
