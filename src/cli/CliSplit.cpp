@@ -758,12 +758,22 @@ void CliRun::listInJson(const SplitPlan& plan, const std::vector<std::string>& n
                                          {"length", plan.volumes[k - 1].size()},
                                          {"headings", inVolume[k]}});
     }
-    documents_.push_back(nlohmann::json{{"file", inUtf8(novel_)},
-                                        {"encoding", codePageName(plan)},
-                                        {"bytes", plan.text.size()},
-                                        {"headings", headings},
-                                        {"volumes", volumes},
-                                        {"notes", notes}});
+    nlohmann::json document{{"file", inUtf8(novel_)},
+                            {"encoding", codePageName(plan)},
+                            {"bytes", plan.text.size()},
+                            {"headings", headings},
+                            {"volumes", volumes},
+                            {"notes", notes}};
+    // The form the headings were found in, when the suffix asked for found too few.
+    const HeadingSearch& search = plan.search;
+    if (search.otherSuffix || search.form != splitter::HeadingForm::Suffix) {
+        constexpr const char* kForms[] = {"suffix", "word-first", "english", "numbered-line"};
+        document["form"] = {
+            {"kind", kForms[static_cast<int>(search.form)]},
+            {"mark", inUtf8(search.form == splitter::HeadingForm::Suffix ? search.suffix
+                                                                         : search.formMark)}};
+    }
+    documents_.push_back(std::move(document));
 }
 
 void CliRun::listNovel(SourceDocument& document, CliSettings& settings) {

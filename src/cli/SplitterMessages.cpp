@@ -74,6 +74,15 @@ constexpr EnglishPattern kEnglishPatterns[] = {
     {MessageId::OpenSucceeded, "opened"},
     {MessageId::OpenFailed, "cannot open: {1}"},
     {MessageId::InvalidExpressionAt, "invalid chapter expression: {1} at character {2}"},
+    {MessageId::WordFirstUsed,
+     "no chapter heading with \"{1}\" found; split by headings with the word first "
+     "(\"{2}\"): {3} chapter headings"},
+    {MessageId::EnglishHeadingsUsed,
+     "no chapter heading with \"{1}\" found; split by English headings (\"{2}\"): {3} "
+     "chapter headings"},
+    {MessageId::NumberedLinesUsed,
+     "no chapter heading with \"{1}\" found; split by numbered lines (\"{2}\"): {3} "
+     "chapter headings"},
 };
 
 constexpr bool everyIdInOrder() {

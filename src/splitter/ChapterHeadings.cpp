@@ -11,6 +11,7 @@
 #include "splitter/ByteScan.h"
 #include "splitter/ChapterExpression.h"
 #include "splitter/CustomMatcher.h"
+#include "splitter/HeadingForms.h"
 #include "splitter/HeadingLineRules.h"
 #include "splitter/HeadingWords.h"
 #include "splitter/Unicode.h"
@@ -256,39 +257,78 @@ HeadingSearch searchWithExpression(const Text& matchedExpression, std::string_vi
     return searchWithMatcher(matcher, text, encoding, rules);
 }
 
+// The text as the line rules search it: a UTF-16 novel in a UTF-8 copy, whose offsets are
+// carried back to the novel's.
+class LinesSearched {
+public:
+    LinesSearched(std::string_view text, const DocumentEncoding& encoding)
+        : text_(text),
+          matched_(matchingEncoding(encoding)),
+          utf16_(isUtf16(encoding.characters)),
+          big_(encoding.characters == CharacterSet::Utf16Be),
+          copy_(utf16_ ? utf16ToUtf8(text, big_) : std::string()),
+          marks_(matched_.codePage),
+          numbers_(matched_.codePage),
+          searched_{utf16_ ? std::string_view(copy_) : text, marks_, numbers_,
+                    matched_.characters} {}
+    LinesSearched(const LinesSearched&) = delete;
+    LinesSearched& operator=(const LinesSearched&) = delete;
+    const SearchedText& searched() const { return searched_; }
+    const DocumentEncoding& matched() const { return matched_; }
+    OffsetMap toNovel() const {
+        if (!utf16_) return {};
+        return [this](const std::vector<std::int64_t>& offsets) {
+            return utf16OffsetsOf(text_, big_, offsets);
+        };
+    }
+
+private:
+    std::string_view text_;
+    DocumentEncoding matched_;
+    bool utf16_, big_;
+    std::string copy_;
+    LineMarks marks_;
+    NumberedMarks numbers_;
+    SearchedText searched_;
+};
+
+// The headings of the first form after the suffixes that numbers the book's chapters, under
+// the same rules as a suffix's.
+HeadingSearch searchOtherForms(std::string_view text, const DocumentEncoding& encoding,
+                               HeadingRules rules) {
+    const LinesSearched lines(text, encoding);
+    const SearchedText& searched = lines.searched();
+    const FormLines found =
+        findFormLines(searched, lines.matched().codePage,
+                      {HeadingForm::WordFirst, HeadingForm::English, HeadingForm::NumberedLine});
+    if (found.lines.empty()) return {};
+    std::vector<ExpressionMatch> matches;
+    for (const FormLine& line : found.lines) {
+        matches.push_back({static_cast<std::int64_t>(line.mark),
+                           static_cast<std::int64_t>(line.end - line.mark)});
+    }
+    HeadingSearch result =
+        applyHeadingRules(matches, searched.text, lines.matched(), lines.toNovel(), rules);
+    result.form = found.form;
+    const FormLine& first = found.lines.front();
+    result.formMark =
+        convertForDisplay(searched.text.substr(first.mark, first.markEnd - first.mark),
+                          lines.matched().codePage, programCodePage());
+    return result;
+}
+
 }  // namespace
 
 std::vector<std::int64_t> findNumberedLines(std::string_view text,
                                             const DocumentEncoding& encoding) {
-    const DocumentEncoding matched = matchingEncoding(encoding);
-    const bool utf16 = isUtf16(encoding.characters);
-    const bool big = encoding.characters == CharacterSet::Utf16Be;
-    const std::string copy = utf16 ? utf16ToUtf8(text, big) : std::string();
-    const std::string_view searched = utf16 ? std::string_view(copy) : text;
-    const LineMarks marks(matched.codePage);
-    const NumberedMarks numbers(matched.codePage);
-    const SearchedText searchedText{searched, marks, numbers, matched.characters};
-    std::vector<std::int64_t> found;
-    for (std::size_t start = 0; start < searched.size();) {
-        std::size_t end = start;
-        while (end < searched.size() && !isLineEnd(searched[end])) ++end;
-        const std::size_t i = searchedText.skipBlanks(start, end);
-        const std::size_t number = i < end ? numbers.numberAt(searched, i) : 0;
-        if (number != 0 && i + number < end && marks.blankAt(searched, i + number) != 0) {
-            const std::size_t title = searchedText.skipBlanks(i + number, end);
-            if (title < end && !searchedText.hasPunctuation(i, end) &&
-                searchedText.visibleLength(i, end) <= kLongestLine)
-                found.push_back(static_cast<std::int64_t>(start));
-        }
-        start = end;
-        while (start < searched.size() && isLineEnd(searched[start])) ++start;
-    }
-    constexpr std::int64_t kApart = 1500;
-    if (found.size() < kFewestRegular ||
-        (static_cast<std::int64_t>(searched.size()) - found.front()) <
-            kApart * static_cast<std::int64_t>(found.size() - 1))
-        return {};
-    return utf16 ? utf16OffsetsOf(text, big, found) : found;
+    const LinesSearched lines(text, encoding);
+    const FormLines found =
+        findFormLines(lines.searched(), lines.matched().codePage, {HeadingForm::NumberedLine});
+    std::vector<std::int64_t> starts;
+    for (const FormLine& line : found.lines)
+        starts.push_back(static_cast<std::int64_t>(line.start));
+    const OffsetMap toNovel = lines.toNovel();
+    return toNovel && !starts.empty() ? toNovel(starts) : starts;
 }
 
 bool isVolumeLine(std::string_view line, const std::string& codePage) {
@@ -374,6 +414,13 @@ HeadingSearch searchDefaultHeadings(const ExpressionMatcher& asked, const Text& 
             another.otherSuffix = true;
             return another;
         }
+    }
+    // Then the headings without 第: 卷一, Chapter 1, 一、.
+    HeadingSearch other = searchOtherForms(text, encoding, rules);
+    if (other.status == HeadingSearch::Status::Done && other.form != HeadingForm::Suffix &&
+        countSpacedHeadings(other) >= kFewestRegular) {
+        other.suffix = suffix;
+        return other;
     }
     return found;
 }

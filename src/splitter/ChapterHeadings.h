@@ -44,6 +44,15 @@ struct HeadingDetail {
     std::int64_t volumeLine = 0;
 };
 
+// The form of the headings a default-mode search split by: prefix, numeral and suffix (the one
+// asked for or another), or one of the forms tried after every suffix found too few.
+enum class HeadingForm {
+    Suffix,        // 第十二章, 第十二回 …
+    WordFirst,     // 章十二, 卷 12
+    English,       // Chapter 12, CHAPTER TWELVE, Chapter XII
+    NumberedLine,  // 十二、标题, （十二）标题, 十二 标题, 12. 标题, 12
+};
+
 struct [[nodiscard]] HeadingSearch {
     enum class Status {
         Done,
@@ -63,6 +72,11 @@ struct [[nodiscard]] HeadingSearch {
     // whether it took the place of the one asked for, which found too few.
     Text suffix;
     bool otherSuffix = false;
+    // The form the headings were found in; for any but Suffix, 'suffix' is the one asked for
+    // and 'formMark' the first heading's numbered mark (一、, 卷一, Chapter 1) in the program's
+    // code page.
+    HeadingForm form = HeadingForm::Suffix;
+    Text formMark;
 };
 
 // A custom expression, compiled from the program's code page and matched by characters in
@@ -77,7 +91,9 @@ CompileResult compileDefaultExpression(ExpressionMatcher& matcher, const Text& p
 
 // Default mode: the headings of prefix, numeral and suffix under the rules. When the suffix
 // finds fewer than three headings at least 1,500 bytes apart, the first suffix of
-// headingWords::kSuffixes that finds three is taken instead (only when the line rule is on).
+// headingWords::kSuffixes that finds three is taken instead, and when none does, the first of
+// the other forms that numbers the book's chapters (HeadingForms.h): word first (卷一), English
+// (Chapter 1), numbered lines (一、). Only when the line rule is on.
 // A UTF-16 text is read as characters: it is matched in a UTF-8 copy and the offsets are
 // carried back, so that a cut never falls inside a character or a surrogate pair.
 HeadingSearch searchDefaultHeadings(const Text& prefix, const Text& suffix, std::string_view text,
@@ -94,11 +110,9 @@ HeadingSearch searchDefaultHeadings(const ExpressionMatcher& asked, const Text& 
 // line above a chapter goes with it; the EPUB nests its chapters under such lines.
 bool isVolumeLine(std::string_view line, const std::string& codePage);
 
-// The lines of a book built of bare numbered headings ("一 青衫磊落险峰行", "12 归来"): a
-// numeral of the expression's at the line's start, a blank, and a title without sentence
-// punctuation, at most 40 characters in all. Nothing unless at least three such lines stand
-// in the text, on average 1,500 bytes or more apart. Where each line begins, in the text's
-// bytes.
+// The lines of a book built of bare numbered headings ("一 青衫磊落险峰行", "12 归来",
+// "一、青衫", "1. 归来"): the numbered lines the default mode falls back to, by the same rules
+// (HeadingForms.h). Where each line begins, in the text's bytes.
 std::vector<std::int64_t> findNumberedLines(std::string_view text,
                                             const DocumentEncoding& encoding);
 

@@ -51,6 +51,10 @@ constexpr MessagePattern kChinesePatterns[] = {
     {MessageId::OpenSucceeded, "打开成功"},
     {MessageId::OpenFailed, "打开失败：{1}"},
     {MessageId::InvalidExpressionAt, "章节表达式无效：第 {2} 个字符处{1}"},
+    {MessageId::WordFirstUsed, "未找到“{1}”章节标题，已按前置标题（“{2}”）分割：共 {3} 个章节标题"},
+    {MessageId::EnglishHeadingsUsed,
+     "未找到“{1}”章节标题，已按英文标题（“{2}”）分割：共 {3} 个章节标题"},
+    {MessageId::NumberedLinesUsed, "未找到“{1}”章节标题，已按编号行（“{2}”）分割：共 {3} 个章节标题"},
 };
 static_assert(coversEveryMessageId(kChinesePatterns));
 

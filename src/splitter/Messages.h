@@ -50,10 +50,14 @@ enum class MessageId {
     OpenSucceeded,
     OpenFailed,           // {1} the path
     InvalidExpressionAt,  // {1} why, {2} the character (1 for the first) where it was seen
+    // When no suffix found the headings, the form that did: {1} the suffix asked for, {2} the
+    // first heading's mark (卷一, Chapter 1, 一、), {3} the headings.
+    WordFirstUsed,
+    EnglishHeadingsUsed,
+    NumberedLinesUsed,
 };
 // The number of ids: the last one plus one.
-constexpr std::size_t kMessageIdCount =
-    static_cast<std::size_t>(MessageId::InvalidExpressionAt) + 1;
+constexpr std::size_t kMessageIdCount = static_cast<std::size_t>(MessageId::NumberedLinesUsed) + 1;
 
 // A message's text with its placeholders, in a table of every id.
 struct MessagePattern {

@@ -181,6 +181,13 @@ void planHeadingNotes(SplitPlan& plan, SplitSettings& settings) {
         plan.suffixNote =
             Message{MessageId::OtherSuffixUsed,
                     {plan.expression.suffix, plan.search.suffix, std::to_string(found)}};
+    } else if (plan.search.form != HeadingForm::Suffix) {
+        const MessageId id = plan.search.form == HeadingForm::WordFirst ? MessageId::WordFirstUsed
+                             : plan.search.form == HeadingForm::English
+                                 ? MessageId::EnglishHeadingsUsed
+                                 : MessageId::NumberedLinesUsed;
+        plan.suffixNote =
+            Message{id, {plan.expression.suffix, plan.search.formMark, std::to_string(found)}};
     } else if (found == 0) {
         // The whole novel goes into one file. Every match counting, name the suffix that would
         // have found headings.
@@ -268,7 +275,8 @@ SplitPlan planSplit(SourceDocument& document, SplitSettings& settings, PlanUse u
     if (plan.search.status != HeadingSearch::Status::Done)
         return refused(plan, MessageId::TooComplex);
     if (use == PlanUse::Book) {
-        if (plan.search.otherSuffix) planHeadingNotes(plan, settings);
+        if (plan.search.otherSuffix || plan.search.form != HeadingForm::Suffix)
+            planHeadingNotes(plan, settings);
         return plan;
     }
     planHeadingNotes(plan, settings);
