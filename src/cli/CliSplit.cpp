@@ -758,12 +758,9 @@ void CliRun::listInJson(const SplitPlan& plan, const std::vector<std::string>& n
                                          {"length", plan.volumes[k - 1].size()},
                                          {"headings", inVolume[k]}});
     }
-    nlohmann::json document{{"file", inUtf8(novel_)},
-                            {"encoding", codePageName(plan)},
-                            {"bytes", plan.text.size()},
-                            {"headings", headings},
-                            {"volumes", volumes},
-                            {"notes", notes}};
+    nlohmann::json document{{"file", inUtf8(novel_)},    {"encoding", codePageName(plan)},
+                            {"bytes", plan.text.size()}, {"headings", headings},
+                            {"volumes", volumes},        {"notes", notes}};
     // The form the headings were found in, when the suffix asked for found too few.
     const HeadingSearch& search = plan.search;
     if (search.otherSuffix || search.form != splitter::HeadingForm::Suffix) {

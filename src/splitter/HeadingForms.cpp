@@ -136,7 +136,8 @@ bool wordFirstLine(const SearchedText& searched, const FormMarks& marks, Shaped&
     const std::size_t i = searched.skipBlanks(line.mark + word, line.end);
     const Number n = i < line.end ? marks.numberAt(text, i) : Number();
     line.markEnd = i + n.length;
-    if (n.length == 0 || (line.markEnd < line.end && searched.marks.blankAt(text, line.markEnd) == 0))
+    if (n.length == 0 ||
+        (line.markEnd < line.end && searched.marks.blankAt(text, line.markEnd) == 0))
         return false;
     s.form = HeadingForm::WordFirst;
     s.shape = static_cast<int>(which);
@@ -198,7 +199,7 @@ bool numberedLine(const SearchedText& searched, const FormMarks& marks, Shaped& 
         if (line.markEnd < line.end && searched.marks.digitAt(text, line.markEnd) != 0)
             return false;  // 1.2 a section's number
         shape = searched.skipBlanks(line.markEnd, line.end) >= line.end ? Numbered::Alone
-                                                                         : Numbered::Dot;
+                                                                        : Numbered::Dot;
     } else if (after == j) {
         return false;  // 一个人: a word
     }
@@ -220,7 +221,8 @@ std::vector<Shaped> shapedLines(const SearchedText& searched, const FormMarks& m
     std::vector<Shaped> found;
     std::size_t volumes = 0;
     for (std::size_t start = 0; start < text.size();) {
-        const char* stop = findEitherByte(text.data() + start, text.data() + text.size(), '\n', '\r');
+        const char* stop =
+            findEitherByte(text.data() + start, text.data() + text.size(), '\n', '\r');
         const auto end = static_cast<std::size_t>(stop - text.data());
         Shaped s;
         s.line.start = start;
@@ -241,7 +243,7 @@ std::vector<Shaped> shapedLines(const SearchedText& searched, const FormMarks& m
 
 // The lines of one shape that number the book's chapters, or nothing: a list's lines close
 // together are left out, the rest must run in sequence, far enough apart.
-std::vector<FormLine> chapterRun(const std::vector<const Shaped*>& lines) {
+std::vector<FormLine> chapterRun(const std::vector<const Shaped*>& lines, std::size_t textSize) {
     std::vector<const Shaped*> spaced;
     const auto apart = [&](std::size_t a, std::size_t b) {
         return static_cast<std::int64_t>(lines[b]->line.start - lines[a]->line.start);
@@ -263,29 +265,30 @@ std::vector<FormLine> chapterRun(const std::vector<const Shaped*>& lines) {
             volumes = s->volumes;
         }
     }
-    std::size_t farApart = 0;
-    std::size_t last = 0;
-    for (const FormLine& line : run) {
-        if (farApart == 0 || static_cast<std::int64_t>(line.start - last) >= kApart)
-            ++farApart, last = line.start;
-    }
-    if (run.size() < kFewestRegular || run.size() * 4 < spaced.size() * 3 ||
-        farApart < kFewestRegular ||
-        static_cast<std::int64_t>(run.back().start - run.front().start) <
+    if (run.size() < kFewestRegular || run.size() * 4 < spaced.size() * 3) return {};
+    // On average 1,500 bytes a chapter, the last one's running to the text's end; most of
+    // them no shorter than half of that.
+    std::vector<std::int64_t> gaps;
+    for (std::size_t k = 1; k < run.size(); ++k)
+        gaps.push_back(static_cast<std::int64_t>(run[k].start - run[k - 1].start));
+    std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());
+    if (gaps[gaps.size() / 2] < kApart / 2 ||
+        static_cast<std::int64_t>(textSize - run.front().start) <
             kApart * static_cast<std::int64_t>(run.size() - 1))
         return {};
     return run;
 }
 
 // Of the shapes of one form, the first word's (word first) or the one whose run begins first.
-std::vector<FormLine> formRun(const std::vector<Shaped>& all, HeadingForm form) {
+std::vector<FormLine> formRun(const std::vector<Shaped>& all, HeadingForm form,
+                              std::size_t textSize) {
     std::map<int, std::vector<const Shaped*>> byShape;
     for (const Shaped& s : all) {
         if (s.form == form) byShape[s.shape].push_back(&s);
     }
     std::vector<FormLine> best;
     for (const auto& [shape, lines] : byShape) {
-        std::vector<FormLine> run = chapterRun(lines);
+        std::vector<FormLine> run = chapterRun(lines, textSize);
         if (run.empty()) continue;
         if (form == HeadingForm::WordFirst) return run;
         if (best.empty() || run.front().start < best.front().start) best = std::move(run);
@@ -300,7 +303,7 @@ FormLines findFormLines(const SearchedText& searched, const std::string& codePag
     const FormMarks marks(codePage);
     const std::vector<Shaped> all = shapedLines(searched, marks, forms);
     for (const HeadingForm form : forms) {
-        std::vector<FormLine> run = formRun(all, form);
+        std::vector<FormLine> run = formRun(all, form, searched.text.size());
         if (!run.empty()) return {form, std::move(run)};
     }
     return {};
@@ -344,7 +347,8 @@ std::int64_t englishNumberValue(std::string_view word) {
     const std::string_view first = std::string_view(lower).substr(0, dash);
     const std::int64_t one = indexIn(headingWords::kEnglishOnes, first);
     const std::int64_t tens = indexIn(headingWords::kEnglishTens, first);
-    if (dash == std::string::npos && (one >= 0 || tens >= 0)) return one >= 0 ? one : 20 + tens * 10;
+    if (dash == std::string::npos && (one >= 0 || tens >= 0))
+        return one >= 0 ? one : 20 + tens * 10;
     if (dash != std::string::npos && tens >= 0) {
         const std::int64_t unit =
             indexIn(headingWords::kEnglishOnes, std::string_view(lower).substr(dash + 1));

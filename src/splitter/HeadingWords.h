@@ -24,16 +24,16 @@ inline constexpr std::array<const char*, 4> kWordsFirst = {kSuffix, "回", "节"
 // words: kEnglishOnes[n] is n, kEnglishTens[n] is 20 + 10 n ("twenty-one").
 inline constexpr const char* kEnglishChapter = "chapter";
 inline constexpr std::array<const char*, 20> kEnglishOnes = {
-    "zero",    "one",     "two",       "three",    "four",     "five",    "six",
-    "seven",   "eight",   "nine",      "ten",      "eleven",   "twelve",  "thirteen",
-    "fourteen", "fifteen", "sixteen",  "seventeen", "eighteen", "nineteen"};
+    "zero",     "one",     "two",     "three",     "four",     "five",    "six",
+    "seven",    "eight",   "nine",    "ten",       "eleven",   "twelve",  "thirteen",
+    "fourteen", "fifteen", "sixteen", "seventeen", "eighteen", "nineteen"};
 inline constexpr std::array<const char*, 8> kEnglishTens = {
     "twenty", "thirty", "forty", "fifty", "sixty", "seventy", "eighty", "ninety"};
 
 // The marks of a numbered line: 一、标题, 1. 标题, １．标题, （一）标题, (1) 标题.
 inline constexpr std::array<const char*, 1> kNumberPauses = {"、"};
-inline constexpr std::array<const char*, 1> kNumberDots = {"．"};  // and "."
-inline constexpr std::array<const char*, 1> kNumberOpens = {"（"};  // and "("
+inline constexpr std::array<const char*, 1> kNumberDots = {"．"};    // and "."
+inline constexpr std::array<const char*, 1> kNumberOpens = {"（"};   // and "("
 inline constexpr std::array<const char*, 1> kNumberCloses = {"）"};  // and ")"
 
 // The numerals of a heading: full-width digits, Chinese numerals and their financial forms
@@ -45,7 +45,7 @@ inline constexpr std::array<const char*, 40> kNumerals = {
 // The value of each of kNumerals: a digit, a unit (10, 100, 1,000, 10,000) that multiplies the
 // digit before it, or 廿 20 and 卅 30, which add themselves.
 inline constexpr std::array<int, 40> kNumeralValues = {
-    0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0,  0,   1,    2,     2, 3, 4, 5, 6, 7,
+    0, 1, 2,  3,  4,  5,   6,    7,     8, 9, 0, 0, 1, 2, 2, 3, 4, 5,  6,   7,
     8, 9, 10, 20, 30, 100, 1000, 10000, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 100, 1000};
 
 // A volume part of a line: 第 numeral and one of these (第二卷, 第三部, 第一季), or 卷 numeral

@@ -54,7 +54,8 @@ constexpr MessagePattern kChinesePatterns[] = {
     {MessageId::WordFirstUsed, "未找到“{1}”章节标题，已按前置标题（“{2}”）分割：共 {3} 个章节标题"},
     {MessageId::EnglishHeadingsUsed,
      "未找到“{1}”章节标题，已按英文标题（“{2}”）分割：共 {3} 个章节标题"},
-    {MessageId::NumberedLinesUsed, "未找到“{1}”章节标题，已按编号行（“{2}”）分割：共 {3} 个章节标题"},
+    {MessageId::NumberedLinesUsed,
+     "未找到“{1}”章节标题，已按编号行（“{2}”）分割：共 {3} 个章节标题"},
 };
 static_assert(coversEveryMessageId(kChinesePatterns));
 

@@ -7,6 +7,7 @@
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/FakeSplitSettings.h"
 #include "splitter/ChapterHeadings.h"
+#include "splitter/HeadingForms.h"
 #include "splitter/Recode.h"
 #include "splitter/Messages.h"
 #include "splitter/SplitFlow.h"
@@ -251,6 +252,132 @@ TEST(HeadingRules, AnotherSuffixIsTakenWhenTheOneAskedForFindsTooFew) {
     }
     EXPECT_EQ(chineseText({MessageId::OtherSuffixUsed, {"章", "回", "120"}}),
               "未找到“章”章节标题，已按“回”分割：共 120 个章节标题");
+}
+
+// Six chapters of 'heading' ({n} the number, {c} in Chinese numerals, {f} in full-width
+// digits), 'body' after each.
+std::vector<std::string> chaptersOf(const std::string& heading, int from = 1, int count = 6,
+                                    const char* body = "~") {
+    static const char* const kChinese[] = {"零", "一", "二", "三", "四", "五", "六", "七", "八"};
+    std::vector<std::string> lines;
+    for (int n = from; n < from + count; ++n) {
+        std::string line = heading;
+        for (const auto& [mark, value] :
+             {std::pair<std::string, std::string>{"{n}", std::to_string(n)},
+              {"{c}", kChinese[n]},
+              {"{f}", "\xEF\xBC" + std::string(1, static_cast<char>(0x90 + n))}}) {
+            if (const std::size_t at = line.find(mark); at != std::string::npos)
+                line.replace(at, mark.size(), value);
+        }
+        lines.push_back(line);
+        lines.push_back(body);
+    }
+    return lines;
+}
+
+std::vector<std::string> joined(std::vector<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+// When no suffix finds the chapters: 话, then 卷一, Chapter 1, numbered lines; never a list.
+TEST(HeadingRules, TheOtherFormsSplitOnlyABookTheyNumber) {
+    CodePageScope scope("UTF-8");
+    const HeadingForm S = HeadingForm::Suffix, W = HeadingForm::WordFirst, E = HeadingForm::English,
+                      N = HeadingForm::NumberedLine;
+    struct Case {
+        const char* name;
+        std::vector<std::string> novel;
+        HeadingForm form;
+        const char* mark;  // the form's mark, or the suffix used
+        std::size_t headings;
+        const char* first;  // the line of the first cut
+    } cases[] = {
+        {"一、", chaptersOf("{c}、青衫"), N, "一、", 6, "一、青衫"},
+        {"（一）", chaptersOf("（{c}）青衫"), N, "（一）", 6, "（一）青衫"},
+        {"一 and a blank", chaptersOf("{c} 青衫"), N, "一", 6, "一 青衫"},
+        {"1. ", chaptersOf("{n}. 归来"), N, "1.", 6, "1. 归来"},
+        {"1、", chaptersOf("{n}、归来"), N, "1、", 6, "1、归来"},
+        {"１．", chaptersOf("{f}．归来"), N, "１．", 6, "１．归来"},
+        {"a number alone", chaptersOf("{n}"), N, "1", 6, "1"},
+        {"1. alone", chaptersOf("{n}."), N, "1.", 6, "1."},
+        {"第N话", chaptersOf("第{c}话 相遇"), S, "话", 6, "第一话 相遇"},
+        {"卷一", chaptersOf("卷{c} 江湖"), W, "卷一", 6, "卷一 江湖"},
+        {"章 1", chaptersOf("章 {n}"), W, "章 1", 6, "章 1"},
+        {"Chapter 1", chaptersOf("Chapter {n}: Home"), E, "Chapter 1", 6, "Chapter 1: Home"},
+        {"CHAPTER ONE",
+         {"CHAPTER ONE", "~", "CHAPTER TWO", "~", "CHAPTER THREE", "~", "CHAPTER FOUR", "~",
+          "CHAPTER FIVE", "~", "CHAPTER SIX", "~"},
+         E,
+         "CHAPTER ONE",
+         6,
+         "CHAPTER ONE"},
+        {"Chapter IV",
+         {"Chapter III", "~", "Chapter IV", "~", "Chapter V", "~", "Chapter VI", "~", "Chapter VII",
+          "~", "Chapter VIII", "~"},
+         E,
+         "Chapter III",
+         6,
+         "Chapter III"},
+        {"back to 1 after a volume line",
+         joined({{"第一卷 风起"},
+                 chaptersOf("{c}、甲", 1, 3),
+                 {"第二卷 云涌"},
+                 chaptersOf("{c}、乙", 1, 3)}),
+         N, "一、", 6, "第一卷 风起"},
+        {"the chapters' 一、, not their sections' 1.",
+         joined({{"一、甲", "~", "1. 子", "~", "2. 子", "~", "二、乙", "~", "3. 子", "~", "4. 子",
+                  "~", "三、丙", "~", "5. 子", "~", "6. 子", "~"}}),
+         N, "一、", 3, "一、甲"},
+        {"一、 sections inside 第N章 chapters",
+         joined({{"第一章 甲"},
+                 chaptersOf("{c}、节", 1, 2),
+                 {"第二章 乙"},
+                 chaptersOf("{c}、节", 1, 2),
+                 {"第三章 丙"},
+                 chaptersOf("{c}、节", 1, 2)}),
+         S, "章", 3, "第一章 甲"},
+        {"an essay's list: too close", chaptersOf("{n}. 首先", 1, 6, "-"), S, "章", 0, ""},
+        {"an essay's list: no sequence",
+         {"3. 甲", "~", "1. 乙", "~", "7. 丙", "~", "2. 丁", "~", "9. 戊", "~"},
+         S,
+         "章",
+         0,
+         ""},
+        {"an essay's list: sentences", chaptersOf("{n}. 首先，我们要想清楚。"), S, "章", 0, ""},
+    };
+    for (const char* codePage : {"UTF-8", "GBK", "UTF-16LE"}) {
+        for (const auto& c : cases) {
+            const std::string text = *recode(novelOf(c.novel), "UTF-8", codePage);
+            const HeadingSearch found = searchIn(text, codePage);
+            const std::string where = std::string(c.name) + " in " + codePage;
+            EXPECT_EQ(found.form, c.form) << where;
+            EXPECT_EQ(found.form == S ? found.suffix : found.formMark, c.mark) << where;
+            EXPECT_EQ(found.otherSuffix, c.form == S && std::string(c.mark) != "章") << where;
+            ASSERT_EQ(found.headings.size(), c.headings) << where;
+            if (c.headings == 0) continue;
+            const std::string rest = *recode(
+                text.substr(static_cast<std::size_t>(found.headings[0].offset)), codePage, "UTF-8");
+            EXPECT_EQ(rest.substr(0, rest.find("\r\n")), c.first) << where;
+        }
+    }
+    EXPECT_EQ(chineseText({MessageId::NumberedLinesUsed, {"章", "一、", "24"}}),
+              "未找到“章”章节标题，已按编号行（“一、”）分割：共 24 个章节标题");
+}
+
+TEST(HeadingRules, NumbersInChineseAndInEnglish) {
+    const std::pair<std::vector<int>, std::int64_t> chinese[] = {
+        {{1}, 1},      {{10}, 10},       {{10, 2}, 12},
+        {{2, 10}, 20}, {{2, 10, 3}, 23}, {{1, 100, 0, 5}, 105},
+        {{20, 3}, 23}, {{1, 2, 0}, 120}, {{1, 10000, 2, 1000}, 12000},
+    };
+    for (const auto& [values, value] : chinese) EXPECT_EQ(chineseNumberValue(values), value);
+    const std::pair<const char*, std::int64_t> english[] = {
+        {"12", 12},  {"ONE", 1}, {"Twenty-Three", 23}, {"thirty", 30}, {"IV", 4},
+        {"xii", 12}, {"XC", 90}, {"MCMXC", 1990},      {"home", -1},   {"twenty-", -1},
+    };
+    for (const auto& [word, value] : english) EXPECT_EQ(englishNumberValue(word), value) << word;
 }
 
 // In GBK 淺 ends in 5C "\", 億 in 7C "|", 嘯 in 5B "[", 區 in 5E "^": such a second byte stays
