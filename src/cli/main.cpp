@@ -175,7 +175,8 @@ std::vector<OptionEntry> writingOptions() {
          nullptr},
         {"--json", nullptr, &O::json,
          tr("with --list: print one JSON document (encoding, headings, volumes, "
-            "notes); for several novels, an array of them"),
+            "notes; the form the headings were found in when the suffix found too few); for "
+            "several novels, an array of them"),
          nullptr},
         {"-q,--quiet", nullptr, &O::quiet,
          tr("no progress on standard error (shown on a terminal when a novel takes "
