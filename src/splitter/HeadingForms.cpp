@@ -13,10 +13,11 @@ namespace folioknife::splitter {
 
 namespace {
 
-constexpr std::int64_t kApart = 1500;        // bytes between a form's headings, on average
-constexpr std::size_t kLongestEnglish = 80;  // characters of an English heading's line
-constexpr std::size_t kLongestNumber = 12;   // characters of a numeral
-constexpr std::size_t kSkipped = 3;          // headings missing in a run still in sequence
+constexpr std::int64_t kApart = 1500;                 // bytes between a form's headings, on average
+constexpr std::size_t kLongestEnglish = 80;           // characters of an English heading's line
+constexpr std::size_t kLongestNumber = 12;            // characters of a numeral
+constexpr std::size_t kSkipped = 3;                   // headings missing in a run still in sequence
+constexpr std::int64_t kLargest = 1'000'000'000'000;  // beyond it, every number is one
 
 enum class Digits { Chinese, Ascii, FullWidth };
 // The shapes of a numbered line; with the numeral's digits, one numbering of a book.
@@ -281,7 +282,7 @@ std::vector<FormLine> chapterRun(const std::vector<const Shaped*>& lines, std::s
 
 // Of the shapes of one form, the first word's (word first) or the one whose run begins first.
 std::vector<FormLine> formRun(const std::vector<Shaped>& all, HeadingForm form,
-                              std::size_t textSize) {
+                              std::size_t textSize, int& chosen) {
     std::map<int, std::vector<const Shaped*>> byShape;
     for (const Shaped& s : all) {
         if (s.form == form) byShape[s.shape].push_back(&s);
@@ -290,8 +291,9 @@ std::vector<FormLine> formRun(const std::vector<Shaped>& all, HeadingForm form,
     for (const auto& [shape, lines] : byShape) {
         std::vector<FormLine> run = chapterRun(lines, textSize);
         if (run.empty()) continue;
-        if (form == HeadingForm::WordFirst) return run;
-        if (best.empty() || run.front().start < best.front().start) best = std::move(run);
+        if (form == HeadingForm::WordFirst) return chosen = shape, run;
+        if (best.empty() || run.front().start < best.front().start)
+            chosen = shape, best = std::move(run);
     }
     return best;
 }
@@ -302,11 +304,21 @@ FormLines findFormLines(const SearchedText& searched, const std::string& codePag
                         std::initializer_list<HeadingForm> forms) {
     const FormMarks marks(codePage);
     const std::vector<Shaped> all = shapedLines(searched, marks, forms);
+    // 卷一 heads volumes: taken only when no later form heads the chapters inside them.
+    FormLines volumes;
     for (const HeadingForm form : forms) {
-        std::vector<FormLine> run = formRun(all, form, searched.text.size());
-        if (!run.empty()) return {form, std::move(run)};
+        int shape = 0;
+        std::vector<FormLine> run = formRun(all, form, searched.text.size(), shape);
+        if (run.empty()) continue;
+        if (form == HeadingForm::WordFirst &&
+            std::string_view(headingWords::kWordsFirst[static_cast<std::size_t>(shape)]) ==
+                headingWords::kVolumeWordFirst) {
+            volumes = {form, std::move(run)};
+            continue;
+        }
+        return {form, std::move(run)};
     }
-    return {};
+    return volumes;
 }
 
 std::int64_t chineseNumberValue(const std::vector<int>& values) {
@@ -315,11 +327,14 @@ std::int64_t chineseNumberValue(const std::vector<int>& values) {
     for (const int v : values) {
         if (v < 10) {
             digit = afterDigit ? digit * 10 + v : v;  // 一二〇 reads as 120
+            if (digit > kLargest) return kLargest;
             afterDigit = true;
             continue;
         }
         if (v == 10000) {
-            total = (total + section + digit) * 10000;
+            const std::int64_t before = total + section + digit;
+            if (before > kLargest / 10000) return kLargest;
+            total = (before == 0 ? 1 : before) * 10000;  // 万 alone is ten thousand
             section = 0;
         } else if (v == 10 || v == 100 || v == 1000) {
             section += (afterDigit ? digit : 1) * v;  // 十二: ten and two
@@ -336,7 +351,8 @@ std::int64_t englishNumberValue(std::string_view word) {
     if (word.empty() || word.size() > 20) return -1;
     std::string lower;
     for (const char c : word) lower += lowerAscii(c);
-    if (std::all_of(lower.begin(), lower.end(), isAsciiDigit)) return std::stoll(lower);
+    if (std::all_of(lower.begin(), lower.end(), isAsciiDigit))
+        return lower.size() <= 9 ? std::stoll(lower) : -1;
     const auto indexIn = [](const auto& words, std::string_view w) -> std::int64_t {
         for (std::size_t k = 0; k < words.size(); ++k) {
             if (w == words[k]) return static_cast<std::int64_t>(k);

@@ -326,6 +326,14 @@ TEST(HeadingRules, TheOtherFormsSplitOnlyABookTheyNumber) {
                  {"第二卷 云涌"},
                  chaptersOf("{c}、乙", 1, 3)}),
          N, "一、", 6, "第一卷 风起"},
+        {"卷一 volumes of 一、 chapters: the chapters",
+         joined({{"卷一 风起"},
+                 chaptersOf("{c}、甲", 1, 2),
+                 {"卷二 云涌"},
+                 chaptersOf("{c}、乙", 1, 2),
+                 {"卷三 雨落"},
+                 chaptersOf("{c}、丙", 1, 2)}),
+         N, "一、", 6, "卷一 风起"},
         {"the chapters' 一、, not their sections' 1.",
          joined({{"一、甲", "~", "1. 子", "~", "2. 子", "~", "二、乙", "~", "3. 子", "~", "4. 子",
                   "~", "三、丙", "~", "5. 子", "~", "6. 子", "~"}}),
@@ -368,14 +376,30 @@ TEST(HeadingRules, TheOtherFormsSplitOnlyABookTheyNumber) {
 
 TEST(HeadingRules, NumbersInChineseAndInEnglish) {
     const std::pair<std::vector<int>, std::int64_t> chinese[] = {
-        {{1}, 1},      {{10}, 10},       {{10, 2}, 12},
-        {{2, 10}, 20}, {{2, 10, 3}, 23}, {{1, 100, 0, 5}, 105},
-        {{20, 3}, 23}, {{1, 2, 0}, 120}, {{1, 10000, 2, 1000}, 12000},
+        {{1}, 1},
+        {{10}, 10},
+        {{10, 2}, 12},
+        {{2, 10}, 20},
+        {{2, 10, 3}, 23},
+        {{1, 100, 0, 5}, 105},
+        {{20, 3}, 23},
+        {{1, 2, 0}, 120},
+        {{1, 10000, 2, 1000}, 12000},
+        {std::vector<int>(12, 10000), 1'000'000'000'000},  // as large as any, no overflow
     };
     for (const auto& [values, value] : chinese) EXPECT_EQ(chineseNumberValue(values), value);
     const std::pair<const char*, std::int64_t> english[] = {
-        {"12", 12},  {"ONE", 1}, {"Twenty-Three", 23}, {"thirty", 30}, {"IV", 4},
-        {"xii", 12}, {"XC", 90}, {"MCMXC", 1990},      {"home", -1},   {"twenty-", -1},
+        {"12", 12},
+        {"ONE", 1},
+        {"Twenty-Three", 23},
+        {"thirty", 30},
+        {"IV", 4},
+        {"xii", 12},
+        {"XC", 90},
+        {"MCMXC", 1990},
+        {"home", -1},
+        {"twenty-", -1},
+        {"12345678901234567890", -1},
     };
     for (const auto& [word, value] : english) EXPECT_EQ(englishNumberValue(word), value) << word;
 }
