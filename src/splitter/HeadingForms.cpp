@@ -291,9 +291,11 @@ std::vector<FormLine> formRun(const std::vector<Shaped>& all, HeadingForm form,
     for (const auto& [shape, lines] : byShape) {
         std::vector<FormLine> run = chapterRun(lines, textSize);
         if (run.empty()) continue;
-        if (form == HeadingForm::WordFirst) return chosen = shape, run;
-        if (best.empty() || run.front().start < best.front().start)
-            chosen = shape, best = std::move(run);
+        if (best.empty() || run.front().start < best.front().start) {
+            chosen = shape;
+            best = std::move(run);
+        }
+        if (form == HeadingForm::WordFirst) break;
     }
     return best;
 }
