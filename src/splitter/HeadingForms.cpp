@@ -242,16 +242,18 @@ std::vector<Shaped> shapedLines(const SearchedText& searched, const FormMarks& m
     return found;
 }
 
-// The lines of one shape that number the book's chapters, or nothing: a list's lines close
-// together are left out, the rest must run in sequence, far enough apart.
+// The lines of one shape that number the book's chapters, or nothing: a list's lines (a
+// number close after the one before it: a list in the text, a table of contents) are left out,
+// the rest must run in sequence, far enough apart.
 std::vector<FormLine> chapterRun(const std::vector<const Shaped*>& lines, std::size_t textSize) {
     std::vector<const Shaped*> spaced;
-    const auto apart = [&](std::size_t a, std::size_t b) {
-        return static_cast<std::int64_t>(lines[b]->line.start - lines[a]->line.start);
+    const auto listed = [&](std::size_t a, std::size_t b) {
+        return static_cast<std::int64_t>(lines[b]->line.start - lines[a]->line.start) <
+                   kCloseContents &&
+               lines[b]->line.number == lines[a]->line.number + 1;
     };
     for (std::size_t k = 0; k < lines.size(); ++k) {
-        if ((k == 0 || apart(k - 1, k) >= kCloseContents) &&
-            (k + 1 == lines.size() || apart(k, k + 1) >= kCloseContents))
+        if ((k == 0 || !listed(k - 1, k)) && (k + 1 == lines.size() || !listed(k, k + 1)))
             spaced.push_back(lines[k]);
     }
     std::vector<FormLine> run;

@@ -28,13 +28,13 @@ struct FormLine {
 // A line is a heading of a form when it is short, holds no sentence, and stands at the start of
 // a line; the lines of one shape (一、 and 1、 are two) number the book's chapters when at least
 // three of them stand on average 1,500 bytes or more apart (the last to the text's end), most
-// of them 750 or more, none within 200 bytes of another (a list), and three in four run in
+// of them 750 or more, none within 200 bytes of the next number (a list), three in four in
 // sequence (1, 2, 3 …, a heading or two missing, back to 1 after a volume line). Of the forms
 // asked, in their order, the first whose lines do: of word first headings the first word of
 // headingWords::kWordsFirst (卷一 only when no later form heads the chapters inside its
 // volumes), of the others the shape whose first heading comes first (一、 before the 1. of its
-// sections). Nothing when none does. The default mode splits by them
-// only when three of them stand 1,500 bytes apart, as by a suffix.
+// sections). Nothing when none does. The default mode splits by them only when three of them
+// stand 1,500 bytes apart, as by a suffix.
 struct FormLines {
     HeadingForm form = HeadingForm::Suffix;
     std::vector<FormLine> lines;
