@@ -35,6 +35,7 @@ public:
         if (written) count_ += bytes.size();
         return written;
     }
+    void startFlush() override { inner_->startFlush(); }
     splitter::FileStatus close() override { return inner_->close(); }
 
 private:

@@ -129,6 +129,9 @@ public:
     virtual ~OutputFile() = default;
     // Writes all the bytes or fails; a short write is a failure.
     virtual FileStatus write(std::string_view bytes) = 0;
+    // Sets what was written on its way to the disk without waiting for it, so that a flush
+    // of many files later finds most of it written. Errors are the flush's to report.
+    virtual void startFlush() {}
     // Closes the file; a failure when the system reports that the data may not have reached it.
     virtual FileStatus close() = 0;
 };

@@ -381,7 +381,7 @@ FileFailure unconvertibleAt(const Text& name, std::size_t k) {
 std::optional<FileFailure> writeTemporaries(FileService& files, const std::vector<Text>& names,
                                             const std::vector<Volume>& volumes,
                                             const std::vector<bool>& kept, Record& record,
-                                            const VolumeEncoder& encode) {
+                                            const VolumeEncoder& encode, bool durable) {
     std::string bytes;
     Volume encoded;
     for (std::size_t k = 0; k < names.size(); ++k) {
@@ -393,6 +393,9 @@ std::optional<FileFailure> writeTemporaries(FileService& files, const std::vecto
             names[k] + kNewFileMark + record.token, record.steps.back().temporary);
         if (!file) return failedAt(names[k], file.error());
         const FileStatus written = writeSpans(**file, *volume);
+        // The disk writes each volume while the next ones are made: the flush at the end
+        // then waits for the last ones only.
+        if (durable && written) (*file)->startFlush();
         // A failed close may mean the data never reached the disk.
         const FileStatus closed = (*file)->close();
         if (auto failure = failedAt(names[k], written ? closed : written)) return failure;
@@ -570,7 +573,7 @@ std::optional<FileFailure> installVolumes(FileService& files, PathStyle style, c
     if (auto failure = failedAt(recordPath, writeRecord(files, style, folder, record, false)))
         return failure;
     std::optional<FileFailure> failure =
-        writeTemporaries(files, names, volumes, kept, record, encode);
+        writeTemporaries(files, names, volumes, kept, record, encode, durable);
     for (const Text& name : removed) record.steps.push_back({name, Text(), Text()});
     if (!failure) failure = makePlaceholders(files, record);
     const bool replacing =

@@ -191,6 +191,7 @@ public:
         }
         return {};
     }
+    void startFlush() override { ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE); }
     FileStatus close() override {
         // close() is not retried after EINTR: the descriptor is gone either way on Linux.
         int r = ::close(fd_);
