@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config time clang-format shellcheck help2man
     libboost1.81-dev libcli11-dev libgtest-dev libgmock-dev nlohmann-json3-dev gettext locales
-    libzip-dev libpcre2-dev git strace e2fsprogs python3
+    libzip-dev libdeflate-dev libpcre2-dev git strace e2fsprogs python3
 )
 # Extra groups, asked for by the scripts that need them.
 for group in "$@"; do
@@ -52,11 +52,12 @@ if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf-\?8'; then
     echo "setup: making the locale zh_CN.UTF-8"
     localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
 fi
-# The custom expression's engine and the EPUB's zip library for the Windows build: built
-# from Debian's PCRE2 and libzip sources.
+# The custom expression's engine and the EPUB's zip library and deflate for the Windows build:
+# built from Debian's PCRE2, libzip and libdeflate sources.
 for group in "$@"; do
     if [ "$group" = windows ]; then
         "$(dirname "$0")/build-pcre2-mingw.sh"
         "$(dirname "$0")/build-libzip-mingw.sh"
+        "$(dirname "$0")/build-libdeflate-mingw.sh"
     fi
 done

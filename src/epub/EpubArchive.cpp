@@ -3,8 +3,8 @@
 // in memory as a whole. It is read back through libzip.
 #include "epub/EpubArchive.h"
 
+#include <libdeflate.h>
 #include <zip.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -22,8 +22,9 @@ namespace folioknife::epub {
 
 namespace {
 
-// Deflate level 1: on the text of a novel it is several times faster than the default level
-// and its files are only about a tenth larger.
+// libdeflate's level 1: on the text of a novel about twice as fast as zlib's level 1, whose
+// files it makes about 5 % smaller; several times faster than the default level 6, whose
+// files are only about a tenth smaller.
 constexpr int kDeflateLevel = 1;
 
 // What the writer gathers before it hands bytes on.
@@ -42,35 +43,23 @@ Packed pack(const ArchiveEntry& entry) {
     try {
         std::string bytes = entry.bytes();
         packed.size = bytes.size();
-        packed.crc = static_cast<std::uint32_t>(crc32_z(
-            crc32_z(0, nullptr, 0), reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
+        packed.crc = libdeflate_crc32(0, bytes.data(), bytes.size());
         if (!entry.compressed) {
             packed.data = std::move(bytes);
             return packed;
         }
-        z_stream stream{};
-        if (deflateInit2(&stream, kDeflateLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+        // One compressor a thread, made once: it holds some hundreds of kilobytes of tables.
+        thread_local std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)>
+            compressor(libdeflate_alloc_compressor(kDeflateLevel), libdeflate_free_compressor);
+        if (!compressor) {
             packed.failed = true;
             return packed;
         }
-        packed.data.resize(deflateBound(&stream, static_cast<uLong>(bytes.size())) + 64);
-        stream.next_in = reinterpret_cast<Bytef*>(bytes.data());
-        stream.next_out = reinterpret_cast<Bytef*>(&packed.data[0]);
-        // avail_in and avail_out are 32 bits wide: a larger file goes in slices.
-        std::size_t inLeft = bytes.size(), outLeft = packed.data.size();
-        int status = Z_OK;
-        while (status == Z_OK) {
-            const uInt in = static_cast<uInt>(std::min<std::size_t>(inLeft, 1u << 30));
-            const uInt out = static_cast<uInt>(std::min<std::size_t>(outLeft, 1u << 30));
-            stream.avail_in = in;
-            stream.avail_out = out;
-            status = deflate(&stream, inLeft == in ? Z_FINISH : Z_NO_FLUSH);
-            inLeft -= in - stream.avail_in;
-            outLeft -= out - stream.avail_out;
-            if (status == Z_BUF_ERROR && out != stream.avail_out) status = Z_OK;
-        }
-        packed.data.resize(packed.data.size() - outLeft);
-        packed.failed = deflateEnd(&stream) != Z_OK || status != Z_STREAM_END;
+        packed.data.resize(libdeflate_deflate_compress_bound(compressor.get(), bytes.size()));
+        const std::size_t made = libdeflate_deflate_compress(
+            compressor.get(), bytes.data(), bytes.size(), &packed.data[0], packed.data.size());
+        packed.data.resize(made);
+        packed.failed = made == 0;
     } catch (const std::bad_alloc&) {
         packed.failed = true;
     }
@@ -287,7 +276,8 @@ std::optional<std::string> writeArchive(const std::vector<ArchiveEntry>& entries
     for (std::size_t k = 0; k < entries.size(); ++k) {
         const ArchiveEntry& entry = entries[k];
         Packed packed = packer.take(k);
-        if (packed.failed) return std::string(zError(Z_MEM_ERROR));
+        // The words zlib had for it, which the messages carry.
+        if (packed.failed) return std::string("insufficient memory");
         // A file of 4 GB or more would need Zip64 sizes in its header; no document comes near.
         if (packed.size >= kMax32 || packed.data.size() >= kMax32 || entry.name.size() > 0xFFFF)
             return std::string("file too large for the archive: ") + entry.name;
