@@ -81,6 +81,11 @@ std::vector<HeadingCandidate> judgeMatches(const std::vector<ExpressionMatch>& m
                                            const SearchedText& searchedText, HeadingRules rules,
                                            HeadingSearch& result) {
     std::vector<HeadingCandidate> candidates;
+    // Room for every match and a few extras at once: a vector that doubles as it grows holds
+    // twice the headings of a long novel for a moment. More matches than one in a few hundred
+    // bytes are mostly references, which are left out, and get no room ahead.
+    constexpr std::size_t kRoomForExtras = 64;
+    candidates.reserve(std::min(matches.size(), searchedText.text.size() / 256) + kRoomForExtras);
     for (const ExpressionMatch& m : matches) {
         HeadingCandidate c;
         c.match = m;
@@ -108,18 +113,21 @@ std::vector<HeadingCandidate> judgeMatches(const std::vector<ExpressionMatch>& m
     return candidates;
 }
 
-// The same chapter again, close by or as a page header, is no new chapter.
+// The same chapter again, close by or as a page header, is no new chapter. Those kept move
+// up in place.
 void dropRepeats(std::vector<HeadingCandidate>& candidates, HeadingSearch& result) {
-    std::vector<HeadingCandidate> kept;
-    for (HeadingCandidate& c : candidates) {
-        if (!kept.empty() && kept.back().key == c.key &&
-            (c.matchAt - kept.back().matchAt < kRepeatDistance || c.pageHeader)) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        HeadingCandidate& c = candidates[i];
+        if (kept > 0 && candidates[kept - 1].key == c.key &&
+            (c.matchAt - candidates[kept - 1].matchAt < kRepeatDistance || c.pageHeader)) {
             ++result.leftOutRepeated;
             continue;
         }
-        kept.push_back(std::move(c));
+        if (kept != i) candidates[kept] = std::move(c);
+        ++kept;
     }
-    candidates = std::move(kept);
+    candidates.erase(candidates.begin() + static_cast<std::ptrdiff_t>(kept), candidates.end());
 }
 
 // The candidates that stay in the piece before them: the contents entries, and an extra close
@@ -148,6 +156,8 @@ std::vector<bool> contentsToDrop(const std::vector<HeadingCandidate>& all,
 // line where it has one; extras only in a book of enough chapters.
 void keepHeadings(const std::vector<HeadingCandidate>& all, const std::vector<bool>& dropped,
                   HeadingSearch& result) {
+    result.headings.reserve(all.size());
+    result.details.reserve(all.size());
     std::size_t regular = 0;
     for (std::size_t i = 0; i < all.size(); ++i) {
         if (all[i].kind == HeadingKind::Chapter) {
@@ -198,12 +208,14 @@ HeadingSearch applyHeadingRules(const std::vector<ExpressionMatch>& matches,
     placeInNovel(candidates, toNovel);
     placeInNovel(extras, toNovel);
     if (rules.lineRule) dropRepeats(candidates, result);
-    // Contents entries are spaced in the novel's own bytes, the extras among them.
-    std::vector<HeadingCandidate> all;
-    std::merge(
-        std::make_move_iterator(candidates.begin()), std::make_move_iterator(candidates.end()),
-        std::make_move_iterator(extras.begin()), std::make_move_iterator(extras.end()),
-        std::back_inserter(all),
+    // Contents entries are spaced in the novel's own bytes, the extras among them. Merged in
+    // place: a second vector of every heading would be held beside the first.
+    std::vector<HeadingCandidate>& all = candidates;
+    const std::size_t chapters = all.size();
+    all.insert(all.end(), std::make_move_iterator(extras.begin()),
+               std::make_move_iterator(extras.end()));
+    std::inplace_merge(
+        all.begin(), all.begin() + static_cast<std::ptrdiff_t>(chapters), all.end(),
         [](const HeadingCandidate& a, const HeadingCandidate& b) { return a.cutAt < b.cutAt; });
     keepHeadings(all, contentsToDrop(all, searched, marks, rules), result);
     return result;
