@@ -8,11 +8,11 @@ gen=$root/build/tools/fk-gennovel
 [ -x "$split" ] || "$root/scripts/build.sh" >/dev/null
 
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
-# Wall seconds (to the millisecond: /usr/bin/time gives hundredths only) and peak kilobytes
-# (from /usr/bin/time) of one run.
+# Wall seconds (to the millisecond: /usr/bin/time gives hundredths only), peak kilobytes and
+# user CPU seconds (from /usr/bin/time) of one run.
 measure() {
     local t0=$EPOCHREALTIME
-    /usr/bin/time -f '%M' -o "${work:?}/time.txt" "$@" >/dev/null 2>&1
+    /usr/bin/time -f '%M %U' -o "${work:?}/time.txt" "$@" >/dev/null 2>&1
     local t1=$EPOCHREALTIME
     echo "$(awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.4f", b - a}') $(cat "$work/time.txt")"
 }

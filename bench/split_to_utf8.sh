@@ -22,7 +22,7 @@ form() {
     for i in $(seq 1 "$runs"); do
         cp "$novel" "$work/src.txt"
         sync
-        read -r t m < <(measure "$split" --force --codepage GBK -n 10 -o "$work/$name-$i" "$@" "$work/src.txt")
+        read -r t m _ < <(measure "$split" --force --codepage GBK -n 10 -o "$work/$name-$i" "$@" "$work/src.txt")
         times+=("$t"); mems+=("$m")
     done
     printf '%s %s %s\n' "$name" "$(printf '%s\n' "${times[@]}" | median)" \

@@ -21,7 +21,7 @@ split_times=(); split_mem=(); cp_times=()
 # again makes the file system search its recently freed inodes, which no user's split meets.
 for i in $(seq 1 "$runs"); do
     sync
-    read -r t m < <(measure "$split" --force --codepage GBK -n 10 -o "$work/out-$i" "$novel")
+    read -r t m _ < <(measure "$split" --force --codepage GBK -n 10 -o "$work/out-$i" "$novel")
     split_times+=("$t"); split_mem+=("$m")
     read -r t _ < <(measure cp "$novel" "$work/copy-$i.txt")
     cp_times+=("$t")
