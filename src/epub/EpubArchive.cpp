@@ -48,9 +48,10 @@ Packed pack(const ArchiveEntry& entry) {
             packed.data = std::move(bytes);
             return packed;
         }
-        // One compressor a thread, made once: it holds some hundreds of kilobytes of tables.
-        thread_local std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)>
-            compressor(libdeflate_alloc_compressor(kDeflateLevel), libdeflate_free_compressor);
+        // One compressor a file: a thread_local one would be destroyed as its thread ends,
+        // which hangs MinGW's threads under Wine.
+        const std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor(
+            libdeflate_alloc_compressor(kDeflateLevel), libdeflate_free_compressor);
         if (!compressor) {
             packed.failed = true;
             return packed;
