@@ -368,23 +368,30 @@ bool isVolumeLine(std::string_view line, const std::string& codePage) {
 HeadingSearch searchCustomHeadings(const CustomMatcher& matcher, std::string_view text,
                                    const DocumentEncoding& encoding, HeadingRules rules) {
     HeadingSearch result;
-    const Utf8View view(text, encoding);
-    // A byte-order mark is no character of the text: ^ matches right after it.
-    const std::size_t mark = view.text().substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-    SearchResult found = matcher.searchAll(view.text().substr(mark));
-    if (!found.completed) {
+    rules.lineRule = false;
+    // Every match is a candidate, named by its text in the UTF-8 reading, where the piece that
+    // found it can still read it.
+    const LineMarks marks("UTF-8");
+    std::vector<HeadingCandidate> candidates;
+    const auto take = [&](std::string_view reading,
+                          const std::vector<CustomMatcher::PieceMatch>& found) {
+        for (const CustomMatcher::PieceMatch& m : found) {
+            HeadingCandidate c;
+            c.match = m.inNovel;
+            c.cut = static_cast<std::size_t>(m.inNovel.offset);
+            if (rules.contentsRule) c.key = matchKey(reading, m.inReading, marks);
+            candidates.push_back(std::move(c));
+        }
+    };
+    if (!matcher.searchNovel(text, encoding, take)) {
         result.status = HeadingSearch::Status::TooComplex;
         return result;
     }
-    for (ExpressionMatch& m : found.matches) m.offset += static_cast<std::int64_t>(mark);
-    OffsetMap toNovel;
-    if (encoding.characters != CharacterSet::Utf8) {
-        toNovel = [&](const std::vector<std::int64_t>& offsets) {
-            return view.novelOffsets(offsets);
-        };
-    }
-    rules.lineRule = false;
-    return applyHeadingRules(found.matches, view.text(), encodingOf("UTF-8"), toNovel, rules);
+    placeInNovel(candidates, {});
+    // Without the line rule, the contents rule spaces its entries by the novel's offsets only
+    // and reads no text.
+    keepHeadings(candidates, contentsToDrop(candidates, text, marks, rules), result);
+    return result;
 }
 
 CompileResult compileDefaultExpression(ExpressionMatcher& matcher, const Text& prefix,

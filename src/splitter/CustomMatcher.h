@@ -5,6 +5,7 @@
 // and no line end, \s takes the ideographic space, \d an ASCII digit; ^ and $ match at every
 // line start and end.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,6 +29,8 @@ public:
     Utf8View& operator=(const Utf8View&) = delete;
 
     std::string_view text() const { return view_; }
+    // True when the text holds a line end other than CR and LF (VT, FF, NEL, LS, PS), or may.
+    bool rarerLineEnds() const { return rarerLineEnds_; }
     // The novel's offsets for ascending offsets of the view that lie between its characters.
     std::vector<std::int64_t> novelOffsets(const std::vector<std::int64_t>& viewOffsets) const;
 
@@ -39,6 +42,7 @@ private:
     const Table* table_ = nullptr;  // for code pages other than UTF-8 and UTF-16
     std::unique_ptr<char[]> copy_;
     std::string_view view_;
+    bool rarerLineEnds_ = true;
     // Offsets of the novel and of the view that stand for the same place, every few hundred
     // bytes of the novel.
     static constexpr std::size_t kCheckpointSpacing = 512;
@@ -69,8 +73,35 @@ public:
     // outlasts 'budgetSeconds', gives nothing and is incomplete.
     SearchResult searchAll(std::string_view utf8, double budgetSeconds = kSearchBudget) const;
 
+    // A match of a search in pieces: where it lies in the piece's UTF-8 reading, and in the
+    // novel's bytes.
+    struct PieceMatch {
+        ExpressionMatch inReading;
+        ExpressionMatch inNovel;
+    };
+    // Takes the matches of one piece, with the piece's UTF-8 reading (which begins with some of
+    // the text before the piece); they end at or before the reading's last line end.
+    using PieceMatches =
+        std::function<void(std::string_view reading, const std::vector<PieceMatch>& matches)>;
+    // How much of the novel a piece reads at most, unless a match needs more.
+    static constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+
+    // The matches searchAll finds in the whole UTF-8 reading of the novel (a byte-order mark
+    // aside: ^ matches right after it), found a piece at a time so that the reading is never
+    // held whole: each piece ends at a line end and carries enough of the text before it for
+    // look-behinds and ^, and a match that might reach past a piece's end is searched again
+    // with more text. A UTF-8 novel is its own reading, searched at once. False when the
+    // engine gave up, or the search outlasted 'budgetSeconds'.
+    bool searchNovel(std::string_view novel, const DocumentEncoding& encoding,
+                     const PieceMatches& each, double budgetSeconds = kSearchBudget,
+                     std::size_t pieceBytes = kPieceBytes) const;
+
 private:
     struct Compiled;
+    struct Searcher;
+    struct PieceSearch;
+    void searchPiece(Searcher& searcher, std::string_view novel, const DocumentEncoding& encoding,
+                     PieceSearch& piece) const;
     std::unique_ptr<Compiled> compiled_;
 };
 

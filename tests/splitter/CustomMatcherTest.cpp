@@ -9,6 +9,7 @@
 namespace folioknife::splitter {
 namespace {
 using testing::CodePageScope;
+using testing::gbk;
 using Matches = std::vector<ExpressionMatch>;
 
 // A novel of 24 headings as reader apps' expressions expect them: indented with ideographic
@@ -114,6 +115,9 @@ TEST(CustomExpression, TheSearchIsGlobalAsEveryEngineDoesIt) {
         // After an empty match the next search starts one character later.
         {"(?=第[0-9]+章)", "序第1章甲第2章", {{3, 0}, {13, 0}}},
         {"^", "a\nb\r\nc", {{0, 0}, {2, 0}, {5, 0}}},
+        {"$", "a\r\nb\rc\n", {{1, 0}, {4, 0}, {6, 0}, {7, 0}}},  // one at a CR LF, not two
+        // VT, LS and NEL end lines too.
+        {"^第", "甲\v第\u2028第\u0085第", {{4, 3}, {10, 3}, {15, 3}}},
         {"x*", "ab", {{0, 0}, {1, 0}, {2, 0}}},
         {"\\b", "ab cd", {{0, 0}, {2, 0}, {3, 0}, {5, 0}}},
         // Each search sees the text before its start: ^ is a line start, a look-behind sees
@@ -127,6 +131,89 @@ TEST(CustomExpression, TheSearchIsGlobalAsEveryEngineDoesIt) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(search(c.expression, c.text), c.expected) << c.expression;
+    }
+}
+
+// The UTF-16 big-endian form, with its byte-order mark.
+std::string utf16be(const std::string& utf8) {
+    std::string out = utf16le(utf8);
+    for (std::size_t i = 0; i + 1 < out.size(); i += 2) std::swap(out[i], out[i + 1]);
+    return out;
+}
+
+// A novel is searched a piece at a time, each piece ending at a line end; whatever the size of
+// the pieces, the matches are those of one search of the novel's whole reading.
+TEST(CustomExpression, ANovelSearchedInPiecesFindsWhatOneSearchFinds) {
+    CodePageScope scope("UTF-8");
+    const std::string novel = readerNovel() + "\r\n\r\n　第25章\r正文\r\r第26章 终\n\n";
+    struct Form {
+        const char* codePage;
+        std::string text;
+    } forms[] = {
+        {"GBK", gbk(novel)},
+        {"GBK", gbk(novel + "\v第27章\n") },  // a rarer line end
+        {"UTF-8", "\xEF\xBB\xBF" + novel + "\u2028第27章\n"},
+        {"UTF-16LE", utf16le(novel)},
+        {"UTF-16BE", utf16be(novel + "\u0085第27章")},
+    };
+    const char* const expressions[] = {
+        "^\\s*第.{1,9}[章节回]", "(?<=[\\s　]{0,4})第.{1,9}章", "第[\\s\\S]*?章", "章[\\s\\S]*第",
+        "^", "$", "\\b", "(?=第)", "\\n\\s*\\n", "第.{1,9}章\\K", "^.*$", "\\r", "(?<!\\n)^",
+        "^\\s*$", "(?:^|。)第", "^第", "\\n第",
+    };
+    for (const Form& form : forms) {
+        const DocumentEncoding encoding = encodingOf(form.codePage);
+        const Utf8View whole(form.text, encoding);
+        const std::string_view reading = whole.text();
+        const std::size_t mark = reading.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+        for (const char* expression : expressions) {
+            CustomMatcher m;
+            ASSERT_TRUE(m.compile(expression).ok) << expression;
+            const SearchResult all = m.searchAll(reading.substr(mark));
+            ASSERT_TRUE(all.completed);
+            std::vector<std::int64_t> offsets;
+            for (const ExpressionMatch& x : all.matches) {
+                offsets.push_back(x.offset + static_cast<std::int64_t>(mark));
+                offsets.push_back(x.offset + x.length + static_cast<std::int64_t>(mark));
+            }
+            const std::vector<std::int64_t> inNovel = whole.novelOffsets(offsets);
+            Matches expected;
+            std::vector<std::string> texts;
+            for (std::size_t i = 0; i < all.matches.size(); ++i) {
+                expected.push_back({inNovel[2 * i], inNovel[2 * i + 1] - inNovel[2 * i]});
+                texts.emplace_back(reading.substr(static_cast<std::size_t>(offsets[2 * i]),
+                                                  static_cast<std::size_t>(all.matches[i].length)));
+            }
+            for (const std::size_t pieceBytes : {1, 7, 64, 100000}) {
+                Matches found;
+                std::vector<std::string> foundTexts;
+                const bool done = m.searchNovel(
+                    form.text, encoding,
+                    [&](std::string_view piece, const std::vector<CustomMatcher::PieceMatch>& ms) {
+                        for (const CustomMatcher::PieceMatch& x : ms) {
+                            found.push_back(x.inNovel);
+                            foundTexts.emplace_back(
+                                piece.substr(static_cast<std::size_t>(x.inReading.offset),
+                                             static_cast<std::size_t>(x.inReading.length)));
+                        }
+                    },
+                    CustomMatcher::kSearchBudget, pieceBytes);
+                EXPECT_TRUE(done);
+                // The first match that differs, if any.
+                std::size_t i = 0;
+                while (i < found.size() && i < expected.size() && found[i] == expected[i] &&
+                       foundTexts[i] == texts[i])
+                    ++i;
+                const auto at = [](const Matches& ms, std::size_t k) {
+                    return k < ms.size() ? std::to_string(ms[k].offset) + "+" +
+                                               std::to_string(ms[k].length)
+                                         : std::string("none");
+                };
+                EXPECT_TRUE(i == found.size() && i == expected.size())
+                    << form.codePage << " " << expression << " in pieces of " << pieceBytes
+                    << ": match " << i << " is " << at(found, i) << ", not " << at(expected, i);
+            }
+        }
     }
 }
 
