@@ -406,13 +406,27 @@ std::string codePageName(const SplitPlan& plan) {
     if (!sameCodePage(name, "GB18030") && !sameCodePage(name, "GBK") &&
         !sameCodePage(name, "CP936"))
         return name;
+    // Read from the start, a byte 81..FE begins a character of two bytes or more; any other
+    // byte stands alone or ends a character, so a run of 81..FE bytes after it begins with a
+    // character, and its last byte leads one when the run is odd. A digit after such a lead
+    // makes a four-byte character. Digits are rare in a Chinese novel: the text is looked at
+    // in blocks, and only a block with a digit byte by byte.
     const std::string_view text = plan.text.view();
-    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        if (b < 0x81 || b == 0xFF) continue;
-        const auto next = static_cast<unsigned char>(text[i + 1]);
-        if (next >= 0x30 && next <= 0x39) return "GB18030";
-        ++i;  // the second byte of a two-byte character
+    const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const auto lead = [](unsigned char b) { return b >= 0x81 && b <= 0xFE; };
+    constexpr std::size_t kBlock = 64;
+    for (std::size_t block = 1; block < text.size(); block += kBlock) {
+        const std::size_t end = std::min(text.size(), block + kBlock);
+        bool digit = false;
+        for (std::size_t j = block; j < end; ++j)
+            digit |= static_cast<unsigned char>(bytes[j] - '0') < 10;
+        if (!digit) continue;
+        for (std::size_t j = block; j < end; ++j) {
+            if (static_cast<unsigned char>(bytes[j] - '0') >= 10 || !lead(bytes[j - 1])) continue;
+            std::size_t run = 0;
+            while (run < j && lead(bytes[j - 1 - run])) ++run;
+            if (run % 2 == 1) return "GB18030";
+        }
     }
     return "GBK";
 }

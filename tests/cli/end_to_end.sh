@@ -154,6 +154,20 @@ expect_status 0 "$split" --list gbk.txt
 [ "$(wc -l < out.txt)" = 41 ] || fail "GBK novel under UTF-8: $(($(wc -l < out.txt) - 1)) headings"
 expect_status 0 "$split" -n 7 -o cross-gbk gbk.txt
 for k in 1 2 3 4 5 6; do cmp -s cross-gbk/novel_$k.txt out-gbk.txt-7/novel_$k.txt || fail "GBK under UTF-8: volume $k differs"; done
+# A four-byte character is a lead byte and a digit where a character begins: after a digit
+# ("1\x81\x30\x81\x30"), or an odd run of lead bytes; a two-byte character before a digit
+# ("第1") is none, wherever it falls in the scan's blocks.
+while IFS='|' read -r bytes expected; do
+    { printf '%*s' 70 '' | tr ' ' 'a'; printf "$bytes"; printf '\r\n'; } > four.txt
+    expect_status 0 "$split" --codepage GBK --list four.txt
+    [ "$(head -n 1 out.txt)" = "编码：$expected" ] || fail "$bytes: $(head -n 1 out.txt)"
+done <<'TABLE'
+1\x81\x30\x81\x30|GB18030
+\xb5\xda\xb5\x81\x30\x81\x30|GB18030
+\xb5\xda1\xd5\xc2|GBK
+\xb5\x81\x31|GBK
+\x80\x81\x31|GB18030
+TABLE
 expect_status 0 "$split" --codepage GBK --list utf8.txt
 [ "$(head -n 1 out.txt)" = "编码：UTF-8" ] || fail "UTF-8 novel under GBK: $(head -n 1 out.txt)"
 expect_status 0 "$split" --codepage GBK -n 10 -o cross-utf8 utf8.txt
