@@ -6,6 +6,7 @@
 #include <array>
 #include <cctype>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -626,6 +627,65 @@ std::size_t lineStartBefore(std::string_view novel, const DocumentEncoding& enco
 
 }  // namespace
 
+// A thread that runs the jobs handed to it one at a time, each waited for.
+class HelperThread {
+public:
+    HelperThread() {
+        try {
+            thread_ = std::thread([this] { serve(); });
+        } catch (const std::system_error&) {
+            // No thread: every piece is searched by the thread that asks.
+        }
+    }
+    ~HelperThread() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+    HelperThread(const HelperThread&) = delete;
+    HelperThread& operator=(const HelperThread&) = delete;
+
+    bool running() const { return thread_.joinable(); }
+    void start(std::function<void()> job) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            job_ = std::move(job);
+            done_ = false;
+        }
+        changed_.notify_all();
+    }
+    void wait() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return done_; });
+    }
+
+private:
+    void serve() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return stop_ || job_; });
+            if (stop_) return;
+            const std::function<void()> job = std::move(job_);
+            job_ = nullptr;
+            lock.unlock();
+            job();
+            lock.lock();
+            done_ = true;
+            changed_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::function<void()> job_;
+    bool done_ = true;
+    bool stop_ = false;
+    std::thread thread_;  // last: it starts once the rest is made
+};
+
 // The search of one piece of the novel, from where the search stands to a line end.
 struct CustomMatcher::PieceSearch {
     std::size_t from = 0;  // where its reading begins, in the novel
@@ -680,6 +740,7 @@ bool CustomMatcher::searchNovel(std::string_view novel, const DocumentEncoding& 
     // comes to stand there, as it does unless a match reaches over the line end between.
     Searcher mine(*compiled_, budgetSeconds), helper(*compiled_, budgetSeconds);
     if (!mine.ready() || !helper.ready()) return false;
+    HelperThread thread;
     const std::size_t lookBehind = mine.lookBehind();
     pieceBytes = std::max<std::size_t>(pieceBytes, 1);
     const auto pieceFrom = [&](std::size_t start, std::size_t span) {
@@ -729,28 +790,26 @@ bool CustomMatcher::searchNovel(std::string_view novel, const DocumentEncoding& 
         // The helper begins on the next piece while this one is searched. A helper that
         // cannot start, or fails, leaves its piece to this thread.
         std::optional<PieceSearch> next;
-        std::thread ahead;
-        struct Joined {
-            std::thread& thread;
-            ~Joined() {
-                if (thread.joinable()) thread.join();
+        struct Waited {
+            HelperThread& thread;
+            bool started = false;
+            ~Waited() {
+                if (started) thread.wait();
             }
-        } joined{ahead};
-        if (current.end < novel.size()) {
+        } waited{thread};
+        if (current.end < novel.size() && thread.running()) {
             next = pieceFrom(closingLineEnd(novel, encoding, current.end), pieceBytes);
-            try {
-                ahead = std::thread([&] {
-                    try {
-                        searchPiece(helper, novel, encoding, *next);
-                    } catch (...) {
-                        next->searched = false;
-                    }
-                });
-            } catch (const std::system_error&) {
-            }
+            thread.start([&] {
+                try {
+                    searchPiece(helper, novel, encoding, *next);
+                } catch (...) {
+                    next->searched = false;
+                }
+            });
+            waited.started = true;
         }
         searchPiece(mine, novel, encoding, current);
-        if (ahead.joinable()) ahead.join();
+        if (waited.started) thread.wait(), waited.started = false;
         if (next && !next->searched) next.reset();
         spent += current.spent;
         if (current.resume == std::string_view::npos || spent > budgetSeconds) return false;

@@ -168,6 +168,24 @@ TEST_F(WindowTest, PresetsAreTheProgramsOwnBytes) {
     }
 }
 
+// A character typed into the expression that GBK lacks is kept as its code point; other edits
+// show '?' for it, as they can hold no such text.
+TEST_F(WindowTest, TheExpressionKeepsACharacterTheCodePageLacks) {
+    struct Case {
+        Control control;
+        const wchar_t* typed;
+        std::string text;
+    } cases[] = {
+        {Control::ExpressionEdit, L"^[\u2606\u2726].{1,30}$", gbk("^[☆") + "\\x{2726}].{1,30}$"},
+        {Control::ExpressionEdit, L"\u7B2C\\d+\u7AE0", gbk("第\\d+章")},
+        {Control::PrefixEdit, L"\u2726", "?"},
+    };
+    for (const auto& c : cases) {
+        SetWindowTextW(h(c.control), c.typed);
+        EXPECT_EQ(hex(window.text(c.control)), hex(c.text)) << controlName(c.control);
+    }
+}
+
 TEST(OpenFileDialog, IsOwnedExplorerStyleAndStartsEmpty) {
     std::wstring file = L"left from the last time", name = L"last.txt";
     const std::wstring title = L"\u6253\u5F00\u6587\u4EF6";  // 打开文件

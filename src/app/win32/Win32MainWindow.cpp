@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "splitter/PastedExpression.h"
 #include "splitter/win32/WideText.h"
 
 namespace folioknife::app::win32 {
@@ -36,6 +37,18 @@ Text windowText(HWND window) {
     std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
     GetWindowTextW(window, buffer.data(), length + 1);
     return fromWideForDisplay(buffer.data());
+}
+
+// The expression is matched by characters, whatever the program's code page: a character the
+// code page lacks (✦ on a Chinese system) is kept as its code point, \x{2726}, not as '?'.
+Text expressionText(HWND window) {
+    if (!window) return Text();
+    const int length = GetWindowTextLengthW(window);
+    if (length <= 0) return Text();
+    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
+    GetWindowTextW(window, buffer.data(), length + 1);
+    const std::string utf8 = splitter::utf8FromWide(buffer.data());
+    return splitter::expressionInCodePage(utf8, splitter::programCodePage()).text;
 }
 
 void setWindowText(HWND window, const Text& text) {
@@ -176,7 +189,10 @@ void Win32MainWindow::setTitle(const Text& title) {
     if (window_) setWindowText(window_, title);
 }
 
-Text Win32MainWindow::text(Control control) { return windowText(controlHandle(control)); }
+Text Win32MainWindow::text(Control control) {
+    if (control == Control::ExpressionEdit) return expressionText(controlHandle(control));
+    return windowText(controlHandle(control));
+}
 
 void Win32MainWindow::setText(Control control, const Text& text) {
     if (HWND h = controlHandle(control)) setWindowText(h, text);

@@ -235,6 +235,11 @@ Text fromWideForDisplay(std::wstring_view wide) {
     return out ? *out : Text();
 }
 
+std::string utf8FromWide(std::wstring_view wide) {
+    const auto out = encode(wide, CP_UTF8, "?");
+    return out ? *out : std::string();
+}
+
 Text systemReason(unsigned long error) {
     wchar_t* text = nullptr;
     const DWORD n = FormatMessageW(

@@ -17,6 +17,8 @@ std::wstring toWideForDisplay(std::string_view text);
 std::optional<Text> fromWide(std::wstring_view wide);
 // As fromWide, a character that cannot be written becoming '?': for showing only.
 Text fromWideForDisplay(std::wstring_view wide);
+// UTF-16 as UTF-8, whatever the program's code page (an unpaired surrogate becomes U+FFFD).
+std::string utf8FromWide(std::wstring_view wide);
 
 // The system's reason for an error code (GetLastError(), a registry call's result), in the
 // user's language and the program's code page; "error N" when the system has none.
