@@ -30,24 +30,21 @@ constexpr DWORD kFileTitleBufferSize = 260;
 
 // A GetWindowTextW of the length GetWindowTextLengthW gives, plus the NUL; the text ends at
 // its first NUL.
-Text windowText(HWND window) {
-    if (!window) return Text();
+std::wstring wideWindowText(HWND window) {
+    if (!window) return std::wstring();
     const int length = GetWindowTextLengthW(window);
-    if (length <= 0) return Text();
+    if (length <= 0) return std::wstring();
     std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
     GetWindowTextW(window, buffer.data(), length + 1);
-    return fromWideForDisplay(buffer.data());
+    return buffer.data();
 }
+
+Text windowText(HWND window) { return fromWideForDisplay(wideWindowText(window)); }
 
 // The expression is matched by characters, whatever the program's code page: a character the
 // code page lacks (✦ on a Chinese system) is kept as its code point, \x{2726}, not as '?'.
 Text expressionText(HWND window) {
-    if (!window) return Text();
-    const int length = GetWindowTextLengthW(window);
-    if (length <= 0) return Text();
-    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
-    GetWindowTextW(window, buffer.data(), length + 1);
-    const std::string utf8 = splitter::utf8FromWide(buffer.data());
+    const std::string utf8 = splitter::utf8FromWide(wideWindowText(window));
     return splitter::expressionInCodePage(utf8, splitter::programCodePage()).text;
 }
 
