@@ -63,8 +63,8 @@ for i in "${!expressions[@]}"; do
     worst_list=$(awk -v r="$lr" -v w="$worst_list" 'BEGIN {print (r > w ? r : w)}')
     worst_peak=$(awk -v r="$p" -v w="$worst_peak" 'BEGIN {print (r > w ? r : w)}')
 done
-# Without a Z or an X in the novel the engine knows at once that nothing matches (status 0,
-# one volume); with a character every match needs present it gives up (status 1).
+# The engine gives up on each within its limits: status 1, nothing written. (It rules out a
+# match by a missing character only within 5,000 bytes of where it starts.)
 for e in '((((.+)+)+)+)+Z' '(.*)*第X' '((((.+)+)+)+)+第' '(.*)*第\d{9}'; do
     t0=$EPOCHREALTIME
     status=0

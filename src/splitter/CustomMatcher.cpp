@@ -516,7 +516,10 @@ struct CustomMatcher::Searcher {
             }
             // The match limit, the JIT stack, the heap limit, memory, or what else the engine
             // gives up for.
-            if (rc < 0) return std::string_view::npos;
+            if (rc < 0) {
+                exhausted = true;
+                return std::string_view::npos;
+            }
             const std::size_t start = vector[0];
             // \K may end a match before its start; such a match is taken as empty.
             const std::size_t end = vector[1] > start ? vector[1] : start;
@@ -547,6 +550,7 @@ struct CustomMatcher::Searcher {
     SearchWindow window;
     double budget;
     double spent = 0;
+    bool exhausted = false;  // the engine gave up (not the clock)
 };
 
 SearchResult CustomMatcher::searchAll(std::string_view text, double budgetSeconds) const {
@@ -697,6 +701,7 @@ struct CustomMatcher::PieceSearch {
     std::size_t resume = 0;  // where the search goes on, in the reading; npos: it gave up
     double spent = 0;
     bool searched = false;
+    bool exhausted = false;  // the engine gave up on it
 };
 
 namespace {
@@ -722,9 +727,11 @@ void CustomMatcher::searchPiece(Searcher& searcher, std::string_view novel,
     const std::size_t at =
         p.start == p.from ? 0 : Utf8View(novel.substr(p.from, p.start - p.from), encoding).text().size();
     const double before = searcher.spent;
+    searcher.exhausted = false;
     p.resume = searcher.run(reading.substr(p.mark), std::max(at, p.mark) - p.mark, last, p.found,
                             p.piece->rarerLineEnds());
     p.spent = searcher.spent - before;
+    p.exhausted = searcher.exhausted;
     p.searched = true;
     if (p.resume == std::string_view::npos) return;
     p.resume += p.mark;
@@ -811,14 +818,30 @@ bool CustomMatcher::searchNovel(std::string_view novel, const DocumentEncoding& 
         searchPiece(mine, novel, encoding, current);
         if (waited.started) thread.wait(), waited.started = false;
         if (next && !next->searched) next.reset();
+        // Told that the text may go on, the engine cannot rule out a match by a character it
+        // needs that the piece lacks, and may give up where a search of the whole would not:
+        // such a piece is searched again with the rest of the novel, as one reading.
+        const auto retried = [&](const PieceSearch& p) {
+            return p.resume == std::string_view::npos && p.exhausted && p.end < novel.size();
+        };
         spent += current.spent;
-        if (current.resume == std::string_view::npos || spent > budgetSeconds) return false;
+        if (spent > budgetSeconds) return false;
+        if (retried(current)) {
+            current = pieceFrom(current.start, novel.size());
+            continue;
+        }
+        if (current.resume == std::string_view::npos) return false;
         std::size_t resume = take(current);
         if (resume == std::string_view::npos) return true;
         // The helper's piece holds when the search came to stand where it began.
         if (next && next->start == resume) {
             spent += next->spent;
-            if (next->resume == std::string_view::npos || spent > budgetSeconds) return false;
+            if (spent > budgetSeconds) return false;
+            if (retried(*next)) {
+                current = pieceFrom(next->start, novel.size());
+                continue;
+            }
+            if (next->resume == std::string_view::npos) return false;
             resume = take(*next);
             if (resume == std::string_view::npos) return true;
         }

@@ -288,6 +288,23 @@ TEST(CustomExpression, AnExpressionTheEngineGivesUpOnIsGivenUpFast) {
                            encodingOf("UTF-8"), HeadingRules{});
         EXPECT_EQ(found.status, HeadingSearch::Status::TooComplex) << expression;
     }
+    // Searched in pieces, the engine cannot rule out a match by a character the piece lacks
+    // and gives up; the rest is then searched as one reading, which the engine rules out at
+    // once (no Z in the last 5,000 bytes), as it does the whole.
+    {
+        CustomMatcher m;
+        ASSERT_TRUE(m.compile("((((.+)+)+)+)+Z").ok);
+        const std::string shortText = text.substr(0, 3000);
+        ASSERT_TRUE(m.searchAll(shortText).completed);
+        std::size_t found = 0;
+        EXPECT_TRUE(m.searchNovel(
+            shortText, encodingOf("UTF-8"),
+            [&](std::string_view, const std::vector<CustomMatcher::PieceMatch>& ms) {
+                found += ms.size();
+            },
+            CustomMatcher::kSearchBudget, 64));
+        EXPECT_EQ(found, 0u);
+    }
     // A search that outlasts its budget is given up too, even one that would end.
     CustomMatcher m;
     ASSERT_TRUE(m.compile("x").ok);
