@@ -79,6 +79,7 @@ private:
     void note(const Message& message);
     void addMarks();
     VolumeEncoder volumeEncoder() const;
+    Message cannotConvert(std::size_t k) const;
     void refuseUnconvertible(std::size_t k);
     bool clearFolder();
     std::size_t earlierSplitLength(const std::vector<FoundVolume>& found);
@@ -160,7 +161,7 @@ VolumeEncoder SplitRun::volumeEncoder() const {
 }
 
 // Text the encoding cannot hold is refused with its place; the folder is left as it was.
-void SplitRun::refuseUnconvertible(std::size_t k) {
+Message SplitRun::cannotConvert(std::size_t k) const {
     const std::string& to = plan_.form.to;
     const std::string_view all = plan_.text.view();
     std::uint64_t before = plan_.form.sourceMark.size();
@@ -170,11 +171,16 @@ void SplitRun::refuseUnconvertible(std::size_t k) {
     std::uint64_t line = 1;
     for (std::size_t i = 0; i < at; i = nextCharacterBoundary(all, i, plan_.encoding.characters))
         if (all[i] == '\n') ++line;
+    return Message(MessageId::CannotConvert,
+                   {programText(to), std::to_string(line), std::to_string(at)});
+}
+
+void SplitRun::refuseUnconvertible(std::size_t k) {
+    const Message why = cannotConvert(k);
     stop(SplitOutcome::Status::Refused);
     // Nothing was left in a folder this split made: it goes too.
     if (madeFolder_) static_cast<void>(files_.removeDirectory(folder_));
-    refuse(Message(MessageId::CannotConvert,
-                   {programText(to), std::to_string(line), std::to_string(at)}));
+    refuse(why);
 }
 
 // One split at a time in a folder, or two novels would end up mixed in it. Volumes already
@@ -281,10 +287,15 @@ bool SplitRun::writeVolumes() {
             refuseUnconvertible(*failure->unconvertible);
             return false;
         }
+        // A volume that could not be converted, and earlier ones that could not be undone:
+        // the conversion is why.
         fail(failure->notRestored ? SplitOutcome::Status::NotRestored
                                   : SplitOutcome::Status::WriteFailed,
-             Message(failure->folderFlush ? MessageId::FolderFlushFailed : MessageId::WriteFailed,
-                     {failure->file}, failure->error.reason));
+             failure->unconvertible
+                 ? cannotConvert(*failure->unconvertible)
+                 : Message(failure->folderFlush ? MessageId::FolderFlushFailed
+                                                : MessageId::WriteFailed,
+                           {failure->file}, failure->error.reason));
         if (failure->notRestored) {
             outcome_.notRestored = notRestoredMessage(*failure->notRestored);
             showMessageBox(boxes_, *outcome_.notRestored);

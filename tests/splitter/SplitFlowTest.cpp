@@ -31,6 +31,8 @@ struct RecordingSettings : SplitSettings {
     bool deleteSource() override { return reads.push_back("delete"), remove; }
     Text sourcePath() override { return source; }
     Text volumeNamePattern() override { return pattern; }
+    std::string to;
+    std::string volumeEncoding() override { return to; }
 };
 
 // Reports are recorded; questions (the only ones: whether to replace volumes found in the
@@ -666,6 +668,32 @@ TEST_F(SplitFlowTest, TheNovelIsNeverAVolumeInTheWay) {
 // A change that cannot be undone is said, with the file that holds the old bytes, and its
 // record stays: the next split puts the folder back first. An old file that cannot be
 // unlinked after a split that succeeded is removed by the next one.
+// A volume that cannot be converted is the reason a split stops, also when the volumes before
+// it cannot be taken away again: that is said after it, not a write failure without a reason.
+TEST_F(SplitFlowTest, AVolumeThatCannotBeConvertedIsTheReasonEvenWhenTheUndoFails) {
+    const std::string text = "preface\n<1>one\n<2>two \u2603\n<3>three\n";
+    doc.replace(text);
+    settings.to = "GBK";
+    settings.perFile = "1";
+    const Message why(MessageId::CannotConvert,
+                      {"GBK", "3", std::to_string(text.find("\u2603"))});
+    for (const bool undone : {true, false}) {
+        SCOPED_TRACE(undone);
+        fs.files = {{"out/novel_1.txt", "old 1"}, {"out/novel_2.txt", "old 2"}};
+        boxes.shown.clear();
+        // The volumes before it were written beside their names; those that cannot be deleted
+        // stay.
+        fs.undeletableWith = undone ? "" : ".folioknife-new-";
+        const SplitOutcome outcome = split();
+        ASSERT_FALSE(boxes.texts().empty());
+        EXPECT_EQ(boxes.texts()[0], chineseText(why));
+        EXPECT_EQ(outcome.status, undone ? SplitOutcome::Status::Refused
+                                         : SplitOutcome::Status::NotRestored);
+        EXPECT_EQ(fs.files.at("out/novel_2.txt"), "old 2");
+        fs.undeletableWith.clear();
+    }
+}
+
 TEST_F(SplitFlowTest, AFailedRollbackIsSaidAndKeptForTheNextSplit) {
     const std::map<std::string, std::string> before = {{"out/novel_1.txt", "old 1"},
                                                        {"out/novel_2.txt", "old 2"}};
