@@ -82,7 +82,7 @@ struct Utf8View::Table {
     // them; 0 where the pair is no character of three bytes or fewer.
     std::vector<std::uint32_t> packed;
     bool doubleByte = false;
-    bool fourByte = false;  // GB18030's four-byte characters
+    bool fourByte = false;       // GB18030's four-byte characters
     bool rarerLineEnds = false;  // a byte or a pair is a line end other than CR and LF
     std::string codePage;
 
@@ -496,8 +496,8 @@ struct CustomMatcher::Searcher {
             if (!last) limit = std::min(limit, tail - 1);
             pcre2_set_offset_limit(resources.context, limit);
             const Clock::time_point before = Clock::now();
-            const int rc = pcre2_match(code, subject, length, at, options,
-                                       resources.data, resources.context);
+            const int rc =
+                pcre2_match(code, subject, length, at, options, resources.data, resources.context);
             const double took = std::chrono::duration<double>(Clock::now() - before).count();
             spent += took;
             if (spent > budget) return std::string_view::npos;
@@ -531,7 +531,8 @@ struct CustomMatcher::Searcher {
                 at = start + 1;
                 continue;
             }
-            out.push_back({static_cast<std::int64_t>(start), static_cast<std::int64_t>(end - start)});
+            out.push_back(
+                {static_cast<std::int64_t>(start), static_cast<std::int64_t>(end - start)});
             if (end == start) {
                 if (start >= length) break;
                 // After an empty match the search goes on a character later, past a CR LF
@@ -558,9 +559,8 @@ SearchResult CustomMatcher::searchAll(std::string_view text, double budgetSecond
     if (!compiled_) return result;
     Searcher searcher(*compiled_, budgetSeconds);
     // A search that cannot finish gives no headings.
-    if (!searcher.ready() ||
-        searcher.run(text, 0, true, result.matches, holdsRarerLineEnds(text)) ==
-            std::string_view::npos)
+    if (!searcher.ready() || searcher.run(text, 0, true, result.matches,
+                                          holdsRarerLineEnds(text)) == std::string_view::npos)
         return SearchResult{{}, false};
     return result;
 }
@@ -692,11 +692,11 @@ private:
 
 // The search of one piece of the novel, from where the search stands to a line end.
 struct CustomMatcher::PieceSearch {
-    std::size_t from = 0;  // where its reading begins, in the novel
+    std::size_t from = 0;   // where its reading begins, in the novel
     std::size_t start = 0;  // where its search begins, in the novel
-    std::size_t end = 0;  // where it ends, in the novel
+    std::size_t end = 0;    // where it ends, in the novel
     std::unique_ptr<Utf8View> piece;
-    std::size_t mark = 0;  // a byte-order mark at the start of the reading
+    std::size_t mark = 0;                // a byte-order mark at the start of the reading
     std::vector<ExpressionMatch> found;  // in the reading
     std::size_t resume = 0;  // where the search goes on, in the reading; npos: it gave up
     double spent = 0;
@@ -725,7 +725,9 @@ void CustomMatcher::searchPiece(Searcher& searcher, std::string_view novel,
     p.mark = p.from == 0 && reading.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     // The reading up to the start is the reading of that stretch of the novel on its own.
     const std::size_t at =
-        p.start == p.from ? 0 : Utf8View(novel.substr(p.from, p.start - p.from), encoding).text().size();
+        p.start == p.from
+            ? 0
+            : Utf8View(novel.substr(p.from, p.start - p.from), encoding).text().size();
     const double before = searcher.spent;
     searcher.exhausted = false;
     p.resume = searcher.run(reading.substr(p.mark), std::max(at, p.mark) - p.mark, last, p.found,
@@ -784,9 +786,8 @@ bool CustomMatcher::searchNovel(std::string_view novel, const DocumentEncoding& 
         }
         if (!matches.empty()) each(reading, matches);
         if (p.end >= novel.size()) return std::string_view::npos;
-        const std::size_t resume =
-            p.from + static_cast<std::size_t>(
-                         p.piece->novelOffsets({static_cast<std::int64_t>(p.resume)})[0]);
+        const std::size_t resume = p.from + static_cast<std::size_t>(p.piece->novelOffsets(
+                                                {static_cast<std::int64_t>(p.resume)})[0]);
         // A match that may reach over a whole piece: the next one reads twice as far.
         const bool stopped = resume < closingLineEnd(novel, encoding, p.end);
         span = stopped && p.end - resume >= span / 2 ? span * 2 : pieceBytes;

@@ -291,11 +291,10 @@ bool SplitRun::writeVolumes() {
         // the conversion is why.
         fail(failure->notRestored ? SplitOutcome::Status::NotRestored
                                   : SplitOutcome::Status::WriteFailed,
-             failure->unconvertible
-                 ? cannotConvert(*failure->unconvertible)
-                 : Message(failure->folderFlush ? MessageId::FolderFlushFailed
-                                                : MessageId::WriteFailed,
-                           {failure->file}, failure->error.reason));
+             failure->unconvertible ? cannotConvert(*failure->unconvertible)
+                                    : Message(failure->folderFlush ? MessageId::FolderFlushFailed
+                                                                   : MessageId::WriteFailed,
+                                              {failure->file}, failure->error.reason));
         if (failure->notRestored) {
             outcome_.notRestored = notRestoredMessage(*failure->notRestored);
             showMessageBox(boxes_, *outcome_.notRestored);

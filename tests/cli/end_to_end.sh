@@ -158,7 +158,7 @@ for k in 1 2 3 4 5 6; do cmp -s cross-gbk/novel_$k.txt out-gbk.txt-7/novel_$k.tx
 # ("1\x81\x30\x81\x30"), or an odd run of lead bytes; a two-byte character before a digit
 # ("第1") is none, wherever it falls in the scan's blocks.
 while IFS='|' read -r bytes expected; do
-    { printf '%*s' 70 '' | tr ' ' 'a'; printf "$bytes"; printf '\r\n'; } > four.txt
+    { printf '%*s' 70 '' | tr ' ' 'a'; printf '%b\r\n' "$bytes"; } > four.txt
     expect_status 0 "$split" --codepage GBK --list four.txt
     [ "$(head -n 1 out.txt)" = "编码：$expected" ] || fail "$bytes: $(head -n 1 out.txt)"
 done <<'TABLE'

@@ -151,15 +151,29 @@ TEST(CustomExpression, ANovelSearchedInPiecesFindsWhatOneSearchFinds) {
         std::string text;
     } forms[] = {
         {"GBK", gbk(novel)},
-        {"GBK", gbk(novel + "\v第27章\n") },  // a rarer line end
+        {"GBK", gbk(novel + "\v第27章\n")},  // a rarer line end
         {"UTF-8", "\xEF\xBB\xBF" + novel + "\u2028第27章\n"},
         {"UTF-16LE", utf16le(novel)},
         {"UTF-16BE", utf16be(novel + "\u0085第27章")},
     };
     const char* const expressions[] = {
-        "^\\s*第.{1,9}[章节回]", "(?<=[\\s　]{0,4})第.{1,9}章", "第[\\s\\S]*?章", "章[\\s\\S]*第",
-        "^", "$", "\\b", "(?=第)", "\\n\\s*\\n", "第.{1,9}章\\K", "^.*$", "\\r", "(?<!\\n)^",
-        "^\\s*$", "(?:^|。)第", "^第", "\\n第",
+        "^\\s*第.{1,9}[章节回]",
+        "(?<=[\\s　]{0,4})第.{1,9}章",
+        "第[\\s\\S]*?章",
+        "章[\\s\\S]*第",
+        "^",
+        "$",
+        "\\b",
+        "(?=第)",
+        "\\n\\s*\\n",
+        "第.{1,9}章\\K",
+        "^.*$",
+        "\\r",
+        "(?<!\\n)^",
+        "^\\s*$",
+        "(?:^|。)第",
+        "^第",
+        "\\n第",
     };
     for (const Form& form : forms) {
         const DocumentEncoding encoding = encodingOf(form.codePage);
@@ -205,9 +219,9 @@ TEST(CustomExpression, ANovelSearchedInPiecesFindsWhatOneSearchFinds) {
                        foundTexts[i] == texts[i])
                     ++i;
                 const auto at = [](const Matches& ms, std::size_t k) {
-                    return k < ms.size() ? std::to_string(ms[k].offset) + "+" +
-                                               std::to_string(ms[k].length)
-                                         : std::string("none");
+                    return k < ms.size()
+                               ? std::to_string(ms[k].offset) + "+" + std::to_string(ms[k].length)
+                               : std::string("none");
                 };
                 EXPECT_TRUE(i == found.size() && i == expected.size())
                     << form.codePage << " " << expression << " in pieces of " << pieceBytes

@@ -675,8 +675,7 @@ TEST_F(SplitFlowTest, AVolumeThatCannotBeConvertedIsTheReasonEvenWhenTheUndoFail
     doc.replace(text);
     settings.to = "GBK";
     settings.perFile = "1";
-    const Message why(MessageId::CannotConvert,
-                      {"GBK", "3", std::to_string(text.find("\u2603"))});
+    const Message why(MessageId::CannotConvert, {"GBK", "3", std::to_string(text.find("\u2603"))});
     for (const bool undone : {true, false}) {
         SCOPED_TRACE(undone);
         fs.files = {{"out/novel_1.txt", "old 1"}, {"out/novel_2.txt", "old 2"}};
@@ -687,8 +686,8 @@ TEST_F(SplitFlowTest, AVolumeThatCannotBeConvertedIsTheReasonEvenWhenTheUndoFail
         const SplitOutcome outcome = split();
         ASSERT_FALSE(boxes.texts().empty());
         EXPECT_EQ(boxes.texts()[0], chineseText(why));
-        EXPECT_EQ(outcome.status, undone ? SplitOutcome::Status::Refused
-                                         : SplitOutcome::Status::NotRestored);
+        EXPECT_EQ(outcome.status,
+                  undone ? SplitOutcome::Status::Refused : SplitOutcome::Status::NotRestored);
         EXPECT_EQ(fs.files.at("out/novel_2.txt"), "old 2");
         fs.undeletableWith.clear();
     }
