@@ -313,6 +313,10 @@ private slots:
             << edit << QByteArray() << utf8("第十二章") << utf8("第十二章") << utf8("第十二章");
         QTest::newRow("typed Hangul")
             << edit << QByteArray() << utf8("한글") << utf8("한글") << (gbk ? "??" : utf8("한글"));
+        // The expression keeps what the code page lacks, as its code point.
+        QTest::newRow("typed expression")
+            << int(Control::ExpressionEdit) << QByteArray() << utf8("[✦]第") << utf8("[✦]第")
+            << (gbk ? utf8("[\\x{2726}]第") : utf8("[✦]第"));
         const QString longText(40000, QChar(0x7AE0));
         QTest::newRow("longer than Qt's default limit")
             << edit << QByteArray() << longText << longText << longText;

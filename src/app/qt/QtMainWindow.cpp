@@ -34,6 +34,7 @@
 #include <memory>
 
 #include "splitter/CodePage.h"
+#include "splitter/PastedExpression.h"
 
 namespace folioknife::app::qt {
 
@@ -462,6 +463,17 @@ void QtMainWindow::setTitle(const Text& title) {
 
 Text QtMainWindow::text(Control c) {
     QWidget* w = control(c);
+    // The expression is matched by characters, whatever the program's code page: a character
+    // the code page lacks is kept as its code point (\x{2726}), not as '?'.
+    if (c == Control::ExpressionEdit) {
+        if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+            const QByteArray utf8 = edit->text().toUtf8();
+            return splitter::expressionInCodePage(
+                       std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())),
+                       programCodePage())
+                .text;
+        }
+    }
     if (auto* edit = qobject_cast<QLineEdit*>(w)) return fromQString(edit->text());
     if (auto* button = asButton(w)) return fromQString(button->text());
     if (auto* label = qobject_cast<QLabel*>(w)) return fromQString(label->text());
