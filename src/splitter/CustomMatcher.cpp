@@ -180,7 +180,6 @@ Utf8View::Utf8View(std::string_view novel, const DocumentEncoding& encoding)
     : novel_(novel), encoding_(encoding) {
     if (encoding.characters == CharacterSet::Utf8) {
         view_ = novel;
-        rarerLineEnds_ = holdsRarerLineEnds(view_);
         return;
     }
     if (isUtf16(encoding.characters)) {
@@ -188,7 +187,6 @@ Utf8View::Utf8View(std::string_view novel, const DocumentEncoding& encoding)
         copy_.reset(new char[copy.size() + 1]);
         std::memcpy(copy_.get(), copy.data(), copy.size());
         view_ = std::string_view(copy_.get(), copy.size());
-        rarerLineEnds_ = holdsRarerLineEnds(view_);
         return;
     }
     table_ = tableFor(encoding);
@@ -244,6 +242,11 @@ Utf8View::Utf8View(std::string_view novel, const DocumentEncoding& encoding)
 }
 
 Utf8View::~Utf8View() = default;
+
+bool Utf8View::rarerLineEnds() const {
+    if (!rarerLineEnds_) rarerLineEnds_ = holdsRarerLineEnds(view_);
+    return *rarerLineEnds_;
+}
 
 std::vector<std::int64_t> Utf8View::novelOffsets(
     const std::vector<std::int64_t>& viewOffsets) const {
@@ -473,7 +476,7 @@ struct CustomMatcher::Searcher {
     // a search of more text must go on (text.size() when every start before the end was
     // tried), or npos when the engine gave up or the time ran out.
     std::size_t run(std::string_view text, std::size_t at, bool last,
-                    std::vector<ExpressionMatch>& out, bool rarerLineEnds = true) {
+                    std::vector<ExpressionMatch>& out, bool rarerLineEnds) {
         using Clock = std::chrono::steady_clock;
         const pcre2_code* const code = compiled.forText(rarerLineEnds);
         const auto* subject = reinterpret_cast<PCRE2_SPTR>(text.data());
@@ -559,8 +562,9 @@ SearchResult CustomMatcher::searchAll(std::string_view text, double budgetSecond
     if (!compiled_) return result;
     Searcher searcher(*compiled_, budgetSeconds);
     // A search that cannot finish gives no headings.
-    if (!searcher.ready() || searcher.run(text, 0, true, result.matches,
-                                          holdsRarerLineEnds(text)) == std::string_view::npos)
+    if (!searcher.ready() ||
+        searcher.run(text, 0, true, result.matches, !compiled_->crLf || holdsRarerLineEnds(text)) ==
+            std::string_view::npos)
         return SearchResult{{}, false};
     return result;
 }
@@ -731,7 +735,7 @@ void CustomMatcher::searchPiece(Searcher& searcher, std::string_view novel,
     const double before = searcher.spent;
     searcher.exhausted = false;
     p.resume = searcher.run(reading.substr(p.mark), std::max(at, p.mark) - p.mark, last, p.found,
-                            p.piece->rarerLineEnds());
+                            !compiled_->crLf || p.piece->rarerLineEnds());
     p.spent = searcher.spent - before;
     p.exhausted = searcher.exhausted;
     p.searched = true;

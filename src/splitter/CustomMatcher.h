@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -30,7 +31,9 @@ public:
 
     std::string_view text() const { return view_; }
     // True when the text holds a line end other than CR and LF (VT, FF, NEL, LS, PS), or may.
-    bool rarerLineEnds() const { return rarerLineEnds_; }
+    // Seen as a legacy code page is converted; a UTF-8 or UTF-16 text is looked through when
+    // first asked.
+    bool rarerLineEnds() const;
     // The novel's offsets for ascending offsets of the view that lie between its characters.
     std::vector<std::int64_t> novelOffsets(const std::vector<std::int64_t>& viewOffsets) const;
 
@@ -42,7 +45,7 @@ private:
     const Table* table_ = nullptr;  // for code pages other than UTF-8 and UTF-16
     std::unique_ptr<char[]> copy_;
     std::string_view view_;
-    bool rarerLineEnds_ = true;
+    mutable std::optional<bool> rarerLineEnds_;
     // Offsets of the novel and of the view that stand for the same place, every few hundred
     // bytes of the novel.
     static constexpr std::size_t kCheckpointSpacing = 512;

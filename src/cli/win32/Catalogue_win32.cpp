@@ -16,6 +16,7 @@
 
 #include "cli/Catalogue.h"
 #include "splitter/CodePage.h"
+#include "splitter/win32/WideText.h"
 
 namespace folioknife::cli {
 
@@ -57,17 +58,8 @@ ProgramArguments programArguments(int argc, char** argv) {
         return ProgramArguments{std::vector<std::string>(argv, argv + argc),
                                 splitter::systemCodePage()};
     ProgramArguments taken{{}, "UTF-8"};
-    for (int i = 0; i < count; ++i) {
-        // An unpaired surrogate (which no file name of a real file system holds) becomes
-        // U+FFFD.
-        const int length =
-            WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-        std::string utf8(length > 0 ? static_cast<std::size_t>(length) : 1, '\0');
-        if (length > 0)
-            WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, &utf8[0], length, nullptr, nullptr);
-        utf8.resize(utf8.size() - 1);  // the NUL
-        taken.arguments.push_back(std::move(utf8));
-    }
+    // An unpaired surrogate (which no file name of a real file system holds) becomes U+FFFD.
+    for (int i = 0; i < count; ++i) taken.arguments.push_back(splitter::utf8FromWide(wide[i]));
     LocalFree(wide);
     return taken;
 }
